@@ -1,0 +1,41 @@
+# Front door: `make check` builds both targets and runs every test; `make demo`
+# runs the main job. Each target installs what it needs first.
+.PHONY: all bootstrap native win32 sanitize check check-native check-win32 check-sanitize demo bench dist clean
+
+JOBS ?= $(shell nproc)
+
+all: native win32
+
+bootstrap:
+	@scripts/bootstrap
+
+native: bootstrap
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native -j $(JOBS)
+
+win32: bootstrap
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32 -j $(JOBS)
+
+sanitize: bootstrap
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize -j $(JOBS)
+
+check-native: native
+	@ctest --preset native -j $(JOBS)
+
+check-sanitize: sanitize
+	@ctest --preset sanitize -j $(JOBS)
+
+# Wine needs an X display only for OpenGL; xvfb-run gives it one.
+check-win32: win32
+	@xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset win32
+
+check: check-native check-win32
+
+demo: native
+	@echo "make demo: the reference host arrives with its own issue; showing the plug-in's command table"
+	@build/native/behaviour_tests --gtest_filter='PluginLoading.*' --gtest_brief=1
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,150 @@
+#include "hostsim/sim_host.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "hostsim/library.h"
+
+namespace hostsim {
+
+namespace {
+
+Host* gHost = nullptr;
+
+constexpr int kBuildPlanePrimitive = 107;
+
+std::string hexPointer(const void* p) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%p", p);
+    return text;
+}
+
+}  // namespace
+
+Host* currentHost() { return gHost; }
+
+struct ServiceEntries {
+    static void record(const char* service, std::string argument = {}) {
+        gHost->calls.push_back({service, std::move(argument)});
+    }
+    static void HOST_CALL beginEdit() {
+        record("beginEdit");
+        ++gHost->editDepth;
+        gHost->undoSteps.emplace_back();
+    }
+    static void HOST_CALL endEdit() {
+        record("endEdit");
+        --gHost->editDepth;
+    }
+    static void HOST_CALL registerEditedVertices(HostPointerList* list) {
+        record("registerEditedVertices", std::to_string(list->count));
+        gHost->lastRegistered.clear();
+        for (int i = 0; i < list->count; ++i) {
+            auto* v = static_cast<HostVertex*>(list->items[i]);
+            gHost->lastRegistered.push_back(v);
+            if (!gHost->undoSteps.empty()) gHost->undoSteps.back().before.push_back({v, {v->x, v->y, v->z}});
+        }
+    }
+    static void HOST_CALL showMessage(const char* text) {
+        record("showMessage", text);
+        gHost->messages.push_back(text);
+        if (gHost->onMessage) gHost->onMessage(text, false);
+    }
+    static void HOST_CALL showError(const char* text) {
+        record("showError", text);
+        gHost->errors.push_back(text);
+        if (gHost->onMessage) gHost->onMessage(text, true);
+    }
+    static void HOST_CALL runCommand(std::int32_t id) {
+        record("runCommand", std::to_string(id));
+        if (id == kBuildPlanePrimitive) gHost->scene.buildPlanePrimitive();
+    }
+    static void HOST_CALL refresh() { record("refresh"); }
+    static std::int32_t HOST_CALL getSelectionMode() {
+        record("getSelectionMode");
+        return gHost->selectionMode;
+    }
+    static void HOST_CALL getManipulator(Vector3* first, Vector3* second, Vector3* third, Vector3* point) {
+        record("getManipulator", hexPointer(point));
+        for (Vector3* v : {first, second, third}) *v = Vector3(0.0f, 0.0f, 0.0f);
+        point->x = gHost->manipulator.x;
+        point->y = gHost->manipulator.y;
+        point->z = gHost->manipulator.z;
+    }
+};
+
+Host::Host() : services{}, record_{}, events_{}, moved_{nullptr, 0} {
+    gHost = this;
+    services.beginEdit = ServiceEntries::beginEdit;
+    services.endEdit = ServiceEntries::endEdit;
+    services.registerEditedVertices = ServiceEntries::registerEditedVertices;
+    services.showMessage = ServiceEntries::showMessage;
+    services.showError = ServiceEntries::showError;
+    services.runCommand = ServiceEntries::runCommand;
+    services.refresh = ServiceEntries::refresh;
+    services.getSelectionMode = ServiceEntries::getSelectionMode;
+    services.getManipulator = ServiceEntries::getManipulator;
+    record_.events = &events_;
+    record_.scene = &scene.record;
+    record_.services = &services;
+}
+
+Host::~Host() {
+    if (gHost == this) gHost = nullptr;
+}
+
+bool Host::loadPlugin(const std::string& path, std::string& error) {
+    void* library = openLibrary(path, error);
+    if (library == nullptr) {
+        error = "cannot load plug-in " + path + ": " + error;
+        return false;
+    }
+    auto version = reinterpret_cast<GetPluginVersionExport>(findSymbol(library, "getPluginVersion"));
+    auto initialize = reinterpret_cast<InitializePluginExport>(findSymbol(library, "initializePlugin"));
+    if (version == nullptr || initialize == nullptr) {
+        error = path + " is not a plug-in: it does not export " +
+                (version == nullptr ? "getPluginVersion" : "initializePlugin");
+        return false;
+    }
+    const int answer = version();
+    if (answer != kPluginInterfaceVersion) {
+        error = path + " implements plug-in interface version " + std::to_string(answer) + ", this host needs " +
+                std::to_string(kPluginInterfaceVersion);
+        return false;
+    }
+    initialize(&record_);
+    return true;
+}
+
+bool Host::executeByName(const std::string& name) {
+    const int count = commandCount();
+    for (int i = 0; i < count; ++i) {
+        if (commandName(i) == name) {
+            execute(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Host::reportMoved(const std::vector<HostVertex*>& sources, HostVertex* searchPoint) {
+    movedItems_ = sources;
+    movedItems_.push_back(searchPoint);
+    moved_.items = movedItems_.data();
+    moved_.count = static_cast<std::int32_t>(movedItems_.size());
+    verticesMoved(&moved_);
+}
+
+bool Host::undo() {
+    if (undoSteps.empty()) return false;
+    const EditStep& step = undoSteps.back();
+    for (auto it = step.before.rbegin(); it != step.before.rend(); ++it) {
+        it->first->x = it->second.x;
+        it->first->y = it->second.y;
+        it->first->z = it->second.z;
+    }
+    undoSteps.pop_back();
+    return true;
+}
+
+}  // namespace hostsim

@@ -1,0 +1,89 @@
+// A complete substitute host: a scene, a services table whose every entry
+// records its call, and the plug-in loaded from its library file and reached
+// only through its two exports and the entries they write. One Host is live
+// at a time, since the host's services are plain C functions without context.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/plugin_tables.h"
+#include "hostsim/sim_scene.h"
+
+namespace hostsim {
+
+// One call of a host service, with its arguments as text.
+struct ServiceCall {
+    std::string service;
+    std::string argument;
+};
+
+// Positions of the vertices one edit step changed, for undo.
+struct EditStep {
+    std::vector<std::pair<HostVertex*, Point>> before;
+};
+
+class Host {
+public:
+    Host();
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // Loads the library, checks getPluginVersion answers 4 and calls
+    // initializePlugin. False with a readable reason in `error` otherwise.
+    bool loadPlugin(const std::string& path, std::string& error);
+
+    // The plug-in's entries, as the host calls them.
+    bool execute(int commandIndex) { return record_.execute(commandIndex); }
+    void release(int flag) { record_.release(flag); }
+    int commandCount() { return record_.commandCount(); }
+    std::string commandName(int index) { return record_.commandName(index); }
+    int commandKind(int index) { return record_.commandKind(index); }
+    void selectionChanged() { events_.selectionChanged(0); }
+    void verticesMoved(VertexList* moved) { events_.verticesMoved(moved, 0); }
+    bool hostCommand(int id) { return events_.hostCommand(id, 0); }
+    void hostEvent(int code) { events_.hostEvent(code, 0); }
+    bool holdPairsA() { return events_.holdPairsA(0); }
+    bool holdPairsB() { return events_.holdPairsB(0); }
+    bool draw(int flag) { return events_.draw(flag); }
+    const HostPluginRecord& record() const { return record_; }
+    const PluginEventTable& events() const { return events_; }
+
+    // Runs command `name` by its table name; false when no slot has that name.
+    bool executeByName(const std::string& name);
+
+    // Drag: reports `sources` then the search point entry to verticesMoved.
+    void reportMoved(const std::vector<HostVertex*>& sources, HostVertex* searchPoint);
+
+    // Undoes the last edit step; false when there is none.
+    bool undo();
+
+    Scene scene;
+    HostServices services;
+    std::vector<ServiceCall> calls;  // every service call, in order
+    std::vector<std::string> messages;
+    std::vector<std::string> errors;
+    std::vector<EditStep> undoSteps;
+    std::vector<HostVertex*> lastRegistered;  // the list of the last registerEditedVertices
+    int selectionMode = 2;
+    Point manipulator{0.0f, 0.0f, 0.0f};
+    int editDepth = 0;
+    // Called on every showMessage/showError, for printing as the host shows them.
+    std::function<void(const std::string& text, bool isError)> onMessage;
+
+private:
+    friend struct ServiceEntries;
+    HostPluginRecord record_;
+    PluginEventTable events_;
+    std::vector<HostVertex*> movedItems_;
+    VertexList moved_;
+};
+
+// The live host, for the service entries.
+Host* currentHost();
+
+}  // namespace hostsim

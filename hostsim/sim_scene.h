@@ -1,0 +1,87 @@
+// A host scene in the host's exact record layout: objects that own their
+// vertices, the all / selected / under-edit object lists, the selected
+// vertices, the per-mode selections and the primitive parameters. Used by the
+// tests and by talvex-host; the plug-in sees only `record`.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host_records.h"
+
+namespace hostsim {
+
+struct Point {
+    float x;
+    float y;
+    float z;
+};
+
+// An object list whose item storage comes from the global operator new, as
+// the host's does: the plug-in may free it with the global operator delete.
+class ObjectListStorage {
+public:
+    ObjectListStorage() noexcept : list{nullptr, 0, 0} {}
+    ~ObjectListStorage();
+    ObjectListStorage(const ObjectListStorage&) = delete;
+    ObjectListStorage& operator=(const ObjectListStorage&) = delete;
+
+    void assign(const std::vector<HostObject*>& objects);
+    void append(HostObject* object);
+    void remove(HostObject* object);
+    std::vector<HostObject*> items() const;
+    // Reserves at least `capacity` slots, keeping the items.
+    void reserve(int capacity);
+
+    ObjectList list;
+};
+
+class Scene {
+public:
+    Scene();
+    ~Scene();
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
+    // A new object holding host vertices at `positions`, appended to the
+    // all-objects list (not selected, not under edit). Position (0, 0, 0).
+    HostObject* addObject(const std::string& name, const std::vector<Point>& positions);
+    // Takes the object out of every list; its memory lives as long as the
+    // scene, as a host's undo history would keep it.
+    void removeObject(HostObject* object);
+
+    void selectObjects(const std::vector<HostObject*>& objects) { selected.assign(objects); }
+    void setEditObjects(const std::vector<HostObject*>& objects) { underEdit.assign(objects); }
+    void selectVertices(const std::vector<HostVertex*>& vertices);
+
+    // Builds the plane primitive of host command 107 from `primitive`: a quad
+    // at x = 0 from y = 0 to y = secondSize, z = -/+ firstSize / 2, vertices
+    // (0,0,-a), (0,0,+a), (0,s,-a), (0,s,+a); it becomes the only selection.
+    HostObject* buildPlanePrimitive();
+
+    const std::string& nameOf(const HostObject* object) const;
+    HostObject* findObject(const std::string& name) const;
+    // Objects in creation order, removed ones excluded.
+    std::vector<HostObject*> objects() const;
+
+    ObjectListStorage all;
+    ObjectListStorage selected;
+    ObjectListStorage underEdit;
+    std::vector<HostVertex*> selectedVertexItems;
+    VertexList selectedVertices;
+    CountedList modeOneSelection;
+    CountedList modeZeroSelection;
+    PrimitiveParams primitive;
+    HostScene record;
+
+private:
+    struct OwnedObject;
+    std::vector<std::unique_ptr<OwnedObject>> owned_;
+};
+
+// Host vertex i of `object`.
+inline HostVertex& vertexOf(const HostObject* object, int i) { return *object->vertices[i]; }
+
+}  // namespace hostsim

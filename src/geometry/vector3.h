@@ -1,0 +1,42 @@
+// Three-component float vector: plane normal and pivot, search and mirror points
+// and every intermediate of the plane mathematics. Host vertices derive from it,
+// so it is also how the plug-in reads and writes host coordinates.
+//
+// Precision: components are stored as float; every operation widens them to
+// double, computes in double and rounds to float only where it stores a
+// component. Scalar results (dot, distanceTo, length) stay double.
+#pragma once
+
+#include "geometry/geom_base.h"
+
+class Vector3 : public GeomBase {
+public:
+    // Leaves x, y, z unset: every user assigns them before reading.
+    Vector3() noexcept {}
+    Vector3(float initialX, float initialY, float initialZ) noexcept : x(initialX), y(initialY), z(initialZ) {}
+    Vector3(const Vector3&) = default;
+    Vector3& operator=(const Vector3&) = default;
+
+    int kind() const noexcept override { return 1; }
+
+    // Copies other's x, y, z bit for bit; flags and any vertex members stay.
+    void setFrom(const Vector3& other) noexcept;
+
+    Vector3 add(const Vector3& other) const noexcept;       // this + other
+    Vector3 subtract(const Vector3& other) const noexcept;  // this - other
+    void addInPlace(const Vector3& other) noexcept;
+    void subtractInPlace(const Vector3& other) noexcept;
+    void scale(float factor) noexcept;
+
+    // (other.z*z + other.y*y) + other.x*x, in double, in that order.
+    double dot(const Vector3& other) const noexcept;
+    // this x other, each component computed in double and rounded once.
+    Vector3 cross(const Vector3& other) const noexcept;
+    // Each coordinate difference is rounded to float before it is squared.
+    double distanceTo(const Vector3& other) const noexcept;
+    double length() const noexcept;
+
+    float x;
+    float y;
+    float z;
+};

@@ -1,0 +1,16 @@
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+std::uint32_t readProfileString(const char* section, const char* key, const char* fallback,
+                                char* buffer, std::uint32_t size, const char* path) noexcept {
+    return GetPrivateProfileStringA(section, key, fallback, buffer, size, path);
+}
+
+void* currentDrawingContext() noexcept { return nullptr; }
+
+bool buildFontLists(void*, const char*, int, int, int, std::uint32_t) noexcept { return false; }
+
+}  // namespace platform

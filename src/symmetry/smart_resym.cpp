@@ -1,0 +1,3 @@
+#include "symmetry/symmetry_plugin.h"
+
+void SymmetryPlugin::smartResym() noexcept {}

@@ -1,0 +1,115 @@
+// The one plug-in object: everything the plug-in remembers between host calls,
+// and the twelve operations it overrides. Each group of operations lives in its
+// own source file: commands, plane frame, live matching, Smart Resym, host
+// notifications and the overlay hooks.
+#pragma once
+
+#include <cstdint>
+
+#include "config/profile_reader.h"
+#include "config/settings.h"
+#include "geometry/vector3.h"
+#include "host/host_records.h"
+#include "host/host_services.h"
+#include "plugin/plugin_base.h"
+#include "symmetry/pointer_list.h"
+
+// Command indices of the command table.
+enum CommandIndex : std::int32_t {
+    kCommandDrawingFn = 0,
+    kCommandSwitch = 1,
+    kCommandCreate = 2,
+    kCommandReloadIni = 3,
+    kCommandSwitchTolerance = 4,
+    kCommandSmartResym = 5,
+    kCommandRaiseTolerance = 6,
+    kCommandLowerTolerance = 7,
+    kCommandReposition = 8,
+    kCommandSlots = 9,
+};
+
+// A point's relation to the symmetry plane, as projectOntoPlane reports it.
+struct PlaneProjection {
+    double distance;  // unsigned, double precision
+    int side;         // +1 strictly in front of the plane, else -1 (on it, or NaN)
+    Vector3 foot;     // orthogonal projection, float components
+};
+
+class SymmetryPlugin final : public PluginBase {
+public:
+    SymmetryPlugin(HostScene* scene, HostServices* services) noexcept;
+
+    // Operations the host reaches through the forwarding entries.
+    bool execute(std::int32_t commandIndex) noexcept override;
+    void release(std::int32_t flag) noexcept override;
+    std::int32_t commandCount() noexcept override;
+    const char* commandName(std::int32_t commandIndex) noexcept override;
+    std::int32_t commandKind(std::int32_t commandIndex) noexcept override;
+    void selectionChanged(HostWord) noexcept override;
+    void verticesMoved(VertexList* moved, HostWord) noexcept override;
+    bool hostCommand(std::int32_t commandId, HostWord) noexcept override;
+    void hostEvent(std::int32_t eventCode, HostWord) noexcept override;
+    bool holdPairsA(HostWord) noexcept override;
+    bool holdPairsB(HostWord) noexcept override;
+    bool draw(std::int32_t flag) noexcept override;
+
+    // Forgets the plane and all tracking; keeps list storage, tolerances,
+    // settings and the GL binding.
+    void resetTracking() noexcept;
+
+    // Plane frame (plane_frame.cpp).
+    void updatePlaneFrame() noexcept;
+    // Distance of `point` from the plane; writes side and foot. Without a plane
+    // object returns twice the tolerance and leaves side and foot alone.
+    double projectOntoPlane(const Vector3& point, int& side, Vector3& foot) const noexcept;
+    // f + (f - p) with f the foot of p, each step rounded to float.
+    Vector3 mirrorImage(const Vector3& point) const noexcept;
+
+    // Commands (plane_commands.cpp, tolerance_commands.cpp, smart_resym.cpp).
+    void createPlane() noexcept;
+    void repositionPlane() noexcept;
+    void smartResym() noexcept;
+
+    // Live matching (mirror_match.cpp); returns the entry count of `pairs`.
+    int matchMirrorPairs(VertexList* moved) noexcept;
+
+    // Overlay hooks (plugin_overlay.cpp).
+    void bindContext() noexcept;
+    void drawText(const char* text) noexcept;
+    void loadSettings() noexcept;
+
+    HostScene* scene;
+    HostServices* services;
+    ProfileReader profile;
+    void* deviceContext;
+    std::uint32_t fontListBase;
+    char textBuffer[1044];
+    bool active;
+    bool pairsMoved;
+    bool suspended;
+    Settings settings;
+    HostObject* planeObject;
+    Vector3 planeNormal;
+    Vector3 previousNormal;
+    Vector3 planePivot;
+    Vector3 previousPivot;
+    float tolerance;
+    float toleranceModifier;
+    Vector3 partnerTarget;
+    Vector3* matchTarget;
+    Vector3 searchPoint;
+    Vector3* searchPointRef;
+    Vector3 mirrorPoint;
+    Vector3* mirrorPointRef;
+    bool pairsFound;
+    int repositionAxis;
+    PointerList pairs;        // source, partner, source, partner, ...
+    PointerList pairObjects;  // the object of each partner
+    float tolerances[2];      // working tolerances A and B
+    int toleranceIndex;
+
+private:
+    void showMessage(const char* text) const noexcept;
+    void showError(const char* text) const noexcept;
+    void showTolerance(const char* format) noexcept;
+};
