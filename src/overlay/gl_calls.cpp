@@ -38,8 +38,12 @@ const GlCalls* gActive = &kRealGl;
 
 }  // namespace
 
-const GlCalls& glCalls() noexcept { return *gActive; }
+const GlCalls& glCalls() noexcept {
+    return *gActive;
+}
 
-void useGlCalls(const GlCalls* table) noexcept { gActive = table != nullptr ? table : &kRealGl; }
+void useGlCalls(const GlCalls* table) noexcept {
+    gActive = table != nullptr ? table : &kRealGl;
+}
 
 }  // namespace overlay

@@ -24,11 +24,14 @@ constexpr signed char kBoxCorners[24][3] = {
 // centre + sign * halfSize in double, rounded once: the same float as the
 // single-precision sum or difference.
 float offset(float centre, signed char sign, float halfSize) {
-    const double shifted = static_cast<double>(centre) + static_cast<double>(sign) * static_cast<double>(halfSize);
+    const double shifted =
+        static_cast<double>(centre) + static_cast<double>(sign) * static_cast<double>(halfSize);
     return static_cast<float>(shifted);
 }
 
-void color(const GlCalls& gl, const Rgb& rgb) { gl.color3f(rgb.red, rgb.green, rgb.blue); }
+void color(const GlCalls& gl, const Rgb& rgb) {
+    gl.color3f(rgb.red, rgb.green, rgb.blue);
+}
 
 void drawToleranceBox(const GlCalls& gl, const Vector3& centre, float halfSize) {
     gl.begin(kGlLines);
@@ -85,10 +88,11 @@ void drawHud(const GlCalls& gl, const OverlayFrame& frame) {
     gl.rasterPos2f(settings.hudPosX, settings.hudPosY);
     std::snprintf(frame.textBuffer, frame.textBufferSize, "Talvex Active");
     drawText(frame.fontListBase, frame.textBuffer);
-    const float secondLineY =
-        static_cast<float>(static_cast<double>(settings.hudPosY) - static_cast<double>(settings.hudStepY));
+    const float secondLineY = static_cast<float>(static_cast<double>(settings.hudPosY) -
+                                                 static_cast<double>(settings.hudStepY));
     gl.rasterPos2f(settings.hudPosX, secondLineY);
-    std::snprintf(frame.textBuffer, frame.textBufferSize, "Tolerance %.2f", static_cast<double>(frame.tolerance));
+    std::snprintf(frame.textBuffer, frame.textBufferSize, "Tolerance %.2f",
+                  static_cast<double>(frame.tolerance));
     drawText(frame.fontListBase, frame.textBuffer);
 }
 
@@ -114,7 +118,8 @@ void drawOverlay(const OverlayFrame& frame) noexcept {
     // With depthTest set the host's own depth-test state is drawn with.
     if (!frame.settings->depthTest) gl.disable(kGlDepthTest);
     const std::int64_t selected = selectionCount(*frame.scene, *frame.services);
-    if (frame.searchPoint != nullptr && frame.mirrorPoint != nullptr && selected > 0) drawSearchMarks(gl, frame);
+    if (frame.searchPoint != nullptr && frame.mirrorPoint != nullptr && selected > 0)
+        drawSearchMarks(gl, frame);
     drawHud(gl, frame);
     // Always on afterwards, whatever it was before: the host draws its next
     // frame expecting it on.

@@ -26,7 +26,7 @@ struct OverlayFrame {
     // Both ends of the search line, or both null while no search is under way.
     const Vector3* searchPoint;
     const Vector3* mirrorPoint;
-    bool pairsFound;  // line and point in foundColor, else searchColor
+    bool pairsFound;         // line and point in foundColor, else searchColor
     const HostScene* scene;  // for the selection count
     const HostServices* services;
     std::uint32_t fontListBase;

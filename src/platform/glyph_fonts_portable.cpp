@@ -39,7 +39,8 @@ bool findFontFile(const char* faceName, int pixelHeight, std::string& file, int&
     FcPatternDestroy(pattern);
     if (match == nullptr) return false;
     FcChar8* path = nullptr;
-    const bool found = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path != nullptr;
+    const bool found =
+        FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path != nullptr;
     if (found) file = reinterpret_cast<const char*>(path);
     if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
     FcPatternDestroy(match);
@@ -65,7 +66,8 @@ void compileGlyph(FT_Face face, unsigned long code, GLuint list, std::vector<GLu
         }
         for (int row = 0; row < height && bitmap.pixel_mode == FT_PIXEL_MODE_MONO; ++row) {
             const unsigned char* source = bitmap.buffer + static_cast<long>(row) * bitmap.pitch;
-            GLubyte* target = rows.data() + static_cast<size_t>(height - 1 - row) * static_cast<size_t>(rowBytes);
+            GLubyte* target =
+                rows.data() + static_cast<size_t>(height - 1 - row) * static_cast<size_t>(rowBytes);
             for (int byte = 0; byte < rowBytes; ++byte) target[byte] = source[byte];
         }
         const float originX = static_cast<float>(-glyph->bitmap_left);
@@ -76,17 +78,20 @@ void compileGlyph(FT_Face face, unsigned long code, GLuint list, std::vector<GLu
         // An empty glyph (the space) still gets a pointer: some GL stacks
         // refuse a null bitmap inside a display list.
         static const GLubyte kNoBits[4] = {0, 0, 0, 0};
-        glBitmap(width, height, originX, originY, advance, 0.0f, rows.empty() ? kNoBits : rows.data());
+        glBitmap(width, height, originX, originY, advance, 0.0f,
+                 rows.empty() ? kNoBits : rows.data());
     }
     glEndList();
 }
 
 }  // namespace
 
-void* currentDrawingContext() noexcept { return eglGetCurrentContext(); }
+void* currentDrawingContext() noexcept {
+    return eglGetCurrentContext();
+}
 
-bool buildFontLists(void* drawingContext, const char* faceName, int pixelHeight, int first, int count,
-                    std::uint32_t listBase) noexcept {
+bool buildFontLists(void* drawingContext, const char* faceName, int pixelHeight, int first,
+                    int count, std::uint32_t listBase) noexcept {
     if (drawingContext == nullptr || listBase == 0 || pixelHeight <= 0 || count <= 0) return false;
     std::string file;
     int index = 0;
@@ -112,7 +117,8 @@ bool buildFontLists(void* drawingContext, const char* faceName, int pixelHeight,
             glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
             std::vector<GLubyte> rows;
             for (int i = 0; i < count; ++i)
-                compileGlyph(face, static_cast<unsigned long>(first + i), listBase + static_cast<GLuint>(i), rows);
+                compileGlyph(face, static_cast<unsigned long>(first + i),
+                             listBase + static_cast<GLuint>(i), rows);
             glPopClientAttrib();
             built = true;
         }

@@ -7,16 +7,20 @@
 
 namespace platform {
 
-void* currentDrawingContext() noexcept { return wglGetCurrentDC(); }
+void* currentDrawingContext() noexcept {
+    return wglGetCurrentDC();
+}
 
-bool buildFontLists(void* drawingContext, const char* faceName, int pixelHeight, int first, int count,
-                    std::uint32_t listBase) noexcept {
+bool buildFontLists(void* drawingContext, const char* faceName, int pixelHeight, int first,
+                    int count, std::uint32_t listBase) noexcept {
     HDC dc = static_cast<HDC>(drawingContext);
     // A negative height asks for the character height in pixels, not the cell.
-    HFONT font = CreateFontA(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, faceName);
+    HFONT font = CreateFontA(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                             OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, faceName);
     HGDIOBJ previous = SelectObject(dc, font);
-    const BOOL built = wglUseFontBitmapsA(dc, static_cast<DWORD>(first), static_cast<DWORD>(count), listBase);
+    const BOOL built =
+        wglUseFontBitmapsA(dc, static_cast<DWORD>(first), static_cast<DWORD>(count), listBase);
     SelectObject(dc, previous);
     DeleteObject(font);
     return built != FALSE;

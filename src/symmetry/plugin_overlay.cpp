@@ -8,8 +8,8 @@ namespace {
 // Fills the reserved lists with the glyphs of the configured face. A face
 // that cannot be made leaves them empty: the text then draws nothing.
 void buildFont(void* drawingContext, const Settings& settings, std::uint32_t base) {
-    platform::buildFontLists(drawingContext, settings.fontFace, settings.fontSize, overlay::kFirstGlyph,
-                             overlay::kGlyphCount, base);
+    platform::buildFontLists(drawingContext, settings.fontFace, settings.fontSize,
+                             overlay::kFirstGlyph, overlay::kGlyphCount, base);
 }
 
 }  // namespace
@@ -32,7 +32,8 @@ bool SymmetryPlugin::draw(std::int32_t flag) noexcept {
         active = false;
         return true;
     }
-    const bool marks = matchTarget != nullptr && searchPointRef != nullptr && mirrorPointRef != nullptr;
+    const bool marks =
+        matchTarget != nullptr && searchPointRef != nullptr && mirrorPointRef != nullptr;
     overlay::OverlayFrame frame{};
     frame.settings = &settings;
     frame.tolerance = tolerance;
@@ -64,7 +65,9 @@ void SymmetryPlugin::bindContext() noexcept {
     buildFont(deviceContext, settings, fontListBase);
 }
 
-void SymmetryPlugin::drawText(const char* text) noexcept { overlay::drawText(fontListBase, text); }
+void SymmetryPlugin::drawText(const char* text) noexcept {
+    overlay::drawText(fontListBase, text);
+}
 
 void SymmetryPlugin::loadSettings() noexcept {
     ToleranceSettings loaded{};

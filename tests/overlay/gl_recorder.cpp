@@ -23,13 +23,17 @@ std::string numbers(std::initializer_list<double> values) {
 const overlay::GlCalls kRecording = {
     [](unsigned cap) -> unsigned char {
         log("isEnabled " + hex(cap));
-        return cap == overlay::kGlLighting && gRecorder != nullptr && gRecorder->lightingEnabled ? 1 : 0;
+        return cap == overlay::kGlLighting && gRecorder != nullptr && gRecorder->lightingEnabled
+                   ? 1
+                   : 0;
     },
     [](unsigned cap) { log("enable " + hex(cap)); },
     [](unsigned cap) { log("disable " + hex(cap)); },
     [](float red, float green, float blue) { log(color(red, green, blue)); },
     [](float width) { log("lineWidth" + numbers({width})); },
-    [](int factor, std::uint16_t pattern) { log("lineStipple " + std::to_string(factor) + " " + hex(pattern)); },
+    [](int factor, std::uint16_t pattern) {
+        log("lineStipple " + std::to_string(factor) + " " + hex(pattern));
+    },
     [](float size) { log("pointSize" + numbers({size})); },
     [](unsigned mode) { log("begin " + hex(mode)); },
     [](float x, float y, float z) { log(vertex(x, y, z)); },
@@ -41,7 +45,9 @@ const overlay::GlCalls kRecording = {
     [](double left, double right, double bottom, double top, double zNear, double zFar) {
         log("ortho" + numbers({left, right, bottom, top, zNear, zFar}));
     },
-    [](float x, float y) { log("rasterPos2f" + numbers({x, y})); },
+    [](float x, float y) {
+        log("rasterPos2f" + numbers({x, y}));
+    },
     [](unsigned mask) { log("pushAttrib " + hex(mask)); },
     []() { log("popAttrib"); },
     [](unsigned base) { log("listBase " + std::to_string(base)); },
@@ -57,7 +63,9 @@ const overlay::GlCalls kRecording = {
         gRecorder->nextLists += static_cast<std::uint32_t>(range);
         return base;
     },
-    [](unsigned list, int range) { log("deleteLists " + std::to_string(list) + " " + std::to_string(range)); },
+    [](unsigned list, int range) {
+        log("deleteLists " + std::to_string(list) + " " + std::to_string(range));
+    },
 };
 
 std::int32_t HOST_CALL recordSelectionMode() {
@@ -95,8 +103,12 @@ std::string hex(unsigned value) {
     return text;
 }
 
-std::string vertex(float x, float y, float z) { return "vertex3f" + numbers({x, y, z}); }
+std::string vertex(float x, float y, float z) {
+    return "vertex3f" + numbers({x, y, z});
+}
 
-std::string color(float red, float green, float blue) { return "color3f" + numbers({red, green, blue}); }
+std::string color(float red, float green, float blue) {
+    return "color3f" + numbers({red, green, blue});
+}
 
 }  // namespace overlaytest

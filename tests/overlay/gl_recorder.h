@@ -21,9 +21,9 @@ public:
     GlRecorder& operator=(const GlRecorder&) = delete;
 
     std::vector<std::string> calls;
-    bool lightingEnabled = false;  // what glIsEnabled(GL_LIGHTING) answers
-    std::uint32_t nextLists = 1000;  // what glGenLists answers; advances by the range
-    int selectionMode = 2;           // what getSelectionMode answers...
+    bool lightingEnabled = false;       // what glIsEnabled(GL_LIGHTING) answers
+    std::uint32_t nextLists = 1000;     // what glGenLists answers; advances by the range
+    int selectionMode = 2;              // what getSelectionMode answers...
     std::vector<int> selectionAnswers;  // ...unless these are left: answered first to last
 
     // A host services table whose getSelectionMode logs here.

@@ -1,9 +1,8 @@
 // The font lists away from Windows: fontconfig's face for the configured name
 // (a metric-compatible one when the name is absent), FreeType glyphs as
 // display lists that advance the raster position like the Windows lists.
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include "hostsim/gl_context.h"
 #include "platform/platform.h"
@@ -62,6 +61,8 @@ TEST_F(GlyphFonts, NothingIsBuiltWithoutContextOrLists) {
     EXPECT_FALSE(glIsList(1));
 }
 
-TEST(GlyphFontsContext, NoContextIsCurrentWithoutOne) { EXPECT_EQ(platform::currentDrawingContext(), nullptr); }
+TEST(GlyphFontsContext, NoContextIsCurrentWithoutOne) {
+    EXPECT_EQ(platform::currentDrawingContext(), nullptr);
+}
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The overlay's GL calls, in order and with their arguments, recorded in place
 // of real GL: the HUD-only and the search-marks frames, the stipple bits, the
 // hidden marks, the 24 box vertices and what is put back afterwards.
+#include "overlay/overlay_draw.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include "hostsim/sim_scene.h"
 #include "overlay/font_lists.h"
 #include "overlay/gl_recorder.h"
-#include "overlay/overlay_draw.h"
 
 namespace {
 
@@ -50,14 +51,29 @@ struct DrawOverlay : ::testing::Test {
 
     Calls hud(const std::string& toleranceLine) const {
         const Rgb& c = settings.hudColor;
-        return {"matrixMode 0x1701", "pushMatrix", "loadIdentity", "ortho 0 640 0 480 -1 1",
-                "matrixMode 0x1700", "pushMatrix", "loadIdentity", color(c.red, c.green, c.blue),
-                "rasterPos2f 450 65", "pushAttrib 0x20000", "listBase 968", "callLists 13 0x1401 Talvex Active",
-                "popAttrib", "rasterPos2f 450 50", "pushAttrib 0x20000", "listBase 968",
-                "callLists 14 0x1401 " + toleranceLine, "popAttrib"};
+        return {"matrixMode 0x1701",
+                "pushMatrix",
+                "loadIdentity",
+                "ortho 0 640 0 480 -1 1",
+                "matrixMode 0x1700",
+                "pushMatrix",
+                "loadIdentity",
+                color(c.red, c.green, c.blue),
+                "rasterPos2f 450 65",
+                "pushAttrib 0x20000",
+                "listBase 968",
+                "callLists 13 0x1401 Talvex Active",
+                "popAttrib",
+                "rasterPos2f 450 50",
+                "pushAttrib 0x20000",
+                "listBase 968",
+                "callLists 14 0x1401 " + toleranceLine,
+                "popAttrib"};
     }
 
-    static Calls restore() { return {"enable 0xB71", "popMatrix", "matrixMode 0x1701", "popMatrix"}; }
+    static Calls restore() {
+        return {"enable 0xB71", "popMatrix", "matrixMode 0x1701", "popMatrix"};
+    }
 };
 
 Calls join(std::initializer_list<Calls> parts) {
@@ -85,18 +101,21 @@ TEST_F(DrawOverlay, SearchMarksComeBeforeTheHudInTheirOrder) {
     const Rgb& t = settings.toleranceColor;
     // Each sign stands for mirror +/- 0.5 in x, y, z.
     const Calls box = {
-        vertex(1.5f, 2.5f, 3.5f), vertex(0.5f, 2.5f, 3.5f), vertex(1.5f, 2.5f, 3.5f), vertex(1.5f, 1.5f, 3.5f),
-        vertex(1.5f, 2.5f, 3.5f), vertex(1.5f, 2.5f, 2.5f), vertex(1.5f, 1.5f, 2.5f), vertex(0.5f, 1.5f, 2.5f),
-        vertex(0.5f, 2.5f, 2.5f), vertex(0.5f, 1.5f, 2.5f), vertex(0.5f, 1.5f, 3.5f), vertex(0.5f, 1.5f, 2.5f),
-        vertex(1.5f, 1.5f, 2.5f), vertex(1.5f, 1.5f, 3.5f), vertex(0.5f, 2.5f, 2.5f), vertex(1.5f, 2.5f, 2.5f),
-        vertex(0.5f, 1.5f, 3.5f), vertex(0.5f, 2.5f, 3.5f), vertex(1.5f, 1.5f, 3.5f), vertex(0.5f, 1.5f, 3.5f),
-        vertex(1.5f, 2.5f, 2.5f), vertex(1.5f, 1.5f, 2.5f), vertex(0.5f, 2.5f, 3.5f), vertex(0.5f, 2.5f, 2.5f)};
-    const Calls marks = join({{color(s.red, s.green, s.blue), "lineWidth 1", "disable 0xB24", "lineStipple 1 0xFF80",
-                               "begin 0x1", vertex(-1.0f, 2.0f, 3.0f), vertex(1.0f, 2.0f, 3.0f), "end",
-                               "pointSize 2", "begin 0x0", vertex(1.0f, 2.0f, 3.0f), "end", "disable 0xB24",
-                               color(t.red, t.green, t.blue), "lineWidth 1", "begin 0x1"},
-                              box,
-                              {"end", "lineWidth 1"}});
+        vertex(1.5f, 2.5f, 3.5f), vertex(0.5f, 2.5f, 3.5f), vertex(1.5f, 2.5f, 3.5f),
+        vertex(1.5f, 1.5f, 3.5f), vertex(1.5f, 2.5f, 3.5f), vertex(1.5f, 2.5f, 2.5f),
+        vertex(1.5f, 1.5f, 2.5f), vertex(0.5f, 1.5f, 2.5f), vertex(0.5f, 2.5f, 2.5f),
+        vertex(0.5f, 1.5f, 2.5f), vertex(0.5f, 1.5f, 3.5f), vertex(0.5f, 1.5f, 2.5f),
+        vertex(1.5f, 1.5f, 2.5f), vertex(1.5f, 1.5f, 3.5f), vertex(0.5f, 2.5f, 2.5f),
+        vertex(1.5f, 2.5f, 2.5f), vertex(0.5f, 1.5f, 3.5f), vertex(0.5f, 2.5f, 3.5f),
+        vertex(1.5f, 1.5f, 3.5f), vertex(0.5f, 1.5f, 3.5f), vertex(1.5f, 2.5f, 2.5f),
+        vertex(1.5f, 1.5f, 2.5f), vertex(0.5f, 2.5f, 3.5f), vertex(0.5f, 2.5f, 2.5f)};
+    const Calls marks = join(
+        {{color(s.red, s.green, s.blue), "lineWidth 1", "disable 0xB24", "lineStipple 1 0xFF80",
+          "begin 0x1", vertex(-1.0f, 2.0f, 3.0f), vertex(1.0f, 2.0f, 3.0f), "end", "pointSize 2",
+          "begin 0x0", vertex(1.0f, 2.0f, 3.0f), "end", "disable 0xB24",
+          color(t.red, t.green, t.blue), "lineWidth 1", "begin 0x1"},
+         box,
+         {"end", "lineWidth 1"}});
     overlay::drawOverlay(frame(true, 0.5f));
     EXPECT_EQ(gl.calls, join({kPrologue, marks, hud("Tolerance 0.50"), restore()}));
 }
@@ -106,7 +125,8 @@ TEST_F(DrawOverlay, BoxCornersAreSinglePrecisionSumsAroundTheMirrorPoint) {
     const float t = 0.1f;
     overlay::drawOverlay(frame(true, t));
     const Rgb& c = settings.toleranceColor;
-    const auto boxColour = std::find(gl.calls.begin(), gl.calls.end(), color(c.red, c.green, c.blue));
+    const auto boxColour =
+        std::find(gl.calls.begin(), gl.calls.end(), color(c.red, c.green, c.blue));
     const Calls wire = between(Calls(boxColour, gl.calls.end()), "begin 0x1", "end");
     ASSERT_EQ(wire.size(), 26u);
     EXPECT_EQ(wire[1], vertex(mirror.x + t, mirror.y + t, mirror.z + t));
@@ -146,14 +166,11 @@ TEST_F(DrawOverlay, AWidthOrSizeAtTheThresholdHidesItsMark) {
         float lineWidth, pointSize, boxWidth;
         bool line, point, box;
     };
-    const Case cases[] = {{0.0f, 2.0f, 1.0f, false, true, true},
-                          {threshold, 2.0f, 1.0f, false, true, true},
-                          {justAbove, 2.0f, 1.0f, true, true, true},
-                          {1.0f, 0.0f, 1.0f, true, false, true},
-                          {1.0f, threshold, 1.0f, true, false, true},
-                          {1.0f, 2.0f, 0.0f, true, true, false},
-                          {1.0f, 2.0f, threshold, true, true, false},
-                          {0.0f, 0.0f, 0.0f, false, false, false}};
+    const Case cases[] = {
+        {0.0f, 2.0f, 1.0f, false, true, true},      {threshold, 2.0f, 1.0f, false, true, true},
+        {justAbove, 2.0f, 1.0f, true, true, true},  {1.0f, 0.0f, 1.0f, true, false, true},
+        {1.0f, threshold, 1.0f, true, false, true}, {1.0f, 2.0f, 0.0f, true, true, false},
+        {1.0f, 2.0f, threshold, true, true, false}, {0.0f, 0.0f, 0.0f, false, false, false}};
     for (const Case& c : cases) {
         gl.calls.clear();
         settings.lineWidth = c.lineWidth;
@@ -167,7 +184,8 @@ TEST_F(DrawOverlay, AWidthOrSizeAtTheThresholdHidesItsMark) {
         EXPECT_EQ(has("lineStipple 1 0xFF80"), c.line) << c.lineWidth;
         EXPECT_EQ(has("begin 0x0"), c.point) << c.pointSize;
         EXPECT_EQ(has(color(t.red, t.green, t.blue)), c.box) << c.boxWidth;
-        EXPECT_EQ(std::count(gl.calls.begin(), gl.calls.end(), "begin 0x1"), int(c.line) + int(c.box));
+        EXPECT_EQ(std::count(gl.calls.begin(), gl.calls.end(), "begin 0x1"),
+                  int(c.line) + int(c.box));
         // The stipple is switched off and the width reset to 1 on every path.
         const auto off = std::find(gl.calls.begin(), gl.calls.end(), "disable 0xB24");
         EXPECT_NE(off, gl.calls.end());
@@ -186,7 +204,8 @@ TEST_F(DrawOverlay, FoundPairsColourLineAndPointButNeverTheBox) {
         overlay::drawOverlay(f);
         const Rgb& expected = found ? settings.foundColor : settings.searchColor;
         EXPECT_EQ(gl.calls[5], color(expected.red, expected.green, expected.blue)) << found;
-        EXPECT_EQ(std::count(gl.calls.begin(), gl.calls.end(), color(0.0f, 0.0f, 1.0f)), 1) << found;
+        EXPECT_EQ(std::count(gl.calls.begin(), gl.calls.end(), color(0.0f, 0.0f, 1.0f)), 1)
+            << found;
     }
 }
 
@@ -197,21 +216,23 @@ TEST_F(DrawOverlay, SelectionModeDecidesWhetherMarksAreDrawn) {
         int vertices, modeOne, modeZero;
         bool marks;
     };
-    const Case cases[] = {{2, 1, 0, 0, true},  {2, 0, 5, 5, false}, {1, 0, 1, 0, true}, {1, 5, 0, 5, false},
-                          {0, 0, 0, 1, true},  {0, 5, 5, 0, false}, {3, 5, 5, 5, false}, {-1, 5, 5, 5, false},
-                          {1, 0, -2, 0, false}};
+    const Case cases[] = {{2, 1, 0, 0, true},  {2, 0, 5, 5, false},  {1, 0, 1, 0, true},
+                          {1, 5, 0, 5, false}, {0, 0, 0, 1, true},   {0, 5, 5, 0, false},
+                          {3, 5, 5, 5, false}, {-1, 5, 5, 5, false}, {1, 0, -2, 0, false}};
     for (const Case& c : cases) {
         gl.calls.clear();
         gl.selectionMode = c.mode;
         if (c.vertices > 0)
-            scene.selectVertices(std::vector<HostVertex*>(static_cast<size_t>(c.vertices), &vertex0));
+            scene.selectVertices(
+                std::vector<HostVertex*>(static_cast<size_t>(c.vertices), &vertex0));
         else
             scene.selectVertices({});
         scene.modeOneSelection.count = c.modeOne;
         scene.modeZeroSelection.count = c.modeZero;
         overlay::drawOverlay(frame(true));
         EXPECT_EQ(std::count(gl.calls.begin(), gl.calls.end(), "getSelectionMode"), 3) << c.mode;
-        const bool drawn = std::find(gl.calls.begin(), gl.calls.end(), "begin 0x1") != gl.calls.end();
+        const bool drawn =
+            std::find(gl.calls.begin(), gl.calls.end(), "begin 0x1") != gl.calls.end();
         EXPECT_EQ(drawn, c.marks) << "mode " << c.mode;
         // Without marks neither the width nor the stipple is touched.
         if (!c.marks) {
@@ -248,8 +269,10 @@ TEST_F(DrawOverlay, PutsBackLightingOnlyWhenItWasOnAndAlwaysEnablesDepthTest) {
             overlay::drawOverlay(frame(false));
             Calls expected = {"isEnabled 0xB50", "disable 0xB50"};
             if (!depthTest) expected.push_back("disable 0xB71");
-            expected = join({expected, {"getSelectionMode", "getSelectionMode", "getSelectionMode"},
-                             hud("Tolerance 0.50"), restore()});
+            expected = join({expected,
+                             {"getSelectionMode", "getSelectionMode", "getSelectionMode"},
+                             hud("Tolerance 0.50"),
+                             restore()});
             if (lighting) expected.push_back("enable 0xB50");
             EXPECT_EQ(gl.calls, expected) << lighting << depthTest;
         }
@@ -264,7 +287,8 @@ TEST_F(DrawOverlay, HudFollowsItsSettings) {
     overlay::drawOverlay(frame(false, 0.6f));
     EXPECT_NE(std::find(gl.calls.begin(), gl.calls.end(), "rasterPos2f 12 400"), gl.calls.end());
     EXPECT_NE(std::find(gl.calls.begin(), gl.calls.end(), "rasterPos2f 12 370"), gl.calls.end());
-    EXPECT_NE(std::find(gl.calls.begin(), gl.calls.end(), "callLists 14 0x1401 Tolerance 0.60"), gl.calls.end());
+    EXPECT_NE(std::find(gl.calls.begin(), gl.calls.end(), "callLists 14 0x1401 Tolerance 0.60"),
+              gl.calls.end());
     EXPECT_EQ(std::string(text), "Tolerance 0.60");  // formatted in the plug-in's buffer
     const auto colour = std::find(gl.calls.begin(), gl.calls.end(), color(1.0f, 0.5f, 0.25f));
     ASSERT_NE(colour, gl.calls.end());
@@ -277,7 +301,8 @@ TEST(DrawText, CallsOneListPerByteThroughTheOffsetBase) {
     overlay::drawText(0, "lost font");
     EXPECT_TRUE(gl.calls.empty());
     overlay::drawText(40, "A b");
-    EXPECT_EQ(gl.calls, (Calls{"pushAttrib 0x20000", "listBase 8", "callLists 3 0x1401 A b", "popAttrib"}));
+    EXPECT_EQ(gl.calls,
+              (Calls{"pushAttrib 0x20000", "listBase 8", "callLists 3 0x1401 A b", "popAttrib"}));
 }
 
 TEST(FontLists, ReplaceDeletesTheOldListsFirstAndDeleteIgnoresZero) {
@@ -286,13 +311,19 @@ TEST(FontLists, ReplaceDeletesTheOldListsFirstAndDeleteIgnoresZero) {
     EXPECT_EQ(overlay::replaceFontLists(1000), 1096u);
     overlay::deleteFontLists(0);
     overlay::deleteFontLists(1096);
-    EXPECT_EQ(gl.calls, (Calls{"genLists 96", "deleteLists 1000 96", "genLists 96", "deleteLists 1096 96"}));
+    EXPECT_EQ(gl.calls,
+              (Calls{"genLists 96", "deleteLists 1000 96", "genLists 96", "deleteLists 1096 96"}));
 }
 
 TEST(StippleBits, SignExtendTheStoredByte) {
-    for (auto [stored, bits] : {std::pair{0, 0x0000}, {1, 0x0001}, {127, 0x007F}, {128, 0xFF80}, {200, 0xFFC8},
+    for (auto [stored, bits] : {std::pair{0, 0x0000},
+                                {1, 0x0001},
+                                {127, 0x007F},
+                                {128, 0xFF80},
+                                {200, 0xFFC8},
                                 {255, 0xFFFF}})
-        EXPECT_EQ(overlay::stippleBits(static_cast<std::int8_t>(static_cast<std::uint8_t>(stored))), bits)
+        EXPECT_EQ(overlay::stippleBits(static_cast<std::int8_t>(static_cast<std::uint8_t>(stored))),
+                  bits)
             << stored;
 }
 

@@ -3,9 +3,8 @@
 // then draw(0) into a real GL context. The pixels must show both HUD lines in
 // hudColor where the HUD space puts them, and the search line, found point
 // and tolerance box of that drag in their colours.
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 
@@ -81,9 +80,10 @@ TEST_F(OverlayThroughTheHost, ShowsHudAndTheMarksOfADrag) {
         // waits within the tolerance 0.1 when there is a partner. The search
         // point S at (0.6, -0.5) mirrors to (-0.6, -0.5): the line runs from
         // pixel (512, 120) to (128, 120), the box spans 96..160 by 96..144.
-        HostObject* mesh = addEdited("mesh", {{0.5f, -0.5f, 0.0f},
-                                              {partner ? -0.5f : -0.9f, partner ? -0.45f : 0.9f, 0.0f},
-                                              {0.6f, -0.5f, 0.0f}});
+        HostObject* mesh =
+            addEdited("mesh", {{0.5f, -0.5f, 0.0f},
+                               {partner ? -0.5f : -0.9f, partner ? -0.45f : 0.9f, 0.0f},
+                               {0.6f, -0.5f, 0.0f}});
         host.scene.selectVertices({v(mesh, 0)});
         drag({v(mesh, 0)}, v(mesh, 2));
         const Image image = drawFrame(partner ? "host_overlay_found" : "host_overlay_search");
@@ -91,7 +91,8 @@ TEST_F(OverlayThroughTheHost, ShowsHudAndTheMarksOfADrag) {
 
         const Rgb8 mark = partner ? Rgb8{0, 255, 0} : Rgb8{255, 255, 255};
         const Rgb8 box{0, 0, 255};
-        for (int x : {200, 320, 450, 500}) EXPECT_TRUE(image.inkNear(mark, x, 120, 1)) << partner << " line " << x;
+        for (int x : {200, 320, 450, 500})
+            EXPECT_TRUE(image.inkNear(mark, x, 120, 1)) << partner << " line " << x;
         const Ink line = image.find(mark, 170, 100, kWidth, 140);
         EXPECT_LE(std::abs(line.maxX - 512), 1) << partner;
         EXPECT_LE(line.maxY - line.minY, 1) << partner;

@@ -2,9 +2,8 @@
 // context (Mesa natively, WGL under Wine), builds its font from real glyphs
 // and draws; the pixels read back must show the HUD where the 640 x 480 HUD
 // space puts it and the search marks in their colours. Every image is saved.
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
@@ -21,7 +20,9 @@ using overlaytest::Image;
 using overlaytest::Ink;
 using overlaytest::Rgb8;
 
-std::int32_t HOST_CALL vertexMode() { return 2; }
+std::int32_t HOST_CALL vertexMode() {
+    return 2;
+}
 
 Rgb8 bytes(const Rgb& colour) {
     return {overlaytest::colourByte(colour.red), overlaytest::colourByte(colour.green),
@@ -95,8 +96,8 @@ TEST(OverlayPixels, HudLinesLandWhereTheHudSpacePutsThem) {
         ASSERT_NE(overlay.gl, nullptr);
         Settings& settings = overlay.plugin.settings;
         settings.hudStepY = c.step;
-        const Image image =
-            overlay.render("overlay_hud_" + std::to_string(c.width) + "x" + std::to_string(c.height));
+        const Image image = overlay.render("overlay_hud_" + std::to_string(c.width) + "x" +
+                                           std::to_string(c.height));
         const Rgb8 hud = bytes(settings.hudColor);
         ASSERT_EQ(hud, (Rgb8{64, 64, 64}));
         // The raster positions in pixels: (450, 65) and (450, 65 - step) in HUD space.
@@ -147,7 +148,8 @@ TEST(OverlayPixels, SecondLineShowsTheToleranceAndFirstLineStays) {
     // "0.10" and "0.60" have the same advance widths, but not the same ink.
     int differing = 0;
     for (int y = 45; y < 65; ++y)
-        for (int x = 440; x < 640; ++x) differing += (low.at(x, y) == hud) != (high.at(x, y) == hud);
+        for (int x = 440; x < 640; ++x)
+            differing += (low.at(x, y) == hud) != (high.at(x, y) == hud);
     EXPECT_GT(differing, 10);
 }
 
@@ -167,7 +169,8 @@ TEST(OverlayPixels, SearchLineFoundPointAndBoxInTheirColours) {
         EXPECT_EQ(mark, found ? (Rgb8{0, 255, 0}) : (Rgb8{255, 255, 255}));
         EXPECT_EQ(box, (Rgb8{0, 0, 255}));
         // The line along y = 120 from x = 128 to the box.
-        for (int x : {140, 250, 400, 440}) EXPECT_TRUE(image.inkNear(mark, x, 120, 1)) << found << " line at " << x;
+        for (int x : {140, 250, 400, 440})
+            EXPECT_TRUE(image.inkNear(mark, x, 120, 1)) << found << " line at " << x;
         const Ink line = image.find(mark, 0, 100, 447, 140);
         EXPECT_LE(line.maxY - line.minY, 1);
         EXPECT_LE(std::abs(line.minX - 128), 1);

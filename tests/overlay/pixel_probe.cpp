@@ -5,13 +5,16 @@
 
 namespace overlaytest {
 
-int colourByte(float component) { return static_cast<int>(std::lround(static_cast<double>(component) * 255.0)); }
+int colourByte(float component) {
+    return static_cast<int>(std::lround(static_cast<double>(component) * 255.0));
+}
 
 Image::Image(std::vector<unsigned char> rgba, int width, int height)
     : rgba_(std::move(rgba)), width_(width), height_(height) {}
 
 Rgb8 Image::at(int x, int y) const {
-    const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)) * 4u;
+    const size_t at =
+        (static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)) * 4u;
     return {rgba_[at], rgba_[at + 1], rgba_[at + 2]};
 }
 

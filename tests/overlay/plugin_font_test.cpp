@@ -2,9 +2,8 @@
 // a GL context current builds 96 display lists in it, release(0) deletes them
 // and the next draw makes them again. The lists are called here the way the
 // overlay calls them, so their glyphs are checked as pixels.
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include "hostsim/gl_context.h"
 #include "overlay/pixel_probe.h"

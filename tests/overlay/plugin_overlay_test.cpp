@@ -28,7 +28,8 @@ struct PluginOverlay : ::testing::Test {
         ASSERT_NE(context, nullptr) << error;
     }
     bool drew() const {
-        return std::find(gl.calls.begin(), gl.calls.end(), "callLists 13 0x1401 Talvex Active") != gl.calls.end();
+        return std::find(gl.calls.begin(), gl.calls.end(), "callLists 13 0x1401 Talvex Active") !=
+               gl.calls.end();
     }
 };
 
@@ -118,7 +119,8 @@ TEST_F(PluginOverlay, ReleaseFreesTheFontAndTheNextDrawMakesItAgain) {
     EXPECT_EQ(gl.calls[0], "genLists 96");
     EXPECT_EQ(std::count(gl.calls.begin(), gl.calls.end(), "listBase 1064"), 2);
     EXPECT_EQ(std::count(gl.calls.begin(), gl.calls.end(), "listBase 968"), 0);
-    EXPECT_TRUE(std::find(gl.calls.begin(), gl.calls.end(), "callLists 14 0x1401 Tolerance 0.30") != gl.calls.end());
+    EXPECT_TRUE(std::find(gl.calls.begin(), gl.calls.end(), "callLists 14 0x1401 Tolerance 0.30") !=
+                gl.calls.end());
     EXPECT_EQ(plugin.fontListBase, 1096u);
 }
 
@@ -138,8 +140,8 @@ TEST_F(PluginOverlay, SearchMarksNeedAllThreeReferences) {
         gl.calls.clear();
         EXPECT_TRUE(plugin.draw(0));
         EXPECT_TRUE(drew());
-        const bool line = std::find(gl.calls.begin(), gl.calls.end(), overlaytest::vertex(1.0f, 0.0f, 0.0f)) !=
-                          gl.calls.end();
+        const bool line = std::find(gl.calls.begin(), gl.calls.end(),
+                                    overlaytest::vertex(1.0f, 0.0f, 0.0f)) != gl.calls.end();
         EXPECT_EQ(line, missing == 3) << missing;
     }
 }
