@@ -31,7 +31,7 @@ check-sanitize: sanitize
 check-win32: win32
 	@xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset win32
 
-check: check-native check-win32
+check: check-native check-win32 check-sanitize
 
 demo: native
 	@echo "make demo: the reference host arrives with its own issue; showing the plug-in's command table"
