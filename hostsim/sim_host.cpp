@@ -106,14 +106,23 @@ bool Host::loadPlugin(const std::string& path, std::string& error) {
     }
     auto version = reinterpret_cast<GetPluginVersionExport>(findSymbol(library, "getPluginVersion"));
     auto initialize = reinterpret_cast<InitializePluginExport>(findSymbol(library, "initializePlugin"));
+    if (!attachPlugin(version, initialize, error)) {
+        error = path + error;
+        return false;
+    }
+    return true;
+}
+
+bool Host::attachPlugin(GetPluginVersionExport version, InitializePluginExport initialize,
+                        std::string& error) {
     if (version == nullptr || initialize == nullptr) {
-        error = path + " is not a plug-in: it does not export " +
+        error = std::string(" is not a plug-in: it does not export ") +
                 (version == nullptr ? "getPluginVersion" : "initializePlugin");
         return false;
     }
     const int answer = version();
     if (answer != kPluginInterfaceVersion) {
-        error = path + " implements plug-in interface version " + std::to_string(answer) + ", this host needs " +
+        error = " implements plug-in interface version " + std::to_string(answer) + ", this host needs " +
                 std::to_string(kPluginInterfaceVersion);
         return false;
     }

@@ -36,6 +36,11 @@ public:
     // Loads the library, checks getPluginVersion answers 4 and calls
     // initializePlugin. False with a readable reason in `error` otherwise.
     bool loadPlugin(const std::string& path, std::string& error);
+    // The same for a plug-in already in this process (linked statically, as
+    // the fuzzers do): checks that `version` answers 4, then calls
+    // `initialize` with the host's record. Null exports are refused.
+    bool attachPlugin(GetPluginVersionExport version, InitializePluginExport initialize,
+                      std::string& error);
 
     // The plug-in's entries, as the host calls them.
     bool execute(int commandIndex) { return record_.execute(commandIndex); }

@@ -130,4 +130,10 @@ std::vector<HostObject*> Scene::objects() const {
     return result;
 }
 
+std::vector<HostObject*> Scene::everyObject() const {
+    std::vector<HostObject*> result;
+    for (const auto& o : owned_) result.push_back(&o->record);
+    return result;
+}
+
 }  // namespace hostsim

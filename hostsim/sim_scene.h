@@ -65,6 +65,8 @@ public:
     HostObject* findObject(const std::string& name) const;
     // Objects in creation order, removed ones excluded.
     std::vector<HostObject*> objects() const;
+    // Every object ever added, removed ones included, in creation order.
+    std::vector<HostObject*> everyObject() const;
 
     ObjectListStorage all;
     ObjectListStorage selected;

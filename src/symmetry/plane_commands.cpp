@@ -129,6 +129,9 @@ void SymmetryPlugin::createPlane() noexcept {
 }
 
 void SymmetryPlugin::repositionPlane() noexcept {
+    // A plane object the host took out of the scene since the last event is
+    // gone for the plug-in too: its corners are no longer the user's to move.
+    if (planeObject != nullptr && !inScene(planeObject)) resetTracking();
     if (planeObject == nullptr) {
         showError("Talvex not defined");
         return;

@@ -1,0 +1,38 @@
+// Host call sequences the host-call fuzzer found harmful, replayed through the
+// host as regressions: each names what the host did and what the plug-in must
+// not do in answer.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/symmetry_scene.h"
+
+namespace {
+
+using namespace symtest;
+
+// The host deletes the plane object and, before any event tells the plug-in,
+// runs Reposition: the departed plane's corners and position stay as they
+// were, and the plane counts as undefined from then on.
+TEST(HostileSequences, RepositionAfterThePlaneLeftTheSceneWritesNothing) {
+    SymmetryScene s;
+    s.createUnitPlane();
+    HostObject* box = s.host.scene.addObject("box", {{1, 0, -1}, {1, 0, 1}, {3, 2, -1}, {3, 2, 1}});
+    s.host.scene.selectObjects({box});
+    s.host.scene.removeObject(s.plane);
+    s.host.scene.selectObjects({box});
+    s.host.messages.clear();
+
+    s.host.execute(kReposition);
+
+    expectAt(*s.plane->vertices[0], at(0, -1, -1), "corner 0");
+    expectAt(*s.plane->vertices[3], at(0, 1, 1), "corner 3");
+    expectAt(s.plane->position, at(0, 0, 0), "position");
+    EXPECT_EQ(s.host.errors, std::vector<std::string>{"Talvex not defined"});
+    EXPECT_TRUE(s.host.messages.empty());
+    s.host.execute(kSmartResym);
+    EXPECT_EQ(s.host.errors.back(), "Talvex not defined");
+}
+
+}  // namespace
