@@ -3,7 +3,8 @@
 
 The corpus files are committed; this script documents how each was made and
 rewrites them identically. The 10 MB file and the directory and symlink cases
-are made at test time (profile_corpus.cpp, make_fixtures.cmake) instead.
+are made at test time (profile_corpus.cpp, make_fixtures.cmake) instead, and
+sample_Talvex.ini is packaging/Talvex.ini, copied in by make_fixtures.cmake.
 Run from this folder: python3 make_corpus.py
 """
 import random
@@ -84,7 +85,7 @@ write("ordinary_lf.ini", ordinary)
 write("ordinary_crlf.ini", ordinary.replace(b"\n", b"\r\n"))
 write("ordinary_cr.ini", ordinary.replace(b"\n", b"\r"))
 write("no_final_newline.ini", b"[CONFIG]\r\nHUD_POS_X=12\r\nFONT_FACE=Arial Black")
-for f in ["ordinary_lf.ini", "ordinary_crlf.ini", "ordinary_cr.ini"]:
+for f in ["ordinary_lf.ini", "ordinary_crlf.ini", "ordinary_cr.ini", "sample_Talvex.ini"]:
     ask_settings(f)
 ask("no_final_newline.ini", b"CONFIG", b"HUD_POS_X")
 ask("no_final_newline.ini", b"CONFIG", b"FONT_FACE")
