@@ -1,8 +1,9 @@
 #include "platform/ini_file.h"
 
 #include <cstdio>
-#include <new>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/code_page_1252.h"
 
@@ -10,50 +11,52 @@ namespace platform {
 
 namespace {
 
-// The API works in UTF-16 inside: ANSI files and names are widened through
-// code page 1252 and values narrowed back, with the API's best-fit choices for
-// space and letter case rules Unicode ones.
-using Text = std::u16string;
+// The API works in UTF-16 inside: an ANSI file is widened through code page
+// 1252 and its values narrowed back. Nothing it looks for (blanks, brackets,
+// '=', line ends, ASCII letters) lies outside ASCII, and every byte comes back
+// as itself, so an ANSI file is parsed as bytes: same answers, no copy.
+// A UTF-16 file is parsed as UTF-16 and its values narrowed as the API does.
+using Byte = unsigned char;
 
-Text widen(const char* text) {
-    Text wide;
-    for (; *text != '\0'; ++text) wide += widenAnsi(static_cast<unsigned char>(*text));
-    return wide;
-}
-
-// The API's blanks: Unicode white space, and ^Z, the old end-of-file mark.
-bool isBlank(char16_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A;
-}
-
-// Names match without regard to the case of ASCII letters only: 'É' and 'é'
-// are different names to the API.
-char16_t foldCase(char16_t c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char16_t>(c + 32) : c;
-}
-
-// A view of part of the file or of a name.
+template <typename Unit>
 struct Span {
-    const char16_t* begin;
-    const char16_t* end;
+    const Unit* begin;
+    const Unit* end;
     std::size_t size() const { return static_cast<std::size_t>(end - begin); }
 };
 
-Span trimmed(Span s) {
+// The API's blanks: ASCII white space and ^Z, the old end-of-file mark. No
+// other Unicode space counts, not even U+00A0.
+template <typename Unit>
+bool isBlank(Unit c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A;
+}
+
+template <typename Unit>
+Span<Unit> trimmed(Span<Unit> s) {
     while (s.begin < s.end && isBlank(*s.begin)) ++s.begin;
     while (s.end > s.begin && isBlank(s.end[-1])) --s.end;
     return s;
 }
 
 // A NUL ends names and values, as in the API's zero-terminated strings.
-Span cutAtNul(Span s) {
-    for (const char16_t* p = s.begin; p < s.end; ++p) {
-        if (*p == 0) return Span{s.begin, p};
+template <typename Unit>
+Span<Unit> cutAtNul(Span<Unit> s) {
+    for (const Unit* p = s.begin; p < s.end; ++p) {
+        if (*p == 0) return Span<Unit>{s.begin, p};
     }
     return s;
 }
 
-bool sameName(Span a, Span b) {
+// Names match without regard to the case of ASCII letters only: 'É' and 'é'
+// are different names to the API.
+template <typename Unit>
+Unit foldCase(Unit c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<Unit>(c + 32) : c;
+}
+
+template <typename Unit>
+bool sameName(Span<Unit> a, Span<Unit> b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (foldCase(a.begin[i]) != foldCase(b.begin[i])) return false;
@@ -61,10 +64,132 @@ bool sameName(Span a, Span b) {
     return true;
 }
 
+// Splits text into lines ended by '\n' or '\r' (a CR LF pair gives an empty
+// line between, which is skipped like any blank line).
+template <typename Unit>
+class LineSplitter {
+public:
+    explicit LineSplitter(Span<Unit> text) : p_(text.begin), end_(text.end) {}
+    bool next(Span<Unit>& line) {
+        if (p_ >= end_) return false;
+        const Unit* lineEnd = p_;
+        while (lineEnd < end_ && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
+        line = Span<Unit>{p_, lineEnd};
+        p_ = lineEnd < end_ ? lineEnd + 1 : end_;
+        return true;
+    }
+
+private:
+    const Unit* p_;
+    const Unit* end_;
+};
+
+// Bytes, which is every ANSI file, with memchr: many-megabyte files are read
+// whole on every lookup.
+template <>
+class LineSplitter<Byte> {
+public:
+    explicit LineSplitter(Span<Byte> text) : p_(text.begin), end_(text.end) {}
+    bool next(Span<Byte>& line) {
+        if (p_ >= end_) return false;
+        if (nextLf_ < p_) nextLf_ = find('\n');
+        if (nextCr_ < p_) nextCr_ = find('\r');
+        const Byte* lineEnd = nextLf_ < nextCr_ ? nextLf_ : nextCr_;
+        line = Span<Byte>{p_, lineEnd};
+        p_ = lineEnd < end_ ? lineEnd + 1 : end_;
+        return true;
+    }
+
+private:
+    const Byte* find(Byte c) const {
+        const void* at = std::memchr(p_, c, static_cast<std::size_t>(end_ - p_));
+        return at != nullptr ? static_cast<const Byte*>(at) : end_;
+    }
+    const Byte* p_;
+    const Byte* end_;
+    const Byte* nextLf_ = nullptr;
+    const Byte* nextCr_ = nullptr;
+};
+
+enum class Found { nothing, keyWithoutValue, value };
+
+// Finds `key` in the first section named `section` (both trimmed): keys before
+// the first section header belong to none, and later sections of the same
+// name are never searched. `value` is set when the key's line has an '='.
+template <typename Unit>
+Found findValue(Span<Unit> text, Span<Unit> section, Span<Unit> key, Span<Unit>& value) {
+    LineSplitter<Unit> lines(text);
+    bool inSection = false;
+    for (Span<Unit> raw{nullptr, nullptr}; lines.next(raw);) {
+        const Span<Unit> line = trimmed(raw);
+        if (line.size() == 0) continue;
+
+        if (*line.begin == '[') {
+            const Unit* close = line.end;  // the last ']' closes the name
+            while (close > line.begin && close[-1] != ']') --close;
+            if (close > line.begin + 1) {
+                if (inSection) return Found::nothing;
+                const Span<Unit> name = cutAtNul(trimmed(Span<Unit>{line.begin + 1, close - 1}));
+                inSection = sameName(name, section);
+                continue;
+            }
+            // Without a ']' the line is an ordinary key line.
+        }
+        if (!inSection) continue;
+
+        const Unit* equals = line.begin;
+        while (equals < line.end && *equals != '=') ++equals;
+        if (!sameName(cutAtNul(trimmed(Span<Unit>{line.begin, equals})), key)) continue;
+        if (equals == line.end) return Found::keyWithoutValue;
+        value = cutAtNul(trimmed(Span<Unit>{equals + 1, line.end}));
+        return Found::value;
+    }
+    return Found::nothing;
+}
+
+char toAnsi(Byte unit) {
+    return static_cast<char>(unit);
+}
+char toAnsi(char16_t unit) {
+    return static_cast<char>(narrowToAnsi(unit));
+}
+
+// Copies an entry as the API does: one pair of matching quotes removed, cut
+// to size - 1 characters, always terminated.
+template <typename Unit>
+std::uint32_t copyEntry(Span<Unit> entry, char* buffer, std::uint32_t size) {
+    bool quoted = false;
+    if (entry.size() >= 2 && (*entry.begin == '"' || *entry.begin == '\'') &&
+        entry.end[-1] == *entry.begin) {
+        quoted = true;
+        ++entry.begin;
+    }
+    std::size_t count = entry.size() < size - 1 ? entry.size() : size - 1;
+    // The API drops the last character it copied whenever what follows the
+    // opening quote is no longer than the buffer, even when that character is
+    // not the closing quote but the last that fitted: kept on purpose.
+    if (quoted && entry.size() <= size && count > 0) --count;
+    for (std::size_t i = 0; i < count; ++i) buffer[i] = toAnsi(entry.begin[i]);
+    buffer[count] = '\0';
+    return static_cast<std::uint32_t>(count);
+}
+
+Span<char16_t> spanOf(const std::u16string& text) {
+    return Span<char16_t>{text.data(), text.data() + text.size()};
+}
+
+Span<Byte> spanOf(const std::vector<Byte>& bytes) {
+    return Span<Byte>{bytes.data(), bytes.data() + bytes.size()};
+}
+
+Span<Byte> spanOf(const char* text) {
+    const auto* bytes = reinterpret_cast<const Byte*>(text);
+    return Span<Byte>{bytes, bytes + std::strlen(text)};
+}
+
 // Where forward slashes are the separator, the Windows path's backslashes
 // become slashes. A bare file name names the Windows folder, which is absent.
 bool localPath(const char* path, std::string& local) {
-    local.clear();
     bool hasSeparator = false;
     for (const char* p = path; *p != '\0'; ++p) {
         const char c = *p == '\\' ? '/' : *p;
@@ -74,99 +199,68 @@ bool localPath(const char* path, std::string& local) {
     return hasSeparator;
 }
 
-// The whole file as UTF-16 units; false when it cannot be opened or read.
-bool loadText(const char* path, Text& text) {
+// The whole file; false when it cannot be opened or read (a directory too).
+// Read in one piece when its size is known, as files can be many megabytes.
+bool loadFile(const char* path, std::vector<Byte>& bytes) {
     std::string local;
     if (!localPath(path, local)) return false;
     std::FILE* file = std::fopen(local.c_str(), "rb");
     if (file == nullptr) return false;
-    std::string bytes;
-    char chunk[65536];
-    bool readable = true;
-    for (;;) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
-        bytes.append(chunk, got);
-        if (got < sizeof chunk) {
-            readable = std::ferror(file) == 0;
-            break;
-        }
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        // A directory opens too, with a nonsense size; its read then fails.
+        const long size = std::ftell(file);
+        if (size > 0 && size < (1L << 30)) bytes.reserve(static_cast<std::size_t>(size));
+        std::rewind(file);
     }
+    Byte chunk[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    const bool readable = std::ferror(file) == 0;
     std::fclose(file);
-    if (!readable) return false;
-
-    const auto byte = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    text.clear();
-    if (bytes.size() >= 2 &&
-        ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
-        const bool littleEndian = byte(0) == 0xFF;
-        text.reserve(bytes.size() / 2);
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            text += littleEndian ? char16_t(byte(i) | byte(i + 1) << 8)
-                                 : char16_t(byte(i) << 8 | byte(i + 1));
-        }
-        return true;
-    }
-    text.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) text += widenAnsi(byte(i));
-    return true;
+    return readable;
 }
 
-enum class Lookup { missing, noValue, value };
-
-// Finds `key` in the first section named `section`; `value` is set when the
-// key line has an '='.
-Lookup findValue(const Text& text, Span section, Span key, Span& value) {
-    const char16_t* p = text.data();
-    const char16_t* const end = p + text.size();
-    bool inSection = false;
-    while (p < end) {
-        const char16_t* lineEnd = p;
-        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
-        const Span line = trimmed(Span{p, lineEnd});
-        p = lineEnd < end ? lineEnd + 1 : end;
-        if (line.size() == 0) continue;
-
-        if (*line.begin == '[') {
-            const char16_t* close = line.end;
-            while (close > line.begin && close[-1] != ']') --close;
-            if (close > line.begin) {
-                if (inSection) return Lookup::missing;
-                const Span name = cutAtNul(trimmed(Span{line.begin + 1, close - 1}));
-                inSection = sameName(name, section);
-                continue;
-            }
-        }
-        if (!inSection) continue;
-
-        const char16_t* equals = line.begin;
-        while (equals < line.end && *equals != '=') ++equals;
-        const Span name = cutAtNul(trimmed(Span{line.begin, equals}));
-        if (!sameName(name, key)) continue;
-        if (equals == line.end) return Lookup::noValue;
-        value = cutAtNul(trimmed(Span{equals + 1, line.end}));
-        return Lookup::value;
+// A file that starts with a UTF-16 byte-order mark, as UTF-16 units; an odd
+// last byte is dropped.
+std::u16string decodeUtf16(const std::vector<Byte>& bytes) {
+    const bool littleEndian = bytes[0] == 0xFF;
+    std::u16string text;
+    text.reserve(bytes.size() / 2);
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const unsigned first = bytes[i];
+        const unsigned second = bytes[i + 1];
+        text += static_cast<char16_t>(littleEndian ? first | second << 8 : first << 8 | second);
     }
-    return Lookup::missing;
+    return text;
 }
 
-// Copies an entry as the API does: one pair of matching quotes removed when
-// the closing one fits, cut to size - 1 units, then narrowed.
-std::uint32_t copyEntry(Span entry, char* buffer, std::uint32_t size) {
-    bool quoted = false;
-    if (entry.size() >= 2 && (*entry.begin == '"' || *entry.begin == '\'') &&
-        entry.end[-1] == *entry.begin) {
-        quoted = true;
-        ++entry.begin;
+std::u16string widen(Span<Byte> text) {
+    std::u16string wide;
+    for (const Byte* p = text.begin; p < text.end; ++p) wide += widenAnsi(*p);
+    return wide;
+}
+
+std::uint32_t answer(const std::vector<Byte>& file, Span<Byte> section, Span<Byte> key,
+                     Span<Byte> fallback, char* buffer, std::uint32_t size) {
+    const bool utf16 = file.size() >= 2 && ((file[0] == 0xFF && file[1] == 0xFE) ||
+                                            (file[0] == 0xFE && file[1] == 0xFF));
+    if (utf16) {
+        const std::u16string text = decodeUtf16(file);
+        const std::u16string sectionText = widen(section);
+        const std::u16string keyText = widen(key);
+        Span<char16_t> value{nullptr, nullptr};
+        if (findValue(spanOf(text), trimmed(spanOf(sectionText)), trimmed(spanOf(keyText)),
+                      value) == Found::value) {
+            return copyEntry(value, buffer, size);
+        }
+        return copyEntry(fallback, buffer, size);
     }
-    std::size_t count = entry.size() < size - 1 ? entry.size() : size - 1;
-    // The API drops the last character it copied whenever the rest after the
-    // opening quote was no longer than the buffer, even if that character
-    // was not the closing quote: kept on purpose.
-    if (quoted && entry.size() <= size && count > 0) --count;
-    for (std::size_t i = 0; i < count; ++i)
-        buffer[i] = static_cast<char>(narrowToAnsi(entry.begin[i]));
-    buffer[count] = '\0';
-    return static_cast<std::uint32_t>(count);
+    Span<Byte> value{nullptr, nullptr};
+    if (findValue(spanOf(file), trimmed(section), trimmed(key), value) == Found::value) {
+        return copyEntry(value, buffer, size);
+    }
+    return copyEntry(fallback, buffer, size);
 }
 
 }  // namespace
@@ -174,24 +268,16 @@ std::uint32_t copyEntry(Span entry, char* buffer, std::uint32_t size) {
 std::uint32_t readIniString(const char* section, const char* key, const char* fallback,
                             char* buffer, std::uint32_t size, const char* path) noexcept {
     if (buffer == nullptr || size == 0) return 0;
+    Span<Byte> fallbackSpan = spanOf(fallback != nullptr ? fallback : "");
+    // Trailing spaces of the fallback go, but never its first character.
+    while (fallbackSpan.size() > 1 && fallbackSpan.end[-1] == ' ') --fallbackSpan.end;
     try {
-        Text fallbackText = widen(fallback != nullptr ? fallback : "");
-        // Trailing blanks of the fallback go, unless it is nothing but one.
-        while (fallbackText.size() > 1 && fallbackText.back() == ' ') fallbackText.pop_back();
-        const Span fallbackSpan{fallbackText.data(), fallbackText.data() + fallbackText.size()};
-
-        Text text;
-        if (section == nullptr || key == nullptr || path == nullptr || !loadText(path, text)) {
+        std::vector<Byte> file;
+        if (section == nullptr || key == nullptr || path == nullptr || !loadFile(path, file)) {
             return copyEntry(fallbackSpan, buffer, size);
         }
-        const Text sectionText = widen(section);
-        const Text keyText = widen(key);
-        Span value{nullptr, nullptr};
-        const Lookup found = findValue(
-            text, trimmed(Span{sectionText.data(), sectionText.data() + sectionText.size()}),
-            trimmed(Span{keyText.data(), keyText.data() + keyText.size()}), value);
-        return copyEntry(found == Lookup::value ? value : fallbackSpan, buffer, size);
-    } catch (const std::bad_alloc&) {
+        return answer(file, spanOf(section), spanOf(key), fallbackSpan, buffer, size);
+    } catch (...) {  // out of memory for a huge file: as unreadable
         buffer[0] = '\0';
         return 0;
     }

@@ -12,14 +12,19 @@ namespace platform {
 // file at `path` into `buffer` and returns the count of characters copied.
 // As the API does:
 // - The file is ANSI (code page 1252), or UTF-16 when it starts with a UTF-16
-//   byte-order mark; a UTF-8 mark is three ordinary characters. Values come
-//   back in code page 1252, '?' for what it cannot show.
-// - Names match without regard to letter case or surrounding white space; only
-//   the first matching section is searched and the first matching key wins,
-//   even when it is a line without '='. One pair of matching quotes around a
-//   value is removed. A NUL byte ends a name or value.
-// - A missing file, section or key, an empty key, or a key without '=' gives
-//   `fallback` (trailing blanks removed, quotes removed as for a value).
+//   byte-order mark; a UTF-8 mark is three ordinary characters, as on Windows.
+//   Values come back in code page 1252, with the API's best-fit letters or
+//   '?' for what it cannot show.
+// - Lines end at LF or CR. Names and values lose surrounding blanks (ASCII
+//   white space and ^Z); a NUL byte ends a name or value.
+// - Names match without regard to the case of ASCII letters. Only the first
+//   section of a name is searched and the first matching key wins, even a
+//   line without '='. Lines before the first section header belong to no
+//   section; an empty section name finds "[]" and an empty key "=value".
+// - One pair of matching quotes around a value is removed (with the API's
+//   quirk when the value only just fits, see copyEntry).
+// - A missing file, section or key, or a key without '=' gives `fallback`
+//   (trailing spaces removed, quotes removed as for a value).
 // - The answer is cut to size - 1 characters and always terminated; size 0
 //   leaves the buffer untouched and returns 0.
 // - `path` uses '\' or '/' between folders and is relative to the current

@@ -6,6 +6,14 @@ rewrites them identically. The 10 MB file and the directory and symlink cases
 are made at test time (profile_corpus.cpp, make_fixtures.cmake) instead, and
 sample_Talvex.ini is packaging/Talvex.ini, copied in by make_fixtures.cmake.
 Run from this folder: python3 make_corpus.py
+
+answers.txt is what the real API answers, recorded under Wine after any
+change to the lookups (ctest's config_fixtures makes the work folder):
+  make win32 && ctest --preset win32 -R config_fixtures
+  cd build/win32/ini_corpus
+  ../../../cmake/wine-run ../ini_probe.exe lookups.txt | tr -d '\r' > ../../../tests/data/ini/answers.txt
+windows_answers.txt lists, by hand, the lookups where Windows is known to
+answer otherwise; the native reader follows Windows there.
 """
 import random
 
