@@ -57,7 +57,12 @@ struct ServiceEntries {
     }
     static void HOST_CALL runCommand(std::int32_t id) {
         record("runCommand", std::to_string(id));
-        if (id == kBuildPlanePrimitive) gHost->scene.buildPlanePrimitive();
+        if (id != kBuildPlanePrimitive) return;
+        gHost->primitiveAtBuild = gHost->scene.primitive;
+        if (gHost->buildPlane)
+            gHost->buildPlane(gHost->scene);
+        else
+            gHost->scene.buildPlanePrimitive();
     }
     static void HOST_CALL refresh() { record("refresh"); }
     static std::int32_t HOST_CALL getSelectionMode() {

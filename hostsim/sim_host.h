@@ -72,6 +72,11 @@ public:
     int selectionMode = 2;
     Point manipulator{0.0f, 0.0f, 0.0f};
     int editDepth = 0;
+    // PrimitiveParams as the last command 107 found them.
+    PrimitiveParams primitiveAtBuild{};
+    // When set, command 107 runs this instead of building the plane primitive
+    // (a host that builds something else, or nothing).
+    std::function<void(Scene& scene)> buildPlane;
     // Called on every showMessage/showError, for printing as the host shows them.
     std::function<void(const std::string& text, bool isError)> onMessage;
 

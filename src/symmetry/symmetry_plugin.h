@@ -12,6 +12,7 @@
 #include "host/host_records.h"
 #include "host/host_services.h"
 #include "plugin/plugin_base.h"
+#include "symmetry/plane_frame.h"
 #include "symmetry/pointer_list.h"
 
 // Command indices of the command table.
@@ -28,16 +29,12 @@ enum CommandIndex : std::int32_t {
     kCommandSlots = 9,
 };
 
-// A point's relation to the symmetry plane, as projectOntoPlane reports it.
-struct PlaneProjection {
-    double distance;  // unsigned, double precision
-    int side;         // +1 strictly in front of the plane, else -1 (on it, or NaN)
-    Vector3 foot;     // orthogonal projection, float components
-};
-
 class SymmetryPlugin final : public PluginBase {
 public:
     SymmetryPlugin(HostScene* scene, HostServices* services) noexcept;
+    // Runs only when a host initialises the plug-in a second time and the
+    // first object is replaced; frees the storage of the pair lists.
+    ~SymmetryPlugin();
 
     // Operations the host reaches through the forwarding entries.
     bool execute(std::int32_t commandIndex) noexcept override;
@@ -65,7 +62,7 @@ public:
     // f + (f - p) with f the foot of p, each step rounded to float.
     Vector3 mirrorImage(const Vector3& point) const noexcept;
 
-    // Commands (plane_commands.cpp, tolerance_commands.cpp, smart_resym.cpp).
+    // Commands (plane_commands.cpp, smart_resym.cpp; the small ones in command_dispatch.cpp).
     void createPlane() noexcept;
     void repositionPlane() noexcept;
     void smartResym() noexcept;
@@ -112,4 +109,14 @@ private:
     void showMessage(const char* text) const noexcept;
     void showError(const char* text) const noexcept;
     void showTolerance(const char* format) noexcept;
+
+    // planeNormal and planePivot as a frame value.
+    PlaneFrame storedFrame() const noexcept;
+    // True when `object` is an item of the scene's all-objects list; compares
+    // pointers only, so an object the host has let go is never dereferenced.
+    bool inScene(const HostObject* object) const noexcept;
+    // Moves each held partner onto its source's mirror image (stored frame),
+    // skipping partners whose object left the scene and non-finite images.
+    // Sets pairsMoved for every partner written.
+    void mirrorHeldPairs() noexcept;
 };

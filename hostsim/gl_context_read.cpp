@@ -1,0 +1,26 @@
+// Reading the colour buffer back, the same on every platform: the context's
+// drawing buffer is the one read.
+#include <GL/gl.h>
+
+#include "hostsim/gl_context.h"
+
+namespace hostsim {
+
+std::vector<unsigned char> OffscreenGl::readPixels() const {
+    std::vector<unsigned char> pixels(static_cast<size_t>(width_) * static_cast<size_t>(height_) *
+                                      4u);
+    glFinish();
+    // Pack state belongs to whoever drew; rows must come out tightly packed.
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_PACK_SWAP_BYTES, GL_FALSE);
+    glPixelStorei(GL_PACK_LSB_FIRST, GL_FALSE);
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glPopClientAttrib();
+    return pixels;
+}
+
+}  // namespace hostsim

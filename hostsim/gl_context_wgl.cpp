@@ -1,0 +1,97 @@
+// The offscreen context on Windows: a WGL context on a window that is never
+// shown. Drawing goes to the back buffer of a double-buffered pixel format,
+// which belongs to the context alone, so reading it back does not depend on
+// the window being visible (under Wine it needs an X display all the same).
+#include <GL/gl.h>
+#include <windows.h>
+
+#include "hostsim/gl_context.h"
+
+namespace hostsim {
+namespace {
+
+const char kWindowClass[] = "TalvexOffscreenGl";
+
+std::string lastErrorText(const char* what) {
+    return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
+}
+
+class WglContext final : public OffscreenGl {
+public:
+    WglContext(int width, int height) : OffscreenGl(width, height) {}
+    ~WglContext() override {
+        if (context_ != nullptr) {
+            wglMakeCurrent(nullptr, nullptr);
+            wglDeleteContext(context_);
+        }
+        if (dc_ != nullptr) ReleaseDC(window_, dc_);
+        if (window_ != nullptr) DestroyWindow(window_);
+    }
+
+    bool open(std::string& error) {
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        WNDCLASSA windowClass{};
+        windowClass.style = CS_OWNDC;
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = instance;
+        windowClass.lpszClassName = kWindowClass;
+        // A second context finds the class registered already, which is fine.
+        if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+            error = lastErrorText("RegisterClass failed");
+            return false;
+        }
+        // A popup window has no frame, so its client area is the full size.
+        window_ = CreateWindowExA(0, kWindowClass, "Talvex offscreen",
+                                  WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, width(),
+                                  height(), nullptr, nullptr, instance, nullptr);
+        if (window_ == nullptr) {
+            error = lastErrorText("CreateWindowEx failed");
+            return false;
+        }
+        dc_ = GetDC(window_);
+        PIXELFORMATDESCRIPTOR format{};
+        format.nSize = sizeof(format);
+        format.nVersion = 1;
+        format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+        format.iPixelType = PFD_TYPE_RGBA;
+        format.cColorBits = 24;
+        format.cAlphaBits = 8;
+        format.cDepthBits = 24;
+        format.iLayerType = PFD_MAIN_PLANE;
+        const int index = ChoosePixelFormat(dc_, &format);
+        if (index == 0 || !SetPixelFormat(dc_, index, &format)) {
+            error = lastErrorText("no RGBA + depth pixel format");
+            return false;
+        }
+        context_ = wglCreateContext(dc_);
+        if (context_ == nullptr || !wglMakeCurrent(dc_, context_)) {
+            error = lastErrorText("wglCreateContext/wglMakeCurrent failed");
+            return false;
+        }
+        glViewport(0, 0, width(), height());
+        glDrawBuffer(GL_BACK);
+        glReadBuffer(GL_BACK);
+        return true;
+    }
+
+private:
+    HWND window_ = nullptr;
+    HDC dc_ = nullptr;
+    HGLRC context_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<OffscreenGl> OffscreenGl::create(int width, int height, std::string& error) {
+    if (width <= 0 || height <= 0) {
+        error = "context size must be positive";
+        return nullptr;
+    }
+    auto context = std::make_unique<WglContext>(width, height);
+    if (!context->open(error)) return nullptr;
+    return context;
+}
+
+OffscreenGl::~OffscreenGl() = default;
+
+}  // namespace hostsim
