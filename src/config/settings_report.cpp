@@ -23,25 +23,15 @@ constexpr const char kSlashedSettingsPath[] = "Plugins/Startup Plugins/Talvex.in
 // empty value answers "": no settings value is ever this text.
 constexpr const char kAbsent[] = "\x01\x02";
 
-enum class Kind {
-    hudInteger,
-    fontSize,
-    colour,
-    face,
-    floating,
-    depthTest,
-    pattern,
-    stipple,
-    tolerance
-};
+// How each key's text is read, in key order.
+enum class Kind { integer, text, decimal, depthTest, stipple };
 
 constexpr Kind kKinds[kSettingKeyCount] = {
-    Kind::hudInteger, Kind::hudInteger, Kind::hudInteger, Kind::fontSize,  Kind::colour,
-    Kind::colour,     Kind::colour,     Kind::face,       Kind::floating,  Kind::floating,
-    Kind::floating,   Kind::depthTest,  Kind::pattern,    Kind::stipple,   Kind::colour,
-    Kind::colour,     Kind::colour,     Kind::colour,     Kind::colour,    Kind::colour,
-    Kind::colour,     Kind::colour,     Kind::colour,     Kind::tolerance, Kind::tolerance,
-    Kind::tolerance,  Kind::floating};
+    Kind::integer, Kind::integer, Kind::integer, Kind::integer, Kind::integer, Kind::integer,
+    Kind::integer, Kind::text,    Kind::decimal, Kind::decimal, Kind::decimal, Kind::depthTest,
+    Kind::integer, Kind::stipple, Kind::integer, Kind::integer, Kind::integer, Kind::integer,
+    Kind::integer, Kind::integer, Kind::integer, Kind::integer, Kind::integer, Kind::decimal,
+    Kind::decimal, Kind::decimal, Kind::decimal};
 
 struct KeyOutcome {
     std::int32_t found = 0;
@@ -142,7 +132,7 @@ std::string valueInUse(int index, const Settings& s, const ToleranceSettings& t)
 
 // The number as read, and how, when the text is not just that number.
 std::string readingOf(Kind kind, const std::string& text) {
-    const bool isFloat = kind == Kind::floating || kind == Kind::tolerance;
+    const bool isFloat = kind == Kind::decimal;
     const std::string number = isFloat ? shortest(leadingDouble(text.c_str()))
                                        : std::to_string(leadingInteger(text.c_str()));
     return number == text ? number : quoted(text) + " reads as " + number;
@@ -153,7 +143,7 @@ std::string why(Kind kind, const std::string& range, const std::string& text, bo
     if (noFile) return "default: no file";
     if (absent) return "default: no such key in [CONFIG]";
     if (text.empty()) return "default: the value is empty";
-    if (kind == Kind::face) {
+    if (kind == Kind::text) {
         return outcome.taken ? "taken, used as written (installed fonts are not checked)"
                              : "default";
     }
