@@ -183,6 +183,7 @@ void writeFileNotes(std::ostream& out, const std::string& bytes) {
     int number = 0;
     int configSections = 0;
     bool inConfig = false;
+    int seenAt[kSettingKeyCount] = {};
     const auto trim = [](std::string s) {
         const auto first = s.find_first_not_of(" \t\r\n\v\f\x1A");
         if (first == std::string::npos) return std::string();
@@ -209,13 +210,31 @@ void writeFileNotes(std::ostream& out, const std::string& bytes) {
             }
             continue;
         }
+        if (!inConfig || configSections != 1) continue;
         const auto equals = content.find('=');
-        if (!inConfig || configSections != 1 || equals == std::string::npos) continue;
         const std::string name = trim(content.substr(0, equals));
-        bool known = false;
-        for (const SettingKey& key : kSettingKeys) known = known || sameName(name, key.name);
-        if (!known)
-            out << "note: line " << number << ": " << quoted(name) << " is not a settings key.\n";
+        int known = -1;
+        for (int i = 0; i < kSettingKeyCount; ++i) {
+            if (sameName(name, kSettingKeys[i].name)) known = i;
+        }
+        if (known < 0) {
+            if (equals != std::string::npos) {
+                out << "note: line " << number << ": " << quoted(name)
+                    << " is not a settings key.\n";
+            }
+            continue;
+        }
+        // The first line of a key is the one read, even one without '='.
+        if (seenAt[known] != 0) {
+            out << "note: line " << number << " repeats " << kSettingKeys[known].name << "; line "
+                << seenAt[known] << " is the one read.\n";
+        } else {
+            seenAt[known] = number;
+            if (equals == std::string::npos) {
+                out << "note: line " << number << " names " << kSettingKeys[known].name
+                    << " without '=', which hides any later value for it.\n";
+            }
+        }
     }
 }
 

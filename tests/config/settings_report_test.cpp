@@ -24,15 +24,15 @@ void makeFolder(const std::string& name, const std::string* settings) {
 
 TEST(SettingsReport, ExplainsEveryKeyOfATroubledFile) {
     const std::string ini =
-        "[CONFIG]\r\nHUD_POS_X=451px\r\nHUD_POSX=3\r\nCOLOR_RED=abc\r\nTOLERANCE_A=0,"
-        "3\r\nTOLERANCE_B=0.25\r\n"
-        "FONT_FACE=\r\nFONT_SIZE=\"20\"\r\nDEPTH_TEST=1\r\nSTIPPLE_LINES=yes\r\nLINE_WIDTH=16.5\r\n"
-        "POINT_SIZE=0\r\nCOLOR_VIZ_FOUND_RED=\x7F\r\nSTIPPLE_LINES_PATTERN\r\n[config]\r\nHUD_POS_"
-        "Y=5\r\n";
+        "[CONFIG]\r\nHUD_POS_X=451px\r\nHUD_POSX=3\r\nCOLOR_RED=abc\r\n"
+        "TOLERANCE_A=0,3\r\nTOLERANCE_B=0.25\r\nFONT_FACE=\r\nFONT_SIZE=\"20\"\r\n"
+        "DEPTH_TEST=1\r\nSTIPPLE_LINES=yes\r\nLINE_WIDTH=16.5\r\nPOINT_SIZE=0\r\n"
+        "COLOR_VIZ_FOUND_RED=\x7F\r\nSTIPPLE_LINES_PATTERN\r\nSTIPPLE_LINES_PATTERN=9\r\n"
+        "point_size=3\r\n[config]\r\nHUD_POS_Y=5\r\n";
     makeFolder("report_troubled", &ini);
     const std::string expected =
         R"(Settings file: Plugins\Startup Plugins\Talvex.ini in report_troubled
-File: found, 250 bytes.
+File: found, 289 bytes.
 
   # key                         in file          in use           why
   1 HUD_POS_X                   "451px"          451              taken: "451px" reads as 451
@@ -65,7 +65,10 @@ File: found, 250 bytes.
 
 8 of 27 keys taken from the file.
 note: line 3: "HUD_POSX" is not a settings key.
-note: line 15 starts a second [CONFIG] section; only the first is read.
+note: line 14 names STIPPLE_LINES_PATTERN without '=', which hides any later value for it.
+note: line 15 repeats STIPPLE_LINES_PATTERN; line 14 is the one read.
+note: line 16 repeats POINT_SIZE; line 12 is the one read.
+note: line 17 starts a second [CONFIG] section; only the first is read.
 )";
     const auto before = std::filesystem::current_path();
     EXPECT_EQ(settingsReport("report_troubled"), expected);
