@@ -167,6 +167,18 @@ Figures dragSession(hostsim::Host& host, SymmetryPlugin& plugin, HostObject* mes
     return f;
 }
 
+// A cube about the origin, each corner a little off: whichever axis Reposition
+// lays the plane across, every corner has a partner for Smart Resym.
+std::vector<hostsim::Point> nearlySymmetricCube() {
+    std::vector<hostsim::Point> corners;
+    for (int i = 0; i < 8; ++i) {
+        const float wobble = 0.01f * static_cast<float>(i % 3);
+        corners.push_back({(i & 1) != 0 ? 1.0f + wobble : -1.0f, (i & 2) != 0 ? 1.0f : -1.0f - wobble,
+                           (i & 4) != 0 ? 1.0f : -1.0f});
+    }
+    return corners;
+}
+
 Figures commandCycles(hostsim::Host& host, HostObject* mesh, HostObject* reusedPlane) {
     // Command 107 answered with the same plane object every time, laid out
     // afresh from the primitive settings as the host's builder would.
@@ -191,7 +203,10 @@ Figures commandCycles(hostsim::Host& host, HostObject* mesh, HostObject* reusedP
         const bool allRan = host.errors.empty() && host.messages.size() == 3 &&
                             host.messages[0] == "Talvex created based on selected object" &&
                             host.messages[2].find(" moved") != std::string::npos;
-        if (!allRan) expect(false, "every cycle creates, repositions and resyms");
+        if (!allRan) {
+            for (const std::string& m : host.messages) std::printf("  message: %s\n", m.c_str());
+            expect(false, "every cycle creates, repositions and resyms");
+        }
         clearHostRecords(host);
     };
     cycle();  // warm-up: the host's record vectors reach their working size
@@ -250,7 +265,8 @@ int main() {
     report("drag (verticesMoved)", drag, kDragNotifications);
     expect(drag.after == drag.before, "no growth over the drag session");
 
-    const Figures cycles = commandCycles(host, mesh, reusedPlane);
+    HostObject* cube = host.scene.addObject("cube", nearlySymmetricCube());
+    const Figures cycles = commandCycles(host, cube, reusedPlane);
     report("Create/Reposition/Resym", cycles, kCycles);
     expect(cycles.after == cycles.before, "no growth over the command cycles");
     std::printf("pair list capacity %d entries, pair objects %d\n", plugin.pairs.capacity,
