@@ -3,6 +3,8 @@
 // not do in answer.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 #include <vector>
 
@@ -33,6 +35,25 @@ TEST(HostileSequences, RepositionAfterThePlaneLeftTheSceneWritesNothing) {
     EXPECT_TRUE(s.host.messages.empty());
     s.host.execute(kSmartResym);
     EXPECT_EQ(s.host.errors.back(), "Talvex not defined");
+}
+
+// A selection spanning nearly the whole float range: its widened extent is
+// infinite, so the host is asked for the default plane rather than an
+// infinite one, centred on the (finite) centre of the selection.
+TEST(HostileSequences, CreateOverAnExtentBeyondTheFloatRangeAsksForTheDefaultSize) {
+    PluginFixture f;
+    HostObject* wide = f.host.scene.addObject("wide", {{0, -3e38f, -1}, {0, 3e38f, 1}});
+    f.host.scene.selectObjects({wide});
+    f.host.execute(kCreate);
+    EXPECT_EQ(f.host.primitiveAtBuild.firstSize, 5.0f);
+    EXPECT_EQ(f.host.primitiveAtBuild.secondSize, 5.0f);
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{"Talvex created"});
+    EXPECT_TRUE(f.host.errors.empty());
+    const HostObject* plane = f.host.scene.objects().back();
+    for (int i = 0; i < plane->vertexCount; ++i) {
+        const HostVertex& v = *plane->vertices[i];
+        EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) << i;
+    }
 }
 
 }  // namespace
