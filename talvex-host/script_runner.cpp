@@ -1,0 +1,688 @@
+#include "script_runner.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <ostream>
+#include <sstream>
+
+#include "host_session.h"
+#include "number_text.h"
+#include "obj_document.h"
+#include "viewport.h"
+#include "working_folder.h"
+
+namespace talvexhost {
+
+namespace {
+
+using Tokens = std::vector<std::string>;
+
+// Splits a statement into words; "double quoted" words may hold blanks and
+// the escapes \" and \\. A # outside quotes starts a comment.
+bool splitWords(const std::string& line, Tokens& words, std::string& error) {
+    words.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+        if (i >= line.size() || line[i] == '#') break;
+        std::string word;
+        if (line[i] == '"') {
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                    word += line[i + 1];
+                    i += 2;
+                } else if (line[i] == '"') {
+                    ++i;
+                    closed = true;
+                    break;
+                } else {
+                    word += line[i++];
+                }
+            }
+            if (!closed) {
+                error = "unterminated quoted text";
+                return false;
+            }
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') word += line[i++];
+        }
+        words.push_back(word);
+    }
+    return true;
+}
+
+class ScriptRun {
+public:
+    ScriptRun(const std::string& path, const ScriptOptions& options, std::ostream& out)
+        : options_(options), session_(out), out_(out) {
+        scriptFolder_ = std::filesystem::path(path).parent_path().string();
+    }
+
+    bool setUp(std::string& error) {
+        if (!folder_.enter(error)) return false;
+        return session_.loadPlugin(options_.pluginPath, error);
+    }
+
+    bool statement(const Tokens& w, std::string& error);
+
+private:
+    bool started_ = false;
+    ScriptOptions options_;
+    HostSession session_;
+    std::ostream& out_;
+    WorkingFolder folder_;
+    std::string scriptFolder_;
+    std::size_t consumedMessages_ = 0;
+    std::vector<unsigned char> lastFrame_;
+
+    hostsim::Host& host() { return session_.host(); }
+
+    // The host paints once before the plug-in's first call, as the real host
+    // does; the plug-in reads its settings in that first draw.
+    bool start(std::string& error) {
+        if (started_) return true;
+        started_ = true;
+        return session_.openViewport(options_.width, options_.height, error);
+    }
+
+    std::string input(const std::string& path) const { return resolvePath(scriptFolder_, path); }
+    std::string output(const std::string& path) const { return resolvePath(options_.outputFolder, path); }
+
+    bool number(const std::string& word, float& value, std::string& error) {
+        if (parseFloat(word, value)) return true;
+        error = "\"" + word + "\" is not a number";
+        return false;
+    }
+    bool integer(const std::string& word, long long& value, std::string& error) {
+        std::int64_t parsed = 0;
+        if (parseInteger(word, parsed)) {
+            value = parsed;
+            return true;
+        }
+        error = "\"" + word + "\" is not an integer";
+        return false;
+    }
+
+    HostObject* object(const std::string& name, std::string& error) {
+        if (name == "@plane") {
+            HostObject* plane = session_.newestPlane();
+            if (plane == nullptr) error = "no plane primitive has been built";
+            return plane;
+        }
+        const SceneMesh* mesh = session_.findMesh(name);
+        if (mesh == nullptr) {
+            error = "no object called \"" + name + "\"";
+            return nullptr;
+        }
+        return mesh->object;
+    }
+
+    // NAME:INDEX, the host vertex INDEX (from 0) of object NAME.
+    HostVertex* vertex(const std::string& ref, std::string& error) {
+        const std::size_t colon = ref.rfind(':');
+        if (colon == std::string::npos) {
+            error = "\"" + ref + "\" is not a vertex reference (OBJECT:INDEX)";
+            return nullptr;
+        }
+        HostObject* o = object(ref.substr(0, colon), error);
+        if (o == nullptr) return nullptr;
+        long long index = 0;
+        if (!integer(ref.substr(colon + 1), index, error)) return nullptr;
+        if (index < 0 || index >= o->vertexCount) {
+            error = ref + ": the object has " + std::to_string(o->vertexCount) + " vertices";
+            return nullptr;
+        }
+        return o->vertices[index];
+    }
+
+    bool vertices(const Tokens& w, std::size_t from, std::size_t to, std::vector<HostVertex*>& result,
+                  std::string& error) {
+        for (std::size_t i = from; i < to; ++i) {
+            HostVertex* v = vertex(w[i], error);
+            if (v == nullptr) return false;
+            result.push_back(v);
+        }
+        return true;
+    }
+
+    // Position of the word `keyword` in w, or w.size().
+    static std::size_t find(const Tokens& w, const std::string& keyword, std::size_t from = 1) {
+        for (std::size_t i = from; i < w.size(); ++i) {
+            if (w[i] == keyword) return i;
+        }
+        return w.size();
+    }
+
+    bool nextMessage(bool wantError, const std::string& text, std::string& error) {
+        const auto& shown = session_.shown();
+        if (consumedMessages_ >= shown.size()) {
+            error = std::string("expected the ") + (wantError ? "error" : "message") + " \"" + text +
+                    "\", but the plug-in showed nothing more";
+            return false;
+        }
+        const ShownMessage& next = shown[consumedMessages_++];
+        if (next.isError != wantError || next.text != text) {
+            error = std::string("expected the ") + (wantError ? "error" : "message") + " \"" + text +
+                    "\", but the plug-in showed the " + (next.isError ? "error" : "message") + " \"" + next.text +
+                    "\"";
+            return false;
+        }
+        return true;
+    }
+
+    bool expect(const Tokens& w, std::string& error);
+    bool drag(const Tokens& w, std::string& error);
+};
+
+bool ScriptRun::statement(const Tokens& w, std::string& error) {
+    const std::string& verb = w[0];
+    auto arity = [&](std::size_t least, std::size_t most) {
+        if (w.size() - 1 >= least && w.size() - 1 <= most) return true;
+        error = "\"" + verb + "\" takes " +
+                (least == most ? std::to_string(least) : std::to_string(least) + " to " + std::to_string(most)) +
+                " arguments";
+        return false;
+    };
+
+    if (verb == "echo") {
+        for (std::size_t i = 1; i < w.size(); ++i) out_ << (i > 1 ? " " : "") << w[i];
+        out_ << "\n";
+        return true;
+    }
+    if (verb == "ini") {
+        // Settings the plug-in reads at its next bind (the first paint, or
+        // the paint after "Talvex Reload INI").
+        return folder_.writeSettings(Tokens(w.begin() + 1, w.end()), error);
+    }
+    if (verb == "load") {
+        if (!arity(1, 1)) return false;
+        return session_.loadMesh(input(w[1]), error) >= 0;
+    }
+    if (verb == "object") {
+        if (!arity(1, 100000)) return false;
+        std::vector<hostsim::Point> points;
+        for (std::size_t i = 2; i < w.size(); ++i) {
+            float c[3];
+            std::stringstream parts(w[i]);
+            std::string part;
+            int n = 0;
+            while (std::getline(parts, part, ',')) {
+                if (n == 3 || !number(part, c[n], error)) {
+                    if (n == 3) error = "\"" + w[i] + "\" is not a point X,Y,Z";
+                    return false;
+                }
+                ++n;
+            }
+            if (n != 3) {
+                error = "\"" + w[i] + "\" is not a point X,Y,Z";
+                return false;
+            }
+            points.push_back({c[0], c[1], c[2]});
+        }
+        session_.addObject(w[1], points);
+        return true;
+    }
+
+    if (!start(error)) return false;
+
+    if (verb == "delete") {
+        if (!arity(1, 1)) return false;
+        HostObject* o = object(w[1], error);
+        if (o == nullptr) return false;
+        session_.removeObject(o);
+        return true;
+    }
+    if (verb == "select" || verb == "edit") {
+        if (w.size() < 2) {
+            error = "\"" + verb + "\" needs what to select";
+            return false;
+        }
+        const bool isEdit = verb == "edit";
+        if (!isEdit && w[1] == "vertices") {
+            std::vector<HostVertex*> picked;
+            if (!vertices(w, 2, w.size(), picked, error)) return false;
+            session_.selectVertices(picked);
+            return true;
+        }
+        std::size_t first = isEdit ? 1 : 2;
+        if (!isEdit && w[1] != "objects" && w[1] != "none") {
+            error = "select objects NAME..., select vertices REF... or select none";
+            return false;
+        }
+        std::vector<HostObject*> picked;
+        if (w[1] != "none") {
+            for (std::size_t i = first; i < w.size(); ++i) {
+                HostObject* o = object(w[i], error);
+                if (o == nullptr) return false;
+                picked.push_back(o);
+            }
+        }
+        if (isEdit) {
+            host().scene.setEditObjects(picked);
+        } else {
+            if (w[1] == "none") session_.host().scene.selectVertices({});
+            session_.selectObjects(picked);
+        }
+        return true;
+    }
+    if (verb == "mark" || verb == "unmark") {
+        std::vector<HostVertex*> picked;
+        if (!vertices(w, 1, w.size(), picked, error)) return false;
+        for (HostVertex* v : picked) v->flags = verb == "mark" ? (v->flags | 1u) : (v->flags & ~1u);
+        return true;
+    }
+    if (verb == "move") {
+        // move REF... to X Y Z | move REF... by DX DY DZ: no notification.
+        std::size_t at = std::min(find(w, "to"), find(w, "by"));
+        if (at == w.size() || w.size() != at + 4) {
+            error = "move REF... to X Y Z, or move REF... by DX DY DZ";
+            return false;
+        }
+        std::vector<HostVertex*> picked;
+        float c[3];
+        if (!vertices(w, 1, at, picked, error)) return false;
+        for (int k = 0; k < 3; ++k)
+            if (!number(w[at + 1 + k], c[k], error)) return false;
+        for (HostVertex* v : picked) {
+            if (w[at] == "to") {
+                v->x = c[0];
+                v->y = c[1];
+                v->z = c[2];
+            } else {
+                v->x = static_cast<float>(double(v->x) + double(c[0]));
+                v->y = static_cast<float>(double(v->y) + double(c[1]));
+                v->z = static_cast<float>(double(v->z) + double(c[2]));
+            }
+        }
+        return true;
+    }
+    if (verb == "mode") {
+        long long mode = 0;
+        if (!arity(1, 1) || !integer(w[1], mode, error)) return false;
+        host().selectionMode = static_cast<int>(mode);
+        return true;
+    }
+    if (verb == "manipulator") {
+        if (!arity(3, 3)) return false;
+        float c[3];
+        for (int k = 0; k < 3; ++k)
+            if (!number(w[1 + k], c[k], error)) return false;
+        host().manipulator = {c[0], c[1], c[2]};
+        return true;
+    }
+    if (verb == "primitive") {
+        if (!arity(6, 6)) return false;
+        long long i0, i3, i4, i5;
+        float s1, s2;
+        if (!integer(w[1], i0, error) || !number(w[2], s1, error) || !number(w[3], s2, error) ||
+            !integer(w[4], i3, error) || !integer(w[5], i4, error) || !integer(w[6], i5, error))
+            return false;
+        host().scene.primitive = {static_cast<std::int32_t>(i0), s1, s2, static_cast<std::int32_t>(i3),
+                                  static_cast<std::int32_t>(i4), static_cast<std::int32_t>(i5)};
+        return true;
+    }
+    if (verb == "command") {
+        if (!arity(1, 1)) return false;
+        if (session_.runCommand(w[1])) return true;
+        error = "the plug-in has no command \"" + w[1] + "\"";
+        return false;
+    }
+    if (verb == "execute") {
+        long long index = 0;
+        if (!arity(1, 1) || !integer(w[1], index, error)) return false;
+        if (!host().execute(static_cast<int>(index))) {
+            error = "execute answered false";
+            return false;
+        }
+        return true;
+    }
+    if (verb == "drag") return drag(w, error);
+    if (verb == "event") {
+        if (!arity(1, 1)) return false;
+        long long code = 0;
+        if (w[1].size() == 1 && !(w[1][0] >= '0' && w[1][0] <= '9')) {
+            code = static_cast<unsigned char>(w[1][0]);
+        } else if (!integer(w[1], code, error)) {
+            return false;
+        }
+        host().hostEvent(static_cast<int>(code));
+        return true;
+    }
+    if (verb == "host-command") {
+        long long id = 0;
+        if (!arity(1, 1) || !integer(w[1], id, error)) return false;
+        if (!host().hostCommand(static_cast<int>(id))) {
+            error = "hostCommand answered false";
+            return false;
+        }
+        return true;
+    }
+    if (verb == "selection-changed") {
+        host().selectionChanged();
+        return true;
+    }
+    if (verb == "hold") {
+        if (!arity(1, 1)) return false;
+        if (w[1] != "a" && w[1] != "b") {
+            error = "hold a, or hold b";
+            return false;
+        }
+        const bool answer = w[1] == "a" ? host().holdPairsA() : host().holdPairsB();
+        if (!answer) error = "holdPairs answered false";
+        return answer;
+    }
+    if (verb == "draw" || verb == "render") {
+        RenderOptions render;
+        std::size_t i = 1;
+        std::string file;
+        if (verb == "render") {
+            if (w.size() < 2) {
+                error = "render FILE.png [view AZIMUTH ELEVATION] [up y|z]";
+                return false;
+            }
+            file = output(w[1]);
+            i = 2;
+        } else if (w.size() > 1) {
+            long long flag = 0;
+            if (!integer(w[1], flag, error)) return false;
+            render.drawFlag = static_cast<int>(flag);
+            i = 2;
+        }
+        for (; i < w.size(); ++i) {
+            float a = 0.0f;
+            float e = 0.0f;
+            if (w[i] == "view" && i + 2 < w.size() && number(w[i + 1], a, error) && number(w[i + 2], e, error)) {
+                render.azimuthDegrees = a;
+                render.elevationDegrees = e;
+                i += 2;
+            } else if (w[i] == "up" && i + 1 < w.size() && (w[i + 1] == "y" || w[i + 1] == "z")) {
+                render.up = w[i + 1][0];
+                ++i;
+            } else {
+                error = "unexpected \"" + w[i] + "\"";
+                return false;
+            }
+        }
+        session_.viewport()->render(session_, render);
+        lastFrame_ = session_.viewport()->pixelsTopDown();
+        return file.empty() || session_.viewport()->savePng(file, error);
+    }
+    if (verb == "release") {
+        long long flag = 0;
+        if (w.size() > 1 && !integer(w[1], flag, error)) return false;
+        host().release(static_cast<int>(flag));
+        return true;
+    }
+    if (verb == "save") {
+        if (!arity(1, 1)) return false;
+        if (session_.documents().empty()) {
+            error = "nothing loaded to save";
+            return false;
+        }
+        return session_.saveDocument(0, output(w[1]), error);
+    }
+    if (verb == "undo") {
+        if (!host().undo()) {
+            error = "there is no edit step to undo";
+            return false;
+        }
+        return true;
+    }
+    if (verb == "expect") return expect(w, error);
+    error = "unknown statement \"" + verb + "\"";
+    return false;
+}
+
+// drag REF... by DX DY DZ [steps N]: moves the vertices in N equal steps and
+// reports each step to verticesMoved: the vertices, then the first of them
+// again as the search point (the vertex under the cursor).
+bool ScriptRun::drag(const Tokens& w, std::string& error) {
+    const std::size_t by = find(w, "by");
+    if (by == w.size() || by < 2 || (w.size() != by + 4 && !(w.size() == by + 6 && w[by + 4] == "steps"))) {
+        error = "drag REF... by DX DY DZ [steps N]";
+        return false;
+    }
+    std::vector<HostVertex*> dragged;
+    if (!vertices(w, 1, by, dragged, error)) return false;
+    float delta[3];
+    for (int k = 0; k < 3; ++k)
+        if (!number(w[by + 1 + k], delta[k], error)) return false;
+    long long steps = 1;
+    if (w.size() == by + 6 && (!integer(w[by + 5], steps, error) || steps < 1)) {
+        if (error.empty()) error = "steps must be at least 1";
+        return false;
+    }
+    std::vector<hostsim::Point> start;
+    for (HostVertex* v : dragged) start.push_back({v->x, v->y, v->z});
+    for (long long step = 1; step <= steps; ++step) {
+        const double fraction = double(step) / double(steps);
+        for (std::size_t i = 0; i < dragged.size(); ++i) {
+            dragged[i]->x = static_cast<float>(double(start[i].x) + double(delta[0]) * fraction);
+            dragged[i]->y = static_cast<float>(double(start[i].y) + double(delta[1]) * fraction);
+            dragged[i]->z = static_cast<float>(double(start[i].z) + double(delta[2]) * fraction);
+        }
+        host().reportMoved(dragged, dragged.front());
+    }
+    return true;
+}
+
+bool ScriptRun::expect(const Tokens& w, std::string& error) {
+    if (w.size() < 2) {
+        error = "expect what?";
+        return false;
+    }
+    const std::string& what = w[1];
+    auto count = [&](long long actual, const std::string& label) {
+        long long wanted = 0;
+        if (w.size() != 3 || !integer(w[2], wanted, error)) {
+            if (error.empty()) error = "expect " + what + " N";
+            return false;
+        }
+        if (actual == wanted) return true;
+        error = "expected " + std::to_string(wanted) + " " + label + ", found " + std::to_string(actual);
+        return false;
+    };
+
+    if (what == "message" || what == "error") {
+        if (w.size() != 3) {
+            error = "expect " + what + " \"TEXT\"";
+            return false;
+        }
+        return nextMessage(what == "error", w[2], error);
+    }
+    if (what == "quiet") {
+        // Nothing shown since the last message expectation.
+        const auto& shown = session_.shown();
+        if (consumedMessages_ >= shown.size()) return true;
+        error = std::string("expected no more messages, but the plug-in showed the ") +
+                (shown[consumedMessages_].isError ? "error" : "message") + " \"" + shown[consumedMessages_].text +
+                "\"";
+        return false;
+    }
+    if (what == "vertex") {
+        // expect vertex REF X Y Z [within E]: exact float equality unless a
+        // tolerance is given.
+        if (w.size() != 6 && !(w.size() == 8 && w[6] == "within")) {
+            error = "expect vertex REF X Y Z [within E]";
+            return false;
+        }
+        HostVertex* v = vertex(w[2], error);
+        if (v == nullptr) return false;
+        float c[3];
+        for (int k = 0; k < 3; ++k)
+            if (!number(w[3 + k], c[k], error)) return false;
+        float within = 0.0f;
+        if (w.size() == 8 && !number(w[7], within, error)) return false;
+        const float actual[3] = {v->x, v->y, v->z};
+        for (int k = 0; k < 3; ++k) {
+            const bool ok = w.size() == 8 ? std::fabs(double(actual[k]) - double(c[k])) <= double(within)
+                                          : std::memcmp(&actual[k], &c[k], sizeof(float)) == 0;
+            if (!ok) {
+                error = w[2] + " is at (" + formatFloat(actual[0]) + ", " + formatFloat(actual[1]) + ", " +
+                        formatFloat(actual[2]) + "), expected (" + w[3] + ", " + w[4] + ", " + w[5] + ")" +
+                        (w.size() == 8 ? " within " + w[7] : "");
+                return false;
+            }
+        }
+        return true;
+    }
+    if (what == "marked") {
+        if (w.size() != 4 || (w[3] != "yes" && w[3] != "no")) {
+            error = "expect marked REF yes|no";
+            return false;
+        }
+        HostVertex* v = vertex(w[2], error);
+        if (v == nullptr) return false;
+        if (((v->flags & 1u) != 0) == (w[3] == "yes")) return true;
+        error = w[2] + (w[3] == "yes" ? " is not marked" : " is marked");
+        return false;
+    }
+    if (what == "registered") return count(static_cast<long long>(host().lastRegistered.size()), "registered vertices");
+    if (what == "edits") return count(static_cast<long long>(host().undoSteps.size()), "edit steps");
+    if (what == "selected") return count(host().scene.selected.list.count, "selected objects");
+    if (what == "objects") return count(static_cast<long long>(host().scene.objects().size()), "objects in the scene");
+    if (what == "planes") return count(static_cast<long long>(session_.planePrimitives().size()), "plane primitives");
+    if (what == "commands") return count(host().commandCount(), "commands");
+    if (what == "calls") {
+        if (w.size() != 4) {
+            error = "expect calls SERVICE N";
+            return false;
+        }
+        long long n = 0;
+        for (const hostsim::ServiceCall& call : host().calls) n += call.service == w[2] ? 1 : 0;
+        long long wanted = 0;
+        if (!integer(w[3], wanted, error)) return false;
+        if (n == wanted) return true;
+        error = "expected " + w[3] + " calls of " + w[2] + ", found " + std::to_string(n);
+        return false;
+    }
+    if (what == "command-name" || what == "command-kind") {
+        long long index = 0;
+        if (w.size() != 4 || !integer(w[2], index, error)) {
+            if (error.empty()) error = "expect " + what + " INDEX VALUE";
+            return false;
+        }
+        const int i = static_cast<int>(index);
+        const std::string actual =
+            what == "command-name" ? host().commandName(i) : std::to_string(host().commandKind(i));
+        if (actual == w[3]) return true;
+        error = what + " of " + w[2] + " is \"" + actual + "\", expected \"" + w[3] + "\"";
+        return false;
+    }
+    if (what == "primitive") {
+        if (w.size() != 8) {
+            error = "expect primitive I0 SIZE1 SIZE2 I3 I4 I5";
+            return false;
+        }
+        const PrimitiveParams& p = host().scene.primitive;
+        std::ostringstream actual;
+        actual << p.param0 << " " << formatFloat(p.firstSize) << " " << formatFloat(p.secondSize) << " " << p.param3
+               << " " << p.param4 << " " << p.param5;
+        std::ostringstream wanted;
+        for (std::size_t i = 2; i < 8; ++i) {
+            float f = 0.0f;
+            if (i == 3 || i == 4) {
+                if (!number(w[i], f, error)) return false;
+                wanted << (i > 2 ? " " : "") << formatFloat(f);
+            } else {
+                wanted << (i > 2 ? " " : "") << w[i];
+            }
+        }
+        if (actual.str() == wanted.str()) return true;
+        error = "primitive parameters are " + actual.str() + ", expected " + wanted.str();
+        return false;
+    }
+    if (what == "same") {
+        // expect same OUTPUT INPUT: byte-identical files.
+        if (w.size() != 4) {
+            error = "expect same OUTPUT-FILE INPUT-FILE";
+            return false;
+        }
+        std::string a, b;
+        if (!readWholeFile(output(w[2]), a, error) || !readWholeFile(input(w[3]), b, error)) return false;
+        if (a == b) return true;
+        std::size_t at = 0;
+        while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+        error = w[2] + " and " + w[3] + " differ from byte " + std::to_string(at);
+        return false;
+    }
+    if (what == "load-error") {
+        // expect load-error FILE "TEXT": loading FILE fails with a message
+        // containing TEXT.
+        if (w.size() != 4) {
+            error = "expect load-error FILE \"TEXT\"";
+            return false;
+        }
+        ObjDocument document;
+        std::string reason;
+        if (document.load(input(w[2]), reason)) {
+            error = w[2] + " loaded without error";
+            return false;
+        }
+        if (reason.find(w[3]) != std::string::npos) return true;
+        error = "loading " + w[2] + " failed with \"" + reason + "\", expected \"" + w[3] + "\"";
+        return false;
+    }
+    if (what == "pixels") {
+        // expect pixels R G B [at-least N | none]: pixels of that colour
+        // (each channel within 8) in the last frame drawn.
+        long long rgb[3];
+        for (int k = 0; k < 3; ++k)
+            if (w.size() < 5 || !integer(w[2 + k], rgb[k], error)) {
+                if (error.empty()) error = "expect pixels R G B [at-least N | none]";
+                return false;
+            }
+        if (lastFrame_.empty()) {
+            error = "nothing has been drawn";
+            return false;
+        }
+        long long found = 0;
+        for (std::size_t i = 0; i + 3 < lastFrame_.size(); i += 4) {
+            bool same = true;
+            for (int k = 0; k < 3; ++k) same = same && std::abs(int(lastFrame_[i + k]) - int(rgb[k])) <= 8;
+            found += same ? 1 : 0;
+        }
+        long long least = 1;
+        if (w.size() == 6 && w[5] == "none") {
+            if (found == 0) return true;
+            error = std::to_string(found) + " pixels of colour " + w[2] + " " + w[3] + " " + w[4] + ", expected none";
+            return false;
+        }
+        if (w.size() == 7 && w[5] == "at-least" && !integer(w[6], least, error)) return false;
+        if (found >= least) return true;
+        error = std::to_string(found) + " pixels of colour " + w[2] + " " + w[3] + " " + w[4] + ", expected at least " +
+                std::to_string(least);
+        return false;
+    }
+    error = "unknown expectation \"" + what + "\"";
+    return false;
+}
+
+}  // namespace
+
+bool runScriptFile(const std::string& path, const ScriptOptions& options, std::ostream& out, std::string& error) {
+    std::string text;
+    if (!readWholeFile(path, text, error)) return false;
+    ScriptRun run(path, options, out);
+    if (!run.setUp(error)) return false;
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    Tokens words;
+    while (std::getline(lines, line)) {
+        ++number;
+        std::string reason;
+        if (!splitWords(line, words, reason) || (!words.empty() && !run.statement(words, reason))) {
+            error = path + ":" + std::to_string(number) + ": " + reason;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace talvexhost
