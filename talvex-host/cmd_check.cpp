@@ -105,7 +105,8 @@ int runCheck(const Invocation& invocation) {
               << formatFixed(setup.plane.pivot[setup.spec.axis], 6) << ")\n"
               << "vertices: " << vertices << "\n"
               << "pairs found: " << outcome.pairs << "\n"
-              << "vertices Smart Resym would move: " << outcome.movedVertices << "\n"
+              << "vertices Smart Resym would move: " << outcome.movedVertices << " (" << outcome.movedNoticeably
+              << " by more than 0.0001)\n"
               << "on the plane: " << outcome.onPlane << "\n";
     for (int side = 0; side < 2; ++side) {
         std::cout << "unpaired on the " << (side == 0 ? '-' : '+') << axis << " side: " << outcome.unpaired[side].size();

@@ -74,7 +74,8 @@ int runResym(const Invocation& invocation) {
     std::cout << "plane: " << describePlane(setup.spec) << " (at " << axis << " = "
               << formatFixed(setup.plane.pivot[setup.spec.axis], 6) << ")\n"
               << "pairs found: " << outcome.pairs << "\n"
-              << "vertices moved: " << outcome.movedVertices << "\n"
+              << "vertices moved: " << outcome.movedVertices << " (" << outcome.movedNoticeably
+              << " by more than 0.0001)\n"
               << "unpaired vertices: " << outcome.unpaired[0].size() << " on the -" << axis << " side, "
               << outcome.unpaired[1].size() << " on the +" << axis << " side (" << outcome.onPlane
               << " more lie on the plane)\n"

@@ -63,7 +63,7 @@ int runScript(const Invocation& invocation) {
         options.height = h;
     }
     fs::create_directories(options.outputFolder, ec);
-    const std::string script = fs::absolute(args.positional[0], ec).string();
+    const std::string script = fs::absolute(args.positional[0], ec).lexically_normal().string();
     if (!runScriptFile(script, options, std::cout, error)) {
         std::cout.flush();
         std::fprintf(stderr, "talvex-host run: %s\n", error.c_str());

@@ -13,7 +13,7 @@ namespace talvexhost {
 
 namespace {
 
-// The plug-in's own "off the plane" threshold, the float 0.0001.
+// The plug-in's own thresholds for "off the plane" and "moved": the float 0.0001.
 constexpr double kOnPlane = 0.0001f;
 
 }  // namespace
@@ -112,6 +112,10 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
         if (std::memcmp(&old.x, &v->x, sizeof(float)) != 0 || std::memcmp(&old.y, &v->y, sizeof(float)) != 0 ||
             std::memcmp(&old.z, &v->z, sizeof(float)) != 0)
             ++outcome.movedVertices;
+        const double dx = double(v->x) - old.x;
+        const double dy = double(v->y) - old.y;
+        const double dz = double(v->z) - old.z;
+        if (std::sqrt(dx * dx + dy * dy + dz * dz) > kOnPlane) ++outcome.movedNoticeably;
         if (paired.count(v)) continue;
         const double distance = plane.signedDistance(old, axis);
         if (std::fabs(distance) <= kOnPlane) {

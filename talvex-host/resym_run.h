@@ -18,6 +18,7 @@ class HostSession;
 struct ResymOutcome {
     int pairs = 0;
     int movedVertices = 0;  // positions that changed at all
+    int movedNoticeably = 0;  // by more than 0.0001, the plug-in's own count
     int onPlane = 0;        // unpaired vertices within 0.0001 of the plane
     // Unpaired vertices by side: [0] below the plane's coordinate, [1] above.
     std::vector<std::string> unpaired[2];

@@ -419,12 +419,15 @@ bool ScriptRun::statement(const Tokens& w, std::string& error) {
         return true;
     }
     if (verb == "save") {
-        if (!arity(1, 1)) return false;
-        if (session_.documents().empty()) {
-            error = "nothing loaded to save";
+        // save FILE [N]: the N-th loaded mesh file (default the first).
+        if (!arity(1, 2)) return false;
+        long long n = 1;
+        if (w.size() == 3 && !integer(w[2], n, error)) return false;
+        if (n < 1 || n > static_cast<long long>(session_.documents().size())) {
+            error = "there is no loaded mesh file number " + std::to_string(n);
             return false;
         }
-        return session_.saveDocument(0, output(w[1]), error);
+        return session_.saveDocument(static_cast<int>(n - 1), output(w[1]), error);
     }
     if (verb == "undo") {
         if (!host().undo()) {
