@@ -28,7 +28,8 @@ both() { # NAME ARGS...: runs both hosts; {OUT} in ARGS is each one's folder
     echo "exit $?" >>"$out/$side/$name.out"
     sed -i 's/\r$//' "$out/$side/$name.out"
     # Paths differ between the two runs; the rest of the report must not.
-    sed -i "s|$out/$side|{OUT}|g; s|[A-Z]:[^ ]*$side|{OUT}|g" "$out/$side/$name.out"
+    sed -i 's|\\|/|g' "$out/$side/$name.out"
+    sed -i "s|[A-Z]:$out/$side|{OUT}|g; s|$out/$side|{OUT}|g; s|; plug-in .*||" "$out/$side/$name.out"
   done
   cmp -s "$out/native/$name.out" "$out/windows/$name.out" ||
     { echo "FAIL: $name: reports differ"; diff "$out/native/$name.out" "$out/windows/$name.out" | head -20; failures=$((failures + 1)); }
