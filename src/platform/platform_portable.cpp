@@ -10,8 +10,4 @@ std::uint32_t readProfileString(const char*, const char*, const char* fallback, 
     return 0;
 }
 
-void* currentDrawingContext() noexcept { return nullptr; }
-
-bool buildFontLists(void*, const char*, int, int, int, std::uint32_t) noexcept { return false; }
-
 }  // namespace platform
