@@ -9,9 +9,14 @@
 namespace talvexhost {
 
 HostSession::HostSession(std::ostream& out) : out_(out) {
-    host_.onMessage = [this](const std::string& text, bool isError) {
-        shown_.push_back({isError, text});
-        if (echo_) out_ << (isError ? "error: " : "message: ") << text << "\n";
+    // Runs inside the plug-in's call of showMessage or showError: nothing
+    // may escape back into the plug-in.
+    host_.onMessage = [this](const std::string& text, bool isError) noexcept {
+        try {
+            shown_.push_back({isError, text});
+            if (echo_) out_ << (isError ? "error: " : "message: ") << text << "\n";
+        } catch (...) {
+        }
     };
 }
 

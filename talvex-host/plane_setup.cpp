@@ -46,14 +46,14 @@ std::string describePlane(const PlaneSpec& spec) {
     return axis + " = centroid";
 }
 
-double HostPlane::signedDistance(const Vector3& p, int axis) const {
+double HostPlane::signedDistance(const Vector3& p, int axis) const noexcept {
     const double d[3] = {double(p.x) - pivot[0], double(p.y) - pivot[1], double(p.z) - pivot[2]};
     const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
     const double along = (normal[0] * d[0] + normal[1] * d[1] + normal[2] * d[2]) / length;
     return normal[axis] < 0.0 ? -along : along;
 }
 
-void HostPlane::mirror(const Vector3& p, double out[3]) const {
+void HostPlane::mirror(const Vector3& p, double out[3]) const noexcept {
     const double d[3] = {double(p.x) - pivot[0], double(p.y) - pivot[1], double(p.z) - pivot[2]};
     const double nn = normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2];
     const double t = 2.0 * (normal[0] * d[0] + normal[1] * d[1] + normal[2] * d[2]) / nn;
@@ -62,7 +62,7 @@ void HostPlane::mirror(const Vector3& p, double out[3]) const {
     out[2] = double(p.z) - t * normal[2];
 }
 
-bool planeFrame(const HostObject* planeObject, HostPlane& plane) {
+bool planeFrame(const HostObject* planeObject, HostPlane& plane) noexcept {
     if (planeObject == nullptr || planeObject->vertexCount < 3) return false;
     const Vector3& p0 = *planeObject->vertices[0];
     const Vector3& p1 = *planeObject->vertices[1];

@@ -31,13 +31,13 @@ struct HostPlane {
     double pivot[3];
     // Signed distance along the positive axis direction of `axis` (so a
     // vertex with a larger coordinate than the plane's is positive).
-    double signedDistance(const Vector3& p, int axis) const;
+    double signedDistance(const Vector3& p, int axis) const noexcept;
     // The mirror image of p through the plane.
-    void mirror(const Vector3& p, double out[3]) const;
+    void mirror(const Vector3& p, double out[3]) const noexcept;
 };
 // Frame of `planeObject` (vertices 0 to 2 and its position); false when it
 // has fewer than three vertices or a zero normal.
-bool planeFrame(const HostObject* planeObject, HostPlane& plane);
+bool planeFrame(const HostObject* planeObject, HostPlane& plane) noexcept;
 
 // Places the plane for `targets`. Leaves nothing selected. False with `error`
 // when the plug-in built no plane or the plane came out degenerate.
