@@ -93,8 +93,8 @@ int runDemo(const Invocation& invocation) {
     session.selectVertices({&tip});
     const float startY = tip.y;
     RenderOptions view;
-    view.azimuthDegrees = 25.0;
-    view.elevationDegrees = 15.0;
+    view.azimuthDegrees = -30.0;
+    view.elevationDegrees = 20.0;
     for (int step = 1; step <= kDragSteps; ++step) {
         tip.y = static_cast<float>(double(startY) + double(kDragLift) * step / kDragSteps);
         session.host().reportMoved({&tip}, &tip);
