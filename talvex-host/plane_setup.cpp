@@ -134,8 +134,8 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, c
     session.selectObjects({});
 
     if (!planeFrame(created, plane)) {
-        error = std::string("the plane came out without area: the meshes are flat across the ") + kAxisNames[spec.axis] +
-                " plane; give its place, e.g. --plane " + static_cast<char>('x' + spec.axis) + "=0";
+        error = std::string("the plane came out without area: the meshes do not extend along the plane perpendicular to ") +
+                kAxisNames[spec.axis] + "; give its place, e.g. --plane " + static_cast<char>('x' + spec.axis) + "=0";
         return false;
     }
     return true;

@@ -119,6 +119,13 @@ expect_text check_human out "largest deviation: 0.000000"
 expect_status resym_no_object 1 resym "$meshes/human_mirror.obj" -o "$out/unused.obj" --object Nobody
 expect_text resym_no_object err 'no object called "Nobody"'
 
+# Two vertices on a line give Reposition no plane; an unwritable output fails.
+expect_status resym_degenerate 1 resym "$out/pair.obj" -o "$out/unused.obj"
+expect_text resym_degenerate err "the plane came out without area"
+expect_status resym_unwritable 1 resym "$out/pair.obj" -o "$out/no/such/folder/out.obj" --plane x=0
+expect_text resym_unwritable err "out.obj: cannot write"
+[ -e "$out/unused.obj" ] && fail "a failed resym wrote its output"
+
 # --- malformed input: refused with file and line, the output untouched --------
 mkdir -p "$out/bad"
 printf 'v 0 0 0\nv 1 0 0\nv 0 1 x\nf 1 2 3\n' >"$out/bad/number.obj"
