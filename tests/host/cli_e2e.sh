@@ -168,7 +168,13 @@ expect_status demo_check 0 check "$out/demo/demo.obj"
 expect_line demo_check out "unpaired on the -x side: 0"
 
 # --- settings -----------------------------------------------------------------
-expect_status settings 0 settings --dir "$out"
+mkdir -p "$out/settings/Plugins/Startup Plugins"
+printf '[CONFIG]\r\nTOLERANCE_A=0.3\r\nHUD_POS_X=0\r\n' >"$out/settings/Plugins/Startup Plugins/Talvex.ini"
+expect_status settings 0 settings --dir "$out/settings"
+grep -Eq 'TOLERANCE_A +"0\.3" +0\.3 +taken' "$out/settings.out" || fail "settings: TOLERANCE_A not reported taken: $(cat "$out/settings.out")"
+grep -Eq 'HUD_POS_X +"0" +450 +default' "$out/settings.out" || fail "settings: HUD_POS_X not reported defaulted"
+expect_status settings_missing 1 settings --dir "$out/no-such-folder"
+expect_text settings_missing err "is not a folder"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed; outputs in $out"
