@@ -3,8 +3,8 @@
 # builds: cli_e2e.sh SOURCE-DIR OUT-DIR WRONG-VERSION-PLUGIN HOST-COMMAND...
 # (in the win32 build HOST-COMMAND is the Wine runner and talvex-host.exe).
 set -uo pipefail
-src=$1 out=$2 wrong_plugin=$3
-shift 3
+src=$1 out=$2 wrong_plugin=$3 missing_export_plugin=$4
+shift 4
 host=("$@")
 meshes=$src/tests/data/meshes
 rm -rf "$out" && mkdir -p "$out"
@@ -55,6 +55,8 @@ expect_status missing_plugin 1 check "$meshes/asymmetric_pair.obj" --plugin "$ou
 expect_text missing_plugin err "cannot load plug-in"
 expect_status wrong_version 1 check "$meshes/asymmetric_pair.obj" --plugin "$wrong_plugin"
 expect_text wrong_version err "implements plug-in interface version 3, this host needs 4"
+expect_status missing_export 1 check "$meshes/asymmetric_pair.obj" --plugin "$missing_export_plugin"
+expect_text missing_export err "is not a plug-in: it does not export initializePlugin"
 
 # --- check -------------------------------------------------------------------
 cp "$meshes/asymmetric_pair.obj" "$out/pair.obj"

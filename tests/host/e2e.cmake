@@ -3,10 +3,14 @@
 # cli_e2e.sh; in the win32 build, compare_builds.sh runs the same work with
 # the native host too and requires byte-identical outputs.
 
-# A library that answers interface version 3, which the host must refuse.
+# Libraries the host must refuse: interface version 3, and one export missing.
 add_library(wrong_version_plugin SHARED tests/host/wrong_version_plugin.cpp)
 target_link_libraries(wrong_version_plugin PRIVATE talvex_flags)
 set_target_properties(wrong_version_plugin PROPERTIES PREFIX "")
+add_library(missing_export_plugin SHARED tests/host/wrong_version_plugin.cpp)
+target_link_libraries(missing_export_plugin PRIVATE talvex_flags)
+target_compile_definitions(missing_export_plugin PRIVATE TALVEX_FIXTURE_NO_INITIALIZE)
+set_target_properties(missing_export_plugin PROPERTIES PREFIX "")
 
 set(TALVEX_E2E_OUT ${CMAKE_BINARY_DIR}/e2e)
 file(GLOB TALVEX_E2E_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/scripts/*.tvx)
@@ -24,7 +28,7 @@ else()
 endif()
 add_test(NAME e2e_cli
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/cli_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/cli
-    $<TARGET_FILE:wrong_version_plugin> ${TALVEX_HOST_RUNNER}
+    $<TARGET_FILE:wrong_version_plugin> $<TARGET_FILE:missing_export_plugin> ${TALVEX_HOST_RUNNER}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 if(WIN32)
   add_test(NAME e2e_native_and_windows_identical
