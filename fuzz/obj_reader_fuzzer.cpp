@@ -1,0 +1,112 @@
+// Feeds arbitrary bytes to talvex-host's OBJ reader. Either the reader refuses
+// with a clear error ("NAME:LINE: what" or "NAME: what"), or it gives a mesh
+// that holds together: finite positions, every element's references inside
+// the vertex list, every vertex in exactly one object, the file's bytes given
+// back unchanged, and a moved vertex written so that reading the result again
+// gives the same mesh with exactly that position.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "talvex-host/obj_document.h"
+
+namespace {
+
+using talvexhost::ObjDocument;
+using talvexhost::ObjElement;
+using talvexhost::ObjPosition;
+
+const char kName[] = "fuzz.obj";
+
+[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
+    std::fprintf(stderr, "invariant broken: %s %s\n", what, detail.c_str());
+    std::abort();
+}
+
+bool sameBits(const ObjPosition& a, const ObjPosition& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+void checkMesh(const ObjDocument& doc) {
+    const int n = doc.vertexCount();
+    for (int v = 0; v < n; ++v) {
+        const ObjPosition& p = doc.position(v);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) fail("non-finite position");
+        if (doc.lineOf(v) < 1) fail("vertex without a line");
+    }
+    for (const ObjElement& e : doc.elements()) {
+        const std::size_t least = e.kind == ObjElement::kFace ? 3 : e.kind == ObjElement::kLine ? 2 : 1;
+        if (e.vertices.size() < least) fail("element with too few vertices");
+        for (int v : e.vertices) {
+            if (v < 0 || v >= n) fail("element refers outside the vertex list");
+        }
+    }
+    std::vector<int> owner(static_cast<std::size_t>(n), 0);
+    for (const auto& object : doc.objects()) {
+        if (object.vertices.empty()) fail("object without vertices", object.name);
+        for (std::size_t i = 0; i < object.vertices.size(); ++i) {
+            const int v = object.vertices[i];
+            if (v < 0 || v >= n) fail("object vertex out of range");
+            if (i > 0 && object.vertices[i - 1] >= v) fail("object vertices not ascending");
+            ++owner[static_cast<std::size_t>(v)];
+        }
+    }
+    for (int count : owner) {
+        if (count != 1) fail("a vertex not in exactly one object");
+    }
+}
+
+void checkSameMesh(const ObjDocument& a, const ObjDocument& b) {
+    if (a.vertexCount() != b.vertexCount()) fail("vertex count changed on rereading");
+    for (int v = 0; v < a.vertexCount(); ++v) {
+        if (!sameBits(a.position(v), b.position(v))) fail("position changed on rereading");
+        if (a.lineOf(v) != b.lineOf(v)) fail("vertex line changed on rereading");
+    }
+    if (a.elements().size() != b.elements().size()) fail("elements changed on rereading");
+    for (std::size_t i = 0; i < a.elements().size(); ++i) {
+        if (a.elements()[i].kind != b.elements()[i].kind || a.elements()[i].vertices != b.elements()[i].vertices)
+            fail("element changed on rereading");
+    }
+    if (a.objects().size() != b.objects().size()) fail("objects changed on rereading");
+    for (std::size_t i = 0; i < a.objects().size(); ++i) {
+        if (a.objects()[i].name != b.objects()[i].name || a.objects()[i].vertices != b.objects()[i].vertices)
+            fail("object changed on rereading");
+    }
+}
+
+// Positions a tool may write: ordinary, negative zero, denormal, the largest
+// float, and values whose shortest text is long.
+ObjPosition movedPosition(const ObjPosition& p, std::size_t pick) {
+    static const float kValues[] = {0.1f, -0.0f, 1e-45f, 3.4028235e38f, -1.0000001f, 123456792.0f, 1e-7f};
+    const float a = kValues[pick % 7];
+    const float b = kValues[(pick / 7) % 7];
+    return {a, p.y, b};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    ObjDocument doc;
+    std::string error;
+    if (!doc.parse(text, kName, error)) {
+        const std::string prefix = std::string(kName) + ":";
+        if (error.compare(0, prefix.size(), prefix) != 0 || error.size() <= prefix.size() + 1)
+            fail("refusal without a clear error", error);
+        return 0;
+    }
+    checkMesh(doc);
+    if (doc.text() != text) fail("unchanged mesh not written back byte for byte");
+    if (doc.vertexCount() == 0) return 0;
+
+    const int moved = static_cast<int>(size % static_cast<std::size_t>(doc.vertexCount()));
+    const ObjPosition target = movedPosition(doc.position(moved), size);
+    doc.setPosition(moved, target);
+    ObjDocument again;
+    if (!again.parse(doc.text(), kName, error)) fail("written mesh cannot be read again", error);
+    checkSameMesh(doc, again);
+    if (!sameBits(again.position(moved), target)) fail("moved vertex read back elsewhere");
+    return 0;
+}
