@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <string_view>
@@ -202,6 +203,10 @@ bool ObjDocument::parse(std::string text, const std::string& name, std::string& 
                                         (k == 0 ? "vertex" : k == 1 ? "texture coordinate" : "normal"));
                         index = counts[k] + index + 1;
                     }
+                    // Vertices are counted in int: a larger index can never be
+                    // in range, and cut to int it could turn negative.
+                    if (k == 0 && index > std::numeric_limits<int>::max())
+                        return fail("vertex reference " + quoted(tokens[t]) + " is out of range");
                     pending.push_back({lineNumber, index, kinds[k]});
                     if (k == 0) element.vertices.push_back(static_cast<int>(index - 1));
                 }

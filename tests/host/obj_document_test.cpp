@@ -92,6 +92,7 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
         {"v 1 2 3\nv 1 2 3\nv 1 2 3\n\nf 1 2 4\n", "5: vertex index 4 is out of range (the file has 3)"},
         {"v 1 2 3\nf 1 2 0\n", "2: vertex reference \"0\" uses index 0"},
         {"v 1 2 3\nf 1 -2 1\n", "2: vertex reference \"-2\" points before the first vertex"},
+        {"v 1 2 3\nf 1 1 2147483649\n", "2: vertex reference \"2147483649\" is out of range"},
         {"v 1 2 3\nf 1/2 1 1\n", "2: texture coordinate index 2 is out of range (the file has 0)"},
         {"v 1 2 3\nf 1 1\n", "2: \"f\" needs at least 3 vertices, found 2"},
         {"v 1 2 3\nf 1 a 1\n", "2: bad vertex reference \"a\""},
