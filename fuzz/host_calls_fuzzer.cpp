@@ -171,7 +171,7 @@ private:
     // point, repeated with the host moving them between notifications.
     void drag() {
         std::vector<HostVertex*> moved;
-        const int count = in.ConsumeIntegralInRange(0, 8);
+        const int count = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 8) : in.ConsumeIntegralInRange(0, 64);
         for (int i = 0; i < count; ++i) {
             if (HostVertex* v = pickVertex()) moved.push_back(v);
         }
