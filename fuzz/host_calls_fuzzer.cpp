@@ -36,10 +36,10 @@ constexpr int kMaxSteps = 256;
 // Coordinates a hostile scene holds: non-finite, beyond the float range once
 // doubled or widened, denormal, and values right at the plug-in's thresholds.
 float pickCoordinate(FuzzedDataProvider& in) {
-    static const float kInteresting[] = {
-        0.0f,   -0.0f,  1.0f,  -1.0f,  0.5f,    -0.5f,     0.01f,  0.02f,  0.1f,
-        -0.1f,  1e-7f,  1e-30f, 1e-45f, 1e30f,  -1e30f,    3e38f,  -3e38f, kInf,
-        -kInf,  kNaN,   10000.5f, -10001.0f, 2.0f, -1.2f,  1.1f,   0.0001f, 1024.0f};
+    static const float kInteresting[] = {0.0f,      -0.0f, 1.0f,   -1.0f, 0.5f,    -0.5f,  0.01f,
+                                         0.02f,     0.1f,  -0.1f,  1e-7f, 1e-30f,  1e-45f, 1e30f,
+                                         -1e30f,    3e38f, -3e38f, kInf,  -kInf,   kNaN,   10000.5f,
+                                         -10001.0f, 2.0f,  -1.2f,  1.1f,  0.0001f, 1024.0f};
     if (in.ConsumeBool()) return in.PickValueInArray(kInteresting);
     return in.ConsumeFloatingPointInRange<float>(-8.0f, 8.0f);
 }
@@ -53,7 +53,9 @@ hostsim::Point pickPoint(FuzzedDataProvider& in) {
     std::abort();
 }
 
-bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof(float)) == 0; }
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof(float)) == 0;
+}
 
 // One coordinate triple the host owns, as it was before a plug-in call.
 struct Snapshot {
@@ -65,7 +67,8 @@ class Session {
 public:
     explicit Session(FuzzedDataProvider& input) : in(input) {
         std::string error;
-        if (!host.attachPlugin(getPluginVersion, initializePlugin, error)) fail("plug-in refused to attach");
+        if (!host.attachPlugin(getPluginVersion, initializePlugin, error))
+            fail("plug-in refused to attach");
         plugin = static_cast<SymmetryPlugin*>(installedPlugin());
         host.buildPlane = [this](hostsim::Scene&) { answerBuildPlane(); };
         buildScene();
@@ -80,11 +83,14 @@ private:
         const int objects = in.ConsumeIntegralInRange(0, 5);
         for (int o = 0; o < objects; ++o) {
             // Mostly small objects, sometimes a long one.
-            const int count = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 8) : in.ConsumeIntegralInRange(0, 200);
+            const int count = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 8)
+                                               : in.ConsumeIntegralInRange(0, 200);
             std::vector<hostsim::Point> points(static_cast<std::size_t>(count));
-            for (auto& p : points) p = in.ConsumeBool() ? pickPoint(in) : hostsim::Point{0.5f * float(o), 0.0f, 0.0f};
+            for (auto& p : points)
+                p = in.ConsumeBool() ? pickPoint(in) : hostsim::Point{0.5f * float(o), 0.0f, 0.0f};
             HostObject* object = host.scene.addObject("o" + std::to_string(o), points);
-            for (int i = 0; i < object->vertexCount; ++i) object->vertices[i]->flags = in.ConsumeBool() ? 1u : 0u;
+            for (int i = 0; i < object->vertexCount; ++i)
+                object->vertices[i]->flags = in.ConsumeBool() ? 1u : 0u;
             if (o > 0 && in.ConsumeBool()) shareVertex(object);
         }
         host.scene.setEditObjects(pickObjects());
@@ -137,7 +143,9 @@ private:
             }
             default: {
                 const std::vector<HostObject*> all = host.scene.objects();
-                if (!all.empty()) host.scene.selectObjects({all[in.ConsumeIntegralInRange<std::size_t>(0, all.size() - 1)]});
+                if (!all.empty())
+                    host.scene.selectObjects(
+                        {all[in.ConsumeIntegralInRange<std::size_t>(0, all.size() - 1)]});
                 break;
             }
         }
@@ -171,7 +179,8 @@ private:
     // point, repeated with the host moving them between notifications.
     void drag() {
         std::vector<HostVertex*> moved;
-        const int count = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 8) : in.ConsumeIntegralInRange(0, 64);
+        const int count =
+            in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 8) : in.ConsumeIntegralInRange(0, 64);
         for (int i = 0; i < count; ++i) {
             if (HostVertex* v = pickVertex()) moved.push_back(v);
         }
@@ -192,11 +201,17 @@ private:
         static const int kHostCommands[] = {2, 9, 10, 10, 21, 107, 223, 65535, 0, -1, 11, 500};
         static const int kEvents[] = {'D', 'E', '_', 'Q', 0, -1};
         switch (in.ConsumeIntegralInRange(0, 20)) {
-            case 0: execute(in.ConsumeIntegralInRange(-2, 10)); break;
+            case 0:
+                execute(in.ConsumeIntegralInRange(-2, 10));
+                break;
             case 1:
-            case 2: execute(in.ConsumeIntegralInRange(1, 8)); break;
+            case 2:
+                execute(in.ConsumeIntegralInRange(1, 8));
+                break;
             case 3:
-            case 4: drag(); break;
+            case 4:
+                drag();
+                break;
             case 5:
                 trace("selectionChanged");
                 guarded([&] { host.selectionChanged(); });
@@ -213,11 +228,21 @@ private:
                 guarded([&] { host.hostEvent(code); });
                 break;
             }
-            case 8: guarded([&] { in.ConsumeBool() ? host.holdPairsA() : host.holdPairsB(); }); break;
-            case 9: guarded([&] { host.draw(in.ConsumeIntegralInRange(0, 1)); }); break;
-            case 10: guarded([&] { host.release(in.ConsumeIntegralInRange(0, 1)); }); break;
-            case 11: host.scene.selectObjects(pickObjects()); break;
-            case 12: host.scene.setEditObjects(pickObjects()); break;
+            case 8:
+                guarded([&] { in.ConsumeBool() ? host.holdPairsA() : host.holdPairsB(); });
+                break;
+            case 9:
+                guarded([&] { host.draw(in.ConsumeIntegralInRange(0, 1)); });
+                break;
+            case 10:
+                guarded([&] { host.release(in.ConsumeIntegralInRange(0, 1)); });
+                break;
+            case 11:
+                host.scene.selectObjects(pickObjects());
+                break;
+            case 12:
+                host.scene.setEditObjects(pickObjects());
+                break;
             case 13: {
                 std::vector<HostVertex*> selection;
                 const int count = in.ConsumeIntegralInRange(0, 5);
@@ -227,9 +252,15 @@ private:
                 host.scene.selectVertices(selection);
                 break;
             }
-            case 14: removeObject(); break;
-            case 15: host.manipulator = pickPoint(in); break;
-            case 16: host.selectionMode = in.ConsumeIntegralInRange(-1, 3); break;
+            case 14:
+                removeObject();
+                break;
+            case 15:
+                host.manipulator = pickPoint(in);
+                break;
+            case 16:
+                host.selectionMode = in.ConsumeIntegralInRange(-1, 3);
+                break;
             case 17:
                 // The host's own tools: coordinates and positions change
                 // without a notification, the plane object's included.
@@ -239,8 +270,12 @@ private:
                     plugin->planeObject->position = Vector3(p.x, p.y, p.z);
                 }
                 break;
-            case 18: callReservedAndTable(); break;
-            case 19: host.undo(); break;
+            case 18:
+                callReservedAndTable();
+                break;
+            case 19:
+                host.undo();
+                break;
             default:
                 host.scene.primitive.firstSize = pickCoordinate(in);
                 host.scene.primitive.secondSize = pickCoordinate(in);
@@ -275,7 +310,8 @@ private:
         if (all.empty()) return;
         HostObject* gone = all[in.ConsumeIntegralInRange<std::size_t>(0, all.size() - 1)];
         if (plugin->planeObject != nullptr && in.ConsumeBool()) gone = plugin->planeObject;
-        trace("remove %s%s", host.scene.nameOf(gone).c_str(), gone == plugin->planeObject ? " (the plane)" : "");
+        trace("remove %s%s", host.scene.nameOf(gone).c_str(),
+              gone == plugin->planeObject ? " (the plane)" : "");
         host.scene.removeObject(gone);
     }
 
@@ -304,7 +340,8 @@ private:
             HostVertex* v = object->vertices[i];
             into.push_back({&v->x, v->x, v->y, v->z});
         }
-        into.push_back({&object->position.x, object->position.x, object->position.y, object->position.z});
+        into.push_back(
+            {&object->position.x, object->position.x, object->position.y, object->position.z});
     }
 
     // Runs one plug-in call with every coordinate the host owns snapshotted
@@ -328,7 +365,8 @@ private:
         check(built, host.scene.objects());
     }
 
-    void check(const std::vector<Snapshot>& before, const std::vector<HostObject*>& liveObjects) const {
+    void check(const std::vector<Snapshot>& before,
+               const std::vector<HostObject*>& liveObjects) const {
         std::vector<const float*> live;
         for (HostObject* o : liveObjects) {
             live.push_back(&o->position.x);
@@ -337,10 +375,13 @@ private:
         std::sort(live.begin(), live.end());
         for (const Snapshot& s : before) {
             const float* now = s.xyz;
-            const bool changed = !sameBits(s.x, now[0]) || !sameBits(s.y, now[1]) || !sameBits(s.z, now[2]);
+            const bool changed =
+                !sameBits(s.x, now[0]) || !sameBits(s.y, now[1]) || !sameBits(s.z, now[2]);
             if (!changed) continue;
-            if (!std::binary_search(live.begin(), live.end(), now)) fail("wrote a vertex or position not in the scene");
-            if ((std::isfinite(s.x) && !std::isfinite(now[0])) || (std::isfinite(s.y) && !std::isfinite(now[1])) ||
+            if (!std::binary_search(live.begin(), live.end(), now))
+                fail("wrote a vertex or position not in the scene");
+            if ((std::isfinite(s.x) && !std::isfinite(now[0])) ||
+                (std::isfinite(s.y) && !std::isfinite(now[1])) ||
                 (std::isfinite(s.z) && !std::isfinite(now[2])))
                 fail("turned a finite coordinate non-finite");
         }
@@ -377,7 +418,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static std::unique_ptr<hostsim::OffscreenGl> context;
     std::string error;
     context = hostsim::OffscreenGl::create(320, 240, error);
-    if (context == nullptr) std::fprintf(stderr, "no GL context, draw runs without one: %s\n", error.c_str());
+    if (context == nullptr)
+        std::fprintf(stderr, "no GL context, draw runs without one: %s\n", error.c_str());
     return 0;
 }
 

@@ -36,7 +36,8 @@ struct Workspace {
         char folder[] = "/tmp/talvex-ini-fuzz.XXXXXX";
         if (mkdtemp(folder) == nullptr) fail("cannot make a scratch folder");
         root = folder;
-        if (std::system(("mkdir -p '" + root + "/Plugins/Startup Plugins'").c_str()) != 0) fail("mkdir");
+        if (std::system(("mkdir -p '" + root + "/Plugins/Startup Plugins'").c_str()) != 0)
+            fail("mkdir");
         file = root + "/Plugins/Startup Plugins/Talvex.ini";
         char cwd[4096];
         if (getcwd(cwd, sizeof cwd) == nullptr) fail("getcwd");
@@ -67,7 +68,8 @@ void namesIn(const std::uint8_t* data, std::size_t size, std::vector<std::string
         const std::string line(reinterpret_cast<const char*>(data + start), end - start);
         if (!line.empty() && line[0] == '[') {
             const std::size_t close = line.find(']');
-            sections.push_back(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            sections.push_back(
+                line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
             ++taken;
         } else if (line.find('=') != std::string::npos) {
             keys.push_back(line.substr(0, line.find('=')));
@@ -78,30 +80,36 @@ void namesIn(const std::uint8_t* data, std::size_t size, std::vector<std::string
 }
 
 // One lookup into a heap buffer of exactly `size` bytes.
-void lookUp(const std::string& section, const std::string& key, const char* fallback, std::uint32_t size,
-            const char* path) {
+void lookUp(const std::string& section, const std::string& key, const char* fallback,
+            std::uint32_t size, const char* path) {
     std::unique_ptr<char[]> buffer(new char[size == 0 ? 1 : size]);
     std::memset(buffer.get(), 0x5A, size == 0 ? 1 : size);
-    const std::uint32_t n = platform::readIniString(section.c_str(), key.c_str(), fallback, buffer.get(), size, path);
+    const std::uint32_t n =
+        platform::readIniString(section.c_str(), key.c_str(), fallback, buffer.get(), size, path);
     if (size == 0) {
         if (n != 0 || buffer[0] != 0x5A) fail("a zero-sized buffer was answered or touched");
         return;
     }
     if (n > size - 1) fail("answer longer than its buffer");
     if (buffer[n] != '\0') fail("answer not terminated at its count");
-    if (size == static_cast<std::uint32_t>(kProfileTextSize) && n > 259) fail("answer beyond 259 characters");
+    if (size == static_cast<std::uint32_t>(kProfileTextSize) && n > 259)
+        fail("answer beyond 259 characters");
 }
 
-bool terminated(const char* text, std::size_t size) { return std::memchr(text, '\0', size) != nullptr; }
+bool terminated(const char* text, std::size_t size) {
+    return std::memchr(text, '\0', size) != nullptr;
+}
 
-void readProfile(const std::vector<std::string>& sections, const std::vector<std::string>& keys, const char* path) {
+void readProfile(const std::vector<std::string>& sections, const std::vector<std::string>& keys,
+                 const char* path) {
     ProfileReader reader;
     if (reader.setPath(path) != 1) fail("setPath refused the scratch path");
     const std::int32_t loaded = reader.loadTable("SECTION", "ROWDATA");
     if (loaded < 0 || loaded > kProfileTableSections) fail("table section count out of range");
     for (int s = 0; s < kProfileTableSections; ++s) {
         const TableSection& section = reader.section(s);
-        if (section.rowCount < 0 || section.rowCount > kProfileTableRows) fail("row count out of range");
+        if (section.rowCount < 0 || section.rowCount > kProfileTableRows)
+            fail("row count out of range");
         for (const TableRow& row : section.rows) {
             if (!terminated(row.text, sizeof row.text)) fail("table row not terminated");
         }
@@ -142,18 +150,26 @@ void loadWholeSettings() {
     loadSettings(reader, settings, tolerances);
     if (chdir(w.home.c_str()) != 0) fail("chdir back");
     if (!terminated(settings.fontFace, sizeof settings.fontFace)) fail("font face not terminated");
-    if (!inUnit(settings.hudColor) || !inUnit(settings.searchColor) || !inUnit(settings.foundColor) ||
-        !inUnit(settings.toleranceColor))
+    if (!inUnit(settings.hudColor) || !inUnit(settings.searchColor) ||
+        !inUnit(settings.foundColor) || !inUnit(settings.toleranceColor))
         fail("a colour outside 0..1");
     if (settings.fontSize < 1 || settings.fontSize > 64) fail("font size out of range");
-    const float checked[] = {settings.hudPosX, settings.hudPosY, settings.hudStepY, settings.lineWidth,
-                             settings.toleranceLineWidth, settings.pointSize, settings.oversizePercentage,
-                             tolerances.toleranceA, tolerances.toleranceB, tolerances.modifier};
+    const float checked[] = {settings.hudPosX,
+                             settings.hudPosY,
+                             settings.hudStepY,
+                             settings.lineWidth,
+                             settings.toleranceLineWidth,
+                             settings.pointSize,
+                             settings.oversizePercentage,
+                             tolerances.toleranceA,
+                             tolerances.toleranceB,
+                             tolerances.modifier};
     for (float v : checked) {
         if (!std::isfinite(v)) fail("a setting is not finite");
     }
     for (float t : {tolerances.toleranceA, tolerances.toleranceB, tolerances.modifier}) {
-        if (!(t >= 0.01f && t <= 1024.0f)) fail("a tolerance outside its range");  // 0.01 < v in double may round to 0.01f
+        if (!(t >= 0.01f && t <= 1024.0f))
+            fail("a tolerance outside its range");  // 0.01 < v in double may round to 0.01f
     }
 }
 
@@ -170,14 +186,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> keys = {"TOLERANCE_A", "ROWDATA1", "FONT_FACE", ""};
     namesIn(data, size, sections, keys);
 
-    const std::uint32_t sizes[] = {static_cast<std::uint32_t>(kProfileTextSize), 1, 2, 5, 0, 259, 300};
+    const std::uint32_t sizes[] = {
+        static_cast<std::uint32_t>(kProfileTextSize), 1, 2, 5, 0, 259, 300};
     std::size_t pick = size;
     for (const std::string& section : sections) {
         for (const std::string& key : keys) {
             if (pick++ % 2 == 0)
-                lookUp(section, key, "", static_cast<std::uint32_t>(kProfileTextSize), w.file.c_str());
+                lookUp(section, key, "", static_cast<std::uint32_t>(kProfileTextSize),
+                       w.file.c_str());
             else
-                lookUp(section, key, " 'fallback' ", sizes[pick % (sizeof sizes / sizeof sizes[0])], w.file.c_str());
+                lookUp(section, key, " 'fallback' ", sizes[pick % (sizeof sizes / sizeof sizes[0])],
+                       w.file.c_str());
         }
     }
     readProfile(sections, keys, w.file.c_str());

@@ -27,17 +27,22 @@ const char kName[] = "fuzz.obj";
     std::abort();
 }
 
-bool sameBits(const ObjPosition& a, const ObjPosition& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameBits(const ObjPosition& a, const ObjPosition& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 void checkMesh(const ObjDocument& doc) {
     const int n = doc.vertexCount();
     for (int v = 0; v < n; ++v) {
         const ObjPosition& p = doc.position(v);
-        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) fail("non-finite position");
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            fail("non-finite position");
         if (doc.lineOf(v) < 1) fail("vertex without a line");
     }
     for (const ObjElement& e : doc.elements()) {
-        const std::size_t least = e.kind == ObjElement::kFace ? 3 : e.kind == ObjElement::kLine ? 2 : 1;
+        const std::size_t least = e.kind == ObjElement::kFace   ? 3
+                                  : e.kind == ObjElement::kLine ? 2
+                                                                : 1;
         if (e.vertices.size() < least) fail("element with too few vertices");
         for (int v : e.vertices) {
             if (v < 0 || v >= n) fail("element refers outside the vertex list");
@@ -66,12 +71,14 @@ void checkSameMesh(const ObjDocument& a, const ObjDocument& b) {
     }
     if (a.elements().size() != b.elements().size()) fail("elements changed on rereading");
     for (std::size_t i = 0; i < a.elements().size(); ++i) {
-        if (a.elements()[i].kind != b.elements()[i].kind || a.elements()[i].vertices != b.elements()[i].vertices)
+        if (a.elements()[i].kind != b.elements()[i].kind ||
+            a.elements()[i].vertices != b.elements()[i].vertices)
             fail("element changed on rereading");
     }
     if (a.objects().size() != b.objects().size()) fail("objects changed on rereading");
     for (std::size_t i = 0; i < a.objects().size(); ++i) {
-        if (a.objects()[i].name != b.objects()[i].name || a.objects()[i].vertices != b.objects()[i].vertices)
+        if (a.objects()[i].name != b.objects()[i].name ||
+            a.objects()[i].vertices != b.objects()[i].vertices)
             fail("object changed on rereading");
     }
 }
@@ -79,7 +86,8 @@ void checkSameMesh(const ObjDocument& a, const ObjDocument& b) {
 // Positions a tool may write: ordinary, negative zero, denormal, the largest
 // float, and values whose shortest text is long.
 ObjPosition movedPosition(const ObjPosition& p, std::size_t pick) {
-    static const float kValues[] = {0.1f, -0.0f, 1e-45f, 3.4028235e38f, -1.0000001f, 123456792.0f, 1e-7f};
+    static const float kValues[] = {0.1f,        -0.0f,        1e-45f, 3.4028235e38f,
+                                    -1.0000001f, 123456792.0f, 1e-7f};
     const float a = kValues[pick % 7];
     const float b = kValues[(pick / 7) % 7];
     return {a, p.y, b};

@@ -35,7 +35,9 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-bool HOST_CALL hostsOwnExecute(std::int32_t) { return false; }
+bool HOST_CALL hostsOwnExecute(std::int32_t) {
+    return false;
+}
 
 TEST(InitializePlugin, WithoutMemoryInstallsNothingAndLeavesTheHostsEntries) {
     PluginEventTable events{};

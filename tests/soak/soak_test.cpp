@@ -55,16 +55,36 @@ void* countedOrThrow(std::size_t size) {
 
 }  // namespace
 
-void* operator new(std::size_t size) { return countedOrThrow(size); }
-void* operator new[](std::size_t size) { return countedOrThrow(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAllocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAllocate(size); }
-void operator delete(void* p) noexcept { countedFree(p); }
-void operator delete[](void* p) noexcept { countedFree(p); }
-void operator delete(void* p, std::size_t) noexcept { countedFree(p); }
-void operator delete[](void* p, std::size_t) noexcept { countedFree(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { countedFree(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { countedFree(p); }
+void* operator new(std::size_t size) {
+    return countedOrThrow(size);
+}
+void* operator new[](std::size_t size) {
+    return countedOrThrow(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return countedAllocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return countedAllocate(size);
+}
+void operator delete(void* p) noexcept {
+    countedFree(p);
+}
+void operator delete[](void* p) noexcept {
+    countedFree(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    countedFree(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    countedFree(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    countedFree(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    countedFree(p);
+}
 
 // --- The soak ------------------------------------------------------------------
 namespace {
@@ -117,9 +137,11 @@ struct Figures {
 };
 
 void report(const char* phase, const Figures& f, long operations) {
-    std::printf("%-26s %9ld operations  live bytes before %7lld  after %7lld  peak %7lld  allocations %8lld  %.2f s\n",
-                phase, operations, static_cast<long long>(f.before), static_cast<long long>(f.after),
-                static_cast<long long>(f.peak), static_cast<long long>(f.allocations), f.seconds);
+    std::printf(
+        "%-26s %9ld operations  live bytes before %7lld  after %7lld  peak %7lld  allocations "
+        "%8lld  %.2f s\n",
+        phase, operations, static_cast<long long>(f.before), static_cast<long long>(f.after),
+        static_cast<long long>(f.peak), static_cast<long long>(f.allocations), f.seconds);
 }
 
 Figures dragSession(hostsim::Host& host, SymmetryPlugin& plugin, HostObject* mesh) {
@@ -173,8 +195,8 @@ std::vector<hostsim::Point> nearlySymmetricCube() {
     std::vector<hostsim::Point> corners;
     for (int i = 0; i < 8; ++i) {
         const float wobble = 0.01f * static_cast<float>(i % 3);
-        corners.push_back({(i & 1) != 0 ? 1.0f + wobble : -1.0f, (i & 2) != 0 ? 1.0f : -1.0f - wobble,
-                           (i & 4) != 0 ? 1.0f : -1.0f});
+        corners.push_back({(i & 1) != 0 ? 1.0f + wobble : -1.0f,
+                           (i & 2) != 0 ? 1.0f : -1.0f - wobble, (i & 4) != 0 ? 1.0f : -1.0f});
     }
     return corners;
 }
@@ -185,7 +207,8 @@ Figures commandCycles(hostsim::Host& host, HostObject* mesh, HostObject* reusedP
     host.buildPlane = [reusedPlane](hostsim::Scene& scene) {
         const float a = static_cast<float>(0.5 * double(scene.primitive.firstSize));
         const float s = scene.primitive.secondSize;
-        const hostsim::Point corners[4] = {{0.0f, 0.0f, -a}, {0.0f, 0.0f, a}, {0.0f, s, -a}, {0.0f, s, a}};
+        const hostsim::Point corners[4] = {
+            {0.0f, 0.0f, -a}, {0.0f, 0.0f, a}, {0.0f, s, -a}, {0.0f, s, a}};
         for (int i = 0; i < 4; ++i) {
             reusedPlane->vertices[i]->x = corners[i].x;
             reusedPlane->vertices[i]->y = corners[i].y;
@@ -241,12 +264,15 @@ int main() {
     host.lastRegistered.reserve(64);
 
     HostObject* mesh = host.scene.addObject("mesh", mirroredGrid());
-    HostObject* reusedPlane = host.scene.addObject("plane", {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+    HostObject* reusedPlane =
+        host.scene.addObject("plane", {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
     host.scene.underEdit.assign({mesh});
     host.scene.selected.assign({});
     host.scene.primitive.firstSize = 4.0f;
     host.scene.primitive.secondSize = 4.0f;
-    host.buildPlane = [reusedPlane](hostsim::Scene& scene) { scene.selected.assign({reusedPlane}); };
+    host.buildPlane = [reusedPlane](hostsim::Scene& scene) {
+        scene.selected.assign({reusedPlane});
+    };
     // The plane at x = 0 through the reused object, then switched on.
     host.execute(kCommandCreate);
     const hostsim::Point corners[4] = {{0, -2, -2}, {0, -2, 2}, {0, 2, -2}, {0, 2, 2}};
@@ -258,7 +284,8 @@ int main() {
     reusedPlane->position = Vector3(0.0f, 0.0f, 0.0f);
     host.scene.selected.assign({mesh});
     host.execute(kCommandSwitch);
-    expect(plugin.planeObject == reusedPlane && plugin.active, "the plane is created and switched on");
+    expect(plugin.planeObject == reusedPlane && plugin.active,
+           "the plane is created and switched on");
     clearHostRecords(host);
 
     const Figures drag = dragSession(host, plugin, mesh);
