@@ -1,0 +1,75 @@
+// A hashed uniform grid over float points, each tagged with a 32-bit key: the
+// spatial index of the fast partner searches. Cells are hashed into buckets;
+// each bucket's entries are stored contiguously and in ascending key order, so
+// a search can stop early in key order. The grid decides nothing: callers run
+// the exact acceptance tests on what it hands out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct GridEntry {
+    float x;
+    float y;
+    float z;
+    std::uint32_t key;
+};
+
+// Inclusive cell coordinates per axis.
+struct CellBox {
+    std::int64_t lo[3];
+    std::int64_t hi[3];
+};
+
+class SpatialGrid {
+public:
+    SpatialGrid() noexcept = default;
+    ~SpatialGrid();
+    SpatialGrid(const SpatialGrid&) = delete;
+    SpatialGrid& operator=(const SpatialGrid&) = delete;
+
+    // Building, in three steps: start() with the cell size and the number of
+    // points that may come, count() every point, finishCounting(), then
+    // place() the same points again in DESCENDING key order. Only finite
+    // points may be counted and placed. start() and finishCounting() return
+    // false when memory cannot be had; the grid is then unusable.
+    bool start(double cellSize, std::uint32_t maxPoints) noexcept;
+    void count(float x, float y, float z) noexcept;
+    bool finishCounting() noexcept;
+    void place(std::uint32_t key, float x, float y, float z) noexcept;
+
+    // The cell coordinate of a coordinate: floor(c / cellSize) as computed,
+    // clamped to +/-2^30. Monotone in c (rounding, floor and clamp all are), so
+    // every point with lo <= c <= hi lies in a cell from cellOf(lo) to
+    // cellOf(hi); that is all the pruning relies on. c may be +/-infinity.
+    std::int64_t cellOf(double c) const noexcept;
+
+    // The cells holding every point p with |p - t| < reach on each axis,
+    // clipped to the cells that hold points. Empty (lo > hi) when none can.
+    // Reach is a float value; t is finite.
+    CellBox boxAround(const float t[3], float reach) const noexcept;
+    // Number of cells in a box (0 when empty), saturating.
+    static double cellsIn(const CellBox& box) noexcept;
+
+    // The entries of the bucket that holds cell (cx, cy, cz): a superset of
+    // the cell's points (other cells may share the bucket), ascending key.
+    const GridEntry* bucket(std::int64_t cx, std::int64_t cy, std::int64_t cz,
+                            const GridEntry*& end) const noexcept;
+    // Bucket by number, for visiting every entry once.
+    const GridEntry* bucketAt(std::uint32_t b, const GridEntry*& end) const noexcept;
+    std::uint32_t bucketCount() const noexcept { return bucketMask_ + 1; }
+
+    std::size_t bytes() const noexcept;
+
+private:
+    std::uint32_t bucketOf(std::int64_t cx, std::int64_t cy, std::int64_t cz) const noexcept;
+    std::uint32_t bucketOfPoint(float x, float y, float z) noexcept;
+
+    double scale_ = 1.0;  // 1 / cell size
+    std::uint32_t* starts_ = nullptr;  // bucketCount() + 1 offsets into entries_
+    GridEntry* entries_ = nullptr;
+    std::uint32_t bucketMask_ = 0;
+    std::uint32_t entryCount_ = 0;
+    std::int64_t occupiedLo_[3] = {0, 0, 0};
+    std::int64_t occupiedHi_[3] = {-1, -1, -1};
+};
