@@ -37,5 +37,9 @@ demo: native
 	@echo "make demo: the reference host arrives with its own issue; showing the plug-in's command table"
 	@build/native/behaviour_tests --gtest_filter='PluginLoading.*' --gtest_brief=1
 
+# Timings of the partner searches against the plain scan; a few minutes.
+bench: native
+	@cd build/native && ./talvex_bench $(BENCH_ARGS)
+
 clean:
 	rm -rf build dist
