@@ -240,11 +240,12 @@ int touchedIn(const std::string& message) {
     return touched;
 }
 
-// Capacity the scan's own resym list reaches for `entries` appends.
+// The scan's own peak for its resym list after `entries` appends: the last
+// doubling holds the old array and the new one at once.
 std::size_t listBytes(int entries) {
     std::size_t capacity = 2;
     while (capacity <= std::size_t(entries)) capacity *= 2;
-    return entries > 0 ? capacity * sizeof(void*) : 0;
+    return entries > 0 ? (capacity + (capacity > 2 ? capacity / 2 : 0)) * sizeof(void*) : 0;
 }
 
 struct ScanTime {
@@ -254,7 +255,14 @@ struct ScanTime {
 
 // ---- Smart Resym -------------------------------------------------------------
 
+// TALVEX_BENCH_NO_SCAN=1 skips the scan timings (for profiling the index).
+bool scansWanted() {
+    const char* text = std::getenv("TALVEX_BENCH_NO_SCAN");
+    return text == nullptr || *text == '\0' || *text == '0';
+}
+
 ScanTime resymScan(Session& session) {
+    if (!scansWanted()) return ScanTime{0, true};
     // Predict from a sample of starters: each costs one pass over the object.
     const PlaneFrame frame = session.frame();
     const HostObject& mesh = *session.mesh;
@@ -358,6 +366,7 @@ std::vector<HostVertex*> dragPatch(const HostObject& mesh, int count) {
 }
 
 ScanTime liveScan(Session& session, const std::vector<HostVertex*>& sources) {
+    if (!scansWanted()) return ScanTime{0, true};
     auto scanner = session.scanner();
     auto run = [&](size_t count) {
         std::vector<HostVertex*> items(sources.begin(), sources.begin() + long(count));

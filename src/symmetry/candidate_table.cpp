@@ -75,8 +75,10 @@ HostVertex* CandidateTable::vertexOf(std::uint32_t ordinal) const noexcept {
     return list_->items[firstPosition_[rank]]->vertices[ordinal - first_[rank]];
 }
 
-bool CandidateTable::fillGrid(SpatialGrid& grid, double cellSize) const noexcept {
-    if (!grid.start(cellSize, total())) return false;
+bool CandidateTable::fillGrid(SpatialGrid& grid, const CellScale& scale, const CellSet* focus,
+                              bool fewerBuckets) const noexcept {
+    if (focus != nullptr) return fillFocused(grid, scale, *focus);
+    if (!grid.start(scale, fewerBuckets ? total() / 2 : total())) return false;
     for (int r = 0; r < ranks_; ++r) {
         const HostObject& object = *list_->items[firstPosition_[r]];
         for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
@@ -93,6 +95,56 @@ bool CandidateTable::fillGrid(SpatialGrid& grid, double cellSize) const noexcept
         }
     }
     return true;
+}
+
+bool CandidateTable::fillFocused(SpatialGrid& grid, const CellScale& scale, const CellSet& focus) const noexcept {
+    // One pass over all candidates keeps those in focus, in ascending
+    // ordinal; they are then placed from that list, backwards.
+    const CellBox& bounds = focus.bounds();
+    GridEntry* kept = nullptr;
+    std::size_t keptCount = 0;
+    std::size_t keptCapacity = 0;
+    auto keep = [&](std::uint32_t ordinal, const HostVertex& v) {
+        if (keptCount == keptCapacity) {
+            const std::size_t capacity = keptCapacity == 0 ? 1024 : 2 * keptCapacity;
+            GridEntry* fresh = new (std::nothrow) GridEntry[capacity];
+            if (fresh == nullptr) return false;
+            for (std::size_t k = 0; k < keptCount; ++k) fresh[k] = kept[k];
+            delete[] kept;
+            kept = fresh;
+            keptCapacity = capacity;
+        }
+        kept[keptCount++] = GridEntry{v.x, v.y, v.z, ordinal};
+        return true;
+    };
+    bool ok = true;
+    for (int r = 0; r < ranks_ && ok; ++r) {
+        const HostObject& object = *list_->items[firstPosition_[r]];
+        for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
+            const HostVertex& v = *object.vertices[i];
+            if (!isFinite(v)) continue;
+            const std::int64_t cx = scale.cellOf(v.x);
+            if (cx < bounds.lo[0] || cx > bounds.hi[0]) continue;
+            const std::int64_t cy = scale.cellOf(v.y);
+            if (cy < bounds.lo[1] || cy > bounds.hi[1]) continue;
+            const std::int64_t cz = scale.cellOf(v.z);
+            if (cz < bounds.lo[2] || cz > bounds.hi[2] || !focus.contains(cx, cy, cz)) continue;
+            if (!keep(first_[r] + i, v)) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    ok = ok && grid.start(scale, static_cast<std::uint32_t>(keptCount));
+    if (ok) {
+        for (std::size_t k = 0; k < keptCount; ++k) grid.count(kept[k].x, kept[k].y, kept[k].z);
+        ok = grid.finishCounting();
+    }
+    if (ok) {
+        for (std::size_t k = keptCount; k-- > 0;) grid.place(kept[k].key, kept[k].x, kept[k].y, kept[k].z);
+    }
+    delete[] kept;
+    return ok;
 }
 
 std::size_t CandidateTable::bytes() const noexcept {

@@ -34,14 +34,19 @@ public:
     HostVertex* vertexOf(std::uint32_t ordinal) const noexcept;
 
     // Fills `grid` with every candidate at a finite position, keyed by its
-    // ordinal. Positions that are not finite are left out: such a candidate
-    // can never pass the reach test (see fast_pair_search.h). False when the
-    // grid cannot be allocated.
-    bool fillGrid(SpatialGrid& grid, double cellSize) const noexcept;
+    // ordinal; with `focus`, only those whose cell is in it. Positions that
+    // are not finite are left out: such a candidate can never pass the reach
+    // test (see fast_pair_search.h). False when the grid cannot be allocated.
+    // `fewerBuckets` halves the bucket array (about one bucket per four
+    // points instead of two), trading a little search time for memory.
+    bool fillGrid(SpatialGrid& grid, const CellScale& scale, const CellSet* focus,
+                  bool fewerBuckets = false) const noexcept;
 
     std::size_t bytes() const noexcept;
 
 private:
+    bool fillFocused(SpatialGrid& grid, const CellScale& scale, const CellSet& focus) const noexcept;
+
     const ObjectList* list_ = nullptr;
     int* rankAt_ = nullptr;          // per list position
     int* firstPosition_ = nullptr;   // per rank

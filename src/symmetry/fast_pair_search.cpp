@@ -8,6 +8,13 @@
 namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint32_t kUnknown = kNone - 1;  // not in the index: scan for it
+// A fresh live search indexes only the cells near its sources' images when
+// the sources number fewer than the candidates divided by kFocusRatio; a
+// target's reach box must then span at most kFocusCells cells, or its source
+// scans.
+constexpr double kFocusRatio = 16.0;
+constexpr double kFocusCells = 64.0;
 // Cells as wide as the tolerance: the reach box of a target spans at most
 // three cells per axis.
 constexpr double kCellsPerTolerance = 1.0;
@@ -43,14 +50,40 @@ void visitAllBuckets(const SpatialGrid& grid, Visit&& visit) {
 }  // namespace
 
 LivePartnerSearch::LivePartnerSearch(const PlaneFrame& frame, const ObjectList& underEdit,
-                                     const HostObject* plane, float tolerance, int sourceCount,
-                                     bool useIndex) noexcept
+                                     const HostObject* plane, float tolerance, const VertexList& moved,
+                                     int sourceCount, bool useIndex) noexcept
     : frame_(frame), tolerance_(tolerance) {
     if (!useIndex) return;
     if (!table_.build(underEdit, plane) || !taken_.reserve(2 * sourceCount)) return;
     // With no positive tolerance nothing is ever accepted; no grid is needed.
-    if (tolerance > 0.0f && !table_.fillGrid(grid_, double(tolerance) * kCellsPerTolerance)) return;
+    if (tolerance > 0.0f) {
+        const CellScale scale(double(tolerance) * kCellsPerTolerance);
+        CellSet focus;
+        focused_ = double(sourceCount) * kFocusRatio < double(table_.total());
+        if (focused_ && !focusOn(moved, sourceCount, scale, focus)) return;
+        if (!table_.fillGrid(grid_, scale, focused_ ? &focus : nullptr, true)) return;
+    }
     indexed_ = true;
+}
+
+bool LivePartnerSearch::focusOn(const VertexList& moved, int sourceCount, const CellScale& scale,
+                                CellSet& focus) const noexcept {
+    for (int h = 0; h < sourceCount; ++h) {
+        double exactDistance = 0.0;
+        const MirrorProbe probe = probeVertex(frame_, *moved.items[h], exactDistance);
+        if (!isFinitePosition(probe.target)) continue;
+        const float target[3] = {probe.target.x, probe.target.y, probe.target.z};
+        const CellBox box = scale.boxAround(target, tolerance_);
+        if (SpatialGrid::cellsIn(box) > kFocusCells) continue;  // that source will scan
+        for (std::int64_t z = box.lo[2]; z <= box.hi[2]; ++z) {
+            for (std::int64_t y = box.lo[1]; y <= box.hi[1]; ++y) {
+                for (std::int64_t x = box.lo[0]; x <= box.hi[0]; ++x) {
+                    if (!focus.insert(x, y, z)) return false;
+                }
+            }
+        }
+    }
+    return true;
 }
 
 bool LivePartnerSearch::holds(const PointerList& pairs, const HostVertex* vertex) const noexcept {
@@ -64,6 +97,7 @@ HostVertex* LivePartnerSearch::firstPartner(int position, const HostObject& obje
         answer_ = leastAcceptable(probe);
         answered_ = true;
     }
+    if (answer_ == kUnknown) return findFirstPartner(frame_, object, probe, tolerance_, pairs);
     // The least acceptable ordinal belongs to the first object, in list
     // order, with an acceptable candidate: that is where the scan stops.
     if (answer_ == kNone || table_.positionOf(table_.rankOf(answer_)) != position) return nullptr;
@@ -91,6 +125,9 @@ std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const
         best = e.key;
         return false;
     };
+    if (focused_ && SpatialGrid::cellsIn(grid_.scale().boxAround(target, tolerance_)) > kFocusCells) {
+        return kUnknown;  // its cells were not indexed
+    }
     const CellBox box = grid_.boxAround(target, tolerance_);
     if (SpatialGrid::cellsIn(box) > double(grid_.bucketCount())) {
         // A tolerance that spans most of the grid: every bucket once.
@@ -116,16 +153,59 @@ ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList
     if (!useIndex || !table_.build(objects, plane)) return;
     const std::size_t words = table_.total() / 32 + 1;
     marks_ = new (std::nothrow) std::uint32_t[words];
-    if (marks_ == nullptr) return;
-    for (std::size_t w = 0; w < words; ++w) marks_[w] = 0;
-    if (tolerance > 0.0f && !table_.fillGrid(grid_, double(tolerance) * kCellsPerTolerance)) return;
+    twins_ = new (std::nothrow) std::uint32_t[words];
+    partners_ = new (std::nothrow) std::uint32_t[std::size_t(table_.total()) + 1];
+    if (marks_ == nullptr || twins_ == nullptr || partners_ == nullptr) return;
+    for (std::size_t w = 0; w < words; ++w) marks_[w] = twins_[w] = 0;
+    for (std::uint32_t g = 0; g < table_.total(); ++g) partners_[g] = kNone;
+    // With no positive tolerance nothing is ever accepted: no partners.
+    if (tolerance > 0.0f) {
+        if (!table_.fillGrid(grid_, CellScale(double(tolerance) * kCellsPerTolerance), nullptr, true)) return;
+        findAllPartners();
+    }
     indexed_ = true;
 }
 
-ResymPartnerSearch::~ResymPartnerSearch() { delete[] marks_; }
+ResymPartnerSearch::~ResymPartnerSearch() {
+    delete[] marks_;
+    delete[] twins_;
+    delete[] partners_;
+}
 
 std::size_t ResymPartnerSearch::bytes() const noexcept {
-    return table_.bytes() + grid_.bytes() + sizeof(std::uint32_t) * (table_.total() / 32 + 1);
+    return table_.bytes() + grid_.bytes() + 2 * sizeof(std::uint32_t) * (table_.total() / 32 + 1) +
+           sizeof(std::uint32_t) * (std::size_t(table_.total()) + 1);
+}
+
+void ResymPartnerSearch::findAllPartners() noexcept {
+    // Buckets larger than this are not searched for twins; their entries
+    // count as possible twins, which only costs a scan when one is marked.
+    constexpr std::ptrdiff_t kTwinSearchLimit = 256;
+    int rank = 0;
+    for (std::uint32_t b = 0; b < grid_.bucketCount(); ++b) {
+        const GridEntry* end = nullptr;
+        const GridEntry* begin = grid_.bucketAt(b, end);
+        const bool small = end - begin <= kTwinSearchLimit;
+        for (const GridEntry* e = begin; e != end; ++e) {
+            if (!small) setBit(twins_, e->key);
+            for (const GridEntry* f = e + 1; small && f != end; ++f) {
+                if (e->x == f->x && e->y == f->y && e->z == f->z) {
+                    setBit(twins_, e->key);
+                    setBit(twins_, f->key);
+                }
+            }
+            if (e->key < table_.first(rank) || e->key >= table_.first(rank + 1)) rank = table_.rankOf(e->key);
+            // The probe exactly as probeVertex makes it from the vertex.
+            const Vector3 point(e->x, e->y, e->z);
+            const PlaneProjection projection = projectOnto(frame_, point);
+            MirrorProbe probe;
+            probe.source = nullptr;
+            probe.distance = static_cast<float>(projection.distance);
+            probe.side = projection.side;
+            probe.target = projection.foot.add(projection.foot.subtract(point));
+            partners_[e->key] = nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
+        }
+    }
 }
 
 bool ResymPartnerSearch::skips(int position) const noexcept {
@@ -135,25 +215,26 @@ bool ResymPartnerSearch::skips(int position) const noexcept {
 HostVertex* ResymPartnerSearch::nearestPartner(int position, std::int32_t index, const HostObject& object,
                                                const MirrorProbe& probe) noexcept {
     if (!indexed_) return findNearestPartner(frame_, object, probe, tolerance_);
-    const int rank = table_.rankAt(position);
-    starterOrdinal_ = table_.first(rank) + static_cast<std::uint32_t>(index);
-    partnerOrdinal_ = nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
+    starterOrdinal_ = table_.first(table_.rankAt(position)) + static_cast<std::uint32_t>(index);
+    partnerOrdinal_ = partners_[starterOrdinal_];
     return partnerOrdinal_ == kNone ? nullptr : table_.vertexOf(partnerOrdinal_);
 }
 
 bool ResymPartnerSearch::eitherHeld(const PointerList& resym, const HostVertex* starter,
                                     const HostVertex* partner) const noexcept {
     if (!indexed_) return resym.contains(starter) || resym.contains(partner);
-    return marked(starterOrdinal_) || marked(partnerOrdinal_);
+    return bit(marks_, starterOrdinal_) || bit(marks_, partnerOrdinal_);
 }
 
 void ResymPartnerSearch::taken(const HostVertex* starter, const HostVertex* partner) noexcept {
     if (!indexed_) return;
-    markVertex(starter);
-    markVertex(partner);
+    markVertex(starter, starterOrdinal_);
+    markVertex(partner, partnerOrdinal_);
 }
 
-void ResymPartnerSearch::markVertex(const HostVertex* vertex) noexcept {
+void ResymPartnerSearch::markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept {
+    setBit(marks_, ordinal);
+    if (!bit(twins_, ordinal)) return;
     // Every candidate that is this vertex sits at its position, so in one
     // bucket. Taken vertices are finite: a starter with a non-finite
     // coordinate has a non-finite image and finds no partner.
@@ -162,7 +243,7 @@ void ResymPartnerSearch::markVertex(const HostVertex* vertex) noexcept {
                                       grid_.cellOf(vertex->z), end);
     for (; e != end; ++e) {
         if (e->x != vertex->x || e->y != vertex->y || e->z != vertex->z) continue;
-        if (table_.vertexOf(e->key) == vertex) marks_[e->key >> 5] |= 1u << (e->key & 31);
+        if (table_.vertexOf(e->key) == vertex) setBit(marks_, e->key);
     }
 }
 
@@ -187,6 +268,8 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
 
     auto visit = [&](const GridEntry& e) {
         if (e.key < lo || e.key >= hi) return true;
+        // The distance is at least the rounded x difference: a cheap early no.
+        if (!(std::fabs(double(static_cast<float>(double(t.x) - double(e.x)))) < double(bound))) return true;
         const double distance = reach(t, e);
         if (!(distance < double(bound))) return true;
         if (!faces(frame_, e, probe, tolerance_)) return true;

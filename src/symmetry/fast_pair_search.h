@@ -47,11 +47,15 @@
 // at its first acceptable entry or at an ordinal past the best found so far.
 class LivePartnerSearch {
 public:
-    // Indexes every candidate of `underEdit` (plane object excluded) when
-    // `useIndex` is set and memory allows; otherwise every call scans.
-    // `sourceCount` bounds the number of pairs the search can take.
+    // Indexes the candidates of `underEdit` (plane object excluded) when
+    // `useIndex` is set and memory allows; otherwise every call scans. The
+    // sources are moved->items[0 .. sourceCount - 1]. When they are few next
+    // to the candidates, only candidates in cells within reach of a source's
+    // image are indexed: a source is probed at its turn where it stood at the
+    // start (it moves only as a partner, and then stands in a pair and is
+    // never searched for), so its image and cells are known in advance.
     LivePartnerSearch(const PlaneFrame& frame, const ObjectList& underEdit, const HostObject* plane,
-                      float tolerance, int sourceCount, bool useIndex) noexcept;
+                      float tolerance, const VertexList& moved, int sourceCount, bool useIndex) noexcept;
 
     bool indexed() const noexcept { return indexed_; }
     std::size_t bytes() const noexcept { return table_.bytes() + grid_.bytes() + taken_.bytes(); }
@@ -73,12 +77,15 @@ public:
 private:
     std::uint32_t leastAcceptable(const MirrorProbe& probe) const noexcept;
 
+    bool focusOn(const VertexList& moved, int sourceCount, const CellScale& scale, CellSet& focus) const noexcept;
+
     const PlaneFrame& frame_;
     float tolerance_;
     CandidateTable table_;
     SpatialGrid grid_;
     VertexSet taken_;
     bool indexed_ = false;
+    bool focused_ = false;
     bool answered_ = false;
     std::uint32_t answer_ = 0;
 };
@@ -90,9 +97,14 @@ private:
 // strictly below m, or the first of them when none does. That choice does
 // not depend on the order of visits, so the grid is searched ring by ring
 // outward and the search box shrinks to what can still tie with m.
+// A starter's choice depends only on positions, which do not change during
+// the search, so every starter's partner is found up front, in grid order:
+// neighbouring starters search neighbouring cells, which keeps the grid in
+// cache. The caller's loop then only reads them, in its own order.
 // Membership in the resym list is a mark per candidate: taking a vertex marks
 // every candidate that is the same vertex (an object listed again, or a
-// vertex shared between objects).
+// vertex shared between objects); a candidate known to have no twin at its
+// position is marked alone.
 class ResymPartnerSearch {
 public:
     ResymPartnerSearch(const PlaneFrame& frame, const ObjectList& objects, const HostObject* plane,
@@ -122,14 +134,18 @@ public:
 
 private:
     std::uint32_t nearestOrdinal(std::uint32_t lo, std::uint32_t hi, const MirrorProbe& probe) const noexcept;
-    bool marked(std::uint32_t ordinal) const noexcept { return (marks_[ordinal >> 5] >> (ordinal & 31)) & 1u; }
-    void markVertex(const HostVertex* vertex) noexcept;
+    void findAllPartners() noexcept;
+    static bool bit(const std::uint32_t* bits, std::uint32_t i) noexcept { return (bits[i >> 5] >> (i & 31)) & 1u; }
+    static void setBit(std::uint32_t* bits, std::uint32_t i) noexcept { bits[i >> 5] |= 1u << (i & 31); }
+    void markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept;
 
     const PlaneFrame& frame_;
     float tolerance_;
     CandidateTable table_;
     SpatialGrid grid_;
-    std::uint32_t* marks_ = nullptr;
+    std::uint32_t* marks_ = nullptr;  // in the resym list, per ordinal
+    std::uint32_t* twins_ = nullptr;  // may share its vertex with another ordinal
+    std::uint32_t* partners_ = nullptr;  // each starter's choice, per ordinal
     bool indexed_ = false;
     std::uint32_t starterOrdinal_ = 0;
     std::uint32_t partnerOrdinal_ = 0;

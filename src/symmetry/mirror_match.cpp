@@ -76,7 +76,8 @@ int SymmetryPlugin::matchMirrorPairs(VertexList* moved) noexcept {
             pairObjects.empty();
             const PlaneFrame frame = storedFrame();
             const ObjectList& underEdit = *scene->editObjects;
-            LivePartnerSearch search(frame, underEdit, planeObject, tolerance, sourceCount, useSpatialIndex);
+            LivePartnerSearch search(frame, underEdit, planeObject, tolerance, *moved, sourceCount,
+                                     useSpatialIndex);
             for (int h = 0; h < sourceCount; ++h) {
                 HostVertex* source = moved->items[h];
                 search.startSource();

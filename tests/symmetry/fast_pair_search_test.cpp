@@ -391,7 +391,7 @@ struct Generator {
         range = random.chance(70) ? 1.0f : 3.0f;
         spec.tolerance = pickTolerance();
         makePlane();
-        makePoints(random.chance(15) ? 150 + random.below(150) : 1 + random.below(60));
+        makePoints(random.chance(25) ? 150 + random.below(250) : 1 + random.below(60));
         makeObjects();
         makeSteps();
     }
