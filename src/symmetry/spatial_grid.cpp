@@ -124,7 +124,12 @@ bool SpatialGrid::start(const CellScale& scale, std::uint32_t maxPoints) noexcep
 }
 
 std::uint32_t SpatialGrid::bucketOf(std::int64_t cx, std::int64_t cy, std::int64_t cz) const noexcept {
-    return hashCell(cx, cy, cz) & bucketMask_;
+    // Blocks of 4 x 4 x 4 cells are hashed; the cells of a block take 64
+    // consecutive buckets. Neighbouring cells then lie close in memory, and
+    // so do the searches of neighbouring points.
+    const std::uint32_t block = hashCell(cx >> 2, cy >> 2, cz >> 2);
+    const std::uint32_t local = std::uint32_t(cx & 3) | std::uint32_t(cy & 3) << 2 | std::uint32_t(cz & 3) << 4;
+    return (block << 6 | local) & bucketMask_;
 }
 
 std::uint32_t SpatialGrid::filterSlot(std::uint64_t cellHash) noexcept {
@@ -191,7 +196,7 @@ const GridEntry* SpatialGrid::bucket(std::int64_t cx, std::int64_t cy, std::int6
         end = entries_;
         return entries_;  // no point in this cell
     }
-    return bucketAt(static_cast<std::uint32_t>(h >> 32) & bucketMask_, end);
+    return bucketAt(bucketOf(cx, cy, cz), end);
 }
 
 const GridEntry* SpatialGrid::bucketAt(std::uint32_t b, const GridEntry*& end) const noexcept {
