@@ -41,5 +41,14 @@ demo: native
 bench: native
 	@cd build/native && ./talvex_bench $(BENCH_ARGS)
 
+# What users download: the DLL the win32 tests ran, its settings file where
+# the plug-in looks for it, and the install text, as build/dist/Talvex.zip.
+dist: win32
+	@rm -rf build/dist && mkdir -p "build/dist/Talvex/Plugins/Startup Plugins"
+	@cp build/win32/Talvex.dll packaging/Talvex.ini "build/dist/Talvex/Plugins/Startup Plugins/"
+	@cp packaging/INSTALL.txt build/dist/Talvex/
+	@cd build/dist/Talvex && zip -q -X -r ../Talvex.zip INSTALL.txt Plugins
+	@unzip -l build/dist/Talvex.zip
+
 clean:
 	rm -rf build dist

@@ -29,19 +29,25 @@ public:
     }
 
     bool open(std::string& error) {
-        display_ = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        display_ =
+            eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         if (display_ == EGL_NO_DISPLAY) return fail(error, "no surfaceless EGL display");
         EGLint major = 0;
         EGLint minor = 0;
         if (!eglInitialize(display_, &major, &minor)) return fail(error, "eglInitialize failed");
         if (!eglBindAPI(EGL_OPENGL_API)) return fail(error, "EGL has no desktop OpenGL");
-        const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-                                           EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                           EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                           EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_NONE};
+        // clang-format off
+        const EGLint configAttributes[] = {
+            EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
+            EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+            EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
+            EGL_DEPTH_SIZE, 24,
+            EGL_NONE};
+        // clang-format on
         EGLConfig config = nullptr;
         EGLint configCount = 0;
-        if (!eglChooseConfig(display_, configAttributes, &config, 1, &configCount) || configCount < 1)
+        if (!eglChooseConfig(display_, configAttributes, &config, 1, &configCount) ||
+            configCount < 1)
             return fail(error, "no RGBA8 + depth pbuffer config");
         const EGLint surfaceAttributes[] = {EGL_WIDTH, width(), EGL_HEIGHT, height(), EGL_NONE};
         surface_ = eglCreatePbufferSurface(display_, config, surfaceAttributes);
@@ -50,7 +56,8 @@ public:
         // which every GL 1.1 entry point works.
         context_ = eglCreateContext(display_, config, EGL_NO_CONTEXT, nullptr);
         if (context_ == EGL_NO_CONTEXT) return fail(error, "eglCreateContext failed");
-        if (!eglMakeCurrent(display_, surface_, surface_, context_)) return fail(error, "eglMakeCurrent failed");
+        if (!eglMakeCurrent(display_, surface_, surface_, context_))
+            return fail(error, "eglMakeCurrent failed");
         glViewport(0, 0, width(), height());
         return true;
     }

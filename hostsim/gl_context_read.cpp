@@ -7,7 +7,8 @@
 namespace hostsim {
 
 std::vector<unsigned char> OffscreenGl::readPixels() const {
-    std::vector<unsigned char> pixels(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4u);
+    std::vector<unsigned char> pixels(static_cast<size_t>(width_) * static_cast<size_t>(height_) *
+                                      4u);
     glFinish();
     // Pack state belongs to whoever drew; rows must come out tightly packed.
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);

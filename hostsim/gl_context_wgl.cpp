@@ -2,9 +2,8 @@
 // shown. Drawing goes to the back buffer of a double-buffered pixel format,
 // which belongs to the context alone, so reading it back does not depend on
 // the window being visible (under Wine it needs an X display all the same).
-#include <windows.h>
-
 #include <GL/gl.h>
+#include <windows.h>
 
 #include "hostsim/gl_context.h"
 
@@ -13,7 +12,9 @@ namespace {
 
 const char kWindowClass[] = "TalvexOffscreenGl";
 
-std::string lastErrorText(const char* what) { return std::string(what) + " (error " + std::to_string(GetLastError()) + ")"; }
+std::string lastErrorText(const char* what) {
+    return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
+}
 
 class WglContext final : public OffscreenGl {
 public:
@@ -40,8 +41,9 @@ public:
             return false;
         }
         // A popup window has no frame, so its client area is the full size.
-        window_ = CreateWindowExA(0, kWindowClass, "Talvex offscreen", WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                                  0, 0, width(), height(), nullptr, nullptr, instance, nullptr);
+        window_ = CreateWindowExA(0, kWindowClass, "Talvex offscreen",
+                                  WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, width(),
+                                  height(), nullptr, nullptr, instance, nullptr);
         if (window_ == nullptr) {
             error = lastErrorText("CreateWindowEx failed");
             return false;

@@ -43,11 +43,33 @@ struct ToleranceSettings {
 constexpr const char kSettingsPath[] = "Plugins\\Startup Plugins\\Talvex.ini";
 constexpr const char kSettingsSection[] = "CONFIG";
 
+// One of the keys of section CONFIG, in the order the load reads them.
+struct SettingKey {
+    const char* name;
+    const char* range;  // the values taken, for people: "1 <= v <= 640"
+};
+constexpr int kSettingKeyCount = 27;
+extern const SettingKey kSettingKeys[kSettingKeyCount];
+
+// Told how the load decided each key; the settings report listens.
+class SettingsObserver {
+public:
+    // `index` into kSettingKeys; `found` is the reader's flag; `taken` says the
+    // file's value passed its test and is in use (for DEPTH_TEST and
+    // STIPPLE_LINES: the file's value changed the setting from its default).
+    virtual void keyLoaded(int index, std::int32_t found, bool taken) noexcept = 0;
+
+protected:
+    ~SettingsObserver() = default;
+};
+
 // Every field at its documented default, as a missing file gives them.
 Settings defaultSettings() noexcept;
 ToleranceSettings defaultTolerances() noexcept;
 
 // Resets `profile`, points it at kSettingsPath, loads its table and reads every
 // key of section CONFIG into `settings` and `tolerances`; a missing, empty or
-// out-of-range value gives that key's default. Never reports, never writes.
-void loadSettings(ProfileReader& profile, Settings& settings, ToleranceSettings& tolerances) noexcept;
+// out-of-range value gives that key's default. Never reports, never writes;
+// `observer`, when given, hears of every key in order.
+void loadSettings(ProfileReader& profile, Settings& settings, ToleranceSettings& tolerances,
+                  SettingsObserver* observer = nullptr) noexcept;

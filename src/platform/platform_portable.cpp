@@ -1,17 +1,12 @@
 #include "platform/platform.h"
 
+#include "platform/ini_file.h"
+
 namespace platform {
 
-std::uint32_t readProfileString(const char*, const char*, const char* fallback, char* buffer,
-                                std::uint32_t size, const char*) noexcept {
-    if (size == 0) return 0;
-    buffer[0] = '\0';
-    (void)fallback;
-    return 0;
+std::uint32_t readProfileString(const char* section, const char* key, const char* fallback,
+                                char* buffer, std::uint32_t size, const char* path) noexcept {
+    return readIniString(section, key, fallback, buffer, size, path);
 }
-
-void* currentDrawingContext() noexcept { return nullptr; }
-
-bool buildFontLists(void*, const char*, int, int, int, std::uint32_t) noexcept { return false; }
 
 }  // namespace platform

@@ -9,8 +9,4 @@ std::uint32_t readProfileString(const char* section, const char* key, const char
     return GetPrivateProfileStringA(section, key, fallback, buffer, size, path);
 }
 
-void* currentDrawingContext() noexcept { return nullptr; }
-
-bool buildFontLists(void*, const char*, int, int, int, std::uint32_t) noexcept { return false; }
-
 }  // namespace platform

@@ -7,18 +7,19 @@
 namespace {
 
 // Host commands after which the symmetry plane switches off, ending with the
-// marker that is never compared. Command 10 is handled on its own.
+// marker that is never compared. Command 10 is handled on its own: it forgets
+// the plane when the plane object is among the selected objects.
 constexpr std::int32_t kSwitchOffCommands[] = {
-    2,   9,   21,  22,  37,  38,  39,  40,  41,  42,  43,  44,  45,  46,  48,  59,
-    60,  61,  65,  66,  67,  70,  71,  72,  73,  74,  85,  95,  96,  99,  100, 102,
+    2,   9,   21,  22,  37,  38,  39,  40,  41,  42,  43,  44,  45,  46,  48,    59,
+    60,  61,  65,  66,  67,  70,  71,  72,  73,  74,  85,  95,  96,  99,  100,   102,
     103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 143, 178, 182, 223, 65535,
 };
 constexpr std::int32_t kEndOfList = 65535;
-constexpr std::int32_t kCommandDeletesSelection = 10;
+constexpr std::int32_t kCommandForgetsSelectedPlane = 10;
 
 constexpr std::int32_t kEventForgetPlane = '_';
-constexpr std::int32_t kEventDrag = 'D';
-constexpr std::int32_t kEventDragEnd = 'E';
+constexpr std::int32_t kEventManipulateD = 'D';
+constexpr std::int32_t kEventManipulateE = 'E';
 
 }  // namespace
 
@@ -45,7 +46,7 @@ bool SymmetryPlugin::hostCommand(std::int32_t commandId, HostWord) noexcept {
             break;
         }
     }
-    if (commandId == kCommandDeletesSelection && planeObject != nullptr) {
+    if (commandId == kCommandForgetsSelectedPlane && planeObject != nullptr) {
         const ObjectList& selected = *scene->selectedObjects;
         for (std::int32_t i = 0; i < selected.count; ++i) {
             if (selected.items[i] == planeObject) {
@@ -63,7 +64,7 @@ void SymmetryPlugin::hostEvent(std::int32_t eventCode, HostWord) noexcept {
         resetTracking();
         return;
     }
-    if (eventCode != kEventDrag && eventCode != kEventDragEnd) return;
+    if (eventCode != kEventManipulateD && eventCode != kEventManipulateE) return;
     if (active && pairs.count > 0 && pairObjects.count > 0 && pairsMoved) {
         Vector3 first;
         Vector3 second;

@@ -30,13 +30,18 @@ bool holdsVertex(const HostObject& object, const HostVertex* vertex) {
     return false;
 }
 
-float axisValue(const Vector3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+float axisValue(const Vector3& v, int axis) {
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
 
 Vector3 withAxis(float perpendicular, int axis, float a, float b) {
     switch (axis) {
-        case 0: return Vector3(perpendicular, a, b);
-        case 1: return Vector3(a, perpendicular, b);
-        default: return Vector3(a, b, perpendicular);
+        case 0:
+            return Vector3(perpendicular, a, b);
+        case 1:
+            return Vector3(a, perpendicular, b);
+        default:
+            return Vector3(a, b, perpendicular);
     }
 }
 
@@ -89,7 +94,8 @@ void SymmetryPlugin::createPlane() noexcept {
 
     services->runCommand(kBuildPlanePrimitive);
 
-    HostObject* built = selected.count > 0 && selected.items != nullptr ? selected.items[0] : nullptr;
+    HostObject* built =
+        selected.count > 0 && selected.items != nullptr ? selected.items[0] : nullptr;
     bool placed = false;
     if (built != nullptr && built->vertexCount >= kPlaneCorners) {
         Vector3 offset;
@@ -101,7 +107,8 @@ void SymmetryPlugin::createPlane() noexcept {
         for (std::int32_t i = 0; finite && i < built->vertexCount; ++i)
             finite = isFinitePoint(built->vertices[i]->add(offset));
         if (finite) {
-            for (std::int32_t i = 0; i < built->vertexCount; ++i) built->vertices[i]->addInPlace(offset);
+            for (std::int32_t i = 0; i < built->vertexCount; ++i)
+                built->vertices[i]->addInPlace(offset);
             built->position.setFrom(offset);
             placed = true;
         }
@@ -157,7 +164,8 @@ void SymmetryPlugin::repositionPlane() noexcept {
 
     SelectionBox box = measureVertices(source, sourceCount);
     for (int axis = 0; axis < 3; ++axis) {
-        const double widen = (double(box.maximum[axis]) - double(box.minimum[axis])) * double(margin);
+        const double widen =
+            (double(box.maximum[axis]) - double(box.minimum[axis])) * double(margin);
         box.minimum[axis] = static_cast<float>(double(box.minimum[axis]) - widen);
         box.maximum[axis] = static_cast<float>(double(box.maximum[axis]) + widen);
     }

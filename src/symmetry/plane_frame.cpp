@@ -33,8 +33,8 @@ PlaneFrame frameFromPoints(const Vector3& p0, const Vector3& p1, const Vector3& 
 
 bool frameOfObject(const HostObject& plane, PlaneFrame& frame) noexcept {
     if (plane.vertexCount < 3 || plane.vertices == nullptr) return false;
-    frame = frameFromPoints(*plane.vertices[0], *plane.vertices[1], *plane.vertices[2],
-                            plane.position);
+    frame =
+        frameFromPoints(*plane.vertices[0], *plane.vertices[1], *plane.vertices[2], plane.position);
     return true;
 }
 
@@ -77,12 +77,10 @@ void SymmetryPlugin::updatePlaneFrame() noexcept {
     if (!frameOfObject(*planeObject, frame)) return;
     planeNormal.setFrom(frame.normal);
     planePivot.setFrom(frame.pivot);
-    const bool moved = movedApart(planePivot.x, previousPivot.x) ||
-                       movedApart(planePivot.y, previousPivot.y) ||
-                       movedApart(planePivot.z, previousPivot.z) ||
-                       movedApart(planeNormal.x, previousNormal.x) ||
-                       movedApart(planeNormal.y, previousNormal.y) ||
-                       movedApart(planeNormal.z, previousNormal.z);
+    const bool moved =
+        movedApart(planePivot.x, previousPivot.x) || movedApart(planePivot.y, previousPivot.y) ||
+        movedApart(planePivot.z, previousPivot.z) || movedApart(planeNormal.x, previousNormal.x) ||
+        movedApart(planeNormal.y, previousNormal.y) || movedApart(planeNormal.z, previousNormal.z);
     if (moved) {
         searchPointRef = nullptr;
         mirrorPointRef = nullptr;
@@ -100,7 +98,8 @@ PlaneFrame SymmetryPlugin::storedFrame() const noexcept {
     return frame;
 }
 
-double SymmetryPlugin::projectOntoPlane(const Vector3& point, int& side, Vector3& foot) const noexcept {
+double SymmetryPlugin::projectOntoPlane(const Vector3& point, int& side,
+                                        Vector3& foot) const noexcept {
     if (planeObject == nullptr) return 2.0 * double(tolerance);
     const PlaneProjection projection = projectOnto(storedFrame(), point);
     side = projection.side;

@@ -2,7 +2,9 @@
 
 namespace {
 
-float coordinate(const Vector3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+float coordinate(const Vector3& v, int axis) {
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
 
 }  // namespace
 

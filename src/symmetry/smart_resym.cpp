@@ -15,7 +15,9 @@ namespace {
 constexpr float kResymEpsilon = 0.0001f;
 constexpr std::uint32_t kMarkedFlag = 1u;  // the host's "do not move" bit
 
-bool isMarked(const HostVertex& v) { return (v.flags & kMarkedFlag) != 0; }
+bool isMarked(const HostVertex& v) {
+    return (v.flags & kMarkedFlag) != 0;
+}
 
 // The object list Smart Resym works on: the selection, else the objects under
 // edit, else none.
@@ -105,13 +107,13 @@ void SymmetryPlugin::smartResym() noexcept {
     services->registerEditedVertices(&resym);
     int movedCount = 0;
     for (int k = 0; k + 1 < resym.count; k += 2) {
-        snapPair(frame, *static_cast<HostVertex*>(resym.at(k)), *static_cast<HostVertex*>(resym.at(k + 1)),
-                 movedCount);
+        snapPair(frame, *static_cast<HostVertex*>(resym.at(k)),
+                 *static_cast<HostVertex*>(resym.at(k + 1)), movedCount);
     }
     services->endEdit();
     char text[128];
-    std::snprintf(text, sizeof text, "Talvex: Smart Resym - %d vertices touched, %d moved", resym.count,
-                  movedCount);
+    std::snprintf(text, sizeof text, "Talvex: Smart Resym - %d vertices touched, %d moved",
+                  resym.count, movedCount);
     showMessage(text);
     resym.releaseStorage();
 }

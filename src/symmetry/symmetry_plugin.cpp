@@ -38,6 +38,11 @@ SymmetryPlugin::SymmetryPlugin(HostScene* hostScene, HostServices* hostServices)
     resetTracking();
 }
 
+SymmetryPlugin::~SymmetryPlugin() {
+    pairs.releaseStorage();
+    pairObjects.releaseStorage();
+}
+
 void SymmetryPlugin::resetTracking() noexcept {
     planeObject = nullptr;
     searchPointRef = nullptr;

@@ -32,6 +32,9 @@ enum CommandIndex : std::int32_t {
 class SymmetryPlugin final : public PluginBase {
 public:
     SymmetryPlugin(HostScene* scene, HostServices* services) noexcept;
+    // Runs only when a host initialises the plug-in a second time and the
+    // first object is replaced; frees the storage of the pair lists.
+    ~SymmetryPlugin();
 
     // Operations the host reaches through the forwarding entries.
     bool execute(std::int32_t commandIndex) noexcept override;

@@ -11,7 +11,9 @@ namespace {
 
 using namespace symtest;
 
-std::string lastMessage(const hostsim::Host& host) { return host.messages.empty() ? "" : host.messages.back(); }
+std::string lastMessage(const hostsim::Host& host) {
+    return host.messages.empty() ? "" : host.messages.back();
+}
 
 TEST(ToleranceCommands, SwitchToleranceAlternatesBetweenAAndB) {
     PluginFixture f;

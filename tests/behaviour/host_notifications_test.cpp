@@ -38,19 +38,22 @@ struct HeldPair : ::testing::Test, SymmetryScene {
         return host.errors == std::vector<std::string>{"Talvex not defined"};
     }
     int countCalls(const std::string& service) const {
-        return static_cast<int>(std::count_if(host.calls.begin(), host.calls.end(),
-                                              [&](const hostsim::ServiceCall& c) { return c.service == service; }));
+        return static_cast<int>(
+            std::count_if(host.calls.begin(), host.calls.end(),
+                          [&](const hostsim::ServiceCall& c) { return c.service == service; }));
     }
 };
 
 TEST_F(HeldPair, ListedHostCommandsSwitchThePlaneOffAndOthersDoNot) {
-    const int listed[] = {2,  9,  21, 22, 37, 38, 39,  40,  41,  42,  43,  44,  45,  46,  48,  59,
-                          60, 61, 65, 66, 67, 70, 71,  72,  73,  74,  85,  95,  96,  99,  100, 102,
-                          103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 143, 178, 182, 223};
+    const int listed[] = {2,   9,   21,  22,  37,  38,  39,  40,  41,  42,  43,  44,
+                          45,  46,  48,  59,  60,  61,  65,  66,  67,  70,  71,  72,
+                          73,  74,  85,  95,  96,  99,  100, 102, 103, 104, 105, 106,
+                          107, 108, 109, 110, 111, 112, 143, 178, 182, 223};
     std::vector<int> ids(std::begin(listed), std::end(listed));
     for (int other : {0, 1, 3, 10, 47, 65535, 224, -1}) ids.push_back(other);
     for (int id : ids) {
-        const bool switchesOff = std::find(std::begin(listed), std::end(listed), id) != std::end(listed);
+        const bool switchesOff =
+            std::find(std::begin(listed), std::end(listed), id) != std::end(listed);
         place(b(), -1.02f, 0, 0);
         place(a(), 1, 0, 0);
         EXPECT_TRUE(host.hostCommand(id));
@@ -68,6 +71,8 @@ TEST_F(HeldPair, Command10ForgetsThePlaneOnlyWhenItIsSelected) {
     EXPECT_TRUE(host.hostCommand(10));
     EXPECT_TRUE(bFollowsAFarDrag());
     host.scene.selectObjects({mesh, plane});
+    EXPECT_TRUE(host.hostCommand(11));
+    EXPECT_FALSE(planeForgotten());
     EXPECT_TRUE(host.hostCommand(10));
     EXPECT_TRUE(planeForgotten());
 }

@@ -44,7 +44,8 @@ TEST_F(LiveMatching, OneEntryListMovesNothing) {
 }
 
 TEST_F(LiveMatching, SameSideCandidatesAreNeverTaken) {
-    HostObject* mesh = addEdited("mesh", {{0.01f, 0, 0}, {0.005f, 0, 0}, {-0.012f, 0, 0}, {3, 3, 3}});
+    HostObject* mesh =
+        addEdited("mesh", {{0.01f, 0, 0}, {0.005f, 0, 0}, {-0.012f, 0, 0}, {3, 3, 3}});
     drag({v(mesh, 0)}, v(mesh, 3));
     expectAt(*v(mesh, 1), at(0.005f, 0, 0));
     expectAt(*v(mesh, 2), at(-0.01f, 0, 0));
@@ -58,8 +59,9 @@ TEST_F(LiveMatching, ToleranceBoundariesAreStrict) {
         Point candidate;
         bool taken;
     };
-    for (const Case& c : {Case{{-1.5f, 0, 0}, false}, Case{{-1, 0.5f, 0}, false}, Case{{-1, 0, -0.5f}, false},
-                          Case{{-1.4999f, 0, 0}, true}, Case{{-1, 0.4999f, 0}, true}}) {
+    for (const Case& c :
+         {Case{{-1.5f, 0, 0}, false}, Case{{-1, 0.5f, 0}, false}, Case{{-1, 0, -0.5f}, false},
+          Case{{-1.4999f, 0, 0}, true}, Case{{-1, 0.4999f, 0}, true}}) {
         host.scene.underEdit.assign({});
         host.scene.selected.assign({});
         HostObject* mesh = addEdited("mesh", {{1, 0, 0}, c.candidate, {3, 3, 3}});

@@ -17,14 +17,17 @@ const float kMargin = static_cast<float>(10.0 * double(0.01f));
 // The corners the host's primitive gets for the two sizes, moved by offset.
 std::vector<Vector3> builtCorners(float firstSize, float secondSize, const Vector3& offset) {
     const float a = static_cast<float>(0.5 * double(firstSize));
-    std::vector<Vector3> corners = {at(0, 0, -a), at(0, 0, a), at(0, secondSize, -a), at(0, secondSize, a)};
+    std::vector<Vector3> corners = {at(0, 0, -a), at(0, 0, a), at(0, secondSize, -a),
+                                    at(0, secondSize, a)};
     for (Vector3& c : corners) c.addInPlace(offset);
     return corners;
 }
 
-void expectPlane(const HostObject* plane, const std::vector<Vector3>& corners, const Vector3& position) {
+void expectPlane(const HostObject* plane, const std::vector<Vector3>& corners,
+                 const Vector3& position) {
     ASSERT_GE(plane->vertexCount, 4);
-    for (int i = 0; i < 4; ++i) expectAt(*plane->vertices[i], corners[static_cast<size_t>(i)], "corner");
+    for (int i = 0; i < 4; ++i)
+        expectAt(*plane->vertices[i], corners[static_cast<size_t>(i)], "corner");
     expectAt(plane->position, position, "position");
 }
 
@@ -33,9 +36,10 @@ TEST(Create, WithNothingOrTwoObjectsSelectedBuildsTheDefaultPlaneBelowTheOrigin)
         PluginFixture f;
         std::vector<HostObject*> selection;
         for (int i = 0; i < selectedCount; ++i)
-            selection.push_back(f.host.scene.addObject("o" + std::to_string(i), i == 0 && selectedCount == 1
-                                                                                    ? std::vector<Point>{}
-                                                                                    : std::vector<Point>{{1, 2, 3}}));
+            selection.push_back(f.host.scene.addObject("o" + std::to_string(i),
+                                                       i == 0 && selectedCount == 1
+                                                           ? std::vector<Point>{}
+                                                           : std::vector<Point>{{1, 2, 3}}));
         f.host.scene.selectObjects(selection);
         f.host.execute(kCreate);
         const HostObject* plane = f.host.scene.objects().back();
@@ -69,7 +73,8 @@ TEST(Create, SizesThePlaneToTheSelectedObjectAndRestoresThePrimitiveSettings) {
     EXPECT_EQ(after.param4, before.param4);
     EXPECT_EQ(after.param5, before.param5);
 
-    const Vector3 offset = at(1, static_cast<float>(1.0 - 0.5 * double(size)), 0);  // centroid (1, 1, 0)
+    const Vector3 offset =
+        at(1, static_cast<float>(1.0 - 0.5 * double(size)), 0);  // centroid (1, 1, 0)
     EXPECT_NEAR(offset.y, -0.1f, 1e-6f);
     const HostObject* plane = f.host.scene.objects().back();
     expectPlane(plane, builtCorners(size, size, offset), offset);
@@ -98,6 +103,21 @@ TEST(Create, MeasuresObjectsBeyondTenThousandUnitsFromTheirOwnVertices) {
     EXPECT_EQ(f.host.primitiveAtBuild.secondSize, static_cast<float>(10.0 * double(kFactor)));
     EXPECT_EQ(f.host.primitiveAtBuild.firstSize, static_cast<float>(4.0 * double(kFactor)));
     EXPECT_EQ(f.host.messages, std::vector<std::string>{"Talvex created based on selected object"});
+}
+
+TEST(Create, ACentreBeyondTheFloatRangeLeavesTheNewPlaneWhereTheHostBuiltIt) {
+    PluginFixture f;
+    HostObject* huge = f.host.scene.addObject("huge", {{0, 3e38f, 0}, {0, 3e38f, 1}});
+    f.host.scene.selectObjects({huge});
+    f.host.execute(kCreate);
+    const HostObject* plane = f.host.scene.objects().back();
+    const float size = static_cast<float>(1.0 * double(kFactor));
+    EXPECT_EQ(f.host.primitiveAtBuild.firstSize, size);
+    expectPlane(plane, builtCorners(size, 0, at(0, 0, 0)), at(0, 0, 0));
+    EXPECT_EQ(f.host.errors,
+              std::vector<std::string>{
+                  "Talvex created where the host built it: the selection's centre is not finite"});
+    EXPECT_TRUE(f.host.messages.empty());
 }
 
 TEST(Create, GivesALargeSelectionListsStorageBackAndKeepsASmallOnes) {
@@ -133,7 +153,8 @@ TEST(Create, HostThatBuildsNoUsablePlaneLeavesThePlaneAsItWas) {
         s.host.messages.clear();
         s.host.execute(kCreate);
         ASSERT_EQ(s.host.errors.size(), 1u) << c.what;
-        EXPECT_EQ(s.host.errors[0], "Talvex not created: the host built no plane object with four vertices");
+        EXPECT_EQ(s.host.errors[0],
+                  "Talvex not created: the host built no plane object with four vertices");
         EXPECT_TRUE(s.host.messages.empty());
         EXPECT_EQ(s.host.scene.primitive.firstSize, 3.5f);
         EXPECT_EQ(s.host.scene.primitive.param5, 10);
@@ -162,8 +183,10 @@ TEST(Reposition, LaysThePlaneAcrossTheWidenedBoxOfSelectedVertices) {
     const float minZ = widened(0, 6, false), maxZ = widened(0, 6, true);
     EXPECT_NEAR(minY, -0.4f, 1e-6f);
     EXPECT_NEAR(maxZ, 6.6f, 1e-6f);
-    expectPlane(plane, {at(1, minY, minZ), at(1, minY, maxZ), at(1, maxY, minZ), at(1, maxY, maxZ)}, at(1, 2, 3));
-    EXPECT_EQ(s.host.messages, std::vector<std::string>{"Talvex repositioned : X Axis Perpendicular"});
+    expectPlane(plane, {at(1, minY, minZ), at(1, minY, maxZ), at(1, maxY, minZ), at(1, maxY, maxZ)},
+                at(1, 2, 3));
+    EXPECT_EQ(s.host.messages,
+              std::vector<std::string>{"Talvex repositioned : X Axis Perpendicular"});
     // The normal follows: (-dy*dz, 0, 0) = -34.56 to float precision.
     const Frame frame = frameOf(plane);
     EXPECT_NEAR(frame.normal.x, -34.56f, 1e-4f);
@@ -215,8 +238,10 @@ TEST(Reposition, ObjectWithoutVerticesSpansTwelveThousandUnits) {
     HostObject* plane = s.createUnitPlane();
     s.host.scene.selectObjects({s.host.scene.addObject("empty", {})});
     s.host.execute(kReposition);
-    expectPlane(plane, {at(0, 12000, 12000), at(0, 12000, -12000), at(0, -12000, 12000), at(0, -12000, -12000)},
-                at(0, 0, 0));
+    expectPlane(
+        plane,
+        {at(0, 12000, 12000), at(0, 12000, -12000), at(0, -12000, 12000), at(0, -12000, -12000)},
+        at(0, 0, 0));
 }
 
 TEST(Reposition, RefusalsChangeNothing) {
@@ -230,8 +255,10 @@ TEST(Reposition, RefusalsChangeNothing) {
         {"plane object", "Talvex selected, please select another shape or any primitives"},
         {"two objects", nullptr},
         {"no object", nullptr},
-        {"plane of three corners", "Talvex plane has fewer than four vertices, please create it again"},
-        {"infinite extent", "Talvex not repositioned: the selection's extent is not a finite number"},
+        {"plane of three corners",
+         "Talvex plane has fewer than four vertices, please create it again"},
+        {"infinite extent",
+         "Talvex not repositioned: the selection's extent is not a finite number"},
     };
     for (const Case& c : cases) {
         SymmetryScene s;
@@ -254,7 +281,8 @@ TEST(Reposition, RefusalsChangeNothing) {
         if (what == "no plane") s.host.scene.selectObjects({mesh});
         std::vector<Point> cornersBefore;
         if (plane != nullptr)
-            for (int i = 0; i < 4; ++i) cornersBefore.push_back({s.v(plane, i)->x, s.v(plane, i)->y, s.v(plane, i)->z});
+            for (int i = 0; i < 4; ++i)
+                cornersBefore.push_back({s.v(plane, i)->x, s.v(plane, i)->y, s.v(plane, i)->z});
         s.host.messages.clear();
         s.host.errors.clear();
         s.host.execute(kReposition);
@@ -264,7 +292,9 @@ TEST(Reposition, RefusalsChangeNothing) {
             EXPECT_EQ(s.host.errors, std::vector<std::string>{c.error}) << what;
         EXPECT_TRUE(s.host.messages.empty()) << what;
         if (plane != nullptr) {
-            for (int i = 0; i < 4; ++i) expectAt(*s.v(plane, i), at(cornersBefore[i].x, cornersBefore[i].y, cornersBefore[i].z), c.what);
+            for (int i = 0; i < 4; ++i)
+                expectAt(*s.v(plane, i),
+                         at(cornersBefore[i].x, cornersBefore[i].y, cornersBefore[i].z), c.what);
             expectAt(plane->position, at(0, 0, 0), c.what);
             // The axis did not advance: a good run now reports X.
             plane->vertexCount = 4;
@@ -273,7 +303,9 @@ TEST(Reposition, RefusalsChangeNothing) {
             s.v(mesh, 1)->y = 4;
             s.host.scene.selectObjects({mesh});
             s.host.execute(kReposition);
-            EXPECT_EQ(s.host.messages, std::vector<std::string>{"Talvex repositioned : X Axis Perpendicular"}) << what;
+            EXPECT_EQ(s.host.messages,
+                      std::vector<std::string>{"Talvex repositioned : X Axis Perpendicular"})
+                << what;
         }
     }
 }

@@ -75,7 +75,8 @@ TEST_F(SmartResym, MarksDecideWhatMovesAndTheMessageCountsIt) {
         expectAt(*v(mesh, 0), at(c.aX, 0, 0), c.message);
         expectAt(*v(mesh, 1), at(c.bX, 0, 0), c.message);
         EXPECT_NEAR(bHalf, -1.1f, 1e-6f);
-        const std::vector<std::string> services = {"beginEdit", "registerEditedVertices", "endEdit", "showMessage"};
+        const std::vector<std::string> services = {"beginEdit", "registerEditedVertices", "endEdit",
+                                                   "showMessage"};
         ASSERT_EQ(host.calls.size(), services.size());
         for (size_t i = 0; i < services.size(); ++i) EXPECT_EQ(host.calls[i].service, services[i]);
         EXPECT_EQ(host.lastRegistered, (std::vector<HostVertex*>{v(mesh, 0), v(mesh, 1)}));
@@ -110,10 +111,13 @@ TEST_F(SmartResym, PairingRules) {
         const char* message;
     };
     const Case cases[] = {
-        {"symmetric object", {{1, 2, 3}, {-1, 2, 3}, {0.5f, 0, 1}, {-0.5f, 0, 1}, {0, 4, 4}},
+        {"symmetric object",
+         {{1, 2, 3}, {-1, 2, 3}, {0.5f, 0, 1}, {-0.5f, 0, 1}, {0, 4, 4}},
          "Talvex: Smart Resym - 4 vertices touched, 0 moved"},
         {"0.0001 from the plane starts nothing", {{0.0001f, 0, 0}, {-0.0001f, 0, 0}}, kNothing},
-        {"but may be a partner", {{0.0001f, 0, 0}, {-0.0003f, 0, 0}}, "Talvex: Smart Resym - 2 vertices touched, 2 moved"},
+        {"but may be a partner",
+         {{0.0001f, 0, 0}, {-0.0003f, 0, 0}},
+         "Talvex: Smart Resym - 2 vertices touched, 2 moved"},
         {"reach exactly the tolerance", {{1, 0, 0}, {-1, 0.1f, 0}}, kNothing},
         {"same side", {{0.05f, 0, 0}, {0.06f, 0, 0}}, kNothing},
     };
@@ -161,7 +165,9 @@ TEST_F(SmartResym, MirrorsAcrossThePlaneWhereItStandsNow) {
         Point position;
     };
     const Case cases[] = {
-        {"moved to x = 0.5", {{0.5f, -1, -1}, {0.5f, -1, 1}, {0.5f, 1, -1}, {0.5f, 1, 1}}, {0.5f, 0, 0}},
+        {"moved to x = 0.5",
+         {{0.5f, -1, -1}, {0.5f, -1, 1}, {0.5f, 1, -1}, {0.5f, 1, 1}},
+         {0.5f, 0, 0}},
         {"turned to x + y = 0", {{0, 0, -1}, {0, 0, 1}, {1, -1, -1}, {1, -1, 1}}, {0, 0, 0}},
         {"turned and moved", {{1, 2, -1}, {1, 2, 1}, {2, 1.5f, -1}, {2, 1.5f, 1}}, {1, 2, 0.25f}},
     };
@@ -175,7 +181,8 @@ TEST_F(SmartResym, MirrorsAcrossThePlaneWhereItStandsNow) {
         HostVertex* b = v(mesh, 1);
         // B is placed near A's image across the moved plane.
         const Vector3 image = mirrorOf(frame, *a);
-        place(b, static_cast<float>(image.x + 0.125), static_cast<float>(image.y - 0.0625), image.z);
+        place(b, static_cast<float>(image.x + 0.125), static_cast<float>(image.y - 0.0625),
+              image.z);
         Vector3 halfway = mirrorOf(frame, *a);
         halfway.addInPlace(*b);
         halfway.scale(0.5f);
@@ -209,7 +216,8 @@ TEST_F(SmartResym, UnmovedPlaneGivesTheStoredFramesResult) {
 
 TEST_F(SmartResym, LeavesLiveMatchingsHeldPairsAlone) {
     switchOn();
-    HostObject* mesh = selected("mesh", {{1, 0, 0}, {-1.02f, 0, 0}, {3, 3, 3}, {2, 7, 0}, {-2.05f, 7, 0}});
+    HostObject* mesh =
+        selected("mesh", {{1, 0, 0}, {-1.02f, 0, 0}, {3, 3, 3}, {2, 7, 0}, {-2.05f, 7, 0}});
     host.scene.underEdit.assign({mesh});
     drag({v(mesh, 0)}, v(mesh, 2));
     expectAt(*v(mesh, 1), at(-1, 0, 0));
@@ -227,7 +235,9 @@ TEST_F(SmartResym, RefusesAPlaneThatLostItsCorners) {
     plane->vertexCount = 2;
     selected("mesh", {{1, 0, 0}, {-1.05f, 0, 0}});
     host.execute(kSmartResym);
-    EXPECT_EQ(host.errors, std::vector<std::string>{"Talvex plane has fewer than three vertices, please create it again"});
+    EXPECT_EQ(host.errors,
+              std::vector<std::string>{
+                  "Talvex plane has fewer than three vertices, please create it again"});
     EXPECT_TRUE(host.messages.empty());
     plane->vertexCount = 4;
 }

@@ -1,10 +1,10 @@
 // The offscreen context the rendering tests and the reference host draw into:
 // it must give real GL 1.1 with a depth buffer and read back what was drawn.
-#include <gtest/gtest.h>
+#include "hostsim/gl_context.h"
 
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
-#include "hostsim/gl_context.h"
 #include "overlay/png_artefact.h"
 
 namespace {
@@ -14,7 +14,8 @@ struct Rgba {
 };
 
 Rgba pixelAt(const std::vector<unsigned char>& pixels, int width, int x, int y) {
-    const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4u;
+    const size_t at =
+        (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4u;
     return {pixels[at], pixels[at + 1], pixels[at + 2], pixels[at + 3]};
 }
 

@@ -12,7 +12,8 @@
 
 namespace overlaytest {
 
-std::string saveArtefact(const std::string& name, const std::vector<unsigned char>& rgba, int width, int height) {
+std::string saveArtefact(const std::string& name, const std::vector<unsigned char>& rgba, int width,
+                         int height) {
     if (rgba.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 4u) return "";
     std::error_code ignored;
     std::filesystem::create_directories(TALVEX_ARTEFACT_DIR, ignored);

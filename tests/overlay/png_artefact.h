@@ -10,6 +10,7 @@ namespace overlaytest {
 // Writes `rgba` (width * height * 4 bytes, rows bottom-up as glReadPixels
 // gives them) to <build>/artefacts/<name>.png, upright, prints the path and
 // returns it; an empty string when the file could not be written.
-std::string saveArtefact(const std::string& name, const std::vector<unsigned char>& rgba, int width, int height);
+std::string saveArtefact(const std::string& name, const std::vector<unsigned char>& rgba, int width,
+                         int height);
 
 }  // namespace overlaytest

@@ -51,7 +51,9 @@ inline Vector3 mirrorOf(const Frame& f, const Vector3& p) {
     return foot.add(foot.subtract(p));
 }
 
-inline Vector3 at(float x, float y, float z) { return Vector3(x, y, z); }
+inline Vector3 at(float x, float y, float z) {
+    return Vector3(x, y, z);
+}
 
 inline void expectAt(const Vector3& v, const Vector3& expected, const char* what = "") {
     EXPECT_EQ(v.x, expected.x) << what;

@@ -12,8 +12,8 @@
 namespace {
 
 // x = 0 with normal (-4, 0, 0): the image of (x, y, z) is exactly (-x, y, z).
-const PlaneFrame kPlane = frameFromPoints(Vector3(0, -1, -1), Vector3(0, -1, 1), Vector3(0, 1, -1),
-                                          Vector3(0, 0, 0));
+const PlaneFrame kPlane =
+    frameFromPoints(Vector3(0, -1, -1), Vector3(0, -1, 1), Vector3(0, 1, -1), Vector3(0, 0, 0));
 
 struct Object {
     std::vector<std::unique_ptr<HostVertex>> owned;
@@ -69,15 +69,15 @@ TEST(PairScan, AcceptanceIsStrictOnSideDistanceAndReach) {
         bool taken;
     };
     const Case cases[] = {
-        {Vector3(1, 0, 0), Vector3(-1.5f, 0, 0), false},      // plane distances differ by exactly 0.5
+        {Vector3(1, 0, 0), Vector3(-1.5f, 0, 0), false},  // plane distances differ by exactly 0.5
         {Vector3(1, 0, 0), Vector3(-1.4999f, 0, 0), true},
-        {Vector3(1, 0, 0), Vector3(-1, 0.5f, 0), false},       // exactly 0.5 from the image
+        {Vector3(1, 0, 0), Vector3(-1, 0.5f, 0), false},  // exactly 0.5 from the image
         {Vector3(1, 0, 0), Vector3(-1, 0.4999f, 0), true},
         {Vector3(0.01f, 0, 0), Vector3(0.001f, 0, 0), false},  // same side, close to the image
         {Vector3(0.01f, 0, 0), Vector3(-0.001f, 0, 0), true},
-        {Vector3(0, 0, 0), Vector3(-0.2f, 0, 0), true},        // on the plane counts as side -1
+        {Vector3(0, 0, 0), Vector3(-0.2f, 0, 0), true},  // on the plane counts as side -1
         {Vector3(0, 0, 0), Vector3(0.2f, 0, 0), false},
-        {Vector3(-0.1f, 0, 0), Vector3(0, 0, 0), true},        // a point on the plane partners side +1
+        {Vector3(-0.1f, 0, 0), Vector3(0, 0, 0), true},  // a point on the plane partners side +1
     };
     for (const Case& c : cases) {
         Object object({c.source, c.candidate});
@@ -95,7 +95,8 @@ TEST(PairScan, LiveMatchingPassesOverTakenVertices) {
     Object object({Vector3(1, 0, 0), Vector3(-1.01f, 0, 0), Vector3(-1.02f, 0, 0)});
     PointerList taken;
     taken.appendPointer(object.at(1));
-    EXPECT_EQ(findFirstPartner(kPlane, object.record, probe(*object.at(0)), 0.1f, taken), object.at(2));
+    EXPECT_EQ(findFirstPartner(kPlane, object.record, probe(*object.at(0)), 0.1f, taken),
+              object.at(2));
     taken.releaseStorage();
 }
 

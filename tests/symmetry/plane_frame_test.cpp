@@ -36,8 +36,8 @@ struct OwnedObject {
     }
 };
 
-const PlaneFrame kExample = frameFromPoints(Vector3(0, -1, -1), Vector3(0, -1, 1), Vector3(0, 1, -1),
-                                            Vector3(0, 0, 0));
+const PlaneFrame kExample =
+    frameFromPoints(Vector3(0, -1, -1), Vector3(0, -1, 1), Vector3(0, 1, -1), Vector3(0, 0, 0));
 
 TEST(PlaneFrame, ExampleNormalIsTheUnnormalisedCrossProduct) {
     expectXyz(kExample.normal, -4, 0, 0);
@@ -66,8 +66,8 @@ TEST(PlaneFrame, PointOnThePlaneIsItsOwnFootOnSideMinusOne) {
 
 TEST(PlaneFrame, MirroringTwiceReturnsThePoint) {
     // A tilted plane through (1, 2, 0) with normal (2, 2, 0).
-    const PlaneFrame tilted = frameFromPoints(Vector3(1, 2, -1), Vector3(1, 2, 1), Vector3(2, 1, -1),
-                                              Vector3(1, 2, 0));
+    const PlaneFrame tilted =
+        frameFromPoints(Vector3(1, 2, -1), Vector3(1, 2, 1), Vector3(2, 1, -1), Vector3(1, 2, 0));
     expectXyz(tilted.normal, 2, 2, 0);
     for (const Vector3& p : {Vector3(4, 3, 1), Vector3(-2.5f, 0.5f, 9), Vector3(3, 0, -4)}) {
         const Vector3 image = mirrorAcross(tilted, p);
@@ -83,17 +83,19 @@ TEST(PlaneFrame, EachStepRoundsToFloat) {
     const Vector3 p(0.3f, 1, 1);
     const float a = static_cast<float>(25.0 * double(0.3f));
     const float t = static_cast<float>(double(a) / 625.0);
-    const float footX = static_cast<float>(double(0.3f) + double(static_cast<float>(-25.0 * double(t))));
+    const float footX =
+        static_cast<float>(double(0.3f) + double(static_cast<float>(-25.0 * double(t))));
     const PlaneProjection projection = projectOnto(wide, p);
     expectXyz(projection.foot, footX, 1, 1);
-    EXPECT_EQ(projection.distance, std::fabs(double(static_cast<float>(double(0.3f) - double(footX)))));
+    EXPECT_EQ(projection.distance,
+              std::fabs(double(static_cast<float>(double(0.3f) - double(footX)))));
     const float back = static_cast<float>(double(footX) - double(0.3f));
     expectXyz(mirrorAcross(wide, p), static_cast<float>(double(footX) + double(back)), 1, 1);
 }
 
 TEST(PlaneFrame, DegenerateNormalGivesNotANumberOnSideMinusOne) {
-    const PlaneFrame line = frameFromPoints(Vector3(0, 0, 0), Vector3(1, 1, 1), Vector3(2, 2, 2),
-                                            Vector3(0, 0, 0));
+    const PlaneFrame line =
+        frameFromPoints(Vector3(0, 0, 0), Vector3(1, 1, 1), Vector3(2, 2, 2), Vector3(0, 0, 0));
     expectXyz(line.normal, 0, 0, 0);
     const PlaneProjection projection = projectOnto(line, Vector3(1, 0, 0));
     EXPECT_TRUE(std::isnan(projection.foot.x) && std::isnan(projection.foot.y) &&
@@ -179,8 +181,9 @@ TEST_F(FrameUpdate, PivotMovesCountOnlyBeyondOneHundredth) {
         bool drops;
     };
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    for (const Case& c : {Case{0.01f, 0, 0, false}, Case{0.02f, 0, 0, true}, Case{0, -0.01f, 0, false},
-                          Case{0, 0, 0.0100001f, true}, Case{nan, 0, 0, false}}) {
+    for (const Case& c :
+         {Case{0.01f, 0, 0, false}, Case{0.02f, 0, 0, true}, Case{0, -0.01f, 0, false},
+          Case{0, 0, 0.0100001f, true}, Case{nan, 0, 0, false}}) {
         plane.record.position = Vector3(0, 0, 0);
         plugin.updatePlaneFrame();
         holdPair();

@@ -18,7 +18,9 @@ struct Vertices {
             pointers.push_back(owned.back().get());
         }
     }
-    SelectionBox measure() const { return measureVertices(pointers.data(), static_cast<int>(pointers.size())); }
+    SelectionBox measure() const {
+        return measureVertices(pointers.data(), static_cast<int>(pointers.size()));
+    }
 };
 
 void expectBox(const SelectionBox& box, const float (&minimum)[3], const float (&maximum)[3]) {
@@ -37,7 +39,8 @@ TEST(SelectionBox, EmptyListKeepsTheStartValuesAndTheOrigin) {
 }
 
 TEST(SelectionBox, MeasuresModelsBeyondTenThousandUnitsAsTheyAre) {
-    const SelectionBox far = Vertices({Vector3(20000, -30000, 5), Vector3(20010, -25000, 6)}).measure();
+    const SelectionBox far =
+        Vertices({Vector3(20000, -30000, 5), Vector3(20010, -25000, 6)}).measure();
     expectBox(far, {20000, -30000, 5}, {20010, -25000, 6});
     EXPECT_EQ(far.centroid.x, 20005.0f);
     EXPECT_EQ(far.centroid.y, -27500.0f);
