@@ -49,7 +49,8 @@ void* allocate(std::size_t size) noexcept {
 void release(void* p) noexcept {
     if (p == nullptr) return;
     auto* base = static_cast<unsigned char*>(p) - kHeader;
-    if (reinterpret_cast<std::size_t*>(base)[1] != 0) gCurrent -= reinterpret_cast<std::size_t*>(base)[0];
+    if (reinterpret_cast<std::size_t*>(base)[1] != 0)
+        gCurrent -= reinterpret_cast<std::size_t*>(base)[0];
     std::free(base);
 }
 
@@ -60,16 +61,36 @@ void* allocateOrThrow(std::size_t size) {
 }
 }  // namespace
 
-void* operator new(std::size_t size) { return allocateOrThrow(size); }
-void* operator new[](std::size_t size) { return allocateOrThrow(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+void* operator new(std::size_t size) {
+    return allocateOrThrow(size);
+}
+void* operator new[](std::size_t size) {
+    return allocateOrThrow(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+void operator delete(void* p) noexcept {
+    release(p);
+}
+void operator delete[](void* p) noexcept {
+    release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    release(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    release(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    release(p);
+}
 
 namespace {
 
@@ -123,10 +144,12 @@ Mesh sphere(int vertices, bool partnered, std::uint64_t seed) {
         const double x = 1.0 - (i + 0.5) / half;
         const double r = std::sqrt(1.0 - x * x);
         const double phi = golden * i;
-        const double px = radius * x, py = radius * r * std::cos(phi), pz = radius * r * std::sin(phi);
+        const double px = radius * x, py = radius * r * std::cos(phi),
+                     pz = radius * r * std::sin(phi);
         const double outward = partnered ? 1.0 : (radius + 3.0 * kTolerance) / radius;
         mesh.points.push_back(Point{float(px), float(py), float(pz)});
-        mesh.points.push_back(Point{float(-px * outward), float(py * outward), float(pz * outward)});
+        mesh.points.push_back(
+            Point{float(-px * outward), float(py * outward), float(pz * outward)});
     }
     const double noise = kTolerance / 8.0;
     for (Point& p : mesh.points) {
@@ -134,7 +157,8 @@ Mesh sphere(int vertices, bool partnered, std::uint64_t seed) {
         p.y = float(p.y + noise * (2.0 * random.unit() - 1.0));
         p.z = float(p.z + noise * (2.0 * random.unit() - 1.0));
     }
-    for (size_t i = mesh.points.size(); i > 1; --i) std::swap(mesh.points[i - 1], mesh.points[random.next() % i]);
+    for (size_t i = mesh.points.size(); i > 1; --i)
+        std::swap(mesh.points[i - 1], mesh.points[random.next() % i]);
     return mesh;
 }
 
@@ -158,8 +182,8 @@ Mesh loadObj(const std::string& path, const std::string& name) {
 
 // The host's own bookkeeping of an edit (its undo copy) is not the plug-in's
 // memory: those services run uncounted.
-void (HOST_CALL* gHostRegister)(HostPointerList*) = nullptr;
-void (HOST_CALL* gHostMessage)(const char*) = nullptr;
+void(HOST_CALL* gHostRegister)(HostPointerList*) = nullptr;
+void(HOST_CALL* gHostMessage)(const char*) = nullptr;
 void HOST_CALL uncountedRegister(HostPointerList* list) {
     gCounting = false;
     gHostRegister(list);
@@ -280,10 +304,12 @@ ScanTime resymScan(Session& session) {
     int sink = 0;
     for (HostVertex* v : sample) {
         double exact = 0.0;
-        sink += findNearestPartner(frame, mesh, probeVertex(frame, *v, exact), kTolerance) != nullptr;
+        sink +=
+            findNearestPartner(frame, mesh, probeVertex(frame, *v, exact), kTolerance) != nullptr;
     }
     benchmark::DoNotOptimize(sink);
-    ScanTime predicted{secondsSince(start) / double(std::max<size_t>(1, sample.size())) * starters, true};
+    ScanTime predicted{secondsSince(start) / double(std::max<size_t>(1, sample.size())) * starters,
+                       true};
     if (predicted.seconds > kScanBudgetSeconds) return predicted;
     session.restore();
     auto scanner = session.scanner();
@@ -424,16 +450,18 @@ void benchLive(benchmark::State& state, const Mesh& mesh, int movedCount) {
 }
 
 void printTable() {
-    std::printf("\n%-38s %10s %14s %10s %12s %10s  %s\n", "case", "time_ms", "vertices/s", "extra_B/v",
-                "scan_s", "ratio", "result");
+    std::printf("\n%-38s %10s %14s %10s %12s %10s  %s\n", "case", "time_ms", "vertices/s",
+                "extra_B/v", "scan_s", "ratio", "result");
     for (const Row& row : gRows) {
-        std::printf("%-38s %10.2f %14.3g %10.2f %11.3g%s %10.0f  %s\n", row.name.c_str(), row.seconds * 1e3,
-                    row.verticesPerSecond, row.extraBytesPerVertex, row.scan.seconds,
-                    row.scan.estimated ? "*" : " ", row.scan.seconds / row.seconds, row.note.c_str());
+        std::printf("%-38s %10.2f %14.3g %10.2f %11.3g%s %10.0f  %s\n", row.name.c_str(),
+                    row.seconds * 1e3, row.verticesPerSecond, row.extraBytesPerVertex,
+                    row.scan.seconds, row.scan.estimated ? "*" : " ",
+                    row.scan.seconds / row.seconds, row.note.c_str());
     }
-    std::printf("vertices/s: resym, mesh vertices per second; live, moved vertices paired per second\n"
-                "scan_s marked * : estimated from a sample, the full scan would take over %.0f s\n",
-                kScanBudgetSeconds);
+    std::printf(
+        "vertices/s: resym, mesh vertices per second; live, moved vertices paired per second\n"
+        "scan_s marked * : estimated from a sample, the full scan would take over %.0f s\n",
+        kScanBudgetSeconds);
 }
 
 }  // namespace
@@ -463,8 +491,9 @@ int main(int argc, char** argv) {
     }
     for (const Mesh* mesh : {&meshes[1], &meshes[2]}) {
         for (int moved : {1000, 10000}) {
-            benchmark::RegisterBenchmark(("live/" + std::to_string(moved) + "/" + mesh->name).c_str(),
-                                         [mesh, moved](benchmark::State& s) { benchLive(s, *mesh, moved); })
+            benchmark::RegisterBenchmark(
+                ("live/" + std::to_string(moved) + "/" + mesh->name).c_str(),
+                [mesh, moved](benchmark::State& s) { benchLive(s, *mesh, moved); })
                 ->Iterations(10)
                 ->Unit(benchmark::kMillisecond);
         }

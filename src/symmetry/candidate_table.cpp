@@ -7,7 +7,9 @@
 
 namespace {
 
-bool isFinite(const HostVertex& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool isFinite(const HostVertex& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 struct Listing {
     const HostObject* object;
@@ -29,7 +31,8 @@ bool CandidateTable::build(const ObjectList& list, const HostObject* plane) noex
     firstPosition_ = new (std::nothrow) int[std::size_t(count) + 1];
     first_ = new (std::nothrow) std::uint32_t[std::size_t(count) + 1];
     Listing* listings = new (std::nothrow) Listing[std::size_t(count) + 1];
-    if (rankAt_ == nullptr || firstPosition_ == nullptr || first_ == nullptr || listings == nullptr) {
+    if (rankAt_ == nullptr || firstPosition_ == nullptr || first_ == nullptr ||
+        listings == nullptr) {
         delete[] listings;
         return false;
     }
@@ -97,7 +100,8 @@ bool CandidateTable::fillGrid(SpatialGrid& grid, const CellScale& scale, const C
     return true;
 }
 
-bool CandidateTable::fillFocused(SpatialGrid& grid, const CellScale& scale, const CellSet& focus) const noexcept {
+bool CandidateTable::fillFocused(SpatialGrid& grid, const CellScale& scale,
+                                 const CellSet& focus) const noexcept {
     // One pass over all candidates keeps those in focus, in ascending
     // ordinal; they are then placed from that list, backwards.
     const CellBox& bounds = focus.bounds();
@@ -141,7 +145,8 @@ bool CandidateTable::fillFocused(SpatialGrid& grid, const CellScale& scale, cons
         ok = grid.finishCounting();
     }
     if (ok) {
-        for (std::size_t k = keptCount; k-- > 0;) grid.place(kept[k].key, kept[k].x, kept[k].y, kept[k].z);
+        for (std::size_t k = keptCount; k-- > 0;)
+            grid.place(kept[k].key, kept[k].x, kept[k].y, kept[k].z);
     }
     delete[] kept;
     return ok;

@@ -45,11 +45,12 @@ public:
     std::size_t bytes() const noexcept;
 
 private:
-    bool fillFocused(SpatialGrid& grid, const CellScale& scale, const CellSet& focus) const noexcept;
+    bool fillFocused(SpatialGrid& grid, const CellScale& scale,
+                     const CellSet& focus) const noexcept;
 
     const ObjectList* list_ = nullptr;
-    int* rankAt_ = nullptr;          // per list position
-    int* firstPosition_ = nullptr;   // per rank
+    int* rankAt_ = nullptr;           // per list position
+    int* firstPosition_ = nullptr;    // per rank
     std::uint32_t* first_ = nullptr;  // per rank, plus the total
     int ranks_ = 0;
 };

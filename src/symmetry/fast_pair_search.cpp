@@ -28,7 +28,9 @@ double reach(const Vector3& t, const GridEntry& e) {
     return std::sqrt(dx * dx + (dy * dy + dz * dz));
 }
 
-bool isFinitePosition(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool isFinitePosition(const Vector3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 // The same side and plane-distance tests the scans apply, on the indexed copy
 // of the candidate's coordinates (bit for bit the vertex's own).
@@ -50,8 +52,9 @@ void visitAllBuckets(const SpatialGrid& grid, Visit&& visit) {
 }  // namespace
 
 LivePartnerSearch::LivePartnerSearch(const PlaneFrame& frame, const ObjectList& underEdit,
-                                     const HostObject* plane, float tolerance, const VertexList& moved,
-                                     int sourceCount, bool useIndex) noexcept
+                                     const HostObject* plane, float tolerance,
+                                     const VertexList& moved, int sourceCount,
+                                     bool useIndex) noexcept
     : frame_(frame), tolerance_(tolerance) {
     if (!useIndex) return;
     if (!table_.build(underEdit, plane) || !taken_.reserve(2 * sourceCount)) return;
@@ -91,7 +94,8 @@ bool LivePartnerSearch::holds(const PointerList& pairs, const HostVertex* vertex
 }
 
 HostVertex* LivePartnerSearch::firstPartner(int position, const HostObject& object,
-                                            const MirrorProbe& probe, const PointerList& pairs) noexcept {
+                                            const MirrorProbe& probe,
+                                            const PointerList& pairs) noexcept {
     if (!indexed_) return findFirstPartner(frame_, object, probe, tolerance_, pairs);
     if (!answered_) {
         answer_ = leastAcceptable(probe);
@@ -125,7 +129,8 @@ std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const
         best = e.key;
         return false;
     };
-    if (focused_ && SpatialGrid::cellsIn(grid_.scale().boxAround(target, tolerance_)) > kFocusCells) {
+    if (focused_ &&
+        SpatialGrid::cellsIn(grid_.scale().boxAround(target, tolerance_)) > kFocusCells) {
         return kUnknown;  // its cells were not indexed
     }
     const CellBox box = grid_.boxAround(target, tolerance_);
@@ -148,7 +153,8 @@ std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const
 }
 
 ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList& objects,
-                                       const HostObject* plane, float tolerance, bool useIndex) noexcept
+                                       const HostObject* plane, float tolerance,
+                                       bool useIndex) noexcept
     : frame_(frame), tolerance_(tolerance) {
     if (!useIndex || !table_.build(objects, plane)) return;
     const std::size_t words = table_.total() / 32 + 1;
@@ -160,7 +166,9 @@ ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList
     for (std::uint32_t g = 0; g < table_.total(); ++g) partners_[g] = kNone;
     // With no positive tolerance nothing is ever accepted: no partners.
     if (tolerance > 0.0f) {
-        if (!table_.fillGrid(grid_, CellScale(double(tolerance) * kCellsPerTolerance), nullptr, true)) return;
+        if (!table_.fillGrid(grid_, CellScale(double(tolerance) * kCellsPerTolerance), nullptr,
+                             true))
+            return;
         findAllPartners();
     }
     indexed_ = true;
@@ -194,7 +202,8 @@ void ResymPartnerSearch::findAllPartners() noexcept {
                     setBit(twins_, f->key);
                 }
             }
-            if (e->key < table_.first(rank) || e->key >= table_.first(rank + 1)) rank = table_.rankOf(e->key);
+            if (e->key < table_.first(rank) || e->key >= table_.first(rank + 1))
+                rank = table_.rankOf(e->key);
             // The probe exactly as probeVertex makes it from the vertex.
             const Vector3 point(e->x, e->y, e->z);
             const PlaneProjection projection = projectOnto(frame_, point);
@@ -212,7 +221,8 @@ bool ResymPartnerSearch::skips(int position) const noexcept {
     return indexed_ && table_.rankAt(position) < 0;
 }
 
-HostVertex* ResymPartnerSearch::nearestPartner(int position, std::int32_t index, const HostObject& object,
+HostVertex* ResymPartnerSearch::nearestPartner(int position, std::int32_t index,
+                                               const HostObject& object,
                                                const MirrorProbe& probe) noexcept {
     if (!indexed_) return findNearestPartner(frame_, object, probe, tolerance_);
     starterOrdinal_ = table_.first(table_.rankAt(position)) + static_cast<std::uint32_t>(index);
@@ -269,7 +279,8 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
     auto visit = [&](const GridEntry& e) {
         if (e.key < lo || e.key >= hi) return true;
         // The distance is at least the rounded x difference: a cheap early no.
-        if (!(std::fabs(double(static_cast<float>(double(t.x) - double(e.x)))) < double(bound))) return true;
+        if (!(std::fabs(double(static_cast<float>(double(t.x) - double(e.x)))) < double(bound)))
+            return true;
         const double distance = reach(t, e);
         if (!(distance < double(bound))) return true;
         if (!faces(frame_, e, probe, tolerance_)) return true;
@@ -281,7 +292,8 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
             lastBelow = distance < double(rounded) ? e.key : kNone;
         } else if (rounded == least) {
             if (e.key < firstOfLeast) firstOfLeast = e.key;
-            if (distance < double(least) && (lastBelow == kNone || e.key > lastBelow)) lastBelow = e.key;
+            if (distance < double(least) && (lastBelow == kNone || e.key > lastBelow))
+                lastBelow = e.key;
         } else {
             return true;
         }
@@ -307,18 +319,22 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
                 if (c[axis] - k >= box.lo[axis] || c[axis] + k <= box.hi[axis]) outside = false;
             }
             if (outside || SpatialGrid::cellsIn(box) == 0.0) break;
-            for (std::int64_t z = std::max(c[2] - k, box.lo[2]); z <= std::min(c[2] + k, box.hi[2]); ++z) {
-                for (std::int64_t y = std::max(c[1] - k, box.lo[1]); y <= std::min(c[1] + k, box.hi[1]);
-                     ++y) {
-                    const bool rim = z == c[2] - k || z == c[2] + k || y == c[1] - k || y == c[1] + k;
+            for (std::int64_t z = std::max(c[2] - k, box.lo[2]); z <= std::min(c[2] + k, box.hi[2]);
+                 ++z) {
+                for (std::int64_t y = std::max(c[1] - k, box.lo[1]);
+                     y <= std::min(c[1] + k, box.hi[1]); ++y) {
+                    const bool rim =
+                        z == c[2] - k || z == c[2] + k || y == c[1] - k || y == c[1] + k;
                     if (rim) {
                         for (std::int64_t x = std::max(c[0] - k, box.lo[0]);
                              x <= std::min(c[0] + k, box.hi[0]); ++x) {
                             visitCell(x, y, z);
                         }
                     } else {
-                        if (c[0] - k >= box.lo[0] && c[0] - k <= box.hi[0]) visitCell(c[0] - k, y, z);
-                        if (k > 0 && c[0] + k >= box.lo[0] && c[0] + k <= box.hi[0]) visitCell(c[0] + k, y, z);
+                        if (c[0] - k >= box.lo[0] && c[0] - k <= box.hi[0])
+                            visitCell(c[0] - k, y, z);
+                        if (k > 0 && c[0] + k >= box.lo[0] && c[0] + k <= box.hi[0])
+                            visitCell(c[0] + k, y, z);
                     }
                 }
             }

@@ -55,7 +55,8 @@ public:
     // start (it moves only as a partner, and then stands in a pair and is
     // never searched for), so its image and cells are known in advance.
     LivePartnerSearch(const PlaneFrame& frame, const ObjectList& underEdit, const HostObject* plane,
-                      float tolerance, const VertexList& moved, int sourceCount, bool useIndex) noexcept;
+                      float tolerance, const VertexList& moved, int sourceCount,
+                      bool useIndex) noexcept;
 
     bool indexed() const noexcept { return indexed_; }
     std::size_t bytes() const noexcept { return table_.bytes() + grid_.bytes() + taken_.bytes(); }
@@ -77,7 +78,8 @@ public:
 private:
     std::uint32_t leastAcceptable(const MirrorProbe& probe) const noexcept;
 
-    bool focusOn(const VertexList& moved, int sourceCount, const CellScale& scale, CellSet& focus) const noexcept;
+    bool focusOn(const VertexList& moved, int sourceCount, const CellScale& scale,
+                 CellSet& focus) const noexcept;
 
     const PlaneFrame& frame_;
     float tolerance_;
@@ -133,18 +135,23 @@ public:
     void abandon() noexcept { indexed_ = false; }
 
 private:
-    std::uint32_t nearestOrdinal(std::uint32_t lo, std::uint32_t hi, const MirrorProbe& probe) const noexcept;
+    std::uint32_t nearestOrdinal(std::uint32_t lo, std::uint32_t hi,
+                                 const MirrorProbe& probe) const noexcept;
     void findAllPartners() noexcept;
-    static bool bit(const std::uint32_t* bits, std::uint32_t i) noexcept { return (bits[i >> 5] >> (i & 31)) & 1u; }
-    static void setBit(std::uint32_t* bits, std::uint32_t i) noexcept { bits[i >> 5] |= 1u << (i & 31); }
+    static bool bit(const std::uint32_t* bits, std::uint32_t i) noexcept {
+        return (bits[i >> 5] >> (i & 31)) & 1u;
+    }
+    static void setBit(std::uint32_t* bits, std::uint32_t i) noexcept {
+        bits[i >> 5] |= 1u << (i & 31);
+    }
     void markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept;
 
     const PlaneFrame& frame_;
     float tolerance_;
     CandidateTable table_;
     SpatialGrid grid_;
-    std::uint32_t* marks_ = nullptr;  // in the resym list, per ordinal
-    std::uint32_t* twins_ = nullptr;  // may share its vertex with another ordinal
+    std::uint32_t* marks_ = nullptr;     // in the resym list, per ordinal
+    std::uint32_t* twins_ = nullptr;     // may share its vertex with another ordinal
     std::uint32_t* partners_ = nullptr;  // each starter's choice, per ordinal
     bool indexed_ = false;
     std::uint32_t starterOrdinal_ = 0;

@@ -53,7 +53,9 @@ std::uint32_t hashCell(std::int64_t x, std::int64_t y, std::int64_t z) {
 
 }  // namespace
 
-CellSet::~CellSet() { delete[] slots_; }
+CellSet::~CellSet() {
+    delete[] slots_;
+}
 
 bool CellSet::grow() noexcept {
     const std::size_t oldSlots = slots_ == nullptr ? 0 : std::size_t(mask_) + 1;
@@ -123,17 +125,20 @@ bool SpatialGrid::start(const CellScale& scale, std::uint32_t maxPoints) noexcep
     return true;
 }
 
-std::uint32_t SpatialGrid::bucketOf(std::int64_t cx, std::int64_t cy, std::int64_t cz) const noexcept {
+std::uint32_t SpatialGrid::bucketOf(std::int64_t cx, std::int64_t cy,
+                                    std::int64_t cz) const noexcept {
     // Blocks of 4 x 4 x 4 cells are hashed; the cells of a block take 64
     // consecutive buckets. Neighbouring cells then lie close in memory, and
     // so do the searches of neighbouring points.
     const std::uint32_t block = hashCell(cx >> 2, cy >> 2, cz >> 2);
-    const std::uint32_t local = std::uint32_t(cx & 3) | std::uint32_t(cy & 3) << 2 | std::uint32_t(cz & 3) << 4;
+    const std::uint32_t local =
+        std::uint32_t(cx & 3) | std::uint32_t(cy & 3) << 2 | std::uint32_t(cz & 3) << 4;
     return (block << 6 | local) & bucketMask_;
 }
 
 std::uint32_t SpatialGrid::filterSlot(std::uint64_t cellHash) noexcept {
-    return static_cast<std::uint32_t>(((cellHash ^ (cellHash >> 29)) * 0xBF58476D1CE4E5B9ull) >> 32);
+    return static_cast<std::uint32_t>(((cellHash ^ (cellHash >> 29)) * 0xBF58476D1CE4E5B9ull) >>
+                                      32);
 }
 
 std::uint32_t SpatialGrid::bucketOfPoint(float x, float y, float z) noexcept {
@@ -205,6 +210,6 @@ const GridEntry* SpatialGrid::bucketAt(std::uint32_t b, const GridEntry*& end) c
 }
 
 std::size_t SpatialGrid::bytes() const noexcept {
-    return sizeof(std::uint32_t) * (std::size_t(bucketMask_) + 2) + (std::size_t(filterMask_) + 1) / 8 +
-           sizeof(GridEntry) * std::size_t(entryCount_);
+    return sizeof(std::uint32_t) * (std::size_t(bucketMask_) + 2) +
+           (std::size_t(filterMask_) + 1) / 8 + sizeof(GridEntry) * std::size_t(entryCount_);
 }

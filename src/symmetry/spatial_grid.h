@@ -55,7 +55,9 @@ public:
     // The smallest box around every cell inserted (empty when none was).
     const CellBox& bounds() const noexcept { return bounds_; }
     std::size_t size() const noexcept { return size_; }
-    std::size_t bytes() const noexcept { return sizeof(std::int32_t) * 3 * (std::size_t(mask_) + 1); }
+    std::size_t bytes() const noexcept {
+        return sizeof(std::int32_t) * 3 * (std::size_t(mask_) + 1);
+    }
 
 private:
     bool grow() noexcept;

@@ -3,7 +3,9 @@
 #include <cassert>
 #include <new>
 
-VertexSet::~VertexSet() { delete[] slots_; }
+VertexSet::~VertexSet() {
+    delete[] slots_;
+}
 
 bool VertexSet::reserve(int members) noexcept {
     delete[] slots_;

@@ -83,14 +83,22 @@ struct Step {
 // Recording host services. Only one world acts at a time.
 std::vector<std::string>* gLog = nullptr;
 std::vector<const void*>* gRegistered = nullptr;
-void HOST_CALL beginEdit() { gLog->push_back("beginEdit"); }
-void HOST_CALL endEdit() { gLog->push_back("endEdit"); }
+void HOST_CALL beginEdit() {
+    gLog->push_back("beginEdit");
+}
+void HOST_CALL endEdit() {
+    gLog->push_back("endEdit");
+}
 void HOST_CALL registerEdited(HostPointerList* list) {
     gLog->push_back("register " + std::to_string(list->count));
     gRegistered->assign(list->items, list->items + list->count);
 }
-void HOST_CALL showMessage(const char* text) { gLog->push_back(std::string("message ") + text); }
-void HOST_CALL showError(const char* text) { gLog->push_back(std::string("error ") + text); }
+void HOST_CALL showMessage(const char* text) {
+    gLog->push_back(std::string("message ") + text);
+}
+void HOST_CALL showError(const char* text) {
+    gLog->push_back(std::string("error ") + text);
+}
 
 struct World {
     std::vector<std::unique_ptr<HostVertex>> pool;
@@ -107,7 +115,8 @@ struct World {
 
     World(const SceneSpec& spec, bool useIndex) {
         for (size_t i = 0; i < spec.points.size(); ++i) {
-            pool.push_back(std::make_unique<HostVertex>(spec.points[i].x, spec.points[i].y, spec.points[i].z));
+            pool.push_back(
+                std::make_unique<HostVertex>(spec.points[i].x, spec.points[i].y, spec.points[i].z));
             pool.back()->flags = spec.flags[i];
             indexOf[pool.back().get()] = static_cast<int>(i);
         }
@@ -122,10 +131,12 @@ struct World {
             all.push_back(&object);
             indexOf[&object] = static_cast<int>(o);
         }
-        objects[0]->position = Vector3(spec.planePosition.x, spec.planePosition.y, spec.planePosition.z);
+        objects[0]->position =
+            Vector3(spec.planePosition.x, spec.planePosition.y, spec.planePosition.z);
         for (int o : spec.underEdit) underEdit.push_back(objects[size_t(o)].get());
         for (int o : spec.selected) selected.push_back(objects[size_t(o)].get());
-        allList = ObjectList{all.data(), static_cast<std::int32_t>(all.size()), static_cast<std::int32_t>(all.size())};
+        allList = ObjectList{all.data(), static_cast<std::int32_t>(all.size()),
+                             static_cast<std::int32_t>(all.size())};
         editList = ObjectList{underEdit.data(), static_cast<std::int32_t>(underEdit.size()),
                               static_cast<std::int32_t>(underEdit.size())};
         selectedList = ObjectList{selected.data(), static_cast<std::int32_t>(selected.size()),
@@ -190,8 +201,8 @@ std::uint32_t bitsOf(float f) {
 
 std::string describe(const Vector3& v) {
     std::ostringstream text;
-    text << v.x << "," << v.y << "," << v.z << " [" << std::hex << bitsOf(v.x) << " " << bitsOf(v.y) << " "
-         << bitsOf(v.z) << "]";
+    text << v.x << "," << v.y << "," << v.z << " [" << std::hex << bitsOf(v.x) << " " << bitsOf(v.y)
+         << " " << bitsOf(v.z) << "]";
     return text.str();
 }
 
@@ -212,23 +223,28 @@ std::string firstDifference(const World& fast, const World& scan) {
         }
         return text;
     }
-    if (fast.mapped(fast.registered) != scan.mapped(scan.registered)) return "registered vertices differ";
+    if (fast.mapped(fast.registered) != scan.mapped(scan.registered))
+        return "registered vertices differ";
     if (fast.mapped(a.pairs) != scan.mapped(b.pairs)) return "pairs differ";
     if (fast.mapped(a.pairObjects) != scan.mapped(b.pairObjects)) return "pair objects differ";
     if (a.pairs.capacity != b.pairs.capacity || a.pairObjects.capacity != b.pairObjects.capacity)
         return "pair list capacities differ";
-    if (a.pairsFound != b.pairsFound || a.pairsMoved != b.pairsMoved) return "pairsFound/pairsMoved differ";
+    if (a.pairsFound != b.pairsFound || a.pairsMoved != b.pairsMoved)
+        return "pairsFound/pairsMoved differ";
     if ((a.matchTarget == nullptr) != (b.matchTarget == nullptr)) return "matchTarget differs";
     if ((a.searchPointRef == nullptr) != (b.searchPointRef == nullptr) ||
         (a.mirrorPointRef == nullptr) != (b.mirrorPointRef == nullptr))
         return "search or mirror point reference differs";
     if (a.matchTarget != nullptr && !sameBits(a.partnerTarget, b.partnerTarget))
-        return "partnerTarget differs: " + describe(a.partnerTarget) + " vs " + describe(b.partnerTarget);
-    if (a.searchPointRef != nullptr && (!sameBits(a.searchPoint, b.searchPoint) || !sameBits(a.mirrorPoint, b.mirrorPoint)))
+        return "partnerTarget differs: " + describe(a.partnerTarget) + " vs " +
+               describe(b.partnerTarget);
+    if (a.searchPointRef != nullptr &&
+        (!sameBits(a.searchPoint, b.searchPoint) || !sameBits(a.mirrorPoint, b.mirrorPoint)))
         return "search or mirror point differs";
     for (size_t i = 0; i < fast.pool.size(); ++i) {
         if (!sameBits(*fast.pool[i], *scan.pool[i]))
-            return "vertex " + std::to_string(i) + ": " + describe(*fast.pool[i]) + " vs " + describe(*scan.pool[i]);
+            return "vertex " + std::to_string(i) + ": " + describe(*fast.pool[i]) + " vs " +
+                   describe(*scan.pool[i]);
     }
     return "";
 }
@@ -243,7 +259,10 @@ struct Generator {
     float range = 1.0f;
     int planeKind = 0;  // 0 x = 0 exactly, 1 tilted, 2 degenerate, 3 not finite
 
-    float lattice() { return quantum * static_cast<float>(random.below(2 * int(range / quantum) + 1) - int(range / quantum)); }
+    float lattice() {
+        return quantum * static_cast<float>(random.below(2 * int(range / quantum) + 1) -
+                                            int(range / quantum));
+    }
     P latticePoint() { return P{lattice(), lattice(), lattice()}; }
 
     float pickTolerance() {
@@ -256,7 +275,8 @@ struct Generator {
     }
 
     P special() {
-        static const float kValues[] = {kNaN, kInf, -kInf, 1e30f, -1e30f, 3e38f, -3e38f, 1e-40f, -0.0f, 1e7f};
+        static const float kValues[] = {kNaN,  kInf,   -kInf,  1e30f, -1e30f,
+                                        3e38f, -3e38f, 1e-40f, -0.0f, 1e7f};
         P p = latticePoint();
         float* axis = random.below(3) == 0 ? &p.x : (random.chance(50) ? &p.y : &p.z);
         *axis = kValues[random.below(10)];
@@ -269,14 +289,31 @@ struct Generator {
         P q{planeKind == 0 ? -p.x : -p.x + random.between(-0.01, 0.01), p.y, p.z};
         const float t = std::isfinite(tolerance) && tolerance > 0 ? tolerance : 0.125f;
         switch (random.below(8)) {
-            case 0: break;
-            case 1: q.x -= t; break;                  // plane distances differ by exactly tol
-            case 2: q.y += (random.chance(50) ? t : -t); break;  // exactly tol from the image
-            case 3: q.y += 0.6f * t; q.z += 0.8f * t; break;     // 3-4-5 tie (exact for dyadic tol)
-            case 4: q.y += quantum; break;
-            case 5: q.z -= t * 0.5f; break;
-            case 6: q.x += random.between(-t, t); q.y += random.between(-t, t); break;
-            default: q.y += std::nextafter(t, 0.0f); break;
+            case 0:
+                break;
+            case 1:
+                q.x -= t;
+                break;  // plane distances differ by exactly tol
+            case 2:
+                q.y += (random.chance(50) ? t : -t);
+                break;  // exactly tol from the image
+            case 3:
+                q.y += 0.6f * t;
+                q.z += 0.8f * t;
+                break;  // 3-4-5 tie (exact for dyadic tol)
+            case 4:
+                q.y += quantum;
+                break;
+            case 5:
+                q.z -= t * 0.5f;
+                break;
+            case 6:
+                q.x += random.between(-t, t);
+                q.y += random.between(-t, t);
+                break;
+            default:
+                q.y += std::nextafter(t, 0.0f);
+                break;
         }
         return q;
     }
@@ -286,7 +323,8 @@ struct Generator {
         planeKind = roll < 62 ? 0 : roll < 86 ? 1 : roll < 94 ? 2 : 3;
         std::vector<P> corners = {{0, -1, -1}, {0, -1, 1}, {0, 1, -1}, {0, 1, 1}};
         if (planeKind == 1) {
-            for (P& c : corners) c = P{random.between(-0.3, 0.3), c.y + random.between(-0.2, 0.2), c.z};
+            for (P& c : corners)
+                c = P{random.between(-0.3, 0.3), c.y + random.between(-0.2, 0.2), c.z};
             spec.planePosition = P{random.between(-0.2, 0.2), random.between(-0.2, 0.2), 0};
         } else if (planeKind == 2) {
             corners[1] = corners[0];
@@ -310,13 +348,21 @@ struct Generator {
             const bool haveMesh = earlier > 4;
             const int roll = random.below(100);
             P p;
-            if (roll < 30 || !haveMesh) p = latticePoint();
-            else if (roll < 58) p = nearImage(some, t);
-            else if (roll < 66) p = P{0.0f, lattice(), lattice()};  // on the plane
-            else if (roll < 80) p = P{random.between(-range, range), random.between(-range, range), random.between(-range, range)};
-            else if (roll < 86) p = some;  // coincident, another vertex
-            else if (roll < 91) p = special();
-            else p = P{some.x + quantum, some.y, some.z};
+            if (roll < 30 || !haveMesh)
+                p = latticePoint();
+            else if (roll < 58)
+                p = nearImage(some, t);
+            else if (roll < 66)
+                p = P{0.0f, lattice(), lattice()};  // on the plane
+            else if (roll < 80)
+                p = P{random.between(-range, range), random.between(-range, range),
+                      random.between(-range, range)};
+            else if (roll < 86)
+                p = some;  // coincident, another vertex
+            else if (roll < 91)
+                p = special();
+            else
+                p = P{some.x + quantum, some.y, some.z};
             spec.points.push_back(p);
             spec.flags.push_back(random.chance(20) ? 1u : 0u);
         }
@@ -329,21 +375,26 @@ struct Generator {
         for (int m = 0; m < meshes; ++m) {
             std::vector<int> object;
             for (int v = first; v < last; ++v) {
-                if (random.below(meshes) == m || random.chance(10)) object.push_back(v);  // some shared
+                if (random.below(meshes) == m || random.chance(10))
+                    object.push_back(v);                    // some shared
                 if (random.chance(3)) object.push_back(v);  // the same vertex twice in one object
             }
             for (size_t i = object.size(); i > 1; --i) {  // vertex order unrelated to the pool
-                if (random.chance(30)) std::swap(object[i - 1], object[size_t(random.below(int(i)))]);
+                if (random.chance(30))
+                    std::swap(object[i - 1], object[size_t(random.below(int(i)))]);
             }
             spec.objects.push_back(object);
         }
-        if (random.chance(6) && last > first) spec.objects[0].push_back(first + random.below(last - first));
+        if (random.chance(6) && last > first)
+            spec.objects[0].push_back(first + random.below(last - first));
         auto pickList = [&](std::vector<int>& list) {
             for (int o = 1; o < static_cast<int>(spec.objects.size()); ++o) {
                 if (random.chance(80)) list.push_back(o);
             }
-            if (random.chance(20)) list.insert(list.begin() + random.below(int(list.size()) + 1), 0);  // the plane
-            if (random.chance(12) && !list.empty()) list.push_back(list[size_t(random.below(int(list.size())))]);
+            if (random.chance(20))
+                list.insert(list.begin() + random.below(int(list.size()) + 1), 0);  // the plane
+            if (random.chance(12) && !list.empty())
+                list.push_back(list[size_t(random.below(int(list.size())))]);
             for (size_t i = list.size(); i > 1; --i) {
                 if (random.chance(40)) std::swap(list[i - 1], list[size_t(random.below(int(i)))]);
             }
@@ -358,9 +409,12 @@ struct Generator {
         const int n = 1 + random.below(random.chance(20) ? 40 : 12);
         const int pool = static_cast<int>(spec.points.size());
         for (int i = 0; i < n; ++i) {
-            if (random.chance(5)) moved.push_back(random.below(4));  // a plane corner
-            else if (random.chance(5) && !moved.empty()) moved.push_back(moved[size_t(random.below(int(moved.size())))]);
-            else moved.push_back(random.below(pool));
+            if (random.chance(5))
+                moved.push_back(random.below(4));  // a plane corner
+            else if (random.chance(5) && !moved.empty())
+                moved.push_back(moved[size_t(random.below(int(moved.size())))]);
+            else
+                moved.push_back(random.below(pool));
         }
         return moved;
     }
@@ -376,7 +430,8 @@ struct Generator {
             } else if (roll < 40) {
                 step.kind = Step::kNudge;
                 step.nudged = random.below(static_cast<int>(spec.points.size()));
-                step.to = random.chance(50) ? latticePoint() : nearImage(latticePoint(), spec.tolerance);
+                step.to =
+                    random.chance(50) ? latticePoint() : nearImage(latticePoint(), spec.tolerance);
             } else {
                 if (roll >= 60) last = movedList();  // else the same list again: held pairs
                 step.moved = last;
@@ -419,7 +474,8 @@ std::string runScene(std::uint64_t seed) {
         const std::string difference = firstDifference(fast, scan);
         if (!difference.empty()) {
             return "step " + std::to_string(s) + " (" +
-                   (generator.steps[s].kind == Step::kResym ? "resym" : "drag") + "): " + difference;
+                   (generator.steps[s].kind == Step::kResym ? "resym" : "drag") +
+                   "): " + difference;
         }
     }
     return "";
@@ -434,7 +490,8 @@ TEST(FastPairSearch, AnswersExactlyAsTheScanInRandomScenes) {
         const std::string difference = runScene(seed);
         if (!difference.empty()) {
             ++failures;
-            ADD_FAILURE() << "seed " << seed << " (replay: TALVEX_DIFF_SEED=" << seed << "): " << difference;
+            ADD_FAILURE() << "seed " << seed << " (replay: TALVEX_DIFF_SEED=" << seed
+                          << "): " << difference;
         }
     }
 }
@@ -444,13 +501,13 @@ TEST(FastPairSearch, AnswersExactlyAsTheScanInRandomScenes) {
 TEST(FastPairSearch, ExactTiesAreDecidedAsTheScanDecidesThem) {
     SceneSpec spec;
     spec.tolerance = 0.625f;  // 5/8: the 3-4-5 offsets below are exact
-    spec.points = {{0, -1, -1}, {0, -1, 1}, {0, 1, -1}, {0, 1, 1},
-                   {1, 0, 0},                           // 4: starter, image (-1, 0, 0)
-                   {-1, 0.375f, 0.5f},                  // 5: exactly tol away: rejected
-                   {-1, 0.25f, 0},                      // 6: 0.25 away
-                   {-1, -0.25f, 0},                     // 7: 0.25 away, a tie with 6
-                   {-1.625f, 0, 0},                     // 8: plane distance differs by exactly tol
-                   {2, 0, 0}, {-2, 0.5f, 0}, {-2, -0.5f, 0}};
+    spec.points = {{0, -1, -1},        {0, -1, 1},    {0, 1, -1},
+                   {0, 1, 1},          {1, 0, 0},  // 4: starter, image (-1, 0, 0)
+                   {-1, 0.375f, 0.5f},             // 5: exactly tol away: rejected
+                   {-1, 0.25f, 0},                 // 6: 0.25 away
+                   {-1, -0.25f, 0},                // 7: 0.25 away, a tie with 6
+                   {-1.625f, 0, 0},                // 8: plane distance differs by exactly tol
+                   {2, 0, 0},          {-2, 0.5f, 0}, {-2, -0.5f, 0}};
     spec.flags.assign(spec.points.size(), 0);
     spec.objects = {{0, 1, 2, 3}, {4, 5, 6, 7, 8, 9, 10, 11}};
     spec.underEdit = {1};

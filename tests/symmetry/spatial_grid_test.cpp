@@ -44,7 +44,8 @@ TEST(SpatialGrid, ReachBoxHoldsEveryPointJustInsideTheReach) {
         for (float magnitude : magnitudes) {
             for (int n = 0; n < 200; ++n) {
                 const float t[3] = {float(magnitude * (2 * random.unit() - 1)),
-                                    float(magnitude * (2 * random.unit() - 1)), float(magnitude * random.unit())};
+                                    float(magnitude * (2 * random.unit() - 1)),
+                                    float(magnitude * random.unit())};
                 const CellBox box = scale.boxAround(t, reach);
                 for (int axis = 0; axis < 3; ++axis) {
                     for (float direction : {-1.0f, 1.0f}) {
@@ -77,10 +78,12 @@ TEST(SpatialGrid, EveryPointIsInItsCellsBucketInKeyOrder) {
         ASSERT_TRUE(grid.start(scale, std::uint32_t(points.size())));
         for (const GridEntry& p : points) grid.count(p.x, p.y, p.z);
         ASSERT_TRUE(grid.finishCounting());
-        for (size_t i = points.size(); i-- > 0;) grid.place(points[i].key, points[i].x, points[i].y, points[i].z);
+        for (size_t i = points.size(); i-- > 0;)
+            grid.place(points[i].key, points[i].x, points[i].y, points[i].z);
         for (const GridEntry& p : points) {
             const GridEntry* end = nullptr;
-            const GridEntry* e = grid.bucket(grid.cellOf(p.x), grid.cellOf(p.y), grid.cellOf(p.z), end);
+            const GridEntry* e =
+                grid.bucket(grid.cellOf(p.x), grid.cellOf(p.y), grid.cellOf(p.z), end);
             bool found = false;
             for (const GridEntry* previous = nullptr; e != end; previous = e, ++e) {
                 if (previous != nullptr) {
