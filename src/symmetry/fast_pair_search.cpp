@@ -57,7 +57,7 @@ LivePartnerSearch::LivePartnerSearch(const PlaneFrame& frame, const ObjectList& 
                                      bool useIndex) noexcept
     : frame_(frame), tolerance_(tolerance) {
     if (!useIndex) return;
-    if (!table_.build(underEdit, plane) || !taken_.reserve(2 * sourceCount)) return;
+    if (!table_.build(underEdit, plane) || !taken_.reserve(2 * std::size_t(sourceCount))) return;
     // With no positive tolerance nothing is ever accepted; no grid is needed.
     if (tolerance > 0.0f) {
         const CellScale scale(double(tolerance) * kCellsPerTolerance);

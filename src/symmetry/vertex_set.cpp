@@ -7,15 +7,15 @@ VertexSet::~VertexSet() {
     delete[] slots_;
 }
 
-bool VertexSet::reserve(int members) noexcept {
+bool VertexSet::reserve(std::size_t members) noexcept {
     delete[] slots_;
     slots_ = nullptr;
     size_ = 0;
     limit_ = 0;
     mask_ = 0;
     std::size_t capacity = 8;
-    while (capacity < 2 * static_cast<std::size_t>(members > 0 ? members : 0)) {
-        if (capacity > (std::size_t(1) << 30)) return false;
+    while (capacity < 2 * members) {
+        if (capacity >= (std::size_t(1) << 30)) return false;
         capacity *= 2;
     }
     slots_ = new (std::nothrow) const void*[capacity];

@@ -16,7 +16,7 @@ public:
 
     // Allocates room for `members` insertions (open addressing, at most half
     // full). False, and the set unusable, when the memory cannot be had.
-    bool reserve(int members) noexcept;
+    bool reserve(std::size_t members) noexcept;
     // Identity comparison; false for an unreserved set.
     bool contains(const void* p) const noexcept;
     // Adds p (no effect when present). Precondition: fewer than the reserved
@@ -29,6 +29,6 @@ private:
 
     const void** slots_ = nullptr;
     std::uint32_t mask_ = 0;
-    int size_ = 0;
-    int limit_ = 0;
+    std::size_t size_ = 0;
+    std::size_t limit_ = 0;
 };
