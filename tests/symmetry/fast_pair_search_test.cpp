@@ -32,10 +32,18 @@ std::size_t gFailAbove = 0;
 bool gArmed = false;
 }  // namespace
 
+// All array forms are replaced together, so every array is malloc'd and freed.
+void* operator new[](std::size_t size) {
+    void* p = std::malloc(size > 0 ? size : 1);
+    if (p == nullptr) std::abort();
+    return p;
+}
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     if (gArmed && size > gFailAbove) return nullptr;
     return std::malloc(size > 0 ? size : 1);
 }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
