@@ -130,14 +130,16 @@ struct Mesh {
 // onto the -x half, about 0.05 between neighbours (half the tolerance), every
 // coordinate then moved by seeded noise of at most tol / 8. With `partnered`
 // false the -x half lies 3 tol farther out, so only vertices near the plane
-// can find a partner. Vertex order is shuffled: no locality to lean on.
-Mesh sphere(int vertices, bool partnered, std::uint64_t seed) {
+// can find a partner. Vertex order is shuffled (no locality to lean on)
+// unless `ordered`: then it follows the lattice, a vertex beside its image.
+Mesh sphere(int vertices, bool partnered, std::uint64_t seed, bool ordered = false) {
     const double spacing = 0.05;
     const double radius = std::sqrt(double(vertices) * spacing * spacing / (4.0 * kPi));
     const int half = vertices / 2;
     Random random{seed};
     Mesh mesh;
-    mesh.name = std::string(partnered ? "sphere" : "unpaired") + "_" + std::to_string(vertices);
+    mesh.name = std::string(partnered ? (ordered ? "ordered" : "sphere") : "unpaired") + "_" +
+                std::to_string(vertices);
     const double golden = kPi * (3.0 - std::sqrt(5.0));
     for (int i = 0; i < half; ++i) {
         // x runs over (0, 1]: the +x hemisphere.
@@ -157,7 +159,7 @@ Mesh sphere(int vertices, bool partnered, std::uint64_t seed) {
         p.y = float(p.y + noise * (2.0 * random.unit() - 1.0));
         p.z = float(p.z + noise * (2.0 * random.unit() - 1.0));
     }
-    for (size_t i = mesh.points.size(); i > 1; --i)
+    for (size_t i = ordered ? 0 : mesh.points.size(); i > 1; --i)
         std::swap(mesh.points[i - 1], mesh.points[random.next() % i]);
     return mesh;
 }
@@ -470,6 +472,7 @@ int main(int argc, char** argv) {
     static std::vector<Mesh> meshes;
     meshes.reserve(16);
     for (int vertices : {10000, 100000, 1000000}) meshes.push_back(sphere(vertices, true, 7));
+    meshes.push_back(sphere(1000000, true, 7, true));
     meshes.push_back(sphere(1000000, false, 11));
     const char* folder = std::getenv("TALVEX_MESHES");
     const std::string dir = folder != nullptr ? folder : "/work/shared/meshes";

@@ -22,10 +22,12 @@ CellScale::CellScale(double cellSize) noexcept
     : scale_(1.0 / (cellSize > kLargestCell ? kLargestCell : cellSize)) {}
 
 std::int64_t CellScale::cellOf(double c) const noexcept {
-    const double cell = std::floor(c * scale_);
+    const double cell = c * scale_;
     if (!(cell > -kCellLimit)) return -std::int64_t(kCellLimit);
-    if (cell > kCellLimit) return std::int64_t(kCellLimit);
-    return static_cast<std::int64_t>(cell);
+    if (cell >= kCellLimit) return std::int64_t(kCellLimit);
+    // floor without a library call: truncation is exact within the limits.
+    const std::int64_t truncated = static_cast<std::int64_t>(cell);
+    return double(truncated) > cell ? truncated - 1 : truncated;
 }
 
 CellBox CellScale::boxAround(const float t[3], float reach) const noexcept {
