@@ -34,8 +34,9 @@ check-win32: win32
 check: check-native check-win32
 
 demo: native
-	@echo "make demo: the reference host arrives with its own issue; showing the plug-in's command table"
-	@build/native/behaviour_tests --gtest_filter='PluginLoading.*' --gtest_brief=1
+	@build/native/talvex-host demo --out build/demo
+	@echo "make demo: the model after Smart Resym is $(CURDIR)/build/demo/demo.obj"
+	@echo "make demo: the viewport mid-drag is       $(CURDIR)/build/demo/demo.png"
 
 # Timings of the partner searches against the plain scan; a few minutes.
 bench: native

@@ -1,0 +1,157 @@
+#include "batch_setup.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+
+#include "number_text.h"
+#include "obj_document.h"
+
+namespace talvexhost {
+
+namespace {
+
+double now() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+Progress::Progress(bool enabled, const std::string& what) : enabled_(enabled), start_(now()) {
+    if (!enabled_) return;
+    std::fprintf(stderr, "talvex-host: %s...\n", what.c_str());
+    std::fflush(stderr);
+}
+
+Progress::~Progress() {
+    if (!enabled_) return;
+    std::fprintf(stderr, "talvex-host: done (%.1f s)\n", now() - start_);
+}
+
+bool applyLockFile(HostSession& session, const std::string& path, std::string& error) {
+    std::string text;
+    if (!readWholeFile(path, text, error)) return false;
+    // Host vertex of each OBJ vertex number of the first document.
+    std::vector<HostVertex*> byNumber;
+    for (const SceneMesh& mesh : session.meshes()) {
+        if (mesh.document != 0) continue;
+        for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i) {
+            if (byNumber.size() <= std::size_t(mesh.fileVertices[i])) byNumber.resize(mesh.fileVertices[i] + 1, nullptr);
+            byNumber[mesh.fileVertices[i]] = mesh.object->vertices[i];
+        }
+    }
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(lines, line)) {
+        ++number;
+        line = line.substr(0, line.find('#'));
+        for (char& c : line)
+            if (c == ',' || c == '\t' || c == '\r') c = ' ';
+        std::istringstream words(line);
+        std::string word;
+        while (words >> word) {
+            const std::size_t dash = word.find('-', 1);
+            std::int64_t first = 0;
+            std::int64_t last = 0;
+            const bool ok = dash == std::string::npos
+                                ? parseInteger(word, first) && (last = first, true)
+                                : parseInteger(word.substr(0, dash), first) && parseInteger(word.substr(dash + 1), last);
+            if (!ok || first < 1 || last < first) {
+                error = path + ":" + std::to_string(number) + ": \"" + word + "\" is not a vertex number or range";
+                return false;
+            }
+            if (last > static_cast<std::int64_t>(byNumber.size())) {
+                error = path + ":" + std::to_string(number) + ": vertex " + std::to_string(last) +
+                        " does not exist (the mesh has " + std::to_string(byNumber.size()) + ")";
+                return false;
+            }
+            for (std::int64_t v = first; v <= last; ++v) {
+                if (byNumber[v - 1] != nullptr) byNumber[v - 1]->flags |= 1u;
+            }
+        }
+    }
+    return true;
+}
+
+bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ostream& out, BatchSetup& setup,
+                  std::string& error, int& status) {
+    namespace fs = std::filesystem;
+    status = kExitUsage;
+    if (args.positional.size() != 1) {
+        error = "expected one input mesh (see --help)";
+        return false;
+    }
+    std::error_code ec;
+    setup.input = fs::absolute(args.positional[0], ec).string();
+    setup.quiet = args.has("--quiet");
+    if (args.has("--plane") && !parsePlaneSpec(args.value("--plane"), setup.spec, error)) return false;
+    std::string tolerance;
+    if (args.has("--tolerance")) {
+        tolerance = args.value("--tolerance");
+        double t = 0.0;
+        // The plug-in's own range for a working tolerance; outside it the
+        // plug-in would silently fall back to its default.
+        if (!parseDouble(tolerance, t) || !(t > double(0.01f) && t <= 1024.0)) {
+            error = "--tolerance must be a number greater than 0.01 and at most 1024";
+            return false;
+        }
+    }
+    const std::string lockFile = args.has("--lock") ? fs::absolute(args.value("--lock"), ec).string() : "";
+    const std::string plugin =
+        args.has("--plugin") ? fs::absolute(args.value("--plugin"), ec).string() : defaultPluginPath(invocation.argv0);
+
+    status = kExitFailure;
+    setup.session = std::make_unique<HostSession>(out);
+    setup.session->setEcho(!setup.quiet);
+    HostSession& session = *setup.session;
+    if (!session.loadPlugin(plugin, error)) return false;
+    {
+        const auto size = fs::file_size(setup.input, ec);
+        Progress progress(!setup.quiet && !ec && size > (8u << 20), "loading " + setup.input);
+        if (session.loadMesh(setup.input, error) < 0) return false;
+    }
+    if (args.has("--object")) {
+        for (const SceneMesh& mesh : session.meshes())
+            if (mesh.name == args.value("--object")) setup.targets.push_back(mesh.object);
+        if (setup.targets.empty()) {
+            error = setup.input + ": no object called \"" + args.value("--object") + "\"";
+            return false;
+        }
+    } else {
+        for (const SceneMesh& mesh : session.meshes()) setup.targets.push_back(mesh.object);
+    }
+    if (setup.targets.empty()) {
+        error = setup.input + ": the file has no vertices";
+        return false;
+    }
+    if (!lockFile.empty() && !applyLockFile(session, lockFile, error)) return false;
+
+    if (!tolerance.empty()) {
+        // The tolerance reaches the plug-in as it always does: from its
+        // settings file, read at the host's first paint. A private working
+        // folder holds one with this tolerance.
+        if (!setup.folder.enter(error)) return false;
+        if (!setup.folder.writeSettings({"TOLERANCE_A=" + tolerance}, error)) return false;
+    }
+    std::string glError;
+    setup.viewport = session.openViewport(800, 600, glError);
+    if (!setup.viewport) {
+        if (!tolerance.empty()) {
+            error = "cannot apply --tolerance: the plug-in reads it at its first draw, and no OpenGL context could be made (" +
+                    glError + ")";
+            return false;
+        }
+        std::fprintf(stderr,
+                     "talvex-host: warning: no OpenGL context (%s); the plug-in keeps its built-in settings\n",
+                     glError.c_str());
+    }
+    if (!placePlane(session, setup.targets, setup.spec, setup.plane, error)) return false;
+    return true;
+}
+
+
+}  // namespace talvexhost

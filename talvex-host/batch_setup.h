@@ -1,0 +1,55 @@
+// What `resym` and `check` share: loading the plug-in and the mesh, choosing
+// the meshes to work on, applying --tolerance through the plug-in's settings
+// file, the host's first paint, and placing the plane.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli_args.h"
+#include "commands.h"
+#include "host_session.h"
+#include "plane_setup.h"
+#include "working_folder.h"
+
+namespace talvexhost {
+
+// Work on meshes above this many vertices is worth a progress line: Smart
+// Resym compares every vertex with every other of its object.
+constexpr int kLongWorkVertices = 5000;
+
+struct BatchSetup {
+    // Declared before the session so the session (and its GL context) goes first.
+    WorkingFolder folder;
+    std::unique_ptr<HostSession> session;
+    std::vector<HostObject*> targets;
+    PlaneSpec spec;
+    HostPlane plane;
+    std::string input;  // absolute path of the mesh
+    bool quiet = false;
+    bool viewport = false;  // an OpenGL viewport could be made
+};
+
+// Loads, selects and places the plane as the options ask. Prints progress to
+// stderr unless quiet. False with `error` (exit status in `status`).
+bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ostream& out, BatchSetup& setup,
+                  std::string& error, int& status);
+
+// Marks the vertices listed in a lock file (1-based OBJ vertex numbers,
+// ranges A-B, separated by blanks, commas or lines; # starts a comment).
+bool applyLockFile(HostSession& session, const std::string& path, std::string& error);
+
+// Prints "what..." now and " done (N s)" when finished, for long work.
+class Progress {
+public:
+    Progress(bool enabled, const std::string& what);
+    ~Progress();
+
+private:
+    bool enabled_;
+    double start_;
+};
+
+}  // namespace talvexhost

@@ -1,0 +1,137 @@
+#include "host_session.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <ostream>
+
+#include "viewport.h"
+
+namespace talvexhost {
+
+HostSession::HostSession(std::ostream& out) : out_(out) {
+    // Runs inside the plug-in's call of showMessage or showError: nothing
+    // may escape back into the plug-in.
+    host_.onMessage = [this](const std::string& text, bool isError) noexcept {
+        try {
+            shown_.push_back({isError, text});
+            if (echo_) out_ << (isError ? "error: " : "message: ") << text << "\n";
+        } catch (...) {
+        }
+    };
+}
+
+HostSession::~HostSession() = default;
+
+bool HostSession::loadPlugin(const std::string& path, std::string& error) {
+    return host_.loadPlugin(path, error);
+}
+
+bool HostSession::openViewport(int width, int height, std::string& error) {
+    viewport_ = Viewport::create(width, height, error);
+    if (!viewport_) return false;
+    // The host's first paint: the plug-in binds to the context and reads its
+    // settings here, before any command can run.
+    viewport_->render(*this, RenderOptions{});
+    return true;
+}
+
+int HostSession::addDocument(ObjDocument document, const std::string& path) {
+    const int index = static_cast<int>(documents_.size());
+    documents_.push_back({path, std::move(document)});
+    const ObjDocument& doc = documents_.back().document;
+    for (const ObjObject& object : doc.objects()) {
+        std::vector<hostsim::Point> positions;
+        positions.reserve(object.vertices.size());
+        for (int v : object.vertices) {
+            const ObjPosition& p = doc.position(v);
+            positions.push_back({p.x, p.y, p.z});
+        }
+        HostObject* hostObject = host_.scene.addObject(object.name, positions);
+        meshes_.push_back({object.name, hostObject, index, object.vertices});
+    }
+    return index;
+}
+
+int HostSession::loadMesh(const std::string& path, std::string& error) {
+    ObjDocument document;
+    if (!document.load(path, error)) return -1;
+    return addDocument(std::move(document), path);
+}
+
+HostObject* HostSession::addObject(const std::string& name, const std::vector<hostsim::Point>& positions) {
+    HostObject* object = host_.scene.addObject(name, positions);
+    meshes_.push_back({name, object, -1, {}});
+    return object;
+}
+
+void HostSession::syncDocuments() {
+    for (const SceneMesh& mesh : meshes_) {
+        if (mesh.document < 0) continue;
+        ObjDocument& doc = documents_[mesh.document].document;
+        for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i) {
+            const HostVertex& v = hostsim::vertexOf(mesh.object, static_cast<int>(i));
+            doc.setPosition(mesh.fileVertices[i], {v.x, v.y, v.z});
+        }
+    }
+}
+
+bool HostSession::saveDocument(int index, const std::string& path, std::string& error) {
+    syncDocuments();
+    return documents_[index].document.save(path, error);
+}
+
+const SceneMesh* HostSession::findMesh(const std::string& name) const {
+    for (const SceneMesh& mesh : meshes_) {
+        if (mesh.name == name) return &mesh;
+    }
+    return nullptr;
+}
+
+const SceneMesh* HostSession::meshOf(const HostObject* object) const {
+    for (const SceneMesh& mesh : meshes_) {
+        if (mesh.object == object) return &mesh;
+    }
+    return nullptr;
+}
+
+std::vector<HostObject*> HostSession::planePrimitives() const {
+    std::vector<HostObject*> planes;
+    for (HostObject* object : host_.scene.objects()) {
+        if (meshOf(object) == nullptr) planes.push_back(object);
+    }
+    return planes;
+}
+
+HostObject* HostSession::newestPlane() const {
+    const std::vector<HostObject*> planes = planePrimitives();
+    return planes.empty() ? nullptr : planes.back();
+}
+
+void HostSession::removeObject(HostObject* object) {
+    host_.scene.removeObject(object);
+    meshes_.erase(std::remove_if(meshes_.begin(), meshes_.end(),
+                                 [object](const SceneMesh& mesh) { return mesh.object == object; }),
+                  meshes_.end());
+}
+
+bool HostSession::runCommand(const std::string& name) { return host_.executeByName(name); }
+
+void HostSession::selectObjects(const std::vector<HostObject*>& objects) {
+    host_.scene.selectObjects(objects);
+    host_.selectionChanged();
+}
+
+void HostSession::selectVertices(const std::vector<HostVertex*>& vertices) {
+    host_.scene.selectVertices(vertices);
+    host_.selectionChanged();
+}
+
+std::string defaultPluginPath(const std::string& argv0) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path folder = fs::path(argv0).parent_path();
+    if (folder.empty()) folder = fs::current_path(ec);
+    return (fs::absolute(folder, ec) / TALVEX_PLUGIN_FILE).string();
+}
+
+}  // namespace talvexhost

@@ -1,0 +1,272 @@
+#include "viewport.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "host_session.h"
+#include "hostsim/gl_context.h"
+
+namespace talvexhost {
+
+namespace {
+
+struct Vec {
+    double x, y, z;
+};
+
+Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vec operator*(Vec a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+Vec cross(Vec a, Vec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+Vec normalized(Vec a) {
+    const double length = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+    return length > 0.0 ? a * (1.0 / length) : Vec{0.0, 0.0, 1.0};
+}
+Vec of(const Vector3& v) { return {double(v.x), double(v.y), double(v.z)}; }
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kFieldOfViewDegrees = 30.0;
+
+// Host vertex of each document vertex, for drawing the document's faces.
+std::vector<std::vector<const HostVertex*>> vertexTables(const HostSession& session) {
+    std::vector<std::vector<const HostVertex*>> tables(session.documents().size());
+    for (std::size_t d = 0; d < tables.size(); ++d)
+        tables[d].assign(session.documents()[d].document.vertexCount(), nullptr);
+    for (const SceneMesh& mesh : session.meshes()) {
+        if (mesh.document < 0) continue;
+        for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i)
+            tables[mesh.document][mesh.fileVertices[i]] = mesh.object->vertices[i];
+    }
+    return tables;
+}
+
+// Centre and radius of everything worth framing: the meshes, or the planes
+// when there is nothing else.
+void frame(HostSession& session, Vec& centre, double& radius) {
+    Vec lo{1e30, 1e30, 1e30};
+    Vec hi{-1e30, -1e30, -1e30};
+    auto grow = [&](const HostObject* object) {
+        for (int i = 0; i < object->vertexCount; ++i) {
+            const Vec p = of(*object->vertices[i]);
+            lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+            hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+        }
+    };
+    const std::vector<HostObject*> live = session.host().scene.objects();
+    for (const SceneMesh& mesh : session.meshes()) {
+        if (std::find(live.begin(), live.end(), mesh.object) != live.end()) grow(mesh.object);
+    }
+    if (lo.x > hi.x) {
+        for (HostObject* plane : session.planePrimitives()) grow(plane);
+    }
+    if (lo.x > hi.x) {
+        centre = {0.0, 0.0, 0.0};
+        radius = 1.0;
+        return;
+    }
+    centre = (lo + hi) * 0.5;
+    const Vec half = (hi - lo) * 0.5;
+    radius = std::max(1e-3, std::sqrt(half.x * half.x + half.y * half.y + half.z * half.z));
+}
+
+void setCamera(HostSession& session, const RenderOptions& options, double aspect) {
+    Vec centre;
+    double radius;
+    frame(session, centre, radius);
+    const double az = options.azimuthDegrees * kPi / 180.0;
+    const double el = options.elevationDegrees * kPi / 180.0;
+    Vec direction;
+    Vec up;
+    if (options.up == 'z') {
+        direction = {std::cos(el) * std::sin(az), -std::cos(el) * std::cos(az), std::sin(el)};
+        up = {0.0, 0.0, 1.0};
+    } else {
+        direction = {std::cos(el) * std::sin(az), std::sin(el), std::cos(el) * std::cos(az)};
+        up = {0.0, 1.0, 0.0};
+    }
+    const double halfFov = kFieldOfViewDegrees * 0.5 * kPi / 180.0;
+    const double distance = radius / std::sin(halfFov) * 1.05;
+    const double nearPlane = std::max(distance - radius * 2.0, distance * 0.01);
+    const double farPlane = distance + radius * 2.0;
+    const double top = nearPlane * std::tan(halfFov);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-top * aspect, top * aspect, -top, top, nearPlane, farPlane);
+
+    const Vec eye = centre + direction * distance;
+    const Vec f = normalized(centre - eye);
+    const Vec s = normalized(cross(f, up));
+    const Vec u = cross(s, f);
+    const GLdouble view[16] = {s.x, u.x, -f.x, 0.0, s.y, u.y, -f.y, 0.0, s.z, u.z, -f.z, 0.0, 0.0, 0.0, 0.0, 1.0};
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    // A light over the viewer's right shoulder, fixed to the eye.
+    const GLfloat light[4] = {0.4f, 0.6f, 1.0f, 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    glMultMatrixd(view);
+    glTranslated(-eye.x, -eye.y, -eye.z);
+}
+
+void vertexAt(const HostVertex* v) { glVertex3f(v->x, v->y, v->z); }
+
+void drawMeshes(HostSession& session) {
+    const auto tables = vertexTables(session);
+    const std::vector<HostObject*> live = session.host().scene.objects();
+    auto isLive = [&](const HostObject* o) { return std::find(live.begin(), live.end(), o) != live.end(); };
+
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(1.0f, 1.0f);
+    glColor3f(0.62f, 0.70f, 0.80f);
+    for (std::size_t d = 0; d < tables.size(); ++d) {
+        const ObjDocument& document = session.documents()[d].document;
+        for (const ObjElement& element : document.elements()) {
+            if (element.kind != ObjElement::kFace) continue;
+            const HostVertex* first = tables[d][element.vertices[0]];
+            if (first == nullptr) continue;
+            // Newell's normal copes with non-planar and concave polygons.
+            Vec normal{0.0, 0.0, 0.0};
+            const std::size_t n = element.vertices.size();
+            for (std::size_t i = 0; i < n; ++i) {
+                const Vec a = of(*tables[d][element.vertices[i]]);
+                const Vec b = of(*tables[d][element.vertices[(i + 1) % n]]);
+                normal = normal + Vec{(a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x), (a.x - b.x) * (a.y + b.y)};
+            }
+            normal = normalized(normal);
+            glNormal3d(normal.x, normal.y, normal.z);
+            glBegin(GL_POLYGON);
+            for (int v : element.vertices) vertexAt(tables[d][v]);
+            glEnd();
+        }
+    }
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glDisable(GL_LIGHTING);
+
+    glLineWidth(1.0f);
+    glColor3f(0.16f, 0.20f, 0.28f);
+    glBegin(GL_LINES);
+    for (std::size_t d = 0; d < tables.size(); ++d) {
+        for (const ObjElement& element : session.documents()[d].document.elements()) {
+            if (element.kind == ObjElement::kPoint) continue;
+            const std::size_t n = element.vertices.size();
+            const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;
+            for (std::size_t i = 0; i < edges; ++i) {
+                vertexAt(tables[d][element.vertices[i]]);
+                vertexAt(tables[d][element.vertices[(i + 1) % n]]);
+            }
+        }
+    }
+    glEnd();
+
+    // Objects without faces (scripted scenes) show as their vertices.
+    glPointSize(5.0f);
+    glBegin(GL_POINTS);
+    for (const SceneMesh& mesh : session.meshes()) {
+        if (mesh.document >= 0 || !isLive(mesh.object)) continue;
+        for (int i = 0; i < mesh.object->vertexCount; ++i) vertexAt(mesh.object->vertices[i]);
+    }
+    glEnd();
+}
+
+void drawPlanes(HostSession& session) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthMask(GL_FALSE);
+    for (HostObject* plane : session.planePrimitives()) {
+        if (plane->vertexCount < 4) continue;
+        HostVertex** v = plane->vertices;
+        glColor4f(1.0f, 0.62f, 0.15f, 0.28f);
+        glBegin(GL_QUADS);
+        vertexAt(v[0]);
+        vertexAt(v[1]);
+        vertexAt(v[3]);
+        vertexAt(v[2]);
+        glEnd();
+        glColor4f(0.85f, 0.45f, 0.05f, 1.0f);
+        glBegin(GL_LINE_LOOP);
+        vertexAt(v[0]);
+        vertexAt(v[1]);
+        vertexAt(v[3]);
+        vertexAt(v[2]);
+        glEnd();
+    }
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+}
+
+void drawHighlights(const RenderOptions& options) {
+    if (options.highlights.empty()) return;
+    glDisable(GL_DEPTH_TEST);
+    glPointSize(7.0f);
+    glColor3f(0.9f, 0.1f, 0.1f);
+    glBegin(GL_POINTS);
+    for (const Vector3* p : options.highlights) glVertex3f(p->x, p->y, p->z);
+    glEnd();
+    glPointSize(1.0f);
+    glEnable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
+Viewport::Viewport(std::unique_ptr<hostsim::OffscreenGl> gl) : gl_(std::move(gl)) {}
+Viewport::~Viewport() = default;
+
+std::unique_ptr<Viewport> Viewport::create(int width, int height, std::string& error) {
+    std::unique_ptr<hostsim::OffscreenGl> gl = hostsim::OffscreenGl::create(width, height, error);
+    if (!gl) return nullptr;
+    return std::unique_ptr<Viewport>(new Viewport(std::move(gl)));
+}
+
+int Viewport::width() const { return gl_->width(); }
+int Viewport::height() const { return gl_->height(); }
+
+void Viewport::render(HostSession& session, const RenderOptions& options) {
+    glViewport(0, 0, width(), height());
+    glClearColor(0.93f, 0.94f, 0.96f, 1.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    if (options.scene) {
+        setCamera(session, options, double(width()) / double(height()));
+        drawMeshes(session);
+        drawPlanes(session);
+        drawHighlights(options);
+        // The host's own state while the plug-in draws: lit, depth-tested,
+        // model-view current.
+        glEnable(GL_LIGHTING);
+    }
+    glMatrixMode(GL_MODELVIEW);
+    session.host().draw(options.drawFlag);
+    // The overlay leaves the projection matrix mode selected.
+    glMatrixMode(GL_MODELVIEW);
+    glDisable(GL_LIGHTING);
+    glFinish();
+}
+
+std::vector<unsigned char> Viewport::pixelsTopDown() const {
+    std::vector<unsigned char> bottomUp = gl_->readPixels();
+    const std::size_t row = static_cast<std::size_t>(width()) * 4u;
+    std::vector<unsigned char> topDown(bottomUp.size());
+    for (int y = 0; y < height(); ++y)
+        std::copy_n(bottomUp.begin() + static_cast<std::ptrdiff_t>(row * (height() - 1 - y)), row,
+                    topDown.begin() + static_cast<std::ptrdiff_t>(row * y));
+    return topDown;
+}
+
+bool Viewport::savePng(const std::string& path, std::string& error) const {
+    std::string png;
+    if (!encodePng(pixelsTopDown(), width(), height(), png)) {
+        error = path + ": PNG encoding failed";
+        return false;
+    }
+    return writeFileAtomically(path, png, error);
+}
+
+}  // namespace talvexhost

@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# End-to-end tests of the talvex-host subcommands, run by ctest in both
+# builds: cli_e2e.sh SOURCE-DIR OUT-DIR WRONG-VERSION-PLUGIN HOST-COMMAND...
+# (in the win32 build HOST-COMMAND is the Wine runner and talvex-host.exe).
+set -uo pipefail
+src=$1 out=$2 wrong_plugin=$3 missing_export_plugin=$4
+shift 4
+host=("$@")
+meshes=$src/tests/data/meshes
+rm -rf "$out" && mkdir -p "$out"
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# run NAME ARGS...: runs the host, keeping stdout (CR stripped: the Windows
+# console ends lines with CR LF) and stderr in $out/NAME.out and NAME.err.
+run() {
+  local name=$1
+  shift
+  "${host[@]}" "$@" >"$out/$name.out" 2>"$out/$name.err"
+  local status=$?
+  sed -i 's/\r$//' "$out/$name.out" "$out/$name.err"
+  return $status
+}
+expect_status() { # NAME WANTED ARGS...
+  local name=$1 wanted=$2
+  shift 2
+  run "$name" "$@"
+  local status=$?
+  [ "$status" -eq "$wanted" ] || fail "$name: exit status $status, expected $wanted; stderr: $(head -c 400 "$out/$name.err")"
+}
+expect_line() { # NAME FILE-SUFFIX TEXT: a line of the output equals TEXT
+  grep -qxF -- "$3" "$out/$1.$2" || fail "$1: no line \"$3\" in its $2: $(head -c 600 "$out/$1.$2")"
+}
+expect_text() { # NAME FILE-SUFFIX TEXT: the output contains TEXT
+  grep -qF -- "$3" "$out/$1.$2" || fail "$1: \"$3\" not in its $2: $(head -c 600 "$out/$1.$2")"
+}
+
+# --- usage -------------------------------------------------------------------
+expect_status help 0 --help
+expect_text help out "usage: talvex-host <command>"
+for command in demo resym check run settings; do
+  expect_status "help_$command" 0 "$command" --help
+  expect_text "help_$command" out "usage: talvex-host $command"
+done
+expect_status unknown 2 frobnicate
+expect_text unknown err 'unknown command "frobnicate"'
+expect_status bad_option 2 resym "$meshes/asymmetric_pair.obj" --frobnicate
+expect_text bad_option err "unknown option --frobnicate"
+expect_status bad_plane 2 resym "$meshes/asymmetric_pair.obj" --plane w
+expect_status bad_tolerance 2 check "$meshes/asymmetric_pair.obj" --tolerance 0.001
+expect_text bad_tolerance err "--tolerance must be a number greater than 0.01 and at most 1024"
+
+# --- plug-in loading ---------------------------------------------------------
+expect_status missing_plugin 1 check "$meshes/asymmetric_pair.obj" --plugin "$out/no-such-plugin.dll"
+expect_text missing_plugin err "cannot load plug-in"
+expect_status wrong_version 1 check "$meshes/asymmetric_pair.obj" --plugin "$wrong_plugin"
+expect_text wrong_version err "implements plug-in interface version 3, this host needs 4"
+expect_status missing_export 1 check "$meshes/asymmetric_pair.obj" --plugin "$missing_export_plugin"
+expect_text missing_export err "is not a plug-in: it does not export initializePlugin"
+
+# --- check -------------------------------------------------------------------
+cp "$meshes/asymmetric_pair.obj" "$out/pair.obj"
+expect_status check_pair 0 check "$out/pair.obj" --plane x=0 --tolerance 0.5
+expect_line check_pair out "plane: x = 0 (at x = 0.000000)"
+expect_line check_pair out "pairs found: 1"
+expect_line check_pair out "vertices Smart Resym would move: 2 (2 by more than 0.0001)"
+expect_line check_pair out "largest deviation: 0.200000 (vertices 1 and 2)"
+expect_line check_pair out "unpaired on the -x side: 0"
+cmp -s "$out/pair.obj" "$meshes/asymmetric_pair.obj" || fail "check changed its input"
+# With the default tolerance (0.1) the two stay unpaired, one on each side.
+expect_status check_unpaired 0 check "$out/pair.obj" --plane x=0
+expect_line check_unpaired out "pairs found: 0"
+expect_line check_unpaired out "unpaired on the -x side: 1 (2)"
+expect_line check_unpaired out "unpaired on the +x side: 1 (1)"
+
+expect_status check_suzanne 0 check "$meshes/suzanne_L0.obj" --plane x=0 --png "$out/suzanne.png" --up z
+expect_line check_suzanne out "vertices: 507"
+expect_line check_suzanne out "on the plane: 35"
+# Vertices 114 and 115 repeat 15 and 16 exactly: 15 and 16 pair first, and
+# the nearest candidate of each repeat is then taken.
+expect_line check_suzanne out "pairs found: 235"
+expect_line check_suzanne out "unpaired on the -x side: 1 (115)"
+expect_line check_suzanne out "unpaired on the +x side: 1 (114)"
+[ "$(head -c 8 "$out/suzanne.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "check --png wrote no PNG"
+
+# The teapot is symmetric about y = 0 only nearly: some vertices stay unpaired.
+expect_status check_teapot 0 check "$meshes/teapot_assimp.obj" --plane y=0 --quiet
+expect_text check_teapot out "pairs found: "
+
+# --- resym -------------------------------------------------------------------
+expect_status resym_pair 0 resym "$out/pair.obj" -o "$out/pair_resym.obj" --plane x=0 --tolerance 0.5
+expect_line resym_pair out "message: Talvex: Smart Resym - 2 vertices touched, 2 moved"
+expect_line resym_pair out "pairs found: 1"
+expect_line resym_pair out "vertices moved: 2 (2 by more than 0.0001)"
+printf '# two vertices, 0.2 from mirror symmetry about x = 0\no Pair\nv 1.1 0 0\nv -1.1 0 0\nl 1 2\n' >"$out/pair_expected.obj"
+cmp -s "$out/pair_resym.obj" "$out/pair_expected.obj" || fail "resym_pair: output differs: $(cat "$out/pair_resym.obj")"
+
+# A locked vertex stays; its partner goes to its mirror image.
+printf '# keep the +x vertex\n1\n' >"$out/lock.txt"
+expect_status resym_lock 0 resym "$out/pair.obj" -o "$out/pair_locked.obj" --plane x=0 --tolerance 0.5 --lock "$out/lock.txt"
+expect_line resym_lock out "message: Talvex: Smart Resym - 2 vertices touched, 1 moved"
+printf '# two vertices, 0.2 from mirror symmetry about x = 0\no Pair\nv 1 0 0\nv -1 0 0\nl 1 2\n' >"$out/pair_locked_expected.obj"
+cmp -s "$out/pair_locked.obj" "$out/pair_locked_expected.obj" || fail "resym_lock: output differs: $(cat "$out/pair_locked.obj")"
+printf '3\n' >"$out/bad_lock.txt"
+expect_status resym_bad_lock 1 resym "$out/pair.obj" -o "$out/unused.obj" --lock "$out/bad_lock.txt"
+expect_text resym_bad_lock err "bad_lock.txt:1: vertex 3 does not exist"
+
+# In place, quietly.
+cp "$out/pair.obj" "$out/in_place.obj"
+expect_status resym_in_place 0 resym "$out/in_place.obj" --plane x=0 --tolerance 0.5 --quiet
+[ -s "$out/resym_in_place.out" ] && fail "resym --quiet printed: $(cat "$out/resym_in_place.out")"
+cmp -s "$out/in_place.obj" "$out/pair_expected.obj" || fail "resym in place: wrong result"
+
+# A real mesh: only 'v' lines change, and the result checks symmetric.
+expect_status resym_human 0 resym "$meshes/human_mirror.obj" -o "$out/human.obj" --plane x=0 --object Cube
+expect_line resym_human out "unpaired vertices: 0 on the -x side, 0 on the +x side (66 more lie on the plane)"
+diff <(grep -v '^v ' "$meshes/human_mirror.obj") <(grep -v '^v ' "$out/human.obj") >/dev/null ||
+  fail "resym_human changed lines other than vertices"
+expect_status check_human 0 check "$out/human.obj" --plane x=0
+expect_text check_human out "largest deviation: 0.000000"
+expect_status resym_no_object 1 resym "$meshes/human_mirror.obj" -o "$out/unused.obj" --object Nobody
+expect_text resym_no_object err 'no object called "Nobody"'
+
+# Two vertices on a line give Reposition no plane; an unwritable output fails.
+expect_status resym_degenerate 1 resym "$out/pair.obj" -o "$out/unused.obj"
+expect_text resym_degenerate err "the plane came out without area"
+expect_status resym_unwritable 1 resym "$out/pair.obj" -o "$out/no/such/folder/out.obj" --plane x=0
+expect_text resym_unwritable err "out.obj: cannot write"
+[ -e "$out/unused.obj" ] && fail "a failed resym wrote its output"
+
+# --- malformed input: refused with file and line, the output untouched --------
+mkdir -p "$out/bad"
+printf 'v 0 0 0\nv 1 0 0\nv 0 1 x\nf 1 2 3\n' >"$out/bad/number.obj"
+printf 'v 0 0 0\nv 1 0 0\nf 1 2\n' >"$out/bad/short_face.obj"
+printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n' >"$out/bad/range.obj"
+{ printf 'v 0 0 0\n# '; head -c 70000 /dev/zero | tr '\0' x; printf '\n'; } >"$out/bad/huge_line.obj"
+{ printf 'v 0 0 0\n'; printf '\x00\x01\x02\xff\xfe\n'; } >"$out/bad/binary.obj"
+declare -A wanted=(
+  [number]='number.obj:3: bad number "x"'
+  [short_face]='short_face.obj:3: "f" needs at least 3 vertices, found 2'
+  [range]='range.obj:4: vertex index 9 is out of range (the file has 3)'
+  [huge_line]='huge_line.obj:2: line too long (70002 bytes'
+  [binary]='binary.obj:2: binary data (byte 0x00 at column 1)'
+)
+for bad in number short_face range huge_line binary; do
+  printf 'keep me\n' >"$out/bad/target.obj"
+  expect_status "bad_$bad" 1 resym "$out/bad/$bad.obj" -o "$out/bad/target.obj"
+  expect_text "bad_$bad" err "${wanted[$bad]}"
+  [ "$(cat "$out/bad/target.obj")" = "keep me" ] || fail "bad_$bad: the output file was touched"
+  expect_status "bad_check_$bad" 1 check "$out/bad/$bad.obj"
+done
+leftovers=$(find "$out/bad" -name '*.tmp*' | wc -l)
+[ "$leftovers" -eq 0 ] || fail "temporary files left behind"
+
+# --- run ----------------------------------------------------------------------
+printf 'command "Talvex Reposition"\nexpect error "Talvex not defined"\nexpect message "nothing"\n' >"$out/failing.tvx"
+expect_status run_failing 1 run "$out/failing.tvx"
+expect_text run_failing err 'failing.tvx:3: expected the message "nothing", but the plug-in showed nothing more'
+printf 'frobnicate\n' >"$out/unknown.tvx"
+expect_status run_unknown 1 run "$out/unknown.tvx"
+expect_text run_unknown err 'unknown.tvx:1: unknown statement "frobnicate"'
+
+# --- demo ---------------------------------------------------------------------
+expect_status demo 0 demo --out "$out/demo"
+expect_line demo out "message: Talvex created based on selected object"
+expect_line demo out "message: Talvex repositioned : X Axis Perpendicular"
+expect_text demo out "message: Talvex: Smart Resym - "
+[ -s "$out/demo/demo.obj" ] && [ -s "$out/demo/demo.png" ] || fail "demo wrote no demo.obj or demo.png"
+expect_status demo_check 0 check "$out/demo/demo.obj"
+expect_line demo_check out "unpaired on the -x side: 0"
+
+# --- settings -----------------------------------------------------------------
+mkdir -p "$out/settings/Plugins/Startup Plugins"
+printf '[CONFIG]\r\nTOLERANCE_A=0.3\r\nHUD_POS_X=0\r\n' >"$out/settings/Plugins/Startup Plugins/Talvex.ini"
+expect_status settings 0 settings --dir "$out/settings"
+grep -Eq 'TOLERANCE_A +"0\.3" +0\.3 +taken' "$out/settings.out" || fail "settings: TOLERANCE_A not reported taken: $(cat "$out/settings.out")"
+grep -Eq 'HUD_POS_X +"0" +450 +default' "$out/settings.out" || fail "settings: HUD_POS_X not reported defaulted"
+expect_status settings_missing 1 settings --dir "$out/no-such-folder"
+expect_text settings_missing err "is not a folder"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed; outputs in $out"
+  exit 1
+fi
+echo "all talvex-host command-line checks passed"

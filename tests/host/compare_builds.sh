@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Runs the same work with the native host and the Windows host (under Wine)
+# and requires byte-identical mesh files and reports. Run by ctest in the
+# win32 build: compare_builds.sh SOURCE-DIR OUT-DIR NATIVE-HOST WINDOWS-HOST-COMMAND...
+set -uo pipefail
+src=$1 out=$2 native=$3
+shift 3
+windows=("$@")
+if [ ! -x "$native" ]; then
+  echo "FAIL: $native is missing: build the native host first (make check builds both)"
+  exit 1
+fi
+rm -rf "$out" && mkdir -p "$out/native" "$out/windows"
+meshes=$src/tests/data/meshes
+failures=0
+
+both() { # NAME ARGS...: runs both hosts; {OUT} in ARGS is each one's folder
+  local name=$1
+  shift
+  local side
+  for side in native windows; do
+    local args=("${@//\{OUT\}/$out/$side}")
+    if [ "$side" = native ]; then
+      "$native" "${args[@]}" >"$out/$side/$name.out" 2>"$out/$side/$name.err"
+    else
+      "${windows[@]}" "${args[@]}" >"$out/$side/$name.out" 2>"$out/$side/$name.err"
+    fi
+    echo "exit $?" >>"$out/$side/$name.out"
+    sed -i 's/\r$//' "$out/$side/$name.out"
+    # Paths differ between the two runs; the rest of the report must not.
+    sed -i 's|\\|/|g' "$out/$side/$name.out"
+    sed -i "s|[A-Z]:$out/$side|{OUT}|g; s|$out/$side|{OUT}|g; s|; plug-in .*||" "$out/$side/$name.out"
+  done
+  cmp -s "$out/native/$name.out" "$out/windows/$name.out" ||
+    { echo "FAIL: $name: reports differ"; diff "$out/native/$name.out" "$out/windows/$name.out" | head -20; failures=$((failures + 1)); }
+}
+
+both edits run "$src/tests/host/cross/edits.tvx" --out "{OUT}"
+both resym_teapot resym "$meshes/teapot_assimp.obj" -o "{OUT}/teapot_resym.obj" --plane y=0 --tolerance 2
+both resym_suzanne resym "$meshes/suzanne_L1.obj" -o "{OUT}/suzanne_resym.obj"
+both check_human check "$meshes/human_mirror.obj" --plane x=0.01
+both demo demo --out "{OUT}"
+
+for file in suzanne_L1.obj teapot.obj teapot_resym.obj suzanne_resym.obj demo.obj; do
+  if [ ! -s "$out/native/$file" ]; then
+    echo "FAIL: $file was not written"
+    failures=$((failures + 1))
+  elif ! cmp "$out/native/$file" "$out/windows/$file"; then
+    echo "FAIL: $file differs between the native and the Windows build"
+    failures=$((failures + 1))
+  fi
+done
+[ "$failures" -eq 0 ] || exit 1
+echo "native and Windows outputs are byte-identical"

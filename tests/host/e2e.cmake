@@ -1,0 +1,38 @@
+# End-to-end tests of talvex-host, included from the top CMakeLists.txt.
+# Session scripts run one ctest each; the subcommands are driven by
+# cli_e2e.sh; in the win32 build, compare_builds.sh runs the same work with
+# the native host too and requires byte-identical outputs.
+
+# Libraries the host must refuse: interface version 3, and one export missing.
+add_library(wrong_version_plugin SHARED tests/host/wrong_version_plugin.cpp)
+target_link_libraries(wrong_version_plugin PRIVATE talvex_flags)
+set_target_properties(wrong_version_plugin PROPERTIES PREFIX "")
+add_library(missing_export_plugin SHARED tests/host/wrong_version_plugin.cpp)
+target_link_libraries(missing_export_plugin PRIVATE talvex_flags)
+target_compile_definitions(missing_export_plugin PRIVATE TALVEX_FIXTURE_NO_INITIALIZE)
+set_target_properties(missing_export_plugin PROPERTIES PREFIX "")
+
+set(TALVEX_E2E_OUT ${CMAKE_BINARY_DIR}/e2e)
+file(GLOB TALVEX_E2E_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/scripts/*.tvx)
+foreach(script ${TALVEX_E2E_SCRIPTS})
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME e2e_${name}
+    COMMAND talvex-host run ${script} --out ${TALVEX_E2E_OUT}/${name}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endforeach()
+
+if(WIN32)
+  set(TALVEX_HOST_RUNNER ${CMAKE_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:talvex-host>)
+else()
+  set(TALVEX_HOST_RUNNER $<TARGET_FILE:talvex-host>)
+endif()
+add_test(NAME e2e_cli
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/cli_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/cli
+    $<TARGET_FILE:wrong_version_plugin> $<TARGET_FILE:missing_export_plugin> ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+if(WIN32)
+  add_test(NAME e2e_native_and_windows_identical
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/compare_builds.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/compare
+      ${CMAKE_SOURCE_DIR}/build/native/talvex-host ${TALVEX_HOST_RUNNER}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()

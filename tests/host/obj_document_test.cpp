@@ -1,0 +1,126 @@
+// The OBJ reader and writer: exact round trips, rewriting only what moved,
+// object assignment, and refusal of malformed files with file and line.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "talvex-host/number_text.h"
+#include "talvex-host/obj_document.h"
+
+namespace talvexhost {
+namespace {
+
+ObjDocument parsed(const std::string& text) {
+    ObjDocument document;
+    std::string error;
+    EXPECT_TRUE(document.parse(text, "mesh.obj", error)) << error;
+    return document;
+}
+
+TEST(ObjDocument, UneditedTextIsByteIdentical) {
+    const std::string texts[] = {
+        "o A\nv 0.437500 -0.765625 0.164062\nv 1 2 3\nv 4 5 6\nf 1 2 3\n",
+        "# crlf, no final newline\r\nv 1e-3 +2.50 -0\r\nv 1 1 1 0.5\r\nv 2 2 2\r\nvt 0 0\r\nvt 1 0\r\nf 1/1 2/2 3/2",
+        "mtllib x.mtl\nv  1\t2   3  # trailing\n\n\nvt 0 0\nvn 0 0 1\nv 1 2 3\nv 0 0 0\nf -3//1 -2//1 -1//1\n",
+        "",
+    };
+    for (const std::string& text : texts) {
+        const ObjDocument document = parsed(text);
+        EXPECT_EQ(document.text(), text);
+    }
+}
+
+TEST(ObjDocument, OnlyChangedVertexLinesAreRewritten) {
+    ObjDocument document = parsed("o A\r\nv 1.000 2 3 1.0 # w kept\r\nv 4 5 6\r\nf 1 2 2\r\n");
+    document.setPosition(1, {4.0f, 5.0f, 6.0f});  // same bits: untouched
+    ObjPosition moved = document.position(0);
+    moved.x = 0.1f;
+    moved.z = -0.0f;
+    document.setPosition(0, moved);
+    EXPECT_TRUE(document.changed(0));
+    EXPECT_FALSE(document.changed(1));
+    EXPECT_EQ(document.text(), "o A\r\nv 0.1 2 -0 1.0 # w kept\r\nv 4 5 6\r\nf 1 2 2\r\n");
+}
+
+TEST(ObjDocument, FormattedFloatsReadBackExactly) {
+    const float values[] = {0.1f, -1.0f / 3.0f, 1e-7f, 3.4028235e38f, 1.17549435e-38f, 1.0000001f, 123456.79f};
+    for (float value : values) {
+        float back = 0.0f;
+        ASSERT_TRUE(parseFloat(formatFloat(value), back)) << formatFloat(value);
+        EXPECT_EQ(std::memcmp(&back, &value, sizeof value), 0) << formatFloat(value);
+    }
+    EXPECT_EQ(formatFloat(0.1f), "0.1");
+    EXPECT_EQ(formatFloat(-2.0f), "-2");
+    EXPECT_EQ(formatFloat(1.1f), "1.1");
+    EXPECT_EQ(formatFloat(1e-7f), "1e-07");  // shorter than 0.0000001
+    EXPECT_EQ(formatFloat(-0.0f), "-0");
+}
+
+TEST(ObjDocument, ObjectsFollowTheElementsThatUseTheirVertices) {
+    // Vertices written first, objects after: ownership comes from the faces.
+    const ObjDocument shared = parsed(
+        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 5 5 5\nv 2 0 0\no Left\nf 1 2 3\no Right\nf 2 5 3\no Empty\n");
+    ASSERT_EQ(shared.objects().size(), 3u);
+    EXPECT_EQ(shared.objects()[0].name, "default");  // vertex 4 is used by nothing
+    EXPECT_EQ(shared.objects()[0].vertices, (std::vector<int>{3}));
+    EXPECT_EQ(shared.objects()[1].name, "Left");
+    EXPECT_EQ(shared.objects()[1].vertices, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(shared.objects()[2].vertices, (std::vector<int>{4}));
+
+    // With `o` lines present, `g` lines are groups inside the object.
+    const ObjDocument grouped = parsed("o Body\ng skin\nv 0 0 0\nv 1 0 0\ng cloth\nv 0 1 0\nf 1 2 3\n");
+    ASSERT_EQ(grouped.objects().size(), 1u);
+    EXPECT_EQ(grouped.objects()[0].name, "Body");
+    // Without `o`, groups are the objects.
+    const ObjDocument groups = parsed("g a b\nv 0 0 0\ng c\nv 1 0 0\n");
+    ASSERT_EQ(groups.objects().size(), 2u);
+    EXPECT_EQ(groups.objects()[0].name, "a b");
+    EXPECT_EQ(groups.objects()[1].name, "c");
+}
+
+TEST(ObjDocument, MalformedFilesNameTheLine) {
+    struct Case {
+        std::string text;
+        std::string expected;  // start of the message after "mesh.obj:"
+    };
+    const Case cases[] = {
+        {"v 1 2 3\nv 1 x 3\n", "2: bad number \"x\""},
+        {"v 1 2\n", "1: \"v\" needs 3 numbers, found 2"},
+        {"v 1 2 3e99\n", "1: bad number \"3e99\""},
+        {"v nan 0 0\n", "1: bad number \"nan\""},
+        {"v 1 2 3\nv 1 2 3\nv 1 2 3\n\nf 1 2 4\n", "5: vertex index 4 is out of range (the file has 3)"},
+        {"v 1 2 3\nf 1 2 0\n", "2: vertex reference \"0\" uses index 0"},
+        {"v 1 2 3\nf 1 -2 1\n", "2: vertex reference \"-2\" points before the first vertex"},
+        {"v 1 2 3\nf 1/2 1 1\n", "2: texture coordinate index 2 is out of range (the file has 0)"},
+        {"v 1 2 3\nf 1 1\n", "2: \"f\" needs at least 3 vertices, found 2"},
+        {"v 1 2 3\nf 1 a 1\n", "2: bad vertex reference \"a\""},
+        {"v 1 2 3\nf 1/1/1/1 1 1\n", "2: bad vertex reference \"1/1/1/1\""},
+        {"o A\n\x7f" "ELF\x01\x01\n", "2: binary data (byte 0x7F at column 1)"},
+        {std::string("v 1 2 3\nv 1\0 2 3\n", 18), "2: binary data (byte 0x00 at column 4)"},
+        {"v 1 2 3\rv 1 2 3\n", "1: binary data (byte 0x0D at column 8)"},
+        {"# " + std::string(ObjDocument::kMaxLineLength, 'x') + "\n", "1: line too long"},
+    };
+    for (const Case& c : cases) {
+        ObjDocument document;
+        std::string error;
+        EXPECT_FALSE(document.parse(c.text, "mesh.obj", error)) << c.expected;
+        EXPECT_EQ(error.rfind("mesh.obj:" + c.expected, 0), 0u) << error;
+    }
+}
+
+TEST(ObjDocument, NumbersParseWholeTokensOnly) {
+    float f = 0.0f;
+    EXPECT_TRUE(parseFloat("+2.5", f));
+    EXPECT_EQ(f, 2.5f);
+    for (const char* bad : {"", "+", "+-1", "1.5x", "inf", "-nan", "1e39", "0x10", " 1"})
+        EXPECT_FALSE(parseFloat(bad, f)) << bad;
+    std::int64_t i = 0;
+    EXPECT_TRUE(parseInteger("-17", i));
+    EXPECT_EQ(i, -17);
+    EXPECT_FALSE(parseInteger("99999999999999999999", i));
+    EXPECT_FALSE(parseInteger("1.0", i));
+}
+
+}  // namespace
+}  // namespace talvexhost
