@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <chrono>
 #include <set>
 
 #include "host_session.h"
@@ -75,12 +76,15 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
 
     session.selectObjects(targets);
     const std::size_t callsBefore = host.calls.size();
+    const auto started = std::chrono::steady_clock::now();
     session.runCommand("Talvex Smart Resym");
+    const double commandSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     bool registered = false;
     for (std::size_t c = callsBefore; c < host.calls.size(); ++c)
         registered = registered || host.calls[c].service == "registerEditedVertices";
 
     ResymOutcome outcome;
+    outcome.commandSeconds = commandSeconds;
     std::set<const HostVertex*> paired;
     if (registered) {
         const std::vector<HostVertex*>& list = host.lastRegistered;

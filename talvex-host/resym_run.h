@@ -26,6 +26,7 @@ struct ResymOutcome {
     double meanDeviation = 0.0;
     std::string largestPair;  // "ID and ID"
     std::vector<const HostVertex*> unpairedVertices;  // for highlighting
+    double commandSeconds = 0.0;  // the command alone, through the plug-in's boundary
 };
 
 // Selects `targets`, runs Smart Resym and measures the result against the

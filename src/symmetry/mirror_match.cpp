@@ -1,6 +1,7 @@
 // Live mirror matching: each drag notification either mirrors the held pairs
 // again or searches every object under edit for one partner per moved vertex,
 // and moves each partner onto its source's mirror image.
+#include "symmetry/fast_pair_search.h"
 #include "symmetry/pair_append.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"
@@ -75,8 +76,11 @@ int SymmetryPlugin::matchMirrorPairs(VertexList* moved) noexcept {
             pairObjects.empty();
             const PlaneFrame frame = storedFrame();
             const ObjectList& underEdit = *scene->editObjects;
+            LivePartnerSearch search(frame, underEdit, planeObject, tolerance, *moved, sourceCount,
+                                     useSpatialIndex);
             for (int h = 0; h < sourceCount; ++h) {
                 HostVertex* source = moved->items[h];
+                search.startSource();
                 double exactDistance = 0.0;
                 const MirrorProbe probe = probeVertex(frame, *source, exactDistance);
                 partnerTarget.setFrom(probe.target);
@@ -89,11 +93,15 @@ int SymmetryPlugin::matchMirrorPairs(VertexList* moved) noexcept {
                         continue;
                     }
                     // A source that already stands in a pair takes no second one.
-                    if (pairs.contains(source)) continue;
-                    HostVertex* partner = findFirstPartner(frame, *object, probe, tolerance, pairs);
+                    if (search.holds(pairs, source)) continue;
+                    HostVertex* partner = search.firstPartner(o, *object, probe, pairs);
                     if (partner == nullptr) continue;
                     // Out of memory: the pair is not taken and its partner stays put.
-                    if (!appendPair(pairs, source, partner, &pairObjects, object)) continue;
+                    if (!appendPair(pairs, source, partner, &pairObjects, object)) {
+                        search.abandon();
+                        continue;
+                    }
+                    search.taken(source, partner);
                     if (storeIfFinite(*partner, partnerTarget)) pairsMoved = true;
                 }
             }

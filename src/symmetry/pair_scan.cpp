@@ -2,16 +2,10 @@
 
 #include <cmath>
 
-namespace {
-
-// The side and plane-distance tests shared by both searches; the distance of
-// the candidate to the target is left to the caller.
-bool facesProbe(const PlaneProjection& candidate, const MirrorProbe& probe, float tolerance) {
+bool facesProbe(const PlaneProjection& candidate, const MirrorProbe& probe, float tolerance) noexcept {
     return probe.side * candidate.side < 0 &&
            std::fabs(double(probe.distance) - candidate.distance) < double(tolerance);
 }
-
-}  // namespace
 
 MirrorProbe probeVertex(const PlaneFrame& frame, const HostVertex& source,
                         double& exactDistance) noexcept {

@@ -4,6 +4,7 @@
 // matching's state alone.
 #include <cstdio>
 
+#include "symmetry/fast_pair_search.h"
 #include "symmetry/pair_append.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"
@@ -29,19 +30,24 @@ const ObjectList* chooseObjects(const HostScene& scene) {
 // Pairs every starter off the plane with the nearest partner of its own
 // object; a vertex joins at most one pair.
 void collectPairs(const PlaneFrame& frame, const ObjectList& objects, const HostObject* plane,
-                  float tolerance, PointerList& resym) {
+                  float tolerance, bool useIndex, PointerList& resym) {
+    ResymPartnerSearch search(frame, objects, plane, tolerance, useIndex);
     for (std::int32_t o = 0; o < objects.count; ++o) {
         const HostObject* object = objects.items[o];
-        if (object == plane) continue;
+        if (object == plane || search.skips(o)) continue;
         for (std::int32_t i = 0; i < object->vertexCount; ++i) {
             HostVertex* starter = object->vertices[i];
             double exactDistance = 0.0;
             const MirrorProbe probe = probeVertex(frame, *starter, exactDistance);
             if (!(exactDistance > double(kResymEpsilon))) continue;
-            HostVertex* best = findNearestPartner(frame, *object, probe, tolerance);
-            if (best == nullptr || resym.contains(starter) || resym.contains(best)) continue;
+            HostVertex* best = search.nearestPartner(o, i, *object, probe);
+            if (best == nullptr || search.eitherHeld(resym, starter, best)) continue;
             // Out of memory the pair is dropped and the list stays even.
-            appendPair(resym, starter, best);
+            if (appendPair(resym, starter, best)) {
+                search.taken(starter, best);
+            } else {
+                search.abandon();
+            }
         }
     }
 }
@@ -91,7 +97,7 @@ void SymmetryPlugin::smartResym() noexcept {
     }
     PointerList resym;
     const ObjectList* objects = chooseObjects(*scene);
-    if (objects != nullptr) collectPairs(frame, *objects, planeObject, tolerance, resym);
+    if (objects != nullptr) collectPairs(frame, *objects, planeObject, tolerance, useSpatialIndex, resym);
     if (resym.count == 0) {
         showMessage("Talvex: Smart Resym - No vertices touched");
         resym.releaseStorage();

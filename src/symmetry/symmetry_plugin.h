@@ -104,6 +104,9 @@ public:
     PointerList pairObjects;  // the object of each partner
     float tolerances[2];      // working tolerances A and B
     int toleranceIndex;
+    // Partner searches go through a spatial index that answers exactly as the
+    // plain scans do; false makes them scan, as the reference for tests.
+    bool useSpatialIndex = true;
 
 private:
     void showMessage(const char* text) const noexcept;

@@ -101,6 +101,10 @@ expect_status resym_lock 0 resym "$out/pair.obj" -o "$out/pair_locked.obj" --pla
 expect_line resym_lock out "message: Talvex: Smart Resym - 2 vertices touched, 1 moved"
 printf '# two vertices, 0.2 from mirror symmetry about x = 0\no Pair\nv 1 0 0\nv -1 0 0\nl 1 2\n' >"$out/pair_locked_expected.obj"
 cmp -s "$out/pair_locked.obj" "$out/pair_locked_expected.obj" || fail "resym_lock: output differs: $(cat "$out/pair_locked.obj")"
+# --stats: the command's time and the scan's estimate.
+expect_status resym_stats 0 resym "$out/pair.obj" -o "$out/pair_stats.obj" --plane x=0 --tolerance 0.5 --stats
+expect_text resym_stats out "stats: Smart Resym took "
+expect_text resym_stats out "stats: the plain scan would take about "
 printf '3\n' >"$out/bad_lock.txt"
 expect_status resym_bad_lock 1 resym "$out/pair.obj" -o "$out/unused.obj" --lock "$out/bad_lock.txt"
 expect_text resym_bad_lock err "bad_lock.txt:1: vertex 3 does not exist"

@@ -1,0 +1,56 @@
+// The candidates of a partner search as the plain scans meet them: the
+// vertices of the objects of a list, in list order and then vertex order,
+// numbered by one ordinal. An object listed again adds nothing (a scan of it
+// would meet the same vertices after the first listing), and the plane object
+// adds nothing at all. Built by the fast live and Smart Resym searches, which
+// then index the candidates in a SpatialGrid by ordinal.
+#pragma once
+
+#include <cstdint>
+
+#include "host/host_records.h"
+#include "symmetry/spatial_grid.h"
+
+class CandidateTable {
+public:
+    CandidateTable() noexcept = default;
+    ~CandidateTable();
+    CandidateTable(const CandidateTable&) = delete;
+    CandidateTable& operator=(const CandidateTable&) = delete;
+
+    // False when memory cannot be had or the candidates would not fit in
+    // 31-bit ordinals; the table is then unusable.
+    bool build(const ObjectList& list, const HostObject* plane) noexcept;
+
+    // The rank of the object listed at `position` among the distinct listed
+    // objects, or -1 for the plane object and for a repeated listing.
+    int rankAt(int position) const noexcept { return rankAt_[position]; }
+    // The list position where the object of `rank` is first listed.
+    int positionOf(int rank) const noexcept { return firstPosition_[rank]; }
+    // Ordinals of rank r's vertices: [first(r), first(r + 1)).
+    std::uint32_t first(int rank) const noexcept { return first_[rank]; }
+    std::uint32_t total() const noexcept { return ranks_ > 0 ? first_[ranks_] : 0; }
+    int rankOf(std::uint32_t ordinal) const noexcept;
+    HostVertex* vertexOf(std::uint32_t ordinal) const noexcept;
+
+    // Fills `grid` with every candidate at a finite position, keyed by its
+    // ordinal; with `focus`, only those whose cell is in it. Positions that
+    // are not finite are left out: such a candidate can never pass the reach
+    // test (see fast_pair_search.h). False when the grid cannot be allocated.
+    // `fewerBuckets` halves the bucket array (about one bucket per four
+    // points instead of two), trading a little search time for memory.
+    bool fillGrid(SpatialGrid& grid, const CellScale& scale, const CellSet* focus,
+                  bool fewerBuckets = false) const noexcept;
+
+    std::size_t bytes() const noexcept;
+
+private:
+    bool fillFocused(SpatialGrid& grid, const CellScale& scale,
+                     const CellSet& focus) const noexcept;
+
+    const ObjectList* list_ = nullptr;
+    int* rankAt_ = nullptr;           // per list position
+    int* firstPosition_ = nullptr;    // per rank
+    std::uint32_t* first_ = nullptr;  // per rank, plus the total
+    int ranks_ = 0;
+};
