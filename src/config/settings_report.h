@@ -1,8 +1,8 @@
 // The settings report for users whose settings file "does nothing": loads the
 // settings from a given working directory exactly as the plug-in does and
 // tells, for every key, the text found, the value in use and why a default
-// was used. The reference host's "settings" command and the talvex-settings
-// tool print it; both builds print the same text for the same file.
+// was used. The reference host's "settings" command prints it; both builds
+// print the same text for the same file.
 #pragma once
 
 #include <ostream>
