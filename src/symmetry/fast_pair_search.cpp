@@ -32,10 +32,16 @@ bool isFinitePosition(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-// The same side and plane-distance tests the scans apply, on the indexed copy
-// of the candidate's coordinates (bit for bit the vertex's own).
-bool faces(const PlaneFrame& frame, const GridEntry& e, const MirrorProbe& probe, float tolerance) {
-    return facesProbe(projectOnto(frame, Vector3(e.x, e.y, e.z)), probe, tolerance);
+// The same side and plane-distance tests the scans apply (facesProbe on
+// projectOnto), on the indexed copy of the candidate's coordinates (bit for
+// bit the vertex's own). The side alone rejects most candidates, so the
+// distance is computed only after it.
+bool faces(const FlatFrame& flat, const GridEntry& e, const MirrorProbe& probe, float tolerance) {
+    const double signedScaled = flat.signedScaled(e.x, e.y, e.z);
+    const int side = signedScaled > 0.0 ? 1 : -1;
+    if (!(probe.side * side < 0)) return false;
+    const double distance = flat.distance(e.x, e.y, e.z, signedScaled);
+    return std::fabs(double(probe.distance) - distance) < double(tolerance);
 }
 
 // Calls visit(entry) for every entry of every bucket, each bucket once.
@@ -51,11 +57,44 @@ void visitAllBuckets(const SpatialGrid& grid, Visit&& visit) {
 
 }  // namespace
 
+FlatFrame::FlatFrame(const PlaneFrame& frame) noexcept
+    : normal_{frame.normal.x, frame.normal.y, frame.normal.z},
+      pivot_{frame.pivot.x, frame.pivot.y, frame.pivot.z},
+      normalSq_(frame.normal.dot(frame.normal)) {}
+
+double FlatFrame::signedScaled(float x, float y, float z) const noexcept {
+    // point.subtract(pivot), then normal.dot(that difference).
+    const double dx = static_cast<float>(double(x) - pivot_[0]);
+    const double dy = static_cast<float>(double(y) - pivot_[1]);
+    const double dz = static_cast<float>(double(z) - pivot_[2]);
+    return (dz * normal_[2] + dy * normal_[1]) + dx * normal_[0];
+}
+
+double FlatFrame::distance(float x, float y, float z, double signedScaled,
+                           float* image) const noexcept {
+    const float a = static_cast<float>(-signedScaled);
+    const float t = static_cast<float>(double(a) / normalSq_);
+    const double point[3] = {x, y, z};
+    double squares[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        // step = normal scaled by t; foot = point + step; point.distanceTo(foot).
+        const float step = static_cast<float>(double(t) * normal_[axis]);
+        const float foot = static_cast<float>(point[axis] + double(step));
+        const double difference = static_cast<float>(point[axis] - double(foot));
+        squares[axis] = difference * difference;
+        if (image != nullptr) {
+            const float outward = static_cast<float>(double(foot) - point[axis]);
+            image[axis] = static_cast<float>(double(foot) + double(outward));
+        }
+    }
+    return std::sqrt(squares[0] + (squares[1] + squares[2]));
+}
+
 LivePartnerSearch::LivePartnerSearch(const PlaneFrame& frame, const ObjectList& underEdit,
                                      const HostObject* plane, float tolerance,
                                      const VertexList& moved, int sourceCount,
                                      bool useIndex) noexcept
-    : frame_(frame), tolerance_(tolerance) {
+    : frame_(frame), flat_(frame), tolerance_(tolerance) {
     if (!useIndex) return;
     if (!table_.build(underEdit, plane) || !taken_.reserve(2 * std::size_t(sourceCount))) return;
     // With no positive tolerance nothing is ever accepted; no grid is needed.
@@ -124,7 +163,7 @@ std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const
     auto visit = [&](const GridEntry& e) {
         if (e.key >= best) return false;
         if (!(reach(t, e) < double(tolerance_))) return true;
-        if (!faces(frame_, e, probe, tolerance_)) return true;
+        if (!faces(flat_, e, probe, tolerance_)) return true;
         if (taken_.contains(table_.vertexOf(e.key))) return true;
         best = e.key;
         return false;
@@ -155,7 +194,7 @@ std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const
 ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList& objects,
                                        const HostObject* plane, float tolerance,
                                        bool useIndex) noexcept
-    : frame_(frame), tolerance_(tolerance) {
+    : frame_(frame), flat_(frame), tolerance_(tolerance) {
     if (!useIndex || !table_.build(objects, plane)) return;
     const std::size_t words = table_.total() / 32 + 1;
     marks_ = new (std::nothrow) std::uint32_t[words];
@@ -205,13 +244,14 @@ void ResymPartnerSearch::findAllPartners() noexcept {
             if (e->key < table_.first(rank) || e->key >= table_.first(rank + 1))
                 rank = table_.rankOf(e->key);
             // The probe exactly as probeVertex makes it from the vertex.
-            const Vector3 point(e->x, e->y, e->z);
-            const PlaneProjection projection = projectOnto(frame_, point);
+            const double signedScaled = flat_.signedScaled(e->x, e->y, e->z);
+            float image[3];
             MirrorProbe probe;
             probe.source = nullptr;
-            probe.distance = static_cast<float>(projection.distance);
-            probe.side = projection.side;
-            probe.target = projection.foot.add(projection.foot.subtract(point));
+            probe.distance =
+                static_cast<float>(flat_.distance(e->x, e->y, e->z, signedScaled, image));
+            probe.side = signedScaled > 0.0 ? 1 : -1;
+            probe.target = Vector3(image[0], image[1], image[2]);
             partners_[e->key] = nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
         }
     }
@@ -283,7 +323,7 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
             return true;
         const double distance = reach(t, e);
         if (!(distance < double(bound))) return true;
-        if (!faces(frame_, e, probe, tolerance_)) return true;
+        if (!faces(flat_, e, probe, tolerance_)) return true;
         const float rounded = static_cast<float>(distance);
         if (!found || rounded < least) {
             found = true;

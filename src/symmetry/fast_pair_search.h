@@ -39,6 +39,27 @@
 #include "symmetry/spatial_grid.h"
 #include "symmetry/vertex_set.h"
 
+// projectOnto for a point held as bare floats: the same operations in the
+// same order, rounded where projectOnto rounds, so its side, distance and foot
+// are bit for bit projectOnto's (the differential suite holds them to it).
+// Building a Vector3 per candidate and calling through its out-of-line
+// members cost more than the rest of a search.
+class FlatFrame {
+public:
+    explicit FlatFrame(const PlaneFrame& frame) noexcept;
+    // n . (p - pivot), unrounded: the side is +1 exactly when this is > 0.
+    double signedScaled(float x, float y, float z) const noexcept;
+    // The unsigned plane distance of p, given its signedScaled; with `image`,
+    // also p's mirror image foot + (foot - p), as probeVertex makes it.
+    double distance(float x, float y, float z, double signedScaled,
+                    float* image = nullptr) const noexcept;
+
+private:
+    double normal_[3];
+    double pivot_[3];
+    double normalSq_;
+};
+
 // Live matching's fresh search over the objects under edit. The caller keeps
 // the scan's loop (sources in order, objects in list order) and asks this
 // object in place of findFirstPartner and of the pair list's linear lookup.
@@ -82,6 +103,7 @@ private:
                  CellSet& focus) const noexcept;
 
     const PlaneFrame& frame_;
+    FlatFrame flat_;
     float tolerance_;
     CandidateTable table_;
     SpatialGrid grid_;
@@ -147,6 +169,7 @@ private:
     void markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept;
 
     const PlaneFrame& frame_;
+    FlatFrame flat_;
     float tolerance_;
     CandidateTable table_;
     SpatialGrid grid_;
