@@ -192,9 +192,9 @@ std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const
 }
 
 ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList& objects,
-                                       const HostObject* plane, float tolerance,
+                                       const HostObject* plane, float tolerance, float starterGate,
                                        bool useIndex) noexcept
-    : frame_(frame), flat_(frame), tolerance_(tolerance) {
+    : frame_(frame), flat_(frame), tolerance_(tolerance), starterGate_(starterGate) {
     if (!useIndex || !table_.build(objects, plane)) return;
     const std::size_t words = table_.total() / 32 + 1;
     marks_ = new (std::nothrow) std::uint32_t[words];
@@ -228,7 +228,6 @@ void ResymPartnerSearch::findAllPartners() noexcept {
     // Buckets larger than this are not searched for twins; their entries
     // count as possible twins, which only costs a scan when one is marked.
     constexpr std::ptrdiff_t kTwinSearchLimit = 256;
-    int rank = 0;
     for (std::uint32_t b = 0; b < grid_.bucketCount(); ++b) {
         const GridEntry* end = nullptr;
         const GridEntry* begin = grid_.bucketAt(b, end);
@@ -241,19 +240,48 @@ void ResymPartnerSearch::findAllPartners() noexcept {
                     setBit(twins_, f->key);
                 }
             }
-            if (e->key < table_.first(rank) || e->key >= table_.first(rank + 1))
-                rank = table_.rankOf(e->key);
-            // The probe exactly as probeVertex makes it from the vertex.
-            const double signedScaled = flat_.signedScaled(e->x, e->y, e->z);
-            float image[3];
-            MirrorProbe probe;
-            probe.source = nullptr;
-            probe.distance =
-                static_cast<float>(flat_.distance(e->x, e->y, e->z, signedScaled, image));
-            probe.side = signedScaled > 0.0 ? 1 : -1;
-            probe.target = Vector3(image[0], image[1], image[2]);
-            partners_[e->key] = nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
         }
+    }
+    // Starters are taken in grid order, but their images fall in cells
+    // hashed anywhere: each search would wait on memory. Probes are made
+    // kAhead entries early and the image's bucket requested then, its
+    // entries half way.
+    constexpr std::uint32_t kAhead = 16;  // a power of two
+    MirrorProbe probes[kAhead];
+    const std::uint32_t count = grid_.entryCount();
+    // A starter within the gate keeps kNone; its probe is searched only when
+    // it may yield a partner.
+    bool searched[kAhead];
+    auto prepare = [&](std::uint32_t j) {
+        const GridEntry& e = grid_.entryAt(j);
+        // The probe exactly as probeVertex makes it from the vertex.
+        const double signedScaled = flat_.signedScaled(e.x, e.y, e.z);
+        float image[3];
+        MirrorProbe& probe = probes[j & (kAhead - 1)];
+        probe.source = nullptr;
+        const double distance = flat_.distance(e.x, e.y, e.z, signedScaled, image);
+        probe.distance = static_cast<float>(distance);
+        probe.side = signedScaled > 0.0 ? 1 : -1;
+        probe.target = Vector3(image[0], image[1], image[2]);
+        searched[j & (kAhead - 1)] =
+            distance > double(starterGate_) && isFinitePosition(probe.target);
+        if (searched[j & (kAhead - 1)]) grid_.prefetchBucketOf(image, false);
+    };
+    for (std::uint32_t j = 0; j < kAhead && j < count; ++j) prepare(j);
+    int rank = 0;
+    for (std::uint32_t j = 0; j < count; ++j) {
+        const MirrorProbe probe = probes[j & (kAhead - 1)];
+        const bool search = searched[j & (kAhead - 1)];
+        if (j + kAhead / 2 < count && searched[(j + kAhead / 2) & (kAhead - 1)]) {
+            const Vector3& half = probes[(j + kAhead / 2) & (kAhead - 1)].target;
+            const float image[3] = {half.x, half.y, half.z};
+            grid_.prefetchBucketOf(image, true);
+        }
+        if (j + kAhead < count) prepare(j + kAhead);
+        if (!search) continue;
+        const std::uint32_t key = grid_.entryAt(j).key;
+        if (key < table_.first(rank) || key >= table_.first(rank + 1)) rank = table_.rankOf(key);
+        partners_[key] = nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
     }
 }
 
@@ -263,8 +291,13 @@ bool ResymPartnerSearch::skips(int position) const noexcept {
 
 HostVertex* ResymPartnerSearch::nearestPartner(int position, std::int32_t index,
                                                const HostObject& object,
-                                               const MirrorProbe& probe) noexcept {
-    if (!indexed_) return findNearestPartner(frame_, object, probe, tolerance_);
+                                               const HostVertex& starter) noexcept {
+    if (!indexed_) {
+        double exactDistance = 0.0;
+        const MirrorProbe probe = probeVertex(frame_, starter, exactDistance);
+        if (!(exactDistance > double(starterGate_))) return nullptr;
+        return findNearestPartner(frame_, object, probe, tolerance_);
+    }
     starterOrdinal_ = table_.first(table_.rankAt(position)) + static_cast<std::uint32_t>(index);
     partnerOrdinal_ = partners_[starterOrdinal_];
     return partnerOrdinal_ == kNone ? nullptr : table_.vertexOf(partnerOrdinal_);

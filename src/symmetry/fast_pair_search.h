@@ -131,8 +131,10 @@ private:
 // position is marked alone.
 class ResymPartnerSearch {
 public:
+    // Starters whose plane distance (projectOnto's, unrounded) is not above
+    // `starterGate` are not searched for: they get no partner.
     ResymPartnerSearch(const PlaneFrame& frame, const ObjectList& objects, const HostObject* plane,
-                       float tolerance, bool useIndex) noexcept;
+                       float tolerance, float starterGate, bool useIndex) noexcept;
     ~ResymPartnerSearch();
     ResymPartnerSearch(const ResymPartnerSearch&) = delete;
     ResymPartnerSearch& operator=(const ResymPartnerSearch&) = delete;
@@ -144,10 +146,12 @@ public:
     // it again finds only starters or partners already in the list, since
     // nothing moves during the search and the list only grows.
     bool skips(int position) const noexcept;
-    // What findNearestPartner(frame, object, probe, tolerance) returns for
-    // the starter `index` of `object`, listed at `position`.
+    // Null when `starter`, vertex `index` of `object` listed at `position`,
+    // is within the gate; else what findNearestPartner(frame, object,
+    // probeVertex(frame, starter), tolerance) returns. Indexed, the answer
+    // was found up front and `starter` is not read.
     HostVertex* nearestPartner(int position, std::int32_t index, const HostObject& object,
-                               const MirrorProbe& probe) noexcept;
+                               const HostVertex& starter) noexcept;
     // resym.contains(starter) || resym.contains(partner), for the starter and
     // partner of the last nearestPartner call.
     bool eitherHeld(const PointerList& resym, const HostVertex* starter,
@@ -171,6 +175,7 @@ private:
     const PlaneFrame& frame_;
     FlatFrame flat_;
     float tolerance_;
+    float starterGate_;
     CandidateTable table_;
     SpatialGrid grid_;
     std::uint32_t* marks_ = nullptr;     // in the resym list, per ordinal
