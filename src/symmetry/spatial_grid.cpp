@@ -20,15 +20,6 @@ SpatialGrid::~SpatialGrid() {
 CellScale::CellScale(double cellSize) noexcept
     : scale_(1.0 / (cellSize > kLargestCell ? kLargestCell : cellSize)) {}
 
-CellBox CellScale::boxAround(const float t[3], float reach) const noexcept {
-    CellBox box;
-    for (int axis = 0; axis < 3; ++axis) {
-        box.lo[axis] = cellOf(double(t[axis]) - double(reach));
-        box.hi[axis] = cellOf(double(t[axis]) + double(reach));
-    }
-    return box;
-}
-
 namespace {
 
 constexpr std::int32_t kEmpty = std::numeric_limits<std::int32_t>::min();
@@ -143,24 +134,6 @@ bool SpatialGrid::finishCounting() noexcept {
 void SpatialGrid::place(std::uint32_t key, float x, float y, float z) noexcept {
     const std::uint32_t slot = --starts_[bucketOfPoint(x, y, z)];
     entries_[slot] = GridEntry{x, y, z, key};
-}
-
-CellBox SpatialGrid::boxAround(const float t[3], float reach) const noexcept {
-    CellBox box = scale_.boxAround(t, reach);
-    for (int axis = 0; axis < 3; ++axis) {
-        if (box.lo[axis] < occupiedLo_[axis]) box.lo[axis] = occupiedLo_[axis];
-        if (box.hi[axis] > occupiedHi_[axis]) box.hi[axis] = occupiedHi_[axis];
-    }
-    return box;
-}
-
-double SpatialGrid::cellsIn(const CellBox& box) noexcept {
-    double cells = 1.0;
-    for (int axis = 0; axis < 3; ++axis) {
-        if (box.hi[axis] < box.lo[axis]) return 0.0;
-        cells *= double(box.hi[axis] - box.lo[axis] + 1);
-    }
-    return cells;
 }
 
 std::size_t SpatialGrid::bytes() const noexcept {

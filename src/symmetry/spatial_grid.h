@@ -194,3 +194,30 @@ inline void SpatialGrid::prefetchBucketOf(const float p[3], bool entries) const 
     __builtin_prefetch(filter_ + (slot >> 5));
     __builtin_prefetch(starts_ + b);
 }
+
+inline CellBox CellScale::boxAround(const float t[3], float reach) const noexcept {
+    CellBox box;
+    for (int axis = 0; axis < 3; ++axis) {
+        box.lo[axis] = cellOf(double(t[axis]) - double(reach));
+        box.hi[axis] = cellOf(double(t[axis]) + double(reach));
+    }
+    return box;
+}
+
+inline CellBox SpatialGrid::boxAround(const float t[3], float reach) const noexcept {
+    CellBox box = scale_.boxAround(t, reach);
+    for (int axis = 0; axis < 3; ++axis) {
+        if (box.lo[axis] < occupiedLo_[axis]) box.lo[axis] = occupiedLo_[axis];
+        if (box.hi[axis] > occupiedHi_[axis]) box.hi[axis] = occupiedHi_[axis];
+    }
+    return box;
+}
+
+inline double SpatialGrid::cellsIn(const CellBox& box) noexcept {
+    double cells = 1.0;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (box.hi[axis] < box.lo[axis]) return 0.0;
+        cells *= double(box.hi[axis] - box.lo[axis] + 1);
+    }
+    return cells;
+}
