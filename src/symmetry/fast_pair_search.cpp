@@ -1,7 +1,9 @@
 #include "symmetry/fast_pair_search.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -26,6 +28,17 @@ double reach(const Vector3& t, const GridEntry& e) {
     const double dy = static_cast<float>(double(t.y) - double(e.y));
     const double dz = static_cast<float>(double(t.z) - double(e.z));
     return std::sqrt(dx * dx + (dy * dy + dz * dz));
+}
+
+// std::nextafter(v, +infinity) for a finite v >= +0, without a library call:
+// the next float up has the next bit pattern (from +0, the least subnormal).
+float nextFloatUp(float v) {
+    assert(v >= 0.0f && v < std::numeric_limits<float>::infinity() && !std::signbit(v));
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    ++bits;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
 }
 
 bool isFinitePosition(const Vector3& v) {
@@ -370,8 +383,7 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
         } else {
             return true;
         }
-        bound = least < tolerance_ ? std::nextafter(least, std::numeric_limits<float>::infinity())
-                                   : tolerance_;
+        bound = least < tolerance_ ? nextFloatUp(least) : tolerance_;
         box = grid_.boxAround(target, bound);
         return true;
     };
