@@ -5,6 +5,8 @@
 #include <functional>
 #include <new>
 
+#include "symmetry/vertex_prefetch.h"
+
 namespace {
 
 bool isFinite(const HostVertex& v) {
@@ -85,6 +87,7 @@ bool CandidateTable::fillGrid(SpatialGrid& grid, const CellScale& scale, const C
     for (int r = 0; r < ranks_; ++r) {
         const HostObject& object = *list_->items[firstPosition_[r]];
         for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
+            prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             if (isFinite(v)) grid.count(v.x, v.y, v.z);
         }
@@ -93,6 +96,7 @@ bool CandidateTable::fillGrid(SpatialGrid& grid, const CellScale& scale, const C
     for (int r = ranks_ - 1; r >= 0; --r) {
         const HostObject& object = *list_->items[firstPosition_[r]];
         for (std::uint32_t i = first_[r + 1] - first_[r]; i-- > 0;) {
+            prefetchVertex(object, std::int64_t(i) - kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             if (isFinite(v)) grid.place(first_[r] + i, v.x, v.y, v.z);
         }
@@ -125,6 +129,7 @@ bool CandidateTable::fillFocused(SpatialGrid& grid, const CellScale& scale,
     for (int r = 0; r < ranks_ && ok; ++r) {
         const HostObject& object = *list_->items[firstPosition_[r]];
         for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
+            prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             if (!isFinite(v)) continue;
             const std::int64_t cx = scale.cellOf(v.x);

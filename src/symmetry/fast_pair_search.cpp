@@ -1,7 +1,9 @@
 #include "symmetry/fast_pair_search.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -28,14 +30,31 @@ double reach(const Vector3& t, const GridEntry& e) {
     return std::sqrt(dx * dx + (dy * dy + dz * dz));
 }
 
+// std::nextafter(v, +infinity) for a finite v >= +0, without a library call:
+// the next float up has the next bit pattern (from +0, the least subnormal).
+float nextFloatUp(float v) {
+    assert(v >= 0.0f && v < std::numeric_limits<float>::infinity() && !std::signbit(v));
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    ++bits;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
 bool isFinitePosition(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-// The same side and plane-distance tests the scans apply, on the indexed copy
-// of the candidate's coordinates (bit for bit the vertex's own).
-bool faces(const PlaneFrame& frame, const GridEntry& e, const MirrorProbe& probe, float tolerance) {
-    return facesProbe(projectOnto(frame, Vector3(e.x, e.y, e.z)), probe, tolerance);
+// The same side and plane-distance tests the scans apply (facesProbe on
+// projectOnto), on the indexed copy of the candidate's coordinates (bit for
+// bit the vertex's own). The side alone rejects most candidates, so the
+// distance is computed only after it.
+bool faces(const FlatFrame& flat, const GridEntry& e, const MirrorProbe& probe, float tolerance) {
+    const double signedScaled = flat.signedScaled(e.x, e.y, e.z);
+    const int side = signedScaled > 0.0 ? 1 : -1;
+    if (!(probe.side * side < 0)) return false;
+    const double distance = flat.distance(e.x, e.y, e.z, signedScaled);
+    return std::fabs(double(probe.distance) - distance) < double(tolerance);
 }
 
 // Calls visit(entry) for every entry of every bucket, each bucket once.
@@ -51,11 +70,44 @@ void visitAllBuckets(const SpatialGrid& grid, Visit&& visit) {
 
 }  // namespace
 
+FlatFrame::FlatFrame(const PlaneFrame& frame) noexcept
+    : normal_{frame.normal.x, frame.normal.y, frame.normal.z},
+      pivot_{frame.pivot.x, frame.pivot.y, frame.pivot.z},
+      normalSq_(frame.normal.dot(frame.normal)) {}
+
+double FlatFrame::signedScaled(float x, float y, float z) const noexcept {
+    // point.subtract(pivot), then normal.dot(that difference).
+    const double dx = static_cast<float>(double(x) - pivot_[0]);
+    const double dy = static_cast<float>(double(y) - pivot_[1]);
+    const double dz = static_cast<float>(double(z) - pivot_[2]);
+    return (dz * normal_[2] + dy * normal_[1]) + dx * normal_[0];
+}
+
+double FlatFrame::distance(float x, float y, float z, double signedScaled,
+                           float* image) const noexcept {
+    const float a = static_cast<float>(-signedScaled);
+    const float t = static_cast<float>(double(a) / normalSq_);
+    const double point[3] = {x, y, z};
+    double squares[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        // step = normal scaled by t; foot = point + step; point.distanceTo(foot).
+        const float step = static_cast<float>(double(t) * normal_[axis]);
+        const float foot = static_cast<float>(point[axis] + double(step));
+        const double difference = static_cast<float>(point[axis] - double(foot));
+        squares[axis] = difference * difference;
+        if (image != nullptr) {
+            const float outward = static_cast<float>(double(foot) - point[axis]);
+            image[axis] = static_cast<float>(double(foot) + double(outward));
+        }
+    }
+    return std::sqrt(squares[0] + (squares[1] + squares[2]));
+}
+
 LivePartnerSearch::LivePartnerSearch(const PlaneFrame& frame, const ObjectList& underEdit,
                                      const HostObject* plane, float tolerance,
                                      const VertexList& moved, int sourceCount,
                                      bool useIndex) noexcept
-    : frame_(frame), tolerance_(tolerance) {
+    : frame_(frame), flat_(frame), tolerance_(tolerance) {
     if (!useIndex) return;
     if (!table_.build(underEdit, plane) || !taken_.reserve(2 * std::size_t(sourceCount))) return;
     // With no positive tolerance nothing is ever accepted; no grid is needed.
@@ -124,7 +176,7 @@ std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const
     auto visit = [&](const GridEntry& e) {
         if (e.key >= best) return false;
         if (!(reach(t, e) < double(tolerance_))) return true;
-        if (!faces(frame_, e, probe, tolerance_)) return true;
+        if (!faces(flat_, e, probe, tolerance_)) return true;
         if (taken_.contains(table_.vertexOf(e.key))) return true;
         best = e.key;
         return false;
@@ -153,9 +205,9 @@ std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const
 }
 
 ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList& objects,
-                                       const HostObject* plane, float tolerance,
+                                       const HostObject* plane, float tolerance, float starterGate,
                                        bool useIndex) noexcept
-    : frame_(frame), tolerance_(tolerance) {
+    : frame_(frame), flat_(frame), tolerance_(tolerance), starterGate_(starterGate) {
     if (!useIndex || !table_.build(objects, plane)) return;
     const std::size_t words = table_.total() / 32 + 1;
     marks_ = new (std::nothrow) std::uint32_t[words];
@@ -189,7 +241,6 @@ void ResymPartnerSearch::findAllPartners() noexcept {
     // Buckets larger than this are not searched for twins; their entries
     // count as possible twins, which only costs a scan when one is marked.
     constexpr std::ptrdiff_t kTwinSearchLimit = 256;
-    int rank = 0;
     for (std::uint32_t b = 0; b < grid_.bucketCount(); ++b) {
         const GridEntry* end = nullptr;
         const GridEntry* begin = grid_.bucketAt(b, end);
@@ -202,18 +253,48 @@ void ResymPartnerSearch::findAllPartners() noexcept {
                     setBit(twins_, f->key);
                 }
             }
-            if (e->key < table_.first(rank) || e->key >= table_.first(rank + 1))
-                rank = table_.rankOf(e->key);
-            // The probe exactly as probeVertex makes it from the vertex.
-            const Vector3 point(e->x, e->y, e->z);
-            const PlaneProjection projection = projectOnto(frame_, point);
-            MirrorProbe probe;
-            probe.source = nullptr;
-            probe.distance = static_cast<float>(projection.distance);
-            probe.side = projection.side;
-            probe.target = projection.foot.add(projection.foot.subtract(point));
-            partners_[e->key] = nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
         }
+    }
+    // Starters are taken in grid order, but their images fall in cells
+    // hashed anywhere: each search would wait on memory. Probes are made
+    // kAhead entries early and the image's bucket requested then, its
+    // entries half way.
+    constexpr std::uint32_t kAhead = 16;  // a power of two
+    MirrorProbe probes[kAhead];
+    const std::uint32_t count = grid_.entryCount();
+    // A starter within the gate keeps kNone; its probe is searched only when
+    // it may yield a partner.
+    bool searched[kAhead];
+    auto prepare = [&](std::uint32_t j) {
+        const GridEntry& e = grid_.entryAt(j);
+        // The probe exactly as probeVertex makes it from the vertex.
+        const double signedScaled = flat_.signedScaled(e.x, e.y, e.z);
+        float image[3];
+        MirrorProbe& probe = probes[j & (kAhead - 1)];
+        probe.source = nullptr;
+        const double distance = flat_.distance(e.x, e.y, e.z, signedScaled, image);
+        probe.distance = static_cast<float>(distance);
+        probe.side = signedScaled > 0.0 ? 1 : -1;
+        probe.target = Vector3(image[0], image[1], image[2]);
+        searched[j & (kAhead - 1)] =
+            distance > double(starterGate_) && isFinitePosition(probe.target);
+        if (searched[j & (kAhead - 1)]) grid_.prefetchBucketOf(image, false);
+    };
+    for (std::uint32_t j = 0; j < kAhead && j < count; ++j) prepare(j);
+    int rank = 0;
+    for (std::uint32_t j = 0; j < count; ++j) {
+        const MirrorProbe probe = probes[j & (kAhead - 1)];
+        const bool search = searched[j & (kAhead - 1)];
+        if (j + kAhead / 2 < count && searched[(j + kAhead / 2) & (kAhead - 1)]) {
+            const Vector3& half = probes[(j + kAhead / 2) & (kAhead - 1)].target;
+            const float image[3] = {half.x, half.y, half.z};
+            grid_.prefetchBucketOf(image, true);
+        }
+        if (j + kAhead < count) prepare(j + kAhead);
+        if (!search) continue;
+        const std::uint32_t key = grid_.entryAt(j).key;
+        if (key < table_.first(rank) || key >= table_.first(rank + 1)) rank = table_.rankOf(key);
+        partners_[key] = nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
     }
 }
 
@@ -223,8 +304,13 @@ bool ResymPartnerSearch::skips(int position) const noexcept {
 
 HostVertex* ResymPartnerSearch::nearestPartner(int position, std::int32_t index,
                                                const HostObject& object,
-                                               const MirrorProbe& probe) noexcept {
-    if (!indexed_) return findNearestPartner(frame_, object, probe, tolerance_);
+                                               const HostVertex& starter) noexcept {
+    if (!indexed_) {
+        double exactDistance = 0.0;
+        const MirrorProbe probe = probeVertex(frame_, starter, exactDistance);
+        if (!(exactDistance > double(starterGate_))) return nullptr;
+        return findNearestPartner(frame_, object, probe, tolerance_);
+    }
     starterOrdinal_ = table_.first(table_.rankAt(position)) + static_cast<std::uint32_t>(index);
     partnerOrdinal_ = partners_[starterOrdinal_];
     return partnerOrdinal_ == kNone ? nullptr : table_.vertexOf(partnerOrdinal_);
@@ -283,7 +369,7 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
             return true;
         const double distance = reach(t, e);
         if (!(distance < double(bound))) return true;
-        if (!faces(frame_, e, probe, tolerance_)) return true;
+        if (!faces(flat_, e, probe, tolerance_)) return true;
         const float rounded = static_cast<float>(distance);
         if (!found || rounded < least) {
             found = true;
@@ -297,8 +383,7 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
         } else {
             return true;
         }
-        bound = least < tolerance_ ? std::nextafter(least, std::numeric_limits<float>::infinity())
-                                   : tolerance_;
+        bound = least < tolerance_ ? nextFloatUp(least) : tolerance_;
         box = grid_.boxAround(target, bound);
         return true;
     };

@@ -39,6 +39,27 @@
 #include "symmetry/spatial_grid.h"
 #include "symmetry/vertex_set.h"
 
+// projectOnto for a point held as bare floats: the same operations in the
+// same order, rounded where projectOnto rounds, so its side, distance and foot
+// are bit for bit projectOnto's (the differential suite holds them to it).
+// Building a Vector3 per candidate and calling through its out-of-line
+// members cost more than the rest of a search.
+class FlatFrame {
+public:
+    explicit FlatFrame(const PlaneFrame& frame) noexcept;
+    // n . (p - pivot), unrounded: the side is +1 exactly when this is > 0.
+    double signedScaled(float x, float y, float z) const noexcept;
+    // The unsigned plane distance of p, given its signedScaled; with `image`,
+    // also p's mirror image foot + (foot - p), as probeVertex makes it.
+    double distance(float x, float y, float z, double signedScaled,
+                    float* image = nullptr) const noexcept;
+
+private:
+    double normal_[3];
+    double pivot_[3];
+    double normalSq_;
+};
+
 // Live matching's fresh search over the objects under edit. The caller keeps
 // the scan's loop (sources in order, objects in list order) and asks this
 // object in place of findFirstPartner and of the pair list's linear lookup.
@@ -82,6 +103,7 @@ private:
                  CellSet& focus) const noexcept;
 
     const PlaneFrame& frame_;
+    FlatFrame flat_;
     float tolerance_;
     CandidateTable table_;
     SpatialGrid grid_;
@@ -109,8 +131,10 @@ private:
 // position is marked alone.
 class ResymPartnerSearch {
 public:
+    // Starters whose plane distance (projectOnto's, unrounded) is not above
+    // `starterGate` are not searched for: they get no partner.
     ResymPartnerSearch(const PlaneFrame& frame, const ObjectList& objects, const HostObject* plane,
-                       float tolerance, bool useIndex) noexcept;
+                       float tolerance, float starterGate, bool useIndex) noexcept;
     ~ResymPartnerSearch();
     ResymPartnerSearch(const ResymPartnerSearch&) = delete;
     ResymPartnerSearch& operator=(const ResymPartnerSearch&) = delete;
@@ -122,10 +146,12 @@ public:
     // it again finds only starters or partners already in the list, since
     // nothing moves during the search and the list only grows.
     bool skips(int position) const noexcept;
-    // What findNearestPartner(frame, object, probe, tolerance) returns for
-    // the starter `index` of `object`, listed at `position`.
+    // Null when `starter`, vertex `index` of `object` listed at `position`,
+    // is within the gate; else what findNearestPartner(frame, object,
+    // probeVertex(frame, starter), tolerance) returns. Indexed, the answer
+    // was found up front and `starter` is not read.
     HostVertex* nearestPartner(int position, std::int32_t index, const HostObject& object,
-                               const MirrorProbe& probe) noexcept;
+                               const HostVertex& starter) noexcept;
     // resym.contains(starter) || resym.contains(partner), for the starter and
     // partner of the last nearestPartner call.
     bool eitherHeld(const PointerList& resym, const HostVertex* starter,
@@ -147,7 +173,9 @@ private:
     void markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept;
 
     const PlaneFrame& frame_;
+    FlatFrame flat_;
     float tolerance_;
+    float starterGate_;
     CandidateTable table_;
     SpatialGrid grid_;
     std::uint32_t* marks_ = nullptr;     // in the resym list, per ordinal

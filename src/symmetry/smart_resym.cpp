@@ -8,6 +8,7 @@
 #include "symmetry/pair_append.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"
+#include "symmetry/vertex_prefetch.h"
 
 namespace {
 
@@ -31,16 +32,14 @@ const ObjectList* chooseObjects(const HostScene& scene) {
 // object; a vertex joins at most one pair.
 void collectPairs(const PlaneFrame& frame, const ObjectList& objects, const HostObject* plane,
                   float tolerance, bool useIndex, PointerList& resym) {
-    ResymPartnerSearch search(frame, objects, plane, tolerance, useIndex);
+    // Starters off the plane only: the search skips the rest.
+    ResymPartnerSearch search(frame, objects, plane, tolerance, kResymEpsilon, useIndex);
     for (std::int32_t o = 0; o < objects.count; ++o) {
         const HostObject* object = objects.items[o];
         if (object == plane || search.skips(o)) continue;
         for (std::int32_t i = 0; i < object->vertexCount; ++i) {
             HostVertex* starter = object->vertices[i];
-            double exactDistance = 0.0;
-            const MirrorProbe probe = probeVertex(frame, *starter, exactDistance);
-            if (!(exactDistance > double(kResymEpsilon))) continue;
-            HostVertex* best = search.nearestPartner(o, i, *object, probe);
+            HostVertex* best = search.nearestPartner(o, i, *object, *starter);
             if (best == nullptr || search.eitherHeld(resym, starter, best)) continue;
             // Out of memory the pair is dropped and the list stays even.
             if (appendPair(resym, starter, best)) {
@@ -97,7 +96,8 @@ void SymmetryPlugin::smartResym() noexcept {
     }
     PointerList resym;
     const ObjectList* objects = chooseObjects(*scene);
-    if (objects != nullptr) collectPairs(frame, *objects, planeObject, tolerance, useSpatialIndex, resym);
+    if (objects != nullptr)
+        collectPairs(frame, *objects, planeObject, tolerance, useSpatialIndex, resym);
     if (resym.count == 0) {
         showMessage("Talvex: Smart Resym - No vertices touched");
         resym.releaseStorage();
@@ -107,6 +107,12 @@ void SymmetryPlugin::smartResym() noexcept {
     services->registerEditedVertices(&resym);
     int movedCount = 0;
     for (int k = 0; k + 1 < resym.count; k += 2) {
+        // The pairs lie anywhere in memory: ask for those a few steps ahead.
+        const int ahead = k + 2 * kVertexPrefetchDistance;
+        if (ahead + 1 < resym.count) {
+            __builtin_prefetch(resym.at(ahead));
+            __builtin_prefetch(resym.at(ahead + 1));
+        }
         snapPair(frame, *static_cast<HostVertex*>(resym.at(k)),
                  *static_cast<HostVertex*>(resym.at(k + 1)), movedCount);
     }

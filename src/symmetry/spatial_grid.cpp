@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr double kCellLimit = 1073741824.0;  // 2^30: cell coordinates stay far from overflow
 // Cells larger than this serve no purpose and keep the scale from being 0.
 constexpr double kLargestCell = 1e30;
 
@@ -21,33 +20,9 @@ SpatialGrid::~SpatialGrid() {
 CellScale::CellScale(double cellSize) noexcept
     : scale_(1.0 / (cellSize > kLargestCell ? kLargestCell : cellSize)) {}
 
-std::int64_t CellScale::cellOf(double c) const noexcept {
-    const double cell = c * scale_;
-    if (!(cell > -kCellLimit)) return -std::int64_t(kCellLimit);
-    if (cell >= kCellLimit) return std::int64_t(kCellLimit);
-    // floor without a library call: truncation is exact within the limits.
-    const std::int64_t truncated = static_cast<std::int64_t>(cell);
-    return double(truncated) > cell ? truncated - 1 : truncated;
-}
-
-CellBox CellScale::boxAround(const float t[3], float reach) const noexcept {
-    CellBox box;
-    for (int axis = 0; axis < 3; ++axis) {
-        box.lo[axis] = cellOf(double(t[axis]) - double(reach));
-        box.hi[axis] = cellOf(double(t[axis]) + double(reach));
-    }
-    return box;
-}
-
 namespace {
 
 constexpr std::int32_t kEmpty = std::numeric_limits<std::int32_t>::min();
-
-std::uint64_t mixCell(std::int64_t x, std::int64_t y, std::int64_t z) {
-    return std::uint64_t(std::uint32_t(x)) * 0x9E3779B97F4A7C15ull ^
-           std::uint64_t(std::uint32_t(y)) * 0xC2B2AE3D27D4EB4Full ^
-           std::uint64_t(std::uint32_t(z)) * 0x165667B19E3779F9ull;
-}
 
 std::uint32_t hashCell(std::int64_t x, std::int64_t y, std::int64_t z) {
     return static_cast<std::uint32_t>(mixCell(x, y, z) >> 32);
@@ -127,22 +102,6 @@ bool SpatialGrid::start(const CellScale& scale, std::uint32_t maxPoints) noexcep
     return true;
 }
 
-std::uint32_t SpatialGrid::bucketOf(std::int64_t cx, std::int64_t cy,
-                                    std::int64_t cz) const noexcept {
-    // Blocks of 4 x 4 x 4 cells are hashed; the cells of a block take 64
-    // consecutive buckets. Neighbouring cells then lie close in memory, and
-    // so do the searches of neighbouring points.
-    const std::uint32_t block = hashCell(cx >> 2, cy >> 2, cz >> 2);
-    const std::uint32_t local =
-        std::uint32_t(cx & 3) | std::uint32_t(cy & 3) << 2 | std::uint32_t(cz & 3) << 4;
-    return (block << 6 | local) & bucketMask_;
-}
-
-std::uint32_t SpatialGrid::filterSlot(std::uint64_t cellHash) noexcept {
-    return static_cast<std::uint32_t>(((cellHash ^ (cellHash >> 29)) * 0xBF58476D1CE4E5B9ull) >>
-                                      32);
-}
-
 std::uint32_t SpatialGrid::bucketOfPoint(float x, float y, float z) noexcept {
     const std::int64_t c[3] = {cellOf(x), cellOf(y), cellOf(z)};
     for (int axis = 0; axis < 3; ++axis) {
@@ -175,40 +134,6 @@ bool SpatialGrid::finishCounting() noexcept {
 void SpatialGrid::place(std::uint32_t key, float x, float y, float z) noexcept {
     const std::uint32_t slot = --starts_[bucketOfPoint(x, y, z)];
     entries_[slot] = GridEntry{x, y, z, key};
-}
-
-CellBox SpatialGrid::boxAround(const float t[3], float reach) const noexcept {
-    CellBox box = scale_.boxAround(t, reach);
-    for (int axis = 0; axis < 3; ++axis) {
-        if (box.lo[axis] < occupiedLo_[axis]) box.lo[axis] = occupiedLo_[axis];
-        if (box.hi[axis] > occupiedHi_[axis]) box.hi[axis] = occupiedHi_[axis];
-    }
-    return box;
-}
-
-double SpatialGrid::cellsIn(const CellBox& box) noexcept {
-    double cells = 1.0;
-    for (int axis = 0; axis < 3; ++axis) {
-        if (box.hi[axis] < box.lo[axis]) return 0.0;
-        cells *= double(box.hi[axis] - box.lo[axis] + 1);
-    }
-    return cells;
-}
-
-const GridEntry* SpatialGrid::bucket(std::int64_t cx, std::int64_t cy, std::int64_t cz,
-                                     const GridEntry*& end) const noexcept {
-    const std::uint64_t h = mixCell(cx, cy, cz);
-    const std::uint32_t slot = filterSlot(h) & filterMask_;
-    if (((filter_[slot >> 5] >> (slot & 31)) & 1u) == 0) {
-        end = entries_;
-        return entries_;  // no point in this cell
-    }
-    return bucketAt(bucketOf(cx, cy, cz), end);
-}
-
-const GridEntry* SpatialGrid::bucketAt(std::uint32_t b, const GridEntry*& end) const noexcept {
-    end = entries_ + starts_[b + 1];
-    return entries_ + starts_[b];
 }
 
 std::size_t SpatialGrid::bytes() const noexcept {

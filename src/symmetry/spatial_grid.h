@@ -15,6 +15,17 @@ struct GridEntry {
     std::uint32_t key;
 };
 
+// Cell coordinates are clamped to +/-kCellLimit (2^30), far from overflow.
+constexpr double kCellLimit = 1073741824.0;
+
+// A cell's coordinates mixed into 64 bits: the hash behind the grid's buckets
+// and filter and behind CellSet.
+inline std::uint64_t mixCell(std::int64_t x, std::int64_t y, std::int64_t z) noexcept {
+    return std::uint64_t(std::uint32_t(x)) * 0x9E3779B97F4A7C15ull ^
+           std::uint64_t(std::uint32_t(y)) * 0xC2B2AE3D27D4EB4Full ^
+           std::uint64_t(std::uint32_t(z)) * 0x165667B19E3779F9ull;
+}
+
 // Inclusive cell coordinates per axis.
 struct CellBox {
     std::int64_t lo[3];
@@ -38,6 +49,16 @@ public:
 private:
     double scale_;  // 1 / cell size
 };
+
+// Inline: the searches ask for cells and buckets once per cell they visit.
+inline std::int64_t CellScale::cellOf(double c) const noexcept {
+    const double cell = c * scale_;
+    if (!(cell > -kCellLimit)) return -std::int64_t(kCellLimit);
+    if (cell >= kCellLimit) return std::int64_t(kCellLimit);
+    // floor without a library call: truncation is exact within the limits.
+    const std::int64_t truncated = static_cast<std::int64_t>(cell);
+    return double(truncated) > cell ? truncated - 1 : truncated;
+}
 
 // A set of cells (open addressing), grown as cells are added: the cells that
 // a fresh live search can look into, so that only candidates in them need
@@ -99,6 +120,13 @@ public:
     // Bucket by number, for visiting every entry once.
     const GridEntry* bucketAt(std::uint32_t b, const GridEntry*& end) const noexcept;
     std::uint32_t bucketCount() const noexcept { return bucketMask_ + 1; }
+    // Every entry, bucket after bucket: entryAt(0 .. entryCount() - 1).
+    std::uint32_t entryCount() const noexcept { return entryCount_; }
+    const GridEntry& entryAt(std::uint32_t i) const noexcept { return entries_[i]; }
+    // A cache hint for a search around the finite point p coming soon: its
+    // cell's filter word and bucket start, or with `entries` (asked later,
+    // once those have arrived) the bucket's first entries. Changes nothing.
+    void prefetchBucketOf(const float p[3], bool entries) const noexcept;
 
     std::size_t bytes() const noexcept;
 
@@ -120,3 +148,76 @@ private:
     std::int64_t occupiedLo_[3] = {0, 0, 0};
     std::int64_t occupiedHi_[3] = {-1, -1, -1};
 };
+
+inline std::uint32_t SpatialGrid::bucketOf(std::int64_t cx, std::int64_t cy,
+                                           std::int64_t cz) const noexcept {
+    // Blocks of 4 x 4 x 4 cells are hashed; the cells of a block take 64
+    // consecutive buckets. Neighbouring cells then lie close in memory, and
+    // so do the searches of neighbouring points.
+    const std::uint32_t block =
+        static_cast<std::uint32_t>(mixCell(cx >> 2, cy >> 2, cz >> 2) >> 32);
+    const std::uint32_t local =
+        std::uint32_t(cx & 3) | std::uint32_t(cy & 3) << 2 | std::uint32_t(cz & 3) << 4;
+    return (block << 6 | local) & bucketMask_;
+}
+
+inline std::uint32_t SpatialGrid::filterSlot(std::uint64_t cellHash) noexcept {
+    return static_cast<std::uint32_t>(((cellHash ^ (cellHash >> 29)) * 0xBF58476D1CE4E5B9ull) >>
+                                      32);
+}
+
+inline const GridEntry* SpatialGrid::bucket(std::int64_t cx, std::int64_t cy, std::int64_t cz,
+                                            const GridEntry*& end) const noexcept {
+    const std::uint64_t h = mixCell(cx, cy, cz);
+    const std::uint32_t slot = filterSlot(h) & filterMask_;
+    if (((filter_[slot >> 5] >> (slot & 31)) & 1u) == 0) {
+        end = entries_;
+        return entries_;  // no point in this cell
+    }
+    return bucketAt(bucketOf(cx, cy, cz), end);
+}
+
+inline const GridEntry* SpatialGrid::bucketAt(std::uint32_t b,
+                                              const GridEntry*& end) const noexcept {
+    end = entries_ + starts_[b + 1];
+    return entries_ + starts_[b];
+}
+
+inline void SpatialGrid::prefetchBucketOf(const float p[3], bool entries) const noexcept {
+    const std::int64_t cx = cellOf(p[0]), cy = cellOf(p[1]), cz = cellOf(p[2]);
+    const std::uint32_t b = bucketOf(cx, cy, cz);
+    if (entries) {
+        __builtin_prefetch(entries_ + starts_[b]);
+        return;
+    }
+    const std::uint32_t slot = filterSlot(mixCell(cx, cy, cz)) & filterMask_;
+    __builtin_prefetch(filter_ + (slot >> 5));
+    __builtin_prefetch(starts_ + b);
+}
+
+inline CellBox CellScale::boxAround(const float t[3], float reach) const noexcept {
+    CellBox box;
+    for (int axis = 0; axis < 3; ++axis) {
+        box.lo[axis] = cellOf(double(t[axis]) - double(reach));
+        box.hi[axis] = cellOf(double(t[axis]) + double(reach));
+    }
+    return box;
+}
+
+inline CellBox SpatialGrid::boxAround(const float t[3], float reach) const noexcept {
+    CellBox box = scale_.boxAround(t, reach);
+    for (int axis = 0; axis < 3; ++axis) {
+        if (box.lo[axis] < occupiedLo_[axis]) box.lo[axis] = occupiedLo_[axis];
+        if (box.hi[axis] > occupiedHi_[axis]) box.hi[axis] = occupiedHi_[axis];
+    }
+    return box;
+}
+
+inline double SpatialGrid::cellsIn(const CellBox& box) noexcept {
+    double cells = 1.0;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (box.hi[axis] < box.lo[axis]) return 0.0;
+        cells *= double(box.hi[axis] - box.lo[axis] + 1);
+    }
+    return cells;
+}
