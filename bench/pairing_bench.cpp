@@ -25,6 +25,7 @@
 #include "hostsim/sim_host.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"
+#include "support/seeded_random.h"
 
 // ---- Heap accounting ---------------------------------------------------------
 
@@ -110,16 +111,7 @@ double secondsSince(Clock::time_point start) {
 
 // ---- Meshes ------------------------------------------------------------------
 
-struct Random {
-    std::uint64_t state;
-    std::uint64_t next() {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    double unit() { return double(next() >> 11) / 9007199254740992.0; }
-};
+using Random = SeededRandom;
 
 struct Mesh {
     std::string name;

@@ -23,6 +23,7 @@
 
 #include "host/host_call.h"
 #include "symmetry/symmetry_plugin.h"
+#include "support/seeded_random.h"
 
 // While armed, nothrow array allocations larger than the limit fail, in both
 // plug-in objects alike: the index must then fall back to the scan, and a
@@ -50,20 +51,7 @@ namespace {
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-// splitmix64: the same stream on every platform.
-struct Random {
-    std::uint64_t state;
-    std::uint64_t next() {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-    bool chance(int percent) { return below(100) < percent; }
-    double unit() { return double(next() >> 11) / 9007199254740992.0; }
-    float between(double lo, double hi) { return static_cast<float>(lo + (hi - lo) * unit()); }
-};
+using Random = SeededRandom;
 
 struct P {
     float x, y, z;

@@ -11,19 +11,11 @@
 #include <vector>
 
 #include "symmetry/vertex_set.h"
+#include "support/seeded_random.h"
 
 namespace {
 
-struct Random {
-    std::uint64_t state;
-    std::uint64_t next() {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    double unit() { return double(next() >> 11) / 9007199254740992.0; }
-};
+using Random = SeededRandom;
 
 bool inBox(const CellScale& scale, const CellBox& box, float x, float y, float z) {
     const std::int64_t c[3] = {scale.cellOf(x), scale.cellOf(y), scale.cellOf(z)};
