@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include "overlay/host_frame.h"
 #include "overlay/png_artefact.h"
 
 namespace {
@@ -35,15 +36,7 @@ TEST(OffscreenGl, DrawsWithDepthTestAndReadsBackBottomUp) {
     glGetIntegerv(GL_DEPTH_BITS, &depthBits);
     EXPECT_GE(depthBits, 16);
 
-    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
-    glClearDepth(1.0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    overlaytest::beginHostFrame(0.0f, 0.0f, 1.0f);
     // The near red quad covers the lower half; the far green quad, drawn
     // after it over the whole target, must lose there to the depth test.
     glBegin(GL_QUADS);

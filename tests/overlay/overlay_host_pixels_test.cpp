@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "hostsim/gl_context.h"
+#include "overlay/host_frame.h"
 #include "overlay/pixel_probe.h"
 #include "overlay/png_artefact.h"
 #include "support/symmetry_scene.h"
@@ -35,17 +36,9 @@ struct OverlayThroughTheHost : ::testing::Test, symtest::SymmetryScene {
         switchOn();
     }
 
-    // The host's frame before it calls the overlay: cleared, depth test on and
-    // identity matrices, so scene coordinates are device coordinates.
+    // The host's frame, then the overlay on top of it.
     Image drawFrame(const std::string& name) {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClearDepth(1.0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_DEPTH_TEST);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        overlaytest::beginHostFrame(0.0f, 0.0f, 0.0f);
         EXPECT_TRUE(host.draw(0));
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
         std::vector<unsigned char> pixels = gl->readPixels();

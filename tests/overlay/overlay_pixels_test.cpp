@@ -10,6 +10,7 @@
 
 #include "hostsim/gl_context.h"
 #include "hostsim/sim_scene.h"
+#include "overlay/host_frame.h"
 #include "overlay/pixel_probe.h"
 #include "overlay/png_artefact.h"
 #include "symmetry/symmetry_plugin.h"
@@ -43,17 +44,7 @@ struct RealOverlay {
         std::string error;
         gl = hostsim::OffscreenGl::create(width, height, error);
         EXPECT_NE(gl, nullptr) << error;
-        // The host's frame: a cleared target, depth test on, identity matrices,
-        // so model coordinates are normalised device coordinates.
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClearDepth(1.0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LESS);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        overlaytest::beginHostFrame(0.0f, 0.0f, 0.0f);
         plugin.draw(0);  // binds: settings (the defaults here) and font
         // Wine's wglUseFontBitmapsA compiles the empty space glyph as a null
         // 0 x 0 bitmap, which Mesa under Wine flags GL_OUT_OF_MEMORY (and the
