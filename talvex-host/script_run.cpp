@@ -1,10 +1,11 @@
 // The helpers every session-script statement shares: the session's set-up,
 // numbers, files, objects and vertex references, and the plug-in's texts.
+#include "script_run.h"
+
 #include <cstdint>
 #include <filesystem>
 
 #include "number_text.h"
-#include "script_run.h"
 
 namespace talvexhost {
 

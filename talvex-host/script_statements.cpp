@@ -149,7 +149,8 @@ bool drag(ScriptRun& run, const Tokens& a, std::string& error) {
     }
     std::vector<HostVertex*> dragged;
     float delta[3];
-    if (!run.vertices(a, 0, by, dragged, error) || !run.point(a, by + 1, delta, error)) return false;
+    if (!run.vertices(a, 0, by, dragged, error) || !run.point(a, by + 1, delta, error))
+        return false;
     long long steps = 1;
     if (hasSteps && (!run.integer(a[by + 5], steps, error) || steps < 1)) {
         if (error.empty()) error = "steps must be at least 1";
@@ -191,8 +192,11 @@ bool primitive(ScriptRun& run, const Tokens& a, std::string& error) {
         !run.number(a[2], s2, error) || !run.integer(a[3], i3, error) ||
         !run.integer(a[4], i4, error) || !run.integer(a[5], i5, error))
         return false;
-    run.host().scene.primitive = {static_cast<std::int32_t>(i0), s1, s2,
-                                  static_cast<std::int32_t>(i3), static_cast<std::int32_t>(i4),
+    run.host().scene.primitive = {static_cast<std::int32_t>(i0),
+                                  s1,
+                                  s2,
+                                  static_cast<std::int32_t>(i3),
+                                  static_cast<std::int32_t>(i4),
                                   static_cast<std::int32_t>(i5)};
     return true;
 }

@@ -42,6 +42,12 @@ for command in demo resym check run settings; do
   expect_status "help_$command" 0 "$command" --help
   expect_text "help_$command" out "usage: talvex-host $command"
 done
+# The shared preamble: an unknown option is bad usage, with the usage line.
+for command in demo run settings; do
+  expect_status "bad_option_$command" 2 "$command" --frobnicate
+  expect_text "bad_option_$command" err "talvex-host $command: unknown option --frobnicate"
+  expect_text "bad_option_$command" err "usage: talvex-host $command"
+done
 expect_status unknown 2 frobnicate
 expect_text unknown err 'unknown command "frobnicate"'
 expect_status bad_option 2 resym "$meshes/asymmetric_pair.obj" --frobnicate
