@@ -19,7 +19,8 @@ bool count(ScriptRun& run, const std::string& word, long long actual, const char
     long long wanted = 0;
     if (!run.integer(word, wanted, error)) return false;
     if (actual == wanted) return true;
-    error = "expected " + std::to_string(wanted) + " " + label + ", found " + std::to_string(actual);
+    error =
+        "expected " + std::to_string(wanted) + " " + label + ", found " + std::to_string(actual);
     return false;
 }
 
@@ -52,7 +53,8 @@ bool vertex(ScriptRun& run, const Tokens& a, std::string& error) {
     HostVertex* v = run.vertex(a[0], error);
     float c[3];
     float tolerance = 0.0f;
-    if (v == nullptr || !run.point(a, 1, c, error) || (within && !run.number(a[5], tolerance, error)))
+    if (v == nullptr || !run.point(a, 1, c, error) ||
+        (within && !run.number(a[5], tolerance, error)))
         return false;
     const float actual[3] = {v->x, v->y, v->z};
     for (int k = 0; k < 3; ++k) {
@@ -143,8 +145,8 @@ bool commandKind(ScriptRun& run, const Tokens& a, std::string& error) {
 bool primitive(ScriptRun& run, const Tokens& a, std::string& error) {
     const PrimitiveParams& p = run.host().scene.primitive;
     std::ostringstream actual;
-    actual << p.param0 << " " << formatFloat(p.firstSize) << " " << formatFloat(p.secondSize)
-           << " " << p.param3 << " " << p.param4 << " " << p.param5;
+    actual << p.param0 << " " << formatFloat(p.firstSize) << " " << formatFloat(p.secondSize) << " "
+           << p.param3 << " " << p.param4 << " " << p.param5;
     std::ostringstream wanted;
     for (std::size_t i = 0; i < 6; ++i) {
         float f = 0.0f;
@@ -209,7 +211,8 @@ bool pixels(ScriptRun& run, const Tokens& a, std::string& error) {
     long long found = 0;
     for (std::size_t i = 0; i + 3 < run.lastFrame.size(); i += 4) {
         bool same = true;
-        for (int k = 0; k < 3; ++k) same = same && std::abs(int(run.lastFrame[i + k]) - int(rgb[k])) <= 8;
+        for (int k = 0; k < 3; ++k)
+            same = same && std::abs(int(run.lastFrame[i + k]) - int(rgb[k])) <= 8;
         found += same ? 1 : 0;
     }
     if (none ? found == 0 : found >= least) return true;

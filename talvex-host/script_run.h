@@ -55,8 +55,8 @@ struct ScriptRun {
     HostObject* object(const std::string& name, std::string& error);
     // NAME:N, the N-th vertex of object NAME, counting from 1.
     HostVertex* vertex(const std::string& ref, std::string& error);
-    bool vertices(const Tokens& a, std::size_t from, std::size_t to, std::vector<HostVertex*>& result,
-                  std::string& error);
+    bool vertices(const Tokens& a, std::size_t from, std::size_t to,
+                  std::vector<HostVertex*>& result, std::string& error);
     // The next text the plug-in showed is this error or message.
     bool nextMessage(bool wantError, const std::string& text, std::string& error);
     // The first text the plug-in showed since the last expectation that is
@@ -89,7 +89,7 @@ const std::vector<Verb>& expectations();      // script_expect.cpp
 
 // Finds `name` in the tables and runs it on the words from `first`: checks
 // the number of arguments, paints first if the verb reaches the plug-in.
-bool dispatch(ScriptRun& run, const std::vector<const std::vector<Verb>*>& tables, const Tokens& words,
-              std::size_t first, const char* unknown, std::string& error);
+bool dispatch(ScriptRun& run, const std::vector<const std::vector<Verb>*>& tables,
+              const Tokens& words, std::size_t first, const char* unknown, std::string& error);
 
 }  // namespace talvexhost
