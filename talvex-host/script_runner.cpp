@@ -1,3 +1,7 @@
+// Runs a session script line by line: splits each line into words, finds the
+// verb in the statement tables and runs its handler, and fails the script at
+// the first statement that fails, expectation that does not hold, or error
+// the plug-in shows that the script does not expect.
 #include "script_runner.h"
 
 #include <cstddef>

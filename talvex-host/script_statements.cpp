@@ -2,6 +2,7 @@
 // selection, marks, vertex moves, the host's answers, saving and undo. None
 // of them calls the plug-in except through the host's own notifications.
 #include <algorithm>
+#include <cstdint>
 #include <sstream>
 
 #include "script_run.h"
