@@ -1,5 +1,10 @@
 #include "cli_args.h"
 
+#include <cstdio>
+#include <filesystem>
+
+#include "host_session.h"
+
 namespace talvexhost {
 
 bool parseArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
@@ -41,6 +46,58 @@ bool parseArgs(const std::vector<std::string>& args, const std::set<std::string>
         }
     }
     return true;
+}
+
+}  // namespace talvexhost
+
+namespace talvexhost {
+
+namespace {
+
+std::string usageLine(const CommandSpec& spec) {
+    const std::string help = spec.help;
+    return help.substr(0, help.find('\n'));
+}
+
+}  // namespace
+
+int usageError(const CommandSpec& spec, const std::string& message) {
+    std::fprintf(stderr, "talvex-host %s: %s\n%s (see --help)\n", spec.name, message.c_str(),
+                 usageLine(spec).c_str());
+    return kExitUsage;
+}
+
+int commandFailure(const CommandSpec& spec, const std::string& message) {
+    std::fprintf(stderr, "talvex-host %s: %s\n", spec.name, message.c_str());
+    return kExitFailure;
+}
+
+std::optional<int> readCommandLine(const Invocation& invocation, const CommandSpec& spec,
+                                   CommandArgs& args) {
+    std::set<std::string> values = spec.valueOptions;
+    if (spec.loadsPlugin) values.insert("--plugin");
+    std::set<std::string> flags = spec.flagOptions;
+    flags.insert({"--help", "-h"});
+    std::string error;
+    if (!parseArgs(invocation.args, values, flags, args, error)) return usageError(spec, error);
+    if (args.has("--help") || args.has("-h")) {
+        std::fputs(spec.help, stdout);
+        return kExitOk;
+    }
+    const std::size_t n = args.positional.size();
+    if (n > spec.mostPositional && spec.mostPositional == 0) {
+        return usageError(spec, "unexpected argument \"" + args.positional[0] + "\"");
+    }
+    if (n < spec.leastPositional || n > spec.mostPositional) {
+        return usageError(spec, std::string("expected ") + spec.positionals);
+    }
+    if (spec.loadsPlugin) {
+        std::error_code ec;
+        args.plugin = args.has("--plugin")
+                          ? std::filesystem::absolute(args.value("--plugin"), ec).string()
+                          : defaultPluginPath(invocation.argv0);
+    }
+    return std::nullopt;
 }
 
 }  // namespace talvexhost

@@ -1,11 +1,16 @@
 // Command-line parsing for the subcommands: positional arguments, options
-// with a value ("--plane x", "--plane=x", "-o OUT") and plain flags.
+// with a value ("--plane x", "--plane=x", "-o OUT") and plain flags, and the
+// preamble every subcommand shares (--help, --plugin, usage errors).
 #pragma once
 
+#include <cstddef>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "commands.h"
 
 namespace talvexhost {
 
@@ -25,5 +30,35 @@ struct ParsedArgs {
 // unknown option or a value option without its value. "--" ends options.
 bool parseArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                const std::set<std::string>& flagOptions, ParsedArgs& parsed, std::string& error);
+
+// What a subcommand takes besides --help (and -h), which every one takes.
+struct CommandSpec {
+    const char* name;  // as in "talvex-host NAME"
+    const char* help;  // printed for --help; its first line is the usage line
+    std::set<std::string> valueOptions;
+    std::set<std::string> flagOptions;
+    std::size_t leastPositional = 0;
+    std::size_t mostPositional = 0;
+    const char* positionals = "";  // what they are, for the error: "one script"
+    bool loadsPlugin = true;       // takes --plugin PATH
+};
+
+struct CommandArgs : ParsedArgs {
+    // The plug-in library: --plugin made absolute, or the one beside the host.
+    std::string plugin;
+};
+
+// The preamble of a subcommand:
+//     CommandArgs args;
+//     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
+// Returns the exit status when the command has nothing more to do: 0 after
+// printing the help, 2 after a usage error (the reason and the usage line on
+// stderr: an unknown option, a missing value, the wrong number of arguments).
+std::optional<int> readCommandLine(const Invocation& invocation, const CommandSpec& spec, CommandArgs& args);
+
+// "talvex-host NAME: MESSAGE" on stderr, then the exit status 2 (with the
+// usage line) or 1.
+int usageError(const CommandSpec& spec, const std::string& message);
+int commandFailure(const CommandSpec& spec, const std::string& message);
 
 }  // namespace talvexhost

@@ -28,6 +28,8 @@ const char kHelp[] =
     "  --out DIR       where to write the two files (default: the current folder)\n"
     "  --plugin PATH   the plug-in library (default: the one beside talvex-host)\n";
 
+const CommandSpec kSpec = {"demo", kHelp, {"--out"}, {}, 0, 0, ""};
+
 constexpr int kDragSteps = 6;
 constexpr int kSnapshotStep = 3;
 constexpr float kDragLift = 0.3f;
@@ -39,31 +41,20 @@ std::string position(const HostVertex& v) {
 }  // namespace
 
 int runDemo(const Invocation& invocation) {
-    ParsedArgs args;
-    std::string error;
-    if (!parseArgs(invocation.args, {"--out", "--plugin"}, {"--help", "-h"}, args, error)) {
-        std::fprintf(stderr, "talvex-host demo: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (args.has("--help") || args.has("-h")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
-    auto fail = [](const std::string& message) {
-        std::fprintf(stderr, "talvex-host demo: %s\n", message.c_str());
-        return kExitFailure;
-    };
+    CommandArgs args;
+    if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
+    auto fail = [](const std::string& message) { return commandFailure(kSpec, message); };
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path out = fs::absolute(args.value("--out", "."), ec).lexically_normal();
     fs::create_directories(out, ec);
     const std::string objPath = (out / "demo.obj").string();
     const std::string pngPath = (out / "demo.png").string();
-    const std::string plugin =
-        args.has("--plugin") ? fs::absolute(args.value("--plugin"), ec).string() : defaultPluginPath(invocation.argv0);
+    const std::string& plugin = args.plugin;
 
     // A working folder without a settings file: the demo runs on the
     // plug-in's defaults wherever it is started.
+    std::string error;
     WorkingFolder folder;
     if (!folder.enter(error)) return fail(error);
     HostSession session(std::cout);

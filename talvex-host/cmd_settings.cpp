@@ -19,24 +19,19 @@ const char kHelp[] =
     "when the host runs in DIR (default: the current folder): the text found in the file,\n"
     "the value in use, and why a default was used instead.\n";
 
+// The report reads the settings file as the plug-in would, without loading
+// the plug-in: no --plugin.
+const CommandSpec kSpec = {"settings", kHelp, {"--dir"}, {}, 0, 0, "", false};
+
 }  // namespace
 
 int runSettings(const Invocation& invocation) {
-    ParsedArgs args;
-    std::string error;
-    if (!parseArgs(invocation.args, {"--dir"}, {"--help", "-h"}, args, error) || !args.positional.empty()) {
-        std::fprintf(stderr, "talvex-host settings: %s\n", error.empty() ? "unexpected argument" : error.c_str());
-        return kExitUsage;
-    }
-    if (args.has("--help") || args.has("-h")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    CommandArgs args;
+    if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     const std::string directory = args.value("--dir", ".");
     std::error_code ec;
     if (!std::filesystem::is_directory(directory, ec)) {
-        std::fprintf(stderr, "talvex-host settings: %s is not a folder\n", directory.c_str());
-        return kExitFailure;
+        return commandFailure(kSpec, directory + " is not a folder");
     }
     writeSettingsReport(std::cout, directory);
     return kExitOk;

@@ -1,16 +1,18 @@
-// The state of one running session script and its statements, shared by
-// the statement interpreter (script_runner.cpp) and the expectations
-// (script_expect.cpp). Only those two files include it.
+// The state of one running session script, the helpers its statements share
+// (numbers, objects, vertex references, paths) and the verb tables. Each verb
+// is one row {name, arguments, handler}: script_statements.cpp holds the
+// statements that build and change the scene, script_plugin_statements.cpp
+// those that reach the plug-in, script_expect.cpp the expectations, and
+// script_runner.cpp the loop that finds a row and runs it. Only those files
+// include this header.
 #pragma once
 
-#include <cstdint>
-#include <filesystem>
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "host_session.h"
-#include "number_text.h"
 #include "script_runner.h"
 #include "working_folder.h"
 
@@ -18,128 +20,76 @@ namespace talvexhost {
 
 using Tokens = std::vector<std::string>;
 
-class ScriptRun {
-public:
-    ScriptRun(const std::string& path, const ScriptOptions& options, std::ostream& out)
-        : options_(options), session_(out), out_(out) {
-        scriptFolder_ = std::filesystem::path(path).parent_path().string();
-    }
+struct ScriptRun {
+    ScriptRun(const std::string& path, const ScriptOptions& options, std::ostream& out);
 
-    bool setUp(std::string& error) {
-        if (!folder_.enter(error)) return false;
-        return session_.loadPlugin(options_.pluginPath, error);
-    }
+    ScriptOptions options;
+    HostSession session;
+    std::ostream& out;
+    WorkingFolder folder;
+    std::string scriptFolder;
+    bool started = false;
+    // How many of the plug-in's texts the expectations have taken, and the
+    // script line of the statement that made each text the plug-in showed.
+    std::size_t consumedMessages = 0;
+    std::vector<int> shownAtLine;
+    std::vector<unsigned char> lastFrame;
 
-    // Runs one statement (its words); false with the reason in `error`.
-    bool statement(const Tokens& w, std::string& error);
+    hostsim::Host& host() { return session.host(); }
 
-private:
-    bool started_ = false;
-    ScriptOptions options_;
-    HostSession session_;
-    std::ostream& out_;
-    WorkingFolder folder_;
-    std::string scriptFolder_;
-    std::size_t consumedMessages_ = 0;
-    std::vector<unsigned char> lastFrame_;
-
-    hostsim::Host& host() { return session_.host(); }
-
+    bool setUp(std::string& error);
     // The host paints once before the plug-in's first call, as the real host
     // does; the plug-in reads its settings in that first draw.
-    bool start(std::string& error) {
-        if (started_) return true;
-        started_ = true;
-        return session_.openViewport(options_.width, options_.height, error);
-    }
+    bool start(std::string& error);
 
-    std::string input(const std::string& path) const { return resolvePath(scriptFolder_, path); }
-    std::string output(const std::string& path) const { return resolvePath(options_.outputFolder, path); }
+    // A file named in the script: "$OUT/NAME" is NAME in the --out folder,
+    // any other relative path is relative to the script's folder. Every
+    // statement resolves its files this way, so one word names one file.
+    std::string file(const std::string& word) const;
 
-    bool number(const std::string& word, float& value, std::string& error) {
-        if (parseFloat(word, value)) return true;
-        error = "\"" + word + "\" is not a number";
-        return false;
-    }
-    bool integer(const std::string& word, long long& value, std::string& error) {
-        std::int64_t parsed = 0;
-        if (parseInteger(word, parsed)) {
-            value = parsed;
-            return true;
-        }
-        error = "\"" + word + "\" is not an integer";
-        return false;
-    }
-
-    HostObject* object(const std::string& name, std::string& error) {
-        if (name == "@plane") {
-            HostObject* plane = session_.newestPlane();
-            if (plane == nullptr) error = "no plane primitive has been built";
-            return plane;
-        }
-        const SceneMesh* mesh = session_.findMesh(name);
-        if (mesh == nullptr) {
-            error = "no object called \"" + name + "\"";
-            return nullptr;
-        }
-        return mesh->object;
-    }
-
-    // NAME:INDEX, the host vertex INDEX (from 0) of object NAME.
-    HostVertex* vertex(const std::string& ref, std::string& error) {
-        const std::size_t colon = ref.rfind(':');
-        if (colon == std::string::npos) {
-            error = "\"" + ref + "\" is not a vertex reference (OBJECT:INDEX)";
-            return nullptr;
-        }
-        HostObject* o = object(ref.substr(0, colon), error);
-        if (o == nullptr) return nullptr;
-        long long index = 0;
-        if (!integer(ref.substr(colon + 1), index, error)) return nullptr;
-        if (index < 0 || index >= o->vertexCount) {
-            error = ref + ": the object has " + std::to_string(o->vertexCount) + " vertices";
-            return nullptr;
-        }
-        return o->vertices[index];
-    }
-
-    bool vertices(const Tokens& w, std::size_t from, std::size_t to, std::vector<HostVertex*>& result,
-                  std::string& error) {
-        for (std::size_t i = from; i < to; ++i) {
-            HostVertex* v = vertex(w[i], error);
-            if (v == nullptr) return false;
-            result.push_back(v);
-        }
-        return true;
-    }
-
-    // Position of the word `keyword` in w, or w.size().
-    static std::size_t find(const Tokens& w, const std::string& keyword, std::size_t from = 1) {
-        for (std::size_t i = from; i < w.size(); ++i) {
-            if (w[i] == keyword) return i;
-        }
-        return w.size();
-    }
-
-    bool nextMessage(bool wantError, const std::string& text, std::string& error) {
-        const auto& shown = session_.shown();
-        if (consumedMessages_ >= shown.size()) {
-            error = std::string("expected the ") + (wantError ? "error" : "message") + " \"" + text +
-                    "\", but the plug-in showed nothing more";
-            return false;
-        }
-        const ShownMessage& next = shown[consumedMessages_++];
-        if (next.isError != wantError || next.text != text) {
-            error = std::string("expected the ") + (wantError ? "error" : "message") + " \"" + text +
-                    "\", but the plug-in showed the " + (next.isError ? "error" : "message") + " \"" + next.text +
-                    "\"";
-            return false;
-        }
-        return true;
-    }
-
-    bool expect(const Tokens& w, std::string& error);
-    bool drag(const Tokens& w, std::string& error);
+    bool number(const std::string& word, float& value, std::string& error) const;
+    bool integer(const std::string& word, long long& value, std::string& error) const;
+    // X Y Z in three words from `at`.
+    bool point(const Tokens& a, std::size_t at, float (&c)[3], std::string& error) const;
+    // An object by name, or "@plane" for the newest plane the host built.
+    HostObject* object(const std::string& name, std::string& error);
+    // NAME:N, the N-th vertex of object NAME, counting from 1.
+    HostVertex* vertex(const std::string& ref, std::string& error);
+    bool vertices(const Tokens& a, std::size_t from, std::size_t to,
+                  std::vector<HostVertex*>& result, std::string& error);
+    // The next text the plug-in showed is this error or message.
+    bool nextMessage(bool wantError, const std::string& text, std::string& error);
+    // The first text the plug-in showed since the last expectation that is
+    // an error nobody expected, or -1.
+    long long unexpectedError() const;
 };
+
+// Position of the word `keyword` in a, or a.size().
+std::size_t findWord(const Tokens& a, const std::string& keyword);
+
+// A handler gets the statement's arguments: the words after the verb (after
+// "expect WHAT" for expectations). The table row has already checked their
+// count; the handler checks their form.
+using VerbHandler = bool (*)(ScriptRun& run, const Tokens& a, std::string& error);
+
+struct Verb {
+    const char* name;
+    std::size_t least;  // arguments
+    std::size_t most;
+    const char* usage;  // the statement's form, shown when the count is wrong
+    VerbHandler handler;
+    bool reachesPlugin;  // the host paints once before the first such statement
+};
+
+constexpr std::size_t kAnyCount = static_cast<std::size_t>(-1);
+
+const std::vector<Verb>& sceneStatements();   // script_statements.cpp
+const std::vector<Verb>& pluginStatements();  // script_plugin_statements.cpp
+const std::vector<Verb>& expectations();      // script_expect.cpp
+
+// Finds `name` in the tables and runs it on the words from `first`: checks
+// the number of arguments, paints first if the verb reaches the plug-in.
+bool dispatch(ScriptRun& run, const std::vector<const std::vector<Verb>*>& tables,
+              const Tokens& words, std::size_t first, const char* unknown, std::string& error);
 
 }  // namespace talvexhost

@@ -42,6 +42,12 @@ for command in demo resym check run settings; do
   expect_status "help_$command" 0 "$command" --help
   expect_text "help_$command" out "usage: talvex-host $command"
 done
+# The shared preamble: an unknown option is bad usage, with the usage line.
+for command in demo run settings; do
+  expect_status "bad_option_$command" 2 "$command" --frobnicate
+  expect_text "bad_option_$command" err "talvex-host $command: unknown option --frobnicate"
+  expect_text "bad_option_$command" err "usage: talvex-host $command"
+done
 expect_status unknown 2 frobnicate
 expect_text unknown err 'unknown command "frobnicate"'
 expect_status bad_option 2 resym "$meshes/asymmetric_pair.obj" --frobnicate
@@ -160,6 +166,18 @@ leftovers=$(find "$out/bad" -name '*.tmp*' | wc -l)
 printf 'command "Talvex Reposition"\nexpect error "Talvex not defined"\nexpect message "nothing"\n' >"$out/failing.tvx"
 expect_status run_failing 1 run "$out/failing.tvx"
 expect_text run_failing err 'failing.tvx:3: expected the message "nothing", but the plug-in showed nothing more'
+# A plug-in error the script does not expect right after its statement fails
+# the script at that statement, wherever the script notices it.
+printf 'command "Talvex Reposition"\n# the plane was never created\necho next\n' >"$out/unexpected.tvx"
+expect_status run_unexpected 1 run "$out/unexpected.tvx"
+expect_text run_unexpected err 'unexpected.tvx:1: the plug-in showed the error "Talvex not defined"'
+printf 'echo first\ncommand "Talvex Smart Resym"\n' >"$out/unexpected_last.tvx"
+expect_status run_unexpected_last 1 run "$out/unexpected_last.tvx"
+expect_text run_unexpected_last err 'unexpected_last.tvx:2: the plug-in showed the error "Talvex not defined"'
+# A command index outside the plug-in's table is a mistake in the script.
+printf 'execute 8\nexpect error "Talvex not defined"\nexecute 9\n' >"$out/execute.tvx"
+expect_status run_execute 1 run "$out/execute.tvx"
+expect_text run_execute err 'execute.tvx:3: there is no command 9: the plug-in has 9, numbered from 0 to 8'
 printf 'frobnicate\n' >"$out/unknown.tvx"
 expect_status run_unknown 1 run "$out/unknown.tvx"
 expect_text run_unknown err 'unknown.tvx:1: unknown statement "frobnicate"'
