@@ -1,0 +1,36 @@
+// A tolerance suggested from the mesh itself. A good tolerance reaches every
+// vertex's true partner (whose distance from the mirror image is the mesh's
+// asymmetry) but not the partner's neighbours (about one edge away). Both
+// distances are measured: the mirror image's nearest candidate for every
+// vertex off the plane, against the mesh's median edge length.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "mirror_candidates.h"
+
+namespace talvexhost {
+
+struct ToleranceAdvice {
+    double edgeLength = 0.0;        // the spacing used: median edge length (or an estimate)
+    double nearest95 = 0.0;         // 95% of mirror images have a candidate closer than this
+    int farFromPartner = 0;         // mirror images with no candidate within half an edge
+    double suggested = 0.0;         // 0 when nothing could be measured
+    bool belowPluginRange = false;  // the plug-in takes no tolerance this small
+    std::string reason;             // one sentence for people
+};
+
+// The plug-in accepts a working tolerance only above this value.
+constexpr double kPluginLeastTolerance = double(0.01f);
+
+// `edgeLength` is the mesh's median edge length, 0 when it has no edges (a
+// spacing is then estimated from the box and the vertex count). `inUse` is the
+// tolerance the plug-in worked with, for the comparison in the reason.
+ToleranceAdvice adviseTolerance(const std::vector<ReportVertex>& vertices, const HostPlane& plane,
+                                double edgeLength, double diagonal, double inUse);
+
+// "0.012" style: `value` rounded down to two significant digits, as text.
+std::string roundedDown(double value);
+
+}  // namespace talvexhost
