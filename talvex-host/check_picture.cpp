@@ -120,10 +120,13 @@ void colourVertices(const PictureRequest& request, double top, RenderOptions& op
     }
     for (int v : report.offPlane) flagged.push_back({v, kUnpairedColour});
     for (int v : report.nearPlane) flagged.push_back({v, kNearPlaneColour});
+    // Few flagged vertices show through the mesh; many are left to the
+    // faces' colours where markers would only roughen the surface.
     const bool throughMesh = flagged.size() <= kMostMarkersThroughMesh;
+    const bool markers = throughMesh || options.markerSize >= 4.0f;
     for (const auto& [v, colour] : flagged) {
         options.vertexColours[request.hostVertices[v]] = colour;
-        options.markers.push_back({request.hostVertices[v], colour, throughMesh});
+        if (markers) options.markers.push_back({request.hostVertices[v], colour, throughMesh});
     }
 }
 

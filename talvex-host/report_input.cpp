@@ -6,6 +6,7 @@
 
 #include "batch_setup.h"
 #include "host_session.h"
+#include "plugin_tolerance.h"
 
 namespace talvexhost {
 
@@ -76,6 +77,18 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     if (!session.documents().empty())
         input.edgeLength = medianEdgeLength(session.documents()[0].document, used);
     return gathered;
+}
+
+int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& setup, const ResymOutcome& outcome) {
+    GatheredInput gathered = gatherReportInput(session, setup.targets, outcome, setup.plane, setup.spec.axis);
+    gathered.input.tolerance = pluginStartTolerance(setup.viewport);
+    std::vector<bool> paired(gathered.input.vertices.size(), false);
+    for (const auto& [a, b] : gathered.input.pairs) paired[a] = paired[b] = true;
+    std::vector<int> lonely;
+    for (std::size_t v = 0; v < paired.size(); ++v)
+        if (!paired[v] && std::fabs(gathered.input.vertices[v].distance) > double(0.0001f))
+            lonely.push_back(static_cast<int>(v));
+    return partnersInOtherObjects(gathered.input, lonely);
 }
 
 }  // namespace talvexhost

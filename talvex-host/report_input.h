@@ -18,6 +18,12 @@ struct GatheredInput {
     std::vector<const HostVertex*> hostVertices;  // parallel to input.vertices
 };
 
+struct BatchSetup;
+
+// How many vertices the run left unpaired (off the plane) that have an
+// acceptable mirror candidate in another object, by the plug-in's tolerance.
+int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& setup, const ResymOutcome& outcome);
+
 // `targets` are the meshes checked, `outcome` the run whose pairs to use.
 GatheredInput gatherReportInput(const HostSession& session, const std::vector<HostObject*>& targets,
                                 const ResymOutcome& outcome, const HostPlane& plane, int axis);

@@ -27,8 +27,7 @@ std::string vertexWithPosition(const ReportInput& input, int v) {
            ")";
 }
 
-void writeSummary(std::ostream& out, const ReportContext& context, const ReportInput& input,
-                  const AsymmetryReport& report) {
+void writeSummary(std::ostream& out, const ReportContext& context, const AsymmetryReport& report) {
     const ResymOutcome& outcome = *context.outcome;
     const char axis = static_cast<char>('x' + context.axis);
     out << "plane: " << context.plane << " (at " << axis << " = " << formatFixed(context.planeAt, 6)
@@ -60,7 +59,8 @@ void writeSummary(std::ostream& out, const ReportContext& context, const ReportI
             << "RMS deviation: " << formatFixed(report.rmsDeviation, 6) << "\n";
     }
     out << "symmetry score: " << formatFixed(report.score, 4) << "\n";
-    (void)input;
+    if (report.partnersInOtherObjects > 0)
+        out << splitObjectsNote(report.partnersInOtherObjects, context.objects) << "\n";
 }
 
 void writePairs(std::ostream& out, const ReportContext& context, const ReportInput& input,
@@ -116,8 +116,7 @@ void writeAmbiguity(std::ostream& out, const ReportContext& context, const Repor
         out << "  ... " << report.ambiguous.size() - shown << " more (--verbose)\n";
 }
 
-void writeAdvice(std::ostream& out, const ReportContext& context, const ReportInput& input,
-                 const AsymmetryReport& report) {
+void writeAdvice(std::ostream& out, const ReportInput& input, const AsymmetryReport& report) {
     const ToleranceAdvice& advice = report.advice;
     if (advice.suggested > 0.0) {
         out << "suggested tolerance: " << roundedDown(advice.suggested);
@@ -128,20 +127,18 @@ void writeAdvice(std::ostream& out, const ReportContext& context, const ReportIn
     } else {
         out << "suggested tolerance: none (" << advice.reason << ")\n";
     }
-    if (report.partnersInOtherObjects > 0)
-        out << splitObjectsNote(report.partnersInOtherObjects, context.objects) << "\n";
 }
 
 }  // namespace
 
 void writeReportText(std::ostream& out, const ReportContext& context, const ReportInput& input,
                      const AsymmetryReport& report) {
-    writeSummary(out, context, input, report);
+    writeSummary(out, context, report);
     if (context.quiet) return;
     writePairs(out, context, input, report);
     writeUnpaired(out, context, input, report);
     writeAmbiguity(out, context, input, report);
-    writeAdvice(out, context, input, report);
+    writeAdvice(out, input, report);
 }
 
 }  // namespace talvexhost

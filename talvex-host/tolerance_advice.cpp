@@ -13,25 +13,57 @@ namespace {
 
 constexpr double kOffPlane = double(0.0001f);
 
-// Distance from each off-plane vertex's mirror image to its nearest candidate
-// on the other side in the same object, searched up to `reach`; infinity when
-// there is none that near.
-std::vector<double> nearestCandidates(const std::vector<ReportVertex>& vertices,
-                                      const HostPlane& plane, double reach) {
+// For each off-plane vertex, the distances from its mirror image to its
+// nearest and second-nearest candidate on the other side in the same object,
+// searched up to `reach`; infinity when there is none that near.
+void candidateDistances(const std::vector<ReportVertex>& vertices, const HostPlane& plane,
+                        double reach, std::vector<double>& nearest, std::vector<double>& runnerUp) {
     const VertexGrid grid(vertices, reach);
-    std::vector<double> nearest;
+    const double none = std::numeric_limits<double>::infinity();
     for (std::size_t m = 0; m < vertices.size(); ++m) {
         if (std::fabs(vertices[m].distance) <= kOffPlane) continue;
         const std::vector<Candidate> found = mirrorCandidates(
             vertices, grid, plane, static_cast<int>(m), reach, ObjectRule::sameObject);
-        nearest.push_back(found.empty() ? std::numeric_limits<double>::infinity()
-                                        : found.front().distance);
+        nearest.push_back(found.empty() ? none : found[0].distance);
+        runnerUp.push_back(found.size() < 2 ? none : found[1].distance);
     }
-    return nearest;
+}
+
+// Sorts `values` and returns the one below which `fraction` of them lie.
+double percentile(std::vector<double>& values, double fraction) {
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, std::size_t(double(values.size()) * fraction))];
 }
 
 double estimatedSpacing(const std::vector<ReportVertex>& vertices, double diagonal) {
     return vertices.size() > 1 ? diagonal / std::sqrt(double(vertices.size())) : diagonal;
+}
+
+std::string explain(const ToleranceAdvice& advice, double ceiling, std::size_t measured,
+                    double inUse) {
+    std::string reason =
+        "the median edge is " + roundedDown(advice.edgeLength) + " long and 99% of the mirror " +
+        "images have no second candidate within " + roundedDown(advice.runnerUp1) +
+        ", so a tolerance under " + roundedDown(ceiling) + " seldom reaches a partner's neighbours";
+    if (std::isfinite(advice.nearest95) && advice.nearest95 * 3.0 <= ceiling)
+        reason += "; 95% of the mirror images lie within " + roundedDown(advice.nearest95) +
+                  " of a candidate, so it still finds their partners";
+    else
+        reason += "; but " + std::to_string(advice.farFromPartner) + " of " +
+                  std::to_string(measured) +
+                  " mirror images have no candidate within half an edge: the mesh is asymmetric "
+                  "beyond what a " +
+                  "tolerance mends";
+    if (inUse >= advice.suggested * 2.0)
+        reason += "; the tolerance in use, " + roundedDown(inUse) + ", is " +
+                  std::to_string(static_cast<long>(inUse / advice.suggested)) +
+                  " times that and may pick wrong partners";
+    if (advice.belowPluginRange)
+        reason += "; the plug-in takes no tolerance of 0.01 or less: scale the model up by " +
+                  std::to_string(static_cast<long>(
+                      std::ceil(kPluginLeastTolerance / advice.suggested * 1.01))) +
+                  " or more to use it";
+    return reason;
 }
 
 }  // namespace
@@ -56,48 +88,32 @@ ToleranceAdvice adviseTolerance(const std::vector<ReportVertex>& vertices, const
         advice.reason = "the mesh has no extent to measure";
         return advice;
     }
-    std::vector<double> nearest = nearestCandidates(vertices, plane, spacing);
+    std::vector<double> nearest;
+    std::vector<double> runnerUp;
+    candidateDistances(vertices, plane, spacing, nearest, runnerUp);
     if (nearest.empty()) {
         advice.reason = "no vertex lies off the plane";
         return advice;
     }
-    std::sort(nearest.begin(), nearest.end());
-    advice.nearest95 =
-        nearest[std::min(nearest.size() - 1, std::size_t(double(nearest.size()) * 0.95))];
+    advice.nearest95 = percentile(nearest, 0.95);
+    advice.runnerUp1 = percentile(runnerUp, 0.01);
     advice.farFromPartner = static_cast<int>(
         nearest.end() - std::upper_bound(nearest.begin(), nearest.end(), spacing * 0.5));
 
-    // Half an edge keeps a starter from reaching its partner's neighbours; a
-    // few times the asymmetry of 95% of the vertices is enough to find them.
-    const double ceiling = spacing * 0.5;
-    const double wanted = std::max(advice.nearest95 * 3.0, spacing * 0.25);
-    double suggested = 0.0;
-    parseDouble(roundedDown(std::min(ceiling, wanted)), suggested);
-    advice.suggested = suggested;
-    advice.belowPluginRange = !(suggested > kPluginLeastTolerance);
-
-    std::string reason = "the median edge is " + roundedDown(spacing) +
-                         " long, so a tolerance under half of it (" + roundedDown(ceiling) +
-                         ") cannot reach a partner's neighbours";
-    if (std::isfinite(advice.nearest95) && advice.nearest95 * 3.0 <= ceiling) {
-        reason += ", and 95% of the mirror images lie within " + roundedDown(advice.nearest95) +
-                  " of a candidate, so it still finds their partners";
-    } else {
-        reason += "; but " + std::to_string(advice.farFromPartner) + " of " +
-                  std::to_string(nearest.size()) +
-                  " mirror images have no candidate within it: the mesh is asymmetric beyond what "
-                  "a tolerance mends";
+    // Under half an edge, and under the runner-up of 99% of the mirror
+    // images, a starter seldom reaches its partner's neighbours; a few times
+    // the asymmetry of 95% of the vertices is enough to find the partners.
+    const double ceiling = std::min(spacing * 0.5, advice.runnerUp1);
+    const double wanted = std::max(advice.nearest95 * 3.0, ceiling * 0.5);
+    parseDouble(roundedDown(std::min(ceiling, wanted)), advice.suggested);
+    if (!(advice.suggested > 0.0)) {
+        advice.reason =
+            "the mirror images' runners-up lie on their partners: the mesh has coincident vertices";
+        advice.suggested = 0.0;
+        return advice;
     }
-    if (inUse >= ceiling * 2.0)
-        reason += "; the tolerance in use, " + roundedDown(inUse) + ", reaches about " +
-                  std::to_string(static_cast<long>(inUse / spacing)) +
-                  " edges and may pick wrong partners";
-    if (advice.belowPluginRange)
-        reason += "; the plug-in takes no tolerance of 0.01 or less: scale the model up by " +
-                  std::to_string(static_cast<long>(
-                      std::ceil(kPluginLeastTolerance / std::max(suggested, 1e-12) * 1.01))) +
-                  " or more to use it";
-    advice.reason = reason;
+    advice.belowPluginRange = !(advice.suggested > kPluginLeastTolerance);
+    advice.reason = explain(advice, ceiling, nearest.size(), inUse);
     return advice;
 }
 

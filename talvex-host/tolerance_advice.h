@@ -1,8 +1,9 @@
 // A tolerance suggested from the mesh itself. A good tolerance reaches every
 // vertex's true partner (whose distance from the mirror image is the mesh's
-// asymmetry) but not the partner's neighbours (about one edge away). Both
-// distances are measured: the mirror image's nearest candidate for every
-// vertex off the plane, against the mesh's median edge length.
+// asymmetry) but not the partner's neighbours (about one edge away). Both are
+// measured for every vertex off the plane: the distance from its mirror image
+// to the nearest candidate and to the runner-up, against the mesh's median
+// edge length.
 #pragma once
 
 #include <string>
@@ -14,11 +15,12 @@ namespace talvexhost {
 
 struct ToleranceAdvice {
     double edgeLength = 0.0;        // the spacing used: median edge length (or an estimate)
-    double nearest95 = 0.0;         // 95% of mirror images have a candidate closer than this
+    double nearest95 = 0.0;         // 95% of mirror images have a candidate this near
+    double runnerUp1 = 0.0;         // 99% of mirror images have no second candidate nearer
     int farFromPartner = 0;         // mirror images with no candidate within half an edge
     double suggested = 0.0;         // 0 when nothing could be measured
     bool belowPluginRange = false;  // the plug-in takes no tolerance this small
-    std::string reason;             // one sentence for people
+    std::string reason;             // for people
 };
 
 // The plug-in accepts a working tolerance only above this value.
@@ -30,7 +32,7 @@ constexpr double kPluginLeastTolerance = double(0.01f);
 ToleranceAdvice adviseTolerance(const std::vector<ReportVertex>& vertices, const HostPlane& plane,
                                 double edgeLength, double diagonal, double inUse);
 
-// "0.012" style: `value` rounded down to two significant digits, as text.
+// `value` rounded down to two significant digits, as text ("0.012", "2.2e-16").
 std::string roundedDown(double value);
 
 }  // namespace talvexhost
