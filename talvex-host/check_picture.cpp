@@ -124,6 +124,7 @@ void colourVertices(const PictureRequest& request, double top, RenderOptions& op
     // faces' colours where markers would only roughen the surface.
     const bool throughMesh = flagged.size() <= kMostMarkersThroughMesh;
     const bool markers = throughMesh || options.markerSize >= 4.0f;
+    if (throughMesh) options.markerSize = std::max(options.markerSize, 5.0f);
     for (const auto& [v, colour] : flagged) {
         options.vertexColours[request.hostVertices[v]] = colour;
         if (markers) options.markers.push_back({request.hostVertices[v], colour, throughMesh});
