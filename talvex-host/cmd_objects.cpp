@@ -56,7 +56,8 @@ int runObjects(const Invocation& invocation) {
         std::fprintf(stderr, "talvex-host objects: %s\n", error.c_str());
         return kExitFailure;
     }
-    std::cout << document.objects().size() << " objects, " << document.vertexCount()
+    const std::size_t count = document.objects().size();
+    std::cout << count << (count == 1 ? " object, " : " objects, ") << document.vertexCount()
               << " vertices\n";
     for (const ObjObject& object : document.objects())
         std::cout << "\"" << object.name << "\": " << object.vertices.size() << " vertices, box "
