@@ -15,6 +15,9 @@ constexpr double kPi = 3.14159265358979323846;
 // Up to this many flagged vertices, markers show through the mesh; beyond it
 // they would hide the model, so only those facing the viewer are drawn.
 constexpr std::size_t kMostMarkersThroughMesh = 400;
+// The camera stands this much farther off than for a full frame, leaving room
+// for the caption above and the legend below.
+constexpr double kMargin = 1.3;
 
 struct Direction {
     double v[3];
@@ -107,7 +110,7 @@ void applyView(const std::string& view, const PictureRequest& request, RenderOpt
 double edgePixels(const PictureRequest& request, int height) {
     const double diagonal = request.input->diagonal;
     if (!(diagonal > 0.0)) return 8.0;
-    return request.report->advice.edgeLength / diagonal * double(height);
+    return request.report->advice.edgeLength / diagonal * double(height) / kMargin;
 }
 
 void colourVertices(const PictureRequest& request, double top, RenderOptions& options) {
@@ -205,6 +208,7 @@ bool drawCheckPicture(HostSession& session, const PictureRequest& request, const
     options.wireframe = spacing >= 10.0;
     options.markerSize = static_cast<float>(std::clamp(std::round(spacing * 0.6), 2.0, 9.0));
     options.planeAlpha = 0.18f;
+    options.margin = kMargin;
     // Deviations at or below the threshold are drawn as symmetric; a ramp
     // for them alone would only show rounding noise.
     const double top =

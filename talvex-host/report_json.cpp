@@ -85,8 +85,8 @@ std::string reportJson(const ReportContext& context, const ReportInput& input,
     json["objects"] = context.objects;
     json["plane"] = {{"axis", std::string(1, char('x' + context.axis))},
                      {"spec", context.plane},
-                     {"at", context.planeAt}};
-    json["tolerance"] = {{"value", context.tolerance},
+                     {"at", plain(context.planeAt)}};
+    json["tolerance"] = {{"value", plain(context.tolerance)},
                          {"from", context.toleranceFrom},
                          {"diagonal", input.diagonal}};
     json["minDeviation"] = input.minDeviation;

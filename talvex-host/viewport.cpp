@@ -88,7 +88,7 @@ void setCamera(HostSession& session, const RenderOptions& options, double aspect
         up = {0.0, 1.0, 0.0};
     }
     const double halfFov = kFieldOfViewDegrees * 0.5 * kPi / 180.0;
-    const double distance = radius / std::sin(halfFov) * 1.05;
+    const double distance = radius / std::sin(halfFov) * 1.05 * options.margin;
     const double nearPlane = std::max(distance - radius * 2.0, distance * 0.01);
     const double farPlane = distance + radius * 2.0;
     const double top = nearPlane * std::tan(halfFov);

@@ -56,6 +56,7 @@ struct RenderOptions {
     std::vector<Marker> markers;
     float markerSize = 7.0f;  // pixels
     float planeAlpha = 0.28f;  // opacity of the planes' fill
+    double margin = 1.0;       // the camera's distance, as a multiple of the one that fills the frame
     // Drawn last, over the plug-in's overlay: captions and legends.
     std::vector<PixelRect> rects;
     std::vector<PixelText> texts;
