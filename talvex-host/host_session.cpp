@@ -39,8 +39,8 @@ int HostSession::addDocument(ObjDocument document, const std::string& path, bool
     const int index = static_cast<int>(documents_.size());
     documents_.push_back({path, std::move(document)});
     const ObjDocument& doc = documents_.back().document;
-    std::vector<ObjObject> whole(1);
-    if (asOneObject) {
+    std::vector<ObjObject> whole(doc.vertexCount() > 0 ? 1 : 0);
+    if (asOneObject && !whole.empty()) {
         whole[0].name = "all";
         for (int v = 0; v < doc.vertexCount(); ++v) whole[0].vertices.push_back(v);
     }
