@@ -1,6 +1,8 @@
 #include "batch_setup.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -30,6 +32,57 @@ Progress::~Progress() {
     if (!enabled_) return;
     std::fprintf(stderr, "talvex-host: done (%.1f s)\n", now() - start_);
 }
+
+double boxDiagonal(const std::vector<HostObject*>& objects) {
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    bool any = false;
+    for (const HostObject* object : objects) {
+        for (int i = 0; i < object->vertexCount; ++i) {
+            const HostVertex* v = object->vertices[i];
+            const double p[3] = {v->x, v->y, v->z};
+            for (int a = 0; a < 3; ++a) {
+                lo[a] = std::min(lo[a], p[a]);
+                hi[a] = std::max(hi[a], p[a]);
+            }
+            any = true;
+        }
+    }
+    if (!any) return 0.0;
+    const double d[3] = {hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
+    return std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+}
+
+namespace {
+
+// --tolerance P%: P percent of the box diagonal of the meshes worked on,
+// converted to the absolute value the plug-in reads.
+bool relativeTolerance(const std::string& text, const std::vector<HostObject*>& targets, std::string& value,
+                       std::string& from, std::string& error) {
+    double percent = 0.0;
+    if (!parseDouble(text.substr(0, text.size() - 1), percent) || !(percent > 0.0)) {
+        error = "--tolerance " + text + ": expected a positive percentage such as 0.5%";
+        return false;
+    }
+    const double diagonal = boxDiagonal(targets);
+    const double absolute = percent / 100.0 * diagonal;
+    value = formatFixed(absolute, 9);
+    from = text + " of the box diagonal " + formatFixed(diagonal, 6);
+    if (!(absolute > double(0.01f) && absolute <= 1024.0)) {
+        error = "--tolerance " + text + " is " + formatFixed(absolute, 6) + " for this mesh (box diagonal " +
+                formatFixed(diagonal, 6) + "), outside the plug-in's range: greater than 0.01 and at most 1024";
+        return false;
+    }
+    return true;
+}
+
+std::string objectNames(const HostSession& session) {
+    std::string names;
+    for (const SceneMesh& mesh : session.meshes()) names += (names.empty() ? "\"" : ", \"") + mesh.name + "\"";
+    return names;
+}
+
+}  // namespace
 
 bool applyLockFile(HostSession& session, const std::string& path, std::string& error) {
     std::string text;
@@ -92,10 +145,12 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
     std::string tolerance;
     if (args.has("--tolerance")) {
         tolerance = args.value("--tolerance");
+        setup.toleranceFrom = "--tolerance";
         double t = 0.0;
         // The plug-in's own range for a working tolerance; outside it the
         // plug-in would silently fall back to its default.
-        if (!parseDouble(tolerance, t) || !(t > double(0.01f) && t <= 1024.0)) {
+        const bool relative = !tolerance.empty() && tolerance.back() == '%';
+        if (!relative && (!parseDouble(tolerance, t) || !(t > double(0.01f) && t <= 1024.0))) {
             error = "--tolerance must be a number greater than 0.01 and at most 1024";
             return false;
         }
@@ -112,13 +167,14 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
     {
         const auto size = fs::file_size(setup.input, ec);
         Progress progress(!setup.quiet && !ec && size > (8u << 20), "loading " + setup.input);
-        if (session.loadMesh(setup.input, error) < 0) return false;
+        if (session.loadMesh(setup.input, error, args.has("--as-one-object")) < 0) return false;
     }
     if (args.has("--object")) {
         for (const SceneMesh& mesh : session.meshes())
             if (mesh.name == args.value("--object")) setup.targets.push_back(mesh.object);
         if (setup.targets.empty()) {
-            error = setup.input + ": no object called \"" + args.value("--object") + "\"";
+            error = setup.input + ": no object called \"" + args.value("--object") + "\"; it has " +
+                    objectNames(session);
             return false;
         }
     } else {
@@ -130,6 +186,13 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
     }
     if (!lockFile.empty() && !applyLockFile(session, lockFile, error)) return false;
 
+    if (!tolerance.empty() && tolerance.back() == '%') {
+        status = kExitUsage;
+        const std::string given = tolerance;
+        if (!relativeTolerance(given, setup.targets, tolerance, setup.toleranceFrom, error)) return false;
+        status = kExitFailure;
+    }
+    setup.toleranceText = tolerance;
     if (!tolerance.empty()) {
         // The tolerance reaches the plug-in as it always does: from its
         // settings file, read at the host's first paint. A private working
@@ -138,7 +201,7 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
         if (!setup.folder.writeSettings({"TOLERANCE_A=" + tolerance}, error)) return false;
     }
     std::string glError;
-    setup.viewport = session.openViewport(800, 600, glError);
+    setup.viewport = session.openViewport(setup.viewWidth, setup.viewHeight, glError);
     if (!setup.viewport) {
         if (!tolerance.empty()) {
             error = "cannot apply --tolerance: the plug-in reads it at its first draw, and no OpenGL context could be made (" +

@@ -30,12 +30,21 @@ struct BatchSetup {
     std::string input;  // absolute path of the mesh
     bool quiet = false;
     bool viewport = false;  // an OpenGL viewport could be made
+    int viewWidth = 800;    // the viewport's size, set before prepareBatch
+    int viewHeight = 600;
+    // How --tolerance was given: empty without it, else "--tolerance" or
+    // "P% of the box diagonal D" (the value then written is in `toleranceText`).
+    std::string toleranceFrom;
+    std::string toleranceText;
 };
 
 // Loads, selects and places the plane as the options ask. Prints progress to
 // stderr unless quiet. False with `error` (exit status in `status`).
 bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ostream& out, BatchSetup& setup,
                   std::string& error, int& status);
+
+// The diagonal of the box around the objects' vertices (0 for none).
+double boxDiagonal(const std::vector<HostObject*>& objects);
 
 // Marks the vertices listed in a lock file (1-based OBJ vertex numbers,
 // ranges A-B, separated by blanks, commas or lines; # starts a comment).

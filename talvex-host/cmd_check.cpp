@@ -1,125 +1,277 @@
 // talvex-host check: finds the asymmetric vertices of a mesh without
 // changing it. Smart Resym runs inside its edit step; the pairs come from the
-// list the plug-in registers with the host; then the step is undone.
+// list the plug-in registers with the host; then the step is undone. The
+// report (text, JSON, CSV, picture) is computed from those pairs and the scene.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <map>
 
+#include "asymmetry_report.h"
 #include "batch_setup.h"
+#include "check_picture.h"
 #include "commands.h"
 #include "number_text.h"
+#include "obj_document.h"
+#include "plugin_tolerance.h"
+#include "report_input.h"
+#include "report_output.h"
 #include "resym_run.h"
-#include "viewport.h"
 
 namespace talvexhost {
 
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...] [--tolerance T] [--object NAME]\n"
-    "                         [--png FILE] [--up y|z] [--quiet] [--plugin PATH]\n"
+    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...] [--tolerance T|P%] [--object NAME]\n"
+    "                         [--as-one-object] [--min-deviation D] [--top N] [--verbose] [--quiet]\n"
+    "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
+    "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
+    "                         [--plugin PATH]\n"
     "\n"
     "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
     "inside an edit step, the host learns the vertex pairs from the list the plug-in\n"
-    "registers before moving anything, and then undoes the step. Prints the pairs found, the\n"
-    "unpaired vertices on each side of the plane (1-based OBJ vertex numbers) and the largest\n"
-    "and mean deviation of a pair from exact mirror positions.\n"
+    "registers before moving anything, and then undoes the step. Vertices are 1-based OBJ\n"
+    "vertex numbers. A pair's deviation is the distance of its partner from the exact\n"
+    "mirror image of its starter. Unpaired vertices are split into those on the plane\n"
+    "(within 0.0001), near it (within the tolerance: centre-line candidates) and off it.\n"
+    "A pair is ambiguous when its starter had two or more candidates within the tolerance.\n"
     "\n"
-    "  --plane P        as for resym (default x: through the vertices' centroid)\n"
-    "  --tolerance T    matching tolerance (default: the plug-in's setting)\n"
-    "  --object NAME    check the objects of that name only\n"
-    "  --png FILE       also render the mesh with the unpaired vertices in red\n"
-    "  --up y|z         the model's up axis for --png (default y)\n"
-    "  --quiet          print only the summary lines\n"
-    "  --plugin PATH    the plug-in library (default: the one beside talvex-host)\n";
+    "symmetry score: ";
+
+const char kOptions[] =
+    "\n\n"
+    "  --plane P          as for resym (default x: through the vertices' centroid)\n"
+    "  --tolerance T      matching tolerance in model units (0.01 < T <= 1024), or P% of the\n"
+    "                     box diagonal (printed as the absolute value the plug-in reads);\n"
+    "                     default: the plug-in's setting\n"
+    "  --object NAME      check the objects of that name only\n"
+    "  --as-one-object    give the plug-in one object holding every vertex of the file\n"
+    "                     (Smart Resym pairs only within an object)\n"
+    "  --min-deviation D  list pairs deviating by more than D (default 0.0001)\n"
+    "  --top N            list at most the N largest deviations (text, JSON and CSV)\n"
+    "  --verbose          print every list in full (default: the first few entries)\n"
+    "  --quiet            print only the summary lines\n"
+    "  --json FILE|-      write the whole report as JSON (schema in the README)\n"
+    "  --csv FILE|-       write the deviating pairs as CSV\n"
+    "  --fail-above D     exit with status 1 when the largest deviation exceeds D\n"
+    "  --fail-unpaired    exit with status 1 when any vertex off the plane is unpaired\n"
+    "  --png FILE         render the mesh coloured by deviation, with legend and caption\n"
+    "  --view V           front, side, top or persp (default: along the plane's normal when\n"
+    "                     everything flagged lies on one side, else obliquely at the plane)\n"
+    "  --size WxH         the picture's size in pixels (default 800x600)\n"
+    "  --up y|z           the model's up axis for --png (default y)\n"
+    "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
+    "\n"
+    "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
+
+struct CheckOptions {
+    std::string png;
+    std::string json;
+    std::string csv;
+    std::string view;
+    char up = 'y';
+    double minDeviation = double(0.0001f);
+    double failAbove = -1.0;
+    long top = -1;
+    int width = 800;
+    int height = 600;
+};
+
+bool parseSize(const std::string& text, int& width, int& height) {
+    const std::size_t x = text.find('x');
+    std::int64_t w = 0;
+    std::int64_t h = 0;
+    if (x == std::string::npos || !parseInteger(text.substr(0, x), w) || !parseInteger(text.substr(x + 1), h))
+        return false;
+    if (w < 64 || h < 64 || w > 8192 || h > 8192) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
+bool nonNegative(const std::string& text, double& value) { return parseDouble(text, value) && value >= 0.0; }
+
+// Reads the report's own options; false with `error` for a bad one.
+bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    auto path = [&](const char* option) {
+        const std::string value = args.value(option);
+        return value == "-" || value.empty() ? value : fs::absolute(value, ec).string();
+    };
+    options.png = args.has("--png") ? path("--png") : "";
+    options.json = path("--json");
+    options.csv = path("--csv");
+    options.view = args.value("--view");
+    const std::string up = args.value("--up", "y");
+    std::int64_t top = 0;
+    if (up != "y" && up != "z") error = "--up must be y or z";
+    else if (!options.view.empty() && !isKnownView(options.view)) error = "--view must be front, side, top or persp";
+    else if (args.has("--size") && !parseSize(args.value("--size"), options.width, options.height))
+        error = "--size must be WIDTHxHEIGHT, each 64 to 8192 pixels";
+    else if (args.has("--min-deviation") && !nonNegative(args.value("--min-deviation"), options.minDeviation))
+        error = "--min-deviation must be a number of at least 0";
+    else if (args.has("--fail-above") && !nonNegative(args.value("--fail-above"), options.failAbove))
+        error = "--fail-above must be a number of at least 0";
+    else if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 0))
+        error = "--top must be a whole number of at least 0";
+    else if (options.json == "-" && options.csv == "-")
+        error = "--json - and --csv - cannot both go to standard output";
+    options.up = up[0];
+    if (args.has("--top")) options.top = static_cast<long>(top);
+    return error.empty();
+}
+
+// Writes `text` to `target`: "-" for standard output, else a file.
+bool writeOutput(const std::string& target, const std::string& text, std::string& error) {
+    if (target == "-") {
+        std::cout << text;
+        std::cout.flush();
+        return true;
+    }
+    return writeFileAtomically(target, text, error);
+}
+
+// Smart Resym inside its edit step, then undone; false when the mesh changed.
+bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
+    HostSession& session = *setup.session;
+    int vertices = 0;
+    for (const HostObject* object : setup.targets) vertices += object->vertexCount;
+    {
+        Progress progress(!setup.quiet && vertices > kLongWorkVertices,
+                          "running Smart Resym on " + std::to_string(vertices) + " vertices");
+        outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis);
+    }
+    if (outcome.pairs > 0 && !session.host().undo()) {
+        error = "the plug-in's edit left no undo step";
+        return false;
+    }
+    session.syncDocuments();
+    const ObjDocument& document = session.documents()[0].document;
+    for (int v = 0; v < document.vertexCount(); ++v) {
+        if (document.changed(v)) {
+            error = "vertex " + std::to_string(v + 1) + " was moved outside the edit step";
+            return false;
+        }
+    }
+    return true;
+}
+
+ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args, const CheckOptions& options,
+                        double tolerance, const ResymOutcome& outcome) {
+    ReportContext context;
+    context.file = args.positional[0];
+    context.plane = describePlane(setup.spec);
+    context.axis = setup.spec.axis;
+    context.planeAt = setup.plane.pivot[setup.spec.axis];
+    context.tolerance = tolerance;
+    context.toleranceFrom = setup.toleranceFrom.empty() ? "the plug-in's setting" : setup.toleranceFrom;
+    context.object = args.value("--object");
+    context.asOneObject = args.has("--as-one-object");
+    context.objects = static_cast<int>(setup.targets.size());
+    context.top = options.top;
+    context.verbose = args.has("--verbose");
+    context.quiet = setup.quiet;
+    context.outcome = &outcome;
+    return context;
+}
+
+bool writePicture(HostSession& session, const GatheredInput& gathered, const AsymmetryReport& report,
+                  const ReportContext& context, const CheckOptions& options, std::string& error) {
+    PictureRequest request;
+    request.input = &gathered.input;
+    request.report = &report;
+    request.hostVertices = gathered.hostVertices;
+    request.planeAxis = context.axis;
+    request.up = options.up;
+    request.view = options.view;
+    request.caption = {std::filesystem::path(context.file).filename().string(),
+                       "plane " + context.plane + ", tolerance " + formatFixed(context.tolerance, 4) +
+                           ", symmetry score " + formatFixed(report.score, 4)};
+    std::string chosen;
+    return drawCheckPicture(session, request, options.png, chosen, error);
+}
+
+// Exit status from --fail-above and --fail-unpaired; says why on stderr.
+int failureStatus(const ParsedArgs& args, const CheckOptions& options, const AsymmetryReport& report) {
+    int status = kExitOk;
+    if (options.failAbove >= 0.0 && report.maxDeviation > options.failAbove) {
+        std::fprintf(stderr, "talvex-host check: the largest deviation %s exceeds %s\n",
+                     formatFixed(report.maxDeviation, 6).c_str(), args.value("--fail-above").c_str());
+        status = kExitFailure;
+    }
+    const std::size_t unpaired = report.nearPlane.size() + report.offPlane.size();
+    if (args.has("--fail-unpaired") && unpaired > 0) {
+        std::fprintf(stderr, "talvex-host check: %s vertices are unpaired\n", std::to_string(unpaired).c_str());
+        status = kExitFailure;
+    }
+    return status;
+}
 
 }  // namespace
 
 int runCheck(const Invocation& invocation) {
     ParsedArgs args;
     std::string error;
-    if (!parseArgs(invocation.args, {"--plane", "--tolerance", "--object", "--png", "--up", "--plugin"},
-                   {"--quiet", "--help", "-h"}, args, error)) {
+    CheckOptions options;
+    if (!parseArgs(invocation.args,
+                   {"--plane", "--tolerance", "--object", "--png", "--up", "--plugin", "--min-deviation", "--top",
+                    "--json", "--csv", "--fail-above", "--view", "--size"},
+                   {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object", "--help", "-h"}, args, error) ||
+        !readOptions(args, options, error)) {
         std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
         return kExitUsage;
     }
     if (args.has("--help") || args.has("-h")) {
-        std::fputs(kHelp, stdout);
+        std::cout << kHelp << kScoreDefinition << kOptions;
         return kExitOk;
     }
-    const std::string up = args.value("--up", "y");
-    if (up != "y" && up != "z") {
-        std::fprintf(stderr, "talvex-host check: --up must be y or z\n");
-        return kExitUsage;
-    }
-    std::error_code ec;
-    const std::string png = args.has("--png") ? std::filesystem::absolute(args.value("--png"), ec).string() : "";
+    // When a machine-readable report takes standard output, people's text
+    // and the plug-in's messages go to standard error.
+    const bool stdoutTaken = options.json == "-" || options.csv == "-";
+    std::ostream& text = stdoutTaken ? std::cerr : std::cout;
     BatchSetup setup;
+    setup.viewWidth = options.width;
+    setup.viewHeight = options.height;
     int status = kExitOk;
-    if (!prepareBatch(invocation, args, std::cout, setup, error, status)) {
+    if (!prepareBatch(invocation, args, text, setup, error, status)) {
         std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
         return status;
     }
-    if (!png.empty() && !setup.viewport) {
+    if (!options.png.empty() && !setup.viewport) {
         std::fprintf(stderr, "talvex-host check: --png needs an OpenGL context, and none could be made\n");
         return kExitFailure;
     }
-    HostSession& session = *setup.session;
-    int vertices = 0;
-    for (const HostObject* object : setup.targets) vertices += object->vertexCount;
     ResymOutcome outcome;
-    {
-        Progress progress(!setup.quiet && vertices > kLongWorkVertices,
-                          "running Smart Resym on " + std::to_string(vertices) + " vertices");
-        outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis);
-    }
-    // Undo the step and make sure nothing of the mesh changed.
-    if (outcome.pairs > 0 && !session.host().undo()) {
-        std::fprintf(stderr, "talvex-host check: the plug-in's edit left no undo step\n");
+    if (!runAndUndo(setup, outcome, error)) {
+        std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
         return kExitFailure;
     }
-    session.syncDocuments();
-    const ObjDocument& document = session.documents()[0].document;
-    for (int v = 0; v < document.vertexCount(); ++v) {
-        if (document.changed(v)) {
-            std::fprintf(stderr, "talvex-host check: vertex %d was moved outside the edit step\n", v + 1);
-            return kExitFailure;
-        }
-    }
 
-    if (!png.empty()) {
-        RenderOptions render;
-        render.up = up[0];
-        for (const HostVertex* v : outcome.unpairedVertices) render.highlights.push_back(v);
-        session.viewport()->render(session, render);
-        if (!session.viewport()->savePng(png, error)) {
+    GatheredInput gathered = gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
+    const double tolerance = pluginStartTolerance(setup.viewport);
+    gathered.input.tolerance = tolerance;
+    gathered.input.minDeviation = options.minDeviation;
+    const AsymmetryReport report = analyseAsymmetry(gathered.input);
+    const ReportContext context = contextOf(setup, args, options, tolerance, outcome);
+
+    writeReportText(text, context, gathered.input, report);
+    if (!options.json.empty() && !writeOutput(options.json, reportJson(context, gathered.input, report), error)) {
+        std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    if (!options.csv.empty() && !writeOutput(options.csv, reportCsv(context, gathered.input, report), error)) {
+        std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    if (!options.png.empty()) {
+        if (!writePicture(*setup.session, gathered, report, context, options, error)) {
             std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
             return kExitFailure;
         }
+        text << "image: " << options.png << "\n";
     }
-
-    const char axis = static_cast<char>('x' + setup.spec.axis);
-    std::cout << "plane: " << describePlane(setup.spec) << " (at " << axis << " = "
-              << formatFixed(setup.plane.pivot[setup.spec.axis], 6) << ")\n"
-              << "vertices: " << vertices << "\n"
-              << "pairs found: " << outcome.pairs << "\n"
-              << "vertices Smart Resym would move: " << outcome.movedVertices << " (" << outcome.movedNoticeably
-              << " by more than 0.0001)\n"
-              << "on the plane: " << outcome.onPlane << "\n";
-    for (int side = 0; side < 2; ++side) {
-        std::cout << "unpaired on the " << (side == 0 ? '-' : '+') << axis << " side: " << outcome.unpaired[side].size();
-        if (!outcome.unpaired[side].empty() && !setup.quiet) std::cout << " (" << compactList(outcome.unpaired[side]) << ")";
-        std::cout << "\n";
-    }
-    if (outcome.pairs > 0) {
-        std::cout << "largest deviation: " << formatFixed(outcome.largestDeviation, 6) << " (vertices "
-                  << outcome.largestPair << ")\n"
-                  << "mean deviation: " << formatFixed(outcome.meanDeviation, 6) << "\n";
-    }
-    if (!png.empty()) std::cout << "image: " << png << "\n";
-    return kExitOk;
+    return failureStatus(args, options, report);
 }
 
 }  // namespace talvexhost

@@ -7,6 +7,7 @@
 #include "batch_setup.h"
 #include "commands.h"
 #include "number_text.h"
+#include "report_input.h"
 #include "resym_run.h"
 
 namespace talvexhost {
@@ -15,7 +16,8 @@ namespace {
 
 const char kHelp[] =
     "usage: talvex-host resym IN.obj [-o OUT.obj] [--plane x|y|z|x=VALUE|y=VALUE|z=VALUE]\n"
-    "                         [--tolerance T] [--lock FILE] [--object NAME] [--quiet] [--plugin PATH]\n"
+    "                         [--tolerance T|P%] [--lock FILE] [--object NAME] [--as-one-object]\n"
+    "                         [--quiet] [--plugin PATH]\n"
     "\n"
     "Makes the mesh symmetric with the plug-in's \"Talvex Smart Resym\": vertices are paired\n"
     "across the plane within each object and every pair is snapped into mirror positions.\n"
@@ -26,9 +28,12 @@ const char kHelp[] =
     "  --plane P        x, y or z: perpendicular to that axis through the vertices' centroid\n"
     "                   (default x); x=VALUE etc.: at that coordinate\n"
     "  --tolerance T    matching tolerance in model units (0.01 < T <= 1024; default: the\n"
-    "                   plug-in's setting, 0.1 unless a Talvex.ini says otherwise)\n"
+    "                   plug-in's setting, 0.1 unless a Talvex.ini says otherwise), or P%\n"
+    "                   of the meshes' box diagonal\n"
     "  --lock FILE      vertices that must not move: 1-based OBJ vertex numbers or ranges A-B\n"
     "  --object NAME    work on the objects of that name only (default: every object)\n"
+    "  --as-one-object  give the plug-in one object holding every vertex of the file\n"
+    "                   (Smart Resym pairs only within an object)\n"
     "  --quiet          print nothing but errors\n"
     "  --stats          also print the command's time, vertices per second and the\n"
     "                   plain scan's estimated time (starters x vertices projections)\n"
@@ -70,7 +75,7 @@ int runResym(const Invocation& invocation) {
     ParsedArgs args;
     std::string error;
     if (!parseArgs(invocation.args, {"-o", "--plane", "--tolerance", "--lock", "--object", "--plugin"},
-                   {"--quiet", "--stats", "--help", "-h"}, args, error)) {
+                   {"--quiet", "--stats", "--as-one-object", "--help", "-h"}, args, error)) {
         std::fprintf(stderr, "talvex-host resym: %s\n", error.c_str());
         return kExitUsage;
     }
@@ -113,6 +118,10 @@ int runResym(const Invocation& invocation) {
               << outcome.unpaired[1].size() << " on the +" << axis << " side (" << outcome.onPlane
               << " more lie on the plane)\n"
               << "wrote " << target << "\n";
+    if (setup.targets.size() > 1) {
+        const int elsewhere = unpairedWithPartnerElsewhere(*setup.session, setup, outcome);
+        if (elsewhere > 0) std::cout << splitObjectsNote(elsewhere, static_cast<int>(setup.targets.size())) << "\n";
+    }
     if (args.has("--stats")) {
         double projections = 0.0;
         for (const HostObject* object : setup.targets) projections += double(object->vertexCount) * object->vertexCount;

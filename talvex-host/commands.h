@@ -17,6 +17,7 @@ int runResym(const Invocation& invocation);
 int runCheck(const Invocation& invocation);
 int runScript(const Invocation& invocation);
 int runSettings(const Invocation& invocation);
+int runObjects(const Invocation& invocation);
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;

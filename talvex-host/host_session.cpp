@@ -35,11 +35,16 @@ bool HostSession::openViewport(int width, int height, std::string& error) {
     return true;
 }
 
-int HostSession::addDocument(ObjDocument document, const std::string& path) {
+int HostSession::addDocument(ObjDocument document, const std::string& path, bool asOneObject) {
     const int index = static_cast<int>(documents_.size());
     documents_.push_back({path, std::move(document)});
     const ObjDocument& doc = documents_.back().document;
-    for (const ObjObject& object : doc.objects()) {
+    std::vector<ObjObject> whole(doc.vertexCount() > 0 ? 1 : 0);
+    if (asOneObject && !whole.empty()) {
+        whole[0].name = "all";
+        for (int v = 0; v < doc.vertexCount(); ++v) whole[0].vertices.push_back(v);
+    }
+    for (const ObjObject& object : asOneObject ? whole : doc.objects()) {
         std::vector<hostsim::Point> positions;
         positions.reserve(object.vertices.size());
         for (int v : object.vertices) {
@@ -52,10 +57,10 @@ int HostSession::addDocument(ObjDocument document, const std::string& path) {
     return index;
 }
 
-int HostSession::loadMesh(const std::string& path, std::string& error) {
+int HostSession::loadMesh(const std::string& path, std::string& error, bool asOneObject) {
     ObjDocument document;
     if (!document.load(path, error)) return -1;
-    return addDocument(std::move(document), path);
+    return addDocument(std::move(document), path, asOneObject);
 }
 
 HostObject* HostSession::addObject(const std::string& name, const std::vector<hostsim::Point>& positions) {

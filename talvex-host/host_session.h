@@ -57,10 +57,11 @@ public:
     Viewport* viewport() { return viewport_.get(); }
 
     // Loads an OBJ file and adds each of its objects to the scene (not
-    // selected, not under edit). Returns the document index or -1 with `error`.
-    int loadMesh(const std::string& path, std::string& error);
+    // selected, not under edit); with `asOneObject`, one object holding every
+    // vertex of the file instead. Returns the document index or -1 with `error`.
+    int loadMesh(const std::string& path, std::string& error, bool asOneObject = false);
     // Adds a document parsed elsewhere (the demo's generated model).
-    int addDocument(ObjDocument document, const std::string& path);
+    int addDocument(ObjDocument document, const std::string& path, bool asOneObject = false);
     // Adds an object without faces, as scripts define small scenes.
     HostObject* addObject(const std::string& name, const std::vector<hostsim::Point>& positions);
 

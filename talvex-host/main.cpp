@@ -21,6 +21,7 @@ const char kUsage[] =
     "  check     report the asymmetric vertices of an OBJ mesh without changing it\n"
     "  run       run a host session script\n"
     "  settings  print the plug-in's settings as it would read them\n"
+    "  objects   list the objects of an OBJ mesh\n"
     "\n"
     "Every command takes --help, and --plugin PATH to load another plug-in library.\n";
 
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     if (command == "check") return runCheck(invocation);
     if (command == "run") return runScript(invocation);
     if (command == "settings") return runSettings(invocation);
+    if (command == "objects") return runObjects(invocation);
     std::fprintf(stderr, "talvex-host: unknown command \"%s\"\n\n%s", command.c_str(), kUsage);
     return kExitUsage;
 }

@@ -93,6 +93,7 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
         for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
             paired.insert(list[k]);
             paired.insert(list[k + 1]);
+            outcome.pairList.push_back({list[k], list[k + 1]});
             auto a = before.find(list[k]);
             auto b = before.find(list[k + 1]);
             if (a == before.end() || b == before.end()) continue;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/host_records.h"
@@ -26,6 +27,8 @@ struct ResymOutcome {
     double meanDeviation = 0.0;
     std::string largestPair;  // "ID and ID"
     std::vector<const HostVertex*> unpairedVertices;  // for highlighting
+    // The registered list as (starter, partner), in the plug-in's order.
+    std::vector<std::pair<const HostVertex*, const HostVertex*>> pairList;
     double commandSeconds = 0.0;  // the command alone, through the plug-in's boundary
 };
 

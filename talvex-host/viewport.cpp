@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "bitmap_font.h"
 #include "host_session.h"
 #include "hostsim/gl_context.h"
 
@@ -87,7 +88,7 @@ void setCamera(HostSession& session, const RenderOptions& options, double aspect
         up = {0.0, 1.0, 0.0};
     }
     const double halfFov = kFieldOfViewDegrees * 0.5 * kPi / 180.0;
-    const double distance = radius / std::sin(halfFov) * 1.05;
+    const double distance = radius / std::sin(halfFov) * 1.05 * options.margin;
     const double nearPlane = std::max(distance - radius * 2.0, distance * 0.01);
     const double farPlane = distance + radius * 2.0;
     const double top = nearPlane * std::tan(halfFov);
@@ -111,7 +112,16 @@ void setCamera(HostSession& session, const RenderOptions& options, double aspect
 
 void vertexAt(const HostVertex* v) { glVertex3f(v->x, v->y, v->z); }
 
-void drawMeshes(HostSession& session) {
+void vertexIn(const HostVertex* v, const RenderOptions& options) {
+    if (!options.vertexColours.empty()) {
+        auto it = options.vertexColours.find(v);
+        const Rgb c = it == options.vertexColours.end() ? Rgb{0.62f, 0.70f, 0.80f} : it->second;
+        glColor3f(c.r, c.g, c.b);
+    }
+    vertexAt(v);
+}
+
+void drawMeshes(HostSession& session, const RenderOptions& options) {
     const auto tables = vertexTables(session);
     const std::vector<HostObject*> live = session.host().scene.objects();
     auto isLive = [&](const HostObject* o) { return std::find(live.begin(), live.end(), o) != live.end(); };
@@ -141,7 +151,7 @@ void drawMeshes(HostSession& session) {
             normal = normalized(normal);
             glNormal3d(normal.x, normal.y, normal.z);
             glBegin(GL_POLYGON);
-            for (int v : element.vertices) vertexAt(tables[d][v]);
+            for (int v : element.vertices) vertexIn(tables[d][v], options);
             glEnd();
         }
     }
@@ -151,7 +161,7 @@ void drawMeshes(HostSession& session) {
     glLineWidth(1.0f);
     glColor3f(0.16f, 0.20f, 0.28f);
     glBegin(GL_LINES);
-    for (std::size_t d = 0; d < tables.size(); ++d) {
+    for (std::size_t d = 0; d < tables.size() && options.wireframe; ++d) {
         for (const ObjElement& element : session.documents()[d].document.elements()) {
             if (element.kind == ObjElement::kPoint) continue;
             const std::size_t n = element.vertices.size();
@@ -174,14 +184,14 @@ void drawMeshes(HostSession& session) {
     glEnd();
 }
 
-void drawPlanes(HostSession& session) {
+void drawPlanes(HostSession& session, const RenderOptions& options) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDepthMask(GL_FALSE);
     for (HostObject* plane : session.planePrimitives()) {
         if (plane->vertexCount < 4) continue;
         HostVertex** v = plane->vertices;
-        glColor4f(1.0f, 0.62f, 0.15f, 0.28f);
+        glColor4f(1.0f, 0.62f, 0.15f, options.planeAlpha);
         glBegin(GL_QUADS);
         vertexAt(v[0]);
         vertexAt(v[1]);
@@ -212,6 +222,69 @@ void drawHighlights(const RenderOptions& options) {
     glEnable(GL_DEPTH_TEST);
 }
 
+void drawMarkers(const RenderOptions& options) {
+    if (options.markers.empty()) return;
+    glPointSize(options.markerSize);
+    // Hidden ones first, so the depth-tested ones stay on top of them.
+    for (bool throughMesh : {true, false}) {
+        if (throughMesh) glDisable(GL_DEPTH_TEST);
+        glBegin(GL_POINTS);
+        for (const Marker& m : options.markers) {
+            if (m.throughMesh != throughMesh) continue;
+            glColor3f(m.colour.r, m.colour.g, m.colour.b);
+            glVertex3f(m.vertex->x, m.vertex->y, m.vertex->z);
+        }
+        glEnd();
+        glEnable(GL_DEPTH_TEST);
+    }
+    glPointSize(1.0f);
+}
+
+// Pixel coordinates from the top-left corner, y growing downwards.
+void beginPixelDrawing(int width, int height) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, width, height, 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+}
+
+void drawRect(int x, int y, int w, int h) {
+    glVertex2i(x, y);
+    glVertex2i(x + w, y);
+    glVertex2i(x + w, y + h);
+    glVertex2i(x, y + h);
+}
+
+void drawPixelText(const PixelText& text) {
+    glColor3f(text.colour.r, text.colour.g, text.colour.b);
+    glBegin(GL_QUADS);
+    int x = text.x;
+    for (char c : text.text) {
+        const unsigned char* rows = glyphRows(c);
+        for (int row = 0; row < kGlyphHeight; ++row)
+            for (int bit = 0; bit < 8; ++bit)
+                if (rows[row] & (0x80 >> bit)) drawRect(x + bit * text.scale, text.y + row * text.scale, text.scale, text.scale);
+        x += kGlyphAdvance * text.scale;
+    }
+    glEnd();
+}
+
+void drawPixelLayer(const RenderOptions& options, int width, int height) {
+    if (options.rects.empty() && options.texts.empty()) return;
+    beginPixelDrawing(width, height);
+    glBegin(GL_QUADS);
+    for (const PixelRect& r : options.rects) {
+        glColor3f(r.colour.r, r.colour.g, r.colour.b);
+        drawRect(r.x, r.y, r.width, r.height);
+    }
+    glEnd();
+    for (const PixelText& text : options.texts) drawPixelText(text);
+    glEnable(GL_DEPTH_TEST);
+}
+
 }  // namespace
 
 Viewport::Viewport(std::unique_ptr<hostsim::OffscreenGl> gl) : gl_(std::move(gl)) {}
@@ -235,9 +308,10 @@ void Viewport::render(HostSession& session, const RenderOptions& options) {
     glDepthFunc(GL_LEQUAL);
     if (options.scene) {
         setCamera(session, options, double(width()) / double(height()));
-        drawMeshes(session);
-        drawPlanes(session);
+        drawMeshes(session, options);
+        drawPlanes(session, options);
         drawHighlights(options);
+        drawMarkers(options);
         // The host's own state while the plug-in draws: lit, depth-tested,
         // model-view current.
         glEnable(GL_LIGHTING);
@@ -247,6 +321,7 @@ void Viewport::render(HostSession& session, const RenderOptions& options) {
     // The overlay leaves the projection matrix mode selected.
     glMatrixMode(GL_MODELVIEW);
     glDisable(GL_LIGHTING);
+    drawPixelLayer(options, width(), height());
     glFinish();
 }
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/host_records.h"
@@ -18,6 +19,29 @@ namespace talvexhost {
 
 class HostSession;
 
+struct Rgb {
+    float r, g, b;
+};
+
+// A vertex drawn as a square point of the options' marker size.
+struct Marker {
+    const Vector3* vertex;
+    Rgb colour;
+    bool throughMesh;  // drawn over the mesh even where a face hides it
+};
+
+// Flat 2D drawing over the finished frame, in pixels from the top-left.
+struct PixelRect {
+    int x, y, width, height;
+    Rgb colour;
+};
+struct PixelText {
+    int x, y;  // top-left of the first glyph
+    std::string text;
+    Rgb colour;
+    int scale;  // pixels per font pixel
+};
+
 struct RenderOptions {
     double azimuthDegrees = 30.0;    // around the up axis, from the front
     double elevationDegrees = 20.0;  // above the horizon
@@ -25,6 +49,17 @@ struct RenderOptions {
     bool scene = true;               // false: clear only, then the plug-in draws
     int drawFlag = 0;                // passed to the plug-in's draw
     std::vector<const Vector3*> highlights;  // drawn as large red points
+    bool wireframe = true;                   // the meshes' edges over their faces
+    // Face colour per vertex, blended across each face; vertices not listed
+    // take the default mesh colour.
+    std::unordered_map<const HostVertex*, Rgb> vertexColours;
+    std::vector<Marker> markers;
+    float markerSize = 7.0f;  // pixels
+    float planeAlpha = 0.28f;  // opacity of the planes' fill
+    double margin = 1.0;       // the camera's distance, as a multiple of the one that fills the frame
+    // Drawn last, over the plug-in's overlay: captions and legends.
+    std::vector<PixelRect> rects;
+    std::vector<PixelText> texts;
 };
 
 class Viewport {

@@ -38,7 +38,7 @@ expect_text() { # NAME FILE-SUFFIX TEXT: the output contains TEXT
 # --- usage -------------------------------------------------------------------
 expect_status help 0 --help
 expect_text help out "usage: talvex-host <command>"
-for command in demo resym check run settings; do
+for command in demo resym check run settings objects; do
   expect_status "help_$command" 0 "$command" --help
   expect_text "help_$command" out "usage: talvex-host $command"
 done

@@ -39,9 +39,10 @@ both edits run "$src/tests/host/cross/edits.tvx" --out "{OUT}"
 both resym_teapot resym "$meshes/teapot_assimp.obj" -o "{OUT}/teapot_resym.obj" --plane y=0 --tolerance 2
 both resym_suzanne resym "$meshes/suzanne_L1.obj" -o "{OUT}/suzanne_resym.obj"
 both check_human check "$meshes/human_mirror.obj" --plane x=0.01
+both check_report check "$meshes/suzanne_L1.obj" --plane x=0 --verbose --json "{OUT}/check.json" --csv "{OUT}/check.csv"
 both demo demo --out "{OUT}"
 
-for file in suzanne_L1.obj teapot.obj teapot_resym.obj suzanne_resym.obj demo.obj; do
+for file in suzanne_L1.obj teapot.obj teapot_resym.obj suzanne_resym.obj demo.obj check.json check.csv; do
   if [ ! -s "$out/native/$file" ]; then
     echo "FAIL: $file was not written"
     failures=$((failures + 1))

@@ -1,0 +1,94 @@
+#include "report_input.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "batch_setup.h"
+#include "host_session.h"
+#include "plugin_tolerance.h"
+
+namespace talvexhost {
+
+namespace {
+
+double lengthBetween(const ObjPosition& a, const ObjPosition& b) {
+    const double dx = double(a.x) - b.x;
+    const double dy = double(a.y) - b.y;
+    const double dz = double(a.z) - b.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// Median length of the edges of the faces and lines that use `used` vertices
+// only; 0 when there are none.
+double medianEdgeLength(const ObjDocument& document, const std::vector<bool>& used) {
+    std::vector<double> lengths;
+    for (const ObjElement& element : document.elements()) {
+        if (element.kind == ObjElement::kPoint) continue;
+        const std::size_t n = element.vertices.size();
+        const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;
+        for (std::size_t i = 0; i < edges; ++i) {
+            const int a = element.vertices[i];
+            const int b = element.vertices[(i + 1) % n];
+            if (!used[a] || !used[b]) continue;
+            const double length = lengthBetween(document.position(a), document.position(b));
+            if (length > 0.0) lengths.push_back(length);
+        }
+    }
+    if (lengths.empty()) return 0.0;
+    std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
+    return lengths[lengths.size() / 2];
+}
+
+}  // namespace
+
+GatheredInput gatherReportInput(const HostSession& session, const std::vector<HostObject*>& targets,
+                                const ResymOutcome& outcome, const HostPlane& plane, int axis) {
+    GatheredInput gathered;
+    ReportInput& input = gathered.input;
+    input.plane = plane;
+    input.diagonal = boxDiagonal(targets);
+    input.severalObjects = targets.size() > 1;
+    std::unordered_map<const HostVertex*, int> index;
+    std::vector<bool> used(
+        session.documents().empty() ? 0 : session.documents()[0].document.vertexCount(), false);
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+        const SceneMesh* mesh = session.meshOf(targets[t]);
+        for (int i = 0; i < targets[t]->vertexCount; ++i) {
+            const HostVertex* v = targets[t]->vertices[i];
+            ReportVertex vertex;
+            vertex.number = mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i] + 1 : 0;
+            if (vertex.number > 0) used[vertex.number - 1] = true;
+            vertex.object = static_cast<int>(t);
+            vertex.position[0] = v->x;
+            vertex.position[1] = v->y;
+            vertex.position[2] = v->z;
+            vertex.distance = plane.signedDistance(*v, axis);
+            index.emplace(v, static_cast<int>(input.vertices.size()));
+            input.vertices.push_back(vertex);
+            gathered.hostVertices.push_back(v);
+        }
+    }
+    for (const auto& [starter, partner] : outcome.pairList) {
+        auto a = index.find(starter);
+        auto b = index.find(partner);
+        if (a != index.end() && b != index.end()) input.pairs.push_back({a->second, b->second});
+    }
+    if (!session.documents().empty())
+        input.edgeLength = medianEdgeLength(session.documents()[0].document, used);
+    return gathered;
+}
+
+int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& setup, const ResymOutcome& outcome) {
+    GatheredInput gathered = gatherReportInput(session, setup.targets, outcome, setup.plane, setup.spec.axis);
+    gathered.input.tolerance = pluginStartTolerance(setup.viewport);
+    std::vector<bool> paired(gathered.input.vertices.size(), false);
+    for (const auto& [a, b] : gathered.input.pairs) paired[a] = paired[b] = true;
+    std::vector<int> lonely;
+    for (std::size_t v = 0; v < paired.size(); ++v)
+        if (!paired[v] && std::fabs(gathered.input.vertices[v].distance) > double(0.0001f))
+            lonely.push_back(static_cast<int>(v));
+    return partnersInOtherObjects(gathered.input, lonely);
+}
+
+}  // namespace talvexhost
