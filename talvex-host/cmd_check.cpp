@@ -18,7 +18,7 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...] [--tolerance T] [--object NAME]\n"
+    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...|auto|A,B,C,D] [--tolerance T] [--object NAME]\n"
     "                         [--png FILE] [--up y|z] [--quiet] [--plugin PATH]\n"
     "\n"
     "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
@@ -27,7 +27,8 @@ const char kHelp[] =
     "unpaired vertices on each side of the plane (1-based OBJ vertex numbers) and the largest\n"
     "and mean deviation of a pair from exact mirror positions.\n"
     "\n"
-    "  --plane P        as for resym (default x: through the vertices' centroid)\n"
+    "  --plane P        as for resym (default x: through the vertices' centroid; auto: the\n"
+    "                   best symmetry plane found; A,B,C,D: the plane A x + B y + C z = D)\n"
     "  --tolerance T    matching tolerance (default: the plug-in's setting)\n"
     "  --object NAME    check the objects of that name only\n"
     "  --png FILE       also render the mesh with the unpaired vertices in red\n"
@@ -101,8 +102,7 @@ int runCheck(const Invocation& invocation) {
     }
 
     const char axis = static_cast<char>('x' + setup.spec.axis);
-    std::cout << "plane: " << describePlane(setup.spec) << " (at " << axis << " = "
-              << formatFixed(setup.plane.pivot[setup.spec.axis], 6) << ")\n"
+    std::cout << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
               << "vertices: " << vertices << "\n"
               << "pairs found: " << outcome.pairs << "\n"
               << "vertices Smart Resym would move: " << outcome.movedVertices << " (" << outcome.movedNoticeably

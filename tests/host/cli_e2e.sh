@@ -125,6 +125,18 @@ expect_text check_human out "largest deviation: 0.000000"
 expect_status resym_no_object 1 resym "$meshes/human_mirror.obj" -o "$out/unused.obj" --object Nobody
 expect_text resym_no_object err 'no object called "Nobody"'
 
+# A mesh mirrored exactly about an axis plane at 0 comes back byte for byte:
+# the host's plane makes the plug-in's mirror exact (Suzanne as she is for x,
+# with her coordinates swapped for y and z).
+awk '$1 == "v" { print "v", $3, $2, $4; next } { print }' "$meshes/suzanne_L0.obj" >"$out/suzanne_y.obj"
+awk '$1 == "v" { print "v", $4, $3, $2; next } { print }' "$meshes/suzanne_L0.obj" >"$out/suzanne_z.obj"
+for case in "x $meshes/suzanne_L0.obj" "y $out/suzanne_y.obj" "z $out/suzanne_z.obj"; do
+  set -- $case
+  expect_status "resym_exact_$1" 0 resym "$2" -o "$out/exact_$1.obj" --plane "$1=0"
+  expect_line "resym_exact_$1" out "vertices moved: 0 (0 by more than 0.0001)"
+  cmp -s "$2" "$out/exact_$1.obj" || fail "resym_exact_$1: an exactly symmetric mesh came back changed"
+done
+
 # Two vertices on a line give Reposition no plane; an unwritable output fails.
 expect_status resym_degenerate 1 resym "$out/pair.obj" -o "$out/unused.obj"
 expect_text resym_degenerate err "the plane came out without area"
