@@ -80,27 +80,28 @@ bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error
     return true;
 }
 
+std::string formatPlaneEquation(const double normal[3], double offset) {
+    std::string text = formatFixed(normal[0], 6) + " x";
+    for (int k = 1; k < 3; ++k)
+        text += (normal[k] < 0.0 ? " - " : " + ") + formatFixed(std::fabs(normal[k]), 6) + (k == 1 ? " y" : " z");
+    return text + " = " + formatFixed(offset, 6);
+}
+
 std::string describePlane(const PlaneSpec& spec) {
-    if (spec.general) {
-        std::string text;
-        for (int k = 0; k < 3; ++k) text += formatFixed(spec.normal[k], 6) + (k == 0 ? " x + " : k == 1 ? " y + " : " z = ");
-        text += formatFixed(spec.offset, 6);
-        return spec.automatic ? "auto, " + text : text;
-    }
-    if (spec.automatic) return "auto";
+    const std::string prefix = spec.automatic ? "auto, " : "";
+    if (spec.general) return prefix + formatPlaneEquation(spec.normal, spec.offset);
+    if (spec.automatic && !spec.atValue) return "auto";
     const std::string axis(1, static_cast<char>('x' + spec.axis));
-    if (spec.atValue) return axis + " = " + formatFloat(spec.value);
+    if (spec.atValue) return prefix + axis + " = " + formatFloat(spec.value);
     return axis + " = centroid";
 }
 
 std::string describePlacedPlane(const PlaneSpec& spec, const HostPlane& plane) {
-    if (spec.general) {
-        std::string text = describePlane(spec);
-        if (spec.automatic) text += " (symmetry score " + formatFixed(100.0 * spec.score, 1) + " %)";
-        return text;
-    }
+    const std::string score =
+        spec.automatic ? " (symmetry score " + formatFixed(100.0 * spec.score, 1) + " %)" : std::string();
+    if (spec.general) return describePlane(spec) + score;
     const char axis = static_cast<char>('x' + spec.axis);
-    return describePlane(spec) + " (at " + axis + " = " + formatFixed(plane.pivot[spec.axis], 6) + ")";
+    return describePlane(spec) + " (at " + axis + " = " + formatFixed(plane.pivot[spec.axis], 6) + ")" + score;
 }
 
 double HostPlane::signedDistance(const Vector3& p, int axis) const noexcept {
@@ -139,7 +140,7 @@ bool planeFrame(const HostObject* planeObject, HostPlane& plane) noexcept {
 
 bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, const PlaneSpec& spec,
                 HostPlane& plane, std::string& error) {
-    if (spec.automatic && !spec.general) {
+    if (spec.automatic && !spec.general && !spec.atValue) {
         error = "the symmetry plane has not been found yet";
         return false;
     }

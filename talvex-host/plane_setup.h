@@ -34,6 +34,8 @@ struct PlaneSpec {
 // normalised here).
 bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error);
 std::string describePlane(const PlaneSpec& spec);
+// "0.600000 x - 0.800000 y + 0.000000 z = 2.000000"
+std::string formatPlaneEquation(const double normal[3], double offset);
 // Makes `spec` the general plane with this normal (any length) and offset.
 bool setGeneralPlane(PlaneSpec& spec, const double normal[3], double offset);
 
