@@ -41,8 +41,8 @@ struct Part {
 };
 
 std::string triple(const double v[3]) {
-    return "(" + formatFixed(v[0], 6) + ", " + formatFixed(v[1], 6) + ", " + formatFixed(v[2], 6) +
-           ")";
+    return "(" + formatPlaneNumber(v[0]) + ", " + formatPlaneNumber(v[1]) + ", " +
+           formatPlaneNumber(v[2]) + ")";
 }
 
 nlohmann::json planeJson(const DetectedPlane& found) {
@@ -62,9 +62,10 @@ void printPart(std::ostream& out, const Part& part, const DetectResult& result, 
         out << "plane " << i + 1 << ": "
             << formatPlaneEquation(found.plane.normal, found.plane.offset) << "\n"
             << "  point " << triple(point) << ", normal " << triple(found.plane.normal) << "\n"
-            << "  --plane " << formatFixed(found.plane.normal[0], 6) << ","
-            << formatFixed(found.plane.normal[1], 6) << "," << formatFixed(found.plane.normal[2], 6)
-            << "," << formatFixed(found.plane.offset, 6) << "\n"
+            << "  --plane " << formatPlaneNumber(found.plane.normal[0]) << ","
+            << formatPlaneNumber(found.plane.normal[1]) << ","
+            << formatPlaneNumber(found.plane.normal[2]) << ","
+            << formatPlaneNumber(found.plane.offset) << "\n"
             << "  symmetry score: " << formatFixed(100.0 * found.score, 1) << " %, RMS deviation "
             << formatFixed(found.rmsDeviation, 6) << "\n";
     }

@@ -80,11 +80,15 @@ bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error
     return true;
 }
 
+std::string formatPlaneNumber(double value) { return formatFixed(std::fabs(value) < 5e-7 ? 0.0 : value, 6); }
+
 std::string formatPlaneEquation(const double normal[3], double offset) {
-    std::string text = formatFixed(normal[0], 6) + " x";
-    for (int k = 1; k < 3; ++k)
-        text += (normal[k] < 0.0 ? " - " : " + ") + formatFixed(std::fabs(normal[k]), 6) + (k == 1 ? " y" : " z");
-    return text + " = " + formatFixed(offset, 6);
+    std::string text = formatPlaneNumber(normal[0]) + " x";
+    for (int k = 1; k < 3; ++k) {
+        const bool minus = normal[k] < 0.0 && formatPlaneNumber(normal[k]) != "0.000000";
+        text += (minus ? " - " : " + ") + formatPlaneNumber(std::fabs(normal[k])) + (k == 1 ? " y" : " z");
+    }
+    return text + " = " + formatPlaneNumber(offset);
 }
 
 std::string describePlane(const PlaneSpec& spec) {

@@ -36,6 +36,9 @@ bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error
 std::string describePlane(const PlaneSpec& spec);
 // "0.600000 x - 0.800000 y + 0.000000 z = 2.000000"
 std::string formatPlaneEquation(const double normal[3], double offset);
+// A plane's number with six decimals; one that rounds to zero prints as
+// 0.000000, never -0.000000.
+std::string formatPlaneNumber(double value);
 // Makes `spec` the general plane with this normal (any length) and offset.
 bool setGeneralPlane(PlaneSpec& spec, const double normal[3], double offset);
 

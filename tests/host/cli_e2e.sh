@@ -136,6 +136,10 @@ for case in "x $meshes/suzanne_L0.obj" "y $out/suzanne_y.obj" "z $out/suzanne_z.
   expect_line "resym_exact_$1" out "vertices moved: 0 (0 by more than 0.0001)"
   cmp -s "$2" "$out/exact_$1.obj" || fail "resym_exact_$1: an exactly symmetric mesh came back changed"
 done
+# The plane found for her is x = 0 itself, so it is exact too.
+expect_status resym_exact_auto 0 resym "$meshes/suzanne_L0.obj" -o "$out/exact_auto.obj" --plane auto
+expect_line resym_exact_auto out "plane: auto, x = 0 (at x = 0.000000) (symmetry score 100.0 %)"
+cmp -s "$meshes/suzanne_L0.obj" "$out/exact_auto.obj" || fail "resym_exact_auto: an exactly symmetric mesh came back changed"
 
 # Two vertices on a line give Reposition no plane; an unwritable output fails.
 expect_status resym_degenerate 1 resym "$out/pair.obj" -o "$out/unused.obj"
