@@ -226,6 +226,8 @@ expect_line demo out "message: Talvex created based on selected object"
 expect_line demo out "message: Talvex repositioned : X Axis Perpendicular"
 expect_text demo out "message: Talvex: Smart Resym - "
 [ -s "$out/demo/demo.obj" ] && [ -s "$out/demo/demo.png" ] || fail "demo wrote no demo.obj or demo.png"
+expect_text demo out "  symmetry plane found: auto, "
+[ -s "$out/demo/demo_turned.obj" ] || fail "demo wrote no demo_turned.obj"
 expect_status demo_check 0 check "$out/demo/demo.obj"
 expect_line demo_check out "unpaired on the -x side: 0"
 
