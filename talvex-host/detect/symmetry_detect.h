@@ -5,23 +5,28 @@
 // How, and why this way:
 // 1. Candidates. The principal axes of the vertices about their centroid
 //    give three planes: a symmetric shape's symmetry plane is one of them
-//    whenever its variances differ. Where two variances are nearly equal the
-//    axes are arbitrary, so candidates also come from votes: pairs of sampled
+//    whenever its variances differ. (The vertex centroid, not an
+//    area-weighted one: detection then needs no faces, and the registration
+//    below moves the plane off whatever bias uneven sampling gives it.) Where two variances are
+//    nearly equal the axes are arbitrary, so candidates also come from votes: pairs of sampled
 //    vertices at nearly the same distance from the centroid (a reflection
 //    through a plane through the centroid keeps that distance) each vote for
 //    the direction that would swap them; true mirror pairs agree, chance
-//    pairs scatter, and the strongest directions become candidates.
+//    pairs scatter, and the strongest directions become candidates. Either
+//    source alone finds the plane of every benchmark mesh.
 // 2. Refinement by reflective registration. Each candidate mirrors a sample
 //    of vertices, matches every image to its nearest vertex (k-d tree), keeps
-//    the matches within three times the median distance (so a raised arm or
-//    a prop in one hand does not pull the plane) and re-fits the plane in
+//    the matches within three times the median distance, or within the
+//    score's tolerance if that is larger (so a raised arm or a prop in one
+//    hand does not pull the plane), and re-fits the plane in
 //    closed form (reflection_fit.h), until it stops moving. Near the answer
 //    every image finds its true partner, so an exactly symmetric mesh gives
 //    its plane to rounding.
 // 3. Coarse to fine. Candidates are refined first against a subsample of at
-//    most 5 000 vertices, then the best three against all of them with a
-//    larger query sample, so a million vertices cost one tree build and a
-//    few hundred thousand queries.
+//    most 5 000 vertices (where a match need only be near, so an image far
+//    off the surface stops searching early), then the best three (K + 2 for
+//    --top K) against all of them with a larger query sample, so a million
+//    vertices cost one tree build and a few hundred thousand queries.
 // 4. Score. The share of (up to 20 000 sampled) vertices whose mirror image
 //    has a vertex within a quarter of the typical spacing (the median
 //    distance from a vertex to its nearest neighbour, about an edge length).
