@@ -38,9 +38,11 @@ demo: native
 	@echo "make demo: the model after Smart Resym is $(CURDIR)/build/demo/demo.obj"
 	@echo "make demo: the viewport mid-drag is       $(CURDIR)/build/demo/demo.png"
 
-# Timings of the partner searches against the plain scan; a few minutes.
+# Timings of the partner searches against the plain scan, then the accuracy
+# and speed of symmetry-plane detection; a few minutes.
 bench: native
 	@cd build/native && ./talvex_bench $(BENCH_ARGS)
+	@cd build/native && ./detect_bench
 
 # What users download: the DLL the win32 tests ran, its settings file where
 # the plug-in looks for it, and the install text, as build/dist/Talvex.zip.

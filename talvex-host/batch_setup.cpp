@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "auto_plane.h"
 #include "number_text.h"
 #include "obj_document.h"
 
@@ -211,6 +212,12 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
         std::fprintf(stderr,
                      "talvex-host: warning: no OpenGL context (%s); the plug-in keeps its built-in settings\n",
                      glError.c_str());
+    }
+    if (setup.spec.automatic) {
+        std::size_t vertices = 0;
+        for (const HostObject* object : setup.targets) vertices += object->vertexCount;
+        Progress progress(!setup.quiet && vertices > 200000, "finding the symmetry plane");
+        if (!resolveAutoPlane(setup.targets, setup.spec, error)) return false;
     }
     if (!placePlane(session, setup.targets, setup.spec, setup.plane, error)) return false;
     return true;

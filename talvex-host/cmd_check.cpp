@@ -22,7 +22,7 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...] [--tolerance T|P%] [--object NAME]\n"
+    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...|auto|A,B,C,D] [--tolerance T|P%] [--object NAME]\n"
     "                         [--as-one-object] [--min-deviation D] [--top N] [--verbose] [--quiet]\n"
     "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
     "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
@@ -40,7 +40,8 @@ const char kHelp[] =
 
 const char kOptions[] =
     "\n\n"
-    "  --plane P          as for resym (default x: through the vertices' centroid)\n"
+    "  --plane P          as for resym (default x: through the vertices' centroid; auto: the\n"
+    "                     best symmetry plane found; A,B,C,D: the plane A x + B y + C z = D)\n"
     "  --tolerance T      matching tolerance in model units (0.01 < T <= 1024), or P% of the\n"
     "                     box diagonal (printed as the absolute value the plug-in reads);\n"
     "                     default: the plug-in's setting\n"
@@ -162,6 +163,7 @@ ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args, const C
     ReportContext context;
     context.file = args.positional[0];
     context.plane = describePlane(setup.spec);
+    context.placedPlane = describePlacedPlane(setup.spec, setup.plane);
     context.axis = setup.spec.axis;
     context.planeAt = setup.plane.pivot[setup.spec.axis];
     context.tolerance = tolerance;

@@ -7,6 +7,7 @@
 #include "cli_args.h"
 #include "commands.h"
 #include "demo_model.h"
+#include "demo_turned.h"
 #include "host_session.h"
 #include "number_text.h"
 #include "viewport.h"
@@ -23,9 +24,11 @@ const char kHelp[] =
     "Talvex Create Talvex, Talvex Reposition, Talvex Switch, a drag of the left ear's tip\n"
     "with live mirror matching, and Talvex Smart Resym. Prints the plug-in's messages and\n"
     "writes demo.obj (the model after Smart Resym) and demo.png (the viewport mid-drag,\n"
-    "with the plug-in's overlay).\n"
+    "with the plug-in's overlay). Then the same model, turned off every axis and moved:\n"
+    "its symmetry plane is detected, the plane placed there and Smart Resym applied\n"
+    "(demo_turned.obj).\n"
     "\n"
-    "  --out DIR       where to write the two files (default: the current folder)\n"
+    "  --out DIR       where to write the files (default: the current folder)\n"
     "  --plugin PATH   the plug-in library (default: the one beside talvex-host)\n";
 
 const CommandSpec kSpec = {"demo", kHelp, {"--out"}, {}, 0, 0, ""};
@@ -109,6 +112,7 @@ int runDemo(const Invocation& invocation) {
     if (!session.saveDocument(0, objPath, error)) return fail(error);
     std::cout << "wrote " << objPath << " (the model after Smart Resym)\n"
               << "wrote " << pngPath << " (the viewport mid-drag, with the overlay)\n";
+    if (!runTurnedDemo(session, (out / "demo_turned.obj").string(), std::cout, error)) return fail(error);
     return kExitOk;
 }
 

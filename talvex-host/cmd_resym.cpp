@@ -15,7 +15,7 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host resym IN.obj [-o OUT.obj] [--plane x|y|z|x=VALUE|y=VALUE|z=VALUE]\n"
+    "usage: talvex-host resym IN.obj [-o OUT.obj] [--plane x|y|z|x=VALUE|...|auto|A,B,C,D]\n"
     "                         [--tolerance T|P%] [--lock FILE] [--object NAME] [--as-one-object]\n"
     "                         [--quiet] [--plugin PATH]\n"
     "\n"
@@ -26,7 +26,13 @@ const char kHelp[] =
     "\n"
     "  -o OUT.obj       where to write (default: IN.obj, replaced)\n"
     "  --plane P        x, y or z: perpendicular to that axis through the vertices' centroid\n"
-    "                   (default x); x=VALUE etc.: at that coordinate\n"
+    "                   (default x); x=VALUE etc.: at that coordinate; auto: the best\n"
+    "                   symmetry plane found by 'talvex-host detect'; A,B,C,D: the plane\n"
+    "                   A x + B y + C z = D. An axis plane is exact: a mesh already\n"
+    "                   mirrored about x=0 (y=0, z=0) comes back byte for byte. The\n"
+    "                   plug-in's mirror rounds to float for a plane at another value, and\n"
+    "                   more for one at another orientation, which no placement through\n"
+    "                   its commands can avoid\n"
     "  --tolerance T    matching tolerance in model units (0.01 < T <= 1024; default: the\n"
     "                   plug-in's setting, 0.1 unless a Talvex.ini says otherwise), or P%\n"
     "                   of the meshes' box diagonal\n"
@@ -109,12 +115,14 @@ int runResym(const Invocation& invocation) {
     }
     if (setup.quiet) return kExitOk;
     const char axis = static_cast<char>('x' + setup.spec.axis);
-    std::cout << "plane: " << describePlane(setup.spec) << " (at " << axis << " = "
-              << formatFixed(setup.plane.pivot[setup.spec.axis], 6) << ")\n"
+    std::cout << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
               << "pairs found: " << outcome.pairs << "\n"
               << "vertices moved: " << outcome.movedVertices << " (" << outcome.movedNoticeably
-              << " by more than 0.0001)\n"
-              << "unpaired vertices: " << outcome.unpaired[0].size() << " on the -" << axis << " side, "
+              << " by more than 0.0001)\n";
+    if (outcome.movedVertices != outcome.movedNoticeably)
+        std::cout << "(the plug-in reports " << outcome.movedNoticeably << " moved: it counts moves greater than 0.0001, "
+                  << outcome.movedVertices - outcome.movedNoticeably << " took a smaller step)\n";
+    std::cout << "unpaired vertices: " << outcome.unpaired[0].size() << " on the -" << axis << " side, "
               << outcome.unpaired[1].size() << " on the +" << axis << " side (" << outcome.onPlane
               << " more lie on the plane)\n"
               << "wrote " << target << "\n";

@@ -15,6 +15,7 @@ struct Invocation {
 int runDemo(const Invocation& invocation);
 int runResym(const Invocation& invocation);
 int runCheck(const Invocation& invocation);
+int runDetect(const Invocation& invocation);
 int runScript(const Invocation& invocation);
 int runSettings(const Invocation& invocation);
 int runObjects(const Invocation& invocation);

@@ -19,6 +19,7 @@ const char kUsage[] =
     "  demo      run Create, Reposition, Switch, a live drag and Smart Resym on a built-in model\n"
     "  resym     make an OBJ mesh symmetric with Smart Resym\n"
     "  check     report the asymmetric vertices of an OBJ mesh without changing it\n"
+    "  detect    find the symmetry planes of an OBJ mesh at any orientation\n"
     "  run       run a host session script\n"
     "  settings  print the plug-in's settings as it would read them\n"
     "  objects   list the objects of an OBJ mesh\n"
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     if (command == "demo") return runDemo(invocation);
     if (command == "resym") return runResym(invocation);
     if (command == "check") return runCheck(invocation);
+    if (command == "detect") return runDetect(invocation);
     if (command == "run") return runScript(invocation);
     if (command == "settings") return runSettings(invocation);
     if (command == "objects") return runObjects(invocation);

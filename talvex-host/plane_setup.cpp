@@ -6,6 +6,7 @@
 
 #include "host_session.h"
 #include "number_text.h"
+#include "plane_placement.h"
 
 namespace talvexhost {
 
@@ -17,15 +18,54 @@ double component(const Vector3& p, int axis) { return axis == 0 ? p.x : axis == 
 
 }  // namespace
 
+bool setGeneralPlane(PlaneSpec& spec, const double normal[3], double offset) {
+    const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+    if (!(length > 0.0) || !std::isfinite(length) || !std::isfinite(offset / length)) return false;
+    spec.general = true;
+    spec.atValue = false;
+    spec.axis = 0;
+    for (int k = 0; k < 3; ++k) {
+        spec.normal[k] = normal[k] / length;
+        if (std::fabs(spec.normal[k]) > std::fabs(spec.normal[spec.axis])) spec.axis = k;
+    }
+    spec.offset = offset / length;
+    return true;
+}
+
 bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error) {
     PlaneSpec parsed;
     if (text.empty()) {
-        error = "--plane needs x, y, z or AXIS=VALUE";
+        error = "--plane needs x, y, z, AXIS=VALUE, auto or A,B,C,D";
         return false;
+    }
+    if (text == "auto") {
+        parsed.automatic = true;
+        spec = parsed;
+        return true;
+    }
+    if (text.find(',') != std::string::npos) {
+        double numbers[4];
+        std::size_t begin = 0;
+        for (int k = 0; k < 4; ++k) {
+            const std::size_t comma = text.find(',', begin);
+            const std::size_t end = k < 3 ? comma : text.size();
+            if ((k < 3 && comma == std::string::npos) || (k == 3 && text.find(',', begin) != std::string::npos) ||
+                !parseDouble(text.substr(begin, end - begin), numbers[k])) {
+                error = "--plane \"" + text + "\": expected four numbers A,B,C,D for the plane A x + B y + C z = D";
+                return false;
+            }
+            begin = end + 1;
+        }
+        if (!setGeneralPlane(parsed, numbers, numbers[3])) {
+            error = "--plane \"" + text + "\": A, B and C must not all be 0";
+            return false;
+        }
+        spec = parsed;
+        return true;
     }
     const char axis = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     if (axis < 'x' || axis > 'z' || (text.size() > 1 && text[1] != '=')) {
-        error = "--plane \"" + text + "\": expected x, y, z or AXIS=VALUE such as x=0";
+        error = "--plane \"" + text + "\": expected x, y, z, AXIS=VALUE such as x=0, auto or A,B,C,D";
         return false;
     }
     parsed.axis = axis - 'x';
@@ -40,10 +80,32 @@ bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error
     return true;
 }
 
+std::string formatPlaneNumber(double value) { return formatFixed(std::fabs(value) < 5e-7 ? 0.0 : value, 6); }
+
+std::string formatPlaneEquation(const double normal[3], double offset) {
+    std::string text = formatPlaneNumber(normal[0]) + " x";
+    for (int k = 1; k < 3; ++k) {
+        const bool minus = normal[k] < 0.0 && formatPlaneNumber(normal[k]) != "0.000000";
+        text += (minus ? " - " : " + ") + formatPlaneNumber(std::fabs(normal[k])) + (k == 1 ? " y" : " z");
+    }
+    return text + " = " + formatPlaneNumber(offset);
+}
+
 std::string describePlane(const PlaneSpec& spec) {
+    const std::string prefix = spec.automatic ? "auto, " : "";
+    if (spec.general) return prefix + formatPlaneEquation(spec.normal, spec.offset);
+    if (spec.automatic && !spec.atValue) return "auto";
     const std::string axis(1, static_cast<char>('x' + spec.axis));
-    if (spec.atValue) return axis + " = " + formatFloat(spec.value);
+    if (spec.atValue) return prefix + axis + " = " + formatFloat(spec.value);
     return axis + " = centroid";
+}
+
+std::string describePlacedPlane(const PlaneSpec& spec, const HostPlane& plane) {
+    const std::string score =
+        spec.automatic ? " (symmetry score " + formatFixed(100.0 * spec.score, 1) + " %)" : std::string();
+    if (spec.general) return describePlane(spec) + score;
+    const char axis = static_cast<char>('x' + spec.axis);
+    return describePlane(spec) + " (at " + axis + " = " + formatFixed(plane.pivot[spec.axis], 6) + ")" + score;
 }
 
 double HostPlane::signedDistance(const Vector3& p, int axis) const noexcept {
@@ -82,6 +144,10 @@ bool planeFrame(const HostObject* planeObject, HostPlane& plane) noexcept {
 
 bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, const PlaneSpec& spec,
                 HostPlane& plane, std::string& error) {
+    if (spec.automatic && !spec.general && !spec.atValue) {
+        error = "the symmetry plane has not been found yet";
+        return false;
+    }
     // Create sizes the plane to the selected object when there is just one.
     session.selectObjects(targets.size() == 1 ? targets : std::vector<HostObject*>{});
     const HostObject* before = session.newestPlane();
@@ -93,49 +159,52 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, c
     }
 
     std::vector<HostVertex*> source;
-    HostObject* guide = nullptr;
     for (HostObject* object : targets)
         for (int i = 0; i < object->vertexCount; ++i) source.push_back(object->vertices[i]);
-    if (spec.atValue) {
-        // Two vertices spanning the meshes' box, both on the wanted plane:
-        // their centroid is the plane's place, their box its size.
-        double lo[3] = {-1.0, -1.0, -1.0};
-        double hi[3] = {1.0, 1.0, 1.0};
-        if (!source.empty()) {
-            for (int a = 0; a < 3; ++a) {
-                lo[a] = hi[a] = component(*source.front(), a);
-                for (const HostVertex* v : source) {
-                    lo[a] = std::min(lo[a], component(*v, a));
-                    hi[a] = std::max(hi[a], component(*v, a));
-                }
-                // A flat mesh would give a plane without area.
-                if (hi[a] - lo[a] < 1e-6) {
-                    lo[a] -= 1.0;
-                    hi[a] += 1.0;
-                }
-            }
+    SpanBox span = {{-1.0, -1.0, -1.0}, {1.0, 1.0, 1.0}};
+    for (int a = 0; a < 3 && !source.empty(); ++a) {
+        span.lo[a] = span.hi[a] = component(*source.front(), a);
+        for (const HostVertex* v : source) {
+            span.lo[a] = std::min(span.lo[a], component(*v, a));
+            span.hi[a] = std::max(span.hi[a], component(*v, a));
         }
-        lo[spec.axis] = hi[spec.axis] = spec.value;
-        guide = session.addObject("talvex-host plane guide",
-                                  {{float(lo[0]), float(lo[1]), float(lo[2])}, {float(hi[0]), float(hi[1]), float(hi[2])}});
-        source = {guide->vertices[0], guide->vertices[1]};
-    } else if (source.size() < 2) {
-        error = "the mesh has fewer than two vertices; give the plane's place, e.g. --plane x=0";
-        return false;
     }
-
-    // A selection change starts Reposition again at X; it then turns the
-    // plane to X, Y, Z on successive runs.
+    PlanePose pose = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
+    if (spec.general) {
+        for (int k = 0; k < 3; ++k) {
+            pose.normal[k] = spec.normal[k];
+            pose.point[k] = spec.offset * spec.normal[k];
+        }
+    } else if (spec.atValue) {
+        pose.normal[spec.axis] = 1.0;
+        pose.point[spec.axis] = spec.value;
+    } else {
+        if (source.size() < 2) {
+            error = "the mesh has fewer than two vertices; give the plane's place, e.g. --plane x=0";
+            return false;
+        }
+        // The plug-in's own centroid, as in the modeller: a selection change
+        // starts Reposition again at X; it then turns the plane to X, Y, Z on
+        // successive runs.
+        session.selectObjects({});
+        session.selectVertices(source);
+        for (int run = 0; run <= spec.axis; ++run) session.runCommand("Talvex Reposition");
+        session.host().scene.selectVertices({});
+        if (!planeFrame(created, plane)) {
+            session.selectObjects({});
+            error = std::string("the plane came out without area: the meshes do not extend along the plane "
+                                "perpendicular to ") +
+                    kAxisNames[spec.axis] + "; give its place, e.g. --plane " + static_cast<char>('x' + spec.axis) + "=0";
+            return false;
+        }
+        pose.normal[spec.axis] = 1.0;
+        pose.point[spec.axis] = component(created->position, spec.axis);
+    }
     session.selectObjects({});
-    session.selectVertices(source);
-    for (int run = 0; run <= spec.axis; ++run) session.runCommand("Talvex Reposition");
-    session.host().scene.selectVertices({});
-    if (guide != nullptr) session.removeObject(guide);
-    session.selectObjects({});
-
-    if (!planeFrame(created, plane)) {
-        error = std::string("the plane came out without area: the meshes do not extend along the plane perpendicular to ") +
-                kAxisNames[spec.axis] + "; give its place, e.g. --plane " + static_cast<char>('x' + spec.axis) + "=0";
+    // Reposition's corners span the box by its own margin, and the normal they
+    // give is no power of two; the host squares them (see plane_placement.h).
+    if (!placePlaneObject(created, pose, span) || !planeFrame(created, plane)) {
+        error = "the plane cannot be placed there (not a finite plane in float range)";
         return false;
     }
     return true;

@@ -30,8 +30,7 @@ std::string vertexWithPosition(const ReportInput& input, int v) {
 void writeSummary(std::ostream& out, const ReportContext& context, const AsymmetryReport& report) {
     const ResymOutcome& outcome = *context.outcome;
     const char axis = static_cast<char>('x' + context.axis);
-    out << "plane: " << context.plane << " (at " << axis << " = " << formatFixed(context.planeAt, 6)
-        << ")\n"
+    out << "plane: " << context.placedPlane << "\n"
         << "tolerance: " << formatFixed(context.tolerance, 6) << " (" << context.toleranceFrom
         << ")\n"
         << "vertices: " << report.vertices << "\n"

@@ -38,7 +38,7 @@ expect_text() { # NAME FILE-SUFFIX TEXT: the output contains TEXT
 # --- usage -------------------------------------------------------------------
 expect_status help 0 --help
 expect_text help out "usage: talvex-host <command>"
-for command in demo resym check run settings objects; do
+for command in demo resym check detect run settings objects; do
   expect_status "help_$command" 0 "$command" --help
   expect_text "help_$command" out "usage: talvex-host $command"
 done
@@ -131,12 +131,68 @@ expect_text check_human out "largest deviation: 0.000000"
 expect_status resym_no_object 1 resym "$meshes/human_mirror.obj" -o "$out/unused.obj" --object Nobody
 expect_text resym_no_object err 'no object called "Nobody"'
 
+# A mesh mirrored exactly about an axis plane at 0 comes back byte for byte:
+# the host's plane makes the plug-in's mirror exact (Suzanne as she is for x,
+# with her coordinates swapped for y and z).
+awk '$1 == "v" { print "v", $3, $2, $4; next } { print }' "$meshes/suzanne_L0.obj" >"$out/suzanne_y.obj"
+awk '$1 == "v" { print "v", $4, $3, $2; next } { print }' "$meshes/suzanne_L0.obj" >"$out/suzanne_z.obj"
+for case in "x $meshes/suzanne_L0.obj" "y $out/suzanne_y.obj" "z $out/suzanne_z.obj"; do
+  set -- $case
+  expect_status "resym_exact_$1" 0 resym "$2" -o "$out/exact_$1.obj" --plane "$1=0"
+  expect_line "resym_exact_$1" out "vertices moved: 0 (0 by more than 0.0001)"
+  cmp -s "$2" "$out/exact_$1.obj" || fail "resym_exact_$1: an exactly symmetric mesh came back changed"
+done
+# The plane found for her is x = 0 itself, so it is exact too.
+expect_status resym_exact_auto 0 resym "$meshes/suzanne_L0.obj" -o "$out/exact_auto.obj" --plane auto
+expect_line resym_exact_auto out "plane: auto, x = 0 (at x = 0.000000) (symmetry score 100.0 %)"
+cmp -s "$meshes/suzanne_L0.obj" "$out/exact_auto.obj" || fail "resym_exact_auto: an exactly symmetric mesh came back changed"
+
 # Two vertices on a line give Reposition no plane; an unwritable output fails.
 expect_status resym_degenerate 1 resym "$out/pair.obj" -o "$out/unused.obj"
 expect_text resym_degenerate err "the plane came out without area"
 expect_status resym_unwritable 1 resym "$out/pair.obj" -o "$out/no/such/folder/out.obj" --plane x=0
 expect_text resym_unwritable err "out.obj: cannot write"
 [ -e "$out/unused.obj" ] && fail "a failed resym wrote its output"
+
+# --- detect and --plane auto ----------------------------------------------------
+# Suzanne turned 40 degrees about (1, 2, 3) and moved by (3, -2, 5): her plane
+# x = 0 becomes n . p = n . t with n the first column of the rotation.
+rotate='BEGIN { a = 40 * atan2(0, -1) / 180; l = sqrt(14); x = 1 / l; y = 2 / l; z = 3 / l; c = cos(a); s = sin(a); t = 1 - c
+  r11 = t*x*x + c; r12 = t*x*y - s*z; r13 = t*x*z + s*y; r21 = t*x*y + s*z; r22 = t*y*y + c; r23 = t*y*z - s*x
+  r31 = t*x*z - s*y; r32 = t*y*z + s*x; r33 = t*z*z + c }'
+awk "$rotate"' $1 == "v" { printf "v %.9g %.9g %.9g\n", r11*$2 + r12*$3 + r13*$4 + 3, r21*$2 + r22*$3 + r23*$4 - 2, r31*$2 + r32*$3 + r33*$4 + 5; next } { print }' \
+  "$meshes/suzanne_L1.obj" >"$out/turned.obj"
+truth=$(awk "$rotate"' END { printf "%.12g %.12g %.12g %.12g", r11, r21, r31, 3*r11 - 2*r21 + 5*r31 }' </dev/null)
+expect_status detect_turned 0 detect "$out/turned.obj"
+# Within 0.05 degrees and 0.05 % of the box diagonal (3.64) of the truth.
+awk -v truth="$truth" '/^  --plane / { split($2, f, ","); split(truth, t, " ")
+  c = f[1]*t[1] + f[2]*t[2] + f[3]*t[3]; d = f[4]; if (c < 0) { c = -c; d = -d }
+  ok = (c > cos(0.05 * atan2(0, -1) / 180) && (d - t[4])^2 < (0.0005 * 3.64)^2) }
+  END { exit ok ? 0 : 1 }' "$out/detect_turned.out" || fail "detect_turned: not the true plane ($truth): $(cat "$out/detect_turned.out")"
+# Turned and then made symmetric about the plane found, Suzanne checks exact
+# to float rounding (a plane off the axes cannot mirror exactly in float).
+expect_status resym_auto 0 resym "$out/turned.obj" -o "$out/turned_resym.obj" --plane auto
+expect_text resym_auto out "plane: auto, "
+expect_status check_auto 0 check "$out/turned_resym.obj" --plane auto
+expect_line check_auto out "unpaired on the -x side: 0"
+expect_line check_auto out "unpaired on the +x side: 0"
+grep -Eq '^vertices Smart Resym would move: [0-9]+ \(0 by more than 0\.0001\)$' "$out/check_auto.out" &&
+  grep -Eq '^largest deviation: 0\.00000[01] ' "$out/check_auto.out" ||
+  fail "check_auto: the resymmetrised mesh is not exact: $(cat "$out/check_auto.out")"
+# The same plane given by hand gives the same mesh.
+plane=$(awk '/^  --plane / { print $2; exit }' "$out/detect_turned.out")
+expect_status resym_given 0 resym "$out/turned.obj" -o "$out/turned_given.obj" --plane "$plane"
+expect_line resym_given out "pairs found: 971"
+expect_line resym_given out "unpaired vertices: 0 on the -x side, 0 on the +x side (70 more lie on the plane)"
+# Twisted a quarter turn along her height and bent, she has no mirror plane:
+# detect says so, and --plane auto refuses without writing.
+awk '$1 == "v" { a = 0.8 * ($3 + 1); printf "v %.9g %.9g %.9g\n", cos(a)*$2 - sin(a)*$4 + 0.3*$3*$3, $3 + 0.2*$2*$4, sin(a)*$2 + cos(a)*$4; next } { print }' \
+  "$meshes/suzanne_L1.obj" >"$out/twisted.obj"
+expect_status detect_twisted 1 detect "$out/twisted.obj"
+expect_text detect_twisted out "no convincing symmetry plane: the best candidate"
+expect_status resym_twisted 1 resym "$out/twisted.obj" -o "$out/twisted_resym.obj" --plane auto
+expect_text resym_twisted err "--plane auto: no convincing symmetry plane"
+[ -e "$out/twisted_resym.obj" ] && fail "resym --plane auto wrote a mesh it found no plane for"
 
 # --- malformed input: refused with file and line, the output untouched --------
 mkdir -p "$out/bad"
@@ -188,6 +244,8 @@ expect_line demo out "message: Talvex created based on selected object"
 expect_line demo out "message: Talvex repositioned : X Axis Perpendicular"
 expect_text demo out "message: Talvex: Smart Resym - "
 [ -s "$out/demo/demo.obj" ] && [ -s "$out/demo/demo.png" ] || fail "demo wrote no demo.obj or demo.png"
+expect_text demo out "  symmetry plane found: auto, "
+[ -s "$out/demo/demo_turned.obj" ] || fail "demo wrote no demo_turned.obj"
 expect_status demo_check 0 check "$out/demo/demo.obj"
 expect_line demo_check out "unpaired on the -x side: 0"
 

@@ -45,7 +45,14 @@ TEST(PlaneSpec, ParsesAxisAndPlace) {
     EXPECT_TRUE(spec.atValue);
     EXPECT_EQ(spec.value, -0.25f);
     EXPECT_EQ(describePlane(spec), "z = -0.25");
-    for (const char* bad : {"", "w", "x0", "x=", "x=abc", "xy"}) EXPECT_FALSE(parsePlaneSpec(bad, spec, error)) << bad;
+    ASSERT_TRUE(parsePlaneSpec("0,-3,4,10", spec, error));
+    EXPECT_TRUE(spec.general);
+    EXPECT_EQ(spec.axis, 2);  // the normal is most along z
+    EXPECT_EQ(describePlane(spec), "0.000000 x - 0.600000 y + 0.800000 z = 2.000000");
+    ASSERT_TRUE(parsePlaneSpec("auto", spec, error));
+    EXPECT_TRUE(spec.automatic && !spec.general);
+    for (const char* bad : {"", "w", "x0", "x=", "x=abc", "xy", "1,2,3", "1,2,3,4,5", "0,0,0,1", "1,,0,0", "Auto"})
+        EXPECT_FALSE(parsePlaneSpec(bad, spec, error)) << bad;
 }
 
 TEST(PlaneFrame, MirrorsAndMeasuresLikeThePlugin) {

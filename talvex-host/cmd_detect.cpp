@@ -1,0 +1,183 @@
+// talvex-host detect: finds the reflective symmetry planes of an OBJ mesh at
+// any orientation and position (detect/symmetry_detect.h). Needs neither the
+// plug-in nor a viewport: it only reads the file.
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli_args.h"
+#include "commands.h"
+#include "detect/symmetry_detect.h"
+#include "number_text.h"
+#include "obj_document.h"
+#include "plane_setup.h"
+
+namespace talvexhost {
+
+namespace {
+
+const char kHelp[] =
+    "usage: talvex-host detect IN.obj [--object NAME] [--as-one-object] [--top K] [--json FILE|-]\n"
+    "\n"
+    "Finds the best reflective symmetry plane of each object of the mesh, at any orientation\n"
+    "and position, and prints it as a point and a unit normal and as the equation\n"
+    "a x + b y + c z = d (give that to resym or check as --plane a,b,c,d, or use --plane auto\n"
+    "there). The symmetry score is the share of vertices whose mirror image has a vertex\n"
+    "within a quarter of the typical vertex spacing; the RMS deviation is measured over\n"
+    "those. A plane counts only when its score is at least 60 % and at most half the\n"
+    "vertices lie on it; otherwise the object is reported as not symmetric and no plane is\n"
+    "given. Exit status 1 when no object has a convincing plane.\n"
+    "\n"
+    "  --object NAME     detect on the objects of that name only\n"
+    "  --as-one-object   take all vertices (of the chosen objects) together\n"
+    "  --top K           report up to K distinct planes per object, best first (default 1)\n"
+    "  --json FILE|-     also write the result as JSON to FILE, or only JSON to stdout\n";
+
+struct Part {
+    std::string name;
+    std::vector<Point3> points;
+};
+
+std::string triple(const double v[3]) {
+    return "(" + formatPlaneNumber(v[0]) + ", " + formatPlaneNumber(v[1]) + ", " +
+           formatPlaneNumber(v[2]) + ")";
+}
+
+nlohmann::json planeJson(const DetectedPlane& found) {
+    const double* n = found.plane.normal;
+    return {{"normal", {n[0], n[1], n[2]}},
+            {"point", {found.point.x, found.point.y, found.point.z}},
+            {"equation", {n[0], n[1], n[2], found.plane.offset}},
+            {"score", found.score},
+            {"rms_deviation", found.rmsDeviation}};
+}
+
+void printPart(std::ostream& out, const Part& part, const DetectResult& result, double seconds) {
+    out << "object: " << part.name << " (" << part.points.size() << " vertices)\n";
+    for (std::size_t i = 0; i < result.planes.size(); ++i) {
+        const DetectedPlane& found = result.planes[i];
+        const double point[3] = {found.point.x, found.point.y, found.point.z};
+        out << "plane " << i + 1 << ": "
+            << formatPlaneEquation(found.plane.normal, found.plane.offset) << "\n"
+            << "  point " << triple(point) << ", normal " << triple(found.plane.normal) << "\n"
+            << "  --plane " << formatPlaneNumber(found.plane.normal[0]) << ","
+            << formatPlaneNumber(found.plane.normal[1]) << ","
+            << formatPlaneNumber(found.plane.normal[2]) << ","
+            << formatPlaneNumber(found.plane.offset) << "\n"
+            << "  symmetry score: " << formatFixed(100.0 * found.score, 1) << " %, RMS deviation "
+            << formatFixed(found.rmsDeviation, 6) << "\n";
+    }
+    if (result.planes.empty()) {
+        out << "no convincing symmetry plane: ";
+        if (result.hasBest)
+            out << "the best candidate, "
+                << formatPlaneEquation(result.best.plane.normal, result.best.plane.offset)
+                << ", mirrors " << formatFixed(100.0 * result.best.score, 1)
+                << " % of the vertices onto a vertex (" << formatFixed(100.0 * kConvincingScore, 0)
+                << " % needed)\n";
+        else
+            out << "too few distinct vertices\n";
+    }
+    if (result.hasBest)
+        out << "match tolerance: " << formatFixed(result.tolerance, 6)
+            << " (a quarter of the typical spacing " << formatFixed(result.spacing, 6)
+            << "), measured on " << result.scored << " vertices\n";
+    out << "time: " << formatFixed(seconds, 3) << " s\n";
+}
+
+}  // namespace
+
+int runDetect(const Invocation& invocation) {
+    ParsedArgs args;
+    std::string error;
+    if (!parseArgs(invocation.args, {"--object", "--top", "--json"},
+                   {"--as-one-object", "--help", "-h"}, args, error)) {
+        std::fprintf(stderr, "talvex-host detect: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (args.has("--help") || args.has("-h")) {
+        std::fputs(kHelp, stdout);
+        return kExitOk;
+    }
+    std::int64_t top = 1;
+    if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 1 || top > 20)) {
+        std::fprintf(stderr, "talvex-host detect: --top must be a whole number from 1 to 20\n");
+        return kExitUsage;
+    }
+    if (args.positional.size() != 1) {
+        std::fprintf(stderr, "talvex-host detect: expected one input mesh (see --help)\n");
+        return kExitUsage;
+    }
+    const std::string input = args.positional[0];
+    ObjDocument document;
+    if (!document.load(input, error)) {
+        std::fprintf(stderr, "talvex-host detect: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    std::vector<Part> parts;
+    for (const ObjObject& object : document.objects()) {
+        if (args.has("--object") && object.name != args.value("--object")) continue;
+        if (parts.empty() || !args.has("--as-one-object")) parts.push_back({object.name, {}});
+        for (int v : object.vertices) {
+            const ObjPosition& p = document.position(v);
+            parts.back().points.push_back({p.x, p.y, p.z});
+        }
+    }
+    if (parts.empty()) {
+        std::fprintf(stderr, "talvex-host detect: %s: %s\n", input.c_str(),
+                     args.has("--object")
+                         ? ("no object called \"" + args.value("--object") + "\"").c_str()
+                         : "the file has no vertices");
+        return kExitFailure;
+    }
+    if (args.has("--as-one-object"))
+        parts.front().name = args.has("--object") ? args.value("--object") : "(all objects)";
+
+    const std::string json = args.value("--json");
+    std::ostringstream text;
+    nlohmann::json report = {{"file", input},
+                             {"convincing_score", kConvincingScore},
+                             {"objects", nlohmann::json::array()}};
+    bool anyPlane = false;
+    text << "mesh: " << input << "\n";
+    for (const Part& part : parts) {
+        DetectOptions options;
+        options.top = static_cast<int>(top);
+        const auto started = std::chrono::steady_clock::now();
+        const DetectResult result = detectSymmetry(part.points, options);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        anyPlane = anyPlane || !result.planes.empty();
+        printPart(text, part, result, seconds);
+        nlohmann::json entry = {{"name", part.name},
+                                {"vertices", part.points.size()},
+                                {"symmetric", !result.planes.empty()},
+                                {"planes", nlohmann::json::array()},
+                                {"tolerance", result.tolerance},
+                                {"spacing", result.spacing},
+                                {"seconds", seconds}};
+        for (const DetectedPlane& found : result.planes)
+            entry["planes"].push_back(planeJson(found));
+        if (result.planes.empty() && result.hasBest)
+            entry["best_rejected"] = planeJson(result.best);
+        report["objects"].push_back(entry);
+    }
+    if (json == "-") {
+        std::cout << report.dump(2) << "\n";
+    } else {
+        std::cout << text.str();
+        if (!json.empty() && !writeFileAtomically(json, report.dump(2) + "\n", error)) {
+            std::fprintf(stderr, "talvex-host detect: %s\n", error.c_str());
+            return kExitFailure;
+        }
+    }
+    if (!anyPlane) {
+        std::fprintf(stderr, "talvex-host detect: no convincing symmetry plane\n");
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace talvexhost

@@ -1,0 +1,100 @@
+#include "point_index.h"
+
+#include <algorithm>
+
+namespace talvexhost {
+
+namespace {
+
+constexpr int kLeafSize = 8;
+
+double coordinate(const Point3& p, int axis) {
+    return axis == 0 ? p.x : axis == 1 ? p.y : p.z;
+}
+
+}  // namespace
+
+PointIndex::PointIndex(const std::vector<Point3>& points) {
+    points_.reserve(points.size());
+    float lo[3] = {0.0f, 0.0f, 0.0f};
+    float hi[3] = {0.0f, 0.0f, 0.0f};
+    for (const Point3& p : points) {
+        const Stored stored = {
+            {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)}};
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = points_.empty() ? stored.c[a] : std::min(lo[a], stored.c[a]);
+            hi[a] = points_.empty() ? stored.c[a] : std::max(hi[a], stored.c[a]);
+        }
+        points_.push_back(stored);
+    }
+    nodes_.reserve(2 * points_.size() / kLeafSize + 2);
+    if (!points_.empty()) build(0, static_cast<int>(points_.size()), lo, hi);
+}
+
+// `lo` and `hi` bound the node's cell, not tightly its points: the widest
+// side of the cell is split at the points' median.
+int PointIndex::build(int first, int count, const float lo[3], const float hi[3]) {
+    const int index = static_cast<int>(nodes_.size());
+    nodes_.push_back({0.0, -1, first, count});
+    if (count <= kLeafSize) return index;
+    int axis = 0;
+    for (int a = 1; a < 3; ++a)
+        if (hi[a] - lo[a] > hi[axis] - lo[axis]) axis = a;
+    const int half = count / 2;
+    auto begin = points_.begin() + first;
+    std::nth_element(begin, begin + half, begin + count,
+                     [axis](const Stored& a, const Stored& b) { return a.c[axis] < b.c[axis]; });
+    const float split = points_[first + half].c[axis];
+    float leftHi[3] = {hi[0], hi[1], hi[2]};
+    float rightLo[3] = {lo[0], lo[1], lo[2]};
+    leftHi[axis] = split;
+    rightLo[axis] = split;
+    const int left = build(first, half, lo, leftHi);
+    const int right = build(first + half, count - half, rightLo, hi);
+    nodes_[index] = {split, axis, left, right};
+    return index;
+}
+
+bool PointIndex::nearest(const Point3& query, double limitSq, Point3& found, double& bestSq,
+                         double excludeSq, int leafBudget) const {
+    if (nodes_.empty()) return false;
+    bestSq = limitSq;
+    bool any = false;
+    // Depth-first, nearer side first; a far side is entered only when the
+    // splitting plane is closer than the best distance so far.
+    struct Pending {
+        int node;
+        double planeSq;
+    };
+    Pending stack[128];
+    int depth = 0;
+    stack[depth++] = {0, 0.0};
+    while (depth > 0) {
+        const Pending pending = stack[--depth];
+        if (pending.planeSq >= bestSq) continue;
+        const Node& node = nodes_[pending.node];
+        if (node.axis < 0) {
+            if (leafBudget > 0 && leafBudget-- == 1) depth = 0;  // the last leaf allowed
+            for (int i = node.first; i < node.first + node.count; ++i) {
+                const double dx = double(points_[i].c[0]) - query.x;
+                const double dy = double(points_[i].c[1]) - query.y;
+                const double dz = double(points_[i].c[2]) - query.z;
+                const double d = dx * dx + dy * dy + dz * dz;
+                if (d < bestSq && d > excludeSq) {
+                    bestSq = d;
+                    found = {points_[i].c[0], points_[i].c[1], points_[i].c[2]};
+                    any = true;
+                }
+            }
+            continue;
+        }
+        const double delta = coordinate(query, node.axis) - node.split;
+        const int nearSide = delta < 0.0 ? node.first : node.count;
+        const int farSide = delta < 0.0 ? node.count : node.first;
+        stack[depth++] = {farSide, std::max(pending.planeSq, delta * delta)};
+        stack[depth++] = {nearSide, pending.planeSq};
+    }
+    return any;
+}
+
+}  // namespace talvexhost

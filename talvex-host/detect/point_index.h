@@ -1,0 +1,51 @@
+// A k-d tree over a fixed set of 3-D points, for the nearest-neighbour
+// queries of symmetry detection (a mirrored vertex looks for the vertex that
+// stands where it lands). The host's own: the plug-in's index lives inside
+// the plug-in, which the host reaches only through its two exports.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace talvexhost {
+
+struct Point3 {
+    double x;
+    double y;
+    double z;
+};
+
+// Points are kept as floats, as the host's vertices are: a vertex read from a
+// mesh comes back bit for bit, and the tree takes half the memory.
+class PointIndex {
+public:
+    // Copies and reorders the points; O(n log n). Points must be finite.
+    explicit PointIndex(const std::vector<Point3>& points);
+
+    // The point nearest to `query` whose squared distance exceeds
+    // `excludeSq` (0 skips only points exactly at the query), and its
+    // squared distance; false when no point is nearer than sqrt(limitSq).
+    // With a `leafBudget` the search stops after that many leaves and the
+    // answer is only a near point, not always the nearest.
+    bool nearest(const Point3& query, double limitSq, Point3& found, double& distanceSq,
+                 double excludeSq = -1.0, int leafBudget = 0) const;
+
+    std::size_t size() const { return points_.size(); }
+
+private:
+    struct Node {
+        double split;
+        int axis;   // -1 for a leaf
+        int first;  // leaf: the first point; inner: the left child's node index
+        int count;  // leaf: number of points; inner: the right child's node index
+    };
+    struct Stored {
+        float c[3];
+    };
+    int build(int first, int count, const float lo[3], const float hi[3]);
+
+    std::vector<Stored> points_;
+    std::vector<Node> nodes_;
+};
+
+}  // namespace talvexhost
