@@ -15,7 +15,7 @@ MirrorProbe probeVertex(const PlaneFrame& frame, const HostVertex& source,
     probe.source = &source;
     probe.distance = static_cast<float>(projection.distance);
     probe.side = projection.side;
-    probe.target = projection.foot.add(projection.foot.subtract(source));
+    probe.target = mirrorThroughFoot(projection.foot, source);
     return probe;
 }
 
