@@ -135,3 +135,11 @@ add_test(NAME layering_refuses_upward_include
   COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target layering_probe)
 set_tests_properties(layering_refuses_upward_include PROPERTIES
   PASS_REGULAR_EXPRESSION "symmetry/plane_frame.h: No such file")
+
+# The package: unzipped over a program folder that holds a tuned Talvex.ini,
+# it changes nothing of the user's, and ships the stripped DLL tested here.
+if(WIN32)
+  add_test(NAME package_keeps_user_files
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/package_test.sh ${CMAKE_SOURCE_DIR}
+      ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/package-test ${CMAKE_OBJDUMP})
+endif()

@@ -42,7 +42,7 @@ float nextFloatUp(float v) {
 }
 
 // The same side and plane-distance tests the scans apply (facesProbe on
-// projectOnto), on the indexed copy of the candidate's coordinates (bit for
+// projectOntoPlane), on the indexed copy of the candidate's coordinates (bit for
 // bit the vertex's own). The side alone rejects most candidates, so the
 // distance is computed only after it.
 bool faces(const FlatFrame& flat, const GridEntry& e, const MirrorProbe& probe, float tolerance) {

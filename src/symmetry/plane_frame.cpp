@@ -21,7 +21,7 @@ bool frameOfObject(const HostObject& plane, PlaneFrame& frame) noexcept {
     return true;
 }
 
-PlaneProjection projectOnto(const PlaneFrame& frame, const Vector3& point) noexcept {
+PlaneProjection projectOntoPlane(const PlaneFrame& frame, const Vector3& point) noexcept {
     const Vector3& n = frame.normal;
     const Vector3 d = point.subtract(frame.pivot);
     const double signedScaled = n.dot(d);  // n . (point - pivot), unrounded
@@ -38,7 +38,7 @@ PlaneProjection projectOnto(const PlaneFrame& frame, const Vector3& point) noexc
 }
 
 Vector3 mirrorAcross(const PlaneFrame& frame, const Vector3& point) noexcept {
-    return mirrorThroughFoot(projectOnto(frame, point).foot, point);
+    return mirrorThroughFoot(projectOntoPlane(frame, point).foot, point);
 }
 
 Vector3 mirrorThroughFoot(const Vector3& foot, const Vector3& point) noexcept {

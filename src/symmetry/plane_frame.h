@@ -34,7 +34,7 @@ bool frameOfObject(const HostObject& plane, PlaneFrame& frame) noexcept;
 // vectors; a = -(n . d) and t = a / (n . n) are rounded to float; the side
 // comes from the unrounded n . d; the distance is point.distanceTo(foot) in
 // double. A zero or non-finite normal gives a NaN foot and distance, side -1.
-PlaneProjection projectOnto(const PlaneFrame& frame, const Vector3& point) noexcept;
+PlaneProjection projectOntoPlane(const PlaneFrame& frame, const Vector3& point) noexcept;
 
 // f + (f - p), f the foot of p, every component rounded to float at each step.
 Vector3 mirrorAcross(const PlaneFrame& frame, const Vector3& point) noexcept;
