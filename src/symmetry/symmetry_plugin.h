@@ -1,7 +1,8 @@
 // The one plug-in object: everything the plug-in remembers between host calls,
 // and the twelve operations it overrides. Each group of operations lives in its
-// own source file: commands, plane frame, live matching, Smart Resym, host
-// notifications and the overlay hooks.
+// own source file: commands, live matching, Smart Resym, host notifications
+// and the overlay hooks; the command table and the frame tracking live in
+// symmetry_plugin.cpp, the plane geometry they use in plane_frame.h.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +56,8 @@ public:
     void resetTracking() noexcept;
 
     // Reads the plane object's frame into planeNormal and planePivot; a plane
-    // that moved beyond kPlaneMoved since the last update drops the held pairs.
+    // whose pivot or normal moved by more than 0.01 in a coordinate since the
+    // last update drops the held pairs and the search marks.
     // Nothing without a plane object, or when it has fewer than three vertices.
     void updatePlaneFrame() noexcept;
 
