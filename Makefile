@@ -1,6 +1,7 @@
 # Front door: `make check` builds both targets and runs every test; `make demo`
 # runs the main job. Each target installs what it needs first.
-.PHONY: all bootstrap native win32 sanitize check check-native check-win32 check-sanitize demo bench dist clean
+.PHONY: all bootstrap native win32 sanitize check check-native check-win32 check-sanitize demo bench dist \
+	format format-check clean
 
 JOBS ?= $(shell nproc)
 
@@ -27,13 +28,17 @@ check-native: native
 check-sanitize: sanitize
 	@ctest --preset sanitize -j $(JOBS)
 
-# Wine needs an X display only for OpenGL; xvfb-run gives it one.
-check-win32: win32
+# Wine needs an X display only for OpenGL; xvfb-run gives it one. The win32
+# tests compare the Windows host's outputs with the native host's.
+check-win32: win32 native
 	@xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset win32
 
 check: check-native check-win32 check-sanitize
 
-demo: native
+# Only the host and the plug-in: the demo needs no test program.
+demo: bootstrap
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native -j $(JOBS) --target talvex-host Talvex
 	@build/native/talvex-host demo --out build/demo
 	@echo "make demo: the model after Smart Resym is $(CURDIR)/build/demo/demo.obj"
 	@echo "make demo: the viewport mid-drag is       $(CURDIR)/build/demo/demo.png"
@@ -44,14 +49,27 @@ bench: native
 	@cd build/native && ./talvex_bench $(BENCH_ARGS)
 	@cd build/native && ./detect_bench
 
-# What users download: the DLL the win32 tests ran, its settings file where
-# the plug-in looks for it, and the install text, as build/dist/Talvex.zip.
+# What users download, as build/dist/Talvex.zip: the stripped DLL the win32
+# tests ran, the settings file as a sample and the install text, all in
+# Plugins/Startup Plugins. The DLL's debug information stays beside the
+# build as build/win32/Talvex.dll.debug.
 dist: win32
-	@rm -rf build/dist && mkdir -p "build/dist/Talvex/Plugins/Startup Plugins"
-	@cp build/win32/Talvex.dll packaging/Talvex.ini "build/dist/Talvex/Plugins/Startup Plugins/"
-	@cp packaging/INSTALL.txt build/dist/Talvex/
-	@cd build/dist/Talvex && zip -q -X -r ../Talvex.zip INSTALL.txt Plugins
+	@rm -rf build/dist
+	@packaging/make-zip.sh build/win32 build/dist/Talvex.zip
 	@unzip -l build/dist/Talvex.zip
+
+# The layout .clang-format settles, over every source folder of ours.
+FORMAT_FILES = $(shell git ls-files -- $(foreach d,src talvex-host hostsim tests fuzz bench,'$(d)/*.cpp' '$(d)/*.h'))
+
+format:
+	@clang-format -i $(FORMAT_FILES)
+
+format-check:
+	@unformatted=$$(for f in $(FORMAT_FILES); do \
+	  clang-format --dry-run --Werror "$$f" >/dev/null 2>&1 || echo "$$f"; done); \
+	if [ -n "$$unformatted" ]; then \
+	  echo "make format-check: not formatted as .clang-format says (make format fixes them):"; \
+	  echo "$$unformatted"; exit 1; fi
 
 clean:
 	rm -rf build dist

@@ -25,73 +25,8 @@
 #include "hostsim/sim_host.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"
+#include "support/counting_allocator.h"
 #include "support/seeded_random.h"
-
-// ---- Heap accounting ---------------------------------------------------------
-
-namespace {
-std::size_t gCurrent = 0;
-std::size_t gPeak = 0;
-bool gCounting = true;
-constexpr std::size_t kHeader = 16;
-
-void* allocate(std::size_t size) noexcept {
-    auto* base = static_cast<unsigned char*>(std::malloc(size + kHeader));
-    if (base == nullptr) return nullptr;
-    reinterpret_cast<std::size_t*>(base)[0] = size;
-    reinterpret_cast<std::size_t*>(base)[1] = gCounting ? 1 : 0;
-    if (gCounting) {
-        gCurrent += size;
-        gPeak = std::max(gPeak, gCurrent);
-    }
-    return base + kHeader;
-}
-
-void release(void* p) noexcept {
-    if (p == nullptr) return;
-    auto* base = static_cast<unsigned char*>(p) - kHeader;
-    if (reinterpret_cast<std::size_t*>(base)[1] != 0)
-        gCurrent -= reinterpret_cast<std::size_t*>(base)[0];
-    std::free(base);
-}
-
-void* allocateOrThrow(std::size_t size) {
-    void* p = allocate(size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return allocateOrThrow(size);
-}
-void* operator new[](std::size_t size) {
-    return allocateOrThrow(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    release(p);
-}
-void operator delete[](void* p) noexcept {
-    release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    release(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    release(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    release(p);
-}
 
 namespace {
 
@@ -179,14 +114,14 @@ Mesh loadObj(const std::string& path, const std::string& name) {
 void(HOST_CALL* gHostRegister)(HostPointerList*) = nullptr;
 void(HOST_CALL* gHostMessage)(const char*) = nullptr;
 void HOST_CALL uncountedRegister(HostPointerList* list) {
-    gCounting = false;
+    support::countHeap(false);
     gHostRegister(list);
-    gCounting = true;
+    support::countHeap(true);
 }
 void HOST_CALL uncountedMessage(const char* text) {
-    gCounting = false;
+    support::countHeap(false);
     gHostMessage(text);
-    gCounting = true;
+    support::countHeap(true);
 }
 
 struct Session {
@@ -334,15 +269,15 @@ void benchResym(benchmark::State& state, const Mesh& mesh) {
         state.PauseTiming();
         session.restore();
         session.host.messages.clear();
-        const std::size_t base = gCurrent;
-        gPeak = gCurrent;
+        const std::int64_t base = support::liveHeapBytes();
+        support::restartHeapPeak();
         state.ResumeTiming();
         const Clock::time_point start = Clock::now();
         session.host.execute(kSmartResym);
         total += secondsSince(start);
         state.PauseTiming();
         message = session.host.messages.empty() ? "" : session.host.messages.back();
-        const double over = double(gPeak - base) - double(listBytes(touchedIn(message)));
+        const double over = double(support::peakHeapBytes() - base) - double(listBytes(touchedIn(message)));
         extra = std::max(extra, over);
         state.ResumeTiming();
     }
@@ -422,14 +357,14 @@ void benchLive(benchmark::State& state, const Mesh& mesh, int movedCount) {
         state.PauseTiming();
         session.restore();
         flip = !flip;  // the other order: the held pairs do not fit, so it searches afresh
-        const std::size_t base = gCurrent;
-        gPeak = gCurrent;
+        const std::int64_t base = support::liveHeapBytes();
+        support::restartHeapPeak();
         state.ResumeTiming();
         const Clock::time_point start = Clock::now();
         session.host.reportMoved(flip ? backward : forward, patch.back());
         total += secondsSince(start);
         state.PauseTiming();
-        extra = std::max(extra, double(gPeak - base));
+        extra = std::max(extra, double(support::peakHeapBytes() - base));
         state.ResumeTiming();
     }
     const double vertices = double(mesh.points.size());

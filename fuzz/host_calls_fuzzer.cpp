@@ -22,10 +22,8 @@
 #include "hostsim/gl_context.h"
 #include "hostsim/sim_host.h"
 #include "plugin/plugin_entry.h"
+#include "plugin/plugin_exports.h"
 #include "symmetry/symmetry_plugin.h"
-
-extern "C" std::int32_t HOST_CALL getPluginVersion();
-extern "C" void HOST_CALL initializePlugin(HostPluginRecord* record);
 
 namespace {
 

@@ -37,4 +37,8 @@ private:
     int height_;
 };
 
+// The platform's half of create (gl_context_egl.cpp or gl_context_wgl.cpp):
+// a context of a positive size, made current, or null with the reason.
+std::unique_ptr<OffscreenGl> openPlatformContext(int width, int height, std::string& error);
+
 }  // namespace hostsim

@@ -82,16 +82,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<OffscreenGl> OffscreenGl::create(int width, int height, std::string& error) {
-    if (width <= 0 || height <= 0) {
-        error = "context size must be positive";
-        return nullptr;
-    }
+std::unique_ptr<OffscreenGl> openPlatformContext(int width, int height, std::string& error) {
     auto context = std::make_unique<WglContext>(width, height);
     if (!context->open(error)) return nullptr;
     return context;
 }
-
-OffscreenGl::~OffscreenGl() = default;
 
 }  // namespace hostsim

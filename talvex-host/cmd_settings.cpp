@@ -6,7 +6,7 @@
 
 #include "cli_args.h"
 #include "commands.h"
-#include "config/settings_report.h"
+#include "settings_report.h"
 
 namespace talvexhost {
 

@@ -7,6 +7,8 @@
 // component. Scalar results (dot, distanceTo, length) stay double.
 #pragma once
 
+#include <cmath>
+
 #include "geometry/geom_base.h"
 
 class Vector3 : public GeomBase {
@@ -40,3 +42,14 @@ public:
     float y;
     float z;
 };
+
+// True when x, y and z are all finite: the only positions ever written into a
+// host vertex or object.
+inline bool isFinitePoint(const Vector3& point) noexcept {
+    return std::isfinite(point.x) && std::isfinite(point.y) && std::isfinite(point.z);
+}
+
+// Component `axis` of `v`: 0 x, 1 y, anything else z.
+inline float coordinate(const Vector3& v, int axis) noexcept {
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "overlay/gl_calls.h"
+#include "platform/platform.h"
 
 namespace overlay {
 
@@ -10,6 +11,12 @@ std::uint32_t replaceFontLists(std::uint32_t oldBase) noexcept {
     const GlCalls& gl = glCalls();
     if (oldBase != 0) gl.deleteLists(oldBase, kGlyphCount);
     return gl.genLists(kGlyphCount);
+}
+
+bool fillFontLists(void* drawingContext, const char* faceName, int pixelHeight,
+                   std::uint32_t base) noexcept {
+    return platform::buildFontLists(glCalls().glyphLists, drawingContext, faceName, pixelHeight,
+                                    kFirstGlyph, kGlyphCount, base);
 }
 
 void deleteFontLists(std::uint32_t base) noexcept {

@@ -32,6 +32,17 @@ const GlCalls kRealGl = {
     [](int count, unsigned type, const void* lists) { glCallLists(count, type, lists); },
     [](int range) -> unsigned { return glGenLists(range); },
     [](unsigned list, int range) { glDeleteLists(list, range); },
+    {
+        [](unsigned list, unsigned mode) { glNewList(list, mode); },
+        []() { glEndList(); },
+        [](int width, int height, float originX, float originY, float moveX, float moveY,
+           const unsigned char* bits) {
+            glBitmap(width, height, originX, originY, moveX, moveY, bits);
+        },
+        [](unsigned mask) { glPushClientAttrib(mask); },
+        []() { glPopClientAttrib(); },
+        [](unsigned name, int value) { glPixelStorei(name, value); },
+    },
 };
 
 const GlCalls* gActive = &kRealGl;

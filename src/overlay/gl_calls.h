@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace overlay {
 
 // OpenGL 1.1 enumerants, so that callers need no GL header.
@@ -44,6 +46,8 @@ struct GlCalls {
     void (*callLists)(int count, unsigned type, const void* lists);
     unsigned (*genLists)(int range);
     void (*deleteLists)(unsigned list, int range);
+    // What the platform compiles glyph bitmaps with (unused on Windows).
+    platform::GlyphListCalls glyphLists;
 };
 
 // The table in use: real OpenGL unless a test substituted another.

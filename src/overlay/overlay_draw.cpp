@@ -102,23 +102,18 @@ std::uint16_t stippleBits(std::int8_t pattern) noexcept {
     return static_cast<std::uint16_t>(static_cast<std::int16_t>(pattern));
 }
 
-std::int64_t selectionCount(const HostScene& scene, const HostServices& services) noexcept {
-    // The mode is asked once per branch, as the host has always seen it asked.
-    std::int64_t count = 0;
-    if (services.getSelectionMode() == 2) count = scene.selectedVertices->count;
-    if (services.getSelectionMode() == 1) count += scene.modeOneSelection->count;
-    if (services.getSelectionMode() == 0) count += scene.modeZeroSelection->count;
-    return count;
-}
-
-void drawOverlay(const OverlayFrame& frame) noexcept {
+bool beginOverlay(const Settings& settings) noexcept {
     const GlCalls& gl = glCalls();
     const bool lighting = gl.isEnabled(kGlLighting) != 0;
     gl.disable(kGlLighting);
     // With depthTest set the host's own depth-test state is drawn with.
-    if (!frame.settings->depthTest) gl.disable(kGlDepthTest);
-    const std::int64_t selected = selectionCount(*frame.scene, *frame.services);
-    if (frame.searchPoint != nullptr && frame.mirrorPoint != nullptr && selected > 0)
+    if (!settings.depthTest) gl.disable(kGlDepthTest);
+    return lighting;
+}
+
+void drawOverlay(const OverlayFrame& frame) noexcept {
+    const GlCalls& gl = glCalls();
+    if (frame.searchPoint != nullptr && frame.mirrorPoint != nullptr && frame.selectedCount > 0)
         drawSearchMarks(gl, frame);
     drawHud(gl, frame);
     // Always on afterwards, whatever it was before: the host draws its next
@@ -128,7 +123,7 @@ void drawOverlay(const OverlayFrame& frame) noexcept {
     gl.matrixMode(kGlProjection);
     gl.popMatrix();
     // The matrix mode stays at GL_PROJECTION, as the host has always found it.
-    if (lighting) gl.enable(kGlLighting);
+    if (frame.lightingWasOn) gl.enable(kGlLighting);
 }
 
 }  // namespace overlay

@@ -1,7 +1,8 @@
 // The overlay over the host's 3D view: while a mirror search is under way the
 // search line, the found point and the tolerance box, and always the two HUD
-// lines. The plug-in's draw hook calls drawOverlay once it is bound and active;
-// everything GL state it changes is put back as the host expects.
+// lines. The plug-in's draw hook calls beginOverlay and then drawOverlay once it
+// is bound and active, handing over everything as values; the GL state they
+// change is put back as the host expects.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +10,6 @@
 
 #include "config/settings.h"
 #include "geometry/vector3.h"
-#include "host/host_records.h"
-#include "host/host_services.h"
 
 namespace overlay {
 
@@ -26,27 +25,27 @@ struct OverlayFrame {
     // Both ends of the search line, or both null while no search is under way.
     const Vector3* searchPoint;
     const Vector3* mirrorPoint;
-    bool pairsFound;         // line and point in foundColor, else searchColor
-    const HostScene* scene;  // for the selection count
-    const HostServices* services;
+    bool pairsFound;             // line and point in foundColor, else searchColor
+    std::int64_t selectedCount;  // the marks are drawn only above 0
+    bool lightingWasOn;          // beginOverlay's answer
     std::uint32_t fontListBase;
     char* textBuffer;  // each HUD line is formatted here before it is drawn
     std::size_t textBufferSize;
 };
 
-// Draws the frame with the host's GL context current. Leaves lighting as it
-// was, the depth test enabled (whatever it was), line width 1, line stipple
-// off, both matrices as they were and the matrix mode at GL_PROJECTION; the
-// current colour and point size keep the overlay's values.
+// The first half of a draw, with the host's GL context current: notes whether
+// lighting is on (the answer is the frame's lightingWasOn), turns it off, and
+// turns the depth test off unless `settings` ask to draw with it.
+bool beginOverlay(const Settings& settings) noexcept;
+
+// The second half: draws the frame, then leaves lighting as it was before
+// beginOverlay, the depth test enabled (whatever it was), line width 1, line
+// stipple off, both matrices as they were and the matrix mode at
+// GL_PROJECTION; the current colour and point size keep the overlay's values.
 void drawOverlay(const OverlayFrame& frame) noexcept;
 
 // The 16-bit stipple of the stored signed byte, sign-extended: 127 gives
 // 0x007F, 128 (stored as -128) gives 0xFF80, 255 (-1) gives 0xFFFF.
 std::uint16_t stippleBits(std::int8_t pattern) noexcept;
-
-// The selection count of the overlay: getSelectionMode asked three separate
-// times; answer 2 sets the count to the selected vertices, 1 and 0 add the
-// count of their selection list, anything else adds nothing.
-std::int64_t selectionCount(const HostScene& scene, const HostServices& services) noexcept;
 
 }  // namespace overlay

@@ -4,9 +4,8 @@
 // drawable at all), and glvnd's libOpenGL draws into whichever is current.
 // Glyphs are FreeType bitmaps of the face fontconfig picks, compiled into
 // display lists of glBitmap calls that advance the raster position, as the
-// Windows font lists do.
+// Windows font lists do; the GL calls go through the caller's table.
 #include <EGL/egl.h>
-#include <GL/gl.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -18,6 +17,16 @@
 
 namespace platform {
 namespace {
+
+// OpenGL 1.1 enumerants of the glyph compile, so that no GL header is needed.
+constexpr unsigned kGlCompile = 0x1300;
+constexpr unsigned kGlClientPixelStoreBit = 0x00000001;
+constexpr unsigned kGlUnpackSwapBytes = 0x0CF0;
+constexpr unsigned kGlUnpackLsbFirst = 0x0CF1;
+constexpr unsigned kGlUnpackRowLength = 0x0CF2;
+constexpr unsigned kGlUnpackSkipRows = 0x0CF3;
+constexpr unsigned kGlUnpackSkipPixels = 0x0CF4;
+constexpr unsigned kGlUnpackAlignment = 0x0CF5;
 
 // The font file fontconfig matches for `faceName` at `pixelHeight`. An absent
 // face falls back through fontconfig's aliases to a metric-compatible face
@@ -49,8 +58,9 @@ bool findFontFile(const char* faceName, int pixelHeight, std::string& file, int&
 
 // One glyph as a display list: its 1-bit bitmap placed with its origin at the
 // raster position, then the raster position moved on by its advance.
-void compileGlyph(FT_Face face, unsigned long code, GLuint list, std::vector<GLubyte>& rows) {
-    glNewList(list, GL_COMPILE);
+void compileGlyph(const GlyphListCalls& gl, FT_Face face, unsigned long code, unsigned list,
+                  std::vector<unsigned char>& rows) {
+    gl.newList(list, kGlCompile);
     if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) == 0) {
         const FT_GlyphSlot glyph = face->glyph;
         const FT_Bitmap& bitmap = glyph->bitmap;
@@ -61,12 +71,12 @@ void compileGlyph(FT_Face face, unsigned long code, GLuint list, std::vector<GLu
         try {
             rows.assign(static_cast<size_t>(rowBytes) * static_cast<size_t>(height), 0);
         } catch (...) {
-            glEndList();  // out of memory: this glyph stays empty
+            gl.endList();  // out of memory: this glyph stays empty
             return;
         }
         for (int row = 0; row < height && bitmap.pixel_mode == FT_PIXEL_MODE_MONO; ++row) {
             const unsigned char* source = bitmap.buffer + static_cast<long>(row) * bitmap.pitch;
-            GLubyte* target =
+            unsigned char* target =
                 rows.data() + static_cast<size_t>(height - 1 - row) * static_cast<size_t>(rowBytes);
             for (int byte = 0; byte < rowBytes; ++byte) target[byte] = source[byte];
         }
@@ -77,11 +87,11 @@ void compileGlyph(FT_Face face, unsigned long code, GLuint list, std::vector<GLu
         const float advance = static_cast<float>((glyph->linearHoriAdvance + 0x8000) >> 16);
         // An empty glyph (the space) still gets a pointer: some GL stacks
         // refuse a null bitmap inside a display list.
-        static const GLubyte kNoBits[4] = {0, 0, 0, 0};
-        glBitmap(width, height, originX, originY, advance, 0.0f,
-                 rows.empty() ? kNoBits : rows.data());
+        static const unsigned char kNoBits[4] = {0, 0, 0, 0};
+        gl.bitmap(width, height, originX, originY, advance, 0.0f,
+                  rows.empty() ? kNoBits : rows.data());
     }
-    glEndList();
+    gl.endList();
 }
 
 }  // namespace
@@ -90,8 +100,8 @@ void* currentDrawingContext() noexcept {
     return eglGetCurrentContext();
 }
 
-bool buildFontLists(void* drawingContext, const char* faceName, int pixelHeight, int first,
-                    int count, std::uint32_t listBase) noexcept {
+bool buildFontLists(const GlyphListCalls& gl, void* drawingContext, const char* faceName,
+                    int pixelHeight, int first, int count, std::uint32_t listBase) noexcept {
     if (drawingContext == nullptr || listBase == 0 || pixelHeight <= 0 || count <= 0) return false;
     std::string file;
     int index = 0;
@@ -108,18 +118,18 @@ bool buildFontLists(void* drawingContext, const char* faceName, int pixelHeight,
         // Pixel size is the em height, as a negative GDI font height is.
         if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelHeight)) == 0) {
             // The bitmaps are tightly packed; the host's unpack state is kept.
-            glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-            glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-            glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-            glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-            glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-            glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
-            std::vector<GLubyte> rows;
+            gl.pushClientAttrib(kGlClientPixelStoreBit);
+            gl.pixelStorei(kGlUnpackAlignment, 1);
+            gl.pixelStorei(kGlUnpackRowLength, 0);
+            gl.pixelStorei(kGlUnpackSkipRows, 0);
+            gl.pixelStorei(kGlUnpackSkipPixels, 0);
+            gl.pixelStorei(kGlUnpackLsbFirst, 0);
+            gl.pixelStorei(kGlUnpackSwapBytes, 0);
+            std::vector<unsigned char> rows;
             for (int i = 0; i < count; ++i)
-                compileGlyph(face, static_cast<unsigned long>(first + i),
-                             listBase + static_cast<GLuint>(i), rows);
-            glPopClientAttrib();
+                compileGlyph(gl, face, static_cast<unsigned long>(first + i),
+                             listBase + static_cast<unsigned>(i), rows);
+            gl.popClientAttrib();
             built = true;
         }
         FT_Done_Face(face);

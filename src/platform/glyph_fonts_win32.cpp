@@ -11,8 +11,9 @@ void* currentDrawingContext() noexcept {
     return wglGetCurrentDC();
 }
 
-bool buildFontLists(void* drawingContext, const char* faceName, int pixelHeight, int first,
-                    int count, std::uint32_t listBase) noexcept {
+bool buildFontLists(const GlyphListCalls& /*gl: WGL compiles the lists*/, void* drawingContext,
+                    const char* faceName, int pixelHeight, int first, int count,
+                    std::uint32_t listBase) noexcept {
     HDC dc = static_cast<HDC>(drawingContext);
     // A negative height asks for the character height in pixels, not the cell.
     HFONT font = CreateFontA(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,

@@ -4,6 +4,7 @@
 // talvex.map (elsewhere), so nothing here is marked for export.
 
 #include "plugin/plugin_entry.h"
+#include "plugin/plugin_exports.h"
 
 #include <new>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/plugin_tables.h"
-#include "plugin/plugin_base.h"
+#include "host/plugin_base.h"
 
 // Makes `plugin` the global instance and writes the 25 forwarding entries into
 // the record's five slots and its event table's twenty. Checks nothing.

@@ -9,10 +9,6 @@
 
 namespace {
 
-bool isFinite(const HostVertex& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
 struct Listing {
     const HostObject* object;
     int position;
@@ -89,7 +85,7 @@ bool CandidateTable::fillGrid(SpatialGrid& grid, const CellScale& scale, const C
         for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
-            if (isFinite(v)) grid.count(v.x, v.y, v.z);
+            if (isFinitePoint(v)) grid.count(v.x, v.y, v.z);
         }
     }
     if (!grid.finishCounting()) return false;
@@ -98,7 +94,7 @@ bool CandidateTable::fillGrid(SpatialGrid& grid, const CellScale& scale, const C
         for (std::uint32_t i = first_[r + 1] - first_[r]; i-- > 0;) {
             prefetchVertex(object, std::int64_t(i) - kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
-            if (isFinite(v)) grid.place(first_[r] + i, v.x, v.y, v.z);
+            if (isFinitePoint(v)) grid.place(first_[r] + i, v.x, v.y, v.z);
         }
     }
     return true;
@@ -131,7 +127,7 @@ bool CandidateTable::fillFocused(SpatialGrid& grid, const CellScale& scale,
         for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
-            if (!isFinite(v)) continue;
+            if (!isFinitePoint(v)) continue;
             const std::int64_t cx = scale.cellOf(v.x);
             if (cx < bounds.lo[0] || cx > bounds.hi[0]) continue;
             const std::int64_t cy = scale.cellOf(v.y);

@@ -32,6 +32,8 @@ bool SymmetryPlugin::execute(std::int32_t commandIndex) noexcept {
         case kCommandSwitchTolerance:
             toleranceIndex = toleranceIndex + 1 > 1 ? 0 : toleranceIndex + 1;
             tolerance = tolerances[toleranceIndex];
+            // "Tollerance" is misspelt on purpose: users and their macros know
+            // the message by this text.
             showTolerance("Swap Tolerance - Current Tollerance %.2f");
             break;
         case kCommandSmartResym:

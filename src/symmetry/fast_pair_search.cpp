@@ -41,12 +41,8 @@ float nextFloatUp(float v) {
     return v;
 }
 
-bool isFinitePosition(const Vector3& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
 // The same side and plane-distance tests the scans apply (facesProbe on
-// projectOnto), on the indexed copy of the candidate's coordinates (bit for
+// projectOntoPlane), on the indexed copy of the candidate's coordinates (bit for
 // bit the vertex's own). The side alone rejects most candidates, so the
 // distance is computed only after it.
 bool faces(const FlatFrame& flat, const GridEntry& e, const MirrorProbe& probe, float tolerance) {
@@ -126,7 +122,7 @@ bool LivePartnerSearch::focusOn(const VertexList& moved, int sourceCount, const 
     for (int h = 0; h < sourceCount; ++h) {
         double exactDistance = 0.0;
         const MirrorProbe probe = probeVertex(frame_, *moved.items[h], exactDistance);
-        if (!isFinitePosition(probe.target)) continue;
+        if (!isFinitePoint(probe.target)) continue;
         const float target[3] = {probe.target.x, probe.target.y, probe.target.z};
         const CellBox box = scale.boxAround(target, tolerance_);
         if (SpatialGrid::cellsIn(box) > kFocusCells) continue;  // that source will scan
@@ -168,7 +164,7 @@ void LivePartnerSearch::taken(const HostVertex* source, const HostVertex* partne
 
 std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const noexcept {
     const Vector3& t = probe.target;
-    if (!(tolerance_ > 0.0f) || !isFinitePosition(t)) return kNone;
+    if (!(tolerance_ > 0.0f) || !isFinitePoint(t)) return kNone;
     const float target[3] = {t.x, t.y, t.z};
     std::uint32_t best = kNone;
     // Buckets hold ascending ordinals: stop at the first acceptable entry, or
@@ -277,7 +273,7 @@ void ResymPartnerSearch::findAllPartners() noexcept {
         probe.side = signedScaled > 0.0 ? 1 : -1;
         probe.target = Vector3(image[0], image[1], image[2]);
         searched[j & (kAhead - 1)] =
-            distance > double(starterGate_) && isFinitePosition(probe.target);
+            distance > double(starterGate_) && isFinitePoint(probe.target);
         if (searched[j & (kAhead - 1)]) grid_.prefetchBucketOf(image, false);
     };
     for (std::uint32_t j = 0; j < kAhead && j < count; ++j) prepare(j);
@@ -346,7 +342,7 @@ void ResymPartnerSearch::markVertex(const HostVertex* vertex, std::uint32_t ordi
 std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t hi,
                                                  const MirrorProbe& probe) const noexcept {
     const Vector3& t = probe.target;
-    if (!(tolerance_ > 0.0f) || !isFinitePosition(t)) return kNone;
+    if (!(tolerance_ > 0.0f) || !isFinitePoint(t)) return kNone;
     const float target[3] = {t.x, t.y, t.z};
 
     // The scan's choice, kept order-free: `least` is the least rounded

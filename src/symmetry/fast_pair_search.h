@@ -39,9 +39,9 @@
 #include "symmetry/spatial_grid.h"
 #include "symmetry/vertex_set.h"
 
-// projectOnto for a point held as bare floats: the same operations in the
-// same order, rounded where projectOnto rounds, so its side, distance and foot
-// are bit for bit projectOnto's (the differential suite holds them to it).
+// projectOntoPlane for a point held as bare floats: the same operations in the
+// same order, rounded where projectOntoPlane rounds, so its side, distance and foot
+// are bit for bit projectOntoPlane's (the differential suite holds them to it).
 // Building a Vector3 per candidate and calling through its out-of-line
 // members cost more than the rest of a search.
 class FlatFrame {
@@ -131,7 +131,7 @@ private:
 // position is marked alone.
 class ResymPartnerSearch {
 public:
-    // Starters whose plane distance (projectOnto's, unrounded) is not above
+    // Starters whose plane distance (projectOntoPlane's, unrounded) is not above
     // `starterGate` are not searched for: they get no partner.
     ResymPartnerSearch(const PlaneFrame& frame, const ObjectList& objects, const HostObject* plane,
                        float tolerance, float starterGate, bool useIndex) noexcept;

@@ -73,7 +73,7 @@ void SymmetryPlugin::hostEvent(std::int32_t eventCode, HostWord) noexcept {
         services->getManipulator(&first, &second, &third, &manipulator);
         searchPoint.setFrom(manipulator);
         searchPointRef = &searchPoint;
-        mirrorPoint = mirrorImage(searchPoint);
+        mirrorPoint = mirrorAcross(storedFrame(), searchPoint);
         mirrorPointRef = &mirrorPoint;
         mirrorHeldPairs();
     }

@@ -2,6 +2,7 @@
 // again or searches every object under edit for one partner per moved vertex,
 // and moves each partner onto its source's mirror image.
 #include "symmetry/fast_pair_search.h"
+#include "symmetry/host_objects.h"
 #include "symmetry/pair_append.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"
@@ -16,13 +17,6 @@ bool pairsFit(const PointerList& pairs, const VertexList& moved, int sourceCount
         if (pairs.at(2 * k) != moved.items[k]) return false;
     }
     return true;
-}
-
-bool ownsVertex(const HostObject& object, const HostVertex* vertex) {
-    for (std::int32_t i = 0; i < object.vertexCount; ++i) {
-        if (object.vertices[i] == vertex) return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -44,6 +38,7 @@ void SymmetryPlugin::mirrorHeldPairs() noexcept {
     // thing the plug-in can check without touching such memory is whether a
     // partner's object is still in the scene; a partner whose object left is
     // never written. Sources are the vertices the host is moving right now.
+    const PlaneFrame frame = storedFrame();
     const HostObject* checked = nullptr;
     bool present = false;
     for (int i = 0; i < pairs.count; i += 2) {
@@ -54,7 +49,7 @@ void SymmetryPlugin::mirrorHeldPairs() noexcept {
             checked = owner;
             present = inScene(owner);
         }
-        partnerTarget = mirrorImage(*source);
+        partnerTarget = mirrorAcross(frame, *source);
         if (present && storeIfFinite(*partner, partnerTarget)) pairsMoved = true;
     }
 }
@@ -65,7 +60,7 @@ int SymmetryPlugin::matchMirrorPairs(VertexList* moved) noexcept {
         HostVertex* searchVertex = moved->items[n - 1];
         searchPoint.setFrom(*searchVertex);
         searchPointRef = &searchPoint;
-        mirrorPoint = mirrorImage(searchPoint);
+        mirrorPoint = mirrorAcross(storedFrame(), searchPoint);
         mirrorPointRef = &mirrorPoint;
 
         const int sourceCount = n - 1;
@@ -89,7 +84,7 @@ int SymmetryPlugin::matchMirrorPairs(VertexList* moved) noexcept {
                     HostObject* object = underEdit.items[o];
                     if (object == planeObject) {
                         // Dragging the plane's own corners shows no search marks.
-                        if (ownsVertex(*object, source)) matchTarget = nullptr;
+                        if (holdsVertex(*object, source)) matchTarget = nullptr;
                         continue;
                     }
                     // A source that already stands in a pair takes no second one.

@@ -9,13 +9,13 @@ bool facesProbe(const PlaneProjection& candidate, const MirrorProbe& probe, floa
 
 MirrorProbe probeVertex(const PlaneFrame& frame, const HostVertex& source,
                         double& exactDistance) noexcept {
-    const PlaneProjection projection = projectOnto(frame, source);
+    const PlaneProjection projection = projectOntoPlane(frame, source);
     exactDistance = projection.distance;
     MirrorProbe probe;
     probe.source = &source;
     probe.distance = static_cast<float>(projection.distance);
     probe.side = projection.side;
-    probe.target = projection.foot.add(projection.foot.subtract(source));
+    probe.target = mirrorThroughFoot(projection.foot, source);
     return probe;
 }
 
@@ -25,7 +25,7 @@ HostVertex* findFirstPartner(const PlaneFrame& frame, const HostObject& object,
     for (std::int32_t i = 0; i < object.vertexCount; ++i) {
         HostVertex* candidate = object.vertices[i];
         if (candidate == probe.source) continue;
-        if (!facesProbe(projectOnto(frame, *candidate), probe, tolerance)) continue;
+        if (!facesProbe(projectOntoPlane(frame, *candidate), probe, tolerance)) continue;
         if (!(probe.target.distanceTo(*candidate) < double(tolerance))) continue;
         if (taken.contains(candidate)) continue;
         return candidate;
@@ -40,7 +40,7 @@ HostVertex* findNearestPartner(const PlaneFrame& frame, const HostObject& object
     for (std::int32_t i = 0; i < object.vertexCount; ++i) {
         HostVertex* candidate = object.vertices[i];
         if (candidate == probe.source) continue;
-        if (!facesProbe(projectOnto(frame, *candidate), probe, tolerance)) continue;
+        if (!facesProbe(projectOntoPlane(frame, *candidate), probe, tolerance)) continue;
         const double distance = probe.target.distanceTo(*candidate);
         if (distance < double(bestDistance)) {
             best = candidate;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "symmetry/host_objects.h"
 #include "symmetry/selection_box.h"
 #include "symmetry/symmetry_plugin.h"
 
@@ -22,17 +23,6 @@ const char* const kRepositionMessages[3] = {
     "Talvex repositioned : Y Axis Perpendicular",
     "Talvex repositioned : Z Axis Perpendicular",
 };
-
-bool holdsVertex(const HostObject& object, const HostVertex* vertex) {
-    for (std::int32_t i = 0; i < object.vertexCount; ++i) {
-        if (object.vertices[i] == vertex) return true;
-    }
-    return false;
-}
-
-float axisValue(const Vector3& v, int axis) {
-    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
-}
 
 Vector3 withAxis(float perpendicular, int axis, float a, float b) {
     switch (axis) {
@@ -178,7 +168,7 @@ void SymmetryPlugin::repositionPlane() noexcept {
     const int axis = repositionAxis;
     const int a = axis == 0 ? 1 : 0;
     const int b = axis == 2 ? 1 : 2;
-    const float across = axisValue(box.centroid, axis);
+    const float across = coordinate(box.centroid, axis);
     const Vector3 corners[kPlaneCorners] = {
         withAxis(across, axis, box.minimum[a], box.minimum[b]),
         withAxis(across, axis, box.minimum[a], box.maximum[b]),

@@ -1,7 +1,7 @@
 // The symmetry plane as geometry: its frame (an unnormalised normal and a
 // pivot) taken from the plane object, a point's foot, side and distance, and
-// the mirror image. Live matching, Smart Resym and the host handlers mirror
-// through these; SymmetryPlugin's members wrap them around its stored frame.
+// the mirror image. Pure geometry over values: live matching, Smart Resym and
+// the host handlers mirror through these, with the frame the plug-in stores.
 #pragma once
 
 #include "geometry/vector3.h"
@@ -34,14 +34,14 @@ bool frameOfObject(const HostObject& plane, PlaneFrame& frame) noexcept;
 // vectors; a = -(n . d) and t = a / (n . n) are rounded to float; the side
 // comes from the unrounded n . d; the distance is point.distanceTo(foot) in
 // double. A zero or non-finite normal gives a NaN foot and distance, side -1.
-PlaneProjection projectOnto(const PlaneFrame& frame, const Vector3& point) noexcept;
+PlaneProjection projectOntoPlane(const PlaneFrame& frame, const Vector3& point) noexcept;
 
 // f + (f - p), f the foot of p, every component rounded to float at each step.
 Vector3 mirrorAcross(const PlaneFrame& frame, const Vector3& point) noexcept;
 
-// True when x, y and z are all finite: the only positions ever written into a
-// host vertex or object.
-bool isFinitePoint(const Vector3& point) noexcept;
+// The same rule for a point whose foot is already known: foot + (foot - point),
+// rounded to float at each step.
+Vector3 mirrorThroughFoot(const Vector3& foot, const Vector3& point) noexcept;
 
 // Writes `position` into the host vertex unless a component is not finite;
 // true when written. A NaN or infinity must never reach the user's mesh.

@@ -1,6 +1,9 @@
+// The overlay hooks: draw binds to the host's context, makes the font and
+// hands the overlay what one frame shows; release frees the font.
 #include "overlay/font_lists.h"
 #include "overlay/overlay_draw.h"
 #include "platform/platform.h"
+#include "symmetry/selection_count.h"
 #include "symmetry/symmetry_plugin.h"
 
 namespace {
@@ -8,8 +11,7 @@ namespace {
 // Fills the reserved lists with the glyphs of the configured face. A face
 // that cannot be made leaves them empty: the text then draws nothing.
 void buildFont(void* drawingContext, const Settings& settings, std::uint32_t base) {
-    platform::buildFontLists(drawingContext, settings.fontFace, settings.fontSize,
-                             overlay::kFirstGlyph, overlay::kGlyphCount, base);
+    overlay::fillFontLists(drawingContext, settings.fontFace, settings.fontSize, base);
 }
 
 }  // namespace
@@ -40,8 +42,8 @@ bool SymmetryPlugin::draw(std::int32_t flag) noexcept {
     frame.searchPoint = marks ? searchPointRef : nullptr;
     frame.mirrorPoint = marks ? mirrorPointRef : nullptr;
     frame.pairsFound = pairsFound;
-    frame.scene = scene;
-    frame.services = services;
+    frame.lightingWasOn = overlay::beginOverlay(settings);
+    frame.selectedCount = selectionCount(*scene, *services);
     frame.fontListBase = fontListBase;
     frame.textBuffer = textBuffer;
     frame.textBufferSize = sizeof(textBuffer);
@@ -63,10 +65,6 @@ void SymmetryPlugin::bindContext() noexcept {
     loadSettings();
     fontListBase = overlay::replaceFontLists(fontListBase);
     buildFont(deviceContext, settings, fontListBase);
-}
-
-void SymmetryPlugin::drawText(const char* text) noexcept {
-    overlay::drawText(fontListBase, text);
 }
 
 void SymmetryPlugin::loadSettings() noexcept {

@@ -1,13 +1,5 @@
 #include "symmetry/selection_box.h"
 
-namespace {
-
-float coordinate(const Vector3& v, int axis) {
-    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
-}
-
-}  // namespace
-
 SelectionBox measureVertices(HostVertex* const* vertices, int count) noexcept {
     SelectionBox box;
     bool seen[3] = {false, false, false};

@@ -1,5 +1,7 @@
 #include "symmetry/symmetry_plugin.h"
 
+#include <cmath>
+
 namespace {
 
 const char* const kCommandNames[kCommandSlots] = {
@@ -13,6 +15,15 @@ constexpr std::int32_t kKindCommand = 0;
 constexpr std::int32_t kKindHidden = 2;
 
 bool isCommandSlot(std::int32_t index) { return index >= 0 && index < kCommandSlots; }
+
+// A plane that moved by no more than this in every coordinate of its pivot and
+// normal keeps the held pairs. Float, model units; equal does not count.
+constexpr float kPlaneMoved = 0.01f;
+
+// NaN compares false, so a difference that is not a number counts as no movement.
+bool movedApart(float now, float before) {
+    return std::fabs(double(now) - double(before)) > double(kPlaneMoved);
+}
 
 }  // namespace
 
@@ -72,3 +83,32 @@ std::int32_t SymmetryPlugin::commandKind(std::int32_t commandIndex) noexcept {
 void SymmetryPlugin::showMessage(const char* text) const noexcept { services->showMessage(text); }
 
 void SymmetryPlugin::showError(const char* text) const noexcept { services->showError(text); }
+
+void SymmetryPlugin::updatePlaneFrame() noexcept {
+    if (planeObject == nullptr) return;
+    // A plane object that lost its vertices keeps the last frame: reading
+    // past its vertex count would read the host's memory at random.
+    PlaneFrame frame;
+    if (!frameOfObject(*planeObject, frame)) return;
+    planeNormal.setFrom(frame.normal);
+    planePivot.setFrom(frame.pivot);
+    const bool moved =
+        movedApart(planePivot.x, previousPivot.x) || movedApart(planePivot.y, previousPivot.y) ||
+        movedApart(planePivot.z, previousPivot.z) || movedApart(planeNormal.x, previousNormal.x) ||
+        movedApart(planeNormal.y, previousNormal.y) || movedApart(planeNormal.z, previousNormal.z);
+    if (moved) {
+        searchPointRef = nullptr;
+        mirrorPointRef = nullptr;
+        pairs.empty();
+        pairObjects.empty();
+    }
+    previousPivot.setFrom(planePivot);
+    previousNormal.setFrom(planeNormal);
+}
+
+PlaneFrame SymmetryPlugin::storedFrame() const noexcept {
+    PlaneFrame frame;
+    frame.normal.setFrom(planeNormal);
+    frame.pivot.setFrom(planePivot);
+    return frame;
+}

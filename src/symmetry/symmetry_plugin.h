@@ -1,7 +1,8 @@
 // The one plug-in object: everything the plug-in remembers between host calls,
 // and the twelve operations it overrides. Each group of operations lives in its
-// own source file: commands, plane frame, live matching, Smart Resym, host
-// notifications and the overlay hooks.
+// own source file: commands, live matching, Smart Resym, host notifications
+// and the overlay hooks; the command table and the frame tracking live in
+// symmetry_plugin.cpp, the plane geometry they use in plane_frame.h.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 #include "geometry/vector3.h"
 #include "host/host_records.h"
 #include "host/host_services.h"
-#include "plugin/plugin_base.h"
+#include "host/plugin_base.h"
 #include "symmetry/plane_frame.h"
 #include "symmetry/pointer_list.h"
 
@@ -54,13 +55,11 @@ public:
     // settings and the GL binding.
     void resetTracking() noexcept;
 
-    // Plane frame (plane_frame.cpp).
+    // Reads the plane object's frame into planeNormal and planePivot; a plane
+    // whose pivot or normal moved by more than 0.01 in a coordinate since the
+    // last update drops the held pairs and the search marks.
+    // Nothing without a plane object, or when it has fewer than three vertices.
     void updatePlaneFrame() noexcept;
-    // Distance of `point` from the plane; writes side and foot. Without a plane
-    // object returns twice the tolerance and leaves side and foot alone.
-    double projectOntoPlane(const Vector3& point, int& side, Vector3& foot) const noexcept;
-    // f + (f - p) with f the foot of p, each step rounded to float.
-    Vector3 mirrorImage(const Vector3& point) const noexcept;
 
     // Commands (plane_commands.cpp, smart_resym.cpp; the small ones in command_dispatch.cpp).
     void createPlane() noexcept;
@@ -72,7 +71,6 @@ public:
 
     // Overlay hooks (plugin_overlay.cpp).
     void bindContext() noexcept;
-    void drawText(const char* text) noexcept;
     void loadSettings() noexcept;
 
     HostScene* scene;
@@ -113,7 +111,8 @@ private:
     void showError(const char* text) const noexcept;
     void showTolerance(const char* format) noexcept;
 
-    // planeNormal and planePivot as a frame value.
+    // planeNormal and planePivot as a frame value: what every mirror image of
+    // the plug-in is taken across.
     PlaneFrame storedFrame() const noexcept;
     // True when `object` is an item of the scene's all-objects list; compares
     // pointers only, so an object the host has let go is never dereferenced.

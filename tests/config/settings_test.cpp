@@ -173,6 +173,21 @@ TEST(Settings, TheShippedSampleGivesExactlyTheDefaults) {
     const std::string sample = ScratchFolder::read("sample_Talvex.ini");
     ASSERT_GT(sample.size(), 1000u) << "the fixture copies packaging/Talvex.ini here";
     expectSame(loadFromText("settings_sample", sample), defaults());
+    // Every key of the table is written out in the sample, inside its range:
+    // the defaults above are the file's, not the fallbacks.
+    ScratchFolder folder("settings_sample_keys");
+    ScratchFolder::write(ScratchFolder::kSettingsFile, sample);
+    auto profile = std::make_unique<ProfileReader>();
+    Loaded loaded;
+    SettingOutcome outcomes[kSettingKeyCount] = {};
+    loadSettings(*profile, loaded.settings, loaded.tolerances, outcomes);
+    for (int i = 0; i < kSettingKeyCount; ++i) {
+        const SettingKey& key = kSettingKeys[i];
+        EXPECT_EQ(outcomes[i].found, 1) << key.name;
+        const bool isSwitch = key.kind == SettingKind::switchOff || key.kind == SettingKind::switchOn;
+        // A switch at its default is found but moves nothing.
+        EXPECT_EQ(outcomes[i].taken, !isSwitch) << key.name;
+    }
 }
 
 std::string randomBytes(std::size_t count, unsigned seed) {

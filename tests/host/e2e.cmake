@@ -1,14 +1,14 @@
-# End-to-end tests of talvex-host, included from the top CMakeLists.txt.
+# End-to-end tests of talvex-host, included from cmake/tests.cmake.
 # Session scripts run one ctest each; the subcommands are driven by
 # cli_e2e.sh; in the win32 build, compare_builds.sh runs the same work with
 # the native host too and requires byte-identical outputs.
 
 # Libraries the host must refuse: interface version 3, and one export missing.
 add_library(wrong_version_plugin SHARED tests/host/wrong_version_plugin.cpp)
-target_link_libraries(wrong_version_plugin PRIVATE talvex_flags)
+target_link_libraries(wrong_version_plugin PRIVATE talvex_host talvex_flags)
 set_target_properties(wrong_version_plugin PROPERTIES PREFIX "")
 add_library(missing_export_plugin SHARED tests/host/wrong_version_plugin.cpp)
-target_link_libraries(missing_export_plugin PRIVATE talvex_flags)
+target_link_libraries(missing_export_plugin PRIVATE talvex_host talvex_flags)
 target_compile_definitions(missing_export_plugin PRIVATE TALVEX_FIXTURE_NO_INITIALIZE)
 set_target_properties(missing_export_plugin PROPERTIES PREFIX "")
 

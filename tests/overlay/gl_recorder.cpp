@@ -20,7 +20,7 @@ std::string numbers(std::initializer_list<double> values) {
     return text;
 }
 
-const overlay::GlCalls kRecording = {
+overlay::GlCalls gRecording = {
     [](unsigned cap) -> unsigned char {
         log("isEnabled " + hex(cap));
         return cap == overlay::kGlLighting && gRecorder != nullptr && gRecorder->lightingEnabled
@@ -66,6 +66,7 @@ const overlay::GlCalls kRecording = {
     [](unsigned list, int range) {
         log("deleteLists " + std::to_string(list) + " " + std::to_string(range));
     },
+    {},  // the glyph compile: set to the table being replaced
 };
 
 std::int32_t HOST_CALL recordSelectionMode() {
@@ -83,7 +84,9 @@ std::int32_t HOST_CALL recordSelectionMode() {
 GlRecorder::GlRecorder() {
     gRecorder = this;
     services.getSelectionMode = recordSelectionMode;
-    overlay::useGlCalls(&kRecording);
+    // Glyphs still compile into the current context, unrecorded.
+    gRecording.glyphLists = overlay::glCalls().glyphLists;
+    overlay::useGlCalls(&gRecording);
 }
 
 GlRecorder::~GlRecorder() {

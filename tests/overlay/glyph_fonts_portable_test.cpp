@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include "hostsim/gl_context.h"
+#include "overlay/gl_calls.h"
 #include "platform/platform.h"
 
 namespace {
+
+// The plug-in's own table of GL calls, as the overlay hands it over.
+const platform::GlyphListCalls& glyphGl = overlay::glCalls().glyphLists;
 
 struct GlyphFonts : ::testing::Test {
     std::unique_ptr<hostsim::OffscreenGl> gl;
@@ -32,7 +36,7 @@ TEST_F(GlyphFonts, ArialFallsBackToAFaceWithArialsAdvances) {
     const GLuint base = glGenLists(96);
     void* context = platform::currentDrawingContext();
     ASSERT_NE(context, nullptr);
-    ASSERT_TRUE(platform::buildFontLists(context, "Arial", 18, 32, 96, base));
+    ASSERT_TRUE(platform::buildFontLists(glyphGl, context, "Arial", 18, 32, 96, base));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     for (GLuint i = 0; i < 96; ++i) EXPECT_TRUE(glIsList(base + i)) << i;
     // Arial's advances in 1/2048 em: space 569, 'A' 1366, 'l' 455; at 18 px 5, 12 and 4.
@@ -45,8 +49,8 @@ TEST_F(GlyphFonts, UnknownFaceStillGivesGlyphsAndSizeScalesThem) {
     const GLuint small = glGenLists(96);
     const GLuint large = glGenLists(96);
     void* context = platform::currentDrawingContext();
-    ASSERT_TRUE(platform::buildFontLists(context, "No Such Face At All", 12, 32, 96, small));
-    ASSERT_TRUE(platform::buildFontLists(context, "", 36, 32, 96, large));
+    ASSERT_TRUE(platform::buildFontLists(glyphGl, context, "No Such Face At All", 12, 32, 96, small));
+    ASSERT_TRUE(platform::buildFontLists(glyphGl, context, "", 36, 32, 96, large));
     const float smallM = advanceOf(small + ('M' - 32));
     const float largeM = advanceOf(large + ('M' - 32));
     EXPECT_GT(smallM, 5.0f);
@@ -55,9 +59,9 @@ TEST_F(GlyphFonts, UnknownFaceStillGivesGlyphsAndSizeScalesThem) {
 
 TEST_F(GlyphFonts, NothingIsBuiltWithoutContextOrLists) {
     void* context = platform::currentDrawingContext();
-    EXPECT_FALSE(platform::buildFontLists(nullptr, "Arial", 18, 32, 96, 1));
-    EXPECT_FALSE(platform::buildFontLists(context, "Arial", 18, 32, 96, 0));
-    EXPECT_FALSE(platform::buildFontLists(context, "Arial", 0, 32, 96, 1));
+    EXPECT_FALSE(platform::buildFontLists(glyphGl, nullptr, "Arial", 18, 32, 96, 1));
+    EXPECT_FALSE(platform::buildFontLists(glyphGl, context, "Arial", 18, 32, 96, 0));
+    EXPECT_FALSE(platform::buildFontLists(glyphGl, context, "Arial", 0, 32, 96, 1));
     EXPECT_FALSE(glIsList(1));
 }
 

@@ -11,6 +11,7 @@
 #include "hostsim/sim_scene.h"
 #include "overlay/font_lists.h"
 #include "overlay/gl_recorder.h"
+#include "symmetry/selection_count.h"
 
 namespace {
 
@@ -41,12 +42,18 @@ struct DrawOverlay : ::testing::Test {
         f.searchPoint = marks ? &search : nullptr;
         f.mirrorPoint = marks ? &mirror : nullptr;
         f.pairsFound = false;
-        f.scene = &scene.record;
-        f.services = &gl.services;
         f.fontListBase = 1000;
         f.textBuffer = text;
         f.textBufferSize = sizeof text;
         return f;
+    }
+
+    // One draw as the plug-in makes it: the GL state saved, the host asked for
+    // the selection, then the frame drawn and the state put back.
+    void draw(overlay::OverlayFrame f) {
+        f.lightingWasOn = overlay::beginOverlay(settings);
+        f.selectedCount = selectionCount(scene.record, gl.services);
+        overlay::drawOverlay(f);
     }
 
     Calls hud(const std::string& toleranceLine) const {
@@ -92,7 +99,7 @@ const Calls kPrologue = {"isEnabled 0xB50", "disable 0xB50", "getSelectionMode",
                          "getSelectionMode"};
 
 TEST_F(DrawOverlay, WithoutMarksDrawsOnlyTheHud) {
-    overlay::drawOverlay(frame(false, 0.1f));
+    draw(frame(false, 0.1f));
     EXPECT_EQ(gl.calls, join({kPrologue, hud("Tolerance 0.10"), restore()}));
 }
 
@@ -116,14 +123,14 @@ TEST_F(DrawOverlay, SearchMarksComeBeforeTheHudInTheirOrder) {
           color(t.red, t.green, t.blue), "lineWidth 1", "begin 0x1"},
          box,
          {"end", "lineWidth 1"}});
-    overlay::drawOverlay(frame(true, 0.5f));
+    draw(frame(true, 0.5f));
     EXPECT_EQ(gl.calls, join({kPrologue, marks, hud("Tolerance 0.50"), restore()}));
 }
 
 TEST_F(DrawOverlay, BoxCornersAreSinglePrecisionSumsAroundTheMirrorPoint) {
     mirror = Vector3(0.1f, -1e7f, 3.3f);
     const float t = 0.1f;
-    overlay::drawOverlay(frame(true, t));
+    draw(frame(true, t));
     const Rgb& c = settings.toleranceColor;
     const auto boxColour =
         std::find(gl.calls.begin(), gl.calls.end(), color(c.red, c.green, c.blue));
@@ -149,7 +156,7 @@ TEST_F(DrawOverlay, StippleIsTheSignExtendedPatternAndFollowsStippleLines) {
         gl.calls.clear();
         settings.stipplePattern = static_cast<std::int8_t>(static_cast<std::uint8_t>(c.stored));
         settings.stippleLines = c.stipple;
-        overlay::drawOverlay(frame(true));
+        draw(frame(true));
         const Calls line = between(gl.calls, "lineWidth 1", "end");
         ASSERT_GE(line.size(), 3u) << c.stored;
         EXPECT_EQ(line[1], c.state) << c.stored;
@@ -176,7 +183,7 @@ TEST_F(DrawOverlay, AWidthOrSizeAtTheThresholdHidesItsMark) {
         settings.lineWidth = c.lineWidth;
         settings.pointSize = c.pointSize;
         settings.toleranceLineWidth = c.boxWidth;
-        overlay::drawOverlay(frame(true));
+        draw(frame(true));
         const auto has = [&](const std::string& call) {
             return std::find(gl.calls.begin(), gl.calls.end(), call) != gl.calls.end();
         };
@@ -201,7 +208,7 @@ TEST_F(DrawOverlay, FoundPairsColourLineAndPointButNeverTheBox) {
         gl.calls.clear();
         overlay::OverlayFrame f = frame(true);
         f.pairsFound = found;
-        overlay::drawOverlay(f);
+        draw(f);
         const Rgb& expected = found ? settings.foundColor : settings.searchColor;
         EXPECT_EQ(gl.calls[5], color(expected.red, expected.green, expected.blue)) << found;
         EXPECT_EQ(std::count(gl.calls.begin(), gl.calls.end(), color(0.0f, 0.0f, 1.0f)), 1)
@@ -229,7 +236,7 @@ TEST_F(DrawOverlay, SelectionModeDecidesWhetherMarksAreDrawn) {
             scene.selectVertices({});
         scene.modeOneSelection.count = c.modeOne;
         scene.modeZeroSelection.count = c.modeZero;
-        overlay::drawOverlay(frame(true));
+        draw(frame(true));
         EXPECT_EQ(std::count(gl.calls.begin(), gl.calls.end(), "getSelectionMode"), 3) << c.mode;
         const bool drawn =
             std::find(gl.calls.begin(), gl.calls.end(), "begin 0x1") != gl.calls.end();
@@ -254,7 +261,7 @@ TEST_F(DrawOverlay, SelectionCountAsksTheModeOncePerBranch) {
                           {{0, 2, 1}, 0}, {{2, 0, 0}, 9}, {{5, 5, 5}, 0}};
     for (const Case& c : cases) {
         gl.selectionAnswers = c.answers;
-        EXPECT_EQ(overlay::selectionCount(scene.record, gl.services), c.count)
+        EXPECT_EQ(selectionCount(scene.record, gl.services), c.count)
             << c.answers[0] << c.answers[1] << c.answers[2];
         EXPECT_TRUE(gl.selectionAnswers.empty());
     }
@@ -266,7 +273,7 @@ TEST_F(DrawOverlay, PutsBackLightingOnlyWhenItWasOnAndAlwaysEnablesDepthTest) {
             gl.calls.clear();
             gl.lightingEnabled = lighting;
             settings.depthTest = depthTest;
-            overlay::drawOverlay(frame(false));
+            draw(frame(false));
             Calls expected = {"isEnabled 0xB50", "disable 0xB50"};
             if (!depthTest) expected.push_back("disable 0xB71");
             expected = join({expected,
@@ -284,7 +291,7 @@ TEST_F(DrawOverlay, HudFollowsItsSettings) {
     settings.hudPosY = 400.0f;
     settings.hudStepY = 30.0f;
     settings.hudColor = {1.0f, 0.5f, 0.25f};
-    overlay::drawOverlay(frame(false, 0.6f));
+    draw(frame(false, 0.6f));
     EXPECT_NE(std::find(gl.calls.begin(), gl.calls.end(), "rasterPos2f 12 400"), gl.calls.end());
     EXPECT_NE(std::find(gl.calls.begin(), gl.calls.end(), "rasterPos2f 12 370"), gl.calls.end());
     EXPECT_NE(std::find(gl.calls.begin(), gl.calls.end(), "callLists 14 0x1401 Tolerance 0.60"),

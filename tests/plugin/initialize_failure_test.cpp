@@ -7,9 +7,8 @@
 #include <new>
 
 #include "plugin/plugin_entry.h"
+#include "plugin/plugin_exports.h"
 #include "symmetry/symmetry_plugin.h"
-
-extern "C" void HOST_CALL initializePlugin(HostPluginRecord* record);
 
 namespace {
 bool gFailObjects = false;

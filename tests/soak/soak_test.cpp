@@ -1,7 +1,7 @@
 // Soak run of the plug-in through the host: a drag of a million verticesMoved
 // notifications that keep their pairs, then a thousand Create / Reposition /
 // Smart Resym cycles. Every allocation of the program, the statically linked
-// plug-in's included, goes through the counting operators below, so the live
+// plug-in's included, goes through support/counting_allocator, so the live
 // byte count before and after each phase shows whether anything grew. The
 // host side keeps its own allocations steady (one reused plane object, its
 // records cleared each cycle). Prints the figures; fails on any growth.
@@ -15,78 +15,10 @@
 
 #include "hostsim/sim_host.h"
 #include "plugin/plugin_entry.h"
+#include "plugin/plugin_exports.h"
+#include "support/counting_allocator.h"
 #include "symmetry/symmetry_plugin.h"
 
-extern "C" std::int32_t HOST_CALL getPluginVersion();
-extern "C" void HOST_CALL initializePlugin(HostPluginRecord* record);
-
-// --- Counting allocator ------------------------------------------------------
-// Each block carries its size in a header as wide as the strictest alignment
-// operator new promises, so delete knows what it gives back.
-namespace {
-
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-std::int64_t gLiveBytes = 0;
-std::int64_t gPeakBytes = 0;
-std::int64_t gAllocations = 0;
-
-void* countedAllocate(std::size_t size) noexcept {
-    void* block = std::malloc(size + kHeader);
-    if (block == nullptr) return nullptr;
-    *static_cast<std::size_t*>(block) = size;
-    gLiveBytes += static_cast<std::int64_t>(size);
-    if (gLiveBytes > gPeakBytes) gPeakBytes = gLiveBytes;
-    ++gAllocations;
-    return static_cast<char*>(block) + kHeader;
-}
-
-void countedFree(void* p) noexcept {
-    if (p == nullptr) return;
-    void* block = static_cast<char*>(p) - kHeader;
-    gLiveBytes -= static_cast<std::int64_t>(*static_cast<std::size_t*>(block));
-    std::free(block);
-}
-
-void* countedOrThrow(std::size_t size) {
-    void* p = countedAllocate(size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return countedOrThrow(size);
-}
-void* operator new[](std::size_t size) {
-    return countedOrThrow(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return countedAllocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return countedAllocate(size);
-}
-void operator delete(void* p) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    countedFree(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    countedFree(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    countedFree(p);
-}
-
-// --- The soak ------------------------------------------------------------------
 namespace {
 
 constexpr long kDragNotifications = 1000000;
@@ -163,8 +95,8 @@ Figures dragSession(hostsim::Host& host, SymmetryPlugin& plugin, HostObject* mes
     };
     holdAcrossSelectionChange();
 
-    Figures f{gLiveBytes, 0, 0, gAllocations, 0.0};
-    gPeakBytes = gLiveBytes;
+    Figures f{support::liveHeapBytes(), 0, 0, support::heapAllocations(), 0.0};
+    support::restartHeapPeak();
     const auto start = std::chrono::steady_clock::now();
     for (long n = 0; n < kDragNotifications; ++n) {
         // The host moves the dragged vertices a little, alternately out and back.
@@ -175,9 +107,9 @@ Figures dragSession(hostsim::Host& host, SymmetryPlugin& plugin, HostObject* mes
         if ((n & 0xFFFF) == 0) holdAcrossSelectionChange();
     }
     f.seconds = secondsSince(start);
-    f.after = gLiveBytes;
-    f.peak = gPeakBytes;
-    f.allocations = gAllocations - f.allocations;
+    f.after = support::liveHeapBytes();
+    f.peak = support::peakHeapBytes();
+    f.allocations = support::heapAllocations() - f.allocations;
     expect(plugin.pairs.count == 2 * kSources, "the pairs are still held at the end of the drag");
     expect(plugin.pairs.capacity == capacity, "the pair lists never grew during the drag");
     for (int i = 0; i < kSources; ++i) {
@@ -234,14 +166,14 @@ Figures commandCycles(hostsim::Host& host, HostObject* mesh, HostObject* reusedP
     };
     cycle();  // warm-up: the host's record vectors reach their working size
 
-    Figures f{gLiveBytes, 0, 0, gAllocations, 0.0};
-    gPeakBytes = gLiveBytes;
+    Figures f{support::liveHeapBytes(), 0, 0, support::heapAllocations(), 0.0};
+    support::restartHeapPeak();
     const auto start = std::chrono::steady_clock::now();
     for (int n = 0; n < kCycles; ++n) cycle();
     f.seconds = secondsSince(start);
-    f.after = gLiveBytes;
-    f.peak = gPeakBytes;
-    f.allocations = gAllocations - f.allocations;
+    f.after = support::liveHeapBytes();
+    f.peak = support::peakHeapBytes();
+    f.allocations = support::heapAllocations() - f.allocations;
     return f;
 }
 

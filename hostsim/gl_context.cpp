@@ -1,10 +1,20 @@
-// Reading the colour buffer back, the same on every platform: the context's
-// drawing buffer is the one read.
+// What every platform's offscreen context shares: the factory's checks, and
+// reading the colour buffer back (the context's drawing buffer is the one read).
 #include <GL/gl.h>
 
 #include "hostsim/gl_context.h"
 
 namespace hostsim {
+
+std::unique_ptr<OffscreenGl> OffscreenGl::create(int width, int height, std::string& error) {
+    if (width <= 0 || height <= 0) {
+        error = "context size must be positive";
+        return nullptr;
+    }
+    return openPlatformContext(width, height, error);
+}
+
+OffscreenGl::~OffscreenGl() = default;
 
 std::vector<unsigned char> OffscreenGl::readPixels() const {
     std::vector<unsigned char> pixels(static_cast<size_t>(width_) * static_cast<size_t>(height_) *

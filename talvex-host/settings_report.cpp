@@ -1,4 +1,4 @@
-#include "config/settings_report.h"
+#include "settings_report.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,39 +12,11 @@
 
 #include "config/leading_number.h"
 #include "config/settings.h"
-#include "platform/platform.h"
 
 namespace {
 
 // The settings file as the C library opens it on every platform.
 constexpr const char kSlashedSettingsPath[] = "Plugins/Startup Plugins/Talvex.ini";
-
-// Answered by the profile API for a key that is not in the file, where an
-// empty value answers "": no settings value is ever this text.
-constexpr const char kAbsent[] = "\x01\x02";
-
-// How each key's text is read, in key order.
-enum class Kind { integer, text, decimal, depthTest, stipple };
-
-constexpr Kind kKinds[kSettingKeyCount] = {
-    Kind::integer, Kind::integer, Kind::integer, Kind::integer, Kind::integer, Kind::integer,
-    Kind::integer, Kind::text,    Kind::decimal, Kind::decimal, Kind::decimal, Kind::depthTest,
-    Kind::integer, Kind::stipple, Kind::integer, Kind::integer, Kind::integer, Kind::integer,
-    Kind::integer, Kind::integer, Kind::integer, Kind::integer, Kind::integer, Kind::decimal,
-    Kind::decimal, Kind::decimal, Kind::decimal};
-
-struct KeyOutcome {
-    std::int32_t found = 0;
-    bool taken = false;
-};
-
-class Recorder final : public SettingsObserver {
-public:
-    void keyLoaded(int index, std::int32_t found, bool taken) noexcept override {
-        if (index >= 0 && index < kSettingKeyCount) outcomes[index] = KeyOutcome{found, taken};
-    }
-    KeyOutcome outcomes[kSettingKeyCount];
-};
 
 std::string shortest(double value) {
     char text[32];
@@ -82,68 +54,38 @@ int componentOf(float stored) {
     return -1;
 }
 
-const Rgb& colourOf(const Settings& s, int index, int& component) {
-    const Rgb* groups[] = {&s.hudColor, &s.searchColor, &s.foundColor, &s.toleranceColor};
-    const int group = index < 7 ? 0 : (index - 14) / 3 + 1;
-    component = index < 7 ? index - 4 : (index - 14) % 3;
-    return *groups[group];
-}
-
-std::string valueInUse(int index, const Settings& s, const ToleranceSettings& t) {
-    switch (index) {
-        case 0:
-            return shortest(s.hudPosX);
-        case 1:
-            return shortest(s.hudPosY);
-        case 2:
-            return shortest(s.hudStepY);
-        case 3:
-            return std::to_string(s.fontSize);
-        case 7:
-            return quoted(s.fontFace);
-        case 8:
-            return shortest(s.pointSize);
-        case 9:
-            return shortest(s.lineWidth);
-        case 10:
-            return shortest(s.toleranceLineWidth);
-        case 11:
-            return s.depthTest ? "on" : "off";
-        case 12:
-            return std::to_string(s.stipplePattern & 0xFF);
-        case 13:
-            return s.stippleLines ? "on" : "off";
-        case 23:
-            return shortest(t.toleranceB);
-        case 24:
-            return shortest(t.toleranceA);
-        case 25:
-            return shortest(t.modifier);
-        case 26:
-            return shortest(s.oversizePercentage);
-        default: {
-            int component = 0;
-            const Rgb& rgb = colourOf(s, index, component);
-            const float stored = component == 0 ? rgb.red : component == 1 ? rgb.green : rgb.blue;
+std::string valueInUse(const SettingKey& key, const Settings& s, const ToleranceSettings& t) {
+    if (key.kind == SettingKind::text) return quoted(s.fontFace);
+    const double value = key.inUse(s, t);
+    switch (key.kind) {
+        case SettingKind::colour: {
+            const float stored = static_cast<float>(value);
             return std::to_string(componentOf(stored)) + " (" + shortest(stored) + ")";
         }
+        case SettingKind::switchOff:
+        case SettingKind::switchOn:
+            return value != 0.0 ? "on" : "off";
+        case SettingKind::integer:
+            return std::to_string(static_cast<long long>(value));
+        default:
+            return shortest(static_cast<float>(value));
     }
 }
 
 // The number as read, and how, when the text is not just that number.
-std::string readingOf(Kind kind, const std::string& text) {
-    const bool isFloat = kind == Kind::decimal;
+std::string readingOf(SettingKind kind, const std::string& text) {
+    const bool isFloat = kind == SettingKind::decimal;
     const std::string number = isFloat ? shortest(leadingDouble(text.c_str()))
                                        : std::to_string(leadingInteger(text.c_str()));
     return number == text ? number : quoted(text) + " reads as " + number;
 }
 
-std::string why(Kind kind, const std::string& range, const std::string& text, bool noFile,
-                bool absent, const KeyOutcome& outcome) {
+std::string why(SettingKind kind, const std::string& range, const std::string& text, bool noFile,
+                bool absent, const SettingOutcome& outcome) {
     if (noFile) return "default: no file";
     if (absent) return "default: no such key in [CONFIG]";
     if (text.empty()) return "default: the value is empty";
-    if (kind == Kind::text) {
+    if (kind == SettingKind::text) {
         return outcome.taken ? "taken, used as written (installed fonts are not checked)"
                              : "default";
     }
@@ -153,12 +95,12 @@ std::string why(Kind kind, const std::string& range, const std::string& text, bo
     // flag off its default or leaves it there.
     const std::string which = plain ? " is" : ", which is";
     switch (kind) {
-        case Kind::depthTest:
+        case SettingKind::switchOff:
             return outcome.taken
                        ? "taken: " + reading + (plain ? "" : ", which") +
                              " turns the depth test off"
                        : "taken: " + reading + which + " not 0, so the depth test stays on";
-        case Kind::stipple:
+        case SettingKind::switchOn:
             return outcome.taken
                        ? "taken: " + reading + (plain ? "" : ", which") + " turns dashed lines on"
                        : "taken: " + reading + which + " not above 0, so dashed lines stay off";
@@ -278,30 +220,29 @@ void writeReport(std::ostream& out, const std::string& directory) {
     auto profile = std::make_unique<ProfileReader>();
     Settings settings{};
     ToleranceSettings tolerances{};
-    Recorder recorder;
-    loadSettings(*profile, settings, tolerances, &recorder);
+    SettingOutcome outcomes[kSettingKeyCount] = {};
+    loadSettings(*profile, settings, tolerances, outcomes);
 
     int taken = 0;
     out << "\n  # key                         in file          in use           why\n";
     for (int i = 0; i < kSettingKeyCount; ++i) {
+        const SettingKey& key = kSettingKeys[i];
         char raw[kProfileTextSize];
-        platform::readProfileString(kSettingsSection, kSettingKeys[i].name, kAbsent, raw,
-                                    sizeof raw, kSettingsPath);
-        const bool absent = file == nullptr || std::strcmp(raw, kAbsent) == 0;
+        const bool absent = !readSettingText(key.name, raw, sizeof raw) || file == nullptr;
         const std::string text = absent ? "" : raw;
-        const KeyOutcome& outcome = recorder.outcomes[i];
-        const bool isFlag = kKinds[i] == Kind::depthTest || kKinds[i] == Kind::stipple;
-        taken += outcome.taken || (isFlag && outcome.found == 1) ? 1 : 0;
+        const SettingOutcome& outcome = outcomes[i];
+        const bool isSwitch = key.kind == SettingKind::switchOff || key.kind == SettingKind::switchOn;
+        taken += outcome.taken || (isSwitch && outcome.found == 1) ? 1 : 0;
 
         char number[8];
         std::snprintf(number, sizeof number, "%3d ", i + 1);
-        std::string line = std::string(number) + kSettingKeys[i].name;
+        std::string line = std::string(number) + key.name;
         line.resize(std::max<std::size_t>(line.size() + 2, 32), ' ');
         line += absent ? "none" : quoted(text);
         line.resize(std::max<std::size_t>(line.size() + 2, 49), ' ');
-        line += valueInUse(i, settings, tolerances);
+        line += valueInUse(key, settings, tolerances);
         line.resize(std::max<std::size_t>(line.size() + 2, 66), ' ');
-        out << line << why(kKinds[i], kSettingKeys[i].range, text, file == nullptr, absent, outcome)
+        out << line << why(key.kind, key.rangeText, text, file == nullptr, absent, outcome)
             << "\n";
     }
     out << "\n" << taken << " of " << kSettingKeyCount << " keys taken from the file.\n";

@@ -1,5 +1,6 @@
 // The 25 operations the host can reach, in slot order, with the results a
 // plug-in that overrides nothing gives: one command named "Dummy Plugin".
+// Reading the class is reading the host's tables, so it sits with them.
 // SymmetryPlugin derives from it; the forwarding entries call these virtually.
 #pragma once
 
@@ -37,6 +38,7 @@ public:
 
 protected:
     PluginBase() = default;
-    // The plug-in object lives until the process ends; nothing deletes it.
+    // Never deleted through this base: initializePlugin deletes the object it
+    // made, as its own class, only when a second initialise replaces it.
     ~PluginBase() = default;
 };
