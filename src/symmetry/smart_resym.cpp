@@ -4,7 +4,7 @@
 // matching's state alone.
 #include <cstdio>
 
-#include "symmetry/fast_pair_search.h"
+#include "symmetry/resym_partner_search.h"
 #include "symmetry/pair_append.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"

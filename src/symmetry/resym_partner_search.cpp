@@ -1,0 +1,197 @@
+#include "symmetry/resym_partner_search.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace {
+
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+
+// std::nextafter(v, +infinity) for a finite v >= +0, without a library call:
+// the next float up has the next bit pattern (from +0, the least subnormal).
+float nextFloatUp(float v) {
+    assert(v >= 0.0f && v < std::numeric_limits<float>::infinity() && !std::signbit(v));
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    ++bits;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+bool samePoint(const CellEntry& a, const CellEntry& b) {
+    return a.p[0] == b.p[0] && a.p[1] == b.p[1] && a.p[2] == b.p[2];
+}
+
+}  // namespace
+
+ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList& objects,
+                                       const HostObject* plane, float tolerance, float starterGate,
+                                       bool useIndex) noexcept
+    : frame_(frame), flat_(frame), tolerance_(tolerance), starterGate_(starterGate) {
+    if (!useIndex || !table_.build(objects, plane) || !allocate()) return;
+    // With no positive tolerance nothing is ever accepted: no partners.
+    if (tolerance > 0.0f && table_.total() > 0) {
+        // About two candidates per column, and cells no narrower than the
+        // tolerance: a target's reach then spans at most three columns per
+        // axis, usually one or two.
+        if (!index_.start(table_.sampleBox(), double(tolerance), table_.total() / 2) ||
+            !table_.fillIndex(index_, false))
+            return;
+        findTwins();
+        findAllPartners();
+    }
+    indexed_ = true;
+}
+
+ResymPartnerSearch::~ResymPartnerSearch() {
+    delete[] marks_;
+    delete[] twins_;
+    delete[] partners_;
+}
+
+bool ResymPartnerSearch::allocate() noexcept {
+    const std::size_t words = table_.total() / 32 + 1;
+    marks_ = new (std::nothrow) std::uint32_t[words];
+    twins_ = new (std::nothrow) std::uint32_t[words];
+    partners_ = new (std::nothrow) std::uint32_t[std::size_t(table_.total()) + 1];
+    if (marks_ == nullptr || twins_ == nullptr || partners_ == nullptr) return false;
+    std::fill(marks_, marks_ + words, 0u);
+    std::fill(twins_, twins_ + words, 0u);
+    std::fill(partners_, partners_ + table_.total() + 1, kNone);
+    return true;
+}
+
+std::size_t ResymPartnerSearch::bytes() const noexcept {
+    return table_.bytes() + index_.bytes() + 2 * sizeof(std::uint32_t) * (table_.total() / 32 + 1) +
+           sizeof(std::uint32_t) * (std::size_t(table_.total()) + 1);
+}
+
+void ResymPartnerSearch::findTwins() noexcept {
+    // Candidates at one exact position share a column; long columns are
+    // sorted so that they lie side by side.
+    for (std::uint32_t c = 0; c < index_.columnCount(); ++c) {
+        const std::uint32_t begin = index_.columnStart(c), end = index_.columnStart(c + 1);
+        const bool sorted = CellIndex::isLong(end - begin);
+        for (std::uint32_t i = begin; i < end; ++i) {
+            const CellEntry& e = index_.entryAt(i);
+            for (std::uint32_t j = i + 1; j < end && (!sorted || j == i + 1); ++j) {
+                const CellEntry& f = index_.entryAt(j);
+                if (!samePoint(e, f)) continue;
+                setBit(twins_, e.key);
+                setBit(twins_, f.key);
+            }
+        }
+    }
+}
+
+void ResymPartnerSearch::findAllPartners() noexcept {
+    int rank = 0;
+    for (std::uint32_t j = 0; j < index_.entryCount(); ++j) {
+        const CellEntry& e = index_.entryAt(j);
+        // The probe exactly as probeVertex makes it from the vertex.
+        const double signedScaled = flat_.signedScaled(e.p);
+        float image[3];
+        const double distance = flat_.distance(e.p, signedScaled, image);
+        if (!(distance > double(starterGate_))) continue;
+        MirrorProbe probe;
+        probe.source = nullptr;
+        probe.distance = static_cast<float>(distance);
+        probe.side = signedScaled > 0.0 ? 1 : -1;
+        probe.target = Vector3(image[0], image[1], image[2]);
+        if (!isFiniteTarget(probe.target)) continue;
+        if (e.key < table_.first(rank) || e.key >= table_.first(rank + 1))
+            rank = table_.rankOf(e.key);
+        partners_[e.key] = nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
+    }
+}
+
+bool ResymPartnerSearch::skips(int position) const noexcept {
+    return indexed_ && table_.rankAt(position) < 0;
+}
+
+HostVertex* ResymPartnerSearch::nearestPartner(int position, std::int32_t index,
+                                               const HostObject& object,
+                                               const HostVertex& starter) noexcept {
+    if (!indexed_) {
+        double exactDistance = 0.0;
+        const MirrorProbe probe = probeVertex(frame_, starter, exactDistance);
+        if (!(exactDistance > double(starterGate_))) return nullptr;
+        return findNearestPartner(frame_, object, probe, tolerance_);
+    }
+    starterOrdinal_ = table_.first(table_.rankAt(position)) + static_cast<std::uint32_t>(index);
+    partnerOrdinal_ = partners_[starterOrdinal_];
+    return partnerOrdinal_ == kNone ? nullptr : table_.vertexOf(partnerOrdinal_);
+}
+
+bool ResymPartnerSearch::eitherHeld(const PointerList& resym, const HostVertex* starter,
+                                    const HostVertex* partner) const noexcept {
+    if (!indexed_) return resym.contains(starter) || resym.contains(partner);
+    return bit(marks_, starterOrdinal_) || bit(marks_, partnerOrdinal_);
+}
+
+void ResymPartnerSearch::taken(const HostVertex* starter, const HostVertex* partner) noexcept {
+    if (!indexed_) return;
+    markVertex(starter, starterOrdinal_);
+    markVertex(partner, partnerOrdinal_);
+}
+
+void ResymPartnerSearch::markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept {
+    setBit(marks_, ordinal);
+    if (!bit(twins_, ordinal)) return;
+    // Every candidate that is this vertex sits at its position. Taken
+    // vertices are finite: a starter with a non-finite coordinate has a
+    // non-finite image and finds no partner.
+    const float p[3] = {vertex->x, vertex->y, vertex->z};
+    index_.visitNear(p, 0.0f, [&](const CellEntry& e) {
+        if (e.p[0] == p[0] && e.p[1] == p[1] && e.p[2] == p[2] && table_.vertexOf(e.key) == vertex)
+            setBit(marks_, e.key);
+    });
+}
+
+std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t hi,
+                                                 const MirrorProbe& probe) const noexcept {
+    const Vector3& t = probe.target;
+    const float target[3] = {t.x, t.y, t.z};
+
+    // The scan's choice, kept order-free: `least` is the least rounded
+    // distance seen, `firstOfLeast` the earliest candidate rounding to it and
+    // `lastBelow` the latest one whose unrounded distance is below it.
+    bool found = false;
+    float least = tolerance_;
+    std::uint32_t firstOfLeast = kNone;
+    std::uint32_t lastBelow = kNone;
+    // Candidates that can still change the choice lie nearer than `bound`:
+    // the scan's test is distance < tolerance, and a distance that rounds to
+    // `least` is below the next float up.
+    float bound = tolerance_;
+
+    index_.visitNear(target, tolerance_, [&](const CellEntry& e) {
+        if (e.key < lo || e.key >= hi) return;
+        // The distance is at least the rounded x difference: a cheap early no.
+        if (!(std::fabs(double(static_cast<float>(double(t.x) - double(e.p[0])))) < double(bound)))
+            return;
+        const double distance = reachOf(t, e.p);
+        if (!(distance < double(bound))) return;
+        if (!flat_.faces(e.p, probe, tolerance_)) return;
+        const float rounded = static_cast<float>(distance);
+        if (!found || rounded < least) {
+            found = true;
+            least = rounded;
+            firstOfLeast = e.key;
+            lastBelow = distance < double(rounded) ? e.key : kNone;
+        } else if (rounded == least) {
+            if (e.key < firstOfLeast) firstOfLeast = e.key;
+            if (distance < double(least) && (lastBelow == kNone || e.key > lastBelow))
+                lastBelow = e.key;
+        } else {
+            return;
+        }
+        bound = least < tolerance_ ? nextFloatUp(least) : tolerance_;
+    });
+    if (!found) return kNone;
+    return lastBelow != kNone ? lastBelow : firstOfLeast;
+}
