@@ -40,21 +40,26 @@
 namespace {
 std::size_t gCurrent = 0;
 std::size_t gPeak = 0;
+bool gCounting = true;  // off while the host's own services run
 constexpr std::size_t kHeader = 16;
 
 void* allocate(std::size_t size) noexcept {
     auto* base = static_cast<unsigned char*>(std::malloc(size + kHeader));
     if (base == nullptr) return nullptr;
-    *reinterpret_cast<std::size_t*>(base) = size;
-    gCurrent += size;
-    gPeak = std::max(gPeak, gCurrent);
+    reinterpret_cast<std::size_t*>(base)[0] = size;
+    reinterpret_cast<std::size_t*>(base)[1] = gCounting ? 1 : 0;
+    if (gCounting) {
+        gCurrent += size;
+        gPeak = std::max(gPeak, gCurrent);
+    }
     return base + kHeader;
 }
 
 void release(void* p) noexcept {
     if (p == nullptr) return;
     auto* base = static_cast<unsigned char*>(p) - kHeader;
-    gCurrent -= *reinterpret_cast<std::size_t*>(base);
+    if (reinterpret_cast<std::size_t*>(base)[1] != 0)
+        gCurrent -= reinterpret_cast<std::size_t*>(base)[0];
     std::free(base);
 }
 
@@ -153,6 +158,21 @@ std::vector<Point> loadObj(const std::string& path) {
     return points;
 }
 
+// The host's bookkeeping of an edit (its undo copy) and of messages is not
+// the plug-in's memory: those services run uncounted.
+void(HOST_CALL* gHostRegister)(HostPointerList*) = nullptr;
+void(HOST_CALL* gHostMessage)(const char*) = nullptr;
+void HOST_CALL uncountedRegister(HostPointerList* list) {
+    gCounting = false;
+    gHostRegister(list);
+    gCounting = true;
+}
+void HOST_CALL uncountedMessage(const char* text) {
+    gCounting = false;
+    gHostMessage(text);
+    gCounting = true;
+}
+
 // The host with the plug-in loaded, its settings read from a private folder
 // holding TOLERANCE_A, a plane through the origin across `axis` and the mesh
 // selected and under edit.
@@ -164,6 +184,10 @@ struct Session {
 
     bool open(const Options& options, const std::vector<Point>& points, std::string& error) {
         if (!host.loadPlugin(TALVEX_PLUGIN_FILE, error)) return false;
+        gHostRegister = host.services.registerEditedVertices;
+        gHostMessage = host.services.showMessage;
+        host.services.registerEditedVertices = uncountedRegister;
+        host.services.showMessage = uncountedMessage;
         const std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                              ("talvex_timer_" + std::to_string(std::rand()));
         std::filesystem::create_directories(folder / "Plugins" / "Startup Plugins");
@@ -303,12 +327,7 @@ void timeResym(const Options& options, Session& session, float tolerance) {
         const Clock::time_point start = Clock::now();
         session.host.execute(kSmartResym);
         times.push_back(secondsSince(start));
-        // The host's undo copy and message log are the host's, not the plug-in's.
-        std::size_t hostBytes = 0;
-        for (const auto& step : session.host.undoSteps)
-            hostBytes += step.before.capacity() * sizeof step.before[0];
-        hostBytes += session.host.lastRegistered.capacity() * sizeof(HostVertex*);
-        peak = std::max(peak, double(gPeak - base) - double(hostBytes));
+        peak = std::max(peak, double(gPeak - base));
         message = session.host.messages.empty() ? "" : session.host.messages.back();
     }
     int touched = 0, moved = 0;

@@ -102,7 +102,7 @@ IndexBox CandidateTable::sampleBox() const noexcept {
     return box;
 }
 
-bool CandidateTable::fillIndex(CellIndex& index, bool inBoxOnly) const noexcept {
+bool CandidateTable::fillIndex(CellIndex& index) const noexcept {
     // Two passes over the host's vertices (count, then place) rather than a
     // copy sorted afterwards: a copy would hold every point twice at once.
     for (int r = 0; r < ranks_; ++r) {
@@ -111,7 +111,7 @@ bool CandidateTable::fillIndex(CellIndex& index, bool inBoxOnly) const noexcept 
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             const float p[3] = {v.x, v.y, v.z};
-            if (isFinite(v) && (!inBoxOnly || index.inBox(p))) index.count(p);
+            if (isFinite(v)) index.count(p);
         }
     }
     if (!index.finishCounting()) return false;
@@ -121,11 +121,51 @@ bool CandidateTable::fillIndex(CellIndex& index, bool inBoxOnly) const noexcept 
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             const float p[3] = {v.x, v.y, v.z};
-            if (isFinite(v) && (!inBoxOnly || index.inBox(p))) index.place(first_[r] + i, p);
+            if (isFinite(v)) index.place(first_[r] + i, p);
         }
     }
     index.finish();
     return true;
+}
+
+bool CandidateTable::fillIndexInBox(CellIndex& index) const noexcept {
+    // One pass over every candidate counts those in the box and notes their
+    // ordinals; only those, usually few, are read again to be placed.
+    std::uint32_t* kept = nullptr;
+    std::size_t count = 0;
+    std::size_t capacity = 0;
+    bool ok = true;
+    for (int r = 0; r < ranks_ && ok; ++r) {
+        const HostObject& object = *list_->items[firstPosition_[r]];
+        for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
+            prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
+            const HostVertex& v = *object.vertices[i];
+            const float p[3] = {v.x, v.y, v.z};
+            if (!isFinite(v) || !index.inBox(p)) continue;
+            if (count == capacity) {
+                capacity = capacity == 0 ? 1024 : 2 * capacity;
+                std::uint32_t* grown = new (std::nothrow) std::uint32_t[capacity];
+                ok = grown != nullptr;
+                if (!ok) break;
+                std::copy(kept, kept + count, grown);
+                delete[] kept;
+                kept = grown;
+            }
+            kept[count++] = first_[r] + i;
+            index.count(p);
+        }
+    }
+    ok = ok && index.finishCounting();
+    int r = 0;
+    for (std::size_t k = 0; ok && k < count; ++k) {
+        while (kept[k] >= first_[r + 1]) ++r;
+        const HostVertex& v = *list_->items[firstPosition_[r]]->vertices[kept[k] - first_[r]];
+        const float p[3] = {v.x, v.y, v.z};
+        index.place(kept[k], p);
+    }
+    delete[] kept;
+    if (ok) index.finish();
+    return ok;
 }
 
 std::size_t CandidateTable::bytes() const noexcept {

@@ -39,11 +39,12 @@ public:
     // the index's speed depends on it.
     IndexBox sampleBox() const noexcept;
     // Counts and places every candidate at a finite position into `index`,
-    // started by the caller, keyed by its ordinal; with `inBoxOnly`, only
-    // those inside the index's box. Positions that are not finite are left
-    // out: such a candidate never passes the reach test. False when the
-    // index's entries cannot be allocated.
-    bool fillIndex(CellIndex& index, bool inBoxOnly) const noexcept;
+    // started by the caller, keyed by its ordinal. Positions that are not
+    // finite are left out: such a candidate never passes the reach test.
+    // False when the index's entries cannot be allocated.
+    bool fillIndex(CellIndex& index) const noexcept;
+    // The same for the candidates inside the index's box only.
+    bool fillIndexInBox(CellIndex& index) const noexcept;
 
     std::size_t bytes() const noexcept;
 

@@ -64,6 +64,13 @@ public:
     template <class Visit>
     void visitNear(const float t[3], float reach, Visit&& visit) const noexcept;
 
+    // As visitNear, for a search whose reach shrinks as it finds nearer
+    // points: the column holding t comes first, then the others within the
+    // reach as it stands after it; `reach` is read again for each column.
+    // Every entry within the final reach of t on every axis is visited.
+    template <class Visit>
+    void visitNarrowing(const float t[3], const float& reach, Visit&& visit) const noexcept;
+
     std::uint32_t entryCount() const noexcept { return entryCount_; }
     const CellEntry& entryAt(std::uint32_t i) const noexcept { return entries_[i]; }
     // The columns, for visiting every column once: entries
@@ -89,6 +96,8 @@ private:
         return std::uint32_t(cellOf(0, p[axis_[0]])) +
                std::uint32_t(cells_[0]) * std::uint32_t(cellOf(1, p[axis_[1]]));
     }
+    template <class Visit>
+    void visitColumn(int u, int v, double tw, double reach, Visit& visit) const noexcept;
     static const CellEntry* firstAtOrAbove(const CellEntry* begin, const CellEntry* end, int axis,
                                            double w) noexcept;
 
@@ -105,27 +114,44 @@ private:
 };
 
 template <class Visit>
+void CellIndex::visitColumn(int u, int v, double tw, double reach, Visit& visit) const noexcept {
+    const std::uint32_t column = std::uint32_t(u) + std::uint32_t(cells_[0]) * std::uint32_t(v);
+    const CellEntry* e = entries_ + starts_[column];
+    const CellEntry* end = entries_ + starts_[column + 1];
+    const int w = axis_[2];
+    const double wLo = tw - reach, wHi = tw + reach;
+    if (isLong(std::uint32_t(end - e))) {
+        for (e = firstAtOrAbove(e, end, w, wLo); e != end && double(e->p[w]) <= wHi; ++e) visit(*e);
+        return;
+    }
+    for (; e != end; ++e) {
+        const double c = e->p[w];
+        if (c >= wLo && c <= wHi) visit(*e);
+    }
+}
+
+template <class Visit>
 void CellIndex::visitNear(const float t[3], float reach, Visit&& visit) const noexcept {
     if (entryCount_ == 0) return;
     const double r = reach;
     const int u0 = cellOf(0, double(t[axis_[0]]) - r), u1 = cellOf(0, double(t[axis_[0]]) + r);
     const int v0 = cellOf(1, double(t[axis_[1]]) - r), v1 = cellOf(1, double(t[axis_[1]]) + r);
-    const int w = axis_[2];
-    const double wLo = double(t[w]) - r, wHi = double(t[w]) + r;
     for (int v = v0; v <= v1; ++v) {
-        const std::uint32_t* row = starts_ + std::size_t(v) * std::uint32_t(cells_[0]);
+        for (int u = u0; u <= u1; ++u) visitColumn(u, v, t[axis_[2]], r, visit);
+    }
+}
+
+template <class Visit>
+void CellIndex::visitNarrowing(const float t[3], const float& reach, Visit&& visit) const noexcept {
+    if (entryCount_ == 0) return;
+    const int cu = cellOf(0, t[axis_[0]]), cv = cellOf(1, t[axis_[1]]);
+    visitColumn(cu, cv, t[axis_[2]], reach, visit);
+    const double r = reach;
+    const int u0 = cellOf(0, double(t[axis_[0]]) - r), u1 = cellOf(0, double(t[axis_[0]]) + r);
+    const int v0 = cellOf(1, double(t[axis_[1]]) - r), v1 = cellOf(1, double(t[axis_[1]]) + r);
+    for (int v = v0; v <= v1; ++v) {
         for (int u = u0; u <= u1; ++u) {
-            const CellEntry* e = entries_ + row[u];
-            const CellEntry* end = entries_ + row[u + 1];
-            if (isLong(std::uint32_t(end - e))) {
-                for (e = firstAtOrAbove(e, end, w, wLo); e != end && double(e->p[w]) <= wHi; ++e)
-                    visit(*e);
-                continue;
-            }
-            for (; e != end; ++e) {
-                const double c = e->p[w];
-                if (c >= wLo && c <= wHi) visit(*e);
-            }
+            if (u != cu || v != cv) visitColumn(u, v, t[axis_[2]], reach, visit);
         }
     }
 }

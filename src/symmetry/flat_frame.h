@@ -49,6 +49,18 @@ public:
         return std::sqrt(squares[0] + (squares[1] + squares[2]));
     }
 
+    // p's mirror image, bit for bit mirrorAcross's: foot + (foot - p).
+    void mirror(const float p[3], float image[3]) const noexcept {
+        const float a = static_cast<float>(-signedScaled(p));
+        const float t = static_cast<float>(double(a) / normalSq_);
+        for (int axis = 0; axis < 3; ++axis) {
+            const float step = static_cast<float>(double(t) * normal_[axis]);
+            const float foot = static_cast<float>(double(p[axis]) + double(step));
+            const float outward = static_cast<float>(double(foot) - double(p[axis]));
+            image[axis] = static_cast<float>(double(foot) + double(outward));
+        }
+    }
+
     // The side and plane-distance tests of facesProbe, for a candidate at p.
     // The side alone rejects most candidates, so the distance comes after it.
     bool faces(const float p[3], const MirrorProbe& probe, float tolerance) const noexcept {

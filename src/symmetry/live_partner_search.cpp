@@ -44,7 +44,7 @@ LivePartnerSearch::LivePartnerSearch(const PlaneFrame& frame, const ObjectList& 
     if (tolerance > 0.0f && reachOfImages(frame, moved, sourceCount, tolerance, box)) {
         // The candidates in reach number about as many as the sources.
         const std::uint32_t columns = std::min(std::uint32_t(sourceCount), table_.total() / 2 + 1);
-        if (!index_.start(box, double(tolerance), columns) || !table_.fillIndex(index_, true))
+        if (!index_.start(box, double(tolerance), columns) || !table_.fillIndexInBox(index_))
             return;
     }
     indexed_ = true;

@@ -9,7 +9,12 @@
 
 namespace {
 
+// What partners_ holds besides an ordinal: no partner; not searched (a
+// candidate at a non-finite position, which finds none); searched only when
+// the caller's loop asks (see findAllPartners).
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint32_t kPending = kNone - 1;
+constexpr std::uint32_t kDeferred = kNone - 2;
 
 // std::nextafter(v, +infinity) for a finite v >= +0, without a library call:
 // the next float up has the next bit pattern (from +0, the least subnormal).
@@ -35,11 +40,11 @@ ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList
     if (!useIndex || !table_.build(objects, plane) || !allocate()) return;
     // With no positive tolerance nothing is ever accepted: no partners.
     if (tolerance > 0.0f && table_.total() > 0) {
-        // About two candidates per column, and cells no narrower than the
-        // tolerance: a target's reach then spans at most three columns per
-        // axis, usually one or two.
-        if (!index_.start(table_.sampleBox(), double(tolerance), table_.total() / 2) ||
-            !table_.fillIndex(index_, false))
+        // About two candidates per column, and cells no narrower than half
+        // the tolerance: a target's reach then spans at most five columns per
+        // axis, and once a near candidate is found, one or two.
+        if (!index_.start(table_.sampleBox(), double(tolerance) / 2, table_.total() / 2) ||
+            !table_.fillIndex(index_))
             return;
         findTwins();
         findAllPartners();
@@ -61,7 +66,7 @@ bool ResymPartnerSearch::allocate() noexcept {
     if (marks_ == nullptr || twins_ == nullptr || partners_ == nullptr) return false;
     std::fill(marks_, marks_ + words, 0u);
     std::fill(twins_, twins_ + words, 0u);
-    std::fill(partners_, partners_ + table_.total() + 1, kNone);
+    std::fill(partners_, partners_ + table_.total() + 1, kPending);
     return true;
 }
 
@@ -88,24 +93,38 @@ void ResymPartnerSearch::findTwins() noexcept {
     }
 }
 
+std::uint32_t ResymPartnerSearch::searchFrom(const float p[3], int rank) const noexcept {
+    // The probe exactly as probeVertex makes it from the vertex.
+    const double signedScaled = flat_.signedScaled(p);
+    float image[3];
+    const double distance = flat_.distance(p, signedScaled, image);
+    if (!(distance > double(starterGate_))) return kNone;
+    MirrorProbe probe;
+    probe.source = nullptr;
+    probe.distance = static_cast<float>(distance);
+    probe.side = signedScaled > 0.0 ? 1 : -1;
+    probe.target = Vector3(image[0], image[1], image[2]);
+    if (!isFiniteTarget(probe.target)) return kNone;
+    return nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
+}
+
 void ResymPartnerSearch::findAllPartners() noexcept {
     int rank = 0;
     for (std::uint32_t j = 0; j < index_.entryCount(); ++j) {
         const CellEntry& e = index_.entryAt(j);
-        // The probe exactly as probeVertex makes it from the vertex.
-        const double signedScaled = flat_.signedScaled(e.p);
-        float image[3];
-        const double distance = flat_.distance(e.p, signedScaled, image);
-        if (!(distance > double(starterGate_))) continue;
-        MirrorProbe probe;
-        probe.source = nullptr;
-        probe.distance = static_cast<float>(distance);
-        probe.side = signedScaled > 0.0 ? 1 : -1;
-        probe.target = Vector3(image[0], image[1], image[2]);
-        if (!isFiniteTarget(probe.target)) continue;
+        if (partners_[e.key] == kDeferred) continue;
         if (e.key < table_.first(rank) || e.key >= table_.first(rank + 1))
             rank = table_.rankOf(e.key);
-        partners_[e.key] = nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
+        const std::uint32_t partner = searchFrom(e.p, rank);
+        partners_[e.key] = partner;
+        // The caller's loop meets starters in ordinal order. When it reaches
+        // this starter, it takes this partner unless either is already
+        // paired; a partner met later is then paired, and its own search
+        // would change nothing. Mostly it is, so that search waits until the
+        // loop finds the partner unpaired: half the searches of a
+        // symmetric mesh are never made.
+        if (partner < kDeferred && partner > e.key && partners_[partner] == kPending)
+            partners_[partner] = kDeferred;
     }
 }
 
@@ -122,8 +141,16 @@ HostVertex* ResymPartnerSearch::nearestPartner(int position, std::int32_t index,
         if (!(exactDistance > double(starterGate_))) return nullptr;
         return findNearestPartner(frame_, object, probe, tolerance_);
     }
-    starterOrdinal_ = table_.first(table_.rankAt(position)) + static_cast<std::uint32_t>(index);
+    const int rank = table_.rankAt(position);
+    starterOrdinal_ = table_.first(rank) + static_cast<std::uint32_t>(index);
     partnerOrdinal_ = partners_[starterOrdinal_];
+    if (partnerOrdinal_ == kDeferred) {
+        // A paired starter takes no pair, whatever its partner would be.
+        if (bit(marks_, starterOrdinal_)) return nullptr;
+        const float p[3] = {starter.x, starter.y, starter.z};
+        partnerOrdinal_ = searchFrom(p, rank);
+    }
+    if (partnerOrdinal_ >= kDeferred) partnerOrdinal_ = kNone;
     return partnerOrdinal_ == kNone ? nullptr : table_.vertexOf(partnerOrdinal_);
 }
 
@@ -166,10 +193,11 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
     std::uint32_t lastBelow = kNone;
     // Candidates that can still change the choice lie nearer than `bound`:
     // the scan's test is distance < tolerance, and a distance that rounds to
-    // `least` is below the next float up.
+    // `least` is below the next float up. The index reads it again for
+    // each column it visits.
     float bound = tolerance_;
 
-    index_.visitNear(target, tolerance_, [&](const CellEntry& e) {
+    index_.visitNarrowing(target, bound, [&](const CellEntry& e) {
         if (e.key < lo || e.key >= hi) return;
         // The distance is at least the rounded x difference: a cheap early no.
         if (!(std::fabs(double(static_cast<float>(double(t.x) - double(e.p[0])))) < double(bound)))

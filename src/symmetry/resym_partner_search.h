@@ -15,7 +15,8 @@
 // the search (nothing moves until it is over), so every starter's partner is
 // found up front, starters taken in the index's order: neighbouring starters
 // have neighbouring images, which keeps the columns they read in cache. The
-// caller's loop then only reads them, in its own order.
+// caller's loop then only reads them, in its own order, except for the
+// searches deferred as most likely moot (see findAllPartners).
 // Membership in the resym list is a mark per candidate: taking a vertex marks
 // every candidate that is the same vertex (an object listed again, or a
 // vertex shared between objects); a candidate with no other at its exact
@@ -52,8 +53,9 @@ public:
     bool skips(int position) const noexcept;
     // Null when `starter`, vertex `index` of `object` listed at `position`,
     // is within the gate; else what findNearestPartner(frame, object,
-    // probeVertex(frame, starter), tolerance) returns. Indexed, the answer
-    // was found up front and `starter` is not read.
+    // probeVertex(frame, starter), tolerance) returns, except that a starter
+    // already in the list may get null. Indexed, the answer was mostly found
+    // up front.
     HostVertex* nearestPartner(int position, std::int32_t index, const HostObject& object,
                                const HostVertex& starter) noexcept;
     // resym.contains(starter) || resym.contains(partner), for the starter and
@@ -69,6 +71,9 @@ private:
     bool allocate() noexcept;
     void findTwins() noexcept;
     void findAllPartners() noexcept;
+    // The partner ordinal of a starter at p in the object of `rank`, or
+    // kNone (within the gate, image not finite, or no candidate).
+    std::uint32_t searchFrom(const float p[3], int rank) const noexcept;
     std::uint32_t nearestOrdinal(std::uint32_t lo, std::uint32_t hi,
                                  const MirrorProbe& probe) const noexcept;
     void markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept;
