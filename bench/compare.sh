@@ -113,7 +113,8 @@ awk '
         ms(nt), scan[r] == "" || scan[r] == 0 ? "-" : sprintf("%.3g", scan[r]), ms(b),
         ratio(b, d), ratio(scan[r], d), ratio(d, nt), bytes[r] == "" ? "-" : bytes[r]
     }
-    print "Times are the best of the repeats; scan s estimates the plain scan from a sample"
-    print "(native build); Bl/DLL and scan/DLL: how many times faster the DLL is; B/vert: extra"
-    print "heap of the search per mesh vertex, counted natively."
+    print "Times are the best of the repeats. scan s: the plain scan, estimated from a sample"
+    print "in the DLL (natively without it). Bl/DLL, scan/DLL: how many times faster the DLL is;"
+    print "DLL/nat: the DLL'"'"'s time over the native one. B/vert: the search'"'"'s extra heap per mesh"
+    print "vertex, counted natively (the DLL'"'"'s entries are the same size, its pointers smaller)."
   }' "$results"
