@@ -9,7 +9,7 @@
 // ...", for bench/compare.sh to put side by side.
 //
 //   talvex_timer (--grid N | --obj FILE) [--name NAME] [--plane x|y|z]
-//                [--tolerance T] [--repeats R] [--live K] [--no-scan]
+//                [--tolerance T] [--repeats R] [--live K] [--no-scan] [--no-resym]
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -117,7 +117,8 @@ struct Options {
     std::string tolerance = "0.05";
     int repeats = 5;
     int live = 0;
-    bool scan = true;  // --no-scan leaves the estimates out (for profiling)
+    bool scan = true;   // --no-scan leaves the estimates out (for profiling)
+    bool resym = true;  // --no-resym times the drag only (for profiling)
 };
 
 // The peer's noisy grid (bench/compare.sh times the peer on the same recipe):
@@ -418,8 +419,8 @@ bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (a == "--no-scan") {
-            o.scan = false;
+        if (a == "--no-scan" || a == "--no-resym") {
+            (a == "--no-scan" ? o.scan : o.resym) = false;
             continue;
         }
         if (value == nullptr) return false;
@@ -451,7 +452,7 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: talvex_timer (--grid N | --obj FILE) [--name NAME] [--plane x|y|z]\n"
-                     "                    [--tolerance T] [--repeats R] [--live K] [--no-scan]\n");
+                     "                    [--tolerance T] [--repeats R] [--live K] [--no-scan] [--no-resym]\n");
         return 2;
     }
     const std::vector<Point> points =
@@ -468,7 +469,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const float tolerance = std::strtof(options.tolerance.c_str(), nullptr);
-    timeResym(options, session, tolerance);
+    if (options.resym) timeResym(options, session, tolerance);
     if (options.live > 0) timeLive(options, session, tolerance);
     return 0;
 }

@@ -141,7 +141,8 @@ bool CandidateTable::fillIndexInBox(CellIndex& index) const noexcept {
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             const float p[3] = {v.x, v.y, v.z};
-            if (!isFinite(v) || !index.inBox(p)) continue;
+            // The box is finite: it leaves out every position that is not.
+            if (!index.inBox(p)) continue;
             if (count == capacity) {
                 capacity = capacity == 0 ? 1024 : 2 * capacity;
                 std::uint32_t* grown = new (std::nothrow) std::uint32_t[capacity];

@@ -43,7 +43,8 @@ public:
     // finite are left out: such a candidate never passes the reach test.
     // False when the index's entries cannot be allocated.
     bool fillIndex(CellIndex& index) const noexcept;
-    // The same for the candidates inside the index's box only.
+    // The same for the candidates inside the index's box only, which must
+    // have finite bounds.
     bool fillIndexInBox(CellIndex& index) const noexcept;
 
     std::size_t bytes() const noexcept;

@@ -45,13 +45,6 @@ bool CellIndex::start(const IndexBox& box, double minCell, std::uint32_t columns
     return true;
 }
 
-bool CellIndex::inBox(const float p[3]) const noexcept {
-    for (int axis = 0; axis < 3; ++axis) {
-        if (!(double(p[axis]) >= box_.lo[axis] && double(p[axis]) <= box_.hi[axis])) return false;
-    }
-    return true;
-}
-
 bool CellIndex::finishCounting() noexcept {
     for (std::uint32_t c = 0; c < columns_; ++c) starts_[c + 1] += starts_[c];
     entryCount_ = starts_[columns_];

@@ -55,8 +55,15 @@ public:
     void place(std::uint32_t key, const float p[3]) noexcept;
     void finish() noexcept;
 
-    // Whether p lies in the box given to start(), bounds included.
-    bool inBox(const float p[3]) const noexcept;
+    // Whether p lies in the box given to start(), bounds included; never for
+    // a coordinate that is NaN, nor for an infinite one when the box's
+    // bounds are finite. Inline: a fresh live search asks it of every
+    // candidate.
+    bool inBox(const float p[3]) const noexcept {
+        return double(p[0]) >= box_.lo[0] && double(p[0]) <= box_.hi[0] &&
+               double(p[1]) >= box_.lo[1] && double(p[1]) <= box_.hi[1] &&
+               double(p[2]) >= box_.lo[2] && double(p[2]) <= box_.hi[2];
+    }
 
     // Calls visit(entry) for every entry that may lie within `reach` of t
     // on every axis (a superset; t finite, reach a float value), in no

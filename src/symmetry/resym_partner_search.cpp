@@ -151,7 +151,9 @@ HostVertex* ResymPartnerSearch::nearestPartner(int position, std::int32_t index,
         partnerOrdinal_ = searchFrom(p, rank);
     }
     if (partnerOrdinal_ >= kDeferred) partnerOrdinal_ = kNone;
-    return partnerOrdinal_ == kNone ? nullptr : table_.vertexOf(partnerOrdinal_);
+    // A partner belongs to its starter's object.
+    return partnerOrdinal_ == kNone ? nullptr
+                                    : object.vertices[partnerOrdinal_ - table_.first(rank)];
 }
 
 bool ResymPartnerSearch::eitherHeld(const PointerList& resym, const HostVertex* starter,
