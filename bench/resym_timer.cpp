@@ -452,7 +452,8 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: talvex_timer (--grid N | --obj FILE) [--name NAME] [--plane x|y|z]\n"
-                     "                    [--tolerance T] [--repeats R] [--live K] [--no-scan] [--no-resym]\n");
+                     "                    [--tolerance T] [--repeats R] [--live K] [--no-scan] "
+                     "[--no-resym]\n");
         return 2;
     }
     const std::vector<Point> points =

@@ -144,7 +144,9 @@ bool CandidateTable::fillIndexInBox(CellIndex& index) const noexcept {
             // The box is finite: it leaves out every position that is not.
             if (!index.inBox(p)) continue;
             if (count == capacity) {
-                capacity = capacity == 0 ? 1024 : 2 * capacity;
+                // Growth by half keeps this list and the entries within
+                // 24 bytes per candidate even when every one is in the box.
+                capacity = capacity == 0 ? 1024 : capacity + capacity / 2;
                 std::uint32_t* grown = new (std::nothrow) std::uint32_t[capacity];
                 ok = grown != nullptr;
                 if (!ok) break;

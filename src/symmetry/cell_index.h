@@ -86,6 +86,11 @@ public:
     std::uint32_t columnCount() const noexcept { return columns_; }
     std::uint32_t columnStart(std::uint32_t c) const noexcept { return starts_[c]; }
     static bool isLong(std::uint32_t length) noexcept { return length > kShortColumn; }
+    // The column that holds the finite point p (entries lie in column order).
+    std::uint32_t columnOf(const float p[3]) const noexcept {
+        return std::uint32_t(cellOf(0, p[axis_[0]])) +
+               std::uint32_t(cells_[0]) * std::uint32_t(cellOf(1, p[axis_[1]]));
+    }
 
     std::size_t bytes() const noexcept;
 
@@ -98,10 +103,6 @@ private:
         if (!(q > 0.0)) return 0;
         if (q >= last_[role]) return cells_[role] - 1;
         return static_cast<int>(q);
-    }
-    std::uint32_t columnOf(const float p[3]) const noexcept {
-        return std::uint32_t(cellOf(0, p[axis_[0]])) +
-               std::uint32_t(cells_[0]) * std::uint32_t(cellOf(1, p[axis_[1]]));
     }
     template <class Visit>
     void visitColumn(int u, int v, double tw, double reach, Visit& visit) const noexcept;

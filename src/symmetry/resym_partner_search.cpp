@@ -108,11 +108,37 @@ std::uint32_t ResymPartnerSearch::searchFrom(const float p[3], int rank) const n
     return nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
 }
 
-void ResymPartnerSearch::findAllPartners() noexcept {
-    int rank = 0;
-    for (std::uint32_t j = 0; j < index_.entryCount(); ++j) {
+bool ResymPartnerSearch::lowerFirstBackwards() noexcept {
+    // Deferring works when, of two starters that choose each other, the one
+    // the caller's loop meets first (the lower ordinal) is searched first.
+    // Which way through the columns that happens depends on how the mesh
+    // numbers its halves, so a sample of pairs decides; their searches are
+    // kept.
+    constexpr std::uint32_t kSample = 256;
+    const std::uint32_t count = index_.entryCount();
+    const std::uint32_t stride = count / kSample > 0 ? count / kSample : 1;
+    int votes = 0;
+    for (std::uint32_t j = 0; j < count; j += stride) {
         const CellEntry& e = index_.entryAt(j);
-        if (partners_[e.key] == kDeferred) continue;
+        const int rank = table_.rankOf(e.key);
+        const std::uint32_t partner = searchFrom(e.p, rank);
+        partners_[e.key] = partner;
+        if (partner >= kDeferred) continue;
+        float image[3];
+        flat_.mirror(e.p, image);
+        const std::uint32_t here = index_.columnOf(e.p), there = index_.columnOf(image);
+        if (here != there) votes += (e.key < partner) == (here < there) ? 1 : -1;
+    }
+    return votes < 0;
+}
+
+void ResymPartnerSearch::findAllPartners() noexcept {
+    const bool backwards = lowerFirstBackwards();
+    const std::uint32_t count = index_.entryCount();
+    int rank = 0;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const CellEntry& e = index_.entryAt(backwards ? count - 1 - k : k);
+        if (partners_[e.key] != kPending) continue;
         if (e.key < table_.first(rank) || e.key >= table_.first(rank + 1))
             rank = table_.rankOf(e.key);
         const std::uint32_t partner = searchFrom(e.p, rank);

@@ -71,6 +71,8 @@ private:
     bool allocate() noexcept;
     void findTwins() noexcept;
     void findAllPartners() noexcept;
+    // Whether to take the columns from the last: see its definition.
+    bool lowerFirstBackwards() noexcept;
     // The partner ordinal of a starter at p in the object of `rank`, or
     // kNone (within the gate, image not finite, or no candidate).
     std::uint32_t searchFrom(const float p[3], int rank) const noexcept;
