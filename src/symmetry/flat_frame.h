@@ -13,6 +13,26 @@
 #include "symmetry/pair_scan.h"
 #include "symmetry/plane_frame.h"
 
+// |value| < bound, false when either is NaN: std::fabs with the i686 C
+// library headers goes through the x87 unit and back, which cost a tenth of
+// a search.
+inline bool absBelow(double value, double bound) noexcept {
+    return value < bound && -value < bound;
+}
+
+// A starter's MirrorProbe as bare floats: no Vector3 to construct per search.
+struct FlatProbe {
+    float target[3];
+    float distance;  // the starter's plane distance, rounded to float
+    int side;
+
+    FlatProbe() noexcept = default;
+    explicit FlatProbe(const MirrorProbe& probe) noexcept
+        : target{probe.target.x, probe.target.y, probe.target.z},
+          distance(probe.distance),
+          side(probe.side) {}
+};
+
 class FlatFrame {
 public:
     explicit FlatFrame(const PlaneFrame& frame) noexcept
@@ -63,11 +83,11 @@ public:
 
     // The side and plane-distance tests of facesProbe, for a candidate at p.
     // The side alone rejects most candidates, so the distance comes after it.
-    bool faces(const float p[3], const MirrorProbe& probe, float tolerance) const noexcept {
+    bool faces(const float p[3], const FlatProbe& probe, float tolerance) const noexcept {
         const double scaled = signedScaled(p);
         const int side = scaled > 0.0 ? 1 : -1;
         if (!(probe.side * side < 0)) return false;
-        return std::fabs(double(probe.distance) - distance(p, scaled)) < double(tolerance);
+        return absBelow(double(probe.distance) - distance(p, scaled), double(tolerance));
     }
 
 private:
@@ -76,15 +96,15 @@ private:
     double normalSq_;
 };
 
-// Exactly target.distanceTo(p): each coordinate difference rounded to float,
-// the squares summed in the same order in double.
-inline double reachOf(const Vector3& target, const float p[3]) noexcept {
-    const double dx = static_cast<float>(double(target.x) - double(p[0]));
-    const double dy = static_cast<float>(double(target.y) - double(p[1]));
-    const double dz = static_cast<float>(double(target.z) - double(p[2]));
+// Exactly Vector3(target).distanceTo(p): each coordinate difference rounded
+// to float, the squares summed in the same order in double.
+inline double reachOf(const float target[3], const float p[3]) noexcept {
+    const double dx = static_cast<float>(double(target[0]) - double(p[0]));
+    const double dy = static_cast<float>(double(target[1]) - double(p[1]));
+    const double dz = static_cast<float>(double(target[2]) - double(p[2]));
     return std::sqrt(dx * dx + (dy * dy + dz * dz));
 }
 
-inline bool isFiniteTarget(const Vector3& v) noexcept {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+inline bool isFiniteTarget(const float t[3]) noexcept {
+    return std::isfinite(t[0]) && std::isfinite(t[1]) && std::isfinite(t[2]);
 }

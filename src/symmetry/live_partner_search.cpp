@@ -17,8 +17,9 @@ bool reachOfImages(const PlaneFrame& frame, const VertexList& moved, int sourceC
     for (int h = 0; h < sourceCount; ++h) {
         double exactDistance = 0.0;
         const MirrorProbe probe = probeVertex(frame, *moved.items[h], exactDistance);
-        if (!isFiniteTarget(probe.target)) continue;
-        const double t[3] = {probe.target.x, probe.target.y, probe.target.z};
+        const FlatProbe flat(probe);
+        if (!isFiniteTarget(flat.target)) continue;
+        const double t[3] = {flat.target[0], flat.target[1], flat.target[2]};
         for (int axis = 0; axis < 3; ++axis) {
             const double lo = std::max(-kFloatMax, t[axis] - double(tolerance));
             const double hi = std::min(kFloatMax, t[axis] + double(tolerance));
@@ -74,14 +75,13 @@ void LivePartnerSearch::taken(const HostVertex* source, const HostVertex* partne
     taken_.insert(partner);
 }
 
-std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& probe) const noexcept {
-    const Vector3& t = probe.target;
-    if (!(tolerance_ > 0.0f) || !isFiniteTarget(t)) return kNone;
-    const float target[3] = {t.x, t.y, t.z};
+std::uint32_t LivePartnerSearch::leastAcceptable(const MirrorProbe& source) const noexcept {
+    const FlatProbe probe(source);
+    if (!(tolerance_ > 0.0f) || !isFiniteTarget(probe.target)) return kNone;
     std::uint32_t best = kNone;
-    index_.visitNear(target, tolerance_, [&](const CellEntry& e) {
+    index_.visitNear(probe.target, tolerance_, [&](const CellEntry& e) {
         if (e.key >= best) return;
-        if (!(reachOf(t, e.p) < double(tolerance_))) return;
+        if (!(reachOf(probe.target, e.p) < double(tolerance_))) return;
         if (!flat_.faces(e.p, probe, tolerance_)) return;
         if (taken_.contains(table_.vertexOf(e.key))) return;
         best = e.key;

@@ -99,11 +99,12 @@ std::uint32_t ResymPartnerSearch::searchFrom(const float p[3], int rank) const n
     float image[3];
     const double distance = flat_.distance(p, signedScaled, image);
     if (!(distance > double(starterGate_))) return kNone;
-    MirrorProbe probe;
-    probe.source = nullptr;
+    FlatProbe probe;
+    probe.target[0] = image[0];
+    probe.target[1] = image[1];
+    probe.target[2] = image[2];
     probe.distance = static_cast<float>(distance);
     probe.side = signedScaled > 0.0 ? 1 : -1;
-    probe.target = Vector3(image[0], image[1], image[2]);
     if (!isFiniteTarget(probe.target)) return kNone;
     return nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
 }
@@ -208,9 +209,8 @@ void ResymPartnerSearch::markVertex(const HostVertex* vertex, std::uint32_t ordi
 }
 
 std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t hi,
-                                                 const MirrorProbe& probe) const noexcept {
-    const Vector3& t = probe.target;
-    const float target[3] = {t.x, t.y, t.z};
+                                                 const FlatProbe& probe) const noexcept {
+    const float* target = probe.target;
 
     // The scan's choice, kept order-free: `least` is the least rounded
     // distance seen, `firstOfLeast` the earliest candidate rounding to it and
@@ -228,9 +228,9 @@ std::uint32_t ResymPartnerSearch::nearestOrdinal(std::uint32_t lo, std::uint32_t
     index_.visitNarrowing(target, bound, [&](const CellEntry& e) {
         if (e.key < lo || e.key >= hi) return;
         // The distance is at least the rounded x difference: a cheap early no.
-        if (!(std::fabs(double(static_cast<float>(double(t.x) - double(e.p[0])))) < double(bound)))
+        if (!absBelow(static_cast<float>(double(target[0]) - double(e.p[0])), double(bound)))
             return;
-        const double distance = reachOf(t, e.p);
+        const double distance = reachOf(target, e.p);
         if (!(distance < double(bound))) return;
         if (!flat_.faces(e.p, probe, tolerance_)) return;
         const float rounded = static_cast<float>(distance);

@@ -77,7 +77,7 @@ private:
     // kNone (within the gate, image not finite, or no candidate).
     std::uint32_t searchFrom(const float p[3], int rank) const noexcept;
     std::uint32_t nearestOrdinal(std::uint32_t lo, std::uint32_t hi,
-                                 const MirrorProbe& probe) const noexcept;
+                                 const FlatProbe& probe) const noexcept;
     void markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept;
     static bool bit(const std::uint32_t* bits, std::uint32_t i) noexcept {
         return (bits[i >> 5] >> (i & 31)) & 1u;
