@@ -1,6 +1,6 @@
 # Front door: `make check` builds both targets and runs every test; `make demo`
 # runs the main job. Each target installs what it needs first.
-.PHONY: all bootstrap native win32 sanitize check check-native check-win32 check-sanitize demo bench dist \
+.PHONY: all bootstrap native win32 sanitize check check-native check-win32 check-sanitize demo bench bench-dll dist \
 	format format-check clean
 
 JOBS ?= $(shell nproc)
@@ -43,9 +43,14 @@ demo: bootstrap
 	@echo "make demo: the model after Smart Resym is $(CURDIR)/build/demo/demo.obj"
 	@echo "make demo: the viewport mid-drag is       $(CURDIR)/build/demo/demo.png"
 
-# Timings of the partner searches against the plain scan, then the accuracy
-# and speed of symmetry-plane detection; a few minutes.
-bench: native
+# Timings of the partner searches as users run them: the DLL under Wine and
+# the native build side by side, beside the plain scan and, when Blender is
+# installed, its Snap to Symmetry on the same meshes; then the native
+# benchmark against the plain scan. A few minutes each.
+bench-dll: native win32
+	@bench/compare.sh
+
+bench: bench-dll
 	@cd build/native && ./talvex_bench $(BENCH_ARGS)
 	@cd build/native && ./detect_bench
 

@@ -401,8 +401,12 @@ int main(int argc, char** argv) {
     for (int vertices : {10000, 100000, 1000000}) meshes.push_back(sphere(vertices, true, 7));
     meshes.push_back(sphere(1000000, true, 7, true));
     meshes.push_back(sphere(1000000, false, 11));
+    // TALVEX_MESHES, else the shared meshes beside the checkout, else the
+    // checkout's own test meshes.
     const char* folder = std::getenv("TALVEX_MESHES");
-    const std::string dir = folder != nullptr ? folder : "/work/shared/meshes";
+    const std::string checkout = TALVEX_SOURCE_DIR;
+    std::string dir = folder != nullptr ? folder : checkout + "/../shared/meshes";
+    if (folder == nullptr && !std::ifstream(dir + "/suzanne_L0.obj")) dir = checkout + "/tests/data/meshes";
     for (int level = 0; level <= 4; ++level) {
         const std::string name = "suzanne_L" + std::to_string(level);
         Mesh mesh = loadObj(dir + "/" + name + ".obj", name);

@@ -32,7 +32,7 @@ talvex_test(boundary_tests
 talvex_test(symmetry_tests
   SOURCES tests/symmetry/plane_frame_test.cpp tests/symmetry/selection_box_test.cpp
     tests/symmetry/pair_scan_test.cpp tests/symmetry/fast_pair_search_test.cpp
-    tests/symmetry/spatial_grid_test.cpp
+    tests/symmetry/cell_index_test.cpp
   LIBS talvex_core)
 talvex_test(allocation_failure_tests
   SOURCES tests/symmetry/allocation_failure_test.cpp tests/plugin/initialize_failure_test.cpp

@@ -76,80 +76,94 @@ HostVertex* CandidateTable::vertexOf(std::uint32_t ordinal) const noexcept {
     return list_->items[firstPosition_[rank]]->vertices[ordinal - first_[rank]];
 }
 
-bool CandidateTable::fillGrid(SpatialGrid& grid, const CellScale& scale, const CellSet* focus,
-                              bool fewerBuckets) const noexcept {
-    if (focus != nullptr) return fillFocused(grid, scale, *focus);
-    if (!grid.start(scale, fewerBuckets ? total() / 2 : total())) return false;
+IndexBox CandidateTable::sampleBox() const noexcept {
+    IndexBox box{{0, 0, 0}, {0, 0, 0}};
+    bool any = false;
+    const std::uint32_t stride = std::max<std::uint32_t>(1, total() / kSampledCandidates);
+    for (int r = 0; r < ranks_; ++r) {
+        const HostObject& object = *list_->items[firstPosition_[r]];
+        // The first ordinal of the object that is a multiple of the stride.
+        const std::uint32_t skip = (stride - first_[r] % stride) % stride;
+        for (std::uint32_t i = skip; i < first_[r + 1] - first_[r]; i += stride) {
+            const HostVertex& v = *object.vertices[i];
+            if (!isFinitePoint(v)) continue;
+            const double p[3] = {v.x, v.y, v.z};
+            for (int axis = 0; axis < 3; ++axis) {
+                if (!any || p[axis] < box.lo[axis]) box.lo[axis] = p[axis];
+                if (!any || p[axis] > box.hi[axis]) box.hi[axis] = p[axis];
+            }
+            any = true;
+        }
+    }
+    return box;
+}
+
+bool CandidateTable::fillIndex(CellIndex& index) const noexcept {
+    // Two passes over the host's vertices (count, then place) rather than a
+    // copy sorted afterwards: a copy would hold every point twice at once.
     for (int r = 0; r < ranks_; ++r) {
         const HostObject& object = *list_->items[firstPosition_[r]];
         for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
-            if (isFinitePoint(v)) grid.count(v.x, v.y, v.z);
+            const float p[3] = {v.x, v.y, v.z};
+            if (isFinitePoint(v)) index.count(p);
         }
     }
-    if (!grid.finishCounting()) return false;
-    for (int r = ranks_ - 1; r >= 0; --r) {
+    if (!index.finishCounting()) return false;
+    for (int r = 0; r < ranks_; ++r) {
         const HostObject& object = *list_->items[firstPosition_[r]];
-        for (std::uint32_t i = first_[r + 1] - first_[r]; i-- > 0;) {
-            prefetchVertex(object, std::int64_t(i) - kVertexPrefetchDistance);
+        for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
+            prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
-            if (isFinitePoint(v)) grid.place(first_[r] + i, v.x, v.y, v.z);
+            const float p[3] = {v.x, v.y, v.z};
+            if (isFinitePoint(v)) index.place(first_[r] + i, p);
         }
     }
+    index.finish();
     return true;
 }
 
-bool CandidateTable::fillFocused(SpatialGrid& grid, const CellScale& scale,
-                                 const CellSet& focus) const noexcept {
-    // One pass over all candidates keeps those in focus, in ascending
-    // ordinal; they are then placed from that list, backwards.
-    const CellBox& bounds = focus.bounds();
-    GridEntry* kept = nullptr;
-    std::size_t keptCount = 0;
-    std::size_t keptCapacity = 0;
-    auto keep = [&](std::uint32_t ordinal, const HostVertex& v) {
-        if (keptCount == keptCapacity) {
-            const std::size_t capacity = keptCapacity == 0 ? 1024 : 2 * keptCapacity;
-            GridEntry* fresh = new (std::nothrow) GridEntry[capacity];
-            if (fresh == nullptr) return false;
-            for (std::size_t k = 0; k < keptCount; ++k) fresh[k] = kept[k];
-            delete[] kept;
-            kept = fresh;
-            keptCapacity = capacity;
-        }
-        kept[keptCount++] = GridEntry{v.x, v.y, v.z, ordinal};
-        return true;
-    };
+bool CandidateTable::fillIndexInBox(CellIndex& index) const noexcept {
+    // One pass over every candidate counts those in the box and notes their
+    // ordinals; only those, usually few, are read again to be placed.
+    std::uint32_t* kept = nullptr;
+    std::size_t count = 0;
+    std::size_t capacity = 0;
     bool ok = true;
     for (int r = 0; r < ranks_ && ok; ++r) {
         const HostObject& object = *list_->items[firstPosition_[r]];
         for (std::uint32_t i = 0; i < first_[r + 1] - first_[r]; ++i) {
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
-            if (!isFinitePoint(v)) continue;
-            const std::int64_t cx = scale.cellOf(v.x);
-            if (cx < bounds.lo[0] || cx > bounds.hi[0]) continue;
-            const std::int64_t cy = scale.cellOf(v.y);
-            if (cy < bounds.lo[1] || cy > bounds.hi[1]) continue;
-            const std::int64_t cz = scale.cellOf(v.z);
-            if (cz < bounds.lo[2] || cz > bounds.hi[2] || !focus.contains(cx, cy, cz)) continue;
-            if (!keep(first_[r] + i, v)) {
-                ok = false;
-                break;
+            const float p[3] = {v.x, v.y, v.z};
+            // The box is finite: it leaves out every position that is not.
+            if (!index.inBox(p)) continue;
+            if (count == capacity) {
+                // Growth by half keeps this list and the entries within
+                // 24 bytes per candidate even when every one is in the box.
+                capacity = capacity == 0 ? 1024 : capacity + capacity / 2;
+                std::uint32_t* grown = new (std::nothrow) std::uint32_t[capacity];
+                ok = grown != nullptr;
+                if (!ok) break;
+                std::copy(kept, kept + count, grown);
+                delete[] kept;
+                kept = grown;
             }
+            kept[count++] = first_[r] + i;
+            index.count(p);
         }
     }
-    ok = ok && grid.start(scale, static_cast<std::uint32_t>(keptCount));
-    if (ok) {
-        for (std::size_t k = 0; k < keptCount; ++k) grid.count(kept[k].x, kept[k].y, kept[k].z);
-        ok = grid.finishCounting();
-    }
-    if (ok) {
-        for (std::size_t k = keptCount; k-- > 0;)
-            grid.place(kept[k].key, kept[k].x, kept[k].y, kept[k].z);
+    ok = ok && index.finishCounting();
+    int r = 0;
+    for (std::size_t k = 0; ok && k < count; ++k) {
+        while (kept[k] >= first_[r + 1]) ++r;
+        const HostVertex& v = *list_->items[firstPosition_[r]]->vertices[kept[k] - first_[r]];
+        const float p[3] = {v.x, v.y, v.z};
+        index.place(kept[k], p);
     }
     delete[] kept;
+    if (ok) index.finish();
     return ok;
 }
 

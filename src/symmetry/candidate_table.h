@@ -3,13 +3,13 @@
 // numbered by one ordinal. An object listed again adds nothing (a scan of it
 // would meet the same vertices after the first listing), and the plane object
 // adds nothing at all. Built by the fast live and Smart Resym searches, which
-// then index the candidates in a SpatialGrid by ordinal.
+// then index the candidates in a CellIndex by ordinal.
 #pragma once
 
 #include <cstdint>
 
 #include "host/host_records.h"
-#include "symmetry/spatial_grid.h"
+#include "symmetry/cell_index.h"
 
 class CandidateTable {
 public:
@@ -33,20 +33,24 @@ public:
     int rankOf(std::uint32_t ordinal) const noexcept;
     HostVertex* vertexOf(std::uint32_t ordinal) const noexcept;
 
-    // Fills `grid` with every candidate at a finite position, keyed by its
-    // ordinal; with `focus`, only those whose cell is in it. Positions that
-    // are not finite are left out: such a candidate can never pass the reach
-    // test (see fast_pair_search.h). False when the grid cannot be allocated.
-    // `fewerBuckets` halves the bucket array (about one bucket per four
-    // points instead of two), trading a little search time for memory.
-    bool fillGrid(SpatialGrid& grid, const CellScale& scale, const CellSet* focus,
-                  bool fewerBuckets = false) const noexcept;
+    // A box around a sample of the candidates at finite positions (about
+    // kSampledCandidates of them, spread over the ordinals), for laying an
+    // index's columns; a point box at the origin when none is finite. Only
+    // the index's speed depends on it.
+    IndexBox sampleBox() const noexcept;
+    // Counts and places every candidate at a finite position into `index`,
+    // started by the caller, keyed by its ordinal. Positions that are not
+    // finite are left out: such a candidate never passes the reach test.
+    // False when the index's entries cannot be allocated.
+    bool fillIndex(CellIndex& index) const noexcept;
+    // The same for the candidates inside the index's box only, which must
+    // have finite bounds.
+    bool fillIndexInBox(CellIndex& index) const noexcept;
 
     std::size_t bytes() const noexcept;
 
 private:
-    bool fillFocused(SpatialGrid& grid, const CellScale& scale,
-                     const CellSet& focus) const noexcept;
+    static constexpr std::uint32_t kSampledCandidates = 4096;
 
     const ObjectList* list_ = nullptr;
     int* rankAt_ = nullptr;           // per list position

@@ -1,8 +1,8 @@
 // Live mirror matching: each drag notification either mirrors the held pairs
 // again or searches every object under edit for one partner per moved vertex,
 // and moves each partner onto its source's mirror image.
-#include "symmetry/fast_pair_search.h"
 #include "symmetry/host_objects.h"
+#include "symmetry/live_partner_search.h"
 #include "symmetry/pair_append.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"

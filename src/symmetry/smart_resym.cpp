@@ -2,9 +2,11 @@
 // every pair into exact mirror positions, inside one host edit block. It
 // mirrors across the plane object where it stands now and leaves live
 // matching's state alone.
+#include <cmath>
 #include <cstdio>
 
-#include "symmetry/fast_pair_search.h"
+#include "symmetry/resym_partner_search.h"
+#include "symmetry/flat_frame.h"
 #include "symmetry/pair_append.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"
@@ -52,30 +54,53 @@ void collectPairs(const PlaneFrame& frame, const ObjectList& objects, const Host
 }
 
 // Writes `position` into `vertex` and counts it when it moved by more than the
-// epsilon. A non-finite position is never written.
-void moveVertex(HostVertex& vertex, const Vector3& position, int& movedCount) {
-    Vector3 before;
-    before.setFrom(vertex);
-    if (!storeIfFinite(vertex, position)) return;
-    before.subtractInPlace(vertex);
-    if (before.length() > double(kResymEpsilon)) ++movedCount;
+// epsilon. A non-finite position is never written. The same steps as
+// storeIfFinite and Vector3's subtractInPlace and length, on bare floats: a
+// million pairs made the calls cost more than the rest of the command.
+void moveVertex(HostVertex& vertex, const float position[3], int& movedCount) {
+    if (!(std::isfinite(position[0]) && std::isfinite(position[1]) && std::isfinite(position[2])))
+        return;
+    const float before[3] = {vertex.x, vertex.y, vertex.z};
+    vertex.x = position[0];
+    vertex.y = position[1];
+    vertex.z = position[2];
+    double moved[3];
+    for (int axis = 0; axis < 3; ++axis)
+        moved[axis] = static_cast<float>(double(before[axis]) - double(position[axis]));
+    const double length = std::sqrt(moved[0] * moved[0] + (moved[1] * moved[1] + moved[2] * moved[2]));
+    if (length > double(kResymEpsilon)) ++movedCount;
 }
 
-void snapPair(const PlaneFrame& frame, HostVertex& a, HostVertex& b, int& movedCount) {
+// The mirror image of a vertex where it stands now.
+void imageOf(const FlatFrame& flat, const HostVertex& v, float image[3]) {
+    const float p[3] = {v.x, v.y, v.z};
+    flat.mirror(p, image);
+}
+
+void snapPair(const FlatFrame& flat, HostVertex& a, HostVertex& b, int& movedCount) {
     const bool aMarked = isMarked(a);
     const bool bMarked = isMarked(b);
     if (aMarked && bMarked) return;
+    float image[3];
     if (aMarked) {
-        moveVertex(b, mirrorAcross(frame, a), movedCount);
+        imageOf(flat, a, image);
+        moveVertex(b, image, movedCount);
     } else if (bMarked) {
-        moveVertex(a, mirrorAcross(frame, b), movedCount);
+        imageOf(flat, b, image);
+        moveVertex(a, image, movedCount);
     } else {
-        // B meets A's image halfway; A then mirrors B's new place.
-        Vector3 halfway = mirrorAcross(frame, a);
-        halfway.addInPlace(b);
-        halfway.scale(0.5f);
+        // B meets A's image halfway (addInPlace, then scale by 0.5f); A then
+        // mirrors B's new place.
+        imageOf(flat, a, image);
+        const float toB[3] = {b.x, b.y, b.z};
+        float halfway[3];
+        for (int axis = 0; axis < 3; ++axis) {
+            const float sum = static_cast<float>(double(image[axis]) + double(toB[axis]));
+            halfway[axis] = static_cast<float>(double(0.5f) * double(sum));
+        }
         moveVertex(b, halfway, movedCount);
-        moveVertex(a, mirrorAcross(frame, b), movedCount);
+        imageOf(flat, b, image);
+        moveVertex(a, image, movedCount);
     }
 }
 
@@ -106,6 +131,7 @@ void SymmetryPlugin::smartResym() noexcept {
     services->beginEdit();
     services->registerEditedVertices(&resym);
     int movedCount = 0;
+    const FlatFrame flat(frame);
     for (int k = 0; k + 1 < resym.count; k += 2) {
         // The pairs lie anywhere in memory: ask for those a few steps ahead.
         const int ahead = k + 2 * kVertexPrefetchDistance;
@@ -113,7 +139,7 @@ void SymmetryPlugin::smartResym() noexcept {
             __builtin_prefetch(resym.at(ahead));
             __builtin_prefetch(resym.at(ahead + 1));
         }
-        snapPair(frame, *static_cast<HostVertex*>(resym.at(k)),
+        snapPair(flat, *static_cast<HostVertex*>(resym.at(k)),
                  *static_cast<HostVertex*>(resym.at(k + 1)), movedCount);
     }
     services->endEdit();

@@ -1,0 +1,434 @@
+// Times the partner searches as a modeller meets them: the plug-in library
+// (Talvex.so natively, the real Talvex.dll in the win32 build, run under Wine)
+// loaded into the substitute host through its two exports, the tolerance set
+// through its settings file, "Talvex Smart Resym" run on a whole mesh, and a
+// drag reported to it twice: once with a fresh list (the fresh search) and
+// once with the same list again (the held pairs). Each figure is printed
+// beside the plain scan's estimate from a sample of starters or sources, timed
+// in this process with the same build. One line per figure, "RESULT key=value
+// ...", for bench/compare.sh to put side by side.
+//
+//   talvex_timer (--grid N | --obj FILE) [--name NAME] [--plane x|y|z]
+//                [--tolerance T] [--repeats R] [--live K] [--no-scan] [--no-resym]
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "hostsim/gl_context.h"
+#include "hostsim/sim_host.h"
+#include "support/counting_allocator.h"
+#include "support/seeded_random.h"
+#include "symmetry/pair_scan.h"
+#include "symmetry/plane_frame.h"
+
+// Natively the plug-in library resolves operator new to this program's
+// (tests/support's counting allocator), so its peak heap is counted; the DLL
+// carries its own runtime, so there only the host's side would be seen and no
+// figure is printed (TALVEX_TIMER_COUNTS_PLUGIN_HEAP is 0).
+
+namespace {
+
+using hostsim::Point;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kSwitch = 1;
+constexpr int kCreate = 2;
+constexpr int kSmartResym = 5;
+volatile long gSink = 0;  // keeps the sampled scans from being optimised away
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Options {
+    long gridVertices = 0;
+    std::string obj;
+    std::string name;
+    char plane = 'x';
+    std::string tolerance = "0.05";
+    int repeats = 5;
+    int live = 0;
+    bool scan = true;   // --no-scan leaves the estimates out (for profiling)
+    bool resym = true;  // --no-resym times the drag only (for profiling)
+};
+
+// The peer's noisy grid (bench/compare.sh times the peer on the same recipe):
+// a heightfield of nx (odd) by ny points, spacing 0.2, exactly symmetric
+// about x = 0 before every coordinate gets uniform noise of at most 0.01.
+std::vector<Point> noisyGrid(long vertices) {
+    const double spacing = 0.2, noise = 0.01;
+    long nx = std::lround(std::nearbyint(std::sqrt(double(vertices))));
+    if (nx % 2 == 0) ++nx;
+    const long ny = std::max(2L, long(std::nearbyint(double(vertices) / double(nx))));
+    const double halfW = 0.5 * double(nx - 1) * spacing, halfH = 0.5 * double(ny - 1) * spacing;
+    const double amplitude = 0.1 * std::max(halfW, halfH);
+    SeededRandom random{1};
+    auto jitter = [&] { return noise * (2.0 * random.unit() - 1.0); };
+    std::vector<Point> points;
+    points.reserve(std::size_t(nx * ny));
+    for (long j = 0; j < ny; ++j) {
+        const double y = (double(j) - double(ny - 1) / 2.0) * spacing;
+        for (long i = 0; i < nx; ++i) {
+            const double x = (double(i) - double(nx - 1) / 2.0) * spacing;
+            const double z = std::cos(3.0 * x / halfW) * amplitude * std::cos(2.0 * y / halfH);
+            points.push_back(Point{float(x + jitter()), float(y + jitter()), float(z + jitter())});
+        }
+    }
+    return points;
+}
+
+// The `v` lines of an OBJ file.
+std::vector<Point> loadObj(const std::string& path) {
+    std::vector<Point> points;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() < 2 || line[0] != 'v' || line[1] != ' ') continue;
+        Point p{};
+        if (std::sscanf(line.c_str() + 2, "%f %f %f", &p.x, &p.y, &p.z) == 3) points.push_back(p);
+    }
+    return points;
+}
+
+// The host's bookkeeping of an edit (its undo copy) and of messages is not
+// the plug-in's memory: those services run uncounted.
+void(HOST_CALL* gHostRegister)(HostPointerList*) = nullptr;
+void(HOST_CALL* gHostMessage)(const char*) = nullptr;
+double gHostSeconds = 0;  // time spent in the host's registerEditedVertices
+void HOST_CALL uncountedRegister(HostPointerList* list) {
+    support::countHeap(false);
+    const auto start = std::chrono::steady_clock::now();
+    gHostRegister(list);
+    gHostSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    support::countHeap(true);
+}
+void HOST_CALL uncountedMessage(const char* text) {
+    support::countHeap(false);
+    gHostMessage(text);
+    support::countHeap(true);
+}
+
+// The host with the plug-in loaded, its settings read from a private folder
+// holding TOLERANCE_A, a plane through the origin across `axis` and the mesh
+// selected and under edit.
+struct Session {
+    hostsim::Host host;
+    HostObject* plane = nullptr;
+    HostObject* mesh = nullptr;
+    std::vector<Point> original;
+
+    bool open(const Options& options, const std::vector<Point>& points, std::string& error) {
+        if (!host.loadPlugin(TALVEX_PLUGIN_FILE, error)) return false;
+        gHostRegister = host.services.registerEditedVertices;
+        gHostMessage = host.services.showMessage;
+        host.services.registerEditedVertices = uncountedRegister;
+        host.services.showMessage = uncountedMessage;
+        const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                             ("talvex_timer_" + std::to_string(std::rand()));
+        std::filesystem::create_directories(folder / "Plugins" / "Startup Plugins");
+        std::ofstream(folder / "Plugins" / "Startup Plugins" / "Talvex.ini")
+            << "[CONFIG]\nTOLERANCE_A=" << options.tolerance << "\n";
+        std::filesystem::current_path(folder);
+        {
+            // The plug-in reads its settings at the first paint with a context.
+            auto gl = hostsim::OffscreenGl::create(64, 64, error);
+            if (gl == nullptr) return false;
+            host.draw(0);
+        }
+        host.scene.selectObjects({});
+        host.execute(kCreate);
+        plane = host.scene.objects().back();
+        Point corners[] = {{0, -1, -1}, {0, -1, 1}, {0, 1, -1}, {0, 1, 1}};
+        for (Point& c : corners) {
+            if (options.plane == 'y') c = Point{c.y, c.x, c.z};
+            if (options.plane == 'z') c = Point{c.y, c.z, c.x};
+        }
+        for (int i = 0; i < 4; ++i) {
+            HostVertex& v = hostsim::vertexOf(plane, i);
+            v.x = corners[i].x;
+            v.y = corners[i].y;
+            v.z = corners[i].z;
+        }
+        plane->position = Vector3(0, 0, 0);
+        mesh = host.scene.addObject(options.name, points);
+        host.scene.underEdit.assign({mesh});
+        host.scene.selectObjects({mesh});
+        original = points;
+        restore();
+        return true;
+    }
+
+    void restore() {
+        for (int i = 0; i < mesh->vertexCount; ++i) {
+            HostVertex& v = *mesh->vertices[i];
+            v.x = original[std::size_t(i)].x;
+            v.y = original[std::size_t(i)].y;
+            v.z = original[std::size_t(i)].z;
+        }
+        host.undoSteps.clear();
+        host.calls.clear();
+        host.messages.clear();
+    }
+
+    PlaneFrame frame() const {
+        PlaneFrame f;
+        frameOfObject(*plane, f);
+        return f;
+    }
+};
+
+struct Figure {
+    double best = 1e300;
+    double median = 0;
+};
+
+Figure summarise(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    Figure f;
+    if (!times.empty()) {
+        f.best = times.front();
+        f.median = times[times.size() / 2];
+    }
+    return f;
+}
+
+// The scan's time for Smart Resym, from 64 starters spread over the mesh:
+// each costs one pass over the object.
+double resymScanEstimate(const Session& session, float tolerance) {
+    const PlaneFrame frame = session.frame();
+    const HostObject& mesh = *session.mesh;
+    long starters = 0;
+    std::vector<const HostVertex*> sample;
+    const int stride = std::max(1, mesh.vertexCount / 64);
+    for (int i = 0; i < mesh.vertexCount; ++i) {
+        double exact = 0.0;
+        probeVertex(frame, *mesh.vertices[i], exact);
+        if (!(exact > double(0.0001f))) continue;
+        ++starters;
+        if (i % stride == 0) sample.push_back(mesh.vertices[i]);
+    }
+    const Clock::time_point start = Clock::now();
+    long found = 0;
+    for (const HostVertex* v : sample) {
+        double exact = 0.0;
+        found +=
+            findNearestPartner(frame, mesh, probeVertex(frame, *v, exact), tolerance) != nullptr;
+    }
+    gSink = found;
+    return secondsSince(start) / double(std::max<std::size_t>(1, sample.size())) * double(starters);
+}
+
+// The scan's time for a fresh live search of `sources`, from 32 of them:
+// each scans the object until its first acceptable candidate.
+double liveScanEstimate(const Session& session, const std::vector<HostVertex*>& sources,
+                        float tolerance) {
+    const PlaneFrame frame = session.frame();
+    PointerList none;
+    long found = 0;
+    const std::size_t stride = std::max<std::size_t>(1, sources.size() / 32);
+    const Clock::time_point start = Clock::now();
+    std::size_t sampled = 0;
+    for (std::size_t k = 0; k < sources.size(); k += stride, ++sampled) {
+        double exact = 0.0;
+        const MirrorProbe probe = probeVertex(frame, *sources[k], exact);
+        found += findFirstPartner(frame, *session.mesh, probe, tolerance, none) != nullptr;
+    }
+    gSink = found;
+    return secondsSince(start) / double(std::max<std::size_t>(1, sampled)) * double(sources.size());
+}
+
+void printResult(const Options& o, const Session& s, const char* what, const Figure& f, double scan,
+                 const std::string& extra) {
+    std::printf("RESULT mesh=%s vertices=%d case=%s seconds=%.6f median=%.6f scan=%.6g%s\n",
+                o.name.c_str(), s.mesh->vertexCount, what, f.best, f.median, scan, extra.c_str());
+    std::fflush(stdout);
+}
+
+std::string heapText(double bytes, int vertices) {
+    if (!TALVEX_TIMER_COUNTS_PLUGIN_HEAP) return "";
+    char text[64];
+    std::snprintf(text, sizeof text, " extra_bytes_per_vertex=%.2f", bytes / double(vertices));
+    return text;
+}
+
+void timeResym(const Options& options, Session& session, float tolerance) {
+    std::vector<double> times;
+    std::vector<double> hostTimes;
+    double peak = 0;
+    std::string message;
+    // Small meshes get more repeats, so that the best of them is not a
+    // moment the shared machine happened to be busy.
+    const int repeats =
+        std::max(options.repeats, std::min(200, 2000000 / session.mesh->vertexCount));
+    for (int r = 0; r < repeats; ++r) {
+        session.restore();
+        const std::int64_t base = support::liveHeapBytes();
+        support::restartHeapPeak();
+        gHostSeconds = 0;
+        const Clock::time_point start = Clock::now();
+        session.host.execute(kSmartResym);
+        times.push_back(secondsSince(start));
+        hostTimes.push_back(gHostSeconds);
+        peak = std::max(peak, double(support::peakHeapBytes() - base));
+        message = session.host.messages.empty() ? "" : session.host.messages.back();
+    }
+    int touched = 0, moved = 0;
+    std::sscanf(message.c_str(), "Talvex: Smart Resym - %d vertices touched, %d moved", &touched,
+                &moved);
+    // The resym list (a pointer per paired vertex, grown by doubling) is
+    // what the scan needs as well; only the index counts as extra.
+    std::size_t capacity = 2;
+    while (capacity <= std::size_t(touched)) capacity *= 2;
+    peak -= double(capacity + capacity / 2) * sizeof(void*);
+    session.restore();
+    const double scan = options.scan ? resymScanEstimate(session, tolerance) : 0.0;
+    // The host's undo copy, inside the command's time: the figure of the
+    // fastest run, to read beside it.
+    const std::size_t fastest =
+        std::size_t(std::min_element(times.begin(), times.end()) - times.begin());
+    char host[48];
+    std::snprintf(host, sizeof host, " host_seconds=%.6f", hostTimes[fastest]);
+    printResult(options, session, "resym", summarise(times), scan,
+                host + std::string(" touched=") + std::to_string(touched) +
+                    " moved=" + std::to_string(moved) + heapText(peak, session.mesh->vertexCount));
+}
+
+// `count` vertices on the +side of the plane nearest to a point half way out:
+// the patch a user drags, in mesh order, and one more for the search point.
+std::vector<HostVertex*> dragPatch(const HostObject& mesh, const PlaneFrame& frame, int count) {
+    std::vector<std::pair<double, int>> byDistance;
+    double far = 0;
+    for (int i = 0; i < mesh.vertexCount; ++i) {
+        const PlaneProjection p = projectOntoPlane(frame, *mesh.vertices[i]);
+        if (p.side < 0) continue;
+        far = std::max(far, p.distance);
+    }
+    const HostVertex* centre = nullptr;
+    double closest = 1e300;
+    for (int i = 0; i < mesh.vertexCount; ++i) {
+        const PlaneProjection p = projectOntoPlane(frame, *mesh.vertices[i]);
+        if (p.side > 0 && std::fabs(p.distance - far / 2) < closest) {
+            closest = std::fabs(p.distance - far / 2);
+            centre = mesh.vertices[i];
+        }
+    }
+    for (int i = 0; centre != nullptr && i < mesh.vertexCount; ++i) {
+        const HostVertex& v = *mesh.vertices[i];
+        if (projectOntoPlane(frame, v).side < 0) continue;
+        const double dx = v.x - centre->x, dy = v.y - centre->y, dz = v.z - centre->z;
+        byDistance.emplace_back(dx * dx + dy * dy + dz * dz, i);
+    }
+    count = std::min<int>(count + 1, int(byDistance.size()));
+    std::partial_sort(byDistance.begin(), byDistance.begin() + count, byDistance.end());
+    std::vector<int> indices;
+    for (int k = 0; k < count; ++k) indices.push_back(byDistance[std::size_t(k)].second);
+    std::sort(indices.begin(), indices.end());
+    std::vector<HostVertex*> patch;
+    for (int i : indices) patch.push_back(mesh.vertices[i]);
+    return patch;
+}
+
+void timeLive(const Options& options, Session& session, float tolerance) {
+    session.host.execute(kSwitch);
+    const std::vector<HostVertex*> patch = dragPatch(*session.mesh, session.frame(), options.live);
+    if (patch.size() < 2) return;
+    const std::vector<HostVertex*> forward(patch.begin(), patch.end() - 1);
+    const std::vector<HostVertex*> backward(forward.rbegin(), forward.rend());
+    // A first drag grows the plug-in's pair lists, as any earlier drag would.
+    session.host.reportMoved(forward, patch.back());
+    std::vector<double> fresh, held;
+    double peak = 0;
+    // A drag is short next to the load of a shared machine: more repeats.
+    for (int r = 0; r < 3 * options.repeats; ++r) {
+        session.restore();
+        // The other order: the held pairs do not fit, so it searches afresh.
+        const std::vector<HostVertex*>& list = r % 2 == 0 ? backward : forward;
+        const std::int64_t base = support::liveHeapBytes();
+        support::restartHeapPeak();
+        Clock::time_point start = Clock::now();
+        session.host.reportMoved(list, patch.back());
+        fresh.push_back(secondsSince(start));
+        peak = std::max(peak, double(support::peakHeapBytes() - base));
+        // The same list again: the pairs fit and are only mirrored.
+        start = Clock::now();
+        session.host.reportMoved(list, patch.back());
+        held.push_back(secondsSince(start));
+    }
+    session.restore();
+    const double scan = options.scan ? liveScanEstimate(session, forward, tolerance) : 0.0;
+    const std::string moved = " moved=" + std::to_string(forward.size());
+    printResult(options, session, "live-fresh", summarise(fresh), scan,
+                moved + heapText(peak, session.mesh->vertexCount));
+    printResult(options, session, "live-held", summarise(held), 0.0, moved);
+}
+
+bool parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (a == "--no-scan" || a == "--no-resym") {
+            (a == "--no-scan" ? o.scan : o.resym) = false;
+            continue;
+        }
+        if (value == nullptr) return false;
+        if (a == "--grid")
+            o.gridVertices = std::atol(value);
+        else if (a == "--obj")
+            o.obj = value;
+        else if (a == "--name")
+            o.name = value;
+        else if (a == "--plane")
+            o.plane = value[0];
+        else if (a == "--tolerance")
+            o.tolerance = value;
+        else if (a == "--repeats")
+            o.repeats = std::max(1, std::atoi(value));
+        else if (a == "--live")
+            o.live = std::atoi(value);
+        else
+            return false;
+        ++i;
+    }
+    return (o.gridVertices > 0) != !o.obj.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parse(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: talvex_timer (--grid N | --obj FILE) [--name NAME] [--plane x|y|z]\n"
+                     "                    [--tolerance T] [--repeats R] [--live K] [--no-scan] "
+                     "[--no-resym]\n");
+        return 2;
+    }
+    const std::vector<Point> points =
+        options.obj.empty() ? noisyGrid(options.gridVertices) : loadObj(options.obj);
+    if (points.empty()) {
+        std::fprintf(stderr, "talvex_timer: no vertices in %s\n", options.obj.c_str());
+        return 1;
+    }
+    if (options.name.empty()) options.name = "mesh";
+    Session session;
+    std::string error;
+    if (!session.open(options, points, error)) {
+        std::fprintf(stderr, "talvex_timer: %s\n", error.c_str());
+        return 1;
+    }
+    const float tolerance = std::strtof(options.tolerance.c_str(), nullptr);
+    if (options.resym) timeResym(options, session, tolerance);
+    if (options.live > 0) timeLive(options, session, tolerance);
+    return 0;
+}

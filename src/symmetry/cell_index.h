@@ -1,0 +1,165 @@
+// The spatial index of the fast partner searches (live_partner_search.h,
+// resym_partner_search.h): the candidates' coordinates copied once into one
+// compact array, sorted by column with a counting sort. Columns are a dense
+// grid over the two longest axes of a box, so finding a column is two
+// multiplications and an offset, with no hashing; along the third axis a
+// column's entries are filtered by coordinate, and long columns are sorted by
+// it. The index decides nothing: callers run the exact acceptance tests on
+// what it hands out.
+//
+// Why a search through it misses nothing the scan would accept: the scans
+// accept C only when distanceTo(T, C) < tol, T the target. distanceTo is
+// sqrt(dx^2 + (dy^2 + dz^2)) with dx the float rounding of the double
+// rounding of T.x - C.x; the sum is at least dx^2, exact since a float
+// squared fits a double, and sqrt and rounding are monotone, so the distance
+// is at least |dx|. Rounding is monotone and tol a float, so |T.x - C.x| >= tol
+// would give |dx| >= tol: an accepted C has |T - C| < tol exactly on every
+// axis, so C lies in [fl(T - tol), fl(T + tol)] on each, rounded in double.
+// Column numbers are monotone in the coordinate (subtraction, scaling,
+// truncation and clamping all are), so C's column lies between the columns
+// of those bounds whatever box the columns were laid over. visitNear hands
+// out every entry there.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One indexed point: its coordinates bit for bit, and its key (an ordinal).
+struct CellEntry {
+    float p[3];
+    std::uint32_t key;
+};
+
+// An axis-aligned box in double; lo > hi on an axis means empty.
+struct IndexBox {
+    double lo[3];
+    double hi[3];
+};
+
+class CellIndex {
+public:
+    CellIndex() noexcept = default;
+    ~CellIndex();
+    CellIndex(const CellIndex&) = delete;
+    CellIndex& operator=(const CellIndex&) = delete;
+
+    // Building, in four steps: start() lays the columns over `box` (finite
+    // bounds), cells at least `minCell` wide and about `columns` of them;
+    // count() every point; finishCounting(); place() the same points again in
+    // the same order; finish(). Only finite points may be counted; points
+    // outside the box go to its edge columns. start() and finishCounting()
+    // return false when memory cannot be had; the index is then unusable.
+    bool start(const IndexBox& box, double minCell, std::uint32_t columns) noexcept;
+    void count(const float p[3]) noexcept { ++starts_[columnOf(p) + 1]; }
+    bool finishCounting() noexcept;
+    void place(std::uint32_t key, const float p[3]) noexcept;
+    void finish() noexcept;
+
+    // Whether p lies in the box given to start(), bounds included; never for
+    // a coordinate that is NaN, nor for an infinite one when the box's
+    // bounds are finite. Inline: a fresh live search asks it of every
+    // candidate.
+    bool inBox(const float p[3]) const noexcept {
+        return double(p[0]) >= box_.lo[0] && double(p[0]) <= box_.hi[0] &&
+               double(p[1]) >= box_.lo[1] && double(p[1]) <= box_.hi[1] &&
+               double(p[2]) >= box_.lo[2] && double(p[2]) <= box_.hi[2];
+    }
+
+    // Calls visit(entry) for every entry that may lie within `reach` of t
+    // on every axis (a superset; t finite, reach a float value), in no
+    // particular order.
+    template <class Visit>
+    void visitNear(const float t[3], float reach, Visit&& visit) const noexcept;
+
+    // As visitNear, for a search whose reach shrinks as it finds nearer
+    // points: the column holding t comes first, then the others within the
+    // reach as it stands after it; `reach` is read again for each column.
+    // Every entry within the final reach of t on every axis is visited.
+    template <class Visit>
+    void visitNarrowing(const float t[3], const float& reach, Visit&& visit) const noexcept;
+
+    std::uint32_t entryCount() const noexcept { return entryCount_; }
+    const CellEntry& entryAt(std::uint32_t i) const noexcept { return entries_[i]; }
+    // The columns, for visiting every column once: entries
+    // [columnStart(c), columnStart(c + 1)); long columns are sorted by
+    // (third axis, first, second, key), so equal points lie side by side.
+    std::uint32_t columnCount() const noexcept { return columns_; }
+    std::uint32_t columnStart(std::uint32_t c) const noexcept { return starts_[c]; }
+    static bool isLong(std::uint32_t length) noexcept { return length > kShortColumn; }
+    // The column that holds the finite point p (entries lie in column order).
+    std::uint32_t columnOf(const float p[3]) const noexcept {
+        return std::uint32_t(cellOf(0, p[axis_[0]])) +
+               std::uint32_t(cells_[0]) * std::uint32_t(cellOf(1, p[axis_[1]]));
+    }
+
+    std::size_t bytes() const noexcept;
+
+private:
+    // Columns up to this length are scanned whole and left unsorted.
+    static constexpr std::uint32_t kShortColumn = 8;
+
+    int cellOf(int role, double c) const noexcept {
+        const double q = (c - origin_[role]) * scale_;
+        if (!(q > 0.0)) return 0;
+        if (q >= last_[role]) return cells_[role] - 1;
+        return static_cast<int>(q);
+    }
+    template <class Visit>
+    void visitColumn(int u, int v, double tw, double reach, Visit& visit) const noexcept;
+    static const CellEntry* firstAtOrAbove(const CellEntry* begin, const CellEntry* end, int axis,
+                                           double w) noexcept;
+
+    int axis_[3] = {0, 1, 2};  // the two column axes, then the third
+    double origin_[2] = {0, 0};
+    double scale_ = 0;  // 1 / cell size
+    int cells_[2] = {1, 1};
+    double last_[2] = {0, 0};  // cells_ - 1, for the clamp
+    IndexBox box_{{0, 0, 0}, {-1, -1, -1}};
+    std::uint32_t columns_ = 0;
+    std::uint32_t* starts_ = nullptr;  // columns_ + 1 offsets into entries_
+    CellEntry* entries_ = nullptr;
+    std::uint32_t entryCount_ = 0;
+};
+
+template <class Visit>
+void CellIndex::visitColumn(int u, int v, double tw, double reach, Visit& visit) const noexcept {
+    const std::uint32_t column = std::uint32_t(u) + std::uint32_t(cells_[0]) * std::uint32_t(v);
+    const CellEntry* e = entries_ + starts_[column];
+    const CellEntry* end = entries_ + starts_[column + 1];
+    const int w = axis_[2];
+    const double wLo = tw - reach, wHi = tw + reach;
+    if (isLong(std::uint32_t(end - e))) {
+        for (e = firstAtOrAbove(e, end, w, wLo); e != end && double(e->p[w]) <= wHi; ++e) visit(*e);
+        return;
+    }
+    for (; e != end; ++e) {
+        const double c = e->p[w];
+        if (c >= wLo && c <= wHi) visit(*e);
+    }
+}
+
+template <class Visit>
+void CellIndex::visitNear(const float t[3], float reach, Visit&& visit) const noexcept {
+    if (entryCount_ == 0) return;
+    const double r = reach;
+    const int u0 = cellOf(0, double(t[axis_[0]]) - r), u1 = cellOf(0, double(t[axis_[0]]) + r);
+    const int v0 = cellOf(1, double(t[axis_[1]]) - r), v1 = cellOf(1, double(t[axis_[1]]) + r);
+    for (int v = v0; v <= v1; ++v) {
+        for (int u = u0; u <= u1; ++u) visitColumn(u, v, t[axis_[2]], r, visit);
+    }
+}
+
+template <class Visit>
+void CellIndex::visitNarrowing(const float t[3], const float& reach, Visit&& visit) const noexcept {
+    if (entryCount_ == 0) return;
+    const int cu = cellOf(0, t[axis_[0]]), cv = cellOf(1, t[axis_[1]]);
+    visitColumn(cu, cv, t[axis_[2]], reach, visit);
+    const double r = reach;
+    const int u0 = cellOf(0, double(t[axis_[0]]) - r), u1 = cellOf(0, double(t[axis_[0]]) + r);
+    const int v0 = cellOf(1, double(t[axis_[1]]) - r), v1 = cellOf(1, double(t[axis_[1]]) + r);
+    for (int v = v0; v <= v1; ++v) {
+        for (int u = u0; u <= u1; ++u) {
+            if (u != cu || v != cv) visitColumn(u, v, t[axis_[2]], reach, visit);
+        }
+    }
+}
