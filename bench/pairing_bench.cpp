@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_host.h"
 #include "hostsim/sim_host.h"
 #include "symmetry/pair_scan.h"
 #include "symmetry/symmetry_plugin.h"
@@ -34,7 +35,6 @@ using hostsim::Point;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kSwitch = 1;
-constexpr int kCreate = 2;
 constexpr int kSmartResym = 5;
 constexpr float kTolerance = 0.1f;  // the plug-in's default
 constexpr double kScanBudgetSeconds = 60.0;
@@ -93,35 +93,7 @@ Mesh sphere(int vertices, bool partnered, std::uint64_t seed, bool ordered = fal
 
 // The `v` lines of an OBJ file; empty when the file cannot be read.
 Mesh loadObj(const std::string& path, const std::string& name) {
-    Mesh mesh;
-    mesh.name = name;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.size() < 2 || line[0] != 'v' || line[1] != ' ') continue;
-        std::istringstream fields(line.substr(2));
-        Point p{};
-        fields >> p.x >> p.y >> p.z;
-        mesh.points.push_back(p);
-    }
-    return mesh;
-}
-
-// ---- The host ----------------------------------------------------------------
-
-// The host's own bookkeeping of an edit (its undo copy) is not the plug-in's
-// memory: those services run uncounted.
-void(HOST_CALL* gHostRegister)(HostPointerList*) = nullptr;
-void(HOST_CALL* gHostMessage)(const char*) = nullptr;
-void HOST_CALL uncountedRegister(HostPointerList* list) {
-    support::countHeap(false);
-    gHostRegister(list);
-    support::countHeap(true);
-}
-void HOST_CALL uncountedMessage(const char* text) {
-    support::countHeap(false);
-    gHostMessage(text);
-    support::countHeap(true);
+    return Mesh{name, bench::readObjPoints(path)};
 }
 
 struct Session {
@@ -136,22 +108,9 @@ struct Session {
             std::fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
             std::exit(1);
         }
-        gHostRegister = host.services.registerEditedVertices;
-        gHostMessage = host.services.showMessage;
-        host.services.registerEditedVertices = uncountedRegister;
-        host.services.showMessage = uncountedMessage;
-        host.scene.selectObjects({});
-        host.execute(kCreate);
-        plane = host.scene.objects().back();
+        bench::keepHostServicesUncounted(host);
         // The plane x = 0, as the user would lay it.
-        const Point corners[] = {{0, -1, -1}, {0, -1, 1}, {0, 1, -1}, {0, 1, 1}};
-        for (int i = 0; i < 4; ++i) {
-            HostVertex& v = hostsim::vertexOf(plane, i);
-            v.x = corners[i].x;
-            v.y = corners[i].y;
-            v.z = corners[i].z;
-        }
-        plane->position = Vector3(0, 0, 0);
+        plane = bench::createAxisPlane(host, 'x');
         mesh = host.scene.addObject(source.name, source.points);
         host.scene.underEdit.assign({mesh});
         host.scene.selectObjects({mesh});
@@ -159,15 +118,7 @@ struct Session {
         host.undoSteps.clear();
     }
 
-    void restore() {
-        for (int i = 0; i < mesh->vertexCount; ++i) {
-            HostVertex& v = *mesh->vertices[i];
-            v.x = original[size_t(i)].x;
-            v.y = original[size_t(i)].y;
-            v.z = original[size_t(i)].z;
-        }
-        host.undoSteps.clear();
-    }
+    void restore() { bench::restorePoints(host, *mesh, original); }
 
     // A plug-in object in this process, for timing the scan.
     std::unique_ptr<SymmetryPlugin> scanner() {

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_host.h"
 #include "hostsim/gl_context.h"
 #include "hostsim/sim_host.h"
 #include "support/counting_allocator.h"
@@ -43,7 +44,6 @@ using hostsim::Point;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kSwitch = 1;
-constexpr int kCreate = 2;
 constexpr int kSmartResym = 5;
 volatile long gSink = 0;  // keeps the sampled scans from being optimised away
 
@@ -88,36 +88,7 @@ std::vector<Point> noisyGrid(long vertices) {
     return points;
 }
 
-// The `v` lines of an OBJ file.
-std::vector<Point> loadObj(const std::string& path) {
-    std::vector<Point> points;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.size() < 2 || line[0] != 'v' || line[1] != ' ') continue;
-        Point p{};
-        if (std::sscanf(line.c_str() + 2, "%f %f %f", &p.x, &p.y, &p.z) == 3) points.push_back(p);
-    }
-    return points;
-}
-
-// The host's bookkeeping of an edit (its undo copy) and of messages is not
-// the plug-in's memory: those services run uncounted.
-void(HOST_CALL* gHostRegister)(HostPointerList*) = nullptr;
-void(HOST_CALL* gHostMessage)(const char*) = nullptr;
 double gHostSeconds = 0;  // time spent in the host's registerEditedVertices
-void HOST_CALL uncountedRegister(HostPointerList* list) {
-    support::countHeap(false);
-    const auto start = std::chrono::steady_clock::now();
-    gHostRegister(list);
-    gHostSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    support::countHeap(true);
-}
-void HOST_CALL uncountedMessage(const char* text) {
-    support::countHeap(false);
-    gHostMessage(text);
-    support::countHeap(true);
-}
 
 // The host with the plug-in loaded, its settings read from a private folder
 // holding TOLERANCE_A, a plane through the origin across `axis` and the mesh
@@ -130,10 +101,7 @@ struct Session {
 
     bool open(const Options& options, const std::vector<Point>& points, std::string& error) {
         if (!host.loadPlugin(TALVEX_PLUGIN_FILE, error)) return false;
-        gHostRegister = host.services.registerEditedVertices;
-        gHostMessage = host.services.showMessage;
-        host.services.registerEditedVertices = uncountedRegister;
-        host.services.showMessage = uncountedMessage;
+        bench::keepHostServicesUncounted(host, &gHostSeconds);
         const std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                              ("talvex_timer_" + std::to_string(std::rand()));
         std::filesystem::create_directories(folder / "Plugins" / "Startup Plugins");
@@ -146,21 +114,7 @@ struct Session {
             if (gl == nullptr) return false;
             host.draw(0);
         }
-        host.scene.selectObjects({});
-        host.execute(kCreate);
-        plane = host.scene.objects().back();
-        Point corners[] = {{0, -1, -1}, {0, -1, 1}, {0, 1, -1}, {0, 1, 1}};
-        for (Point& c : corners) {
-            if (options.plane == 'y') c = Point{c.y, c.x, c.z};
-            if (options.plane == 'z') c = Point{c.y, c.z, c.x};
-        }
-        for (int i = 0; i < 4; ++i) {
-            HostVertex& v = hostsim::vertexOf(plane, i);
-            v.x = corners[i].x;
-            v.y = corners[i].y;
-            v.z = corners[i].z;
-        }
-        plane->position = Vector3(0, 0, 0);
+        plane = bench::createAxisPlane(host, options.plane);
         mesh = host.scene.addObject(options.name, points);
         host.scene.underEdit.assign({mesh});
         host.scene.selectObjects({mesh});
@@ -170,13 +124,7 @@ struct Session {
     }
 
     void restore() {
-        for (int i = 0; i < mesh->vertexCount; ++i) {
-            HostVertex& v = *mesh->vertices[i];
-            v.x = original[std::size_t(i)].x;
-            v.y = original[std::size_t(i)].y;
-            v.z = original[std::size_t(i)].z;
-        }
-        host.undoSteps.clear();
+        bench::restorePoints(host, *mesh, original);
         host.calls.clear();
         host.messages.clear();
     }
@@ -415,7 +363,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::vector<Point> points =
-        options.obj.empty() ? noisyGrid(options.gridVertices) : loadObj(options.obj);
+        options.obj.empty() ? noisyGrid(options.gridVertices) : bench::readObjPoints(options.obj);
     if (points.empty()) {
         std::fprintf(stderr, "talvex_timer: no vertices in %s\n", options.obj.c_str());
         return 1;
