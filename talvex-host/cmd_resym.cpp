@@ -95,6 +95,11 @@ int runResym(const Invocation& invocation) {
         outcome = runSmartResym(*setup.session, setup.targets, setup.plane, setup.spec.axis);
     }
     const std::string target = output.empty() ? setup.input : output;
+    // Nothing will be undone: the record's memory goes before the output is
+    // written, which needs memory of its own.
+    hostsim::Host& host = setup.session->host();
+    host.undoSteps.clear();
+    std::vector<HostVertex*>().swap(host.lastRegistered);
     {
         Progress progress(!setup.quiet && vertices > 20 * kLongWorkVertices, "writing " + target);
         if (!setup.session->saveDocument(0, target, error)) {

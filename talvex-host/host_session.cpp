@@ -30,16 +30,19 @@ bool HostSession::openViewport(int width, int height, std::string& error) {
     viewport_ = Viewport::create(width, height, error);
     if (!viewport_) return false;
     // The host's first paint: the plug-in binds to the context and reads its
-    // settings here, before any command can run.
-    viewport_->render(*this, RenderOptions{});
+    // settings here, before any command can run. No picture of it is kept,
+    // so the meshes are not drawn: a large one would take seconds.
+    RenderOptions first;
+    first.scene = false;
+    viewport_->render(*this, first);
     return true;
 }
 
 int HostSession::addDocument(ObjDocument document, const std::string& path) {
     const int index = static_cast<int>(documents_.size());
     documents_.push_back({path, std::move(document)});
-    const ObjDocument& doc = documents_.back().document;
-    for (const ObjObject& object : doc.objects()) {
+    ObjDocument& doc = documents_.back().document;
+    for (ObjObject& object : doc.takeObjects()) {
         std::vector<hostsim::Point> positions;
         positions.reserve(object.vertices.size());
         for (int v : object.vertices) {
@@ -47,7 +50,7 @@ int HostSession::addDocument(ObjDocument document, const std::string& path) {
             positions.push_back({p.x, p.y, p.z});
         }
         HostObject* hostObject = host_.scene.addObject(object.name, positions);
-        meshes_.push_back({object.name, hostObject, index, object.vertices});
+        meshes_.push_back({object.name, hostObject, index, std::move(object.vertices)});
     }
     return index;
 }
