@@ -52,6 +52,9 @@ int HostSession::addDocument(ObjDocument document, const std::string& path) {
         HostObject* hostObject = host_.scene.addObject(object.name, positions);
         meshes_.push_back({object.name, hostObject, index, std::move(object.vertices)});
     }
+    // The scene holds the positions now; the document reads them again when
+    // it is saved.
+    doc.releasePositions();
     return index;
 }
 

@@ -1,5 +1,6 @@
 #include "obj_document.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "number_text.h"
@@ -22,11 +23,26 @@ std::size_t numbersEnd(std::string_view line) {
     return i;
 }
 
+// The first three numbers of a `v` line the reader accepted.
+ObjPosition fileCoordinates(std::string_view line) {
+    float values[3] = {0.0f, 0.0f, 0.0f};
+    std::size_t i = 0;
+    for (int token = 0; token < 4; ++token) {
+        while (i < line.size() && isBlank(line[i])) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !isBlank(line[i])) ++i;
+        if (token > 0) readFloat(line.substr(start, i - start), values[token - 1]);
+    }
+    return {values[0], values[1], values[2]};
+}
+
+bool samePosition(const ObjPosition& a, const ObjPosition& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
 
 // Writing in blocks keeps the mapped input from piling up in memory: the
 // pages already copied are let go as the output goes out.
-constexpr std::size_t kReleaseStep = std::size_t(4) << 20;
+constexpr std::size_t kReleaseStep = std::size_t(1) << 20;
 
 }  // namespace
 
@@ -63,7 +79,8 @@ bool ObjDocument::load(const std::string& path, std::string& error, const ObjLoa
     mapped_ = std::move(mapped);
     text_ = bytes;
     name_ = path;
-    original_ = std::move(result.positions);
+    positions_ = std::move(result.positions);
+    vertexCount_ = static_cast<int>(positions_.size());
     objects_ = std::move(result.objects);
     loneCarriageReturns_ = result.loneCarriageReturns;
     return true;
@@ -78,22 +95,42 @@ bool ObjDocument::parse(std::string text, const std::string& name, std::string& 
     owned_ = std::move(owned);
     text_ = *owned_;
     name_ = name;
-    original_ = std::move(result.positions);
+    positions_ = std::move(result.positions);
+    vertexCount_ = static_cast<int>(positions_.size());
     objects_ = std::move(result.objects);
     loneCarriageReturns_ = result.loneCarriageReturns;
     return true;
 }
 
 void ObjDocument::setPosition(int vertex, const ObjPosition& position) {
-    if (current_.empty()) {
-        if (std::memcmp(&original_[vertex], &position, sizeof position) == 0) return;
-        current_ = original_;
-    }
-    current_[vertex] = position;
+    if (positions_.empty()) positions_ = readPositions();
+    positions_[vertex] = position;
+}
+
+void ObjDocument::releasePositions() { std::vector<ObjPosition>().swap(positions_); }
+
+std::vector<ObjPosition> ObjDocument::readPositions() const {
+    std::vector<ObjPosition> positions;
+    positions.reserve(static_cast<std::size_t>(vertexCount_));
+    std::size_t released = 0;
+    forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
+        if (isVertexLine(text_, begin, end)) positions.push_back(fileCoordinates(text_.substr(begin, end - begin)));
+        if (mapped_ && begin - released > kReleaseStep) mapped_->releaseBefore(released = begin);
+        return true;
+    });
+    return positions;
 }
 
 bool ObjDocument::changed(int vertex) const {
-    return !current_.empty() && std::memcmp(&original_[vertex], &current_[vertex], sizeof(ObjPosition)) != 0;
+    if (positions_.empty()) return false;
+    int seen = 0;
+    bool differs = false;
+    forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
+        if (!isVertexLine(text_, begin, end) || seen++ != vertex) return true;
+        differs = !samePosition(fileCoordinates(text_.substr(begin, end - begin)), positions_[vertex]);
+        return false;
+    });
+    return differs;
 }
 
 int ObjDocument::lineOf(int vertex) const {
@@ -120,31 +157,40 @@ std::vector<ObjElement> ObjDocument::elements() const {
 // failure), rewriting the `v` lines of changed vertices.
 template <typename Sink>
 bool ObjDocument::emit(Sink& sink) const {
-    if (current_.empty()) return sink(text_.data(), text_.size());
     std::size_t copied = 0;
     std::size_t released = 0;
+    // Copies the text up to `end` in steps, letting go of the mapped pages
+    // behind, so the input never piles up in memory while it is written.
+    auto copyTo = [&](std::size_t end) {
+        while (copied < end) {
+            const std::size_t step = std::min(end - copied, kReleaseStep);
+            if (!sink(text_.data() + copied, step)) return false;
+            copied += step;
+            if (mapped_ && copied - released >= kReleaseStep) mapped_->releaseBefore(released = copied);
+        }
+        return true;
+    };
+    if (positions_.empty()) return copyTo(text_.size());
     int v = 0;
-    bool ok = true;
+    bool failed = false;
     char line[3 * kFloatTextMax + 8];
     forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
         if (!isVertexLine(text_, begin, end)) return true;
-        if (!changed(v++)) return true;
-        const ObjPosition& p = current_[v - 1];
-        std::size_t length = 0;
-        line[length++] = 'v';
-        for (float value : {p.x, p.y, p.z}) {
-            line[length++] = ' ';
-            length += formatFloatInto(value, line + length);
+        const ObjPosition& p = positions_[v++];
+        if (!samePosition(fileCoordinates(text_.substr(begin, end - begin)), p)) {
+            std::size_t length = 0;
+            line[length++] = 'v';
+            for (float value : {p.x, p.y, p.z}) {
+                line[length++] = ' ';
+                length += formatFloatInto(value, line + length);
+            }
+            failed = !copyTo(begin) || !sink(line, length);
+            copied = begin + numbersEnd(text_.substr(begin, end - begin));
         }
-        ok = sink(text_.data() + copied, begin - copied) && sink(line, length);
-        copied = begin + numbersEnd(text_.substr(begin, end - begin));
-        if (mapped_ && copied - released > kReleaseStep) {
-            mapped_->releaseBefore(copied);
-            released = copied;
-        }
-        return ok;
+        // After the last vertex the rest is copied as it is.
+        return !failed && v < vertexCount_;
     });
-    return ok && sink(text_.data() + copied, text_.size() - copied);
+    return !failed && copyTo(text_.size());
 }
 
 std::string ObjDocument::text() const {

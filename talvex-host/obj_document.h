@@ -71,13 +71,17 @@ public:
     // large blocks, so a failure leaves any existing file untouched.
     bool save(const std::string& path, std::string& error) const;
 
-    int vertexCount() const { return static_cast<int>(original_.size()); }
-    const ObjPosition& position(int vertex) const {
-        return current_.empty() ? original_[vertex] : current_[vertex];
-    }
+    int vertexCount() const { return vertexCount_; }
+    // Not after releasePositions() until the next setPosition().
+    const ObjPosition& position(int vertex) const { return positions_[vertex]; }
     void setPosition(int vertex, const ObjPosition& position);
-    // True when the position differs bit for bit from the file's.
+    // True when the position differs bit for bit from the file's (compares
+    // with the file's text: meant for checks, not for loops).
     bool changed(int vertex) const;
+    // Frees the positions while a host keeps its own copy; the first
+    // setPosition() reads them from the text again, so vertices the host never
+    // sets are written as they were.
+    void releasePositions();
     // 1-based line number of the vertex's `v` line (counts the lines before it).
     int lineOf(int vertex) const;
 
@@ -95,14 +99,16 @@ public:
 private:
     template <typename Sink>
     bool emit(Sink& sink) const;
+    std::vector<ObjPosition> readPositions() const;
 
     std::unique_ptr<MappedFile> mapped_;
     std::unique_ptr<std::string> owned_;
     std::string_view text_;
     std::string name_;
-    std::vector<ObjPosition> original_;
-    // Empty until a position changes; then every vertex's current position.
-    std::vector<ObjPosition> current_;
+    int vertexCount_ = 0;
+    // The positions to write; the file's own are in its text. Empty after
+    // releasePositions().
+    std::vector<ObjPosition> positions_;
     std::vector<ObjObject> objects_;
     // Where each vertex's line is, is found again by walking the lines: an
     // offset per vertex would cost more memory than the positions.

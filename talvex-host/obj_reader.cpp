@@ -61,16 +61,16 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
     std::size_t pos = text_.substr(0, 3) == kByteOrderMark ? 3 : 0;
     std::size_t nextProgress = kProgressStep;
     for (lineNumber_ = 0; pos < text_.size(); ++lineNumber_) {
-        std::size_t end = pos;
-        while (end < text_.size() && !isLineEnd(text_[end])) ++end;
+        const std::size_t end = lineEnd(pos);
+        if (end == std::string_view::npos) return false;
         if (!readLine(text_.substr(pos, end - pos))) return false;
-        // CR LF is one line end; a lone CR (old Mac files) is one too.
-        if (end < text_.size()) {
-            const bool crlf = text_.compare(end, 2, "\r\n") == 0;
-            if (text_[end] == '\r' && !crlf) result.loneCarriageReturns = true;
-            end += crlf ? 2 : 1;
-        }
         pos = end;
+        // CR LF is one line end; a lone CR (old Mac files) is one too.
+        if (pos < text_.size()) {
+            const bool crlf = text_.compare(pos, 2, "\r\n") == 0;
+            if (text_[pos] == '\r' && !crlf) result.loneCarriageReturns = true;
+            pos += crlf ? 2 : 1;
+        }
         if (progress_ && pos >= nextProgress) {
             progress_(pos);
             nextProgress = pos + kProgressStep;
@@ -81,24 +81,30 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
     return true;
 }
 
-bool ObjReader::checkLine(std::string_view content) {
-    if (content.size() > ObjDocument::kMaxLineLength)
-        return fail("line too long (" + std::to_string(content.size()) + " bytes; at most " +
-                    std::to_string(ObjDocument::kMaxLineLength) + " are accepted)");
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        const auto c = static_cast<unsigned char>(content[i]);
-        if ((c < 0x20 && c != '\t') || c == 0x7F) {
-            char byte[8];
-            std::snprintf(byte, sizeof byte, "0x%02X", c);
-            return fail(std::string("binary data (byte ") + byte + " at column " + std::to_string(i + 1) +
-                        "); not a text OBJ file");
-        }
+// Finds the end of the line starting at `begin`, refusing on the way what no
+// text file holds; npos after a refusal.
+std::size_t ObjReader::lineEnd(std::size_t begin) {
+    std::size_t i = begin;
+    for (; i < text_.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text_[i]);
+        if (c >= 0x20 && c != 0x7F) continue;
+        if (c == '\n' || c == '\r') break;
+        if (c == '\t') continue;
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", c);
+        fail(std::string("binary data (byte ") + byte + " at column " + std::to_string(i - begin + 1) +
+             "); not a text OBJ file");
+        return std::string_view::npos;
     }
-    return true;
+    if (i - begin > ObjDocument::kMaxLineLength) {
+        fail("line too long (" + std::to_string(i - begin) + " bytes; at most " +
+             std::to_string(ObjDocument::kMaxLineLength) + " are accepted)");
+        return std::string_view::npos;
+    }
+    return i;
 }
 
 bool ObjReader::readLine(std::string_view content) {
-    if (!checkLine(content)) return false;
     tokenize(content, tokens_, starts_);
     if (tokens_.empty()) return true;
     const std::string_view keyword = tokens_[0];

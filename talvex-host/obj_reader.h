@@ -41,7 +41,7 @@ private:
     bool readElement(std::string_view keyword);
     bool readReference(std::string_view token, ObjElement& element);
     void readGroupName(std::string_view content);
-    bool checkLine(std::string_view content);
+    std::size_t lineEnd(std::size_t begin);
     bool checkPending();
     void assignObjects();
     bool hasObjectLines() const;
