@@ -11,26 +11,6 @@
 
 namespace talvexhost {
 
-namespace {
-
-double now() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
-
-Progress::Progress(bool enabled, const std::string& what) : enabled_(enabled), start_(now()) {
-    if (!enabled_) return;
-    std::fprintf(stderr, "talvex-host: %s...\n", what.c_str());
-    std::fflush(stderr);
-}
-
-Progress::~Progress() {
-    if (!enabled_) return;
-    std::fprintf(stderr, "talvex-host: done (%.1f s)\n", now() - start_);
-}
-
 bool applyLockFile(HostSession& session, const std::string& path, std::string& error) {
     std::string text;
     if (!readWholeFile(path, text, error)) return false;
@@ -94,9 +74,10 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
         tolerance = args.value("--tolerance");
         double t = 0.0;
         // The plug-in's own range for a working tolerance; outside it the
-        // plug-in would silently fall back to its default.
+        // plug-in would silently fall back to its default. Its lower bound is
+        // strict but single precision: above 0.0099999998, so 0.01 is in.
         if (!parseDouble(tolerance, t) || !(t > double(0.01f) && t <= 1024.0)) {
-            error = "--tolerance must be a number greater than 0.01 and at most 1024";
+            error = "--tolerance must be a number from 0.01 to 1024";
             return false;
         }
     }
@@ -112,7 +93,7 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
     {
         const auto size = fs::file_size(setup.input, ec);
         Progress progress(!setup.quiet && !ec && size > (8u << 20), "loading " + setup.input);
-        if (session.loadMesh(setup.input, error) < 0) return false;
+        if (session.loadMesh(setup.input, error, [&](double done) { progress.update(done); }) < 0) return false;
     }
     if (args.has("--object")) {
         for (const SceneMesh& mesh : session.meshes())

@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "host_session.h"
 #include "plane_setup.h"
+#include "progress.h"
 #include "working_folder.h"
 
 namespace talvexhost {
@@ -41,15 +42,5 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
 // ranges A-B, separated by blanks, commas or lines; # starts a comment).
 bool applyLockFile(HostSession& session, const std::string& path, std::string& error);
 
-// Prints "what..." now and " done (N s)" when finished, for long work.
-class Progress {
-public:
-    Progress(bool enabled, const std::string& what);
-    ~Progress();
-
-private:
-    bool enabled_;
-    double start_;
-};
 
 }  // namespace talvexhost

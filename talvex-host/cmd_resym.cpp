@@ -25,7 +25,7 @@ const char kHelp[] =
     "  -o OUT.obj       where to write (default: IN.obj, replaced)\n"
     "  --plane P        x, y or z: perpendicular to that axis through the vertices' centroid\n"
     "                   (default x); x=VALUE etc.: at that coordinate\n"
-    "  --tolerance T    matching tolerance in model units (0.01 < T <= 1024; default: the\n"
+    "  --tolerance T    matching tolerance in model units (0.01 <= T <= 1024; default: the\n"
     "                   plug-in's setting, 0.1 unless a Talvex.ini says otherwise)\n"
     "  --lock FILE      vertices that must not move: 1-based OBJ vertex numbers or ranges A-B\n"
     "  --object NAME    work on the objects of that name only (default: every object)\n"

@@ -4,6 +4,7 @@
 // messages. Every subcommand works through one HostSession.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -57,8 +58,10 @@ public:
     Viewport* viewport() { return viewport_.get(); }
 
     // Loads an OBJ file and adds each of its objects to the scene (not
-    // selected, not under edit). Returns the document index or -1 with `error`.
-    int loadMesh(const std::string& path, std::string& error);
+    // selected, not under edit). Returns the document index or -1 with `error`;
+    // a mesh too large for the memory left is refused before it is read.
+    // `progress` gets the share read so far.
+    int loadMesh(const std::string& path, std::string& error, std::function<void(double)> progress = {});
     // Adds a document parsed elsewhere (the demo's generated model).
     int addDocument(ObjDocument document, const std::string& path);
     // Adds an object without faces, as scripts define small scenes.
