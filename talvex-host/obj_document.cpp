@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "number_text.h"
 #include "obj_reader.h"
@@ -123,14 +124,17 @@ std::vector<ObjPosition> ObjDocument::readPositions() const {
 
 bool ObjDocument::changed(int vertex) const {
     if (positions_.empty()) return false;
-    int seen = 0;
-    bool differs = false;
-    forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
-        if (!isVertexLine(text_, begin, end) || seen++ != vertex) return true;
-        differs = !samePosition(fileCoordinates(text_.substr(begin, end - begin)), positions_[vertex]);
-        return false;
-    });
-    return differs;
+    if (lineOffsets_.empty()) {
+        lineOffsets_.reserve(static_cast<std::size_t>(vertexCount_));
+        forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
+            if (isVertexLine(text_, begin, end)) lineOffsets_.push_back(begin);
+            return true;
+        });
+    }
+    const std::size_t begin = lineOffsets_[vertex];
+    const std::size_t end = text_.find_first_of("\r\n", begin);
+    const std::string_view line = text_.substr(begin, end == std::string_view::npos ? end : end - begin);
+    return !samePosition(fileCoordinates(line), positions_[vertex]);
 }
 
 int ObjDocument::lineOf(int vertex) const {
@@ -204,11 +208,34 @@ std::string ObjDocument::text() const {
     return out;
 }
 
-bool ObjDocument::save(const std::string& path, std::string& error) const {
+bool ObjDocument::save(const std::string& path, std::string& error) {
     SafeWriter writer;
     if (!writer.open(path, error)) return false;
     auto write = [&](const char* data, std::size_t size) { return writer.write(data, size, error); };
-    return emit(write) && writer.commit(error);
+    if (!emit(write)) return false;
+    std::error_code ec;
+    const bool replacesSource = mapped_ && std::filesystem::equivalent(name_, writer.resolvedTarget(), ec);
+    if (!replacesSource) return writer.commit(error);
+    // Writing over the file this document maps: let go of it for the
+    // rename, then map what was written, which says what the document holds.
+    const bool committed = writer.commit(error, [this] {
+        mapped_.reset();
+        text_ = {};
+    });
+    auto written = std::make_unique<MappedFile>();
+    std::string reopenError;
+    const std::string source = committed ? writer.resolvedTarget() : name_;
+    if (!written->open(source, reopenError)) {
+        error = committed ? path + ": written, but cannot be read again (" + reopenError + ")" : error;
+        vertexCount_ = 0;
+        positions_.clear();
+        objects_.clear();
+        return false;
+    }
+    mapped_ = std::move(written);
+    text_ = mapped_->bytes();
+    lineOffsets_.clear();
+    return committed;
 }
 
 }  // namespace talvexhost

@@ -68,15 +68,16 @@ public:
     std::string text() const;
 
     // Writes that text to `path` through the safe writer (safe_writer.h), in
-    // large blocks, so a failure leaves any existing file untouched.
-    bool save(const std::string& path, std::string& error) const;
+    // large blocks, so a failure leaves any existing file untouched. Saving
+    // over the file the document was read from maps the new file afterwards.
+    bool save(const std::string& path, std::string& error);
 
     int vertexCount() const { return vertexCount_; }
     // Not after releasePositions() until the next setPosition().
     const ObjPosition& position(int vertex) const { return positions_[vertex]; }
     void setPosition(int vertex, const ObjPosition& position);
-    // True when the position differs bit for bit from the file's (compares
-    // with the file's text: meant for checks, not for loops).
+    // True when the position differs bit for bit from the file's, as its text
+    // gives it. The first call finds every `v` line once.
     bool changed(int vertex) const;
     // Frees the positions while a host keeps its own copy; the first
     // setPosition() reads them from the text again, so vertices the host never
@@ -113,6 +114,8 @@ private:
     // Where each vertex's line is, is found again by walking the lines: an
     // offset per vertex would cost more memory than the positions.
     bool loneCarriageReturns_ = false;
+    // Each vertex's line offset, found on the first changed() call.
+    mutable std::vector<std::size_t> lineOffsets_;
 };
 
 }  // namespace talvexhost

@@ -83,7 +83,7 @@ bool SafeWriter::write(const char* data, std::size_t size, std::string& error) {
     return true;
 }
 
-bool SafeWriter::commit(std::string& error) {
+bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeReplace) {
     if (file_ == -1) {
         error = path_ + ": not open for writing";
         return false;
@@ -98,6 +98,7 @@ bool SafeWriter::commit(std::string& error) {
         error = path_ + ": write failed (" + why + "); nothing was changed";
         return false;
     }
+    if (beforeReplace) beforeReplace();
     if (!replaceFile(lock_, target_.path, why)) {
         removeFile(lock_);
         removeOnInterrupt({});

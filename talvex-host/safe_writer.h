@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,12 @@ public:
     bool write(const char* data, std::size_t size, std::string& error);
     bool write(const std::string& text, std::string& error) { return write(text.data(), text.size(), error); }
     // Flushes, keeps the target's mode and renames the lock file over it.
-    bool commit(std::string& error);
+    // `beforeReplace`, when given, runs just before the rename (a caller
+    // that still maps the target lets go of it: Windows cannot replace a
+    // mapped file).
+    bool commit(std::string& error, const std::function<void()>& beforeReplace = {});
+    // The file that will be replaced, links resolved.
+    const std::string& resolvedTarget() const { return target_.path; }
 
 private:
     bool flush(std::string& error);
