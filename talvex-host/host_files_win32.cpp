@@ -108,7 +108,8 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
-        error = path + ": cannot write (" + reason(code) + ")";
+        // Wine, for one, describes no Unix device or pipe.
+        error = path + ": not a regular file, or it cannot be examined (" + reason(code) + "); nothing was written";
         return false;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -120,7 +121,8 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
     HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        error = path + ": cannot write (" + reason(GetLastError()) + ")";
+        error = path + ": not a regular file, or it cannot be opened (" + reason(GetLastError()) +
+                "); nothing was written";
         return false;
     }
     const DWORD type = GetFileType(file);
