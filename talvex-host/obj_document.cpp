@@ -13,19 +13,10 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Offset, within a `v` line, just after its third number: what follows (w,
-// colours, comments) is kept when the line is rewritten.
-std::size_t numbersEnd(std::string_view line) {
-    std::size_t i = 0;
-    for (int token = 0; token < 4; ++token) {
-        while (i < line.size() && isBlank(line[i])) ++i;
-        while (i < line.size() && !isBlank(line[i])) ++i;
-    }
-    return i;
-}
-
-// The first three numbers of a `v` line the reader accepted.
-ObjPosition fileCoordinates(std::string_view line) {
+// The first three numbers of a `v` line the reader accepted, and in
+// `numbersEnd` the offset just after them: what follows (w, colours,
+// comments) is kept when the line is rewritten.
+ObjPosition fileCoordinates(std::string_view line, std::size_t* numbersEnd = nullptr) {
     float values[3] = {0.0f, 0.0f, 0.0f};
     std::size_t i = 0;
     for (int token = 0; token < 4; ++token) {
@@ -34,6 +25,7 @@ ObjPosition fileCoordinates(std::string_view line) {
         while (i < line.size() && !isBlank(line[i])) ++i;
         if (token > 0) readFloat(line.substr(start, i - start), values[token - 1]);
     }
+    if (numbersEnd != nullptr) *numbersEnd = i;
     return {values[0], values[1], values[2]};
 }
 
@@ -181,7 +173,8 @@ bool ObjDocument::emit(Sink& sink) const {
     forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
         if (!isVertexLine(text_, begin, end)) return true;
         const ObjPosition& p = positions_[v++];
-        if (!samePosition(fileCoordinates(text_.substr(begin, end - begin)), p)) {
+        std::size_t numbersEnd = 0;
+        if (!samePosition(fileCoordinates(text_.substr(begin, end - begin), &numbersEnd), p)) {
             std::size_t length = 0;
             line[length++] = 'v';
             for (float value : {p.x, p.y, p.z}) {
@@ -189,7 +182,7 @@ bool ObjDocument::emit(Sink& sink) const {
                 length += formatFloatInto(value, line + length);
             }
             failed = !copyTo(begin) || !sink(line, length);
-            copied = begin + numbersEnd(text_.substr(begin, end - begin));
+            copied = begin + numbersEnd;
         }
         // After the last vertex the rest is copied as it is.
         return !failed && v < vertexCount_;
