@@ -30,7 +30,7 @@ public:
 private:
     const char* data_ = nullptr;
     std::size_t size_ = 0;
-    std::intptr_t handle_ = 0;  // the mapping object where the system has one
+    std::intptr_t handle_ = 0;  // the mapping: its address, or the system's mapping object
 };
 
 // What the writer learned about a target before writing it.

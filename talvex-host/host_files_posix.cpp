@@ -45,7 +45,7 @@ extern "C" void removeAndReraise(int signal) {
 }  // namespace
 
 MappedFile::~MappedFile() {
-    if (size_ > 0) munmap(const_cast<char*>(data_), size_);
+    if (handle_ != 0) munmap(reinterpret_cast<void*>(handle_), size_);
 }
 
 bool MappedFile::open(const std::string& path, std::string& error) {
@@ -78,6 +78,7 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         madvise(p, static_cast<std::size_t>(info.st_size), MADV_SEQUENTIAL);
         data_ = static_cast<const char*>(p);
         size_ = static_cast<std::size_t>(info.st_size);
+        handle_ = reinterpret_cast<std::intptr_t>(p);
     }
     close(fd);
     return true;
