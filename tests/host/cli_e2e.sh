@@ -189,7 +189,8 @@ cp "$out/pair.obj" "$files/readonly.obj" && chmod 0444 "$files/readonly.obj"
 if [ "$wine" -eq 0 ] && [ "$(id -u)" -eq 0 ]; then
   chmod 0777 "$files"
   as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
-  command -v setpriv >/dev/null || as_nobody=()
+  # Skipped where nobody cannot run the host (a build under /root, no setpriv).
+  "${as_nobody[@]}" "${host[@]}" --help >/dev/null 2>&1 || as_nobody=()
 else
   as_nobody=()
 fi
