@@ -96,26 +96,22 @@ bool ObjDocument::parse(std::string text, const std::string& name, std::string& 
 }
 
 void ObjDocument::setPosition(int vertex, const ObjPosition& position) {
-    if (positions_.empty()) positions_ = readPositions();
+    if (released_ && positions_.empty()) {
+        positions_.resize(static_cast<std::size_t>(vertexCount_));
+        assigned_.assign(static_cast<std::size_t>(vertexCount_), false);
+    }
     positions_[vertex] = position;
+    if (released_) assigned_[vertex] = true;
 }
 
-void ObjDocument::releasePositions() { std::vector<ObjPosition>().swap(positions_); }
-
-std::vector<ObjPosition> ObjDocument::readPositions() const {
-    std::vector<ObjPosition> positions;
-    positions.reserve(static_cast<std::size_t>(vertexCount_));
-    std::size_t released = 0;
-    forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
-        if (isVertexLine(text_, begin, end)) positions.push_back(fileCoordinates(text_.substr(begin, end - begin)));
-        if (mapped_ && begin - released > kReleaseStep) mapped_->releaseBefore(released = begin);
-        return true;
-    });
-    return positions;
+void ObjDocument::releasePositions() {
+    std::vector<ObjPosition>().swap(positions_);
+    std::vector<bool>().swap(assigned_);
+    released_ = true;
 }
 
 bool ObjDocument::changed(int vertex) const {
-    if (positions_.empty()) return false;
+    if (positions_.empty() || (released_ && !assigned_[vertex])) return false;
     if (lineOffsets_.empty()) {
         lineOffsets_.reserve(static_cast<std::size_t>(vertexCount_));
         forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
@@ -172,9 +168,10 @@ bool ObjDocument::emit(Sink& sink) const {
     char line[3 * kFloatTextMax + 8];
     forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
         if (!isVertexLine(text_, begin, end)) return true;
+        const bool set = !released_ || assigned_[v];
         const ObjPosition& p = positions_[v++];
         std::size_t numbersEnd = 0;
-        if (!samePosition(fileCoordinates(text_.substr(begin, end - begin), &numbersEnd), p)) {
+        if (set && !samePosition(fileCoordinates(text_.substr(begin, end - begin), &numbersEnd), p)) {
             std::size_t length = 0;
             line[length++] = 'v';
             for (float value : {p.x, p.y, p.z}) {

@@ -73,15 +73,14 @@ public:
     bool save(const std::string& path, std::string& error);
 
     int vertexCount() const { return vertexCount_; }
-    // Not after releasePositions() until the next setPosition().
+    // After releasePositions(), only for vertices set since.
     const ObjPosition& position(int vertex) const { return positions_[vertex]; }
     void setPosition(int vertex, const ObjPosition& position);
     // True when the position differs bit for bit from the file's, as its text
     // gives it. The first call finds every `v` line once.
     bool changed(int vertex) const;
-    // Frees the positions while a host keeps its own copy; the first
-    // setPosition() reads them from the text again, so vertices the host never
-    // sets are written as they were.
+    // Frees the positions while a host keeps its own copy; vertices the host
+    // does not set again are written as they were.
     void releasePositions();
     // 1-based line number of the vertex's `v` line (counts the lines before it).
     int lineOf(int vertex) const;
@@ -100,7 +99,6 @@ public:
 private:
     template <typename Sink>
     bool emit(Sink& sink) const;
-    std::vector<ObjPosition> readPositions() const;
 
     std::unique_ptr<MappedFile> mapped_;
     std::unique_ptr<std::string> owned_;
@@ -108,8 +106,10 @@ private:
     std::string name_;
     int vertexCount_ = 0;
     // The positions to write; the file's own are in its text. Empty after
-    // releasePositions().
+    // releasePositions(); then `assigned_` marks the ones set since.
     std::vector<ObjPosition> positions_;
+    bool released_ = false;
+    std::vector<bool> assigned_;
     std::vector<ObjObject> objects_;
     // Where each vertex's line is, is found again by walking the lines: an
     // offset per vertex would cost more memory than the positions.

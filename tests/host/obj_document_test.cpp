@@ -42,6 +42,18 @@ TEST(ObjDocument, OnlyChangedVertexLinesAreRewritten) {
     EXPECT_TRUE(document.changed(0));
     EXPECT_FALSE(document.changed(1));
     EXPECT_EQ(document.text(), "o A\r\nv 0.1 2 -0 1.0 # w kept\r\nv 4 5 6\r\nf 1 2 2\r\n");
+
+    // A host that keeps the positions itself lets the document free them:
+    // vertices it sets again are compared with the file, the others kept.
+    ObjDocument released = parsed("v 1 2 3\nv 4 5 6\nv 7 8 9\n");
+    released.releasePositions();
+    EXPECT_EQ(released.text(), "v 1 2 3\nv 4 5 6\nv 7 8 9\n");
+    released.setPosition(0, {1.0f, 2.0f, 3.0f});
+    released.setPosition(2, {7.0f, 8.0f, 0.5f});
+    EXPECT_FALSE(released.changed(0));
+    EXPECT_FALSE(released.changed(1));
+    EXPECT_TRUE(released.changed(2));
+    EXPECT_EQ(released.text(), "v 1 2 3\nv 4 5 6\nv 7 8 0.5\n");
 }
 
 TEST(ObjDocument, FormattedFloatsReadBackExactly) {
