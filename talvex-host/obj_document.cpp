@@ -110,8 +110,7 @@ void ObjDocument::releasePositions() {
     released_ = true;
 }
 
-bool ObjDocument::changed(int vertex) const {
-    if (positions_.empty() || (released_ && !assigned_[vertex])) return false;
+std::string_view ObjDocument::vertexLine(int vertex) const {
     if (lineOffsets_.empty()) {
         lineOffsets_.reserve(static_cast<std::size_t>(vertexCount_));
         forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
@@ -121,8 +120,17 @@ bool ObjDocument::changed(int vertex) const {
     }
     const std::size_t begin = lineOffsets_[vertex];
     const std::size_t end = text_.find_first_of("\r\n", begin);
-    const std::string_view line = text_.substr(begin, end == std::string_view::npos ? end : end - begin);
-    return !samePosition(fileCoordinates(line), positions_[vertex]);
+    return text_.substr(begin, end == std::string_view::npos ? end : end - begin);
+}
+
+ObjPosition ObjDocument::position(int vertex) const {
+    if (!positions_.empty() && (!released_ || assigned_[vertex])) return positions_[vertex];
+    return fileCoordinates(vertexLine(vertex));
+}
+
+bool ObjDocument::changed(int vertex) const {
+    if (positions_.empty() || (released_ && !assigned_[vertex])) return false;
+    return !samePosition(fileCoordinates(vertexLine(vertex)), positions_[vertex]);
 }
 
 int ObjDocument::lineOf(int vertex) const {

@@ -73,8 +73,9 @@ public:
     bool save(const std::string& path, std::string& error);
 
     int vertexCount() const { return vertexCount_; }
-    // After releasePositions(), only for vertices set since.
-    const ObjPosition& position(int vertex) const { return positions_[vertex]; }
+    // The position set last, or the file's (read again from the text after
+    // releasePositions(), for vertices not set since).
+    ObjPosition position(int vertex) const;
     void setPosition(int vertex, const ObjPosition& position);
     // True when the position differs bit for bit from the file's, as its text
     // gives it. The first call finds every `v` line once.
@@ -99,6 +100,8 @@ public:
 private:
     template <typename Sink>
     bool emit(Sink& sink) const;
+    // The vertex's `v` line, without its ending.
+    std::string_view vertexLine(int vertex) const;
 
     std::unique_ptr<MappedFile> mapped_;
     std::unique_ptr<std::string> owned_;

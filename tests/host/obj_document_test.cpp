@@ -48,12 +48,15 @@ TEST(ObjDocument, OnlyChangedVertexLinesAreRewritten) {
     ObjDocument released = parsed("v 1 2 3\nv 4 5 6\nv 7 8 9\n");
     released.releasePositions();
     EXPECT_EQ(released.text(), "v 1 2 3\nv 4 5 6\nv 7 8 9\n");
+    EXPECT_EQ(released.position(1).y, 5.0f);
     released.setPosition(0, {1.0f, 2.0f, 3.0f});
     released.setPosition(2, {7.0f, 8.0f, 0.5f});
     EXPECT_FALSE(released.changed(0));
     EXPECT_FALSE(released.changed(1));
     EXPECT_TRUE(released.changed(2));
     EXPECT_EQ(released.text(), "v 1 2 3\nv 4 5 6\nv 7 8 0.5\n");
+    EXPECT_EQ(released.position(2).z, 0.5f);
+    EXPECT_EQ(released.position(1).z, 6.0f);
 }
 
 TEST(ObjDocument, FormattedFloatsReadBackExactly) {
