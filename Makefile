@@ -50,9 +50,13 @@ demo: bootstrap
 bench-dll: native win32
 	@bench/compare.sh
 
+# Then the native benchmark of the searches, symmetry-plane detection, and
+# talvex-host resym end to end on 1 M and 10 M vertices in both builds: about
+# half an hour in all.
 bench: bench-dll
 	@cd build/native && ./talvex_bench $(BENCH_ARGS)
 	@cd build/native && ./detect_bench
+	@bench/host_resym_bench.sh $(HOST_BENCH_ARGS)
 
 # What users download, as build/dist/Talvex.zip: the stripped DLL the win32
 # tests ran, the settings file as a sample and the install text, all in

@@ -38,11 +38,20 @@ struct ServiceEntries {
     }
     static void HOST_CALL registerEditedVertices(HostPointerList* list) {
         record("registerEditedVertices", std::to_string(list->count));
-        gHost->lastRegistered.clear();
-        for (int i = 0; i < list->count; ++i) {
-            auto* v = static_cast<HostVertex*>(list->items[i]);
-            gHost->lastRegistered.push_back(v);
-            if (!gHost->undoSteps.empty()) gHost->undoSteps.back().before.push_back({v, {v->x, v->y, v->z}});
+        const std::size_t count = list->count > 0 ? static_cast<std::size_t>(list->count) : 0;
+        std::vector<HostVertex*>& registered = gHost->lastRegistered;
+        registered.resize(count);
+        for (std::size_t i = 0; i < count; ++i) registered[i] = static_cast<HostVertex*>(list->items[i]);
+        if (gHost->undoSteps.empty()) return;
+        EditStep& step = gHost->undoSteps.back();
+        // Sized once: a million vertices would otherwise pass through copies
+        // of twice their size as the arrays grow.
+        step.vertices.reserve(step.vertices.size() + count);
+        step.positions.reserve(step.positions.size() + count);
+        for (std::size_t i = 0; i < count; ++i) {
+            HostVertex* v = registered[i];
+            step.vertices.push_back(v);
+            step.positions.push_back({v->x, v->y, v->z});
         }
     }
     static void HOST_CALL showMessage(const char* text) {
@@ -152,10 +161,11 @@ void Host::reportMoved(const std::vector<HostVertex*>& sources, HostVertex* sear
 bool Host::undo() {
     if (undoSteps.empty()) return false;
     const EditStep& step = undoSteps.back();
-    for (auto it = step.before.rbegin(); it != step.before.rend(); ++it) {
-        it->first->x = it->second.x;
-        it->first->y = it->second.y;
-        it->first->z = it->second.z;
+    for (std::size_t i = step.vertices.size(); i > 0; --i) {
+        HostVertex* v = step.vertices[i - 1];
+        v->x = step.positions[i - 1].x;
+        v->y = step.positions[i - 1].y;
+        v->z = step.positions[i - 1].z;
     }
     undoSteps.pop_back();
     return true;

@@ -21,9 +21,11 @@ struct ServiceCall {
     std::string argument;
 };
 
-// Positions of the vertices one edit step changed, for undo.
+// Positions of the vertices one edit step changed, for undo: two flat
+// arrays, vertex i of the step was at positions[i].
 struct EditStep {
-    std::vector<std::pair<HostVertex*, Point>> before;
+    std::vector<HostVertex*> vertices;
+    std::vector<Point> positions;
 };
 
 class Host {

@@ -7,13 +7,38 @@
 
 namespace hostsim {
 
+// The vertices of an object lie in one block, made once and never moved: the
+// plug-in keeps pointers to them (held pairs) across calls.
 struct Scene::OwnedObject {
+    explicit OwnedObject(const std::vector<Point>& positions);
+    ~OwnedObject();
+    OwnedObject(const OwnedObject&) = delete;
+    OwnedObject& operator=(const OwnedObject&) = delete;
+
     std::string name;
     bool removed = false;
-    std::vector<std::unique_ptr<HostVertex>> vertices;
+    HostVertex* block = nullptr;
+    std::size_t count = 0;
     std::vector<HostVertex*> vertexPointers;
     HostObject record;
 };
+
+Scene::OwnedObject::OwnedObject(const std::vector<Point>& positions) : record{} {
+    vertexPointers.reserve(positions.size());
+    if (!positions.empty())
+        block = static_cast<HostVertex*>(::operator new(sizeof(HostVertex) * positions.size()));
+    // Vertex construction cannot throw, so the block is whole once made.
+    for (const Point& p : positions) {
+        HostVertex* v = new (block + count) HostVertex(p.x, p.y, p.z);
+        ++count;
+        vertexPointers.push_back(v);
+    }
+}
+
+Scene::OwnedObject::~OwnedObject() {
+    for (std::size_t i = count; i > 0; --i) block[i - 1].~HostVertex();
+    ::operator delete(block);
+}
 
 ObjectListStorage::~ObjectListStorage() { ::operator delete(list.items); }
 
@@ -66,15 +91,10 @@ Scene::Scene()
 Scene::~Scene() = default;
 
 HostObject* Scene::addObject(const std::string& name, const std::vector<Point>& positions) {
-    auto owned = std::make_unique<OwnedObject>();
+    auto owned = std::make_unique<OwnedObject>(positions);
     owned->name = name;
     std::memset(owned->record.hostPrivate0, 0, sizeof owned->record.hostPrivate0);
     std::memset(owned->record.hostPrivate1, 0, sizeof owned->record.hostPrivate1);
-    owned->vertices.reserve(positions.size());
-    for (const Point& p : positions) {
-        owned->vertices.push_back(std::make_unique<HostVertex>(p.x, p.y, p.z));
-        owned->vertexPointers.push_back(owned->vertices.back().get());
-    }
     owned->record.vertices = owned->vertexPointers.empty() ? nullptr : owned->vertexPointers.data();
     owned->record.vertexCount = static_cast<std::int32_t>(owned->vertexPointers.size());
     owned->record.position = Vector3(0.0f, 0.0f, 0.0f);

@@ -14,26 +14,6 @@
 
 namespace talvexhost {
 
-namespace {
-
-double now() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
-
-Progress::Progress(bool enabled, const std::string& what) : enabled_(enabled), start_(now()) {
-    if (!enabled_) return;
-    std::fprintf(stderr, "talvex-host: %s...\n", what.c_str());
-    std::fflush(stderr);
-}
-
-Progress::~Progress() {
-    if (!enabled_) return;
-    std::fprintf(stderr, "talvex-host: done (%.1f s)\n", now() - start_);
-}
-
 double boxDiagonal(const std::vector<HostObject*>& objects) {
     double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
     double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
@@ -71,7 +51,7 @@ bool relativeTolerance(const std::string& text, const std::vector<HostObject*>& 
     from = text + " of the box diagonal " + formatFixed(diagonal, 6);
     if (!(absolute > double(0.01f) && absolute <= 1024.0)) {
         error = "--tolerance " + text + " is " + formatFixed(absolute, 6) + " for this mesh (box diagonal " +
-                formatFixed(diagonal, 6) + "), outside the plug-in's range: greater than 0.01 and at most 1024";
+                formatFixed(diagonal, 6) + "), outside the plug-in's range: from 0.01 to 1024";
         return false;
     }
     return true;
@@ -149,10 +129,11 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
         setup.toleranceFrom = "--tolerance";
         double t = 0.0;
         // The plug-in's own range for a working tolerance; outside it the
-        // plug-in would silently fall back to its default.
+        // plug-in would silently fall back to its default. Its lower bound is
+        // strict but single precision: above 0.0099999998, so 0.01 is in.
         const bool relative = !tolerance.empty() && tolerance.back() == '%';
         if (!relative && (!parseDouble(tolerance, t) || !(t > double(0.01f) && t <= 1024.0))) {
-            error = "--tolerance must be a number greater than 0.01 and at most 1024";
+            error = "--tolerance must be a number from 0.01 to 1024, or a percentage such as 0.5%";
             return false;
         }
     }
@@ -168,7 +149,9 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
     {
         const auto size = fs::file_size(setup.input, ec);
         Progress progress(!setup.quiet && !ec && size > (8u << 20), "loading " + setup.input);
-        if (session.loadMesh(setup.input, error, args.has("--as-one-object")) < 0) return false;
+        if (session.loadMesh(setup.input, error, args.has("--as-one-object"),
+                             [&](double done) { progress.update(done); }) < 0)
+            return false;
     }
     if (args.has("--object")) {
         for (const SceneMesh& mesh : session.meshes())

@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "host_session.h"
 #include "plane_setup.h"
+#include "progress.h"
 #include "working_folder.h"
 
 namespace talvexhost {
@@ -50,15 +51,5 @@ double boxDiagonal(const std::vector<HostObject*>& objects);
 // ranges A-B, separated by blanks, commas or lines; # starts a comment).
 bool applyLockFile(HostSession& session, const std::string& path, std::string& error);
 
-// Prints "what..." now and " done (N s)" when finished, for long work.
-class Progress {
-public:
-    Progress(bool enabled, const std::string& what);
-    ~Progress();
-
-private:
-    bool enabled_;
-    double start_;
-};
 
 }  // namespace talvexhost

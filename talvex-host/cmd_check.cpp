@@ -42,7 +42,7 @@ const char kOptions[] =
     "\n\n"
     "  --plane P          as for resym (default x: through the vertices' centroid; auto: the\n"
     "                     best symmetry plane found; A,B,C,D: the plane A x + B y + C z = D)\n"
-    "  --tolerance T      matching tolerance in model units (0.01 < T <= 1024), or P% of the\n"
+    "  --tolerance T      matching tolerance in model units (0.01 <= T <= 1024), or P% of the\n"
     "                     box diagonal (printed as the absolute value the plug-in reads);\n"
     "                     default: the plug-in's setting\n"
     "  --object NAME      check the objects of that name only\n"

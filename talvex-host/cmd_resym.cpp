@@ -22,9 +22,16 @@ const char kHelp[] =
     "Makes the mesh symmetric with the plug-in's \"Talvex Smart Resym\": vertices are paired\n"
     "across the plane within each object and every pair is snapped into mirror positions.\n"
     "Only the 'v' lines of moved vertices change in the output; the rest of the file is kept\n"
-    "byte for byte. The output is written to a temporary file and renamed.\n"
+    "byte for byte.\n"
     "\n"
-    "  -o OUT.obj       where to write (default: IN.obj, replaced)\n"
+    "Writing is safe: the output goes to OUT.obj.lock beside it, is flushed to the disk and\n"
+    "renamed over OUT.obj, so a failure or Ctrl+C leaves the old file whole. A symbolic link\n"
+    "is followed and the file it points at replaced; the file keeps its permissions (and its\n"
+    "owner where allowed). Refused, with nothing changed: a target that is not a regular file\n"
+    "(folder, device, pipe), a file you may not write to, and a file with other hard links\n"
+    "(replacing it would split the names, writing into it would change them all).\n"
+    "\n"
+    "  -o OUT.obj       where to write (default: IN.obj, replaced as above)\n"
     "  --plane P        x, y or z: perpendicular to that axis through the vertices' centroid\n"
     "                   (default x); x=VALUE etc.: at that coordinate; auto: the best\n"
     "                   symmetry plane found by 'talvex-host detect'; A,B,C,D: the plane\n"
@@ -33,7 +40,7 @@ const char kHelp[] =
     "                   plug-in's mirror rounds to float for a plane at another value, and\n"
     "                   more for one at another orientation, which no placement through\n"
     "                   its commands can avoid\n"
-    "  --tolerance T    matching tolerance in model units (0.01 < T <= 1024; default: the\n"
+    "  --tolerance T    matching tolerance in model units (0.01 <= T <= 1024; default: the\n"
     "                   plug-in's setting, 0.1 unless a Talvex.ini says otherwise), or P%\n"
     "                   of the meshes' box diagonal\n"
     "  --lock FILE      vertices that must not move: 1-based OBJ vertex numbers or ranges A-B\n"
@@ -106,6 +113,11 @@ int runResym(const Invocation& invocation) {
         outcome = runSmartResym(*setup.session, setup.targets, setup.plane, setup.spec.axis);
     }
     const std::string target = output.empty() ? setup.input : output;
+    // Nothing will be undone: the record's memory goes before the output is
+    // written, which needs memory of its own.
+    hostsim::Host& host = setup.session->host();
+    host.undoSteps.clear();
+    std::vector<HostVertex*>().swap(host.lastRegistered);
     {
         Progress progress(!setup.quiet && vertices > 20 * kLongWorkVertices, "writing " + target);
         if (!setup.session->saveDocument(0, target, error)) {

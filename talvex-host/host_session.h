@@ -4,6 +4,7 @@
 // messages. Every subcommand works through one HostSession.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -58,8 +59,11 @@ public:
 
     // Loads an OBJ file and adds each of its objects to the scene (not
     // selected, not under edit); with `asOneObject`, one object holding every
-    // vertex of the file instead. Returns the document index or -1 with `error`.
-    int loadMesh(const std::string& path, std::string& error, bool asOneObject = false);
+    // vertex of the file instead. Returns the document index or -1 with
+    // `error`; a mesh too large for the memory left is refused before it is
+    // read. `progress` gets the share read so far.
+    int loadMesh(const std::string& path, std::string& error, bool asOneObject = false,
+                 std::function<void(double)> progress = {});
     // Adds a document parsed elsewhere (the demo's generated model).
     int addDocument(ObjDocument document, const std::string& path, bool asOneObject = false);
     // Adds an object without faces, as scripts define small scenes.

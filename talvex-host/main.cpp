@@ -2,6 +2,8 @@
 // Dispatches to one subcommand; each has its own --help.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -26,9 +28,10 @@ const char kUsage[] =
     "\n"
     "Every command takes --help, and --plugin PATH to load another plug-in library.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Runs one subcommand. Whatever it throws ends it with exit status 1 and the
+// reason: the files it was pointed at are untouched, since every output goes
+// through a lock file that is removed as the exception unwinds.
+int dispatch(int argc, char** argv) {
     using namespace talvexhost;
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
@@ -48,4 +51,21 @@ int main(int argc, char** argv) {
     if (command == "objects") return runObjects(invocation);
     std::fprintf(stderr, "talvex-host: unknown command \"%s\"\n\n%s", command.c_str(), kUsage);
     return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return dispatch(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("talvex-host: out of memory: the work needs more than this machine or process can give; "
+                   "no file was left half-written\n",
+                   stderr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "talvex-host: failed: %s; no file was left half-written\n", e.what());
+    } catch (...) {
+        std::fputs("talvex-host: failed with an unknown error; no file was left half-written\n", stderr);
+    }
+    return talvexhost::kExitFailure;
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <system_error>
 
+#include "fast_float.h"
+
 namespace talvexhost {
 
 namespace {
@@ -17,22 +19,31 @@ bool stripPlus(std::string_view& text) {
     return !text.empty();
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 template <typename T>
-bool parseReal(std::string_view text, T& value) noexcept {
-    if (!stripPlus(text)) return false;
+NumberStatus readReal(std::string_view text, T& value) noexcept {
+    if (!stripPlus(text)) return NumberStatus::kNotANumber;
+    // A digit or a point must come first: fast_float also reads "inf" and "nan".
+    const std::size_t first = text.front() == '-' ? 1 : 0;
+    if (first >= text.size() || !(isDigit(text[first]) || text[first] == '.')) return NumberStatus::kNotANumber;
     T parsed{};
     const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, parsed, std::chars_format::general);
-    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(parsed)) return false;
+    const auto result = fast_float::from_chars(text.data(), end, parsed, fast_float::chars_format::general);
+    if (result.ec != std::errc() || result.ptr != end) return NumberStatus::kNotANumber;
+    // Decimal digits can only overflow to infinity, never give not-a-number.
+    if (!std::isfinite(parsed)) return NumberStatus::kOutOfRange;
     value = parsed;
-    return true;
+    return NumberStatus::kOk;
 }
 
 }  // namespace
 
-bool parseFloat(std::string_view text, float& value) noexcept { return parseReal(text, value); }
+NumberStatus readFloat(std::string_view text, float& value) noexcept { return readReal(text, value); }
 
-bool parseDouble(std::string_view text, double& value) noexcept { return parseReal(text, value); }
+bool parseFloat(std::string_view text, float& value) noexcept { return readReal(text, value) == NumberStatus::kOk; }
+
+bool parseDouble(std::string_view text, double& value) noexcept { return readReal(text, value) == NumberStatus::kOk; }
 
 bool parseInteger(std::string_view text, std::int64_t& value) noexcept {
     if (!stripPlus(text)) return false;
@@ -44,10 +55,14 @@ bool parseInteger(std::string_view text, std::int64_t& value) noexcept {
     return true;
 }
 
+std::size_t formatFloatInto(float value, char* out) noexcept {
+    const auto result = std::to_chars(out, out + kFloatTextMax, value);
+    return static_cast<std::size_t>(result.ptr - out);
+}
+
 std::string formatFloat(float value) {
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
+    char text[kFloatTextMax];
+    return std::string(text, formatFloatInto(value, text));
 }
 
 std::string formatFixed(double value, int decimals) {

@@ -1,17 +1,26 @@
-// Reading and writing the decimal numbers of mesh files and scripts. Both go
-// through the C++ library's locale-free conversions, so the native build and
-// the Windows build read and print every float identically.
+// Reading and writing the decimal numbers of mesh files and scripts. Reading
+// goes through fast_float, writing through std::to_chars: both locale-free and
+// correctly rounded, so the native build and the Windows build read and print
+// every float identically.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace talvexhost {
 
-// Parses a whole token as a finite float, correctly rounded from the decimal
-// text; a leading '+' is accepted. False on anything else (empty, trailing
-// characters, nan, inf, a value beyond float range).
+enum class NumberStatus { kOk, kNotANumber, kOutOfRange };
+
+// Parses a whole token as a decimal float, correctly rounded from the text; a
+// leading '+' is accepted. kNotANumber for anything else (empty, trailing
+// characters, nan, inf, hexadecimal); kOutOfRange when the value is beyond
+// the largest float. A value below the smallest float rounds to it or to
+// zero, as every decimal rounds to its nearest float.
+NumberStatus readFloat(std::string_view text, float& value) noexcept;
+
+// readFloat(...) == kOk.
 bool parseFloat(std::string_view text, float& value) noexcept;
 
 // Same rules for a double.
@@ -25,6 +34,9 @@ bool parseInteger(std::string_view text, std::int64_t& value) noexcept;
 // ("0.1", "-2", "1.0000001") unless scientific is shorter ("3e-17", "1e+20");
 // negative zero prints as "-0".
 std::string formatFloat(float value);
+// The same text into `out` (room for kFloatTextMax characters); its length.
+constexpr std::size_t kFloatTextMax = 32;
+std::size_t formatFloatInto(float value, char* out) noexcept;
 
 // A double with `decimals` digits after the point, for reports.
 std::string formatFixed(double value, int decimals);

@@ -1,17 +1,11 @@
 #include "obj_document.h"
 
-#include <cerrno>
-#include <cstdint>
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <limits>
-#include <random>
-#include <sstream>
-#include <string_view>
 
 #include "number_text.h"
+#include "obj_reader.h"
 
 namespace talvexhost {
 
@@ -19,328 +13,227 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Splits a line into tokens separated by blanks; `starts` gets each token's
-// offset in the line.
-void tokenize(std::string_view line, std::vector<std::string_view>& tokens, std::vector<std::size_t>& starts) {
-    tokens.clear();
-    starts.clear();
+// The first three numbers of a `v` line the reader accepted, and in
+// `numbersEnd` the offset just after them: what follows (w, colours,
+// comments) is kept when the line is rewritten.
+ObjPosition fileCoordinates(std::string_view line, std::size_t* numbersEnd = nullptr) {
+    float values[3] = {0.0f, 0.0f, 0.0f};
     std::size_t i = 0;
-    while (i < line.size()) {
+    for (int token = 0; token < 4; ++token) {
         while (i < line.size() && isBlank(line[i])) ++i;
-        if (i >= line.size()) break;
         const std::size_t start = i;
         while (i < line.size() && !isBlank(line[i])) ++i;
-        tokens.push_back(line.substr(start, i - start));
-        starts.push_back(start);
+        if (token > 0) readFloat(line.substr(start, i - start), values[token - 1]);
     }
+    if (numbersEnd != nullptr) *numbersEnd = i;
+    return {values[0], values[1], values[2]};
 }
 
-std::string quoted(std::string_view token) {
-    constexpr std::size_t kShown = 40;
-    std::string text(token.substr(0, kShown));
-    if (token.size() > kShown) text += "...";
-    return "\"" + text + "\"";
-}
+bool samePosition(const ObjPosition& a, const ObjPosition& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Where an element's index must be checked once the whole file is read.
-struct PendingIndex {
-    int line;
-    std::int64_t index;  // 1-based, already resolved
-    char kind;           // 'v', 't' (texture) or 'n' (normal)
-};
+std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
+
+// Writing in blocks keeps the mapped input from piling up in memory: the
+// pages already copied are let go as the output goes out.
+constexpr std::size_t kReleaseStep = std::size_t(1) << 20;
 
 }  // namespace
 
-bool ObjDocument::load(const std::string& path, std::string& error) {
-    std::string bytes;
-    if (!readWholeFile(path, bytes, error)) return false;
-    return parse(std::move(bytes), path, error);
-}
+ObjDocument::ObjDocument() = default;
+ObjDocument::~ObjDocument() = default;
+ObjDocument::ObjDocument(ObjDocument&&) noexcept = default;
+ObjDocument& ObjDocument::operator=(ObjDocument&&) noexcept = default;
 
-bool ObjDocument::parse(std::string text, const std::string& name, std::string& error) {
-    text_ = std::move(text);
-    lines_.clear();
-    vertices_.clear();
-    objects_.clear();
-    elements_.clear();
-
-    int lineNumber = 0;
-    auto fail = [&](const std::string& message) {
-        error = name + ":" + std::to_string(lineNumber + 1) + ": " + message;
-        return false;
-    };
-
-    // Split into lines, refusing what no text file holds.
-    std::size_t pos = 0;
-    while (pos < text_.size()) {
-        lineNumber = static_cast<int>(lines_.size());
-        std::size_t end = text_.find('\n', pos);
-        std::size_t endingLength = 1;
-        if (end == std::string::npos) {
-            end = text_.size();
-            endingLength = 0;
-        }
-        std::size_t length = end - pos;
-        if (length > 0 && text_[end - 1] == '\r') {
-            --length;
-            ++endingLength;
-        }
-        if (length > kMaxLineLength)
-            return fail("line too long (" + std::to_string(length) + " bytes; at most " +
-                        std::to_string(kMaxLineLength) + " are accepted)");
-        for (std::size_t i = pos; i < pos + length; ++i) {
-            const auto c = static_cast<unsigned char>(text_[i]);
-            if ((c < 0x20 && c != '\t') || c == 0x7F) {
-                char byte[8];
-                std::snprintf(byte, sizeof byte, "0x%02X", c);
-                return fail(std::string("binary data (byte ") + byte + " at column " + std::to_string(i - pos + 1) +
-                            "); not a text OBJ file");
-            }
-        }
-        lines_.push_back({pos, length, endingLength});
-        pos = endingLength > 0 ? end + 1 : end;
-    }
-
-    std::vector<std::string_view> tokens;
-    std::vector<std::size_t> starts;
-
-    // Files with `o` lines take their objects from them alone; `g` lines are
-    // then groups inside an object (materials, smoothing), not objects.
-    bool hasObjectLines = false;
-    for (const Line& line : lines_) {
-        tokenize(std::string_view(text_).substr(line.begin, line.length), tokens, starts);
-        if (!tokens.empty() && tokens[0] == "o") {
-            hasObjectLines = true;
-            break;
+bool ObjDocument::load(const std::string& path, std::string& error, const ObjLoadOptions& options) {
+    auto mapped = std::make_unique<MappedFile>();
+    if (!mapped->open(path, error)) return false;
+    const std::string_view bytes = mapped->bytes();
+    if (options.bytesPerVertex > 0) {
+        // The file stays mapped while the mesh is worked on, so it counts too.
+        const std::uint64_t vertices = countVertexLines(bytes);
+        const std::uint64_t needed = bytes.size() + vertices * options.bytesPerVertex;
+        const std::uint64_t available = availableMemory();
+        if (available > 0 && needed > available) {
+            error = path + ": " + std::to_string(vertices) + " vertices need about " + megabytes(needed) +
+                    " of memory, but only " + megabytes(available) + " are available; nothing was done";
+            return false;
         }
     }
-
-    std::vector<std::string> groupNames;
-    int currentGroup = -1;
-    std::vector<int> definedIn;
-    std::vector<int> usedBy;
-    std::int64_t textureCount = 0;
-    std::int64_t normalCount = 0;
-    std::vector<PendingIndex> pending;
-    std::vector<int> elementGroups;  // the group current at each element
-
-    for (lineNumber = 0; lineNumber < static_cast<int>(lines_.size()); ++lineNumber) {
-        const Line& line = lines_[lineNumber];
-        const std::string_view content = std::string_view(text_).substr(line.begin, line.length);
-        tokenize(content, tokens, starts);
-        // A comment may end any line.
-        for (std::size_t t = 0; t < tokens.size(); ++t) {
-            if (tokens[t].front() == '#') {
-                tokens.resize(t);
-                break;
-            }
-        }
-        if (tokens.empty()) continue;
-        const std::string_view keyword = tokens[0];
-
-        if (keyword == "v" || keyword == "vt" || keyword == "vn" || keyword == "vp") {
-            const std::size_t needed = keyword == "v" || keyword == "vn" ? 3 : 1;
-            if (tokens.size() - 1 < needed)
-                return fail("\"" + std::string(keyword) + "\" needs " + std::to_string(needed) +
-                            (needed == 1 ? " number" : " numbers") + ", found " + std::to_string(tokens.size() - 1));
-            float values[3] = {0.0f, 0.0f, 0.0f};
-            for (std::size_t t = 1; t < tokens.size(); ++t) {
-                float value = 0.0f;
-                if (!parseFloat(tokens[t], value))
-                    return fail("bad number " + quoted(tokens[t]) + " (a finite decimal number is expected)");
-                if (t <= 3) values[t - 1] = value;
-            }
-            if (keyword == "vt") ++textureCount;
-            if (keyword == "vn") ++normalCount;
-            if (keyword != "v") continue;
-            const ObjPosition p{values[0], values[1], values[2]};
-            vertices_.push_back({p, p, lineNumber, starts[3] + tokens[3].size()});
-            if (currentGroup < 0) {
-                groupNames.push_back("default");
-                currentGroup = 0;
-            }
-            definedIn.push_back(currentGroup);
-            usedBy.push_back(-1);
-        } else if (keyword == "f" || keyword == "l" || keyword == "p") {
-            const ObjElement::Kind kind =
-                keyword == "f" ? ObjElement::kFace : keyword == "l" ? ObjElement::kLine : ObjElement::kPoint;
-            const std::size_t needed = kind == ObjElement::kFace ? 3 : kind == ObjElement::kLine ? 2 : 1;
-            if (tokens.size() - 1 < needed)
-                return fail("\"" + std::string(keyword) + "\" needs at least " + std::to_string(needed) +
-                            (needed == 1 ? " vertex" : " vertices") + ", found " + std::to_string(tokens.size() - 1));
-            if (currentGroup < 0) {
-                groupNames.push_back("default");
-                currentGroup = 0;
-            }
-            ObjElement element{kind, {}};
-            for (std::size_t t = 1; t < tokens.size(); ++t) {
-                // v, v/vt, v/vt/vn or v//vn
-                std::string_view parts[3];
-                std::string_view rest = tokens[t];
-                int partCount = 0;
-                while (partCount < 3) {
-                    const std::size_t slash = rest.find('/');
-                    parts[partCount++] = rest.substr(0, slash);
-                    if (slash == std::string_view::npos) {
-                        rest = {};
-                        break;
-                    }
-                    rest = rest.substr(slash + 1);
-                    if (partCount == 3) return fail("bad vertex reference " + quoted(tokens[t]));
-                }
-                const std::int64_t counts[3] = {static_cast<std::int64_t>(vertices_.size()), textureCount,
-                                                normalCount};
-                const char kinds[3] = {'v', 't', 'n'};
-                for (int k = 0; k < partCount; ++k) {
-                    if (k > 0 && parts[k].empty()) continue;
-                    std::int64_t index = 0;
-                    if (!parseInteger(parts[k], index)) return fail("bad vertex reference " + quoted(tokens[t]));
-                    if (index == 0) return fail("vertex reference " + quoted(tokens[t]) + " uses index 0");
-                    if (index < 0) {
-                        // Relative to the entries defined so far.
-                        if (-index > counts[k])
-                            return fail("vertex reference " + quoted(tokens[t]) + " points before the first " +
-                                        (k == 0 ? "vertex" : k == 1 ? "texture coordinate" : "normal"));
-                        index = counts[k] + index + 1;
-                    }
-                    // Vertices are counted in int: a larger index can never be
-                    // in range, and cut to int it could turn negative.
-                    if (k == 0 && index > std::numeric_limits<int>::max())
-                        return fail("vertex reference " + quoted(tokens[t]) + " is out of range");
-                    pending.push_back({lineNumber, index, kinds[k]});
-                    if (k == 0) element.vertices.push_back(static_cast<int>(index - 1));
-                }
-            }
-            for (int v : element.vertices) {
-                if (v < static_cast<int>(usedBy.size()) && usedBy[v] < 0) usedBy[v] = currentGroup;
-            }
-            // Forward references are resolved once every vertex is known.
-            element.vertices.shrink_to_fit();
-            elements_.push_back(std::move(element));
-            elementGroups.push_back(currentGroup);
-        } else if (keyword == "o" || (keyword == "g" && !hasObjectLines)) {
-            std::string_view objectName =
-                tokens.size() > 1 ? content.substr(starts[1]) : std::string_view("unnamed");
-            while (!objectName.empty() && isBlank(objectName.back())) objectName.remove_suffix(1);
-            groupNames.emplace_back(objectName);
-            currentGroup = static_cast<int>(groupNames.size()) - 1;
-        }
-    }
-
-    for (const PendingIndex& p : pending) {
-        const std::int64_t count =
-            p.kind == 'v' ? static_cast<std::int64_t>(vertices_.size()) : p.kind == 't' ? textureCount : normalCount;
-        if (p.index > count) {
-            lineNumber = p.line;
-            const char* what = p.kind == 'v' ? "vertex" : p.kind == 't' ? "texture coordinate" : "normal";
-            return fail(std::string(what) + " index " + std::to_string(p.index) + " is out of range (the file has " +
-                        std::to_string(count) + ")");
-        }
-    }
-    // Elements that referred forward give their vertices an owner now.
-    for (std::size_t e = 0; e < elements_.size(); ++e) {
-        for (int v : elements_[e].vertices) {
-            if (usedBy[v] < 0) usedBy[v] = elementGroups[e];
-        }
-    }
-
-    std::vector<ObjObject> byGroup(groupNames.size());
-    for (std::size_t g = 0; g < groupNames.size(); ++g) byGroup[g].name = groupNames[g];
-    for (std::size_t v = 0; v < vertices_.size(); ++v) {
-        const int owner = usedBy[v] >= 0 ? usedBy[v] : definedIn[v];
-        byGroup[owner].vertices.push_back(static_cast<int>(v));
-    }
-    for (ObjObject& object : byGroup) {
-        if (!object.vertices.empty()) objects_.push_back(std::move(object));
-    }
+    ObjReader reader(bytes, path);
+    MappedFile* file = mapped.get();
+    reader.onProgress([&](std::size_t offset) {
+        file->releaseBefore(offset);
+        if (options.progress) options.progress(double(offset) / double(bytes.size()));
+    });
+    ObjReadResult result;
+    if (!reader.read(result, error)) return false;
+    file->releaseBefore(bytes.size());
+    *this = ObjDocument();
+    mapped_ = std::move(mapped);
+    text_ = bytes;
+    name_ = path;
+    positions_ = std::move(result.positions);
+    vertexCount_ = static_cast<int>(positions_.size());
+    objects_ = std::move(result.objects);
+    loneCarriageReturns_ = result.loneCarriageReturns;
     return true;
 }
 
+bool ObjDocument::parse(std::string text, const std::string& name, std::string& error) {
+    auto owned = std::make_unique<std::string>(std::move(text));
+    ObjReader reader(*owned, name);
+    ObjReadResult result;
+    if (!reader.read(result, error)) return false;
+    *this = ObjDocument();
+    owned_ = std::move(owned);
+    text_ = *owned_;
+    name_ = name;
+    positions_ = std::move(result.positions);
+    vertexCount_ = static_cast<int>(positions_.size());
+    objects_ = std::move(result.objects);
+    loneCarriageReturns_ = result.loneCarriageReturns;
+    return true;
+}
+
+void ObjDocument::setPosition(int vertex, const ObjPosition& position) {
+    if (released_ && positions_.empty()) {
+        positions_.resize(static_cast<std::size_t>(vertexCount_));
+        assigned_.assign(static_cast<std::size_t>(vertexCount_), false);
+    }
+    positions_[vertex] = position;
+    if (released_) assigned_[vertex] = true;
+}
+
+void ObjDocument::releasePositions() {
+    std::vector<ObjPosition>().swap(positions_);
+    std::vector<bool>().swap(assigned_);
+    released_ = true;
+}
+
+std::string_view ObjDocument::vertexLine(int vertex) const {
+    if (lineOffsets_.empty()) {
+        lineOffsets_.reserve(static_cast<std::size_t>(vertexCount_));
+        forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
+            if (isVertexLine(text_, begin, end)) lineOffsets_.push_back(begin);
+            return true;
+        });
+    }
+    const std::size_t begin = lineOffsets_[vertex];
+    const std::size_t end = text_.find_first_of("\r\n", begin);
+    return text_.substr(begin, end == std::string_view::npos ? end : end - begin);
+}
+
+ObjPosition ObjDocument::position(int vertex) const {
+    if (!positions_.empty() && (!released_ || assigned_[vertex])) return positions_[vertex];
+    return fileCoordinates(vertexLine(vertex));
+}
+
 bool ObjDocument::changed(int vertex) const {
-    const Vertex& v = vertices_[vertex];
-    return std::memcmp(&v.original, &v.current, sizeof(ObjPosition)) != 0;
+    if (positions_.empty() || (released_ && !assigned_[vertex])) return false;
+    return !samePosition(fileCoordinates(vertexLine(vertex)), positions_[vertex]);
+}
+
+int ObjDocument::lineOf(int vertex) const {
+    int line = 0;
+    int seen = 0;
+    forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
+        ++line;
+        return !(isVertexLine(text_, begin, end) && seen++ == vertex);
+    });
+    return line;
+}
+
+std::vector<ObjElement> ObjDocument::elements() const {
+    std::vector<ObjElement> elements;
+    ObjReader reader(text_, name_);
+    reader.collectElements(&elements);
+    ObjReadResult result;
+    std::string error;
+    reader.read(result, error);  // read once already: cannot fail
+    return elements;
+}
+
+// Copies the text to `sink` (a callable taking bytes and a length, false on
+// failure), rewriting the `v` lines of changed vertices.
+template <typename Sink>
+bool ObjDocument::emit(Sink& sink) const {
+    std::size_t copied = 0;
+    std::size_t released = 0;
+    // Copies the text up to `end` in steps, letting go of the mapped pages
+    // behind, so the input never piles up in memory while it is written.
+    auto copyTo = [&](std::size_t end) {
+        while (copied < end) {
+            const std::size_t step = std::min(end - copied, kReleaseStep);
+            if (!sink(text_.data() + copied, step)) return false;
+            copied += step;
+            if (mapped_ && copied - released >= kReleaseStep) mapped_->releaseBefore(released = copied);
+        }
+        return true;
+    };
+    if (positions_.empty()) return copyTo(text_.size());
+    int v = 0;
+    bool failed = false;
+    char line[3 * kFloatTextMax + 8];
+    forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
+        if (!isVertexLine(text_, begin, end)) return true;
+        const bool set = !released_ || assigned_[v];
+        const ObjPosition& p = positions_[v++];
+        std::size_t numbersEnd = 0;
+        if (set && !samePosition(fileCoordinates(text_.substr(begin, end - begin), &numbersEnd), p)) {
+            std::size_t length = 0;
+            line[length++] = 'v';
+            for (float value : {p.x, p.y, p.z}) {
+                line[length++] = ' ';
+                length += formatFloatInto(value, line + length);
+            }
+            failed = !copyTo(begin) || !sink(line, length);
+            copied = begin + numbersEnd;
+        }
+        // After the last vertex the rest is copied as it is.
+        return !failed && v < vertexCount_;
+    });
+    return !failed && copyTo(text_.size());
 }
 
 std::string ObjDocument::text() const {
     std::string out;
     out.reserve(text_.size() + text_.size() / 8);
-    std::size_t nextVertex = 0;
-    for (std::size_t l = 0; l < lines_.size(); ++l) {
-        const Line& line = lines_[l];
-        while (nextVertex < vertices_.size() && vertices_[nextVertex].line < static_cast<int>(l)) ++nextVertex;
-        if (nextVertex < vertices_.size() && vertices_[nextVertex].line == static_cast<int>(l) &&
-            changed(static_cast<int>(nextVertex))) {
-            const Vertex& v = vertices_[nextVertex];
-            out += "v ";
-            out += formatFloat(v.current.x);
-            out += ' ';
-            out += formatFloat(v.current.y);
-            out += ' ';
-            out += formatFloat(v.current.z);
-            // Whatever followed the coordinates (w, colours, comments) stays.
-            out.append(text_, line.begin + v.numbersEnd, line.length - v.numbersEnd);
-            out.append(text_, line.begin + line.length, line.endingLength);
-        } else {
-            out.append(text_, line.begin, line.length + line.endingLength);
-        }
-    }
+    auto append = [&out](const char* data, std::size_t size) {
+        out.append(data, size);
+        return true;
+    };
+    emit(append);
     return out;
 }
 
-bool ObjDocument::save(const std::string& path, std::string& error) const {
-    return writeFileAtomically(path, text(), error);
-}
-
-bool readWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+bool ObjDocument::save(const std::string& path, std::string& error) {
+    SafeWriter writer;
+    if (!writer.open(path, error)) return false;
+    auto write = [&](const char* data, std::size_t size) { return writer.write(data, size, error); };
+    if (!emit(write)) return false;
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = path + ": is a folder, not a file";
+    const bool replacesSource = mapped_ && std::filesystem::equivalent(name_, writer.resolvedTarget(), ec);
+    if (!replacesSource) return writer.commit(error);
+    // Writing over the file this document maps: let go of it for the
+    // rename, then map what was written, which says what the document holds.
+    const bool committed = writer.commit(error, [this] {
+        mapped_.reset();
+        text_ = {};
+    });
+    auto written = std::make_unique<MappedFile>();
+    std::string reopenError;
+    const std::string source = committed ? writer.resolvedTarget() : name_;
+    if (!written->open(source, reopenError)) {
+        error = committed ? path + ": written, but cannot be read again (" + reopenError + ")" : error;
+        vertexCount_ = 0;
+        positions_.clear();
+        objects_.clear();
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open (" + std::strerror(errno) + ")";
-        return false;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": read error";
-        return false;
-    }
-    bytes = content.str();
-    return true;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
-    namespace fs = std::filesystem;
-    std::random_device entropy;
-    const std::string temporary = path + ".tmp" + std::to_string(entropy() % 1000000u);
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = path + ": cannot write (" + std::strerror(errno) + ")";
-            return false;
-        }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            error = path + ": write failed (disk full?)";
-            out.close();
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        error = path + ": cannot replace (" + ec.message() + ")";
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
+    mapped_ = std::move(written);
+    text_ = mapped_->bytes();
+    lineOffsets_.clear();
+    return committed;
 }
 
 }  // namespace talvexhost

@@ -5,8 +5,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "host_files.h"
+#include "safe_writer.h"
 
 namespace talvexhost {
 
@@ -33,11 +40,26 @@ struct ObjElement {
     std::vector<int> vertices;
 };
 
+// What load() may do besides reading.
+struct ObjLoadOptions {
+    // Called now and then with the share of the file read so far, 0 to 1.
+    std::function<void(double)> progress;
+    // Memory the caller will need per vertex; when set, a file whose vertices
+    // would need more than the machine has left is refused before it is read.
+    std::uint64_t bytesPerVertex = 0;
+};
+
 class ObjDocument {
 public:
-    // Reads `path`. On failure returns false and sets `error` to
-    // "PATH:LINE: what is wrong" (or "PATH: ..." for whole-file problems).
-    bool load(const std::string& path, std::string& error);
+    ObjDocument();
+    ~ObjDocument();
+    ObjDocument(ObjDocument&&) noexcept;
+    ObjDocument& operator=(ObjDocument&&) noexcept;
+
+    // Reads `path`, mapped rather than copied. On failure returns false and
+    // sets `error` to "PATH:LINE: what is wrong" (or "PATH: ..." for
+    // whole-file problems).
+    bool load(const std::string& path, std::string& error, const ObjLoadOptions& options = {});
 
     // Parses `text` as if read from a file called `name`.
     bool parse(std::string text, const std::string& name, std::string& error);
@@ -45,49 +67,58 @@ public:
     // The file's text with the `v` lines of changed vertices rewritten.
     std::string text() const;
 
-    // Writes text() to a temporary file beside `path` and renames it over
-    // `path`, so a failure leaves any existing file untouched.
-    bool save(const std::string& path, std::string& error) const;
+    // Writes that text to `path` through the safe writer (safe_writer.h), in
+    // large blocks, so a failure leaves any existing file untouched. Saving
+    // over the file the document was read from maps the new file afterwards.
+    bool save(const std::string& path, std::string& error);
 
-    int vertexCount() const { return static_cast<int>(vertices_.size()); }
-    const ObjPosition& position(int vertex) const { return vertices_[vertex].current; }
-    void setPosition(int vertex, const ObjPosition& position) { vertices_[vertex].current = position; }
-    // True when the position differs bit for bit from the file's.
+    int vertexCount() const { return vertexCount_; }
+    // The position set last, or the file's (read again from the text after
+    // releasePositions(), for vertices not set since).
+    ObjPosition position(int vertex) const;
+    void setPosition(int vertex, const ObjPosition& position);
+    // True when the position differs bit for bit from the file's, as its text
+    // gives it. The first call finds every `v` line once.
     bool changed(int vertex) const;
-    // 1-based line number of the vertex's `v` line.
-    int lineOf(int vertex) const { return vertices_[vertex].line + 1; }
+    // Frees the positions while a host keeps its own copy; vertices the host
+    // does not set again are written as they were.
+    void releasePositions();
+    // 1-based line number of the vertex's `v` line (counts the lines before it).
+    int lineOf(int vertex) const;
 
     // Objects that own at least one vertex, in order of first appearance.
     const std::vector<ObjObject>& objects() const { return objects_; }
-    const std::vector<ObjElement>& elements() const { return elements_; }
+    // Hands the objects over (the scene keeps their vertex lists), leaving none.
+    std::vector<ObjObject> takeObjects() { return std::move(objects_); }
+    // The faces, lines and points, read again from the text on each call:
+    // only drawing needs them, so they take no memory in between.
+    std::vector<ObjElement> elements() const;
 
     // The longest line accepted; longer ones are refused as malformed.
     static constexpr std::size_t kMaxLineLength = 65536;
 
 private:
-    struct Vertex {
-        ObjPosition original;
-        ObjPosition current;
-        int line;                 // 0-based
-        std::size_t numbersEnd;  // offset in the line just after the third coordinate
-    };
-    struct Line {
-        std::size_t begin;
-        std::size_t length;  // without the line ending
-        std::size_t endingLength;
-    };
+    template <typename Sink>
+    bool emit(Sink& sink) const;
+    // The vertex's `v` line, without its ending.
+    std::string_view vertexLine(int vertex) const;
 
-    std::string text_;
-    std::vector<Line> lines_;
-    std::vector<Vertex> vertices_;
+    std::unique_ptr<MappedFile> mapped_;
+    std::unique_ptr<std::string> owned_;
+    std::string_view text_;
+    std::string name_;
+    int vertexCount_ = 0;
+    // The positions to write; the file's own are in its text. Empty after
+    // releasePositions(); then `assigned_` marks the ones set since.
+    std::vector<ObjPosition> positions_;
+    bool released_ = false;
+    std::vector<bool> assigned_;
     std::vector<ObjObject> objects_;
-    std::vector<ObjElement> elements_;
+    // Where each vertex's line is, is found again by walking the lines: an
+    // offset per vertex would cost more memory than the positions.
+    bool loneCarriageReturns_ = false;
+    // Each vertex's line offset, found on the first changed() call.
+    mutable std::vector<std::size_t> lineOffsets_;
 };
-
-// Writes `bytes` to `path` through a temporary file and a rename.
-bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
-
-// Reads a whole file; false with a reason when it cannot.
-bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
 
 }  // namespace talvexhost

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <chrono>
-#include <set>
 
 #include "host_session.h"
 #include "number_text.h"
@@ -49,33 +47,95 @@ std::string compactList(const std::vector<std::string>& labels) {
     return text;
 }
 
+namespace {
+
+// The targets' vertices numbered 0..n-1 in target order, found again from
+// their addresses: each object's vertices lie in one block (sim_scene), so
+// an address maps to its number through the block it falls in.
+class VertexOrdinals {
+public:
+    VertexOrdinals(const HostSession& session, const std::vector<HostObject*>& targets) {
+        int first = 0;
+        for (HostObject* object : targets) {
+            const SceneMesh* mesh = session.meshOf(object);
+            Block block{object->vertexCount > 0 ? object->vertices[0] : nullptr, object->vertexCount, first, mesh,
+                        object};
+            for (int i = 0; i < object->vertexCount; ++i) {
+                if (object->vertices[i] != block.base + i) block.base = nullptr;
+            }
+            blocks_.push_back(block);
+            first += object->vertexCount;
+        }
+        count_ = first;
+        sorted_ = blocks_;
+        std::sort(sorted_.begin(), sorted_.end(),
+                  [](const Block& a, const Block& b) { return std::less<const HostVertex*>()(a.base, b.base); });
+    }
+
+    int count() const { return count_; }
+
+    // The vertex's number, or -1 when it is none of the targets'.
+    int find(const HostVertex* v) const {
+        auto it = std::upper_bound(sorted_.begin(), sorted_.end(), v, [](const HostVertex* p, const Block& b) {
+            return std::less<const HostVertex*>()(p, b.base);
+        });
+        if (it != sorted_.begin()) {
+            const Block& b = *(it - 1);
+            if (b.base != nullptr && v < b.base + b.count) return b.first + static_cast<int>(v - b.base);
+        }
+        // An object whose vertices are not one block: search it.
+        for (const Block& b : blocks_) {
+            if (b.base != nullptr) continue;
+            for (int i = 0; i < b.count; ++i)
+                if (b.object->vertices[i] == v) return b.first + i;
+        }
+        return -1;
+    }
+
+    const HostVertex* vertex(int ordinal) const {
+        const Block& b = blockOf(ordinal);
+        return b.object->vertices[ordinal - b.first];
+    }
+
+    std::string label(int ordinal) const {
+        const Block& b = blockOf(ordinal);
+        const int i = ordinal - b.first;
+        if (b.mesh != nullptr && b.mesh->document >= 0) return std::to_string(b.mesh->fileVertices[i] + 1);
+        return (b.mesh != nullptr ? b.mesh->name : std::string("?")) + ":" + std::to_string(i);
+    }
+
+private:
+    struct Block {
+        const HostVertex* base;  // null when the vertices are not one block
+        int count;
+        int first;
+        const SceneMesh* mesh;
+        const HostObject* object;
+    };
+    const Block& blockOf(int ordinal) const {
+        auto it = std::upper_bound(blocks_.begin(), blocks_.end(), ordinal,
+                                   [](int o, const Block& b) { return o < b.first; });
+        return *(it - 1);
+    }
+
+    std::vector<Block> blocks_;  // in target order
+    std::vector<Block> sorted_;  // by address
+    int count_ = 0;
+};
+
+// What the host knows of each target vertex after the command.
+enum VertexMark : unsigned char { kPaired = 1, kSeen = 2 };
+
+}  // namespace
+
 ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>& targets, const HostPlane& plane,
                            int axis) {
     hostsim::Host& host = session.host();
-    std::map<const HostVertex*, Vector3> before;
-    std::vector<const HostVertex*> order;
-    for (HostObject* object : targets) {
-        for (int i = 0; i < object->vertexCount; ++i) {
-            const HostVertex* v = object->vertices[i];
-            before.emplace(v, Vector3(v->x, v->y, v->z));
-            order.push_back(v);
-        }
-    }
-
-    std::map<const HostVertex*, std::string> labels;
-    for (const SceneMesh& mesh : session.meshes()) {
-        if (std::find(targets.begin(), targets.end(), mesh.object) == targets.end()) continue;
-        for (int i = 0; i < mesh.object->vertexCount; ++i)
-            labels[mesh.object->vertices[i]] = mesh.document >= 0 ? std::to_string(mesh.fileVertices[i] + 1)
-                                                                  : mesh.name + ":" + std::to_string(i);
-    }
-    auto label = [&](const HostVertex* v) {
-        auto it = labels.find(v);
-        return it == labels.end() ? vertexLabel(session, v) : it->second;
-    };
+    const VertexOrdinals ordinals(session, targets);
 
     session.selectObjects(targets);
     const std::size_t callsBefore = host.calls.size();
+    const std::size_t stepsBefore = host.undoSteps.size();
     const auto started = std::chrono::steady_clock::now();
     session.runCommand("Talvex Smart Resym");
     const double commandSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -85,49 +145,68 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
 
     ResymOutcome outcome;
     outcome.commandSeconds = commandSeconds;
-    std::set<const HostVertex*> paired;
-    if (registered) {
+    std::vector<unsigned char> marks(static_cast<std::size_t>(ordinals.count()), 0);
+    // Where the vertices were before: the undo record the host keeps of every
+    // vertex registered for the edit (the plug-in moves no other), so no copy
+    // of the mesh is needed. A vertex registered twice counts from its first.
+    for (std::size_t s = stepsBefore; s < host.undoSteps.size(); ++s) {
+        const hostsim::EditStep& step = host.undoSteps[s];
+        for (std::size_t i = 0; i < step.vertices.size(); ++i) {
+            const HostVertex* v = step.vertices[i];
+            const int k = ordinals.find(v);
+            if (k < 0 || (marks[k] & kSeen)) continue;
+            marks[k] |= kSeen;
+            const hostsim::Point& old = step.positions[i];
+            if (std::memcmp(&old.x, &v->x, sizeof(float)) != 0 || std::memcmp(&old.y, &v->y, sizeof(float)) != 0 ||
+                std::memcmp(&old.z, &v->z, sizeof(float)) != 0)
+                ++outcome.movedVertices;
+            const double dx = double(v->x) - old.x;
+            const double dy = double(v->y) - old.y;
+            const double dz = double(v->z) - old.z;
+            if (std::sqrt(dx * dx + dy * dy + dz * dz) > kOnPlane) ++outcome.movedNoticeably;
+        }
+    }
+    if (registered && host.undoSteps.size() > stepsBefore) {
+        // The pairs are the last registered list, which closes the last step.
         const std::vector<HostVertex*>& list = host.lastRegistered;
+        const hostsim::EditStep& step = host.undoSteps.back();
+        const std::size_t offset = step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
         outcome.pairs = static_cast<int>(list.size() / 2);
         double sum = 0.0;
         for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
-            paired.insert(list[k]);
-            paired.insert(list[k + 1]);
             outcome.pairList.push_back({list[k], list[k + 1]});
-            auto a = before.find(list[k]);
-            auto b = before.find(list[k + 1]);
-            if (a == before.end() || b == before.end()) continue;
+            const int a = ordinals.find(list[k]);
+            const int b = ordinals.find(list[k + 1]);
+            if (a < 0 || b < 0 || offset + k + 1 >= step.vertices.size()) continue;
+            marks[a] |= kPaired;
+            marks[b] |= kPaired;
+            const hostsim::Point& pa = step.positions[offset + k];
+            const hostsim::Point& pb = step.positions[offset + k + 1];
             double image[3];
-            plane.mirror(a->second, image);
-            const double dx = double(b->second.x) - image[0];
-            const double dy = double(b->second.y) - image[1];
-            const double dz = double(b->second.z) - image[2];
+            plane.mirror(Vector3(pa.x, pa.y, pa.z), image);
+            const double dx = double(pb.x) - image[0];
+            const double dy = double(pb.y) - image[1];
+            const double dz = double(pb.z) - image[2];
             const double deviation = std::sqrt(dx * dx + dy * dy + dz * dz);
             sum += deviation;
             if (deviation > outcome.largestDeviation || outcome.largestPair.empty()) {
                 outcome.largestDeviation = deviation;
-                outcome.largestPair = label(list[k]) + " and " + label(list[k + 1]);
+                outcome.largestPair = ordinals.label(a) + " and " + ordinals.label(b);
             }
         }
         if (outcome.pairs > 0) outcome.meanDeviation = sum / outcome.pairs;
     }
 
-    for (const HostVertex* v : order) {
-        const Vector3& old = before.at(v);
-        if (std::memcmp(&old.x, &v->x, sizeof(float)) != 0 || std::memcmp(&old.y, &v->y, sizeof(float)) != 0 ||
-            std::memcmp(&old.z, &v->z, sizeof(float)) != 0)
-            ++outcome.movedVertices;
-        const double dx = double(v->x) - old.x;
-        const double dy = double(v->y) - old.y;
-        const double dz = double(v->z) - old.z;
-        if (std::sqrt(dx * dx + dy * dy + dz * dz) > kOnPlane) ++outcome.movedNoticeably;
-        if (paired.count(v)) continue;
-        const double distance = plane.signedDistance(old, axis);
+    // Unpaired vertices were not registered, so they are where they were.
+    for (int k = 0; k < ordinals.count(); ++k) {
+        if (marks[k] & kPaired) continue;
+        const HostVertex* v = ordinals.vertex(k);
+        const double distance = plane.signedDistance(Vector3(v->x, v->y, v->z), axis);
         if (std::fabs(distance) <= kOnPlane) {
             ++outcome.onPlane;
             continue;
         }
-        outcome.unpaired[distance > 0.0 ? 1 : 0].push_back(label(v));
+        outcome.unpaired[distance > 0.0 ? 1 : 0].push_back(ordinals.label(k));
         outcome.unpairedVertices.push_back(v);
     }
     session.selectObjects({});

@@ -59,7 +59,7 @@ std::string explain(const ToleranceAdvice& advice, double ceiling, std::size_t m
                   std::to_string(static_cast<long>(inUse / advice.suggested)) +
                   " times that and may pick wrong partners";
     if (advice.belowPluginRange)
-        reason += "; the plug-in takes no tolerance of 0.01 or less: scale the model up by " +
+        reason += "; the plug-in takes no tolerance below 0.01: scale the model up by " +
                   std::to_string(static_cast<long>(
                       std::ceil(kPluginLeastTolerance / advice.suggested * 1.01))) +
                   " or more to use it";

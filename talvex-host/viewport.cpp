@@ -134,9 +134,11 @@ void drawMeshes(HostSession& session, const RenderOptions& options) {
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1.0f, 1.0f);
     glColor3f(0.62f, 0.70f, 0.80f);
+    // Documents read their elements again on each request: once per document.
+    std::vector<std::vector<ObjElement>> elements;
+    for (std::size_t d = 0; d < tables.size(); ++d) elements.push_back(session.documents()[d].document.elements());
     for (std::size_t d = 0; d < tables.size(); ++d) {
-        const ObjDocument& document = session.documents()[d].document;
-        for (const ObjElement& element : document.elements()) {
+        for (const ObjElement& element : elements[d]) {
             if (element.kind != ObjElement::kFace) continue;
             const HostVertex* first = tables[d][element.vertices[0]];
             if (first == nullptr) continue;
@@ -162,7 +164,7 @@ void drawMeshes(HostSession& session, const RenderOptions& options) {
     glColor3f(0.16f, 0.20f, 0.28f);
     glBegin(GL_LINES);
     for (std::size_t d = 0; d < tables.size() && options.wireframe; ++d) {
-        for (const ObjElement& element : session.documents()[d].document.elements()) {
+        for (const ObjElement& element : elements[d]) {
             if (element.kind == ObjElement::kPoint) continue;
             const std::size_t n = element.vertices.size();
             const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;

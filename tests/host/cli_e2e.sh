@@ -53,8 +53,9 @@ expect_text unknown err 'unknown command "frobnicate"'
 expect_status bad_option 2 resym "$meshes/asymmetric_pair.obj" --frobnicate
 expect_text bad_option err "unknown option --frobnicate"
 expect_status bad_plane 2 resym "$meshes/asymmetric_pair.obj" --plane w
-expect_status bad_tolerance 2 check "$meshes/asymmetric_pair.obj" --tolerance 0.001
-expect_text bad_tolerance err "--tolerance must be a number greater than 0.01 and at most 1024"
+expect_status bad_tolerance 2 check "$meshes/asymmetric_pair.obj" --tolerance 0.009999999
+expect_text bad_tolerance err "--tolerance must be a number from 0.01 to 1024"
+expect_status low_tolerance 0 check "$meshes/asymmetric_pair.obj" --plane x=0 --tolerance 0.01 --quiet
 
 # --- plug-in loading ---------------------------------------------------------
 expect_status missing_plugin 1 check "$meshes/asymmetric_pair.obj" --plugin "$out/no-such-plugin.dll"
@@ -194,6 +195,95 @@ expect_status resym_twisted 1 resym "$out/twisted.obj" -o "$out/twisted_resym.ob
 expect_text resym_twisted err "--plane auto: no convincing symmetry plane"
 [ -e "$out/twisted_resym.obj" ] && fail "resym --plane auto wrote a mesh it found no plane for"
 
+# --- files: every output goes through one safe writer -------------------------
+# Targets that are not regular files, that the user may not write to, or that
+# have other hard links are refused with nothing changed; links are followed;
+# the mode is kept; no lock file is left behind.
+wine=0
+[[ "${host[0]}" == *wine-run ]] && wine=1
+files=$out/files
+mkdir -p "$files"
+refused() { # NAME TEXT TARGET-TEST ARGS...: exit 1, TEXT on stderr, TEST still holds
+  local name=$1 text=$2 check=$3
+  shift 3
+  expect_status "$name" 1 "$@"
+  expect_text "$name" err "$text"
+  eval "$check" || fail "$name: the target was changed ($check)"
+}
+mkdir "$files/folder"
+refused write_folder "is a folder, not a regular file" '[ -d "$files/folder" ]' \
+  resym "$out/pair.obj" -o "$files/folder" --plane x=0
+mkfifo "$files/fifo"
+refused write_fifo "not a regular file" '[ -p "$files/fifo" ]' resym "$out/pair.obj" -o "$files/fifo" --plane x=0
+refused png_fifo "not a regular file" '[ -p "$files/fifo" ]' check "$out/pair.obj" --plane x=0 --png "$files/fifo"
+if [ "$(id -u)" -eq 0 ]; then
+  mknod "$files/null" c 1 3
+  refused write_device "not a regular file" '[ -c "$files/null" ]' resym "$out/pair.obj" -o "$files/null" --plane x=0
+fi
+if [ "$wine" -eq 0 ]; then
+  # The mode is kept (Windows files have none).
+  cp "$out/pair.obj" "$files/mode.obj" && chmod 0640 "$files/mode.obj"
+  expect_status write_mode 0 resym "$files/mode.obj" --plane x=0 --tolerance 0.5 --quiet
+  [ "$(stat -c %a "$files/mode.obj")" = 640 ] || fail "write_mode: mode became $(stat -c %a "$files/mode.obj")"
+fi
+# A lock file already there: another run may be writing.
+cp "$out/pair.obj" "$files/locked.obj" && : >"$files/locked.obj.lock"
+refused write_locked "locked.obj.lock exists: another run may be writing" \
+  'cmp -s "$files/locked.obj" "$out/pair.obj" && [ -e "$files/locked.obj.lock" ]' \
+  resym "$files/locked.obj" --plane x=0 --tolerance 0.5
+rm "$files/locked.obj.lock"
+# Through a symbolic link, in place: the file it points at is replaced.
+cp "$out/pair.obj" "$files/real.obj"
+ln -s real.obj "$files/link.obj"
+expect_status write_symlink 0 resym "$files/link.obj" --plane x=0 --tolerance 0.5 --quiet
+[ -L "$files/link.obj" ] || fail "write_symlink: the link was replaced by a file"
+cmp -s "$files/real.obj" "$out/pair_expected.obj" || fail "write_symlink: the linked file was not written"
+# A hard-linked file is refused: replacing it would split the names, and
+# writing into it would change every name at once.
+cp "$out/pair.obj" "$files/hard.obj" && ln "$files/hard.obj" "$files/hard2.obj"
+refused write_hard_link "has 2 hard links" \
+  '[ "$(stat -c %h "$files/hard.obj")" = 2 ] && cmp -s "$files/hard2.obj" "$out/pair.obj"' \
+  resym "$files/hard.obj" --plane x=0 --tolerance 0.5
+# A read-only file the user may not write to is refused, even where the folder
+# would let a rename replace it. Root may write anything, so root runs this
+# as nobody (under Wine the read-only attribute does the same).
+cp "$out/pair.obj" "$files/readonly.obj" && chmod 0444 "$files/readonly.obj"
+if [ "$wine" -eq 0 ] && [ "$(id -u)" -eq 0 ]; then
+  chmod 0777 "$files"
+  as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+  # Skipped where nobody cannot run the host (a build under /root, no setpriv).
+  "${as_nobody[@]}" "${host[@]}" --help >/dev/null 2>&1 || as_nobody=()
+else
+  as_nobody=()
+fi
+if [ "$wine" -eq 1 ] || [ "$(id -u)" -ne 0 ] || [ ${#as_nobody[@]} -gt 0 ]; then
+  "${as_nobody[@]}" "${host[@]}" resym "$files/readonly.obj" --plane x=0 --tolerance 0.5 \
+    >"$out/write_readonly.out" 2>"$out/write_readonly.err"
+  [ $? -eq 1 ] || fail "write_readonly: not refused: $(cat "$out/write_readonly.err")"
+  expect_text write_readonly err "not writable"
+  cmp -s "$files/readonly.obj" "$out/pair.obj" && [ "$(stat -c %a "$files/readonly.obj")" = 444 ] ||
+    fail "write_readonly: the file was changed"
+fi
+[ -z "$(find "$files" -name '*.lock')" ] || fail "lock files left behind: $(find "$files" -name '*.lock')"
+
+# Out of memory: a mesh too large is refused before work starts, with what it
+# would need; a real allocation failure ends the command with a reason. Both
+# leave the output as it was.
+if [ "$wine" -eq 0 ]; then
+  yes 'v 0 0 0' | head -n 10000000 >"$files/ten_million.obj"
+  printf 'keep me\n' >"$files/target.obj"
+  (ulimit -v 1048576 && "${host[@]}" resym "$files/ten_million.obj" -o "$files/target.obj" \
+    >"$out/memory_estimate.out" 2>"$out/memory_estimate.err")
+  [ $? -eq 1 ] || fail "memory_estimate: not refused"
+  expect_text memory_estimate err "10000000 vertices need about"
+  (ulimit -v 1048576 && TALVEX_HOST_NO_MEMORY_ESTIMATE=1 "${host[@]}" resym "$files/ten_million.obj" \
+    -o "$files/target.obj" >"$out/memory_fails.out" 2>"$out/memory_fails.err")
+  [ $? -eq 1 ] || fail "memory_fails: exit status not 1: $(head -c 300 "$out/memory_fails.err")"
+  expect_text memory_fails err "talvex-host: out of memory"
+  [ "$(cat "$files/target.obj")" = "keep me" ] || fail "memory: the output file was touched"
+  rm -f "$files/ten_million.obj"
+fi
+
 # --- malformed input: refused with file and line, the output untouched --------
 mkdir -p "$out/bad"
 printf 'v 0 0 0\nv 1 0 0\nv 0 1 x\nf 1 2 3\n' >"$out/bad/number.obj"
@@ -215,7 +305,7 @@ for bad in number short_face range huge_line binary; do
   [ "$(cat "$out/bad/target.obj")" = "keep me" ] || fail "bad_$bad: the output file was touched"
   expect_status "bad_check_$bad" 1 check "$out/bad/$bad.obj"
 done
-leftovers=$(find "$out/bad" -name '*.tmp*' | wc -l)
+leftovers=$(find "$out/bad" -name '*.lock' | wc -l)
 [ "$leftovers" -eq 0 ] || fail "temporary files left behind"
 
 # --- run ----------------------------------------------------------------------

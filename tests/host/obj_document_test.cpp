@@ -2,6 +2,7 @@
 // object assignment, and refusal of malformed files with file and line.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -41,6 +42,21 @@ TEST(ObjDocument, OnlyChangedVertexLinesAreRewritten) {
     EXPECT_TRUE(document.changed(0));
     EXPECT_FALSE(document.changed(1));
     EXPECT_EQ(document.text(), "o A\r\nv 0.1 2 -0 1.0 # w kept\r\nv 4 5 6\r\nf 1 2 2\r\n");
+
+    // A host that keeps the positions itself lets the document free them:
+    // vertices it sets again are compared with the file, the others kept.
+    ObjDocument released = parsed("v 1 2 3\nv 4 5 6\nv 7 8 9\n");
+    released.releasePositions();
+    EXPECT_EQ(released.text(), "v 1 2 3\nv 4 5 6\nv 7 8 9\n");
+    EXPECT_EQ(released.position(1).y, 5.0f);
+    released.setPosition(0, {1.0f, 2.0f, 3.0f});
+    released.setPosition(2, {7.0f, 8.0f, 0.5f});
+    EXPECT_FALSE(released.changed(0));
+    EXPECT_FALSE(released.changed(1));
+    EXPECT_TRUE(released.changed(2));
+    EXPECT_EQ(released.text(), "v 1 2 3\nv 4 5 6\nv 7 8 0.5\n");
+    EXPECT_EQ(released.position(2).z, 0.5f);
+    EXPECT_EQ(released.position(1).z, 6.0f);
 }
 
 TEST(ObjDocument, FormattedFloatsReadBackExactly) {
@@ -87,7 +103,9 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
     const Case cases[] = {
         {"v 1 2 3\nv 1 x 3\n", "2: bad number \"x\""},
         {"v 1 2\n", "1: \"v\" needs 3 numbers, found 2"},
-        {"v 1 2 3e99\n", "1: bad number \"3e99\""},
+        {"v 1 2 3e99\n", "1: number \"3e99\" is outside the single-precision range"},
+        {"v 1 2 1e39\n", "1: number \"1e39\" is outside the single-precision range"},
+        {"v 1 2 3\nvn 0 -1e39 0\n", "2: number \"-1e39\" is outside the single-precision range"},
         {"v nan 0 0\n", "1: bad number \"nan\""},
         {"v 1 2 3\nv 1 2 3\nv 1 2 3\n\nf 1 2 4\n", "5: vertex index 4 is out of range (the file has 3)"},
         {"v 1 2 3\nf 1 2 0\n", "2: vertex reference \"0\" uses index 0"},
@@ -99,7 +117,7 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
         {"v 1 2 3\nf 1/1/1/1 1 1\n", "2: bad vertex reference \"1/1/1/1\""},
         {"o A\n\x7f" "ELF\x01\x01\n", "2: binary data (byte 0x7F at column 1)"},
         {std::string("v 1 2 3\nv 1\0 2 3\n", 18), "2: binary data (byte 0x00 at column 4)"},
-        {"v 1 2 3\rv 1 2 3\n", "1: binary data (byte 0x0D at column 8)"},
+        {"v 1 2 3\r\x0Bv 1 2 3\n", "2: binary data (byte 0x0B at column 1)"},
         {"# " + std::string(ObjDocument::kMaxLineLength, 'x') + "\n", "1: line too long"},
     };
     for (const Case& c : cases) {
@@ -110,12 +128,47 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
     }
 }
 
+// A byte-order mark is no vertex's business, and old Mac files end lines with
+// CR alone: both read as their lines say and write back byte for byte.
+TEST(ObjDocument, ByteOrderMarkAndLoneCarriageReturnsReadAsText) {
+    struct Case {
+        std::string text;
+        std::string rewritten;  // after vertex 1 (0-based) moved to x = 7
+        int lastVertexLine;
+    };
+    const Case cases[] = {
+        {"\xEF\xBB\xBFv 5 5 5\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "\xEF\xBB\xBFv 5 5 5\nv 7 0 0\nv 0 1 0\nf 1 2 3\n", 3},
+        {"o A\rv 5 5 5\rv 1 0 0 # c\rv 0 1 0\rf 1 2 3", "o A\rv 5 5 5\rv 7 0 0 # c\rv 0 1 0\rf 1 2 3", 4},
+        {"\xEF\xBB\xBFo A\r\nv 5 5 5\rv 1 0 0\nv 0 1 0\r\n\rf 1 2 3\r", "\xEF\xBB\xBFo A\r\nv 5 5 5\rv 7 0 0\nv 0 1 0\r\n\rf 1 2 3\r", 4},
+    };
+    for (const Case& c : cases) {
+        ObjDocument document = parsed(c.text);
+        ASSERT_EQ(document.vertexCount(), 3) << c.text;
+        EXPECT_EQ(document.position(0).x, 5.0f);
+        ASSERT_EQ(document.objects().size(), 1u);
+        EXPECT_EQ(document.objects()[0].vertices, (std::vector<int>{0, 1, 2}));
+        EXPECT_EQ(document.lineOf(2), c.lastVertexLine);
+        EXPECT_EQ(document.text(), c.text);
+        document.setPosition(1, {7.0f, 0.0f, 0.0f});
+        EXPECT_EQ(document.text(), c.rewritten);
+    }
+}
+
 TEST(ObjDocument, NumbersParseWholeTokensOnly) {
     float f = 0.0f;
     EXPECT_TRUE(parseFloat("+2.5", f));
     EXPECT_EQ(f, 2.5f);
-    for (const char* bad : {"", "+", "+-1", "1.5x", "inf", "-nan", "1e39", "0x10", " 1"})
+    for (const char* bad : {"", "+", "+-1", "1.5x", "inf", "-nan", "1e39", "0x10", " 1", "-", "e5", "."})
         EXPECT_FALSE(parseFloat(bad, f)) << bad;
+    EXPECT_EQ(readFloat("-1e39", f), NumberStatus::kOutOfRange);
+    EXPECT_EQ(readFloat("3.4028236e38", f), NumberStatus::kOutOfRange);
+    EXPECT_EQ(readFloat("3.4028235e38", f), NumberStatus::kOk);
+    // Below the smallest float a value rounds to zero, keeping its sign, as
+    // every decimal rounds to its nearest float.
+    ASSERT_EQ(readFloat("-1e-50", f), NumberStatus::kOk);
+    EXPECT_TRUE(f == 0.0f && std::signbit(f));
+    ASSERT_EQ(readFloat("1e-45", f), NumberStatus::kOk);
+    EXPECT_EQ(f, 1e-45f);
     std::int64_t i = 0;
     EXPECT_TRUE(parseInteger("-17", i));
     EXPECT_EQ(i, -17);

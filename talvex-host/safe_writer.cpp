@@ -1,0 +1,139 @@
+#include "safe_writer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace talvexhost {
+
+namespace {
+
+// Output reaches the disk in blocks of this size.
+constexpr std::size_t kBlock = std::size_t(1) << 20;
+
+}  // namespace
+
+SafeWriter::~SafeWriter() { abandon(); }
+
+void SafeWriter::abandon() noexcept {
+    if (file_ == -1) return;
+    abandonFile(file_);
+    file_ = -1;
+    removeFile(lock_);
+    removeOnInterrupt({});
+}
+
+bool SafeWriter::open(const std::string& path, std::string& error) {
+    abandon();
+    path_ = path;
+    if (!inspectWriteTarget(path, target_, error)) return false;
+    lock_ = target_.path + ".lock";
+    std::string why;
+    removeOnInterrupt({});
+    file_ = createExclusive(lock_, why);
+    if (file_ == -1) {
+        error = why == "exists" ? lock_ + " exists: another run may be writing " + path + " (remove " + lock_ +
+                                      " if none is); nothing was written"
+                                : path + ": cannot write (" + why + ")";
+        return false;
+    }
+    removeOnInterrupt(lock_);
+    buffer_.reserve(kBlock);
+    buffer_.clear();
+    return true;
+}
+
+bool SafeWriter::flush(std::string& error) {
+    std::string why;
+    if (!writeAll(file_, buffer_.data(), buffer_.size(), why)) {
+        error = path_ + ": write failed (" + why + "); nothing was changed";
+        abandon();
+        return false;
+    }
+    buffer_.clear();
+    return true;
+}
+
+bool SafeWriter::write(const char* data, std::size_t size, std::string& error) {
+    if (file_ == -1) {
+        error = path_ + ": not open for writing";
+        return false;
+    }
+    if (size >= kBlock) {
+        // Large spans go straight out, without a copy.
+        std::string why;
+        if (!flush(error)) return false;
+        if (!writeAll(file_, data, size, why)) {
+            error = path_ + ": write failed (" + why + "); nothing was changed";
+            abandon();
+            return false;
+        }
+        return true;
+    }
+    while (size > 0) {
+        const std::size_t room = kBlock - buffer_.size();
+        const std::size_t part = size < room ? size : room;
+        buffer_.insert(buffer_.end(), data, data + part);
+        data += part;
+        size -= part;
+        if (buffer_.size() == kBlock && !flush(error)) return false;
+    }
+    return true;
+}
+
+bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeReplace) {
+    if (file_ == -1) {
+        error = path_ + ": not open for writing";
+        return false;
+    }
+    if (!flush(error)) return false;
+    std::string why;
+    const std::intptr_t file = file_;
+    file_ = -1;
+    if (!finishFile(file, target_, why)) {
+        removeFile(lock_);
+        removeOnInterrupt({});
+        error = path_ + ": write failed (" + why + "); nothing was changed";
+        return false;
+    }
+    if (beforeReplace) beforeReplace();
+    if (!replaceFile(lock_, target_.path, why)) {
+        removeFile(lock_);
+        removeOnInterrupt({});
+        error = path_ + ": cannot replace (" + why + "); nothing was changed";
+        return false;
+    }
+    removeOnInterrupt({});
+    return true;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
+    SafeWriter writer;
+    return writer.open(path, error) && writer.write(bytes, error) && writer.commit(error);
+}
+
+// Scripts and lock files may come through a pipe, so this reads a stream.
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = path + ": is a folder, not a file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot open (" + std::strerror(errno) + ")";
+        return false;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) {
+        error = path + ": read error";
+        return false;
+    }
+    bytes = content.str();
+    return true;
+}
+
+}  // namespace talvexhost

@@ -1,0 +1,60 @@
+// The one writer behind every file the host makes (meshes, PNGs, settings
+// files): the bytes go to a lock file, "<target>.lock", created beside the
+// target only if none is there, then are flushed to the disk and renamed over
+// the target in one step. A failure or an interrupt removes the lock file and
+// leaves the target as it was. Targets that are not regular files, that the
+// user may not write to, or that have other hard links are refused before
+// anything is written; a symbolic link is followed, so the file it points at
+// is the one replaced; the replaced file keeps its permission bits, and its
+// owner where the process may set it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host_files.h"
+
+namespace talvexhost {
+
+class SafeWriter {
+public:
+    SafeWriter() = default;
+    // Removes the lock file unless commit() succeeded.
+    ~SafeWriter();
+    SafeWriter(const SafeWriter&) = delete;
+    SafeWriter& operator=(const SafeWriter&) = delete;
+
+    // Checks the target and creates its lock file; false with "PATH: reason".
+    bool open(const std::string& path, std::string& error);
+    // Appends bytes; they reach the file in large blocks.
+    bool write(const char* data, std::size_t size, std::string& error);
+    bool write(const std::string& text, std::string& error) { return write(text.data(), text.size(), error); }
+    // Flushes, keeps the target's mode and renames the lock file over it.
+    // `beforeReplace`, when given, runs just before the rename (a caller
+    // that still maps the target lets go of it: Windows cannot replace a
+    // mapped file).
+    bool commit(std::string& error, const std::function<void()>& beforeReplace = {});
+    // The file that will be replaced, links resolved.
+    const std::string& resolvedTarget() const { return target_.path; }
+
+private:
+    bool flush(std::string& error);
+    void abandon() noexcept;
+
+    std::string path_;  // as the caller named it, for messages
+    WriteTarget target_;
+    std::string lock_;
+    std::intptr_t file_ = -1;
+    std::vector<char> buffer_;
+};
+
+// Writes `bytes` to `path` through a SafeWriter.
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
+
+// Reads a whole file; false with a reason when it cannot.
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
+
+}  // namespace talvexhost
