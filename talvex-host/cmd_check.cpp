@@ -68,14 +68,15 @@ const char kOptions[] =
 // The score's definition is the report's own, shared with its README text.
 const std::string kFullHelp = std::string(kHelp) + kScoreDefinition + kOptions;
 
-const CommandSpec kSpec = {"check",
-                           kFullHelp.c_str(),
-                           {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top",
-                            "--json", "--csv", "--fail-above", "--view", "--size"},
-                           {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
-                           1,
-                           1,
-                           "one input mesh"};
+const CommandSpec kSpec = {
+    "check",
+    kFullHelp.c_str(),
+    {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
+     "--csv", "--fail-above", "--view", "--size"},
+    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
+    1,
+    1,
+    "one input mesh"};
 
 struct CheckOptions {
     std::string png;
@@ -210,8 +211,9 @@ bool writePicture(HostSession& session, const GatheredInput& gathered, const Asy
 int failureStatus(const ParsedArgs& args, const CheckOptions& options, const AsymmetryReport& report) {
     int status = kExitOk;
     if (options.failAbove >= 0.0 && report.maxDeviation > options.failAbove) {
-        status = commandFailure(kSpec, "the largest deviation " + formatFixed(report.maxDeviation, 6) + " exceeds " +
-                                           args.value("--fail-above"));
+        status =
+            commandFailure(kSpec, "the largest deviation " + formatFixed(report.maxDeviation, 6) +
+                                      " exceeds " + args.value("--fail-above"));
     }
     const std::size_t unpaired = report.nearPlane.size() + report.offPlane.size();
     if (args.has("--fail-unpaired") && unpaired > 0) {
@@ -222,8 +224,8 @@ int failureStatus(const ParsedArgs& args, const CheckOptions& options, const Asy
 
 // Loads the plug-in and the mesh and places the plane: kExitOk, or the exit
 // status after saying why.
-int prepare(const Invocation& invocation, const ParsedArgs& args, const CheckOptions& options, std::ostream& text,
-            BatchSetup& setup) {
+int prepare(const Invocation& invocation, const ParsedArgs& args, const CheckOptions& options,
+            std::ostream& text, BatchSetup& setup) {
     setup.viewWidth = options.width;
     setup.viewHeight = options.height;
     std::string error;
@@ -237,8 +239,10 @@ int prepare(const Invocation& invocation, const ParsedArgs& args, const CheckOpt
 
 // The report's input: the scene's vertices, the run's pairs, and the
 // tolerance the plug-in matched with.
-GatheredInput gatherInput(const BatchSetup& setup, const ResymOutcome& outcome, const CheckOptions& options) {
-    GatheredInput gathered = gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
+GatheredInput gatherInput(const BatchSetup& setup, const ResymOutcome& outcome,
+                          const CheckOptions& options) {
+    GatheredInput gathered =
+        gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
     gathered.input.tolerance = pluginStartTolerance(setup.viewport);
     gathered.input.minDeviation = options.minDeviation;
     return gathered;
@@ -246,12 +250,14 @@ GatheredInput gatherInput(const BatchSetup& setup, const ResymOutcome& outcome, 
 
 // The report as text, and as JSON, CSV and picture where asked for.
 bool writeReports(HostSession& session, std::ostream& text, const GatheredInput& gathered,
-                  const AsymmetryReport& report, const ReportContext& context, const CheckOptions& options,
-                  std::string& error) {
+                  const AsymmetryReport& report, const ReportContext& context,
+                  const CheckOptions& options, std::string& error) {
     writeReportText(text, context, gathered.input, report);
-    if (!options.json.empty() && !writeOutput(options.json, reportJson(context, gathered.input, report), error))
+    if (!options.json.empty() &&
+        !writeOutput(options.json, reportJson(context, gathered.input, report), error))
         return false;
-    if (!options.csv.empty() && !writeOutput(options.csv, reportCsv(context, gathered.input, report), error))
+    if (!options.csv.empty() &&
+        !writeOutput(options.csv, reportCsv(context, gathered.input, report), error))
         return false;
     if (options.png.empty()) return true;
     if (!writePicture(session, gathered, report, context, options, error)) return false;
@@ -278,7 +284,8 @@ int runCheck(const Invocation& invocation) {
 
     const GatheredInput gathered = gatherInput(setup, outcome, options);
     const AsymmetryReport report = analyseAsymmetry(gathered.input);
-    const ReportContext context = contextOf(setup, args, options, gathered.input.tolerance, outcome);
+    const ReportContext context =
+        contextOf(setup, args, options, gathered.input.tolerance, outcome);
     if (!writeReports(*setup.session, text, gathered, report, context, options, error))
         return commandFailure(kSpec, error);
     return failureStatus(args, options, report);

@@ -35,8 +35,9 @@ const char kHelp[] =
     "  --json FILE|-     also write the result as JSON to FILE, or only JSON to stdout\n";
 
 // Reads the file only: no --plugin.
-const CommandSpec kSpec = {"detect", kHelp, {"--object", "--top", "--json"}, {"--as-one-object"}, 1, 1,
-                           "one input mesh", false};
+const CommandSpec kSpec = {
+    "detect",         kHelp, {"--object", "--top", "--json"}, {"--as-one-object"}, 1, 1,
+    "one input mesh", false};
 
 struct Part {
     std::string name;
@@ -120,10 +121,8 @@ nlohmann::json partJson(const Part& part, const DetectResult& result, double sec
                             {"tolerance", result.tolerance},
                             {"spacing", result.spacing},
                             {"seconds", seconds}};
-    for (const DetectedPlane& found : result.planes)
-        entry["planes"].push_back(planeJson(found));
-    if (result.planes.empty() && result.hasBest)
-        entry["best_rejected"] = planeJson(result.best);
+    for (const DetectedPlane& found : result.planes) entry["planes"].push_back(planeJson(found));
+    if (result.planes.empty() && result.hasBest) entry["best_rejected"] = planeJson(result.best);
     return entry;
 }
 
@@ -166,7 +165,8 @@ int runDetect(const Invocation& invocation) {
     std::string error;
     if (!document.load(input, error)) return commandFailure(kSpec, error);
     std::vector<Part> parts;
-    if (!collectParts(document, args, parts, error)) return commandFailure(kSpec, input + ": " + error);
+    if (!collectParts(document, args, parts, error))
+        return commandFailure(kSpec, input + ": " + error);
 
     std::ostringstream text;
     text << "mesh: " << input << "\n";
@@ -176,7 +176,8 @@ int runDetect(const Invocation& invocation) {
     bool anyPlane = false;
     for (const Part& part : parts)
         anyPlane = detectPart(part, static_cast<int>(top), text, report["objects"]) || anyPlane;
-    if (!writeResults(args.value("--json"), text.str(), report, error)) return commandFailure(kSpec, error);
+    if (!writeResults(args.value("--json"), text.str(), report, error))
+        return commandFailure(kSpec, error);
     if (!anyPlane) return commandFailure(kSpec, "no convincing symmetry plane");
     return kExitOk;
 }
