@@ -107,10 +107,7 @@ void applySmartResym(HostSession& session, HostObject* head, const RenderOptions
 int runDemo(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path out = fs::absolute(args.value("--out", "."), ec).lexically_normal();
-    fs::create_directories(out, ec);
+    const std::filesystem::path out = outputFolder(args);
     const std::string objPath = (out / "demo.obj").string();
     const std::string pngPath = (out / "demo.png").string();
 

@@ -119,6 +119,14 @@ void setCamera(HostSession& session, const RenderOptions& options, double aspect
 
 void vertexAt(const HostVertex* v) { glVertex3f(v->x, v->y, v->z); }
 
+// A plane primitive's corners, in order around its rim.
+void rimOf(HostVertex* const* corners) {
+    vertexAt(corners[0]);
+    vertexAt(corners[1]);
+    vertexAt(corners[3]);
+    vertexAt(corners[2]);
+}
+
 void vertexIn(const HostVertex* v, const RenderOptions& options) {
     if (!options.vertexColours.empty()) {
         auto it = options.vertexColours.find(v);
@@ -215,17 +223,11 @@ void drawPlanes(HostSession& session, const RenderOptions& options) {
         HostVertex** v = plane->vertices;
         glColor4f(1.0f, 0.62f, 0.15f, options.planeAlpha);
         glBegin(GL_QUADS);
-        vertexAt(v[0]);
-        vertexAt(v[1]);
-        vertexAt(v[3]);
-        vertexAt(v[2]);
+        rimOf(v);
         glEnd();
         glColor4f(0.85f, 0.45f, 0.05f, 1.0f);
         glBegin(GL_LINE_LOOP);
-        vertexAt(v[0]);
-        vertexAt(v[1]);
-        vertexAt(v[3]);
-        vertexAt(v[2]);
+        rimOf(v);
         glEnd();
     }
     glDepthMask(GL_TRUE);
