@@ -65,7 +65,7 @@ const char kOptions[] =
     "\n"
     "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
 
-// The score's definition is the report's own, shared with its README text.
+// The score is defined beside the code that computes it.
 const std::string kFullHelp = std::string(kHelp) + kScoreDefinition + kOptions;
 
 const CommandSpec kSpec = {
