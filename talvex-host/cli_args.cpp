@@ -67,6 +67,14 @@ int usageError(const CommandSpec& spec, const std::string& message) {
     return kExitUsage;
 }
 
+std::filesystem::path outputFolder(const ParsedArgs& args) {
+    std::error_code ec;
+    const std::filesystem::path folder =
+        std::filesystem::absolute(args.value("--out", "."), ec).lexically_normal();
+    std::filesystem::create_directories(folder, ec);
+    return folder;
+}
+
 int commandFailure(const CommandSpec& spec, const std::string& message) {
     std::fprintf(stderr, "talvex-host %s: %s\n", spec.name, message.c_str());
     return kExitFailure;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -55,6 +56,10 @@ struct CommandArgs : ParsedArgs {
 // printing the help, 2 after a usage error (the reason and the usage line on
 // stderr: an unknown option, a missing value, the wrong number of arguments).
 std::optional<int> readCommandLine(const Invocation& invocation, const CommandSpec& spec, CommandArgs& args);
+
+// The folder --out names (default: the current folder), absolute and
+// created if missing; a write into it reports when creating it failed.
+std::filesystem::path outputFolder(const ParsedArgs& args);
 
 // "talvex-host NAME: MESSAGE" on stderr, then the exit status 2 (with the
 // usage line) or 1.

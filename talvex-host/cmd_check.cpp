@@ -2,13 +2,13 @@
 // changing it. Smart Resym runs inside its edit step; the pairs come from the
 // list the plug-in registers with the host; then the step is undone. The
 // report (text, JSON, CSV, picture) is computed from those pairs and the scene.
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 
 #include "asymmetry_report.h"
 #include "batch_setup.h"
 #include "check_picture.h"
+#include "cli_args.h"
 #include "commands.h"
 #include "number_text.h"
 #include "obj_document.h"
@@ -64,6 +64,19 @@ const char kOptions[] =
     "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
     "\n"
     "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
+
+// The score is defined beside the code that computes it.
+const std::string kFullHelp = std::string(kHelp) + kScoreDefinition + kOptions;
+
+const CommandSpec kSpec = {
+    "check",
+    kFullHelp.c_str(),
+    {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
+     "--csv", "--fail-above", "--view", "--size"},
+    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
+    1,
+    1,
+    "one input mesh"};
 
 struct CheckOptions {
     std::string png;
@@ -198,81 +211,83 @@ bool writePicture(HostSession& session, const GatheredInput& gathered, const Asy
 int failureStatus(const ParsedArgs& args, const CheckOptions& options, const AsymmetryReport& report) {
     int status = kExitOk;
     if (options.failAbove >= 0.0 && report.maxDeviation > options.failAbove) {
-        std::fprintf(stderr, "talvex-host check: the largest deviation %s exceeds %s\n",
-                     formatFixed(report.maxDeviation, 6).c_str(), args.value("--fail-above").c_str());
-        status = kExitFailure;
+        status =
+            commandFailure(kSpec, "the largest deviation " + formatFixed(report.maxDeviation, 6) +
+                                      " exceeds " + args.value("--fail-above"));
     }
     const std::size_t unpaired = report.nearPlane.size() + report.offPlane.size();
     if (args.has("--fail-unpaired") && unpaired > 0) {
-        std::fprintf(stderr, "talvex-host check: %s vertices are unpaired\n", std::to_string(unpaired).c_str());
-        status = kExitFailure;
+        status = commandFailure(kSpec, std::to_string(unpaired) + " vertices are unpaired");
     }
     return status;
+}
+
+// Loads the plug-in and the mesh and places the plane: kExitOk, or the exit
+// status after saying why.
+int prepare(const Invocation& invocation, const ParsedArgs& args, const CheckOptions& options,
+            std::ostream& text, BatchSetup& setup) {
+    setup.viewWidth = options.width;
+    setup.viewHeight = options.height;
+    std::string error;
+    int status = kExitOk;
+    if (!prepareBatch(invocation, args, text, setup, error, status))
+        return status == kExitUsage ? usageError(kSpec, error) : commandFailure(kSpec, error);
+    if (!options.png.empty() && !setup.viewport)
+        return commandFailure(kSpec, "--png needs an OpenGL context, and none could be made");
+    return kExitOk;
+}
+
+// The report's input: the scene's vertices, the run's pairs, and the
+// tolerance the plug-in matched with.
+GatheredInput gatherInput(const BatchSetup& setup, const ResymOutcome& outcome,
+                          const CheckOptions& options) {
+    GatheredInput gathered =
+        gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
+    gathered.input.tolerance = pluginStartTolerance(setup.viewport);
+    gathered.input.minDeviation = options.minDeviation;
+    return gathered;
+}
+
+// The report as text, and as JSON, CSV and picture where asked for.
+bool writeReports(HostSession& session, std::ostream& text, const GatheredInput& gathered,
+                  const AsymmetryReport& report, const ReportContext& context,
+                  const CheckOptions& options, std::string& error) {
+    writeReportText(text, context, gathered.input, report);
+    if (!options.json.empty() &&
+        !writeOutput(options.json, reportJson(context, gathered.input, report), error))
+        return false;
+    if (!options.csv.empty() &&
+        !writeOutput(options.csv, reportCsv(context, gathered.input, report), error))
+        return false;
+    if (options.png.empty()) return true;
+    if (!writePicture(session, gathered, report, context, options, error)) return false;
+    text << "image: " << options.png << "\n";
+    return true;
 }
 
 }  // namespace
 
 int runCheck(const Invocation& invocation) {
-    ParsedArgs args;
-    std::string error;
+    CommandArgs args;
+    if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     CheckOptions options;
-    if (!parseArgs(invocation.args,
-                   {"--plane", "--tolerance", "--object", "--png", "--up", "--plugin", "--min-deviation", "--top",
-                    "--json", "--csv", "--fail-above", "--view", "--size"},
-                   {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object", "--help", "-h"}, args, error) ||
-        !readOptions(args, options, error)) {
-        std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (args.has("--help") || args.has("-h")) {
-        std::cout << kHelp << kScoreDefinition << kOptions;
-        return kExitOk;
-    }
+    std::string error;
+    if (!readOptions(args, options, error)) return usageError(kSpec, error);
     // When a machine-readable report takes standard output, people's text
     // and the plug-in's messages go to standard error.
     const bool stdoutTaken = options.json == "-" || options.csv == "-";
     std::ostream& text = stdoutTaken ? std::cerr : std::cout;
     BatchSetup setup;
-    setup.viewWidth = options.width;
-    setup.viewHeight = options.height;
-    int status = kExitOk;
-    if (!prepareBatch(invocation, args, text, setup, error, status)) {
-        std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
-        return status;
-    }
-    if (!options.png.empty() && !setup.viewport) {
-        std::fprintf(stderr, "talvex-host check: --png needs an OpenGL context, and none could be made\n");
-        return kExitFailure;
-    }
+    if (const int status = prepare(invocation, args, options, text, setup)) return status;
     ResymOutcome outcome;
-    if (!runAndUndo(setup, outcome, error)) {
-        std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!runAndUndo(setup, outcome, error)) return commandFailure(kSpec, error);
 
-    GatheredInput gathered = gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
-    const double tolerance = pluginStartTolerance(setup.viewport);
-    gathered.input.tolerance = tolerance;
-    gathered.input.minDeviation = options.minDeviation;
+    const GatheredInput gathered = gatherInput(setup, outcome, options);
     const AsymmetryReport report = analyseAsymmetry(gathered.input);
-    const ReportContext context = contextOf(setup, args, options, tolerance, outcome);
-
-    writeReportText(text, context, gathered.input, report);
-    if (!options.json.empty() && !writeOutput(options.json, reportJson(context, gathered.input, report), error)) {
-        std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
-        return kExitFailure;
-    }
-    if (!options.csv.empty() && !writeOutput(options.csv, reportCsv(context, gathered.input, report), error)) {
-        std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
-        return kExitFailure;
-    }
-    if (!options.png.empty()) {
-        if (!writePicture(*setup.session, gathered, report, context, options, error)) {
-            std::fprintf(stderr, "talvex-host check: %s\n", error.c_str());
-            return kExitFailure;
-        }
-        text << "image: " << options.png << "\n";
-    }
+    const ReportContext context =
+        contextOf(setup, args, options, gathered.input.tolerance, outcome);
+    if (!writeReports(*setup.session, text, gathered, report, context, options, error))
+        return commandFailure(kSpec, error);
     return failureStatus(args, options, report);
 }
 

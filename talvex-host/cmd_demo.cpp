@@ -41,34 +41,21 @@ std::string position(const HostVertex& v) {
     return "(" + formatFloat(v.x) + ", " + formatFloat(v.y) + ", " + formatFloat(v.z) + ")";
 }
 
-}  // namespace
-
-int runDemo(const Invocation& invocation) {
-    CommandArgs args;
-    if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
-    auto fail = [](const std::string& message) { return commandFailure(kSpec, message); };
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path out = fs::absolute(args.value("--out", "."), ec).lexically_normal();
-    fs::create_directories(out, ec);
-    const std::string objPath = (out / "demo.obj").string();
-    const std::string pngPath = (out / "demo.png").string();
-    const std::string& plugin = args.plugin;
-
-    // A working folder without a settings file: the demo runs on the
-    // plug-in's defaults wherever it is started.
-    std::string error;
-    WorkingFolder folder;
-    if (!folder.enter(error)) return fail(error);
-    HostSession session(std::cout);
-    if (!session.loadPlugin(plugin, error)) return fail(error);
+// The built-in model in a fresh session, with its viewport. The working
+// folder has no settings file: the demo runs on the plug-in's defaults
+// wherever it is started.
+bool setUpScene(WorkingFolder& folder, HostSession& session, const std::string& plugin,
+                const std::string& objPath, std::string& error) {
+    if (!folder.enter(error)) return false;
+    if (!session.loadPlugin(plugin, error)) return false;
     ObjDocument model;
-    if (!model.parse(demoModelObj(), "demo model", error)) return fail(error);
+    if (!model.parse(demoModelObj(), "demo model", error)) return false;
     session.addDocument(std::move(model), objPath);
-    if (!session.openViewport(800, 600, error)) return fail(error);
-    HostObject* head = session.meshes().front().object;
-    std::cout << "talvex-host demo: model \"Head\", " << head->vertexCount << " vertices; plug-in " << plugin << "\n";
+    return session.openViewport(800, 600, error);
+}
 
+// Create, Reposition and Switch: the plane on the model, shown.
+void createAndShowPlane(HostSession& session, HostObject* head) {
     std::cout << "> select Head; Talvex Create Talvex\n";
     session.selectObjects({head});
     session.runCommand("Talvex Create Talvex");
@@ -77,7 +64,12 @@ int runDemo(const Invocation& invocation) {
     session.runCommand("Talvex Reposition");
     std::cout << "> Talvex Switch (the plane is on)\n";
     session.runCommand("Talvex Switch");
+}
 
+// Drags the left ear's tip up in steps, as a mouse would, with a picture of
+// the viewport mid-drag; the plug-in moves its partner live.
+bool dragEarTip(HostSession& session, HostObject* head, const RenderOptions& view,
+                const std::string& pngPath, std::string& error) {
     HostVertex& tip = hostsim::vertexOf(head, kDemoLeftEarTip);
     HostVertex& partner = hostsim::vertexOf(head, kDemoRightEarTip);
     std::cout << "> drag vertex " << kDemoLeftEarTip + 1 << " (left ear tip) up by " << formatFloat(kDragLift)
@@ -86,15 +78,12 @@ int runDemo(const Invocation& invocation) {
     session.host().scene.setEditObjects({head});
     session.selectVertices({&tip});
     const float startY = tip.y;
-    RenderOptions view;
-    view.azimuthDegrees = -30.0;
-    view.elevationDegrees = 20.0;
     for (int step = 1; step <= kDragSteps; ++step) {
         tip.y = static_cast<float>(double(startY) + double(kDragLift) * step / kDragSteps);
         session.host().reportMoved({&tip}, &tip);
         if (step == kSnapshotStep) {
             session.viewport()->render(session, view);
-            if (!session.viewport()->savePng(pngPath, error)) return fail(error);
+            if (!session.viewport()->savePng(pngPath, error)) return false;
         }
     }
     // Releasing the mouse: the host reports the end of the manipulation
@@ -103,16 +92,45 @@ int runDemo(const Invocation& invocation) {
     session.host().hostEvent('E');
     std::cout << "  left ear tip now:  " << position(tip) << "\n"
               << "  partner now:       " << position(partner) << "\n";
+    return true;
+}
 
+void applySmartResym(HostSession& session, HostObject* head, const RenderOptions& view) {
     std::cout << "> select Head; Talvex Smart Resym\n";
     session.selectObjects({head});
     session.runCommand("Talvex Smart Resym");
     session.viewport()->render(session, view);
+}
 
-    if (!session.saveDocument(0, objPath, error)) return fail(error);
+}  // namespace
+
+int runDemo(const Invocation& invocation) {
+    CommandArgs args;
+    if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
+    const std::filesystem::path out = outputFolder(args);
+    const std::string objPath = (out / "demo.obj").string();
+    const std::string pngPath = (out / "demo.png").string();
+
+    std::string error;
+    WorkingFolder folder;
+    HostSession session(std::cout);
+    if (!setUpScene(folder, session, args.plugin, objPath, error))
+        return commandFailure(kSpec, error);
+    HostObject* head = session.meshes().front().object;
+    std::cout << "talvex-host demo: model \"Head\", " << head->vertexCount << " vertices; plug-in "
+              << args.plugin << "\n";
+    createAndShowPlane(session, head);
+    RenderOptions view;
+    view.azimuthDegrees = -30.0;
+    view.elevationDegrees = 20.0;
+    if (!dragEarTip(session, head, view, pngPath, error)) return commandFailure(kSpec, error);
+    applySmartResym(session, head, view);
+
+    if (!session.saveDocument(0, objPath, error)) return commandFailure(kSpec, error);
     std::cout << "wrote " << objPath << " (the model after Smart Resym)\n"
               << "wrote " << pngPath << " (the viewport mid-drag, with the overlay)\n";
-    if (!runTurnedDemo(session, (out / "demo_turned.obj").string(), std::cout, error)) return fail(error);
+    if (!runTurnedDemo(session, (out / "demo_turned.obj").string(), std::cout, error))
+        return commandFailure(kSpec, error);
     return kExitOk;
 }
 

@@ -2,7 +2,6 @@
 // any orientation and position (detect/symmetry_detect.h). Needs neither the
 // plug-in nor a viewport: it only reads the file.
 #include <chrono>
-#include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -34,6 +33,11 @@ const char kHelp[] =
     "  --as-one-object   take all vertices (of the chosen objects) together\n"
     "  --top K           report up to K distinct planes per object, best first (default 1)\n"
     "  --json FILE|-     also write the result as JSON to FILE, or only JSON to stdout\n";
+
+// Reads the file only: no --plugin.
+const CommandSpec kSpec = {
+    "detect",         kHelp, {"--object", "--top", "--json"}, {"--as-one-object"}, 1, 1,
+    "one input mesh", false};
 
 struct Part {
     std::string name;
@@ -87,36 +91,10 @@ void printPart(std::ostream& out, const Part& part, const DetectResult& result, 
     out << "time: " << formatFixed(seconds, 3) << " s\n";
 }
 
-}  // namespace
-
-int runDetect(const Invocation& invocation) {
-    ParsedArgs args;
-    std::string error;
-    if (!parseArgs(invocation.args, {"--object", "--top", "--json"},
-                   {"--as-one-object", "--help", "-h"}, args, error)) {
-        std::fprintf(stderr, "talvex-host detect: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (args.has("--help") || args.has("-h")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
-    std::int64_t top = 1;
-    if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 1 || top > 20)) {
-        std::fprintf(stderr, "talvex-host detect: --top must be a whole number from 1 to 20\n");
-        return kExitUsage;
-    }
-    if (args.positional.size() != 1) {
-        std::fprintf(stderr, "talvex-host detect: expected one input mesh (see --help)\n");
-        return kExitUsage;
-    }
-    const std::string input = args.positional[0];
-    ObjDocument document;
-    if (!document.load(input, error)) {
-        std::fprintf(stderr, "talvex-host detect: %s\n", error.c_str());
-        return kExitFailure;
-    }
-    std::vector<Part> parts;
+// The point sets to detect on: each object, or those --object names, or
+// them all as one with --as-one-object. False with `error` when none is left.
+bool collectParts(const ObjDocument& document, const ParsedArgs& args, std::vector<Part>& parts,
+                  std::string& error) {
     for (const ObjObject& object : document.objects()) {
         if (args.has("--object") && object.name != args.value("--object")) continue;
         if (parts.empty() || !args.has("--as-one-object")) parts.push_back({object.name, {}});
@@ -126,57 +104,81 @@ int runDetect(const Invocation& invocation) {
         }
     }
     if (parts.empty()) {
-        std::fprintf(stderr, "talvex-host detect: %s: %s\n", input.c_str(),
-                     args.has("--object")
-                         ? ("no object called \"" + args.value("--object") + "\"").c_str()
-                         : "the file has no vertices");
-        return kExitFailure;
+        error = args.has("--object") ? "no object called \"" + args.value("--object") + "\""
+                                     : "the file has no vertices";
+        return false;
     }
     if (args.has("--as-one-object"))
         parts.front().name = args.has("--object") ? args.value("--object") : "(all objects)";
+    return true;
+}
 
-    const std::string json = args.value("--json");
+nlohmann::json partJson(const Part& part, const DetectResult& result, double seconds) {
+    nlohmann::json entry = {{"name", part.name},
+                            {"vertices", part.points.size()},
+                            {"symmetric", !result.planes.empty()},
+                            {"planes", nlohmann::json::array()},
+                            {"tolerance", result.tolerance},
+                            {"spacing", result.spacing},
+                            {"seconds", seconds}};
+    for (const DetectedPlane& found : result.planes) entry["planes"].push_back(planeJson(found));
+    if (result.planes.empty() && result.hasBest) entry["best_rejected"] = planeJson(result.best);
+    return entry;
+}
+
+// Detects on one part, timed, and adds it to the text and to the JSON
+// objects. True when it has a convincing plane.
+bool detectPart(const Part& part, int top, std::ostream& text, nlohmann::json& objects) {
+    DetectOptions options;
+    options.top = top;
+    const auto started = std::chrono::steady_clock::now();
+    const DetectResult result = detectSymmetry(part.points, options);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    printPart(text, part, result, seconds);
+    objects.push_back(partJson(part, result, seconds));
+    return !result.planes.empty();
+}
+
+// --json -: only the JSON, on stdout; else the text, and the JSON to the
+// file --json names, if any.
+bool writeResults(const std::string& json, const std::string& text, const nlohmann::json& report,
+                  std::string& error) {
+    if (json == "-") {
+        std::cout << report.dump(2) << "\n";
+        return true;
+    }
+    std::cout << text;
+    return json.empty() || writeFileAtomically(json, report.dump(2) + "\n", error);
+}
+
+}  // namespace
+
+int runDetect(const Invocation& invocation) {
+    CommandArgs args;
+    if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
+    std::int64_t top = 1;
+    if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 1 || top > 20))
+        return usageError(kSpec, "--top must be a whole number from 1 to 20");
+    const std::string input = args.positional[0];
+    ObjDocument document;
+    std::string error;
+    if (!document.load(input, error)) return commandFailure(kSpec, error);
+    std::vector<Part> parts;
+    if (!collectParts(document, args, parts, error))
+        return commandFailure(kSpec, input + ": " + error);
+
     std::ostringstream text;
+    text << "mesh: " << input << "\n";
     nlohmann::json report = {{"file", input},
                              {"convincing_score", kConvincingScore},
                              {"objects", nlohmann::json::array()}};
     bool anyPlane = false;
-    text << "mesh: " << input << "\n";
-    for (const Part& part : parts) {
-        DetectOptions options;
-        options.top = static_cast<int>(top);
-        const auto started = std::chrono::steady_clock::now();
-        const DetectResult result = detectSymmetry(part.points, options);
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        anyPlane = anyPlane || !result.planes.empty();
-        printPart(text, part, result, seconds);
-        nlohmann::json entry = {{"name", part.name},
-                                {"vertices", part.points.size()},
-                                {"symmetric", !result.planes.empty()},
-                                {"planes", nlohmann::json::array()},
-                                {"tolerance", result.tolerance},
-                                {"spacing", result.spacing},
-                                {"seconds", seconds}};
-        for (const DetectedPlane& found : result.planes)
-            entry["planes"].push_back(planeJson(found));
-        if (result.planes.empty() && result.hasBest)
-            entry["best_rejected"] = planeJson(result.best);
-        report["objects"].push_back(entry);
-    }
-    if (json == "-") {
-        std::cout << report.dump(2) << "\n";
-    } else {
-        std::cout << text.str();
-        if (!json.empty() && !writeFileAtomically(json, report.dump(2) + "\n", error)) {
-            std::fprintf(stderr, "talvex-host detect: %s\n", error.c_str());
-            return kExitFailure;
-        }
-    }
-    if (!anyPlane) {
-        std::fprintf(stderr, "talvex-host detect: no convincing symmetry plane\n");
-        return kExitFailure;
-    }
+    for (const Part& part : parts)
+        anyPlane = detectPart(part, static_cast<int>(top), text, report["objects"]) || anyPlane;
+    if (!writeResults(args.value("--json"), text.str(), report, error))
+        return commandFailure(kSpec, error);
+    if (!anyPlane) return commandFailure(kSpec, "no convincing symmetry plane");
     return kExitOk;
 }
 

@@ -2,7 +2,6 @@
 // them, so users see why Smart Resym (which pairs only within an object)
 // finds few pairs in a file split into parts.
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
 
 #include "cli_args.h"
@@ -22,6 +21,9 @@ const char kHelp[] =
     "name, vertex count and bounding box. Smart Resym pairs vertices only within one object;\n"
     "check and resym take --object NAME, or --as-one-object to treat the file as one.\n";
 
+// Reads the file only: no --plugin.
+const CommandSpec kSpec = {"objects", kHelp, {}, {}, 1, 1, "one input mesh", false};
+
 std::string boxText(const ObjDocument& document, const ObjObject& object) {
     ObjPosition lo = document.position(object.vertices.front());
     ObjPosition hi = lo;
@@ -37,25 +39,11 @@ std::string boxText(const ObjDocument& document, const ObjObject& object) {
 }  // namespace
 
 int runObjects(const Invocation& invocation) {
-    ParsedArgs args;
-    std::string error;
-    if (!parseArgs(invocation.args, {}, {"--help", "-h"}, args, error)) {
-        std::fprintf(stderr, "talvex-host objects: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (args.has("--help") || args.has("-h")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
-    if (args.positional.size() != 1) {
-        std::fprintf(stderr, "talvex-host objects: expected one input mesh (see --help)\n");
-        return kExitUsage;
-    }
+    CommandArgs args;
+    if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     ObjDocument document;
-    if (!document.load(args.positional[0], error)) {
-        std::fprintf(stderr, "talvex-host objects: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    std::string error;
+    if (!document.load(args.positional[0], error)) return commandFailure(kSpec, error);
     const std::size_t count = document.objects().size();
     std::cout << count << (count == 1 ? " object, " : " objects, ") << document.vertexCount()
               << " vertices\n";

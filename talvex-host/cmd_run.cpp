@@ -35,10 +35,7 @@ const CommandSpec kSpec = {"run", kHelp, {"--out", "--size"}, {}, 1, 1, "one scr
 int runScript(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
-    namespace fs = std::filesystem;
-    std::error_code ec;
     ScriptOptions options;
-    options.outputFolder = fs::absolute(args.value("--out", "."), ec).lexically_normal().string();
     options.pluginPath = args.plugin;
     if (args.has("--size")) {
         int w = 0;
@@ -51,8 +48,10 @@ int runScript(const Invocation& invocation) {
         options.width = w;
         options.height = h;
     }
-    fs::create_directories(options.outputFolder, ec);
-    const std::string script = fs::absolute(args.positional[0], ec).lexically_normal().string();
+    options.outputFolder = outputFolder(args).string();
+    std::error_code ec;
+    const std::string script =
+        std::filesystem::absolute(args.positional[0], ec).lexically_normal().string();
     std::string error;
     if (!runScriptFile(script, options, std::cout, error)) {
         std::cout.flush();

@@ -26,7 +26,7 @@ const char kUsage[] =
     "  settings  print the plug-in's settings as it would read them\n"
     "  objects   list the objects of an OBJ mesh\n"
     "\n"
-    "Every command takes --help, and --plugin PATH to load another plug-in library.\n";
+    "Every command takes --help; demo, resym, check and run also take --plugin PATH.\n";
 
 // Runs one subcommand. Whatever it throws ends it with exit status 1 and the
 // reason: the files it was pointed at are untouched, since every output goes

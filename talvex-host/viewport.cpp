@@ -30,9 +30,11 @@ Vec of(const Vector3& v) { return {double(v.x), double(v.y), double(v.z)}; }
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kFieldOfViewDegrees = 30.0;
 
+using VertexTables = std::vector<std::vector<const HostVertex*>>;
+
 // Host vertex of each document vertex, for drawing the document's faces.
-std::vector<std::vector<const HostVertex*>> vertexTables(const HostSession& session) {
-    std::vector<std::vector<const HostVertex*>> tables(session.documents().size());
+VertexTables vertexTables(const HostSession& session) {
+    VertexTables tables(session.documents().size());
     for (std::size_t d = 0; d < tables.size(); ++d)
         tables[d].assign(session.documents()[d].document.vertexCount(), nullptr);
     for (const SceneMesh& mesh : session.meshes()) {
@@ -41,6 +43,11 @@ std::vector<std::vector<const HostVertex*>> vertexTables(const HostSession& sess
             tables[mesh.document][mesh.fileVertices[i]] = mesh.object->vertices[i];
     }
     return tables;
+}
+
+// Whether the scene still holds `object`.
+bool isLive(const std::vector<HostObject*>& live, const HostObject* object) {
+    return std::find(live.begin(), live.end(), object) != live.end();
 }
 
 // Centre and radius of everything worth framing: the meshes, or the planes
@@ -57,7 +64,7 @@ void frame(HostSession& session, Vec& centre, double& radius) {
     };
     const std::vector<HostObject*> live = session.host().scene.objects();
     for (const SceneMesh& mesh : session.meshes()) {
-        if (std::find(live.begin(), live.end(), mesh.object) != live.end()) grow(mesh.object);
+        if (isLive(live, mesh.object)) grow(mesh.object);
     }
     if (lo.x > hi.x) {
         for (HostObject* plane : session.planePrimitives()) grow(plane);
@@ -112,6 +119,14 @@ void setCamera(HostSession& session, const RenderOptions& options, double aspect
 
 void vertexAt(const HostVertex* v) { glVertex3f(v->x, v->y, v->z); }
 
+// A plane primitive's corners, in order around its rim.
+void rimOf(HostVertex* const* corners) {
+    vertexAt(corners[0]);
+    vertexAt(corners[1]);
+    vertexAt(corners[3]);
+    vertexAt(corners[2]);
+}
+
 void vertexIn(const HostVertex* v, const RenderOptions& options) {
     if (!options.vertexColours.empty()) {
         auto it = options.vertexColours.find(v);
@@ -121,11 +136,21 @@ void vertexIn(const HostVertex* v, const RenderOptions& options) {
     vertexAt(v);
 }
 
-void drawMeshes(HostSession& session, const RenderOptions& options) {
-    const auto tables = vertexTables(session);
-    const std::vector<HostObject*> live = session.host().scene.objects();
-    auto isLive = [&](const HostObject* o) { return std::find(live.begin(), live.end(), o) != live.end(); };
+// Newell's normal copes with non-planar and concave polygons.
+Vec faceNormal(const ObjElement& face, const std::vector<const HostVertex*>& table) {
+    Vec normal{0.0, 0.0, 0.0};
+    const std::size_t n = face.vertices.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Vec a = of(*table[face.vertices[i]]);
+        const Vec b = of(*table[face.vertices[(i + 1) % n]]);
+        normal = normal + Vec{(a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x),
+                              (a.x - b.x) * (a.y + b.y)};
+    }
+    return normalized(normal);
+}
 
+// The documents' faces, lit, pushed back a little so their edges show.
+void drawFaces(HostSession& session, const VertexTables& tables, const RenderOptions& options) {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glEnable(GL_COLOR_MATERIAL);
@@ -142,15 +167,7 @@ void drawMeshes(HostSession& session, const RenderOptions& options) {
             if (element.kind != ObjElement::kFace) continue;
             const HostVertex* first = tables[d][element.vertices[0]];
             if (first == nullptr) continue;
-            // Newell's normal copes with non-planar and concave polygons.
-            Vec normal{0.0, 0.0, 0.0};
-            const std::size_t n = element.vertices.size();
-            for (std::size_t i = 0; i < n; ++i) {
-                const Vec a = of(*tables[d][element.vertices[i]]);
-                const Vec b = of(*tables[d][element.vertices[(i + 1) % n]]);
-                normal = normal + Vec{(a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x), (a.x - b.x) * (a.y + b.y)};
-            }
-            normal = normalized(normal);
+            const Vec normal = faceNormal(element, tables[d]);
             glNormal3d(normal.x, normal.y, normal.z);
             glBegin(GL_POLYGON);
             for (int v : element.vertices) vertexIn(tables[d][v], options);
@@ -159,7 +176,10 @@ void drawMeshes(HostSession& session, const RenderOptions& options) {
     }
     glDisable(GL_POLYGON_OFFSET_FILL);
     glDisable(GL_LIGHTING);
+}
 
+// The documents' face and line edges, when the wireframe is on.
+void drawEdges(HostSession& session, const VertexTables& tables, const RenderOptions& options) {
     glLineWidth(1.0f);
     glColor3f(0.16f, 0.20f, 0.28f);
     glBegin(GL_LINES);
@@ -175,15 +195,25 @@ void drawMeshes(HostSession& session, const RenderOptions& options) {
         }
     }
     glEnd();
+}
 
-    // Objects without faces (scripted scenes) show as their vertices.
+// Objects without faces (scripted scenes) show as their vertices.
+void drawLooseVertices(HostSession& session) {
+    const std::vector<HostObject*> live = session.host().scene.objects();
     glPointSize(5.0f);
     glBegin(GL_POINTS);
     for (const SceneMesh& mesh : session.meshes()) {
-        if (mesh.document >= 0 || !isLive(mesh.object)) continue;
+        if (mesh.document >= 0 || !isLive(live, mesh.object)) continue;
         for (int i = 0; i < mesh.object->vertexCount; ++i) vertexAt(mesh.object->vertices[i]);
     }
     glEnd();
+}
+
+void drawMeshes(HostSession& session, const RenderOptions& options) {
+    const VertexTables tables = vertexTables(session);
+    drawFaces(session, tables, options);
+    drawEdges(session, tables, options);
+    drawLooseVertices(session);
 }
 
 void drawPlanes(HostSession& session, const RenderOptions& options) {
@@ -195,17 +225,11 @@ void drawPlanes(HostSession& session, const RenderOptions& options) {
         HostVertex** v = plane->vertices;
         glColor4f(1.0f, 0.62f, 0.15f, options.planeAlpha);
         glBegin(GL_QUADS);
-        vertexAt(v[0]);
-        vertexAt(v[1]);
-        vertexAt(v[3]);
-        vertexAt(v[2]);
+        rimOf(v);
         glEnd();
         glColor4f(0.85f, 0.45f, 0.05f, 1.0f);
         glBegin(GL_LINE_LOOP);
-        vertexAt(v[0]);
-        vertexAt(v[1]);
-        vertexAt(v[3]);
-        vertexAt(v[2]);
+        rimOf(v);
         glEnd();
     }
     glDepthMask(GL_TRUE);

@@ -96,6 +96,140 @@ std::vector<Item> distinct(const std::vector<Item>& items, PlaneOf planeOf, doub
     return kept;
 }
 
+// The diagonal of the points' bounding box; false for a non-finite
+// coordinate or a box without extent.
+bool boxDiagonal(const std::vector<Point3>& points, double& diagonal) {
+    double lo[3] = {points[0].x, points[0].y, points[0].z};
+    double hi[3] = {lo[0], lo[1], lo[2]};
+    for (const Point3& p : points) {
+        const double c[3] = {p.x, p.y, p.z};
+        for (int k = 0; k < 3; ++k) {
+            if (!std::isfinite(c[k])) return false;
+            lo[k] = std::min(lo[k], c[k]);
+            hi[k] = std::max(hi[k], c[k]);
+        }
+    }
+    diagonal = std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
+                         (hi[2] - lo[2]) * (hi[2] - lo[2]));
+    return diagonal > 0.0 && std::isfinite(diagonal);
+}
+
+// The samples the stages work on. Drawn in this order from the one seeded
+// generator, so a run gives the same planes every time.
+struct Samples {
+    std::vector<Point3> scoreQueries;
+    std::vector<Point3> coarsePoints;  // stand in for the mesh in the coarse stage
+    std::vector<Point3> coarseQueries;
+    std::vector<Point3> fineQueries;
+    std::vector<Point3> voters;
+};
+
+Samples drawSamples(const std::vector<Point3>& points, SeededRandom& random) {
+    Samples samples;
+    samples.scoreQueries = samplePoints(points, kScoreQueries, random);
+    samples.coarsePoints = samplePoints(points, kCoarseVertices, random);
+    samples.coarseQueries = samplePoints(samples.coarsePoints, kCoarseQueries, random);
+    samples.fineQueries = samplePoints(points, kFineQueries, random);
+    samples.voters = samplePoints(samples.coarsePoints, kVotingVertices, random);
+    return samples;
+}
+
+// The spacing of `sample`, a subsample of `points`: wider than the mesh's.
+double spacingOf(const std::vector<Point3>& sample, const std::vector<Point3>& points,
+                 double spacing) {
+    return spacing *
+           std::sqrt(static_cast<double>(points.size()) / static_cast<double>(sample.size()));
+}
+
+// What the stages share.
+struct Search {
+    const PointIndex& full;    // every vertex
+    const PointIndex& coarse;  // the coarse stage's subsample, or every vertex
+    const Samples& samples;
+    Point3 centre;
+    double diagonal;
+    double spacing;        // of the whole mesh
+    double tolerance;      // the score's match distance
+    double coarseSpacing;  // of the coarse stage's subsample
+};
+
+// The principal planes, then the voted ones. Keeps the best principal plane,
+// unrefined, as the result's baseline.
+std::vector<Plane> candidatePlanes(const std::vector<Point3>& points, const Search& search,
+                                   DetectedPlane& baseline) {
+    std::vector<Plane> candidates = principalPlanes(points, search.centre);
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const PlaneScore score =
+            scorePlane(search.full, search.samples.fineQueries, candidates[i], search.tolerance);
+        const DetectedPlane principal = describe(candidates[i], score, search.centre);
+        if (i == 0 || principal.score > baseline.score) baseline = principal;
+    }
+    const std::vector<Point3>& voters = search.samples.voters;
+    const double votingSpacing = spacingOf(voters, points, search.spacing);
+    for (const Plane& plane :
+         votedPlanes(voters, search.centre, votingSpacing, 2.0 * votingSpacing, kVotedCandidates))
+        candidates.push_back(plane);
+    return candidates;
+}
+
+struct Refined {
+    Plane plane;
+    double score;
+};
+
+// Coarse: every candidate refined against the subsample, with its own wider
+// spacing; distinct planes, best first.
+std::vector<Refined> refineCoarsely(const std::vector<Plane>& candidates, const Search& search) {
+    const std::vector<Point3>& queries = search.samples.coarseQueries;
+    std::vector<Refined> refined;
+    for (const Plane& candidate : candidates) {
+        const Plane plane = refineByReflection(search.coarse, queries, candidate,
+                                               search.coarseSpacing, kCoarseReach * search.diagonal,
+                                               kCoarseIterations, kCoarseLeafBudget);
+        refined.push_back(
+            {plane, scorePlane(search.coarse, queries, plane, 0.5 * search.coarseSpacing).score});
+    }
+    std::stable_sort(refined.begin(), refined.end(),
+                     [](const Refined& a, const Refined& b) { return a.score > b.score; });
+    return distinct(
+        refined, [](const Refined& r) { return r.plane; }, search.diagonal);
+}
+
+// Fine: the best few against every vertex; distinct planes, convincing ones
+// first, each group best first.
+std::vector<DetectedPlane> refineFinely(const std::vector<Refined>& coarseResults,
+                                        std::size_t count, const Search& search) {
+    std::vector<DetectedPlane> found;
+    for (std::size_t i = 0; i < coarseResults.size() && i < count; ++i) {
+        Plane plane = coarseResults[i].plane;
+        if (coarseResults[i].score >= kWorthRefining * kConvincingScore)
+            plane =
+                refineByReflection(search.full, search.samples.fineQueries, plane, search.tolerance,
+                                   4.0 * search.coarseSpacing, kFineIterations);
+        const PlaneScore score =
+            scorePlane(search.full, search.samples.scoreQueries, plane, search.tolerance);
+        found.push_back(describe(plane, score, search.centre));
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const DetectedPlane& a, const DetectedPlane& b) {
+                         const bool ca = isConvincing(a);
+                         const bool cb = isConvincing(b);
+                         return ca != cb ? ca : a.score > b.score;
+                     });
+    return distinct(
+        found, [](const DetectedPlane& d) { return d.plane; }, search.diagonal);
+}
+
+// The best plane, convincing or not, and up to `top` convincing ones.
+void keepPlanes(const std::vector<DetectedPlane>& found, int top, DetectResult& result) {
+    if (found.empty()) return;
+    result.hasBest = true;
+    result.best = found.front();
+    for (const DetectedPlane& plane : found)
+        if (isConvincing(plane) && static_cast<int>(result.planes.size()) < top)
+            result.planes.push_back(plane);
+}
+
 }  // namespace
 
 bool isConvincing(const DetectedPlane& plane) {
@@ -104,21 +238,8 @@ bool isConvincing(const DetectedPlane& plane) {
 
 DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptions& options) {
     DetectResult result;
-    if (points.size() < 4) return result;
-    double lo[3] = {points[0].x, points[0].y, points[0].z};
-    double hi[3] = {lo[0], lo[1], lo[2]};
-    for (const Point3& p : points) {
-        const double c[3] = {p.x, p.y, p.z};
-        for (int k = 0; k < 3; ++k) {
-            if (!std::isfinite(c[k])) return result;
-            lo[k] = std::min(lo[k], c[k]);
-            hi[k] = std::max(hi[k], c[k]);
-        }
-    }
-    const double diagonal =
-        std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
-                  (hi[2] - lo[2]) * (hi[2] - lo[2]));
-    if (!(diagonal > 0.0) || !std::isfinite(diagonal)) return result;
+    double diagonal = 0.0;
+    if (points.size() < 4 || !boxDiagonal(points, diagonal)) return result;
 
     SeededRandom random(options.seed);
     const PointIndex full(points);
@@ -127,76 +248,20 @@ DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptio
     if (!(result.spacing > 0.0)) return result;
     result.tolerance = kToleranceOfSpacing * result.spacing;
     const Point3 centre = centroidOf(points);
-    const std::vector<Point3> scoreQueries = samplePoints(points, kScoreQueries, random);
-    result.scored = scoreQueries.size();
-
-    // Coarse: a subsample stands for the mesh, with its own wider spacing.
-    const std::vector<Point3> coarsePoints = samplePoints(points, kCoarseVertices, random);
-    const bool subsampled = coarsePoints.size() < points.size();
-    const PointIndex coarseIndex(subsampled ? coarsePoints : std::vector<Point3>{});
+    const Samples samples = drawSamples(points, random);
+    result.scored = samples.scoreQueries.size();
+    const bool subsampled = samples.coarsePoints.size() < points.size();
+    const PointIndex coarseIndex(subsampled ? samples.coarsePoints : std::vector<Point3>{});
     const PointIndex& coarse = subsampled ? coarseIndex : full;
-    const double density =
-        static_cast<double>(points.size()) / static_cast<double>(coarsePoints.size());
-    const double coarseSpacing = result.spacing * std::sqrt(density);
-    const std::vector<Point3> coarseQueries = samplePoints(coarsePoints, kCoarseQueries, random);
+    const double coarseSpacing = spacingOf(samples.coarsePoints, points, result.spacing);
+    const Search search{full,     coarse,         samples,          centre,
+                        diagonal, result.spacing, result.tolerance, coarseSpacing};
 
-    const std::vector<Point3> fineQueries = samplePoints(points, kFineQueries, random);
-    std::vector<Plane> candidates = principalPlanes(points, centre);
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        const DetectedPlane baseline = describe(
-            candidates[i], scorePlane(full, fineQueries, candidates[i], result.tolerance), centre);
-        if (i == 0 || baseline.score > result.principalBaseline.score)
-            result.principalBaseline = baseline;
-    }
-    const std::vector<Point3> voters = samplePoints(coarsePoints, kVotingVertices, random);
-    const double votingSpacing = result.spacing * std::sqrt(static_cast<double>(points.size()) /
-                                                            static_cast<double>(voters.size()));
-    for (const Plane& plane :
-         votedPlanes(voters, centre, votingSpacing, 2.0 * votingSpacing, kVotedCandidates))
-        candidates.push_back(plane);
-
-    struct Refined {
-        Plane plane;
-        double score;
-    };
-    std::vector<Refined> coarseResults;
-    for (const Plane& candidate : candidates) {
-        const Plane plane =
-            refineByReflection(coarse, coarseQueries, candidate, coarseSpacing,
-                               kCoarseReach * diagonal, kCoarseIterations, kCoarseLeafBudget);
-        coarseResults.push_back(
-            {plane, scorePlane(coarse, coarseQueries, plane, 0.5 * coarseSpacing).score});
-    }
-    std::stable_sort(coarseResults.begin(), coarseResults.end(),
-                     [](const Refined& a, const Refined& b) { return a.score > b.score; });
-    coarseResults = distinct(
-        coarseResults, [](const Refined& r) { return r.plane; }, diagonal);
-
-    // Fine: the best few against every vertex.
+    const std::vector<Plane> candidates = candidatePlanes(points, search, result.principalBaseline);
+    const std::vector<Refined> coarseResults = refineCoarsely(candidates, search);
     const std::size_t fineCount = static_cast<std::size_t>(std::max(3, options.top + 2));
-    std::vector<DetectedPlane> found;
-    for (std::size_t i = 0; i < coarseResults.size() && i < fineCount; ++i) {
-        Plane plane = coarseResults[i].plane;
-        if (coarseResults[i].score >= kWorthRefining * kConvincingScore)
-            plane = refineByReflection(full, fineQueries, plane, result.tolerance,
-                                       4.0 * coarseSpacing, kFineIterations);
-        found.push_back(
-            describe(plane, scorePlane(full, scoreQueries, plane, result.tolerance), centre));
-    }
-    std::stable_sort(found.begin(), found.end(),
-                     [](const DetectedPlane& a, const DetectedPlane& b) {
-                         const bool ca = isConvincing(a);
-                         const bool cb = isConvincing(b);
-                         return ca != cb ? ca : a.score > b.score;
-                     });
-    found = distinct(
-        found, [](const DetectedPlane& d) { return d.plane; }, diagonal);
-    if (found.empty()) return result;
-    result.hasBest = true;
-    result.best = found.front();
-    for (const DetectedPlane& plane : found)
-        if (isConvincing(plane) && static_cast<int>(result.planes.size()) < options.top)
-            result.planes.push_back(plane);
+    const std::vector<DetectedPlane> found = refineFinely(coarseResults, fineCount, search);
+    keepPlanes(found, options.top, result);
     return result;
 }
 
