@@ -111,14 +111,9 @@ bool applyLockFile(HostSession& session, const std::string& path, std::string& e
     return true;
 }
 
-bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ostream& out, BatchSetup& setup,
-                  std::string& error, int& status) {
+bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup, std::string& error, int& status) {
     namespace fs = std::filesystem;
     status = kExitUsage;
-    if (args.positional.size() != 1) {
-        error = "expected one input mesh (see --help)";
-        return false;
-    }
     std::error_code ec;
     setup.input = fs::absolute(args.positional[0], ec).string();
     setup.quiet = args.has("--quiet");
@@ -138,14 +133,12 @@ bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ost
         }
     }
     const std::string lockFile = args.has("--lock") ? fs::absolute(args.value("--lock"), ec).string() : "";
-    const std::string plugin =
-        args.has("--plugin") ? fs::absolute(args.value("--plugin"), ec).string() : defaultPluginPath(invocation.argv0);
 
     status = kExitFailure;
     setup.session = std::make_unique<HostSession>(out);
     setup.session->setEcho(!setup.quiet);
     HostSession& session = *setup.session;
-    if (!session.loadPlugin(plugin, error)) return false;
+    if (!session.loadPlugin(args.plugin, error)) return false;
     {
         const auto size = fs::file_size(setup.input, ec);
         Progress progress(!setup.quiet && !ec && size > (8u << 20), "loading " + setup.input);

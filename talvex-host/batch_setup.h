@@ -39,10 +39,10 @@ struct BatchSetup {
     std::string toleranceText;
 };
 
-// Loads, selects and places the plane as the options ask. Prints progress to
-// stderr unless quiet. False with `error` (exit status in `status`).
-bool prepareBatch(const Invocation& invocation, const ParsedArgs& args, std::ostream& out, BatchSetup& setup,
-                  std::string& error, int& status);
+// Loads, selects and places the plane as the options ask (`args` hold one
+// input mesh). Prints progress to stderr unless quiet. False with `error`
+// (exit status in `status`).
+bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup, std::string& error, int& status);
 
 // The diagonal of the box around the objects' vertices (0 for none).
 double boxDiagonal(const std::vector<HostObject*>& objects);

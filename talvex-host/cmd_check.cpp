@@ -224,13 +224,12 @@ int failureStatus(const ParsedArgs& args, const CheckOptions& options, const Asy
 
 // Loads the plug-in and the mesh and places the plane: kExitOk, or the exit
 // status after saying why.
-int prepare(const Invocation& invocation, const ParsedArgs& args, const CheckOptions& options,
-            std::ostream& text, BatchSetup& setup) {
+int prepare(const CommandArgs& args, const CheckOptions& options, std::ostream& text, BatchSetup& setup) {
     setup.viewWidth = options.width;
     setup.viewHeight = options.height;
     std::string error;
     int status = kExitOk;
-    if (!prepareBatch(invocation, args, text, setup, error, status))
+    if (!prepareBatch(args, text, setup, error, status))
         return status == kExitUsage ? usageError(kSpec, error) : commandFailure(kSpec, error);
     if (!options.png.empty() && !setup.viewport)
         return commandFailure(kSpec, "--png needs an OpenGL context, and none could be made");
@@ -278,7 +277,7 @@ int runCheck(const Invocation& invocation) {
     const bool stdoutTaken = options.json == "-" || options.csv == "-";
     std::ostream& text = stdoutTaken ? std::cerr : std::cout;
     BatchSetup setup;
-    if (const int status = prepare(invocation, args, options, text, setup)) return status;
+    if (const int status = prepare(args, options, text, setup)) return status;
     ResymOutcome outcome;
     if (!runAndUndo(setup, outcome, error)) return commandFailure(kSpec, error);
 

@@ -82,28 +82,26 @@ double secondsPerProjection(const std::vector<HostObject*>& targets) {
     return tests > 0 ? seconds / double(tests) : 0.0;
 }
 
+const CommandSpec kSpec = {"resym",
+                           kHelp,
+                           {"-o", "--plane", "--tolerance", "--lock", "--object"},
+                           {"--quiet", "--stats", "--as-one-object"},
+                           1,
+                           1,
+                           "one input mesh"};
+
 }  // namespace
 
 int runResym(const Invocation& invocation) {
-    ParsedArgs args;
+    CommandArgs args;
+    if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::string error;
-    if (!parseArgs(invocation.args, {"-o", "--plane", "--tolerance", "--lock", "--object", "--plugin"},
-                   {"--quiet", "--stats", "--as-one-object", "--help", "-h"}, args, error)) {
-        std::fprintf(stderr, "talvex-host resym: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (args.has("--help") || args.has("-h")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
     std::error_code ec;
     const std::string output = args.has("-o") ? std::filesystem::absolute(args.value("-o"), ec).string() : "";
     BatchSetup setup;
     int status = kExitOk;
-    if (!prepareBatch(invocation, args, std::cout, setup, error, status)) {
-        std::fprintf(stderr, "talvex-host resym: %s\n", error.c_str());
-        return status;
-    }
+    if (!prepareBatch(args, std::cout, setup, error, status))
+        return status == kExitUsage ? usageError(kSpec, error) : commandFailure(kSpec, error);
     int vertices = 0;
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
     ResymOutcome outcome;
@@ -120,10 +118,7 @@ int runResym(const Invocation& invocation) {
     std::vector<HostVertex*>().swap(host.lastRegistered);
     {
         Progress progress(!setup.quiet && vertices > 20 * kLongWorkVertices, "writing " + target);
-        if (!setup.session->saveDocument(0, target, error)) {
-            std::fprintf(stderr, "talvex-host resym: %s\n", error.c_str());
-            return kExitFailure;
-        }
+        if (!setup.session->saveDocument(0, target, error)) return commandFailure(kSpec, error);
     }
     if (setup.quiet) return kExitOk;
     const char axis = static_cast<char>('x' + setup.spec.axis);

@@ -136,6 +136,9 @@ void vertexIn(const HostVertex* v, const RenderOptions& options) {
     vertexAt(v);
 }
 
+// Each document's faces, lines and points.
+using DocumentElements = std::vector<std::vector<ObjElement>>;
+
 // Newell's normal copes with non-planar and concave polygons.
 Vec faceNormal(const ObjElement& face, const std::vector<const HostVertex*>& table) {
     Vec normal{0.0, 0.0, 0.0};
@@ -150,7 +153,7 @@ Vec faceNormal(const ObjElement& face, const std::vector<const HostVertex*>& tab
 }
 
 // The documents' faces, lit, pushed back a little so their edges show.
-void drawFaces(HostSession& session, const VertexTables& tables, const RenderOptions& options) {
+void drawFaces(const DocumentElements& elements, const VertexTables& tables, const RenderOptions& options) {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glEnable(GL_COLOR_MATERIAL);
@@ -159,9 +162,6 @@ void drawFaces(HostSession& session, const VertexTables& tables, const RenderOpt
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1.0f, 1.0f);
     glColor3f(0.62f, 0.70f, 0.80f);
-    // Documents read their elements again on each request: once per document.
-    std::vector<std::vector<ObjElement>> elements;
-    for (std::size_t d = 0; d < tables.size(); ++d) elements.push_back(session.documents()[d].document.elements());
     for (std::size_t d = 0; d < tables.size(); ++d) {
         for (const ObjElement& element : elements[d]) {
             if (element.kind != ObjElement::kFace) continue;
@@ -179,7 +179,7 @@ void drawFaces(HostSession& session, const VertexTables& tables, const RenderOpt
 }
 
 // The documents' face and line edges, when the wireframe is on.
-void drawEdges(HostSession& session, const VertexTables& tables, const RenderOptions& options) {
+void drawEdges(const DocumentElements& elements, const VertexTables& tables, const RenderOptions& options) {
     glLineWidth(1.0f);
     glColor3f(0.16f, 0.20f, 0.28f);
     glBegin(GL_LINES);
@@ -211,8 +211,11 @@ void drawLooseVertices(HostSession& session) {
 
 void drawMeshes(HostSession& session, const RenderOptions& options) {
     const VertexTables tables = vertexTables(session);
-    drawFaces(session, tables, options);
-    drawEdges(session, tables, options);
+    // Documents read their elements again on each request: once per document.
+    DocumentElements elements;
+    for (std::size_t d = 0; d < tables.size(); ++d) elements.push_back(session.documents()[d].document.elements());
+    drawFaces(elements, tables, options);
+    drawEdges(elements, tables, options);
     drawLooseVertices(session);
 }
 

@@ -43,7 +43,7 @@ for command in demo resym check detect run settings objects; do
   expect_text "help_$command" out "usage: talvex-host $command"
 done
 # The shared preamble: an unknown option is bad usage, with the usage line.
-for command in demo run settings; do
+for command in demo resym check detect run settings objects; do
   expect_status "bad_option_$command" 2 "$command" --frobnicate
   expect_text "bad_option_$command" err "talvex-host $command: unknown option --frobnicate"
   expect_text "bad_option_$command" err "usage: talvex-host $command"
