@@ -59,7 +59,7 @@ File: found, 289 bytes.
  22 COLOR_VIZ_TOLERANCE_GREEN   none             0 (0)            default: no such key in [CONFIG]
  23 COLOR_VIZ_TOLERANCE_BLUE    none             255 (1)          default: no such key in [CONFIG]
  24 TOLERANCE_B                 "0.25"           0.25             taken
- 25 TOLERANCE_A                 "0,3"            0.1              default: "0,3" reads as 0, which is outside 0.01 < v <= 1024
+ 25 TOLERANCE_A                 "0,3"            0.1              default: "0,3" reads as 0, which is outside 0.01 <= v <= 1024
  26 TOLERANCE_MODIFIER          none             0.1              default: no such key in [CONFIG]
  27 TALVEX_OVERSIZE_PERCENTAGE  none             10               default: no such key in [CONFIG]
 
