@@ -111,6 +111,80 @@ bool applyLockFile(HostSession& session, const std::string& path, std::string& e
     return true;
 }
 
+namespace {
+
+// --tolerance as given: a number in the plug-in's own range, or P%. Outside
+// the range the plug-in would silently fall back to its default. Its lower
+// bound is strict but single precision: above 0.0099999998, so 0.01 is in.
+bool readTolerance(const CommandArgs& args, BatchSetup& setup, std::string& error) {
+    if (!args.has("--tolerance")) return true;
+    setup.toleranceText = args.value("--tolerance");
+    setup.toleranceFrom = "--tolerance";
+    const std::string& text = setup.toleranceText;
+    double t = 0.0;
+    const bool relative = !text.empty() && text.back() == '%';
+    if (!relative && (!parseDouble(text, t) || !(t > double(0.01f) && t <= 1024.0))) {
+        error = "--tolerance must be a number from 0.01 to 1024, or a percentage such as 0.5%";
+        return false;
+    }
+    return true;
+}
+
+bool loadTheMesh(const CommandArgs& args, BatchSetup& setup, std::string& error) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(setup.input, ec);
+    Progress progress(!setup.quiet && !ec && size > (8u << 20), "loading " + setup.input);
+    return setup.session->loadMesh(setup.input, error, args.has("--as-one-object"),
+                                   [&](double done) { progress.update(done); }) >= 0;
+}
+
+// The meshes worked on: every one, or those that --object names.
+bool chooseTargets(const CommandArgs& args, BatchSetup& setup, std::string& error) {
+    const HostSession& session = *setup.session;
+    const bool named = args.has("--object");
+    for (const SceneMesh& mesh : session.meshes())
+        if (!named || mesh.name == args.value("--object")) setup.targets.push_back(mesh.object);
+    if (named && setup.targets.empty())
+        error = setup.input + ": no object called \"" + args.value("--object") + "\"; it has " + objectNames(session);
+    else if (setup.targets.empty())
+        error = setup.input + ": the file has no vertices";
+    return error.empty();
+}
+
+// The tolerance reaches the plug-in as it always does: from its settings
+// file, read at the host's first paint. A private working folder holds one
+// with this tolerance; then the host paints.
+bool paintFirstFrame(BatchSetup& setup, std::string& error) {
+    const std::string& tolerance = setup.toleranceText;
+    if (!tolerance.empty()) {
+        if (!setup.folder.enter(error)) return false;
+        if (!setup.folder.writeSettings({"TOLERANCE_A=" + tolerance}, error)) return false;
+    }
+    std::string glError;
+    setup.viewport = setup.session->openViewport(setup.viewWidth, setup.viewHeight, glError);
+    if (setup.viewport) return true;
+    if (!tolerance.empty()) {
+        error = "cannot apply --tolerance: the plug-in reads it at its first draw, and no OpenGL context could be made (" +
+                glError + ")";
+        return false;
+    }
+    std::fprintf(stderr, "talvex-host: warning: no OpenGL context (%s); the plug-in keeps its built-in settings\n",
+                 glError.c_str());
+    return true;
+}
+
+bool findAndPlacePlane(BatchSetup& setup, std::string& error) {
+    if (setup.spec.automatic) {
+        std::size_t vertices = 0;
+        for (const HostObject* object : setup.targets) vertices += object->vertexCount;
+        Progress progress(!setup.quiet && vertices > 200000, "finding the symmetry plane");
+        if (!resolveAutoPlane(setup.targets, setup.spec, error)) return false;
+    }
+    return placePlane(*setup.session, setup.targets, setup.spec, setup.plane, error);
+}
+
+}  // namespace
+
 bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup, std::string& error, int& status) {
     namespace fs = std::filesystem;
     status = kExitUsage;
@@ -118,85 +192,25 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
     setup.input = fs::absolute(args.positional[0], ec).string();
     setup.quiet = args.has("--quiet");
     if (args.has("--plane") && !parsePlaneSpec(args.value("--plane"), setup.spec, error)) return false;
-    std::string tolerance;
-    if (args.has("--tolerance")) {
-        tolerance = args.value("--tolerance");
-        setup.toleranceFrom = "--tolerance";
-        double t = 0.0;
-        // The plug-in's own range for a working tolerance; outside it the
-        // plug-in would silently fall back to its default. Its lower bound is
-        // strict but single precision: above 0.0099999998, so 0.01 is in.
-        const bool relative = !tolerance.empty() && tolerance.back() == '%';
-        if (!relative && (!parseDouble(tolerance, t) || !(t > double(0.01f) && t <= 1024.0))) {
-            error = "--tolerance must be a number from 0.01 to 1024, or a percentage such as 0.5%";
-            return false;
-        }
-    }
+    if (!readTolerance(args, setup, error)) return false;
     const std::string lockFile = args.has("--lock") ? fs::absolute(args.value("--lock"), ec).string() : "";
 
     status = kExitFailure;
     setup.session = std::make_unique<HostSession>(out);
     setup.session->setEcho(!setup.quiet);
-    HostSession& session = *setup.session;
-    if (!session.loadPlugin(args.plugin, error)) return false;
-    {
-        const auto size = fs::file_size(setup.input, ec);
-        Progress progress(!setup.quiet && !ec && size > (8u << 20), "loading " + setup.input);
-        if (session.loadMesh(setup.input, error, args.has("--as-one-object"),
-                             [&](double done) { progress.update(done); }) < 0)
-            return false;
-    }
-    if (args.has("--object")) {
-        for (const SceneMesh& mesh : session.meshes())
-            if (mesh.name == args.value("--object")) setup.targets.push_back(mesh.object);
-        if (setup.targets.empty()) {
-            error = setup.input + ": no object called \"" + args.value("--object") + "\"; it has " +
-                    objectNames(session);
-            return false;
-        }
-    } else {
-        for (const SceneMesh& mesh : session.meshes()) setup.targets.push_back(mesh.object);
-    }
-    if (setup.targets.empty()) {
-        error = setup.input + ": the file has no vertices";
+    if (!setup.session->loadPlugin(args.plugin, error) || !loadTheMesh(args, setup, error) ||
+        !chooseTargets(args, setup, error))
         return false;
-    }
-    if (!lockFile.empty() && !applyLockFile(session, lockFile, error)) return false;
-
+    if (!lockFile.empty() && !applyLockFile(*setup.session, lockFile, error)) return false;
+    const std::string& tolerance = setup.toleranceText;
     if (!tolerance.empty() && tolerance.back() == '%') {
+        // A percentage of a box the mesh gives is checked once the mesh is in.
         status = kExitUsage;
         const std::string given = tolerance;
-        if (!relativeTolerance(given, setup.targets, tolerance, setup.toleranceFrom, error)) return false;
+        if (!relativeTolerance(given, setup.targets, setup.toleranceText, setup.toleranceFrom, error)) return false;
         status = kExitFailure;
     }
-    setup.toleranceText = tolerance;
-    if (!tolerance.empty()) {
-        // The tolerance reaches the plug-in as it always does: from its
-        // settings file, read at the host's first paint. A private working
-        // folder holds one with this tolerance.
-        if (!setup.folder.enter(error)) return false;
-        if (!setup.folder.writeSettings({"TOLERANCE_A=" + tolerance}, error)) return false;
-    }
-    std::string glError;
-    setup.viewport = session.openViewport(setup.viewWidth, setup.viewHeight, glError);
-    if (!setup.viewport) {
-        if (!tolerance.empty()) {
-            error = "cannot apply --tolerance: the plug-in reads it at its first draw, and no OpenGL context could be made (" +
-                    glError + ")";
-            return false;
-        }
-        std::fprintf(stderr,
-                     "talvex-host: warning: no OpenGL context (%s); the plug-in keeps its built-in settings\n",
-                     glError.c_str());
-    }
-    if (setup.spec.automatic) {
-        std::size_t vertices = 0;
-        for (const HostObject* object : setup.targets) vertices += object->vertexCount;
-        Progress progress(!setup.quiet && vertices > 200000, "finding the symmetry plane");
-        if (!resolveAutoPlane(setup.targets, setup.spec, error)) return false;
-    }
-    if (!placePlane(session, setup.targets, setup.spec, setup.plane, error)) return false;
-    return true;
+    return paintFirstFrame(setup, error) && findAndPlacePlane(setup, error);
 }
 
 
