@@ -195,6 +195,30 @@ std::vector<Refined> refineCoarsely(const std::vector<Plane>& candidates, const 
         refined, [](const Refined& r) { return r.plane; }, search.diagonal);
 }
 
+// A coarse plane refined against every vertex. Matching each image to its
+// nearest vertex pulls a plane in only from within about a quarter of the
+// spacing where the vertices form a lattice (a regular grid, a subdivided
+// mesh): further off, the images sit nearer to a neighbour of their partner
+// and the plane settles on a lattice-shifted one that still mirrors most
+// vertices onto vertices. The coarse plane is only as exact as its subsample
+// is dense, several spacings off on a million vertices, so the refinement
+// also starts from its normal through the vertex centroid, which a
+// symmetric vertex set has on its plane, and keeps the better-scoring plane.
+Plane refineAgainstAll(const Plane& coarse, const Search& search) {
+    const std::vector<Point3>& queries = search.samples.fineQueries;
+    const double reach = 4.0 * search.coarseSpacing;
+    const Plane fromCoarse = refineByReflection(search.full, queries, coarse, search.tolerance,
+                                                reach, kFineIterations);
+    Plane anchored = coarse;
+    anchored.offset = coarse.normal[0] * search.centre.x + coarse.normal[1] * search.centre.y +
+                      coarse.normal[2] * search.centre.z;
+    anchored = refineByReflection(search.full, queries, anchored, search.tolerance, reach,
+                                  kFineIterations);
+    const double coarseScore = scorePlane(search.full, queries, fromCoarse, search.tolerance).score;
+    const double anchoredScore = scorePlane(search.full, queries, anchored, search.tolerance).score;
+    return anchoredScore > coarseScore ? anchored : fromCoarse;
+}
+
 // Fine: the best few against every vertex; distinct planes, convincing ones
 // first, each group best first.
 std::vector<DetectedPlane> refineFinely(const std::vector<Refined>& coarseResults,
@@ -203,9 +227,7 @@ std::vector<DetectedPlane> refineFinely(const std::vector<Refined>& coarseResult
     for (std::size_t i = 0; i < coarseResults.size() && i < count; ++i) {
         Plane plane = coarseResults[i].plane;
         if (coarseResults[i].score >= kWorthRefining * kConvincingScore)
-            plane =
-                refineByReflection(search.full, search.samples.fineQueries, plane, search.tolerance,
-                                   4.0 * search.coarseSpacing, kFineIterations);
+            plane = refineAgainstAll(plane, search);
         const PlaneScore score =
             scorePlane(search.full, search.samples.scoreQueries, plane, search.tolerance);
         found.push_back(describe(plane, score, search.centre));
