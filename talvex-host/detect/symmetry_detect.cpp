@@ -19,6 +19,8 @@ constexpr std::size_t kCoarseQueries = 600;
 constexpr int kCoarseLeafBudget = 24;
 constexpr std::size_t kVotingVertices = 1500;
 constexpr std::size_t kFineQueries = 5000;
+// The fine stage's two starts are compared on this many of its queries.
+constexpr std::size_t kTrialQueries = 1000;
 constexpr std::size_t kScoreQueries = 20000;
 constexpr std::size_t kSpacingProbes = 1000;
 constexpr int kVotedCandidates = 8;
@@ -203,20 +205,26 @@ std::vector<Refined> refineCoarsely(const std::vector<Plane>& candidates, const 
 // vertices onto vertices. The coarse plane is only as exact as its subsample
 // is dense, several spacings off on a million vertices, so the refinement
 // also starts from its normal through the vertex centroid, which a
-// symmetric vertex set has on its plane, and keeps the better-scoring plane.
+// symmetric vertex set has on its plane. Both starts are refined on a part
+// of the queries; the better-scoring one is finished on all of them.
 Plane refineAgainstAll(const Plane& coarse, const Search& search) {
     const std::vector<Point3>& queries = search.samples.fineQueries;
+    std::vector<Point3> trial;
+    const std::size_t stride = std::max<std::size_t>(1, queries.size() / kTrialQueries);
+    for (std::size_t i = 0; i < queries.size(); i += stride) trial.push_back(queries[i]);
     const double reach = 4.0 * search.coarseSpacing;
-    const Plane fromCoarse = refineByReflection(search.full, queries, coarse, search.tolerance,
+    const Plane fromCoarse = refineByReflection(search.full, trial, coarse, search.tolerance,
                                                 reach, kFineIterations);
     Plane anchored = coarse;
     anchored.offset = coarse.normal[0] * search.centre.x + coarse.normal[1] * search.centre.y +
                       coarse.normal[2] * search.centre.z;
-    anchored = refineByReflection(search.full, queries, anchored, search.tolerance, reach,
+    anchored = refineByReflection(search.full, trial, anchored, search.tolerance, reach,
                                   kFineIterations);
-    const double coarseScore = scorePlane(search.full, queries, fromCoarse, search.tolerance).score;
-    const double anchoredScore = scorePlane(search.full, queries, anchored, search.tolerance).score;
-    return anchoredScore > coarseScore ? anchored : fromCoarse;
+    const double coarseScore = scorePlane(search.full, trial, fromCoarse, search.tolerance).score;
+    const double anchoredScore = scorePlane(search.full, trial, anchored, search.tolerance).score;
+    return refineByReflection(search.full, queries,
+                              anchoredScore > coarseScore ? anchored : fromCoarse,
+                              search.tolerance, reach, kFineIterations);
 }
 
 // Fine: the best few against every vertex; distinct planes, convincing ones
