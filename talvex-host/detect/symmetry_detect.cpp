@@ -206,7 +206,8 @@ std::vector<Refined> refineCoarsely(const std::vector<Plane>& candidates, const 
 // is dense, several spacings off on a million vertices, so the refinement
 // also starts from its normal through the vertex centroid, which a
 // symmetric vertex set has on its plane. Both starts are refined on a part
-// of the queries; the better-scoring one is finished on all of them.
+// of the queries; the better-scoring one is finished on all of them, unless
+// it is as far from convincing as a coarse plane not worth refining.
 Plane refineAgainstAll(const Plane& coarse, const Search& search) {
     const std::vector<Point3>& queries = search.samples.fineQueries;
     std::vector<Point3> trial;
@@ -222,9 +223,10 @@ Plane refineAgainstAll(const Plane& coarse, const Search& search) {
                                   kFineIterations);
     const double coarseScore = scorePlane(search.full, trial, fromCoarse, search.tolerance).score;
     const double anchoredScore = scorePlane(search.full, trial, anchored, search.tolerance).score;
-    return refineByReflection(search.full, queries,
-                              anchoredScore > coarseScore ? anchored : fromCoarse,
-                              search.tolerance, reach, kFineIterations);
+    const Plane& better = anchoredScore > coarseScore ? anchored : fromCoarse;
+    if (std::max(anchoredScore, coarseScore) < kWorthRefining * kConvincingScore) return better;
+    return refineByReflection(search.full, queries, better, search.tolerance, reach,
+                              kFineIterations);
 }
 
 // Fine: the best few against every vertex; distinct planes, convincing ones
