@@ -266,8 +266,10 @@ std::vector<Point3> noisyGrid(double vertices, SeededRandom& random) {
         for (long i = 0; i < nx; ++i) {
             const double x = (double(i) - double(nx - 1) / 2.0) * h;
             const double z = amplitude * std::cos(3.0 * x / halfW) * std::cos(2.0 * y / halfH);
-            points.push_back({x + noise * (2 * random.unit() - 1), y + noise * (2 * random.unit() - 1),
-                              z + noise * (2 * random.unit() - 1)});
+            const double dx = noise * (2 * random.unit() - 1);
+            const double dy = noise * (2 * random.unit() - 1);
+            const double dz = noise * (2 * random.unit() - 1);
+            points.push_back({x + dx, y + dy, z + dz});
         }
     }
     return points;
