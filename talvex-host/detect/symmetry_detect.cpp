@@ -19,6 +19,8 @@ constexpr std::size_t kCoarseQueries = 600;
 constexpr int kCoarseLeafBudget = 24;
 constexpr std::size_t kVotingVertices = 1500;
 constexpr std::size_t kFineQueries = 5000;
+// The fine stage's two starts are compared on this many of its queries.
+constexpr std::size_t kTrialQueries = 1000;
 constexpr std::size_t kScoreQueries = 20000;
 constexpr std::size_t kSpacingProbes = 1000;
 constexpr int kVotedCandidates = 8;
@@ -195,6 +197,38 @@ std::vector<Refined> refineCoarsely(const std::vector<Plane>& candidates, const 
         refined, [](const Refined& r) { return r.plane; }, search.diagonal);
 }
 
+// A coarse plane refined against every vertex. Matching each image to its
+// nearest vertex pulls a plane in only from within about a quarter of the
+// spacing where the vertices form a lattice (a regular grid, a subdivided
+// mesh): further off, the images sit nearer to a neighbour of their partner
+// and the plane settles on a lattice-shifted one that still mirrors most
+// vertices onto vertices. The coarse plane is only as exact as its subsample
+// is dense, several spacings off on a million vertices, so the refinement
+// also starts from its normal through the vertex centroid, which a
+// symmetric vertex set has on its plane. Both starts are refined on a part
+// of the queries; the better-scoring one is finished on all of them, unless
+// it is as far from convincing as a coarse plane not worth refining.
+Plane refineAgainstAll(const Plane& coarse, const Search& search) {
+    const std::vector<Point3>& queries = search.samples.fineQueries;
+    std::vector<Point3> trial;
+    const std::size_t stride = std::max<std::size_t>(1, queries.size() / kTrialQueries);
+    for (std::size_t i = 0; i < queries.size(); i += stride) trial.push_back(queries[i]);
+    const double reach = 4.0 * search.coarseSpacing;
+    const Plane fromCoarse = refineByReflection(search.full, trial, coarse, search.tolerance,
+                                                reach, kFineIterations);
+    Plane anchored = coarse;
+    anchored.offset = coarse.normal[0] * search.centre.x + coarse.normal[1] * search.centre.y +
+                      coarse.normal[2] * search.centre.z;
+    anchored = refineByReflection(search.full, trial, anchored, search.tolerance, reach,
+                                  kFineIterations);
+    const double coarseScore = scorePlane(search.full, trial, fromCoarse, search.tolerance).score;
+    const double anchoredScore = scorePlane(search.full, trial, anchored, search.tolerance).score;
+    const Plane& better = anchoredScore > coarseScore ? anchored : fromCoarse;
+    if (std::max(anchoredScore, coarseScore) < kWorthRefining * kConvincingScore) return better;
+    return refineByReflection(search.full, queries, better, search.tolerance, reach,
+                              kFineIterations);
+}
+
 // Fine: the best few against every vertex; distinct planes, convincing ones
 // first, each group best first.
 std::vector<DetectedPlane> refineFinely(const std::vector<Refined>& coarseResults,
@@ -203,9 +237,7 @@ std::vector<DetectedPlane> refineFinely(const std::vector<Refined>& coarseResult
     for (std::size_t i = 0; i < coarseResults.size() && i < count; ++i) {
         Plane plane = coarseResults[i].plane;
         if (coarseResults[i].score >= kWorthRefining * kConvincingScore)
-            plane =
-                refineByReflection(search.full, search.samples.fineQueries, plane, search.tolerance,
-                                   4.0 * search.coarseSpacing, kFineIterations);
+            plane = refineAgainstAll(plane, search);
         const PlaneScore score =
             scorePlane(search.full, search.samples.scoreQueries, plane, search.tolerance);
         found.push_back(describe(plane, score, search.centre));

@@ -26,7 +26,12 @@
 //    most 5 000 vertices (where a match need only be near, so an image far
 //    off the surface stops searching early), then the best three (K + 2 for
 //    --top K) against all of them with a larger query sample, so a million
-//    vertices cost one tree build and a few hundred thousand queries.
+//    vertices cost one tree build and a few hundred thousand queries. On a
+//    regular grid nearest-vertex matching pulls a plane in only from within
+//    about a quarter of the spacing, else it settles on a shifted plane that
+//    maps the grid onto itself; a subsample of a million vertices leaves the
+//    plane several spacings off. So the fine stage also starts from the
+//    coarse normal through the vertex centroid, and keeps the better score.
 // 4. Score. The share of (up to 20 000 sampled) vertices whose mirror image
 //    has a vertex within a quarter of the typical spacing (the median
 //    distance from a vertex to its nearest neighbour, about an edge length).
