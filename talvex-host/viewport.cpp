@@ -31,6 +31,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kFieldOfViewDegrees = 30.0;
 
 using VertexTables = std::vector<std::vector<const HostVertex*>>;
+using ElementLists = std::vector<std::vector<ObjElement>>;
 
 // Host vertex of each document vertex, for drawing the document's faces.
 VertexTables vertexTables(const HostSession& session) {
@@ -149,8 +150,16 @@ Vec faceNormal(const ObjElement& face, const std::vector<const HostVertex*>& tab
     return normalized(normal);
 }
 
+// The documents' faces, lines and points: documents read them again on each
+// request, so once per frame.
+ElementLists elementLists(HostSession& session) {
+    ElementLists elements;
+    for (const auto& document : session.documents()) elements.push_back(document.document.elements());
+    return elements;
+}
+
 // The documents' faces, lit, pushed back a little so their edges show.
-void drawFaces(HostSession& session, const VertexTables& tables, const RenderOptions& options) {
+void drawFaces(const ElementLists& elements, const VertexTables& tables, const RenderOptions& options) {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glEnable(GL_COLOR_MATERIAL);
@@ -159,9 +168,6 @@ void drawFaces(HostSession& session, const VertexTables& tables, const RenderOpt
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1.0f, 1.0f);
     glColor3f(0.62f, 0.70f, 0.80f);
-    // Documents read their elements again on each request: once per document.
-    std::vector<std::vector<ObjElement>> elements;
-    for (std::size_t d = 0; d < tables.size(); ++d) elements.push_back(session.documents()[d].document.elements());
     for (std::size_t d = 0; d < tables.size(); ++d) {
         for (const ObjElement& element : elements[d]) {
             if (element.kind != ObjElement::kFace) continue;
@@ -179,7 +185,7 @@ void drawFaces(HostSession& session, const VertexTables& tables, const RenderOpt
 }
 
 // The documents' face and line edges, when the wireframe is on.
-void drawEdges(HostSession& session, const VertexTables& tables, const RenderOptions& options) {
+void drawEdges(const ElementLists& elements, const VertexTables& tables, const RenderOptions& options) {
     glLineWidth(1.0f);
     glColor3f(0.16f, 0.20f, 0.28f);
     glBegin(GL_LINES);
@@ -211,8 +217,9 @@ void drawLooseVertices(HostSession& session) {
 
 void drawMeshes(HostSession& session, const RenderOptions& options) {
     const VertexTables tables = vertexTables(session);
-    drawFaces(session, tables, options);
-    drawEdges(session, tables, options);
+    const ElementLists elements = elementLists(session);
+    drawFaces(elements, tables, options);
+    drawEdges(elements, tables, options);
     drawLooseVertices(session);
 }
 
