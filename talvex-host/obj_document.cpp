@@ -18,14 +18,22 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 // comments) is kept when the line is rewritten.
 ObjPosition fileCoordinates(std::string_view line, std::size_t* numbersEnd = nullptr) {
     float values[3] = {0.0f, 0.0f, 0.0f};
-    std::size_t i = 0;
-    for (int token = 0; token < 4; ++token) {
-        while (i < line.size() && isBlank(line[i])) ++i;
-        const std::size_t start = i;
-        while (i < line.size() && !isBlank(line[i])) ++i;
-        if (token > 0) readFloat(line.substr(start, i - start), values[token - 1]);
+    const char* end = line.data() + line.size();
+    const char* p = line.data();
+    while (p < end && isBlank(*p)) ++p;
+    while (p < end && !isBlank(*p)) ++p;
+    for (float& value : values) {
+        while (p < end && isBlank(*p)) ++p;
+        const char* next = readPlainFloat(p, end, value);
+        if (next == nullptr) {
+            const char* start = p;
+            while (p < end && !isBlank(*p)) ++p;
+            readFloat(std::string_view(start, static_cast<std::size_t>(p - start)), value);
+        } else {
+            p = next;
+        }
     }
-    if (numbersEnd != nullptr) *numbersEnd = i;
+    if (numbersEnd != nullptr) *numbersEnd = static_cast<std::size_t>(p - line.data());
     return {values[0], values[1], values[2]};
 }
 
