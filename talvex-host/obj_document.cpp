@@ -13,10 +13,8 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// The first three numbers of a `v` line the reader accepted, and in
-// `numbersEnd` the offset just after them: what follows (w, colours,
-// comments) is kept when the line is rewritten.
-ObjPosition fileCoordinates(std::string_view line, std::size_t* numbersEnd = nullptr) {
+// The first three numbers of a `v` line the reader accepted.
+ObjPosition fileCoordinates(std::string_view line) {
     float values[3] = {0.0f, 0.0f, 0.0f};
     const char* end = line.data() + line.size();
     const char* p = line.data();
@@ -33,8 +31,31 @@ ObjPosition fileCoordinates(std::string_view line, std::size_t* numbersEnd = nul
             p = next;
         }
     }
-    if (numbersEnd != nullptr) *numbersEnd = static_cast<std::size_t>(p - line.data());
     return {values[0], values[1], values[2]};
+}
+
+// Whether the `v` line's numbers give another position than `p`, read only
+// as far as the first coordinate that differs. `numbersEnd` gets the offset
+// just after the three numbers: what follows (w, colours, comments) is kept
+// when the line is rewritten.
+bool differsFromLine(std::string_view line, const ObjPosition& p, std::size_t& numbersEnd) {
+    const char* end = line.data() + line.size();
+    const char* cursor = line.data();
+    while (cursor < end && isBlank(*cursor)) ++cursor;
+    while (cursor < end && !isBlank(*cursor)) ++cursor;
+    bool differs = false;
+    for (float wanted : {p.x, p.y, p.z}) {
+        while (cursor < end && isBlank(*cursor)) ++cursor;
+        const char* start = cursor;
+        while (cursor < end && !isBlank(*cursor)) ++cursor;
+        if (differs) continue;
+        float value = 0.0f;
+        if (readPlainFloat(start, end, value) == nullptr)
+            readFloat(std::string_view(start, static_cast<std::size_t>(cursor - start)), value);
+        differs = std::memcmp(&value, &wanted, sizeof value) != 0;
+    }
+    numbersEnd = static_cast<std::size_t>(cursor - line.data());
+    return differs;
 }
 
 bool samePosition(const ObjPosition& a, const ObjPosition& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -187,7 +208,7 @@ bool ObjDocument::emit(Sink& sink) const {
         const bool set = !released_ || assigned_[v];
         const ObjPosition& p = positions_[v++];
         std::size_t numbersEnd = 0;
-        if (set && !samePosition(fileCoordinates(text_.substr(begin, end - begin), &numbersEnd), p)) {
+        if (set && differsFromLine(text_.substr(begin, end - begin), p, numbersEnd)) {
             std::size_t length = 0;
             line[length++] = 'v';
             for (float value : {p.x, p.y, p.z}) {
@@ -219,6 +240,7 @@ bool ObjDocument::save(const std::string& path, std::string& error) {
     if (!writer.open(path, error)) return false;
     auto write = [&](const char* data, std::size_t size) { return writer.write(data, size, error); };
     if (!emit(write)) return false;
+    
     std::error_code ec;
     const bool replacesSource = mapped_ && std::filesystem::equivalent(name_, writer.resolvedTarget(), ec);
     if (!replacesSource) return writer.commit(error);
