@@ -240,7 +240,6 @@ bool ObjDocument::save(const std::string& path, std::string& error) {
     if (!writer.open(path, error)) return false;
     auto write = [&](const char* data, std::size_t size) { return writer.write(data, size, error); };
     if (!emit(write)) return false;
-    
     std::error_code ec;
     const bool replacesSource = mapped_ && std::filesystem::equivalent(name_, writer.resolvedTarget(), ec);
     if (!replacesSource) return writer.commit(error);
