@@ -52,6 +52,9 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
 // it cannot. The file is empty and open for writing.
 std::intptr_t createExclusive(const std::string& path, std::string& error);
 bool writeAll(std::intptr_t file, const char* data, std::size_t size, std::string& error);
+// Asks the system to start putting what was written on the disk now, so the
+// flush at the end has less left to wait for. Only a hint: ignores failure.
+void startWriteback(std::intptr_t file) noexcept;
 // Gives the file the target's mode and owner (where the process may), flushes
 // it to the disk and closes it.
 bool finishFile(std::intptr_t file, const WriteTarget& target, std::string& error);

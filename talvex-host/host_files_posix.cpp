@@ -158,6 +158,14 @@ bool writeAll(std::intptr_t file, const char* data, std::size_t size, std::strin
     return true;
 }
 
+void startWriteback(std::intptr_t file) noexcept {
+#ifdef SYNC_FILE_RANGE_WRITE
+    (void)sync_file_range(static_cast<int>(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)file;
+#endif
+}
+
 bool finishFile(std::intptr_t file, const WriteTarget& target, std::string& error) {
     const int fd = static_cast<int>(file);
     if (target.exists) {

@@ -41,6 +41,17 @@ NumberStatus readReal(std::string_view text, T& value) noexcept {
 
 NumberStatus readFloat(std::string_view text, float& value) noexcept { return readReal(text, value); }
 
+const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept {
+    const char* first = begin < end && *begin == '-' ? begin + 1 : begin;
+    if (first >= end || !(isDigit(*first) || *first == '.')) return nullptr;
+    float parsed = 0.0f;
+    const auto result = fast_float::from_chars(begin, end, parsed, fast_float::chars_format::general);
+    if (result.ec != std::errc() || !std::isfinite(parsed)) return nullptr;
+    if (result.ptr != end && *result.ptr != ' ' && *result.ptr != '\t') return nullptr;
+    value = parsed;
+    return result.ptr;
+}
+
 bool parseFloat(std::string_view text, float& value) noexcept { return readReal(text, value) == NumberStatus::kOk; }
 
 bool parseDouble(std::string_view text, double& value) noexcept { return readReal(text, value) == NumberStatus::kOk; }

@@ -20,6 +20,12 @@ enum class NumberStatus { kOk, kNotANumber, kOutOfRange };
 // zero, as every decimal rounds to its nearest float.
 NumberStatus readFloat(std::string_view text, float& value) noexcept;
 
+// The plain number (digits with an optional '-', point and exponent; no '+',
+// inf or nan) at `begin`, when it ends at a blank or at `end`: the position
+// after it, with `value` set; null for anything else, which readFloat then
+// judges. Reads the common case without first cutting the token out.
+const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept;
+
 // readFloat(...) == kOk.
 bool parseFloat(std::string_view text, float& value) noexcept;
 

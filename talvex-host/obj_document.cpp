@@ -13,20 +13,49 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// The first three numbers of a `v` line the reader accepted, and in
-// `numbersEnd` the offset just after them: what follows (w, colours,
-// comments) is kept when the line is rewritten.
-ObjPosition fileCoordinates(std::string_view line, std::size_t* numbersEnd = nullptr) {
+// The first three numbers of a `v` line the reader accepted.
+ObjPosition fileCoordinates(std::string_view line) {
     float values[3] = {0.0f, 0.0f, 0.0f};
-    std::size_t i = 0;
-    for (int token = 0; token < 4; ++token) {
-        while (i < line.size() && isBlank(line[i])) ++i;
-        const std::size_t start = i;
-        while (i < line.size() && !isBlank(line[i])) ++i;
-        if (token > 0) readFloat(line.substr(start, i - start), values[token - 1]);
+    const char* end = line.data() + line.size();
+    const char* p = line.data();
+    while (p < end && isBlank(*p)) ++p;
+    while (p < end && !isBlank(*p)) ++p;
+    for (float& value : values) {
+        while (p < end && isBlank(*p)) ++p;
+        const char* next = readPlainFloat(p, end, value);
+        if (next == nullptr) {
+            const char* start = p;
+            while (p < end && !isBlank(*p)) ++p;
+            readFloat(std::string_view(start, static_cast<std::size_t>(p - start)), value);
+        } else {
+            p = next;
+        }
     }
-    if (numbersEnd != nullptr) *numbersEnd = i;
     return {values[0], values[1], values[2]};
+}
+
+// Whether the `v` line's numbers give another position than `p`, read only
+// as far as the first coordinate that differs. `numbersEnd` gets the offset
+// just after the three numbers: what follows (w, colours, comments) is kept
+// when the line is rewritten.
+bool differsFromLine(std::string_view line, const ObjPosition& p, std::size_t& numbersEnd) {
+    const char* end = line.data() + line.size();
+    const char* cursor = line.data();
+    while (cursor < end && isBlank(*cursor)) ++cursor;
+    while (cursor < end && !isBlank(*cursor)) ++cursor;
+    bool differs = false;
+    for (float wanted : {p.x, p.y, p.z}) {
+        while (cursor < end && isBlank(*cursor)) ++cursor;
+        const char* start = cursor;
+        while (cursor < end && !isBlank(*cursor)) ++cursor;
+        if (differs) continue;
+        float value = 0.0f;
+        if (readPlainFloat(start, end, value) == nullptr)
+            readFloat(std::string_view(start, static_cast<std::size_t>(cursor - start)), value);
+        differs = std::memcmp(&value, &wanted, sizeof value) != 0;
+    }
+    numbersEnd = static_cast<std::size_t>(cursor - line.data());
+    return differs;
 }
 
 bool samePosition(const ObjPosition& a, const ObjPosition& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -179,7 +208,7 @@ bool ObjDocument::emit(Sink& sink) const {
         const bool set = !released_ || assigned_[v];
         const ObjPosition& p = positions_[v++];
         std::size_t numbersEnd = 0;
-        if (set && !samePosition(fileCoordinates(text_.substr(begin, end - begin), &numbersEnd), p)) {
+        if (set && differsFromLine(text_.substr(begin, end - begin), p, numbersEnd)) {
             std::size_t length = 0;
             line[length++] = 'v';
             for (float value : {p.x, p.y, p.z}) {

@@ -36,6 +36,23 @@ std::string quoted(std::string_view token) {
     return "\"" + text + "\"";
 }
 
+// The offset of the first 8-byte word from `begin` on that holds a control
+// byte (below 0x20, or 0x7F): the bytes before it need no closer look.
+std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    std::size_t i = begin;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        const std::uint64_t deletes = word ^ (kOnes * 0x7F);
+        const std::uint64_t below = (word - kOnes * 0x20) & ~word & kHighs;
+        const std::uint64_t isDelete = (deletes - kOnes) & ~deletes & kHighs;
+        if ((below | isDelete) != 0) break;
+    }
+    return i;
+}
+
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr std::size_t kProgressStep = std::size_t(4) << 20;
 
@@ -84,7 +101,7 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
 // Finds the end of the line starting at `begin`, refusing on the way what no
 // text file holds; npos after a refusal.
 std::size_t ObjReader::lineEnd(std::size_t begin) {
-    std::size_t i = begin;
+    std::size_t i = skipPlainBytes(text_, begin);
     for (; i < text_.size(); ++i) {
         const auto c = static_cast<unsigned char>(text_[i]);
         if (c >= 0x20 && c != 0x7F) continue;
@@ -105,6 +122,7 @@ std::size_t ObjReader::lineEnd(std::size_t begin) {
 }
 
 bool ObjReader::readLine(std::string_view content) {
+    if (readPlainVertex(content) || readPlainFace(content)) return true;
     tokenize(content, tokens_, starts_);
     if (tokens_.empty()) return true;
     const std::string_view keyword = tokens_[0];
@@ -115,16 +133,80 @@ bool ObjReader::readLine(std::string_view content) {
     return true;
 }
 
+// The lines most files are made of, "v X Y Z" and "f A B C ..." with plain
+// numbers, read without cutting them into tokens first. Anything else, and
+// every error, is left to the general path: these change nothing unless they
+// accept the whole line.
+bool ObjReader::readPlainVertex(std::string_view content) {
+    if (content.size() < 2 || content[0] != 'v' || !isBlank(content[1])) return false;
+    const char* p = content.data() + 1;
+    const char* end = content.data() + content.size();
+    for (float& value : values_) {
+        while (p < end && isBlank(*p)) ++p;
+        p = readPlainFloat(p, end, value);
+        if (p == nullptr) return false;
+    }
+    while (p < end && isBlank(*p)) ++p;
+    if (p != end) return false;
+    addVertex();
+    return true;
+}
+
+bool ObjReader::readPlainFace(std::string_view content) {
+    if (content.size() < 2 || content[0] != 'f' || !isBlank(content[1])) return false;
+    constexpr int kMaxPlain = 16;
+    std::int64_t indices[kMaxPlain];
+    int count = 0;
+    const char* p = content.data() + 1;
+    const char* end = content.data() + content.size();
+    for (;;) {
+        while (p < end && isBlank(*p)) ++p;
+        if (p == end) break;
+        if (count == kMaxPlain || *p < '0' || *p > '9') return false;
+        std::int64_t index = 0;
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            index = index * 10 + (*p - '0');
+            if (index > std::numeric_limits<int>::max()) return false;
+        }
+        if ((p < end && !isBlank(*p)) || index == 0) return false;
+        indices[count++] = index;
+    }
+    if (count < 3) return false;
+    enterDefaultGroup();
+    ObjElement element{ObjElement::kFace, {}};
+    for (int i = 0; i < count; ++i) useVertex(indices[i], element);
+    if (elements_ != nullptr) elements_->push_back(std::move(element));
+    return true;
+}
+
 bool ObjReader::readVertex() {
     if (!readAttribute("v")) return false;
+    addVertex();
+    return true;
+}
+
+void ObjReader::addVertex() {
     result_->positions.push_back({values_[0], values_[1], values_[2]});
+    enterDefaultGroup();
+    definedIn_.push_back(currentGroup_);
+    usedBy_.push_back(-1);
+}
+
+// Vertices and elements before any `o` or `g` line belong to "default".
+void ObjReader::enterDefaultGroup() {
     if (currentGroup_ < 0) {
         groupNames_.push_back("default");
         currentGroup_ = 0;
     }
-    definedIn_.push_back(currentGroup_);
-    usedBy_.push_back(-1);
-    return true;
+}
+
+// A valid 1-based vertex index of an element: the vertex gets its owner now
+// if it is defined already; a forward one waits for the end of the file.
+void ObjReader::useVertex(std::int64_t index, ObjElement& element) {
+    const std::int64_t count = static_cast<std::int64_t>(usedBy_.size());
+    if (index > count) pending_.push_back({lineNumber_, index, 'v', currentGroup_});
+    if (index <= count && usedBy_[index - 1] < 0) usedBy_[index - 1] = currentGroup_;
+    if (elements_ != nullptr) element.vertices.push_back(static_cast<int>(index - 1));
 }
 
 // Checks a v, vt, vn or vp line's numbers; counts texture coordinates and normals.
@@ -155,10 +237,7 @@ bool ObjReader::readElement(std::string_view keyword) {
     if (tokens_.size() - 1 < needed)
         return fail("\"" + std::string(keyword) + "\" needs at least " + std::to_string(needed) +
                     (needed == 1 ? " vertex" : " vertices") + ", found " + std::to_string(tokens_.size() - 1));
-    if (currentGroup_ < 0) {
-        groupNames_.push_back("default");
-        currentGroup_ = 0;
-    }
+    enterDefaultGroup();
     ObjElement element{kind, {}};
     for (std::size_t t = 1; t < tokens_.size(); ++t) {
         if (!readReference(tokens_[t], element)) return false;
@@ -198,10 +277,11 @@ bool ObjReader::readReference(std::string_view token, ObjElement& element) {
         // and cut to int it could turn negative.
         if (k == 0 && index > std::numeric_limits<int>::max())
             return fail("vertex reference " + quoted(token) + " is out of range");
-        if (index > counts[k]) pending_.push_back({lineNumber_, index, kinds[k], currentGroup_});
-        if (k != 0) continue;
-        if (index <= counts[0] && usedBy_[index - 1] < 0) usedBy_[index - 1] = currentGroup_;
-        if (elements_ != nullptr) element.vertices.push_back(static_cast<int>(index - 1));
+        if (k == 0) {
+            useVertex(index, element);
+        } else if (index > counts[k]) {
+            pending_.push_back({lineNumber_, index, kinds[k], currentGroup_});
+        }
     }
     return true;
 }

@@ -36,7 +36,12 @@ public:
 
 private:
     bool readLine(std::string_view content);
+    bool readPlainVertex(std::string_view content);
+    bool readPlainFace(std::string_view content);
     bool readVertex();
+    void addVertex();
+    void enterDefaultGroup();
+    void useVertex(std::int64_t index, ObjElement& element);
     bool readAttribute(std::string_view keyword);
     bool readElement(std::string_view keyword);
     bool readReference(std::string_view token, ObjElement& element);

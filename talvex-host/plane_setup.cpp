@@ -142,6 +142,30 @@ bool planeFrame(const HostObject* planeObject, HostPlane& plane) noexcept {
     return lengthSq > 0.0 && std::isfinite(lengthSq);
 }
 
+namespace {
+
+// The box around the targets' vertices; the unit box when they have none.
+SpanBox spanOf(const std::vector<HostObject*>& targets) {
+    float lo[3] = {0.0f, 0.0f, 0.0f};
+    float hi[3] = {0.0f, 0.0f, 0.0f};
+    bool any = false;
+    for (const HostObject* object : targets) {
+        for (int i = 0; i < object->vertexCount; ++i) {
+            const HostVertex& v = *object->vertices[i];
+            const float p[3] = {v.x, v.y, v.z};
+            for (int a = 0; a < 3; ++a) {
+                lo[a] = any ? std::min(lo[a], p[a]) : p[a];
+                hi[a] = any ? std::max(hi[a], p[a]) : p[a];
+            }
+            any = true;
+        }
+    }
+    if (!any) return {{-1.0, -1.0, -1.0}, {1.0, 1.0, 1.0}};
+    return {{lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}};
+}
+
+}  // namespace
+
 bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, const PlaneSpec& spec,
                 HostPlane& plane, std::string& error) {
     if (spec.automatic && !spec.general && !spec.atValue) {
@@ -158,17 +182,7 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, c
         return false;
     }
 
-    std::vector<HostVertex*> source;
-    for (HostObject* object : targets)
-        for (int i = 0; i < object->vertexCount; ++i) source.push_back(object->vertices[i]);
-    SpanBox span = {{-1.0, -1.0, -1.0}, {1.0, 1.0, 1.0}};
-    for (int a = 0; a < 3 && !source.empty(); ++a) {
-        span.lo[a] = span.hi[a] = component(*source.front(), a);
-        for (const HostVertex* v : source) {
-            span.lo[a] = std::min(span.lo[a], component(*v, a));
-            span.hi[a] = std::max(span.hi[a], component(*v, a));
-        }
-    }
+    const SpanBox span = spanOf(targets);
     PlanePose pose = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
     if (spec.general) {
         for (int k = 0; k < 3; ++k) {
@@ -179,6 +193,9 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, c
         pose.normal[spec.axis] = 1.0;
         pose.point[spec.axis] = spec.value;
     } else {
+        std::vector<HostVertex*> source;
+        for (HostObject* object : targets)
+            source.insert(source.end(), object->vertices, object->vertices + object->vertexCount);
         if (source.size() < 2) {
             error = "the mesh has fewer than two vertices; give the plane's place, e.g. --plane x=0";
             return false;

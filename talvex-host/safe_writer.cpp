@@ -42,6 +42,7 @@ bool SafeWriter::open(const std::string& path, std::string& error) {
     removeOnInterrupt(lock_);
     buffer_.reserve(kBlock);
     buffer_.clear();
+    startWriteback(file_);
     return true;
 }
 
@@ -70,6 +71,7 @@ bool SafeWriter::write(const char* data, std::size_t size, std::string& error) {
             abandon();
             return false;
         }
+        startWriteback(file_);
         return true;
     }
     while (size > 0) {

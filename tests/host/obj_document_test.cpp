@@ -95,6 +95,44 @@ TEST(ObjDocument, ObjectsFollowTheElementsThatUseTheirVertices) {
     EXPECT_EQ(groups.objects()[1].name, "c");
 }
 
+// Plain lines take a quicker path than the rest: written either way, a mesh
+// reads the same.
+TEST(ObjDocument, PlainAndDecoratedLinesReadAlike) {
+    std::string plain = "v 0.5 -2 1e-3\nv -.25 3.4028235e38 7\nv 8 9 10\no Late\nf 4 1 2\nv 1 1 1\nf";
+    std::string decorated =
+        "v +0.5 -2 1e-3 # first\nv\t-.25 3.4028235e38 7 1\n  v 8 9 10\no Late\nf 4/1 1/1 2/1\nv 1 1 1\nf";
+    for (int i = 1; i <= 20; ++i) {  // a face longer than the quick path takes
+        plain += " " + std::to_string(1 + i % 4);
+        decorated += " " + std::to_string(1 + i % 4) + "//1";
+    }
+    plain += "\n";
+    decorated += "\nvt 0 0\nvn 0 0 1\n";
+    const ObjDocument a = parsed(plain);
+    const ObjDocument b = parsed(decorated);
+    ASSERT_EQ(a.vertexCount(), 4);
+    ASSERT_EQ(b.vertexCount(), 4);
+    for (int v = 0; v < 4; ++v) {
+        const ObjPosition pa = a.position(v);
+        const ObjPosition pb = b.position(v);
+        EXPECT_EQ(std::memcmp(&pa, &pb, sizeof pa), 0) << v;
+    }
+    EXPECT_EQ(a.position(1).x, -0.25f);
+    ASSERT_EQ(a.objects().size(), 1u);
+    ASSERT_EQ(b.objects().size(), 1u);
+    EXPECT_EQ(a.objects()[0].name, "Late");
+    EXPECT_EQ(a.objects()[0].vertices, b.objects()[0].vertices);
+    EXPECT_EQ(a.elements().size(), 2u);
+    EXPECT_EQ(a.elements()[1].vertices.size(), 20u);
+
+    // Text bytes above 0x7F pass; a control byte deep in a long line is found.
+    EXPECT_EQ(parsed("o \xC3\xA9t\xC3\xA9 \xE2\x80\x94 \xF0\x9F\x99\x82\nv 1 2 3\n").objects()[0].name,
+              "\xC3\xA9t\xC3\xA9 \xE2\x80\x94 \xF0\x9F\x99\x82");
+    ObjDocument document;
+    std::string error;
+    EXPECT_FALSE(document.parse("v 1 2 3 # a comment long enough\x01 to span words\n", "mesh.obj", error));
+    EXPECT_EQ(error.rfind("mesh.obj:1: binary data (byte 0x01 at column 32)", 0), 0u) << error;
+}
+
 TEST(ObjDocument, MalformedFilesNameTheLine) {
     struct Case {
         std::string text;
