@@ -310,10 +310,11 @@ int runGrids(std::uint64_t seed) {
                         worst.offset * diagonal <= 0.25 * kGridSpacing &&
                         (size < 1e6 || cpu <= 1.0);
         failures += ok ? 0 : 1;
-        std::printf("noisy grid %7zu vertices: found %d/3, angle %.5f deg, offset %.5f %%, worst "
-                    "%.3f s wall, %.3f s cpu%s\n",
-                    grid.size(), found, worst.angle, 100.0 * worst.offset, wall, cpu,
-                    ok ? "" : "  BELOW FLOOR");
+        std::printf(
+            "noisy grid %7zu vertices: found %d/3, angle %.5f deg, offset %.5f %%, worst "
+            "%.3f s wall, %.3f s cpu%s\n",
+            grid.size(), found, worst.angle, 100.0 * worst.offset, wall, cpu,
+            ok ? "" : "  BELOW FLOOR");
     }
     return failures;
 }

@@ -33,14 +33,16 @@ int main(int argc, char** argv) {
     const double amplitude = 0.1 * std::max(halfW, halfH);
     std::mt19937_64 random(1);
     std::uniform_real_distribution<double> jitter(-noise, noise);
-    std::fprintf(out, "# noisy mirror-symmetric grid, plane x = 0: %ld x %ld vertices\no grid\n", nx, ny);
+    std::fprintf(out, "# noisy mirror-symmetric grid, plane x = 0: %ld x %ld vertices\no grid\n",
+                 nx, ny);
     for (long j = 0; j < ny; ++j) {
         const double y = (double(j) - double(ny - 1) / 2.0) * h;
         const double cy = amplitude * std::cos(2.0 * y / halfH);
         for (long i = 0; i < nx; ++i) {
             const double x = (double(i) - double(nx - 1) / 2.0) * h;
             const double z = std::cos(3.0 * x / halfW) * cy;
-            std::fprintf(out, "v %.6f %.6f %.6f\n", x + jitter(random), y + jitter(random), z + jitter(random));
+            std::fprintf(out, "v %.6f %.6f %.6f\n", x + jitter(random), y + jitter(random),
+                         z + jitter(random));
         }
     }
     for (long j = 0; j + 1 < ny; ++j) {

@@ -24,10 +24,10 @@
 
 #include "bench_host.h"
 #include "hostsim/sim_host.h"
-#include "symmetry/pair_scan.h"
-#include "symmetry/symmetry_plugin.h"
 #include "support/counting_allocator.h"
 #include "support/seeded_random.h"
+#include "symmetry/pair_scan.h"
+#include "symmetry/symmetry_plugin.h"
 
 namespace {
 
@@ -228,7 +228,8 @@ void benchResym(benchmark::State& state, const Mesh& mesh) {
         total += secondsSince(start);
         state.PauseTiming();
         message = session.host.messages.empty() ? "" : session.host.messages.back();
-        const double over = double(support::peakHeapBytes() - base) - double(listBytes(touchedIn(message)));
+        const double over =
+            double(support::peakHeapBytes() - base) - double(listBytes(touchedIn(message)));
         extra = std::max(extra, over);
         state.ResumeTiming();
     }
@@ -357,7 +358,8 @@ int main(int argc, char** argv) {
     const char* folder = std::getenv("TALVEX_MESHES");
     const std::string checkout = TALVEX_SOURCE_DIR;
     std::string dir = folder != nullptr ? folder : checkout + "/../shared/meshes";
-    if (folder == nullptr && !std::ifstream(dir + "/suzanne_L0.obj")) dir = checkout + "/tests/data/meshes";
+    if (folder == nullptr && !std::ifstream(dir + "/suzanne_L0.obj"))
+        dir = checkout + "/tests/data/meshes";
     for (int level = 0; level <= 4; ++level) {
         const std::string name = "suzanne_L" + std::to_string(level);
         Mesh mesh = loadObj(dir + "/" + name + ".obj", name);

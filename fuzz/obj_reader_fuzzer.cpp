@@ -74,7 +74,8 @@ void checkSameMesh(const ObjDocument& a, const ObjDocument& b) {
     const std::vector<ObjElement> eb = b.elements();
     if (ea.size() != eb.size()) fail("elements changed on rereading");
     for (std::size_t i = 0; i < ea.size(); ++i) {
-        if (ea[i].kind != eb[i].kind || ea[i].vertices != eb[i].vertices) fail("element changed on rereading");
+        if (ea[i].kind != eb[i].kind || ea[i].vertices != eb[i].vertices)
+            fail("element changed on rereading");
     }
     if (a.objects().size() != b.objects().size()) fail("objects changed on rereading");
     for (std::size_t i = 0; i < a.objects().size(); ++i) {

@@ -1,8 +1,8 @@
 // What every platform's offscreen context shares: the factory's checks, and
 // reading the colour buffer back (the context's drawing buffer is the one read).
-#include <GL/gl.h>
-
 #include "hostsim/gl_context.h"
+
+#include <GL/gl.h>
 
 namespace hostsim {
 

@@ -16,6 +16,8 @@ void* openLibrary(const std::string& path, std::string& error) {
     return library;
 }
 
-void* findSymbol(void* library, const char* name) { return dlsym(library, name); }
+void* findSymbol(void* library, const char* name) {
+    return dlsym(library, name);
+}
 
 }  // namespace hostsim

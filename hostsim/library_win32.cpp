@@ -6,7 +6,8 @@ namespace hostsim {
 
 void* openLibrary(const std::string& path, std::string& error) {
     HMODULE library = LoadLibraryA(path.c_str());
-    if (library == nullptr) error = "LoadLibrary failed with error " + std::to_string(GetLastError());
+    if (library == nullptr)
+        error = "LoadLibrary failed with error " + std::to_string(GetLastError());
     return reinterpret_cast<void*>(library);
 }
 

@@ -21,7 +21,9 @@ std::string hexPointer(const void* p) {
 
 }  // namespace
 
-Host* currentHost() { return gHost; }
+Host* currentHost() {
+    return gHost;
+}
 
 struct ServiceEntries {
     static void record(const char* service, std::string argument = {}) {
@@ -41,7 +43,8 @@ struct ServiceEntries {
         const std::size_t count = list->count > 0 ? static_cast<std::size_t>(list->count) : 0;
         std::vector<HostVertex*>& registered = gHost->lastRegistered;
         registered.resize(count);
-        for (std::size_t i = 0; i < count; ++i) registered[i] = static_cast<HostVertex*>(list->items[i]);
+        for (std::size_t i = 0; i < count; ++i)
+            registered[i] = static_cast<HostVertex*>(list->items[i]);
         if (gHost->undoSteps.empty()) return;
         EditStep& step = gHost->undoSteps.back();
         // Sized once: a million vertices would otherwise pass through copies
@@ -78,7 +81,8 @@ struct ServiceEntries {
         record("getSelectionMode");
         return gHost->selectionMode;
     }
-    static void HOST_CALL getManipulator(Vector3* first, Vector3* second, Vector3* third, Vector3* point) {
+    static void HOST_CALL getManipulator(Vector3* first, Vector3* second, Vector3* third,
+                                         Vector3* point) {
         record("getManipulator", hexPointer(point));
         for (Vector3* v : {first, second, third}) *v = Vector3(0.0f, 0.0f, 0.0f);
         point->x = gHost->manipulator.x;
@@ -113,8 +117,10 @@ bool Host::loadPlugin(const std::string& path, std::string& error) {
         error = "cannot load plug-in " + path + ": " + error;
         return false;
     }
-    auto version = reinterpret_cast<GetPluginVersionExport>(findSymbol(library, "getPluginVersion"));
-    auto initialize = reinterpret_cast<InitializePluginExport>(findSymbol(library, "initializePlugin"));
+    auto version =
+        reinterpret_cast<GetPluginVersionExport>(findSymbol(library, "getPluginVersion"));
+    auto initialize =
+        reinterpret_cast<InitializePluginExport>(findSymbol(library, "initializePlugin"));
     if (!attachPlugin(version, initialize, error)) {
         error = path + error;
         return false;
@@ -131,8 +137,8 @@ bool Host::attachPlugin(GetPluginVersionExport version, InitializePluginExport i
     }
     const int answer = version();
     if (answer != kPluginInterfaceVersion) {
-        error = " implements plug-in interface version " + std::to_string(answer) + ", this host needs " +
-                std::to_string(kPluginInterfaceVersion);
+        error = " implements plug-in interface version " + std::to_string(answer) +
+                ", this host needs " + std::to_string(kPluginInterfaceVersion);
         return false;
     }
     initialize(&record_);

@@ -40,7 +40,9 @@ Scene::OwnedObject::~OwnedObject() {
     ::operator delete(block);
 }
 
-ObjectListStorage::~ObjectListStorage() { ::operator delete(list.items); }
+ObjectListStorage::~ObjectListStorage() {
+    ::operator delete(list.items);
+}
 
 void ObjectListStorage::reserve(int capacity) {
     if (capacity <= list.capacity) return;

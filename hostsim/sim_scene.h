@@ -84,6 +84,8 @@ private:
 };
 
 // Host vertex i of `object`.
-inline HostVertex& vertexOf(const HostObject* object, int i) { return *object->vertices[i]; }
+inline HostVertex& vertexOf(const HostObject* object, int i) {
+    return *object->vertices[i];
+}
 
 }  // namespace hostsim

@@ -38,8 +38,8 @@ namespace {
 
 // --tolerance P%: P percent of the box diagonal of the meshes worked on,
 // converted to the absolute value the plug-in reads.
-bool relativeTolerance(const std::string& text, const std::vector<HostObject*>& targets, std::string& value,
-                       std::string& from, std::string& error) {
+bool relativeTolerance(const std::string& text, const std::vector<HostObject*>& targets,
+                       std::string& value, std::string& from, std::string& error) {
     double percent = 0.0;
     if (!parseDouble(text.substr(0, text.size() - 1), percent) || !(percent > 0.0)) {
         error = "--tolerance " + text + ": expected a positive percentage such as 0.5%";
@@ -50,8 +50,9 @@ bool relativeTolerance(const std::string& text, const std::vector<HostObject*>& 
     value = formatFixed(absolute, 9);
     from = text + " of the box diagonal " + formatFixed(diagonal, 6);
     if (!(absolute > double(0.01f) && absolute <= 1024.0)) {
-        error = "--tolerance " + text + " is " + formatFixed(absolute, 6) + " for this mesh (box diagonal " +
-                formatFixed(diagonal, 6) + "), outside the plug-in's range: from 0.01 to 1024";
+        error = "--tolerance " + text + " is " + formatFixed(absolute, 6) +
+                " for this mesh (box diagonal " + formatFixed(diagonal, 6) +
+                "), outside the plug-in's range: from 0.01 to 1024";
         return false;
     }
     return true;
@@ -59,7 +60,8 @@ bool relativeTolerance(const std::string& text, const std::vector<HostObject*>& 
 
 std::string objectNames(const HostSession& session) {
     std::string names;
-    for (const SceneMesh& mesh : session.meshes()) names += (names.empty() ? "\"" : ", \"") + mesh.name + "\"";
+    for (const SceneMesh& mesh : session.meshes())
+        names += (names.empty() ? "\"" : ", \"") + mesh.name + "\"";
     return names;
 }
 
@@ -73,7 +75,8 @@ bool applyLockFile(HostSession& session, const std::string& path, std::string& e
     for (const SceneMesh& mesh : session.meshes()) {
         if (mesh.document != 0) continue;
         for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i) {
-            if (byNumber.size() <= std::size_t(mesh.fileVertices[i])) byNumber.resize(mesh.fileVertices[i] + 1, nullptr);
+            if (byNumber.size() <= std::size_t(mesh.fileVertices[i]))
+                byNumber.resize(mesh.fileVertices[i] + 1, nullptr);
             byNumber[mesh.fileVertices[i]] = mesh.object->vertices[i];
         }
     }
@@ -93,9 +96,11 @@ bool applyLockFile(HostSession& session, const std::string& path, std::string& e
             std::int64_t last = 0;
             const bool ok = dash == std::string::npos
                                 ? parseInteger(word, first) && (last = first, true)
-                                : parseInteger(word.substr(0, dash), first) && parseInteger(word.substr(dash + 1), last);
+                                : parseInteger(word.substr(0, dash), first) &&
+                                      parseInteger(word.substr(dash + 1), last);
             if (!ok || first < 1 || last < first) {
-                error = path + ":" + std::to_string(number) + ": \"" + word + "\" is not a vertex number or range";
+                error = path + ":" + std::to_string(number) + ": \"" + word +
+                        "\" is not a vertex number or range";
                 return false;
             }
             if (last > static_cast<std::int64_t>(byNumber.size())) {
@@ -145,7 +150,8 @@ bool chooseTargets(const CommandArgs& args, BatchSetup& setup, std::string& erro
     for (const SceneMesh& mesh : session.meshes())
         if (!named || mesh.name == args.value("--object")) setup.targets.push_back(mesh.object);
     if (named && setup.targets.empty())
-        error = setup.input + ": no object called \"" + args.value("--object") + "\"; it has " + objectNames(session);
+        error = setup.input + ": no object called \"" + args.value("--object") + "\"; it has " +
+                objectNames(session);
     else if (setup.targets.empty())
         error = setup.input + ": the file has no vertices";
     return error.empty();
@@ -164,12 +170,16 @@ bool paintFirstFrame(BatchSetup& setup, std::string& error) {
     setup.viewport = setup.session->openViewport(setup.viewWidth, setup.viewHeight, glError);
     if (setup.viewport) return true;
     if (!tolerance.empty()) {
-        error = "cannot apply --tolerance: the plug-in reads it at its first draw, and no OpenGL context could be made (" +
-                glError + ")";
+        error =
+            "cannot apply --tolerance: the plug-in reads it at its first draw, and no OpenGL "
+            "context could be made (" +
+            glError + ")";
         return false;
     }
-    std::fprintf(stderr, "talvex-host: warning: no OpenGL context (%s); the plug-in keeps its built-in settings\n",
-                 glError.c_str());
+    std::fprintf(
+        stderr,
+        "talvex-host: warning: no OpenGL context (%s); the plug-in keeps its built-in settings\n",
+        glError.c_str());
     return true;
 }
 
@@ -185,15 +195,18 @@ bool findAndPlacePlane(BatchSetup& setup, std::string& error) {
 
 }  // namespace
 
-bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup, std::string& error, int& status) {
+bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup, std::string& error,
+                  int& status) {
     namespace fs = std::filesystem;
     status = kExitUsage;
     std::error_code ec;
     setup.input = fs::absolute(args.positional[0], ec).string();
     setup.quiet = args.has("--quiet");
-    if (args.has("--plane") && !parsePlaneSpec(args.value("--plane"), setup.spec, error)) return false;
+    if (args.has("--plane") && !parsePlaneSpec(args.value("--plane"), setup.spec, error))
+        return false;
     if (!readTolerance(args, setup, error)) return false;
-    const std::string lockFile = args.has("--lock") ? fs::absolute(args.value("--lock"), ec).string() : "";
+    const std::string lockFile =
+        args.has("--lock") ? fs::absolute(args.value("--lock"), ec).string() : "";
 
     status = kExitFailure;
     setup.session = std::make_unique<HostSession>(out);
@@ -207,11 +220,12 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
         // A percentage of a box the mesh gives is checked once the mesh is in.
         status = kExitUsage;
         const std::string given = tolerance;
-        if (!relativeTolerance(given, setup.targets, setup.toleranceText, setup.toleranceFrom, error)) return false;
+        if (!relativeTolerance(given, setup.targets, setup.toleranceText, setup.toleranceFrom,
+                               error))
+            return false;
         status = kExitFailure;
     }
     return paintFirstFrame(setup, error) && findAndPlacePlane(setup, error);
 }
-
 
 }  // namespace talvexhost

@@ -42,7 +42,8 @@ struct BatchSetup {
 // Loads, selects and places the plane as the options ask (`args` hold one
 // input mesh). Prints progress to stderr unless quiet. False with `error`
 // (exit status in `status`).
-bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup, std::string& error, int& status);
+bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup, std::string& error,
+                  int& status);
 
 // The diagonal of the box around the objects' vertices (0 for none).
 double boxDiagonal(const std::vector<HostObject*>& objects);
@@ -50,6 +51,5 @@ double boxDiagonal(const std::vector<HostObject*>& objects);
 // Marks the vertices listed in a lock file (1-based OBJ vertex numbers,
 // ranges A-B, separated by blanks, commas or lines; # starts a comment).
 bool applyLockFile(HostSession& session, const std::string& path, std::string& error);
-
 
 }  // namespace talvexhost

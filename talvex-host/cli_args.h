@@ -20,7 +20,9 @@ struct ParsedArgs {
     std::map<std::string, std::string> values;  // last one wins
     std::set<std::string> flags;
 
-    bool has(const std::string& option) const { return values.count(option) > 0 || flags.count(option) > 0; }
+    bool has(const std::string& option) const {
+        return values.count(option) > 0 || flags.count(option) > 0;
+    }
     std::string value(const std::string& option, const std::string& fallback = {}) const {
         auto it = values.find(option);
         return it == values.end() ? fallback : it->second;
@@ -55,7 +57,8 @@ struct CommandArgs : ParsedArgs {
 // Returns the exit status when the command has nothing more to do: 0 after
 // printing the help, 2 after a usage error (the reason and the usage line on
 // stderr: an unknown option, a missing value, the wrong number of arguments).
-std::optional<int> readCommandLine(const Invocation& invocation, const CommandSpec& spec, CommandArgs& args);
+std::optional<int> readCommandLine(const Invocation& invocation, const CommandSpec& spec,
+                                   CommandArgs& args);
 
 // The folder --out names (default: the current folder), absolute and
 // created if missing; a write into it reports when creating it failed.

@@ -22,8 +22,10 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...|auto|A,B,C,D] [--tolerance T|P%] [--object NAME]\n"
-    "                         [--as-one-object] [--min-deviation D] [--top N] [--verbose] [--quiet]\n"
+    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...|auto|A,B,C,D] [--tolerance T|P%] "
+    "[--object NAME]\n"
+    "                         [--as-one-object] [--min-deviation D] [--top N] [--verbose] "
+    "[--quiet]\n"
     "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
     "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
     "                         [--plugin PATH]\n"
@@ -95,7 +97,8 @@ bool parseSize(const std::string& text, int& width, int& height) {
     const std::size_t x = text.find('x');
     std::int64_t w = 0;
     std::int64_t h = 0;
-    if (x == std::string::npos || !parseInteger(text.substr(0, x), w) || !parseInteger(text.substr(x + 1), h))
+    if (x == std::string::npos || !parseInteger(text.substr(0, x), w) ||
+        !parseInteger(text.substr(x + 1), h))
         return false;
     if (w < 64 || h < 64 || w > 8192 || h > 8192) return false;
     width = static_cast<int>(w);
@@ -103,7 +106,9 @@ bool parseSize(const std::string& text, int& width, int& height) {
     return true;
 }
 
-bool nonNegative(const std::string& text, double& value) { return parseDouble(text, value) && value >= 0.0; }
+bool nonNegative(const std::string& text, double& value) {
+    return parseDouble(text, value) && value >= 0.0;
+}
 
 // Reads the report's own options; false with `error` for a bad one.
 bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& error) {
@@ -119,13 +124,17 @@ bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& err
     options.view = args.value("--view");
     const std::string up = args.value("--up", "y");
     std::int64_t top = 0;
-    if (up != "y" && up != "z") error = "--up must be y or z";
-    else if (!options.view.empty() && !isKnownView(options.view)) error = "--view must be front, side, top or persp";
+    if (up != "y" && up != "z")
+        error = "--up must be y or z";
+    else if (!options.view.empty() && !isKnownView(options.view))
+        error = "--view must be front, side, top or persp";
     else if (args.has("--size") && !parseSize(args.value("--size"), options.width, options.height))
         error = "--size must be WIDTHxHEIGHT, each 64 to 8192 pixels";
-    else if (args.has("--min-deviation") && !nonNegative(args.value("--min-deviation"), options.minDeviation))
+    else if (args.has("--min-deviation") &&
+             !nonNegative(args.value("--min-deviation"), options.minDeviation))
         error = "--min-deviation must be a number of at least 0";
-    else if (args.has("--fail-above") && !nonNegative(args.value("--fail-above"), options.failAbove))
+    else if (args.has("--fail-above") &&
+             !nonNegative(args.value("--fail-above"), options.failAbove))
         error = "--fail-above must be a number of at least 0";
     else if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 0))
         error = "--top must be a whole number of at least 0";
@@ -171,8 +180,9 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
     return true;
 }
 
-ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args, const CheckOptions& options,
-                        double tolerance, const ResymOutcome& outcome) {
+ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args,
+                        const CheckOptions& options, double tolerance,
+                        const ResymOutcome& outcome) {
     ReportContext context;
     context.file = args.positional[0];
     context.plane = describePlane(setup.spec);
@@ -180,7 +190,8 @@ ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args, const C
     context.axis = setup.spec.axis;
     context.planeAt = setup.plane.pivot[setup.spec.axis];
     context.tolerance = tolerance;
-    context.toleranceFrom = setup.toleranceFrom.empty() ? "the plug-in's setting" : setup.toleranceFrom;
+    context.toleranceFrom =
+        setup.toleranceFrom.empty() ? "the plug-in's setting" : setup.toleranceFrom;
     context.object = args.value("--object");
     context.asOneObject = args.has("--as-one-object");
     context.objects = static_cast<int>(setup.targets.size());
@@ -191,8 +202,9 @@ ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args, const C
     return context;
 }
 
-bool writePicture(HostSession& session, const GatheredInput& gathered, const AsymmetryReport& report,
-                  const ReportContext& context, const CheckOptions& options, std::string& error) {
+bool writePicture(HostSession& session, const GatheredInput& gathered,
+                  const AsymmetryReport& report, const ReportContext& context,
+                  const CheckOptions& options, std::string& error) {
     PictureRequest request;
     request.input = &gathered.input;
     request.report = &report;
@@ -201,14 +213,16 @@ bool writePicture(HostSession& session, const GatheredInput& gathered, const Asy
     request.up = options.up;
     request.view = options.view;
     request.caption = {std::filesystem::path(context.file).filename().string(),
-                       "plane " + context.plane + ", tolerance " + formatFixed(context.tolerance, 4) +
-                           ", symmetry score " + formatFixed(report.score, 4)};
+                       "plane " + context.plane + ", tolerance " +
+                           formatFixed(context.tolerance, 4) + ", symmetry score " +
+                           formatFixed(report.score, 4)};
     std::string chosen;
     return drawCheckPicture(session, request, options.png, chosen, error);
 }
 
 // Exit status from --fail-above and --fail-unpaired; says why on stderr.
-int failureStatus(const ParsedArgs& args, const CheckOptions& options, const AsymmetryReport& report) {
+int failureStatus(const ParsedArgs& args, const CheckOptions& options,
+                  const AsymmetryReport& report) {
     int status = kExitOk;
     if (options.failAbove >= 0.0 && report.maxDeviation > options.failAbove) {
         status =
@@ -224,7 +238,8 @@ int failureStatus(const ParsedArgs& args, const CheckOptions& options, const Asy
 
 // Loads the plug-in and the mesh and places the plane: kExitOk, or the exit
 // status after saying why.
-int prepare(const CommandArgs& args, const CheckOptions& options, std::ostream& text, BatchSetup& setup) {
+int prepare(const CommandArgs& args, const CheckOptions& options, std::ostream& text,
+            BatchSetup& setup) {
     setup.viewWidth = options.width;
     setup.viewHeight = options.height;
     std::string error;

@@ -72,9 +72,10 @@ bool dragEarTip(HostSession& session, HostObject* head, const RenderOptions& vie
                 const std::string& pngPath, std::string& error) {
     HostVertex& tip = hostsim::vertexOf(head, kDemoLeftEarTip);
     HostVertex& partner = hostsim::vertexOf(head, kDemoRightEarTip);
-    std::cout << "> drag vertex " << kDemoLeftEarTip + 1 << " (left ear tip) up by " << formatFloat(kDragLift)
-              << " in " << kDragSteps << " steps\n";
-    std::cout << "  partner vertex " << kDemoRightEarTip + 1 << " before: " << position(partner) << "\n";
+    std::cout << "> drag vertex " << kDemoLeftEarTip + 1 << " (left ear tip) up by "
+              << formatFloat(kDragLift) << " in " << kDragSteps << " steps\n";
+    std::cout << "  partner vertex " << kDemoRightEarTip + 1 << " before: " << position(partner)
+              << "\n";
     session.host().scene.setEditObjects({head});
     session.selectVertices({&tip});
     const float startY = tip.y;

@@ -67,7 +67,8 @@ double secondsPerProjection(const std::vector<HostObject*>& targets) {
             for (int i = 0; i < object->vertexCount && tests < 2000000; ++i, ++tests) {
                 const Vector3& point = *object->vertices[i];
                 const Vector3 d = point.subtract(pivot);
-                const float t = static_cast<float>(double(static_cast<float>(-normal.dot(d))) / normal.dot(normal));
+                const float t = static_cast<float>(double(static_cast<float>(-normal.dot(d))) /
+                                                   normal.dot(normal));
                 Vector3 step = normal;
                 step.scale(t);
                 const Vector3 foot = point.add(step);
@@ -76,7 +77,8 @@ double secondsPerProjection(const std::vector<HostObject*>& targets) {
         }
         if (tests == 0) break;
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     volatile double keep = sink;
     (void)keep;
     return tests > 0 ? seconds / double(tests) : 0.0;
@@ -97,7 +99,8 @@ int runResym(const Invocation& invocation) {
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::string error;
     std::error_code ec;
-    const std::string output = args.has("-o") ? std::filesystem::absolute(args.value("-o"), ec).string() : "";
+    const std::string output =
+        args.has("-o") ? std::filesystem::absolute(args.value("-o"), ec).string() : "";
     BatchSetup setup;
     int status = kExitOk;
     if (!prepareBatch(args, std::cout, setup, error, status))
@@ -127,23 +130,28 @@ int runResym(const Invocation& invocation) {
               << "vertices moved: " << outcome.movedVertices << " (" << outcome.movedNoticeably
               << " by more than 0.0001)\n";
     if (outcome.movedVertices != outcome.movedNoticeably)
-        std::cout << "(the plug-in reports " << outcome.movedNoticeably << " moved: it counts moves greater than 0.0001, "
+        std::cout << "(the plug-in reports " << outcome.movedNoticeably
+                  << " moved: it counts moves greater than 0.0001, "
                   << outcome.movedVertices - outcome.movedNoticeably << " took a smaller step)\n";
-    std::cout << "unpaired vertices: " << outcome.unpaired[0].size() << " on the -" << axis << " side, "
-              << outcome.unpaired[1].size() << " on the +" << axis << " side (" << outcome.onPlane
-              << " more lie on the plane)\n"
+    std::cout << "unpaired vertices: " << outcome.unpaired[0].size() << " on the -" << axis
+              << " side, " << outcome.unpaired[1].size() << " on the +" << axis << " side ("
+              << outcome.onPlane << " more lie on the plane)\n"
               << "wrote " << target << "\n";
     if (setup.targets.size() > 1) {
         const int elsewhere = unpairedWithPartnerElsewhere(*setup.session, setup, outcome);
-        if (elsewhere > 0) std::cout << splitObjectsNote(elsewhere, static_cast<int>(setup.targets.size())) << "\n";
+        if (elsewhere > 0)
+            std::cout << splitObjectsNote(elsewhere, static_cast<int>(setup.targets.size()))
+                      << "\n";
     }
     if (args.has("--stats")) {
         double projections = 0.0;
-        for (const HostObject* object : setup.targets) projections += double(object->vertexCount) * object->vertexCount;
+        for (const HostObject* object : setup.targets)
+            projections += double(object->vertexCount) * object->vertexCount;
         const double scan = projections * secondsPerProjection(setup.targets);
         const double seconds = outcome.commandSeconds;
-        std::cout << "stats: Smart Resym took " << formatFixed(seconds * 1e3, 2) << " ms for " << vertices
-                  << " vertices (" << formatFixed(seconds > 0 ? vertices / seconds : 0.0, 0) << " vertices/s)\n"
+        std::cout << "stats: Smart Resym took " << formatFixed(seconds * 1e3, 2) << " ms for "
+                  << vertices << " vertices ("
+                  << formatFixed(seconds > 0 ? vertices / seconds : 0.0, 0) << " vertices/s)\n"
                   << "stats: the plain scan would take about " << formatFixed(scan, 2) << " s ("
                   << formatFixed(projections, 0) << " projections, estimated), "
                   << formatFixed(seconds > 0 ? scan / seconds : 0.0, 0) << " times as long\n"

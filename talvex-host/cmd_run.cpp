@@ -41,8 +41,8 @@ int runScript(const Invocation& invocation) {
         int w = 0;
         int h = 0;
         char tail = 0;
-        if (std::sscanf(args.value("--size").c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 8192 ||
-            h > 8192) {
+        if (std::sscanf(args.value("--size").c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 1 ||
+            h < 1 || w > 8192 || h > 8192) {
             return usageError(kSpec, "--size must be WIDTHxHEIGHT, e.g. 640x480");
         }
         options.width = w;

@@ -8,7 +8,7 @@
 namespace talvexhost {
 
 struct Invocation {
-    std::string argv0;                // how the host was started, to find the plug-in beside it
+    std::string argv0;              // how the host was started, to find the plug-in beside it
     std::vector<std::string> args;  // after the subcommand's name
 };
 

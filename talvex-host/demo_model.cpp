@@ -18,7 +18,9 @@ struct P {
 };
 
 // Vertex of ring i (1 .. kRings - 1), segment j.
-int ringVertex(int i, int j) { return 1 + (i - 1) * kSegments + (j % kSegments); }
+int ringVertex(int i, int j) {
+    return 1 + (i - 1) * kSegments + (j % kSegments);
+}
 
 }  // namespace
 
@@ -29,7 +31,8 @@ std::string demoModelObj() {
         const double phi = kPi * i / kRings;
         for (int j = 0; j < kSegments; ++j) {
             const double theta = 2.0 * kPi * j / kSegments;
-            P p{std::sin(phi) * std::sin(theta) * 0.9, std::cos(phi), std::sin(phi) * std::cos(theta) * 0.85};
+            P p{std::sin(phi) * std::sin(theta) * 0.9, std::cos(phi),
+                std::sin(phi) * std::cos(theta) * 0.85};
             const bool side = j == 4 || j == 12;  // straight left or right
             if (i == 2 && side) {
                 p.y += 0.62;  // ear tips
@@ -63,25 +66,30 @@ std::string demoModelObj() {
         p.z = std::round(p.z * 1e6) / 1e6 + 0.0;
     }
 
-    std::string obj = "# Talvex demo model: a cat head, slightly asymmetric on its +x half\no Head\n";
+    std::string obj =
+        "# Talvex demo model: a cat head, slightly asymmetric on its +x half\no Head\n";
     for (const P& p : v) {
-        obj += "v " + formatFloat(static_cast<float>(p.x)) + " " + formatFloat(static_cast<float>(p.y)) + " " +
-               formatFloat(static_cast<float>(p.z)) + "\n";
+        obj += "v " + formatFloat(static_cast<float>(p.x)) + " " +
+               formatFloat(static_cast<float>(p.y)) + " " + formatFloat(static_cast<float>(p.z)) +
+               "\n";
     }
     const int bottom = static_cast<int>(v.size()) - 1;
     for (int j = 0; j < kSegments; ++j) {
-        obj += "f 1 " + std::to_string(ringVertex(1, j + 1) + 1) + " " + std::to_string(ringVertex(1, j) + 1) + "\n";
+        obj += "f 1 " + std::to_string(ringVertex(1, j + 1) + 1) + " " +
+               std::to_string(ringVertex(1, j) + 1) + "\n";
     }
     for (int i = 1; i + 1 < kRings; ++i) {
         for (int j = 0; j < kSegments; ++j) {
-            obj += "f " + std::to_string(ringVertex(i, j) + 1) + " " + std::to_string(ringVertex(i, j + 1) + 1) + " " +
-                   std::to_string(ringVertex(i + 1, j + 1) + 1) + " " + std::to_string(ringVertex(i + 1, j) + 1) +
-                   "\n";
+            obj += "f " + std::to_string(ringVertex(i, j) + 1) + " " +
+                   std::to_string(ringVertex(i, j + 1) + 1) + " " +
+                   std::to_string(ringVertex(i + 1, j + 1) + 1) + " " +
+                   std::to_string(ringVertex(i + 1, j) + 1) + "\n";
         }
     }
     for (int j = 0; j < kSegments; ++j) {
         obj += "f " + std::to_string(ringVertex(kRings - 1, j) + 1) + " " +
-               std::to_string(ringVertex(kRings - 1, j + 1) + 1) + " " + std::to_string(bottom + 1) + "\n";
+               std::to_string(ringVertex(kRings - 1, j + 1) + 1) + " " +
+               std::to_string(bottom + 1) + "\n";
     }
     return obj;
 }

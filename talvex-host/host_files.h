@@ -35,7 +35,7 @@ private:
 
 // What the writer learned about a target before writing it.
 struct WriteTarget {
-    std::string path;       // the file to replace: the target with links resolved
+    std::string path;  // the file to replace: the target with links resolved
     bool exists = false;
     std::uint32_t mode = 0;  // permission bits (POSIX) or attributes (Windows) to keep
     std::int64_t owner = -1;

@@ -20,7 +20,9 @@ namespace talvexhost {
 
 namespace {
 
-std::string reason(int error) { return std::strerror(error); }
+std::string reason(int error) {
+    return std::strerror(error);
+}
 
 const char* kindOf(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder";
@@ -69,7 +71,8 @@ bool MappedFile::open(const std::string& path, std::string& error) {
             error = path + ": too large for this system's address space";
             return false;
         }
-        void* p = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        void* p =
+            mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
         if (p == MAP_FAILED) {
             error = path + ": cannot map (" + reason(errno) + ")";
             close(fd);
@@ -115,12 +118,14 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        error = path + ": is " + std::string(kindOf(info.st_mode)) + ", not a regular file; nothing was written";
+        error = path + ": is " + std::string(kindOf(info.st_mode)) +
+                ", not a regular file; nothing was written";
         return false;
     }
     if (info.st_nlink > 1) {
         error = path + ": has " + std::to_string(info.st_nlink) +
-                " hard links; replacing it would part it from its other names, and writing into it would "
+                " hard links; replacing it would part it from its other names, and writing into it "
+                "would "
                 "change them all, so nothing was written";
         return false;
     }
@@ -171,9 +176,11 @@ bool finishFile(std::intptr_t file, const WriteTarget& target, std::string& erro
     if (target.exists) {
         // Keep owner and group where allowed (root; or a group the user is
         // in); a set-id bit stays only with its owner.
-        bool ownerKept = fchown(fd, static_cast<uid_t>(target.owner), static_cast<gid_t>(target.group)) == 0;
-        if (!ownerKept) ownerKept = fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(target.group)) == 0 &&
-                                    geteuid() == static_cast<uid_t>(target.owner);
+        bool ownerKept =
+            fchown(fd, static_cast<uid_t>(target.owner), static_cast<gid_t>(target.group)) == 0;
+        if (!ownerKept)
+            ownerKept = fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(target.group)) == 0 &&
+                        geteuid() == static_cast<uid_t>(target.owner);
         const mode_t mode = ownerKept ? target.mode : (target.mode & 01777);
         if (fchmod(fd, mode) != 0) {
             error = reason(errno);
@@ -193,7 +200,9 @@ bool finishFile(std::intptr_t file, const WriteTarget& target, std::string& erro
     return true;
 }
 
-void abandonFile(std::intptr_t file) noexcept { close(static_cast<int>(file)); }
+void abandonFile(std::intptr_t file) noexcept {
+    close(static_cast<int>(file));
+}
 
 bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
     if (rename(from.c_str(), to.c_str()) != 0) {
@@ -203,7 +212,9 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& er
     return true;
 }
 
-void removeFile(const std::string& path) noexcept { unlink(path.c_str()); }
+void removeFile(const std::string& path) noexcept {
+    unlink(path.c_str());
+}
 
 void removeOnInterrupt(const std::string& path) {
     gInterruptArmed = 0;
@@ -242,6 +253,8 @@ std::uint64_t availableMemory() {
     return available;
 }
 
-bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+bool stderrIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
 
 }  // namespace talvexhost

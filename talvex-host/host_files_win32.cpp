@@ -1,7 +1,7 @@
 // The host's files on Windows: CreateFileMapping for reading; file types and
 // attributes, CREATE_NEW, FlushFileBuffers and MoveFileEx for the safe writer.
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstring>
@@ -15,10 +15,11 @@ namespace {
 
 std::string reason(DWORD code) {
     char text[256] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                        text, sizeof text, nullptr);
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, text, sizeof text, nullptr);
     std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
         message.pop_back();
     return message.empty() ? "error " + std::to_string(code) : message;
 }
@@ -32,8 +33,8 @@ const char* kindOf(DWORD type) {
 // The file the path names, with links and junctions followed.
 std::string finalPath(HANDLE file, const std::string& fallback) {
     char buffer[MAX_PATH * 4];
-    const DWORD length =
-        GetFinalPathNameByHandleA(file, buffer, sizeof buffer, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD length = GetFinalPathNameByHandleA(file, buffer, sizeof buffer,
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0 || length >= sizeof buffer) return fallback;
     std::string path(buffer, length);
     if (path.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + path.substr(8);
@@ -62,8 +63,8 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         error = path + ": is a folder, not a file";
         return false;
     }
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = path + ": cannot open (" + reason(GetLastError()) + ")";
         return false;
@@ -75,14 +76,16 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         error = path + ": is " + std::string(kindOf(type)) + ", not a file";
         return false;
     }
-    if (static_cast<unsigned long long>(size.QuadPart) > static_cast<unsigned long long>(SIZE_MAX)) {
+    if (static_cast<unsigned long long>(size.QuadPart) >
+        static_cast<unsigned long long>(SIZE_MAX)) {
         CloseHandle(file);
         error = path + ": too large for this system's address space";
         return false;
     }
     if (size.QuadPart > 0) {
         HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-        const void* view = mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+        const void* view =
+            mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
         if (view == nullptr) {
             error = path + ": cannot map (" + reason(GetLastError()) + ")";
             if (mapping != nullptr) CloseHandle(mapping);
@@ -109,7 +112,8 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
         // Wine, for one, describes no Unix device or pipe.
-        error = path + ": not a regular file, or it cannot be examined (" + reason(code) + "); nothing was written";
+        error = path + ": not a regular file, or it cannot be examined (" + reason(code) +
+                "); nothing was written";
         return false;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -118,8 +122,9 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
     }
     // Opening with no access right reads nothing and waits for nothing, even
     // on a device or a pipe.
-    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = path + ": not a regular file, or it cannot be opened (" + reason(GetLastError()) +
                 "); nothing was written";
@@ -131,12 +136,14 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
     target.path = finalPath(file, path);
     CloseHandle(file);
     if (type != FILE_TYPE_DISK || (attributes & FILE_ATTRIBUTE_DEVICE)) {
-        error = path + ": is " + std::string(kindOf(type)) + ", not a regular file; nothing was written";
+        error = path + ": is " + std::string(kindOf(type)) +
+                ", not a regular file; nothing was written";
         return false;
     }
     if (known && info.nNumberOfLinks > 1) {
         error = path + ": has " + std::to_string(info.nNumberOfLinks) +
-                " hard links; replacing it would part it from its other names, and writing into it would "
+                " hard links; replacing it would part it from its other names, and writing into it "
+                "would "
                 "change them all, so nothing was written";
         return false;
     }
@@ -145,21 +152,22 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
         return false;
     }
     HANDLE writable = CreateFileA(target.path.c_str(), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
     if (writable == INVALID_HANDLE_VALUE) {
         error = path + ": not writable (" + reason(GetLastError()) + "); nothing was written";
         return false;
     }
     CloseHandle(writable);
     target.exists = true;
-    target.mode = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    target.mode = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     return true;
 }
 
 std::intptr_t createExclusive(const std::string& path, std::string& error) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         error = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? "exists" : reason(code);
@@ -172,7 +180,8 @@ bool writeAll(std::intptr_t file, const char* data, std::size_t size, std::strin
     while (size > 0) {
         const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(reinterpret_cast<HANDLE>(file), data, chunk, &written, nullptr) || written == 0) {
+        if (!WriteFile(reinterpret_cast<HANDLE>(file), data, chunk, &written, nullptr) ||
+            written == 0) {
             error = reason(GetLastError());
             return false;
         }
@@ -194,17 +203,22 @@ bool finishFile(std::intptr_t file, const WriteTarget&, std::string& error) {
     return flushed;
 }
 
-void abandonFile(std::intptr_t file) noexcept { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+void abandonFile(std::intptr_t file) noexcept {
+    CloseHandle(reinterpret_cast<HANDLE>(file));
+}
 
 bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = reason(GetLastError());
         return false;
     }
     return true;
 }
 
-void removeFile(const std::string& path) noexcept { DeleteFileA(path.c_str()); }
+void removeFile(const std::string& path) noexcept {
+    DeleteFileA(path.c_str());
+}
 
 void removeOnInterrupt(const std::string& path) {
     gInterruptArmed = 0;
@@ -221,9 +235,12 @@ std::uint64_t availableMemory() {
     if (!GlobalMemoryStatusEx(&status)) return 0;
     // A 32-bit process runs out of address space long before a machine runs
     // out of memory.
-    return status.ullAvailVirtual < status.ullAvailPageFile ? status.ullAvailVirtual : status.ullAvailPageFile;
+    return status.ullAvailVirtual < status.ullAvailPageFile ? status.ullAvailVirtual
+                                                            : status.ullAvailPageFile;
 }
 
-bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+bool stderrIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
 
 }  // namespace talvexhost

@@ -59,7 +59,8 @@ int HostSession::addDocument(ObjDocument document, const std::string& path, bool
         objects.assign(1, ObjObject{});
         objects[0].name = "all";
         objects[0].vertices.resize(static_cast<std::size_t>(doc.vertexCount()));
-        for (int v = 0; v < doc.vertexCount(); ++v) objects[0].vertices[static_cast<std::size_t>(v)] = v;
+        for (int v = 0; v < doc.vertexCount(); ++v)
+            objects[0].vertices[static_cast<std::size_t>(v)] = v;
     }
     for (ObjObject& object : objects) {
         std::vector<hostsim::Point> positions;
@@ -89,7 +90,8 @@ int HostSession::loadMesh(const std::string& path, std::string& error, bool asOn
     return addDocument(std::move(document), path, asOneObject);
 }
 
-HostObject* HostSession::addObject(const std::string& name, const std::vector<hostsim::Point>& positions) {
+HostObject* HostSession::addObject(const std::string& name,
+                                   const std::vector<hostsim::Point>& positions) {
     HostObject* object = host_.scene.addObject(name, positions);
     meshes_.push_back({name, object, -1, {}});
     return object;
@@ -145,7 +147,9 @@ void HostSession::removeObject(HostObject* object) {
                   meshes_.end());
 }
 
-bool HostSession::runCommand(const std::string& name) { return host_.executeByName(name); }
+bool HostSession::runCommand(const std::string& name) {
+    return host_.executeByName(name);
+}
 
 void HostSession::selectObjects(const std::vector<HostObject*>& objects) {
     host_.scene.selectObjects(objects);

@@ -59,13 +59,16 @@ int main(int argc, char** argv) {
     try {
         return dispatch(argc, argv);
     } catch (const std::bad_alloc&) {
-        std::fputs("talvex-host: out of memory: the work needs more than this machine or process can give; "
-                   "no file was left half-written\n",
-                   stderr);
+        std::fputs(
+            "talvex-host: out of memory: the work needs more than this machine or process can "
+            "give; "
+            "no file was left half-written\n",
+            stderr);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "talvex-host: failed: %s; no file was left half-written\n", e.what());
     } catch (...) {
-        std::fputs("talvex-host: failed with an unknown error; no file was left half-written\n", stderr);
+        std::fputs("talvex-host: failed with an unknown error; no file was left half-written\n",
+                   stderr);
     }
     return talvexhost::kExitFailure;
 }

@@ -11,7 +11,9 @@ namespace talvexhost {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // The first three numbers of a `v` line the reader accepted.
 ObjPosition fileCoordinates(std::string_view line) {
@@ -58,9 +60,13 @@ bool differsFromLine(std::string_view line, const ObjPosition& p, std::size_t& n
     return differs;
 }
 
-bool samePosition(const ObjPosition& a, const ObjPosition& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool samePosition(const ObjPosition& a, const ObjPosition& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
-std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
+std::string megabytes(std::uint64_t bytes) {
+    return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
+}
 
 // Writing in blocks keeps the mapped input from piling up in memory: the
 // pages already copied are let go as the output goes out.
@@ -83,8 +89,9 @@ bool ObjDocument::load(const std::string& path, std::string& error, const ObjLoa
         const std::uint64_t needed = bytes.size() + vertices * options.bytesPerVertex;
         const std::uint64_t available = availableMemory();
         if (available > 0 && needed > available) {
-            error = path + ": " + std::to_string(vertices) + " vertices need about " + megabytes(needed) +
-                    " of memory, but only " + megabytes(available) + " are available; nothing was done";
+            error = path + ": " + std::to_string(vertices) + " vertices need about " +
+                    megabytes(needed) + " of memory, but only " + megabytes(available) +
+                    " are available; nothing was done";
             return false;
         }
     }
@@ -195,7 +202,8 @@ bool ObjDocument::emit(Sink& sink) const {
             const std::size_t step = std::min(end - copied, kReleaseStep);
             if (!sink(text_.data() + copied, step)) return false;
             copied += step;
-            if (mapped_ && copied - released >= kReleaseStep) mapped_->releaseBefore(released = copied);
+            if (mapped_ && copied - released >= kReleaseStep)
+                mapped_->releaseBefore(released = copied);
         }
         return true;
     };
@@ -238,10 +246,13 @@ std::string ObjDocument::text() const {
 bool ObjDocument::save(const std::string& path, std::string& error) {
     SafeWriter writer;
     if (!writer.open(path, error)) return false;
-    auto write = [&](const char* data, std::size_t size) { return writer.write(data, size, error); };
+    auto write = [&](const char* data, std::size_t size) {
+        return writer.write(data, size, error);
+    };
     if (!emit(write)) return false;
     std::error_code ec;
-    const bool replacesSource = mapped_ && std::filesystem::equivalent(name_, writer.resolvedTarget(), ec);
+    const bool replacesSource =
+        mapped_ && std::filesystem::equivalent(name_, writer.resolvedTarget(), ec);
     if (!replacesSource) return writer.commit(error);
     // Writing over the file this document maps: let go of it for the
     // rename, then map what was written, which says what the document holds.
@@ -253,7 +264,8 @@ bool ObjDocument::save(const std::string& path, std::string& error) {
     std::string reopenError;
     const std::string source = committed ? writer.resolvedTarget() : name_;
     if (!written->open(source, reopenError)) {
-        error = committed ? path + ": written, but cannot be read again (" + reopenError + ")" : error;
+        error =
+            committed ? path + ": written, but cannot be read again (" + reopenError + ")" : error;
         vertexCount_ = 0;
         positions_.clear();
         objects_.clear();

@@ -10,12 +10,17 @@ namespace talvexhost {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isLineEnd(char c) {
+    return c == '\n' || c == '\r';
+}
 
 // Splits a line into tokens separated by blanks; `starts` gets each token's
 // offset in the line. A token starting with '#' ends the line.
-void tokenize(std::string_view line, std::vector<std::string_view>& tokens, std::vector<std::size_t>& starts) {
+void tokenize(std::string_view line, std::vector<std::string_view>& tokens,
+              std::vector<std::size_t>& starts) {
     tokens.clear();
     starts.clear();
     std::size_t i = 0;
@@ -109,8 +114,8 @@ std::size_t ObjReader::lineEnd(std::size_t begin) {
         if (c == '\t') continue;
         char byte[8];
         std::snprintf(byte, sizeof byte, "0x%02X", c);
-        fail(std::string("binary data (byte ") + byte + " at column " + std::to_string(i - begin + 1) +
-             "); not a text OBJ file");
+        fail(std::string("binary data (byte ") + byte + " at column " +
+             std::to_string(i - begin + 1) + "); not a text OBJ file");
         return std::string_view::npos;
     }
     if (i - begin > ObjDocument::kMaxLineLength) {
@@ -214,7 +219,8 @@ bool ObjReader::readAttribute(std::string_view keyword) {
     const std::size_t needed = keyword == "v" || keyword == "vn" ? 3 : 1;
     if (tokens_.size() - 1 < needed)
         return fail("\"" + std::string(keyword) + "\" needs " + std::to_string(needed) +
-                    (needed == 1 ? " number" : " numbers") + ", found " + std::to_string(tokens_.size() - 1));
+                    (needed == 1 ? " number" : " numbers") + ", found " +
+                    std::to_string(tokens_.size() - 1));
     for (std::size_t t = 1; t < tokens_.size(); ++t) {
         float value = 0.0f;
         const NumberStatus status = readFloat(tokens_[t], value);
@@ -231,12 +237,14 @@ bool ObjReader::readAttribute(std::string_view keyword) {
 }
 
 bool ObjReader::readElement(std::string_view keyword) {
-    const ObjElement::Kind kind =
-        keyword == "f" ? ObjElement::kFace : keyword == "l" ? ObjElement::kLine : ObjElement::kPoint;
+    const ObjElement::Kind kind = keyword == "f"   ? ObjElement::kFace
+                                  : keyword == "l" ? ObjElement::kLine
+                                                   : ObjElement::kPoint;
     const std::size_t needed = kind == ObjElement::kFace ? 3 : kind == ObjElement::kLine ? 2 : 1;
     if (tokens_.size() - 1 < needed)
         return fail("\"" + std::string(keyword) + "\" needs at least " + std::to_string(needed) +
-                    (needed == 1 ? " vertex" : " vertices") + ", found " + std::to_string(tokens_.size() - 1));
+                    (needed == 1 ? " vertex" : " vertices") + ", found " +
+                    std::to_string(tokens_.size() - 1));
     enterDefaultGroup();
     ObjElement element{kind, {}};
     for (std::size_t t = 1; t < tokens_.size(); ++t) {
@@ -259,7 +267,8 @@ bool ObjReader::readReference(std::string_view token, ObjElement& element) {
         rest = rest.substr(slash + 1);
         if (partCount == 3) return fail("bad vertex reference " + quoted(token));
     }
-    const std::int64_t counts[3] = {static_cast<std::int64_t>(usedBy_.size()), textureCount_, normalCount_};
+    const std::int64_t counts[3] = {static_cast<std::int64_t>(usedBy_.size()), textureCount_,
+                                    normalCount_};
     const char kinds[3] = {'v', 't', 'n'};
     for (int k = 0; k < partCount; ++k) {
         if (k > 0 && parts[k].empty()) continue;
@@ -270,7 +279,9 @@ bool ObjReader::readReference(std::string_view token, ObjElement& element) {
             // Relative to the entries defined so far.
             if (-index > counts[k])
                 return fail("vertex reference " + quoted(token) + " points before the first " +
-                            (k == 0 ? "vertex" : k == 1 ? "texture coordinate" : "normal"));
+                            (k == 0   ? "vertex"
+                             : k == 1 ? "texture coordinate"
+                                      : "normal"));
             index = counts[k] + index + 1;
         }
         // Vertices are counted in int: a larger index can never be in range,
@@ -287,7 +298,8 @@ bool ObjReader::readReference(std::string_view token, ObjElement& element) {
 }
 
 void ObjReader::readGroupName(std::string_view content) {
-    std::string_view objectName = tokens_.size() > 1 ? content.substr(starts_[1]) : std::string_view("unnamed");
+    std::string_view objectName =
+        tokens_.size() > 1 ? content.substr(starts_[1]) : std::string_view("unnamed");
     while (!objectName.empty() && isBlank(objectName.back())) objectName.remove_suffix(1);
     groupNames_.emplace_back(objectName);
     currentGroup_ = static_cast<int>(groupNames_.size()) - 1;
@@ -296,12 +308,16 @@ void ObjReader::readGroupName(std::string_view content) {
 bool ObjReader::checkPending() {
     const std::int64_t vertices = static_cast<std::int64_t>(usedBy_.size());
     for (const Pending& p : pending_) {
-        const std::int64_t count = p.kind == 'v' ? vertices : p.kind == 't' ? textureCount_ : normalCount_;
+        const std::int64_t count = p.kind == 'v'   ? vertices
+                                   : p.kind == 't' ? textureCount_
+                                                   : normalCount_;
         if (p.index > count) {
             lineNumber_ = p.line;
-            const char* what = p.kind == 'v' ? "vertex" : p.kind == 't' ? "texture coordinate" : "normal";
-            return fail(std::string(what) + " index " + std::to_string(p.index) + " is out of range (the file has " +
-                        std::to_string(count) + ")");
+            const char* what = p.kind == 'v'   ? "vertex"
+                               : p.kind == 't' ? "texture coordinate"
+                                               : "normal";
+            return fail(std::string(what) + " index " + std::to_string(p.index) +
+                        " is out of range (the file has " + std::to_string(count) + ")");
         }
     }
     // Elements that referred forward give their vertices an owner now, in
@@ -315,7 +331,8 @@ bool ObjReader::checkPending() {
 void ObjReader::assignObjects() {
     std::vector<ObjObject> byGroup(groupNames_.size());
     std::vector<std::size_t> sizes(groupNames_.size(), 0);
-    for (std::size_t v = 0; v < usedBy_.size(); ++v) ++sizes[usedBy_[v] >= 0 ? usedBy_[v] : definedIn_[v]];
+    for (std::size_t v = 0; v < usedBy_.size(); ++v)
+        ++sizes[usedBy_[v] >= 0 ? usedBy_[v] : definedIn_[v]];
     for (std::size_t g = 0; g < groupNames_.size(); ++g) {
         byGroup[g].name = std::move(groupNames_[g]);
         byGroup[g].vertices.reserve(sizes[g]);
@@ -334,12 +351,15 @@ void ObjReader::assignObjects() {
 bool ObjReader::hasObjectLines() const {
     const char* data = text_.data();
     const char* end = data + text_.size();
-    for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, 'o', end - p))) != nullptr; ++p) {
+    for (const char* p = data;
+         (p = static_cast<const char*>(std::memchr(p, 'o', end - p))) != nullptr; ++p) {
         // "o" alone as the line's first token.
         if (p + 1 < end && !isBlank(p[1]) && !isLineEnd(p[1])) continue;
         const char* q = p;
         while (q > data && isBlank(q[-1])) --q;
-        if (q == data || isLineEnd(q[-1]) || (q == data + 3 && text_.substr(0, 3) == kByteOrderMark)) return true;
+        if (q == data || isLineEnd(q[-1]) ||
+            (q == data + 3 && text_.substr(0, 3) == kByteOrderMark))
+            return true;
     }
     return false;
 }
@@ -348,7 +368,8 @@ std::size_t countVertexLines(std::string_view text) noexcept {
     std::size_t count = 0;
     const char* data = text.data();
     const char* end = data + text.size();
-    for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, 'v', end - p))) != nullptr; ++p) {
+    for (const char* p = data;
+         (p = static_cast<const char*>(std::memchr(p, 'v', end - p))) != nullptr; ++p) {
         if (p + 1 < end && isBlank(p[1]) && (p == data || isLineEnd(p[-1]))) ++count;
     }
     return count;

@@ -109,7 +109,8 @@ void forEachLine(std::string_view text, bool loneCarriageReturns, Visit&& visit)
 // True when the line [begin, end) of `text` is a `v` line.
 inline bool isVertexLine(std::string_view text, std::size_t begin, std::size_t end) {
     while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-    return begin + 1 < end && text[begin] == 'v' && (text[begin + 1] == ' ' || text[begin + 1] == '\t');
+    return begin + 1 < end && text[begin] == 'v' &&
+           (text[begin + 1] == ' ' || text[begin + 1] == '\t');
 }
 
 }  // namespace talvexhost

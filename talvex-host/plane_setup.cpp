@@ -14,12 +14,15 @@ namespace {
 
 const char kAxisNames[] = "XYZ";
 
-double component(const Vector3& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; }
+double component(const Vector3& p, int axis) {
+    return axis == 0 ? p.x : axis == 1 ? p.y : p.z;
+}
 
 }  // namespace
 
 bool setGeneralPlane(PlaneSpec& spec, const double normal[3], double offset) {
-    const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+    const double length =
+        std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
     if (!(length > 0.0) || !std::isfinite(length) || !std::isfinite(offset / length)) return false;
     spec.general = true;
     spec.atValue = false;
@@ -49,9 +52,11 @@ bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error
         for (int k = 0; k < 4; ++k) {
             const std::size_t comma = text.find(',', begin);
             const std::size_t end = k < 3 ? comma : text.size();
-            if ((k < 3 && comma == std::string::npos) || (k == 3 && text.find(',', begin) != std::string::npos) ||
+            if ((k < 3 && comma == std::string::npos) ||
+                (k == 3 && text.find(',', begin) != std::string::npos) ||
                 !parseDouble(text.substr(begin, end - begin), numbers[k])) {
-                error = "--plane \"" + text + "\": expected four numbers A,B,C,D for the plane A x + B y + C z = D";
+                error = "--plane \"" + text +
+                        "\": expected four numbers A,B,C,D for the plane A x + B y + C z = D";
                 return false;
             }
             begin = end + 1;
@@ -65,7 +70,8 @@ bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error
     }
     const char axis = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     if (axis < 'x' || axis > 'z' || (text.size() > 1 && text[1] != '=')) {
-        error = "--plane \"" + text + "\": expected x, y, z, AXIS=VALUE such as x=0, auto or A,B,C,D";
+        error =
+            "--plane \"" + text + "\": expected x, y, z, AXIS=VALUE such as x=0, auto or A,B,C,D";
         return false;
     }
     parsed.axis = axis - 'x';
@@ -80,13 +86,16 @@ bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error
     return true;
 }
 
-std::string formatPlaneNumber(double value) { return formatFixed(std::fabs(value) < 5e-7 ? 0.0 : value, 6); }
+std::string formatPlaneNumber(double value) {
+    return formatFixed(std::fabs(value) < 5e-7 ? 0.0 : value, 6);
+}
 
 std::string formatPlaneEquation(const double normal[3], double offset) {
     std::string text = formatPlaneNumber(normal[0]) + " x";
     for (int k = 1; k < 3; ++k) {
         const bool minus = normal[k] < 0.0 && formatPlaneNumber(normal[k]) != "0.000000";
-        text += (minus ? " - " : " + ") + formatPlaneNumber(std::fabs(normal[k])) + (k == 1 ? " y" : " z");
+        text += (minus ? " - " : " + ") + formatPlaneNumber(std::fabs(normal[k])) +
+                (k == 1 ? " y" : " z");
     }
     return text + " = " + formatPlaneNumber(offset);
 }
@@ -101,16 +110,19 @@ std::string describePlane(const PlaneSpec& spec) {
 }
 
 std::string describePlacedPlane(const PlaneSpec& spec, const HostPlane& plane) {
-    const std::string score =
-        spec.automatic ? " (symmetry score " + formatFixed(100.0 * spec.score, 1) + " %)" : std::string();
+    const std::string score = spec.automatic
+                                  ? " (symmetry score " + formatFixed(100.0 * spec.score, 1) + " %)"
+                                  : std::string();
     if (spec.general) return describePlane(spec) + score;
     const char axis = static_cast<char>('x' + spec.axis);
-    return describePlane(spec) + " (at " + axis + " = " + formatFixed(plane.pivot[spec.axis], 6) + ")" + score;
+    return describePlane(spec) + " (at " + axis + " = " + formatFixed(plane.pivot[spec.axis], 6) +
+           ")" + score;
 }
 
 double HostPlane::signedDistance(const Vector3& p, int axis) const noexcept {
     const double d[3] = {double(p.x) - pivot[0], double(p.y) - pivot[1], double(p.z) - pivot[2]};
-    const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+    const double length =
+        std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
     const double along = (normal[0] * d[0] + normal[1] * d[1] + normal[2] * d[2]) / length;
     return normal[axis] < 0.0 ? -along : along;
 }
@@ -137,8 +149,8 @@ bool planeFrame(const HostObject* planeObject, HostPlane& plane) noexcept {
     plane.pivot[0] = planeObject->position.x;
     plane.pivot[1] = planeObject->position.y;
     plane.pivot[2] = planeObject->position.z;
-    const double lengthSq =
-        plane.normal[0] * plane.normal[0] + plane.normal[1] * plane.normal[1] + plane.normal[2] * plane.normal[2];
+    const double lengthSq = plane.normal[0] * plane.normal[0] + plane.normal[1] * plane.normal[1] +
+                            plane.normal[2] * plane.normal[2];
     return lengthSq > 0.0 && std::isfinite(lengthSq);
 }
 
@@ -166,8 +178,8 @@ SpanBox spanOf(const std::vector<HostObject*>& targets) {
 
 }  // namespace
 
-bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, const PlaneSpec& spec,
-                HostPlane& plane, std::string& error) {
+bool placePlane(HostSession& session, const std::vector<HostObject*>& targets,
+                const PlaneSpec& spec, HostPlane& plane, std::string& error) {
     if (spec.automatic && !spec.general && !spec.atValue) {
         error = "the symmetry plane has not been found yet";
         return false;
@@ -197,7 +209,8 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, c
         for (HostObject* object : targets)
             source.insert(source.end(), object->vertices, object->vertices + object->vertexCount);
         if (source.size() < 2) {
-            error = "the mesh has fewer than two vertices; give the plane's place, e.g. --plane x=0";
+            error =
+                "the mesh has fewer than two vertices; give the plane's place, e.g. --plane x=0";
             return false;
         }
         // The plug-in's own centroid, as in the modeller: a selection change
@@ -209,9 +222,11 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, c
         session.host().scene.selectVertices({});
         if (!planeFrame(created, plane)) {
             session.selectObjects({});
-            error = std::string("the plane came out without area: the meshes do not extend along the plane "
-                                "perpendicular to ") +
-                    kAxisNames[spec.axis] + "; give its place, e.g. --plane " + static_cast<char>('x' + spec.axis) + "=0";
+            error = std::string(
+                        "the plane came out without area: the meshes do not extend along the plane "
+                        "perpendicular to ") +
+                    kAxisNames[spec.axis] + "; give its place, e.g. --plane " +
+                    static_cast<char>('x' + spec.axis) + "=0";
             return false;
         }
         pose.normal[spec.axis] = 1.0;

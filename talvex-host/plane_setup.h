@@ -21,9 +21,9 @@ struct PlaneSpec {
     // plane the axis its normal is most along, which names the report's sides.
     int axis = 0;
     bool atValue = false;
-    float value = 0.0f;  // the plane's coordinate on that axis, when atValue
-    bool automatic = false;  // "auto": found by symmetry detection
-    bool general = false;  // a x + b y + c z = d, in `normal` and `offset`
+    float value = 0.0f;                  // the plane's coordinate on that axis, when atValue
+    bool automatic = false;              // "auto": found by symmetry detection
+    bool general = false;                // a x + b y + c z = d, in `normal` and `offset`
     double normal[3] = {1.0, 0.0, 0.0};  // unit, when general
     double offset = 0.0;
     double score = 0.0;  // the detected plane's symmetry score, 0 to 1, when automatic
@@ -61,7 +61,7 @@ std::string describePlacedPlane(const PlaneSpec& spec, const HostPlane& plane);
 
 // Places the plane for `targets`. Leaves nothing selected. False with `error`
 // when the plug-in built no plane or the plane came out degenerate.
-bool placePlane(HostSession& session, const std::vector<HostObject*>& targets, const PlaneSpec& spec,
-                HostPlane& plane, std::string& error);
+bool placePlane(HostSession& session, const std::vector<HostObject*>& targets,
+                const PlaneSpec& spec, HostPlane& plane, std::string& error);
 
 }  // namespace talvexhost

@@ -14,13 +14,15 @@ namespace talvexhost {
 namespace {
 
 void appendBytes(void* context, void* data, int size) {
-    static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<std::size_t>(size));
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data),
+                                               static_cast<std::size_t>(size));
 }
 
 }  // namespace
 
 bool encodePng(const std::vector<unsigned char>& rgba, int width, int height, std::string& png) {
-    if (width <= 0 || height <= 0 || rgba.size() != static_cast<std::size_t>(width) * height * 4u) return false;
+    if (width <= 0 || height <= 0 || rgba.size() != static_cast<std::size_t>(width) * height * 4u)
+        return false;
     png.clear();
     return stbi_write_png_to_func(appendBytes, &png, width, height, 4, rgba.data(), width * 4) != 0;
 }

@@ -38,7 +38,8 @@ void Progress::update(double done) {
     const double t = now();
     if (t - start_ < kQuietSeconds || t - lastShown_ < kRefreshSeconds) return;
     lastShown_ = t;
-    std::fprintf(stderr, "\rtalvex-host: %s... %3d%%", what_.c_str(), static_cast<int>(done * 100.0 + 0.5));
+    std::fprintf(stderr, "\rtalvex-host: %s... %3d%%", what_.c_str(),
+                 static_cast<int>(done * 100.0 + 0.5));
     std::fflush(stderr);
 }
 

@@ -79,8 +79,10 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     return gathered;
 }
 
-int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& setup, const ResymOutcome& outcome) {
-    GatheredInput gathered = gatherReportInput(session, setup.targets, outcome, setup.plane, setup.spec.axis);
+int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& setup,
+                                 const ResymOutcome& outcome) {
+    GatheredInput gathered =
+        gatherReportInput(session, setup.targets, outcome, setup.plane, setup.spec.axis);
     gathered.input.tolerance = pluginStartTolerance(setup.viewport);
     std::vector<bool> paired(gathered.input.vertices.size(), false);
     for (const auto& [a, b] : gathered.input.pairs) paired[a] = paired[b] = true;

@@ -22,7 +22,8 @@ struct BatchSetup;
 
 // How many vertices the run left unpaired (off the plane) that have an
 // acceptable mirror candidate in another object, by the plug-in's tolerance.
-int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& setup, const ResymOutcome& outcome);
+int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& setup,
+                                 const ResymOutcome& outcome);
 
 // `targets` are the meshes checked, `outcome` the run whose pairs to use.
 GatheredInput gatherReportInput(const HostSession& session, const std::vector<HostObject*>& targets,

@@ -13,8 +13,8 @@ namespace talvexhost {
 
 // What the report says about the run besides the analysis.
 struct ReportContext {
-    std::string file;   // the input, as given
-    std::string plane;  // "x = 0", "x = centroid"
+    std::string file;         // the input, as given
+    std::string plane;        // "x = 0", "x = centroid"
     std::string placedPlane;  // the plane as placed, for people: spec, where it stands, score
     int axis = 0;
     double planeAt = 0.0;  // the plane's coordinate on its axis

@@ -1,9 +1,9 @@
 #include "resym_run.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <chrono>
 
 #include "host_session.h"
 #include "number_text.h"
@@ -36,7 +36,8 @@ std::string compactList(const std::vector<std::string>& labels) {
         std::size_t j = i;
         if (parseInteger(labels[i], first)) {
             std::int64_t next = 0;
-            while (j + 1 < labels.size() && parseInteger(labels[j + 1], next) && next == first + std::int64_t(j + 1 - i))
+            while (j + 1 < labels.size() && parseInteger(labels[j + 1], next) &&
+                   next == first + std::int64_t(j + 1 - i))
                 ++j;
         }
         if (!text.empty()) text += ", ";
@@ -58,8 +59,8 @@ public:
         int first = 0;
         for (HostObject* object : targets) {
             const SceneMesh* mesh = session.meshOf(object);
-            Block block{object->vertexCount > 0 ? object->vertices[0] : nullptr, object->vertexCount, first, mesh,
-                        object};
+            Block block{object->vertexCount > 0 ? object->vertices[0] : nullptr,
+                        object->vertexCount, first, mesh, object};
             for (int i = 0; i < object->vertexCount; ++i) {
                 if (object->vertices[i] != block.base + i) block.base = nullptr;
             }
@@ -68,20 +69,23 @@ public:
         }
         count_ = first;
         sorted_ = blocks_;
-        std::sort(sorted_.begin(), sorted_.end(),
-                  [](const Block& a, const Block& b) { return std::less<const HostVertex*>()(a.base, b.base); });
+        std::sort(sorted_.begin(), sorted_.end(), [](const Block& a, const Block& b) {
+            return std::less<const HostVertex*>()(a.base, b.base);
+        });
     }
 
     int count() const { return count_; }
 
     // The vertex's number, or -1 when it is none of the targets'.
     int find(const HostVertex* v) const {
-        auto it = std::upper_bound(sorted_.begin(), sorted_.end(), v, [](const HostVertex* p, const Block& b) {
-            return std::less<const HostVertex*>()(p, b.base);
-        });
+        auto it = std::upper_bound(sorted_.begin(), sorted_.end(), v,
+                                   [](const HostVertex* p, const Block& b) {
+                                       return std::less<const HostVertex*>()(p, b.base);
+                                   });
         if (it != sorted_.begin()) {
             const Block& b = *(it - 1);
-            if (b.base != nullptr && v < b.base + b.count) return b.first + static_cast<int>(v - b.base);
+            if (b.base != nullptr && v < b.base + b.count)
+                return b.first + static_cast<int>(v - b.base);
         }
         // An object whose vertices are not one block: search it.
         for (const Block& b : blocks_) {
@@ -100,7 +104,8 @@ public:
     std::string label(int ordinal) const {
         const Block& b = blockOf(ordinal);
         const int i = ordinal - b.first;
-        if (b.mesh != nullptr && b.mesh->document >= 0) return std::to_string(b.mesh->fileVertices[i] + 1);
+        if (b.mesh != nullptr && b.mesh->document >= 0)
+            return std::to_string(b.mesh->fileVertices[i] + 1);
         return (b.mesh != nullptr ? b.mesh->name : std::string("?")) + ":" + std::to_string(i);
     }
 
@@ -128,8 +133,8 @@ enum VertexMark : unsigned char { kPaired = 1, kSeen = 2 };
 
 }  // namespace
 
-ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>& targets, const HostPlane& plane,
-                           int axis) {
+ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>& targets,
+                           const HostPlane& plane, int axis) {
     hostsim::Host& host = session.host();
     const VertexOrdinals ordinals(session, targets);
 
@@ -138,7 +143,8 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
     const std::size_t stepsBefore = host.undoSteps.size();
     const auto started = std::chrono::steady_clock::now();
     session.runCommand("Talvex Smart Resym");
-    const double commandSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double commandSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     bool registered = false;
     for (std::size_t c = callsBefore; c < host.calls.size(); ++c)
         registered = registered || host.calls[c].service == "registerEditedVertices";
@@ -157,7 +163,8 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
             if (k < 0 || (marks[k] & kSeen)) continue;
             marks[k] |= kSeen;
             const hostsim::Point& old = step.positions[i];
-            if (std::memcmp(&old.x, &v->x, sizeof(float)) != 0 || std::memcmp(&old.y, &v->y, sizeof(float)) != 0 ||
+            if (std::memcmp(&old.x, &v->x, sizeof(float)) != 0 ||
+                std::memcmp(&old.y, &v->y, sizeof(float)) != 0 ||
                 std::memcmp(&old.z, &v->z, sizeof(float)) != 0)
                 ++outcome.movedVertices;
             const double dx = double(v->x) - old.x;
@@ -170,7 +177,8 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
         // The pairs are the last registered list, which closes the last step.
         const std::vector<HostVertex*>& list = host.lastRegistered;
         const hostsim::EditStep& step = host.undoSteps.back();
-        const std::size_t offset = step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
+        const std::size_t offset =
+            step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
         outcome.pairs = static_cast<int>(list.size() / 2);
         double sum = 0.0;
         for (std::size_t k = 0; k + 1 < list.size(); k += 2) {

@@ -18,14 +18,14 @@ class HostSession;
 
 struct ResymOutcome {
     int pairs = 0;
-    int movedVertices = 0;  // positions that changed at all
+    int movedVertices = 0;    // positions that changed at all
     int movedNoticeably = 0;  // by more than 0.0001, the plug-in's own count
-    int onPlane = 0;        // unpaired vertices within 0.0001 of the plane
+    int onPlane = 0;          // unpaired vertices within 0.0001 of the plane
     // Unpaired vertices by side: [0] below the plane's coordinate, [1] above.
     std::vector<std::string> unpaired[2];
     double largestDeviation = 0.0;  // |B - mirror(A)| before the edit, model units
     double meanDeviation = 0.0;
-    std::string largestPair;  // "ID and ID"
+    std::string largestPair;                          // "ID and ID"
     std::vector<const HostVertex*> unpairedVertices;  // for highlighting
     // The registered list as (starter, partner), in the plug-in's order.
     std::vector<std::pair<const HostVertex*, const HostVertex*>> pairList;
@@ -34,8 +34,8 @@ struct ResymOutcome {
 
 // Selects `targets`, runs Smart Resym and measures the result against the
 // positions from before it. `plane` and `axis` are the placed plane.
-ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>& targets, const HostPlane& plane,
-                           int axis);
+ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>& targets,
+                           const HostPlane& plane, int axis);
 
 // Vertex ids as the report prints them: 1-based OBJ numbers for loaded
 // meshes, NAME:INDEX for others.

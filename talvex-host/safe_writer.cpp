@@ -15,7 +15,9 @@ constexpr std::size_t kBlock = std::size_t(1) << 20;
 
 }  // namespace
 
-SafeWriter::~SafeWriter() { abandon(); }
+SafeWriter::~SafeWriter() {
+    abandon();
+}
 
 void SafeWriter::abandon() noexcept {
     if (file_ == -1) return;
@@ -34,8 +36,8 @@ bool SafeWriter::open(const std::string& path, std::string& error) {
     removeOnInterrupt({});
     file_ = createExclusive(lock_, why);
     if (file_ == -1) {
-        error = why == "exists" ? lock_ + " exists: another run may be writing " + path + " (remove " + lock_ +
-                                      " if none is); nothing was written"
+        error = why == "exists" ? lock_ + " exists: another run may be writing " + path +
+                                      " (remove " + lock_ + " if none is); nothing was written"
                                 : path + ": cannot write (" + why + ")";
         return false;
     }

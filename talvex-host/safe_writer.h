@@ -31,7 +31,9 @@ public:
     bool open(const std::string& path, std::string& error);
     // Appends bytes; they reach the file in large blocks.
     bool write(const char* data, std::size_t size, std::string& error);
-    bool write(const std::string& text, std::string& error) { return write(text.data(), text.size(), error); }
+    bool write(const std::string& text, std::string& error) {
+        return write(text.data(), text.size(), error);
+    }
     // Flushes, keeps the target's mode and renames the lock file over it.
     // `beforeReplace`, when given, runs just before the rename (a caller
     // that still maps the target lets go of it: Windows cannot replace a

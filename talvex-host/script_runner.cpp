@@ -28,7 +28,8 @@ bool splitWords(const std::string& line, Tokens& words, std::string& error) {
             ++i;
             bool closed = false;
             while (i < line.size()) {
-                if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                if (line[i] == '\\' && i + 1 < line.size() &&
+                    (line[i + 1] == '"' || line[i + 1] == '\\')) {
                     word += line[i + 1];
                     i += 2;
                 } else if (line[i] == '"') {
@@ -44,17 +45,19 @@ bool splitWords(const std::string& line, Tokens& words, std::string& error) {
                 return false;
             }
         } else {
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') word += line[i++];
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
+                word += line[i++];
         }
         words.push_back(word);
     }
     return true;
 }
 
-
 // One "SCRIPT:LINE" position per text the plug-in showed, so an error nobody
 // expected is reported at the statement that caused it.
-void noteShown(ScriptRun& run, int line) { run.shownAtLine.resize(run.session.shown().size(), line); }
+void noteShown(ScriptRun& run, int line) {
+    run.shownAtLine.resize(run.session.shown().size(), line);
+}
 
 // An error the plug-in showed fails the script unless the statements right
 // after the one that caused it expect it.
@@ -62,29 +65,33 @@ bool checkUnexpectedError(const ScriptRun& run, int& line, std::string& error) {
     const long long at = run.unexpectedError();
     if (at < 0) return true;
     line = run.shownAtLine[static_cast<std::size_t>(at)];
-    error = "the plug-in showed the error \"" + run.session.shown()[static_cast<std::size_t>(at)].text +
+    error = "the plug-in showed the error \"" +
+            run.session.shown()[static_cast<std::size_t>(at)].text +
             "\" (a script that wants it says expect error right after)";
     return false;
 }
 
 bool takesMessages(const Tokens& words) {
-    return words.size() >= 2 && words[0] == "expect" && (words[1] == "error" || words[1] == "message");
+    return words.size() >= 2 && words[0] == "expect" &&
+           (words[1] == "error" || words[1] == "message");
 }
 
 const std::vector<const std::vector<Verb>*>& statementTables() {
-    static const std::vector<const std::vector<Verb>*> tables = {&sceneStatements(), &pluginStatements()};
+    static const std::vector<const std::vector<Verb>*> tables = {&sceneStatements(),
+                                                                 &pluginStatements()};
     return tables;
 }
 
 }  // namespace
 
-bool dispatch(ScriptRun& run, const std::vector<const std::vector<Verb>*>& tables, const Tokens& words,
-              std::size_t first, const char* unknown, std::string& error) {
+bool dispatch(ScriptRun& run, const std::vector<const std::vector<Verb>*>& tables,
+              const Tokens& words, std::size_t first, const char* unknown, std::string& error) {
     const std::string& name = words[first];
     for (const std::vector<Verb>* table : tables) {
         for (const Verb& verb : *table) {
             if (name != verb.name) continue;
-            const Tokens arguments(words.begin() + static_cast<std::ptrdiff_t>(first) + 1, words.end());
+            const Tokens arguments(words.begin() + static_cast<std::ptrdiff_t>(first) + 1,
+                                   words.end());
             if (arguments.size() < verb.least || arguments.size() > verb.most) {
                 error = std::string("usage: ") + verb.usage;
                 return false;
@@ -97,7 +104,8 @@ bool dispatch(ScriptRun& run, const std::vector<const std::vector<Verb>*>& table
     return false;
 }
 
-bool runScriptFile(const std::string& path, const ScriptOptions& options, std::ostream& out, std::string& error) {
+bool runScriptFile(const std::string& path, const ScriptOptions& options, std::ostream& out,
+                   std::string& error) {
     std::string text;
     if (!readWholeFile(path, text, error)) return false;
     ScriptRun run(path, options, out);

@@ -20,6 +20,7 @@ struct ScriptOptions {
 // Runs the script at `path` (absolute). Prints the plug-in's messages to
 // `out`. Returns true when every statement ran and every expectation held;
 // otherwise false with "SCRIPT:LINE: reason" in `error`.
-bool runScriptFile(const std::string& path, const ScriptOptions& options, std::ostream& out, std::string& error);
+bool runScriptFile(const std::string& path, const ScriptOptions& options, std::ostream& out,
+                   std::string& error);
 
 }  // namespace talvexhost

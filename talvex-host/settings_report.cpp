@@ -231,7 +231,8 @@ void writeReport(std::ostream& out, const std::string& directory) {
         const bool absent = !readSettingText(key.name, raw, sizeof raw) || file == nullptr;
         const std::string text = absent ? "" : raw;
         const SettingOutcome& outcome = outcomes[i];
-        const bool isSwitch = key.kind == SettingKind::switchOff || key.kind == SettingKind::switchOn;
+        const bool isSwitch =
+            key.kind == SettingKind::switchOff || key.kind == SettingKind::switchOn;
         taken += outcome.taken || (isSwitch && outcome.found == 1) ? 1 : 0;
 
         char number[8];
@@ -242,8 +243,7 @@ void writeReport(std::ostream& out, const std::string& directory) {
         line.resize(std::max<std::size_t>(line.size() + 2, 49), ' ');
         line += valueInUse(key, settings, tolerances);
         line.resize(std::max<std::size_t>(line.size() + 2, 66), ' ');
-        out << line << why(key.kind, key.rangeText, text, file == nullptr, absent, outcome)
-            << "\n";
+        out << line << why(key.kind, key.rangeText, text, file == nullptr, absent, outcome) << "\n";
     }
     out << "\n" << taken << " of " << kSettingKeyCount << " keys taken from the file.\n";
     if (file != nullptr) writeFileNotes(out, bytes);

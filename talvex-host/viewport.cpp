@@ -17,15 +17,25 @@ struct Vec {
     double x, y, z;
 };
 
-Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec operator*(Vec a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-Vec cross(Vec a, Vec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+Vec operator-(Vec a, Vec b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec operator+(Vec a, Vec b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vec operator*(Vec a, double s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+Vec cross(Vec a, Vec b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 Vec normalized(Vec a) {
     const double length = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
     return length > 0.0 ? a * (1.0 / length) : Vec{0.0, 0.0, 1.0};
 }
-Vec of(const Vector3& v) { return {double(v.x), double(v.y), double(v.z)}; }
+Vec of(const Vector3& v) {
+    return {double(v.x), double(v.y), double(v.z)};
+}
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kFieldOfViewDegrees = 30.0;
@@ -107,7 +117,8 @@ void setCamera(HostSession& session, const RenderOptions& options, double aspect
     const Vec f = normalized(centre - eye);
     const Vec s = normalized(cross(f, up));
     const Vec u = cross(s, f);
-    const GLdouble view[16] = {s.x, u.x, -f.x, 0.0, s.y, u.y, -f.y, 0.0, s.z, u.z, -f.z, 0.0, 0.0, 0.0, 0.0, 1.0};
+    const GLdouble view[16] = {s.x, u.x, -f.x, 0.0, s.y, u.y, -f.y, 0.0,
+                               s.z, u.z, -f.z, 0.0, 0.0, 0.0, 0.0,  1.0};
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     // A light over the viewer's right shoulder, fixed to the eye.
@@ -117,7 +128,9 @@ void setCamera(HostSession& session, const RenderOptions& options, double aspect
     glTranslated(-eye.x, -eye.y, -eye.z);
 }
 
-void vertexAt(const HostVertex* v) { glVertex3f(v->x, v->y, v->z); }
+void vertexAt(const HostVertex* v) {
+    glVertex3f(v->x, v->y, v->z);
+}
 
 // A plane primitive's corners, in order around its rim.
 void rimOf(HostVertex* const* corners) {
@@ -153,7 +166,8 @@ Vec faceNormal(const ObjElement& face, const std::vector<const HostVertex*>& tab
 }
 
 // The documents' faces, lit, pushed back a little so their edges show.
-void drawFaces(const DocumentElements& elements, const VertexTables& tables, const RenderOptions& options) {
+void drawFaces(const DocumentElements& elements, const VertexTables& tables,
+               const RenderOptions& options) {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glEnable(GL_COLOR_MATERIAL);
@@ -179,7 +193,8 @@ void drawFaces(const DocumentElements& elements, const VertexTables& tables, con
 }
 
 // The documents' face and line edges, when the wireframe is on.
-void drawEdges(const DocumentElements& elements, const VertexTables& tables, const RenderOptions& options) {
+void drawEdges(const DocumentElements& elements, const VertexTables& tables,
+               const RenderOptions& options) {
     glLineWidth(1.0f);
     glColor3f(0.16f, 0.20f, 0.28f);
     glBegin(GL_LINES);
@@ -213,7 +228,8 @@ void drawMeshes(HostSession& session, const RenderOptions& options) {
     const VertexTables tables = vertexTables(session);
     // Documents read their elements again on each request: once per document.
     DocumentElements elements;
-    for (std::size_t d = 0; d < tables.size(); ++d) elements.push_back(session.documents()[d].document.elements());
+    for (std::size_t d = 0; d < tables.size(); ++d)
+        elements.push_back(session.documents()[d].document.elements());
     drawFaces(elements, tables, options);
     drawEdges(elements, tables, options);
     drawLooseVertices(session);
@@ -295,7 +311,9 @@ void drawPixelText(const PixelText& text) {
         const unsigned char* rows = glyphRows(c);
         for (int row = 0; row < kGlyphHeight; ++row)
             for (int bit = 0; bit < 8; ++bit)
-                if (rows[row] & (0x80 >> bit)) drawRect(x + bit * text.scale, text.y + row * text.scale, text.scale, text.scale);
+                if (rows[row] & (0x80 >> bit))
+                    drawRect(x + bit * text.scale, text.y + row * text.scale, text.scale,
+                             text.scale);
         x += kGlyphAdvance * text.scale;
     }
     glEnd();
@@ -325,8 +343,12 @@ std::unique_ptr<Viewport> Viewport::create(int width, int height, std::string& e
     return std::unique_ptr<Viewport>(new Viewport(std::move(gl)));
 }
 
-int Viewport::width() const { return gl_->width(); }
-int Viewport::height() const { return gl_->height(); }
+int Viewport::width() const {
+    return gl_->width();
+}
+int Viewport::height() const {
+    return gl_->height();
+}
 
 void Viewport::render(HostSession& session, const RenderOptions& options) {
     glViewport(0, 0, width(), height());

@@ -43,20 +43,20 @@ struct PixelText {
 };
 
 struct RenderOptions {
-    double azimuthDegrees = 30.0;    // around the up axis, from the front
-    double elevationDegrees = 20.0;  // above the horizon
-    char up = 'y';                   // 'y' or 'z': which model axis points up
-    bool scene = true;               // false: clear only, then the plug-in draws
-    int drawFlag = 0;                // passed to the plug-in's draw
+    double azimuthDegrees = 30.0;            // around the up axis, from the front
+    double elevationDegrees = 20.0;          // above the horizon
+    char up = 'y';                           // 'y' or 'z': which model axis points up
+    bool scene = true;                       // false: clear only, then the plug-in draws
+    int drawFlag = 0;                        // passed to the plug-in's draw
     std::vector<const Vector3*> highlights;  // drawn as large red points
     bool wireframe = true;                   // the meshes' edges over their faces
     // Face colour per vertex, blended across each face; vertices not listed
     // take the default mesh colour.
     std::unordered_map<const HostVertex*, Rgb> vertexColours;
     std::vector<Marker> markers;
-    float markerSize = 7.0f;  // pixels
+    float markerSize = 7.0f;   // pixels
     float planeAlpha = 0.28f;  // opacity of the planes' fill
-    double margin = 1.0;       // the camera's distance, as a multiple of the one that fills the frame
+    double margin = 1.0;  // the camera's distance, as a multiple of the one that fills the frame
     // Drawn last, over the plug-in's overlay: captions and legends.
     std::vector<PixelRect> rects;
     std::vector<PixelText> texts;

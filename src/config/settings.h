@@ -14,9 +14,9 @@ struct Rgb {
 };
 
 struct Settings {
-    float hudPosX;   // in the 640 x 480 HUD space, origin bottom left
+    float hudPosX;  // in the 640 x 480 HUD space, origin bottom left
     float hudPosY;
-    float hudStepY;  // from the first HUD line down to the second
+    float hudStepY;         // from the first HUD line down to the second
     std::int32_t fontSize;  // pixels
     char fontFace[kProfileTextSize];
     float lineWidth;           // search line; 0 hides it
@@ -66,7 +66,7 @@ struct SettingRange {
 struct SettingKey {
     const char* name;
     SettingKind kind;
-    SettingRange range;  // numbers only; switches ignore it
+    SettingRange range;     // numbers only; switches ignore it
     const char* rangeText;  // the values taken, for people: "1 <= v <= 640"
     // The default: the number before storing (switches: 1 on, 0 off), or the
     // text for the text kind.

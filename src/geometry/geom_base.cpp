@@ -6,4 +6,6 @@ constexpr std::uint32_t kOwnFlagBits = 0xFu;
 
 }  // namespace
 
-GeomBase::GeomBase() noexcept { flags &= ~kOwnFlagBits; }
+GeomBase::GeomBase() noexcept {
+    flags &= ~kOwnFlagBits;
+}

@@ -20,5 +20,4 @@ public:
 
     std::uint32_t hostWord;  // the host's; never read or written here
     std::uint32_t flags;     // bit 0 on a host vertex marks it "do not move"
-
 };

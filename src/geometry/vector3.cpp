@@ -22,9 +22,13 @@ Vector3 Vector3::subtract(const Vector3& other) const noexcept {
                    static_cast<float>(double(z) - double(other.z)));
 }
 
-void Vector3::addInPlace(const Vector3& other) noexcept { setFrom(add(other)); }
+void Vector3::addInPlace(const Vector3& other) noexcept {
+    setFrom(add(other));
+}
 
-void Vector3::subtractInPlace(const Vector3& other) noexcept { setFrom(subtract(other)); }
+void Vector3::subtractInPlace(const Vector3& other) noexcept {
+    setFrom(subtract(other));
+}
 
 void Vector3::scale(float factor) noexcept {
     const double f = factor;
@@ -43,7 +47,8 @@ Vector3 Vector3::cross(const Vector3& other) const noexcept {
     const double bx = other.x, by = other.y, bz = other.z;
     // Built as a Vertex and handed back as a plain vector, as the host's own
     // cross product does; only x, y, z survive.
-    const Vertex product(static_cast<float>(ay * bz - az * by), static_cast<float>(az * bx - ax * bz),
+    const Vertex product(static_cast<float>(ay * bz - az * by),
+                         static_cast<float>(az * bx - ax * bz),
                          static_cast<float>(ax * by - ay * bx));
     return Vector3(product.x, product.y, product.z);
 }

@@ -15,7 +15,8 @@ class Vector3 : public GeomBase {
 public:
     // Leaves x, y, z unset: every user assigns them before reading.
     Vector3() noexcept {}
-    Vector3(float initialX, float initialY, float initialZ) noexcept : x(initialX), y(initialY), z(initialZ) {}
+    Vector3(float initialX, float initialY, float initialZ) noexcept
+        : x(initialX), y(initialY), z(initialZ) {}
     Vector3(const Vector3&) = default;
     Vector3& operator=(const Vector3&) = default;
 

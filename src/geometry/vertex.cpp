@@ -1,7 +1,11 @@
 #include "geometry/vertex.h"
 
 Vertex::Vertex(float initialX, float initialY, float initialZ) noexcept
-    : Vector3(initialX, initialY, initialZ), hostBlock{}, ownedItems(nullptr), ownedCount(0), ownedCapacity(0) {
+    : Vector3(initialX, initialY, initialZ),
+      hostBlock{},
+      ownedItems(nullptr),
+      ownedCount(0),
+      ownedCapacity(0) {
     flags &= ~1u;
 }
 

@@ -71,9 +71,11 @@ struct HostScene {
 #endif
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(offsetof(Vertex, flags) == 0x08, "vertex flags");
-static_assert(offsetof(Vertex, x) == 0x0C && offsetof(Vertex, y) == 0x10 && offsetof(Vertex, z) == 0x14,
+static_assert(offsetof(Vertex, x) == 0x0C && offsetof(Vertex, y) == 0x10 &&
+                  offsetof(Vertex, z) == 0x14,
               "vertex coordinates");
-static_assert(offsetof(Vertex, hostBlock) == 0x18 && offsetof(Vertex, hostTag) == 0x34, "vertex block");
+static_assert(offsetof(Vertex, hostBlock) == 0x18 && offsetof(Vertex, hostTag) == 0x34,
+              "vertex block");
 static_assert(offsetof(Vertex, ownedItems) == 0x38 && offsetof(Vertex, ownedCount) == 0x3C &&
                   offsetof(Vertex, ownedCapacity) == 0x40,
               "vertex owned array");
@@ -83,21 +85,25 @@ static_assert(offsetof(HostObject, vertices) == 0x10C && offsetof(HostObject, ve
 static_assert(offsetof(HostObject, position) == 0x13C, "object position");
 static_assert(offsetof(HostObject, position) + offsetof(Vector3, x) == 0x148, "position x");
 static_assert(offsetof(HostObject, position) + offsetof(Vector3, z) == 0x150, "position z");
-static_assert(offsetof(ObjectList, count) == 0x04 && offsetof(ObjectList, capacity) == 0x08, "object list");
-static_assert(offsetof(HostPointerList, count) == 0x04 && offsetof(HostPointerList, capacity) == 0x08,
+static_assert(offsetof(ObjectList, count) == 0x04 && offsetof(ObjectList, capacity) == 0x08,
+              "object list");
+static_assert(offsetof(HostPointerList, count) == 0x04 &&
+                  offsetof(HostPointerList, capacity) == 0x08,
               "pointer list");
 static_assert(offsetof(VertexList, count) == 0x04, "vertex list");
 static_assert(offsetof(CountedList, count) == 0x04, "counted list");
-static_assert(offsetof(HostScene, selectedObjects) == 0x04 && offsetof(HostScene, editObjects) == 0x08 &&
+static_assert(offsetof(HostScene, selectedObjects) == 0x04 &&
+                  offsetof(HostScene, editObjects) == 0x08 &&
                   offsetof(HostScene, selectedVertices) == 0x0C &&
                   offsetof(HostScene, modeOneSelection) == 0x10 &&
                   offsetof(HostScene, modeZeroSelection) == 0x14,
               "scene lists");
 static_assert(offsetof(HostScene, primitive) == 0x70, "scene primitive params");
 #endif
-static_assert(offsetof(PrimitiveParams, firstSize) == 0x04 && offsetof(PrimitiveParams, secondSize) == 0x08 &&
-                  offsetof(PrimitiveParams, param3) == 0x0C && offsetof(PrimitiveParams, param5) == 0x14 &&
-                  sizeof(PrimitiveParams) == 0x18,
+static_assert(offsetof(PrimitiveParams, firstSize) == 0x04 &&
+                  offsetof(PrimitiveParams, secondSize) == 0x08 &&
+                  offsetof(PrimitiveParams, param3) == 0x0C &&
+                  offsetof(PrimitiveParams, param5) == 0x14 && sizeof(PrimitiveParams) == 0x18,
               "primitive params");
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop

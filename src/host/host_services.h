@@ -27,7 +27,8 @@ struct HostServices {
     std::int32_t(HOST_CALL* getSelectionMode)();  // 2 vertices, 1 and 0 the host's other modes
     void* hostPrivate78[2];
     // Fills all four; the fourth holds the manipulator's point.
-    void(HOST_CALL* getManipulator)(Vector3* first, Vector3* second, Vector3* third, Vector3* point);
+    void(HOST_CALL* getManipulator)(Vector3* first, Vector3* second, Vector3* third,
+                                    Vector3* point);
 };
 
 #if UINTPTR_MAX == 0xFFFFFFFFu

@@ -13,7 +13,9 @@ public:
     virtual bool execute(std::int32_t /*commandIndex*/) noexcept { return true; }
     virtual void release(std::int32_t /*flag*/) noexcept {}
     virtual std::int32_t commandCount() noexcept { return 1; }
-    virtual const char* commandName(std::int32_t /*commandIndex*/) noexcept { return "Dummy Plugin"; }
+    virtual const char* commandName(std::int32_t /*commandIndex*/) noexcept {
+        return "Dummy Plugin";
+    }
     virtual std::int32_t commandKind(std::int32_t /*commandIndex*/) noexcept { return 0; }
     virtual bool reserved5(HostWord, HostWord) noexcept { return false; }
     virtual void selectionChanged(HostWord) noexcept {}

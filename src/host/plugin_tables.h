@@ -71,7 +71,9 @@ static_assert(sizeof(PluginEventTable) == 0x50, "20 event slots");
 static_assert(offsetof(PluginEventTable, hostCommand) == 11 * 4, "slot 11");
 static_assert(offsetof(PluginEventTable, reserved16) == 12 * 4, "slot 12");
 static_assert(offsetof(PluginEventTable, draw) == 0x4C, "slot 19");
-static_assert(offsetof(HostPluginRecord, events) == 0x14 && offsetof(HostPluginRecord, scene) == 0x18 &&
-                  offsetof(HostPluginRecord, services) == 0x1C && offsetof(HostPluginRecord, hostPrivate) == 0x20,
+static_assert(offsetof(HostPluginRecord, events) == 0x14 &&
+                  offsetof(HostPluginRecord, scene) == 0x18 &&
+                  offsetof(HostPluginRecord, services) == 0x1C &&
+                  offsetof(HostPluginRecord, hostPrivate) == 0x20,
               "plug-in record");
 #endif

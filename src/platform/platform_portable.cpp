@@ -1,6 +1,5 @@
-#include "platform/platform.h"
-
 #include "platform/ini_file.h"
+#include "platform/platform.h"
 
 namespace platform {
 

@@ -4,10 +4,10 @@
 // talvex.map (elsewhere), so nothing here is marked for export.
 
 #include "plugin/plugin_entry.h"
-#include "plugin/plugin_exports.h"
 
 #include <new>
 
+#include "plugin/plugin_exports.h"
 #include "symmetry/symmetry_plugin.h"
 
 namespace {
@@ -19,33 +19,85 @@ SymmetryPlugin* gOwnedPlugin = nullptr;  // the object initializePlugin made
 
 extern "C" {
 
-static bool HOST_CALL forwardExecute(std::int32_t a) { return gInstance->execute(a); }
-static void HOST_CALL forwardRelease(std::int32_t a) { gInstance->release(a); }
-static std::int32_t HOST_CALL forwardCommandCount() { return gInstance->commandCount(); }
-static const char* HOST_CALL forwardCommandName(std::int32_t a) { return gInstance->commandName(a); }
-static std::int32_t HOST_CALL forwardCommandKind(std::int32_t a) { return gInstance->commandKind(a); }
-static bool HOST_CALL forwardReserved5(HostWord a, HostWord b) { return gInstance->reserved5(a, b); }
-static void HOST_CALL forwardSelectionChanged(HostWord a) { gInstance->selectionChanged(a); }
-static void HOST_CALL forwardVerticesMoved(VertexList* a, HostWord b) { gInstance->verticesMoved(a, b); }
-static bool HOST_CALL forwardReserved8(HostWord a, HostWord b, HostWord c) { return gInstance->reserved8(a, b, c); }
-static bool HOST_CALL forwardReserved9(HostWord a, HostWord b, HostWord c) { return gInstance->reserved9(a, b, c); }
-static bool HOST_CALL forwardReserved10(HostWord a, HostWord b, HostWord c) { return gInstance->reserved10(a, b, c); }
-static bool HOST_CALL forwardReserved11(HostWord a, HostWord b, HostWord c) { return gInstance->reserved11(a, b, c); }
-static bool HOST_CALL forwardReserved12(HostWord a, HostWord b, HostWord c) { return gInstance->reserved12(a, b, c); }
-static bool HOST_CALL forwardReserved13(HostWord a, HostWord b, HostWord c) { return gInstance->reserved13(a, b, c); }
-static bool HOST_CALL forwardReserved14(HostWord a, HostWord b, HostWord c) { return gInstance->reserved14(a, b, c); }
-static bool HOST_CALL forwardReserved15(HostWord a, HostWord b) { return gInstance->reserved15(a, b); }
-static bool HOST_CALL forwardReserved16(HostWord a, HostWord b) { return gInstance->reserved16(a, b); }
-static bool HOST_CALL forwardHostCommand(std::int32_t a, HostWord b) { return gInstance->hostCommand(a, b); }
-static void HOST_CALL forwardHostEvent(std::int32_t a, HostWord b) { gInstance->hostEvent(a, b); }
-static bool HOST_CALL forwardReserved19(HostWord a, HostWord b) { return gInstance->reserved19(a, b); }
-static bool HOST_CALL forwardReserved20(HostWord a) { return gInstance->reserved20(a); }
-static bool HOST_CALL forwardHoldPairsA(HostWord a) { return gInstance->holdPairsA(a); }
-static bool HOST_CALL forwardHoldPairsB(HostWord a) { return gInstance->holdPairsB(a); }
-static bool HOST_CALL forwardReserved23(HostWord a) { return gInstance->reserved23(a); }
-static bool HOST_CALL forwardDraw(std::int32_t a) { return gInstance->draw(a); }
+static bool HOST_CALL forwardExecute(std::int32_t a) {
+    return gInstance->execute(a);
+}
+static void HOST_CALL forwardRelease(std::int32_t a) {
+    gInstance->release(a);
+}
+static std::int32_t HOST_CALL forwardCommandCount() {
+    return gInstance->commandCount();
+}
+static const char* HOST_CALL forwardCommandName(std::int32_t a) {
+    return gInstance->commandName(a);
+}
+static std::int32_t HOST_CALL forwardCommandKind(std::int32_t a) {
+    return gInstance->commandKind(a);
+}
+static bool HOST_CALL forwardReserved5(HostWord a, HostWord b) {
+    return gInstance->reserved5(a, b);
+}
+static void HOST_CALL forwardSelectionChanged(HostWord a) {
+    gInstance->selectionChanged(a);
+}
+static void HOST_CALL forwardVerticesMoved(VertexList* a, HostWord b) {
+    gInstance->verticesMoved(a, b);
+}
+static bool HOST_CALL forwardReserved8(HostWord a, HostWord b, HostWord c) {
+    return gInstance->reserved8(a, b, c);
+}
+static bool HOST_CALL forwardReserved9(HostWord a, HostWord b, HostWord c) {
+    return gInstance->reserved9(a, b, c);
+}
+static bool HOST_CALL forwardReserved10(HostWord a, HostWord b, HostWord c) {
+    return gInstance->reserved10(a, b, c);
+}
+static bool HOST_CALL forwardReserved11(HostWord a, HostWord b, HostWord c) {
+    return gInstance->reserved11(a, b, c);
+}
+static bool HOST_CALL forwardReserved12(HostWord a, HostWord b, HostWord c) {
+    return gInstance->reserved12(a, b, c);
+}
+static bool HOST_CALL forwardReserved13(HostWord a, HostWord b, HostWord c) {
+    return gInstance->reserved13(a, b, c);
+}
+static bool HOST_CALL forwardReserved14(HostWord a, HostWord b, HostWord c) {
+    return gInstance->reserved14(a, b, c);
+}
+static bool HOST_CALL forwardReserved15(HostWord a, HostWord b) {
+    return gInstance->reserved15(a, b);
+}
+static bool HOST_CALL forwardReserved16(HostWord a, HostWord b) {
+    return gInstance->reserved16(a, b);
+}
+static bool HOST_CALL forwardHostCommand(std::int32_t a, HostWord b) {
+    return gInstance->hostCommand(a, b);
+}
+static void HOST_CALL forwardHostEvent(std::int32_t a, HostWord b) {
+    gInstance->hostEvent(a, b);
+}
+static bool HOST_CALL forwardReserved19(HostWord a, HostWord b) {
+    return gInstance->reserved19(a, b);
+}
+static bool HOST_CALL forwardReserved20(HostWord a) {
+    return gInstance->reserved20(a);
+}
+static bool HOST_CALL forwardHoldPairsA(HostWord a) {
+    return gInstance->holdPairsA(a);
+}
+static bool HOST_CALL forwardHoldPairsB(HostWord a) {
+    return gInstance->holdPairsB(a);
+}
+static bool HOST_CALL forwardReserved23(HostWord a) {
+    return gInstance->reserved23(a);
+}
+static bool HOST_CALL forwardDraw(std::int32_t a) {
+    return gInstance->draw(a);
+}
 
-std::int32_t HOST_CALL getPluginVersion() { return kPluginInterfaceVersion; }
+std::int32_t HOST_CALL getPluginVersion() {
+    return kPluginInterfaceVersion;
+}
 
 void HOST_CALL initializePlugin(HostPluginRecord* record) {
     // nothrow: a failed allocation must not unwind into the host's frames. The
@@ -93,4 +145,6 @@ void installPlugin(PluginBase* plugin, HostPluginRecord* record) noexcept {
     events->draw = forwardDraw;
 }
 
-PluginBase* installedPlugin() noexcept { return gInstance; }
+PluginBase* installedPlugin() noexcept {
+    return gInstance;
+}

@@ -2,8 +2,8 @@
 // this with the SymmetryPlugin; boundary tests do it with a recording plug-in.
 #pragma once
 
-#include "host/plugin_tables.h"
 #include "host/plugin_base.h"
+#include "host/plugin_tables.h"
 
 // Makes `plugin` the global instance and writes the 25 forwarding entries into
 // the record's five slots and its event table's twenty. Checks nothing.

@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-bool facesProbe(const PlaneProjection& candidate, const MirrorProbe& probe, float tolerance) noexcept {
+bool facesProbe(const PlaneProjection& candidate, const MirrorProbe& probe,
+                float tolerance) noexcept {
     return probe.side * candidate.side < 0 &&
            std::fabs(double(probe.distance) - candidate.distance) < double(tolerance);
 }

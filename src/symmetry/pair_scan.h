@@ -21,7 +21,8 @@ struct MirrorProbe {
 // The side and plane-distance tests both searches apply to a candidate:
 // opposite sides (strictly) and |probe.distance - candidate.distance| <
 // tolerance, in double. The reach to the target is tested separately.
-bool facesProbe(const PlaneProjection& candidate, const MirrorProbe& probe, float tolerance) noexcept;
+bool facesProbe(const PlaneProjection& candidate, const MirrorProbe& probe,
+                float tolerance) noexcept;
 
 // The probe of `source` across `frame`: its unrounded distance is returned in
 // `exactDistance` for callers whose own gates need it.

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "symmetry/resym_partner_search.h"
 #include "symmetry/flat_frame.h"
 #include "symmetry/pair_append.h"
 #include "symmetry/pair_scan.h"
+#include "symmetry/resym_partner_search.h"
 #include "symmetry/symmetry_plugin.h"
 #include "symmetry/vertex_prefetch.h"
 
@@ -67,7 +67,8 @@ void moveVertex(HostVertex& vertex, const float position[3], int& movedCount) {
     double moved[3];
     for (int axis = 0; axis < 3; ++axis)
         moved[axis] = static_cast<float>(double(before[axis]) - double(position[axis]));
-    const double length = std::sqrt(moved[0] * moved[0] + (moved[1] * moved[1] + moved[2] * moved[2]));
+    const double length =
+        std::sqrt(moved[0] * moved[0] + (moved[1] * moved[1] + moved[2] * moved[2]));
     if (length > double(kResymEpsilon)) ++movedCount;
 }
 

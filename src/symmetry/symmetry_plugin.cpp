@@ -5,16 +5,18 @@
 namespace {
 
 const char* const kCommandNames[kCommandSlots] = {
-    "Talvex Drawing Fn",       "Talvex Switch",          "Talvex Create Talvex",
-    "Talvex Reload INI",       "Talvex Switch Tolerance", "Talvex Smart Resym",
-    "Talvex Raise Tolerance",  "Talvex Lower Tolerance",  "Talvex Reposition",
+    "Talvex Drawing Fn",      "Talvex Switch",           "Talvex Create Talvex",
+    "Talvex Reload INI",      "Talvex Switch Tolerance", "Talvex Smart Resym",
+    "Talvex Raise Tolerance", "Talvex Lower Tolerance",  "Talvex Reposition",
 };
 
 // Kind 2 marks a slot the host does not list as a menu command.
 constexpr std::int32_t kKindCommand = 0;
 constexpr std::int32_t kKindHidden = 2;
 
-bool isCommandSlot(std::int32_t index) { return index >= 0 && index < kCommandSlots; }
+bool isCommandSlot(std::int32_t index) {
+    return index >= 0 && index < kCommandSlots;
+}
 
 // A plane that moved by no more than this in every coordinate of its pivot and
 // normal keeps the held pairs. Float, model units; equal does not count.
@@ -70,19 +72,26 @@ void SymmetryPlugin::resetTracking() noexcept {
     repositionAxis = 0;
 }
 
-std::int32_t SymmetryPlugin::commandCount() noexcept { return kCommandSlots; }
+std::int32_t SymmetryPlugin::commandCount() noexcept {
+    return kCommandSlots;
+}
 
 const char* SymmetryPlugin::commandName(std::int32_t commandIndex) noexcept {
     return isCommandSlot(commandIndex) ? kCommandNames[commandIndex] : "NaFn";
 }
 
 std::int32_t SymmetryPlugin::commandKind(std::int32_t commandIndex) noexcept {
-    return commandIndex >= kCommandSwitch && commandIndex <= kCommandReposition ? kKindCommand : kKindHidden;
+    return commandIndex >= kCommandSwitch && commandIndex <= kCommandReposition ? kKindCommand
+                                                                                : kKindHidden;
 }
 
-void SymmetryPlugin::showMessage(const char* text) const noexcept { services->showMessage(text); }
+void SymmetryPlugin::showMessage(const char* text) const noexcept {
+    services->showMessage(text);
+}
 
-void SymmetryPlugin::showError(const char* text) const noexcept { services->showError(text); }
+void SymmetryPlugin::showError(const char* text) const noexcept {
+    services->showError(text);
+}
 
 void SymmetryPlugin::updatePlaneFrame() noexcept {
     if (planeObject == nullptr) return;

@@ -214,13 +214,13 @@ Plane refineAgainstAll(const Plane& coarse, const Search& search) {
     const std::size_t stride = std::max<std::size_t>(1, queries.size() / kTrialQueries);
     for (std::size_t i = 0; i < queries.size(); i += stride) trial.push_back(queries[i]);
     const double reach = 4.0 * search.coarseSpacing;
-    const Plane fromCoarse = refineByReflection(search.full, trial, coarse, search.tolerance,
-                                                reach, kFineIterations);
+    const Plane fromCoarse =
+        refineByReflection(search.full, trial, coarse, search.tolerance, reach, kFineIterations);
     Plane anchored = coarse;
     anchored.offset = coarse.normal[0] * search.centre.x + coarse.normal[1] * search.centre.y +
                       coarse.normal[2] * search.centre.z;
-    anchored = refineByReflection(search.full, trial, anchored, search.tolerance, reach,
-                                  kFineIterations);
+    anchored =
+        refineByReflection(search.full, trial, anchored, search.tolerance, reach, kFineIterations);
     const double coarseScore = scorePlane(search.full, trial, fromCoarse, search.tolerance).score;
     const double anchoredScore = scorePlane(search.full, trial, anchored, search.tolerance).score;
     const Plane& better = anchoredScore > coarseScore ? anchored : fromCoarse;

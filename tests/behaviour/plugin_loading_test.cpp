@@ -26,9 +26,10 @@ TEST(PluginLoading, ListsNineCommandSlots) {
     PluginFixture fixture;
     hostsim::Host& host = fixture.host;
     EXPECT_EQ(host.commandCount(), 9);
-    const char* names[] = {"Talvex Drawing Fn",      "Talvex Switch",           "Talvex Create Talvex",
-                           "Talvex Reload INI",      "Talvex Switch Tolerance", "Talvex Smart Resym",
-                           "Talvex Raise Tolerance", "Talvex Lower Tolerance",  "Talvex Reposition"};
+    const char* names[] = {
+        "Talvex Drawing Fn",      "Talvex Switch",           "Talvex Create Talvex",
+        "Talvex Reload INI",      "Talvex Switch Tolerance", "Talvex Smart Resym",
+        "Talvex Raise Tolerance", "Talvex Lower Tolerance",  "Talvex Reposition"};
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(host.commandName(i), names[i]);
         EXPECT_EQ(host.commandKind(i), i == 0 ? 2 : 0) << i;

@@ -184,7 +184,8 @@ TEST(Settings, TheShippedSampleGivesExactlyTheDefaults) {
     for (int i = 0; i < kSettingKeyCount; ++i) {
         const SettingKey& key = kSettingKeys[i];
         EXPECT_EQ(outcomes[i].found, 1) << key.name;
-        const bool isSwitch = key.kind == SettingKind::switchOff || key.kind == SettingKind::switchOn;
+        const bool isSwitch =
+            key.kind == SettingKind::switchOff || key.kind == SettingKind::switchOn;
         // A switch at its default is found but moves nothing.
         EXPECT_EQ(outcomes[i].taken, !isSwitch) << key.name;
     }

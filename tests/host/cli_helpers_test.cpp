@@ -12,8 +12,9 @@ namespace {
 TEST(CliArgs, SplitsOptionsValuesAndPositionals) {
     ParsedArgs parsed;
     std::string error;
-    ASSERT_TRUE(parseArgs({"in.obj", "-o", "out.obj", "--plane=x=0.5", "--quiet", "--", "--odd.obj"},
-                          {"-o", "--plane"}, {"--quiet"}, parsed, error))
+    ASSERT_TRUE(
+        parseArgs({"in.obj", "-o", "out.obj", "--plane=x=0.5", "--quiet", "--", "--odd.obj"},
+                  {"-o", "--plane"}, {"--quiet"}, parsed, error))
         << error;
     EXPECT_EQ(parsed.positional, (std::vector<std::string>{"in.obj", "--odd.obj"}));
     EXPECT_EQ(parsed.value("-o"), "out.obj");
@@ -51,7 +52,8 @@ TEST(PlaneSpec, ParsesAxisAndPlace) {
     EXPECT_EQ(describePlane(spec), "0.000000 x - 0.600000 y + 0.800000 z = 2.000000");
     ASSERT_TRUE(parsePlaneSpec("auto", spec, error));
     EXPECT_TRUE(spec.automatic && !spec.general);
-    for (const char* bad : {"", "w", "x0", "x=", "x=abc", "xy", "1,2,3", "1,2,3,4,5", "0,0,0,1", "1,,0,0", "Auto"})
+    for (const char* bad :
+         {"", "w", "x0", "x=", "x=abc", "xy", "1,2,3", "1,2,3,4,5", "0,0,0,1", "1,,0,0", "Auto"})
         EXPECT_FALSE(parsePlaneSpec(bad, spec, error)) << bad;
 }
 

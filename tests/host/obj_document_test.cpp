@@ -1,5 +1,7 @@
 // The OBJ reader and writer: exact round trips, rewriting only what moved,
 // object assignment, and refusal of malformed files with file and line.
+#include "talvex-host/obj_document.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include <string>
 
 #include "talvex-host/number_text.h"
-#include "talvex-host/obj_document.h"
 
 namespace talvexhost {
 namespace {
@@ -22,8 +23,10 @@ ObjDocument parsed(const std::string& text) {
 TEST(ObjDocument, UneditedTextIsByteIdentical) {
     const std::string texts[] = {
         "o A\nv 0.437500 -0.765625 0.164062\nv 1 2 3\nv 4 5 6\nf 1 2 3\n",
-        "# crlf, no final newline\r\nv 1e-3 +2.50 -0\r\nv 1 1 1 0.5\r\nv 2 2 2\r\nvt 0 0\r\nvt 1 0\r\nf 1/1 2/2 3/2",
-        "mtllib x.mtl\nv  1\t2   3  # trailing\n\n\nvt 0 0\nvn 0 0 1\nv 1 2 3\nv 0 0 0\nf -3//1 -2//1 -1//1\n",
+        "# crlf, no final newline\r\nv 1e-3 +2.50 -0\r\nv 1 1 1 0.5\r\nv 2 2 2\r\nvt 0 0\r\nvt 1 "
+        "0\r\nf 1/1 2/2 3/2",
+        "mtllib x.mtl\nv  1\t2   3  # trailing\n\n\nvt 0 0\nvn 0 0 1\nv 1 2 3\nv 0 0 0\nf -3//1 "
+        "-2//1 -1//1\n",
         "",
     };
     for (const std::string& text : texts) {
@@ -60,7 +63,8 @@ TEST(ObjDocument, OnlyChangedVertexLinesAreRewritten) {
 }
 
 TEST(ObjDocument, FormattedFloatsReadBackExactly) {
-    const float values[] = {0.1f, -1.0f / 3.0f, 1e-7f, 3.4028235e38f, 1.17549435e-38f, 1.0000001f, 123456.79f};
+    const float values[] = {0.1f,       -1.0f / 3.0f, 1e-7f, 3.4028235e38f, 1.17549435e-38f,
+                            1.0000001f, 123456.79f};
     for (float value : values) {
         float back = 0.0f;
         ASSERT_TRUE(parseFloat(formatFloat(value), back)) << formatFloat(value);
@@ -76,7 +80,8 @@ TEST(ObjDocument, FormattedFloatsReadBackExactly) {
 TEST(ObjDocument, ObjectsFollowTheElementsThatUseTheirVertices) {
     // Vertices written first, objects after: ownership comes from the faces.
     const ObjDocument shared = parsed(
-        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 5 5 5\nv 2 0 0\no Left\nf 1 2 3\no Right\nf 2 5 3\no Empty\n");
+        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 5 5 5\nv 2 0 0\no Left\nf 1 2 3\no Right\nf 2 5 3\no "
+        "Empty\n");
     ASSERT_EQ(shared.objects().size(), 3u);
     EXPECT_EQ(shared.objects()[0].name, "default");  // vertex 4 is used by nothing
     EXPECT_EQ(shared.objects()[0].vertices, (std::vector<int>{3}));
@@ -85,7 +90,8 @@ TEST(ObjDocument, ObjectsFollowTheElementsThatUseTheirVertices) {
     EXPECT_EQ(shared.objects()[2].vertices, (std::vector<int>{4}));
 
     // With `o` lines present, `g` lines are groups inside the object.
-    const ObjDocument grouped = parsed("o Body\ng skin\nv 0 0 0\nv 1 0 0\ng cloth\nv 0 1 0\nf 1 2 3\n");
+    const ObjDocument grouped =
+        parsed("o Body\ng skin\nv 0 0 0\nv 1 0 0\ng cloth\nv 0 1 0\nf 1 2 3\n");
     ASSERT_EQ(grouped.objects().size(), 1u);
     EXPECT_EQ(grouped.objects()[0].name, "Body");
     // Without `o`, groups are the objects.
@@ -98,9 +104,11 @@ TEST(ObjDocument, ObjectsFollowTheElementsThatUseTheirVertices) {
 // Plain lines take a quicker path than the rest: written either way, a mesh
 // reads the same.
 TEST(ObjDocument, PlainAndDecoratedLinesReadAlike) {
-    std::string plain = "v 0.5 -2 1e-3\nv -.25 3.4028235e38 7\nv 8 9 10\no Late\nf 4 1 2\nv 1 1 1\nf";
+    std::string plain =
+        "v 0.5 -2 1e-3\nv -.25 3.4028235e38 7\nv 8 9 10\no Late\nf 4 1 2\nv 1 1 1\nf";
     std::string decorated =
-        "v +0.5 -2 1e-3 # first\nv\t-.25 3.4028235e38 7 1\n  v 8 9 10\no Late\nf 4/1 1/1 2/1\nv 1 1 1\nf";
+        "v +0.5 -2 1e-3 # first\nv\t-.25 3.4028235e38 7 1\n  v 8 9 10\no Late\nf 4/1 1/1 2/1\nv 1 "
+        "1 1\nf";
     for (int i = 1; i <= 20; ++i) {  // a face longer than the quick path takes
         plain += " " + std::to_string(1 + i % 4);
         decorated += " " + std::to_string(1 + i % 4) + "//1";
@@ -125,11 +133,13 @@ TEST(ObjDocument, PlainAndDecoratedLinesReadAlike) {
     EXPECT_EQ(a.elements()[1].vertices.size(), 20u);
 
     // Text bytes above 0x7F pass; a control byte deep in a long line is found.
-    EXPECT_EQ(parsed("o \xC3\xA9t\xC3\xA9 \xE2\x80\x94 \xF0\x9F\x99\x82\nv 1 2 3\n").objects()[0].name,
-              "\xC3\xA9t\xC3\xA9 \xE2\x80\x94 \xF0\x9F\x99\x82");
+    EXPECT_EQ(
+        parsed("o \xC3\xA9t\xC3\xA9 \xE2\x80\x94 \xF0\x9F\x99\x82\nv 1 2 3\n").objects()[0].name,
+        "\xC3\xA9t\xC3\xA9 \xE2\x80\x94 \xF0\x9F\x99\x82");
     ObjDocument document;
     std::string error;
-    EXPECT_FALSE(document.parse("v 1 2 3 # a comment long enough\x01 to span words\n", "mesh.obj", error));
+    EXPECT_FALSE(
+        document.parse("v 1 2 3 # a comment long enough\x01 to span words\n", "mesh.obj", error));
     EXPECT_EQ(error.rfind("mesh.obj:1: binary data (byte 0x01 at column 32)", 0), 0u) << error;
 }
 
@@ -145,7 +155,8 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
         {"v 1 2 1e39\n", "1: number \"1e39\" is outside the single-precision range"},
         {"v 1 2 3\nvn 0 -1e39 0\n", "2: number \"-1e39\" is outside the single-precision range"},
         {"v nan 0 0\n", "1: bad number \"nan\""},
-        {"v 1 2 3\nv 1 2 3\nv 1 2 3\n\nf 1 2 4\n", "5: vertex index 4 is out of range (the file has 3)"},
+        {"v 1 2 3\nv 1 2 3\nv 1 2 3\n\nf 1 2 4\n",
+         "5: vertex index 4 is out of range (the file has 3)"},
         {"v 1 2 3\nf 1 2 0\n", "2: vertex reference \"0\" uses index 0"},
         {"v 1 2 3\nf 1 -2 1\n", "2: vertex reference \"-2\" points before the first vertex"},
         {"v 1 2 3\nf 1 1 2147483649\n", "2: vertex reference \"2147483649\" is out of range"},
@@ -153,7 +164,9 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
         {"v 1 2 3\nf 1 1\n", "2: \"f\" needs at least 3 vertices, found 2"},
         {"v 1 2 3\nf 1 a 1\n", "2: bad vertex reference \"a\""},
         {"v 1 2 3\nf 1/1/1/1 1 1\n", "2: bad vertex reference \"1/1/1/1\""},
-        {"o A\n\x7f" "ELF\x01\x01\n", "2: binary data (byte 0x7F at column 1)"},
+        {"o A\n\x7f"
+         "ELF\x01\x01\n",
+         "2: binary data (byte 0x7F at column 1)"},
         {std::string("v 1 2 3\nv 1\0 2 3\n", 18), "2: binary data (byte 0x00 at column 4)"},
         {"v 1 2 3\r\x0Bv 1 2 3\n", "2: binary data (byte 0x0B at column 1)"},
         {"# " + std::string(ObjDocument::kMaxLineLength, 'x') + "\n", "1: line too long"},
@@ -175,9 +188,12 @@ TEST(ObjDocument, ByteOrderMarkAndLoneCarriageReturnsReadAsText) {
         int lastVertexLine;
     };
     const Case cases[] = {
-        {"\xEF\xBB\xBFv 5 5 5\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "\xEF\xBB\xBFv 5 5 5\nv 7 0 0\nv 0 1 0\nf 1 2 3\n", 3},
-        {"o A\rv 5 5 5\rv 1 0 0 # c\rv 0 1 0\rf 1 2 3", "o A\rv 5 5 5\rv 7 0 0 # c\rv 0 1 0\rf 1 2 3", 4},
-        {"\xEF\xBB\xBFo A\r\nv 5 5 5\rv 1 0 0\nv 0 1 0\r\n\rf 1 2 3\r", "\xEF\xBB\xBFo A\r\nv 5 5 5\rv 7 0 0\nv 0 1 0\r\n\rf 1 2 3\r", 4},
+        {"\xEF\xBB\xBFv 5 5 5\nv 1 0 0\nv 0 1 0\nf 1 2 3\n",
+         "\xEF\xBB\xBFv 5 5 5\nv 7 0 0\nv 0 1 0\nf 1 2 3\n", 3},
+        {"o A\rv 5 5 5\rv 1 0 0 # c\rv 0 1 0\rf 1 2 3",
+         "o A\rv 5 5 5\rv 7 0 0 # c\rv 0 1 0\rf 1 2 3", 4},
+        {"\xEF\xBB\xBFo A\r\nv 5 5 5\rv 1 0 0\nv 0 1 0\r\n\rf 1 2 3\r",
+         "\xEF\xBB\xBFo A\r\nv 5 5 5\rv 7 0 0\nv 0 1 0\r\n\rf 1 2 3\r", 4},
     };
     for (const Case& c : cases) {
         ObjDocument document = parsed(c.text);
@@ -196,7 +212,8 @@ TEST(ObjDocument, NumbersParseWholeTokensOnly) {
     float f = 0.0f;
     EXPECT_TRUE(parseFloat("+2.5", f));
     EXPECT_EQ(f, 2.5f);
-    for (const char* bad : {"", "+", "+-1", "1.5x", "inf", "-nan", "1e39", "0x10", " 1", "-", "e5", "."})
+    for (const char* bad :
+         {"", "+", "+-1", "1.5x", "inf", "-nan", "1e39", "0x10", " 1", "-", "e5", "."})
         EXPECT_FALSE(parseFloat(bad, f)) << bad;
     EXPECT_EQ(readFloat("-1e39", f), NumberStatus::kOutOfRange);
     EXPECT_EQ(readFloat("3.4028236e38", f), NumberStatus::kOutOfRange);

@@ -7,8 +7,12 @@
 #include "host/plugin_tables.h"
 
 extern "C" {
-std::int32_t HOST_CALL getPluginVersion() { return 3; }
+std::int32_t HOST_CALL getPluginVersion() {
+    return 3;
+}
 #ifndef TALVEX_FIXTURE_NO_INITIALIZE
-void HOST_CALL initializePlugin(HostPluginRecord*) { std::abort(); }
+void HOST_CALL initializePlugin(HostPluginRecord*) {
+    std::abort();
+}
 #endif
 }

@@ -1,8 +1,8 @@
 // A recording stand-in for OpenGL: while a GlRecorder lives, every GL call the
-// overlay makes (but the glyph compile, which still reaches real GL) is written to its log as one line of text (name, then the
-// arguments: enumerants in hex, numbers with enough digits to be exact), in
-// place of being drawn. The host's getSelectionMode can log into it too, so
-// the order of GL and host calls is checked as one sequence.
+// overlay makes (but the glyph compile, which still reaches real GL) is written to its log as one
+// line of text (name, then the arguments: enumerants in hex, numbers with enough digits to be
+// exact), in place of being drawn. The host's getSelectionMode can log into it too, so the order of
+// GL and host calls is checked as one sequence.
 #pragma once
 
 #include <cstdint>

@@ -49,7 +49,8 @@ TEST_F(GlyphFonts, UnknownFaceStillGivesGlyphsAndSizeScalesThem) {
     const GLuint small = glGenLists(96);
     const GLuint large = glGenLists(96);
     void* context = platform::currentDrawingContext();
-    ASSERT_TRUE(platform::buildFontLists(glyphGl, context, "No Such Face At All", 12, 32, 96, small));
+    ASSERT_TRUE(
+        platform::buildFontLists(glyphGl, context, "No Such Face At All", 12, 32, 96, small));
     ASSERT_TRUE(platform::buildFontLists(glyphGl, context, "", 36, 32, 96, large));
     const float smallM = advanceOf(small + ('M' - 32));
     const float largeM = advanceOf(large + ('M' - 32));

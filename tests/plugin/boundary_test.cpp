@@ -19,32 +19,64 @@ class RecordingPlugin final : public PluginBase {
 public:
     std::vector<Received> log;
 
-    void note(const char* operation, std::vector<std::uint32_t> arguments) { log.push_back({operation, arguments}); }
+    void note(const char* operation, std::vector<std::uint32_t> arguments) {
+        log.push_back({operation, arguments});
+    }
 
-    bool execute(std::int32_t a) noexcept override { return note("execute", {std::uint32_t(a)}), false; }
+    bool execute(std::int32_t a) noexcept override {
+        return note("execute", {std::uint32_t(a)}), false;
+    }
     void release(std::int32_t a) noexcept override { note("release", {std::uint32_t(a)}); }
     std::int32_t commandCount() noexcept override { return note("commandCount", {}), 77; }
-    const char* commandName(std::int32_t a) noexcept override { return note("commandName", {std::uint32_t(a)}), "n"; }
-    std::int32_t commandKind(std::int32_t a) noexcept override { return note("commandKind", {std::uint32_t(a)}), -3; }
-    bool reserved5(HostWord a, HostWord b) noexcept override { return note("reserved5", {a, b}), true; }
+    const char* commandName(std::int32_t a) noexcept override {
+        return note("commandName", {std::uint32_t(a)}), "n";
+    }
+    std::int32_t commandKind(std::int32_t a) noexcept override {
+        return note("commandKind", {std::uint32_t(a)}), -3;
+    }
+    bool reserved5(HostWord a, HostWord b) noexcept override {
+        return note("reserved5", {a, b}), true;
+    }
     void selectionChanged(HostWord a) noexcept override { note("selectionChanged", {a}); }
     void verticesMoved(VertexList* list, HostWord b) noexcept override {
         note("verticesMoved", {std::uint32_t(list->count), b});
     }
-    bool reserved8(HostWord a, HostWord b, HostWord c) noexcept override { return note("reserved8", {a, b, c}), false; }
-    bool reserved9(HostWord a, HostWord b, HostWord c) noexcept override { return note("reserved9", {a, b, c}), false; }
-    bool reserved10(HostWord a, HostWord b, HostWord c) noexcept override { return note("reserved10", {a, b, c}), false; }
-    bool reserved11(HostWord a, HostWord b, HostWord c) noexcept override { return note("reserved11", {a, b, c}), false; }
-    bool reserved12(HostWord a, HostWord b, HostWord c) noexcept override { return note("reserved12", {a, b, c}), false; }
-    bool reserved13(HostWord a, HostWord b, HostWord c) noexcept override { return note("reserved13", {a, b, c}), false; }
-    bool reserved14(HostWord a, HostWord b, HostWord c) noexcept override { return note("reserved14", {a, b, c}), false; }
-    bool reserved15(HostWord a, HostWord b) noexcept override { return note("reserved15", {a, b}), false; }
-    bool reserved16(HostWord a, HostWord b) noexcept override { return note("reserved16", {a, b}), false; }
+    bool reserved8(HostWord a, HostWord b, HostWord c) noexcept override {
+        return note("reserved8", {a, b, c}), false;
+    }
+    bool reserved9(HostWord a, HostWord b, HostWord c) noexcept override {
+        return note("reserved9", {a, b, c}), false;
+    }
+    bool reserved10(HostWord a, HostWord b, HostWord c) noexcept override {
+        return note("reserved10", {a, b, c}), false;
+    }
+    bool reserved11(HostWord a, HostWord b, HostWord c) noexcept override {
+        return note("reserved11", {a, b, c}), false;
+    }
+    bool reserved12(HostWord a, HostWord b, HostWord c) noexcept override {
+        return note("reserved12", {a, b, c}), false;
+    }
+    bool reserved13(HostWord a, HostWord b, HostWord c) noexcept override {
+        return note("reserved13", {a, b, c}), false;
+    }
+    bool reserved14(HostWord a, HostWord b, HostWord c) noexcept override {
+        return note("reserved14", {a, b, c}), false;
+    }
+    bool reserved15(HostWord a, HostWord b) noexcept override {
+        return note("reserved15", {a, b}), false;
+    }
+    bool reserved16(HostWord a, HostWord b) noexcept override {
+        return note("reserved16", {a, b}), false;
+    }
     bool hostCommand(std::int32_t a, HostWord b) noexcept override {
         return note("hostCommand", {std::uint32_t(a), b}), false;
     }
-    void hostEvent(std::int32_t a, HostWord b) noexcept override { note("hostEvent", {std::uint32_t(a), b}); }
-    bool reserved19(HostWord a, HostWord b) noexcept override { return note("reserved19", {a, b}), false; }
+    void hostEvent(std::int32_t a, HostWord b) noexcept override {
+        note("hostEvent", {std::uint32_t(a), b});
+    }
+    bool reserved19(HostWord a, HostWord b) noexcept override {
+        return note("reserved19", {a, b}), false;
+    }
     bool reserved20(HostWord a) noexcept override { return note("reserved20", {a}), false; }
     bool holdPairsA(HostWord a) noexcept override { return note("holdPairsA", {a}), false; }
     bool holdPairsB(HostWord a) noexcept override { return note("holdPairsB", {a}), false; }
@@ -98,14 +130,30 @@ TEST(Boundary, EveryHostSlotReachesItsOperationWithArgumentsInOrder) {
     EXPECT_FALSE(e.draw(34));
 
     const std::vector<Received> expected = {
-        {"execute", {7}},           {"release", {0xFFFFFFFF}},  {"commandCount", {}},
-        {"commandName", {1000}},    {"commandKind", {0xFFFFFFFB}}, {"reserved5", {1, 2}},
-        {"selectionChanged", {0xDEADBEEF}}, {"verticesMoved", {3, 42}}, {"reserved8", {1, 2, 3}},
-        {"reserved9", {4, 5, 6}},   {"reserved10", {7, 8, 9}},  {"reserved11", {10, 11, 12}},
-        {"reserved12", {13, 14, 15}}, {"reserved13", {16, 17, 18}}, {"reserved14", {19, 20, 21}},
-        {"reserved15", {22, 23}},   {"hostCommand", {24, 25}},  {"reserved16", {26, 27}},
-        {"hostEvent", {'D', 0x12345678}}, {"reserved19", {28, 29}}, {"reserved20", {30}},
-        {"holdPairsA", {31}},       {"holdPairsB", {32}},       {"reserved23", {33}},
+        {"execute", {7}},
+        {"release", {0xFFFFFFFF}},
+        {"commandCount", {}},
+        {"commandName", {1000}},
+        {"commandKind", {0xFFFFFFFB}},
+        {"reserved5", {1, 2}},
+        {"selectionChanged", {0xDEADBEEF}},
+        {"verticesMoved", {3, 42}},
+        {"reserved8", {1, 2, 3}},
+        {"reserved9", {4, 5, 6}},
+        {"reserved10", {7, 8, 9}},
+        {"reserved11", {10, 11, 12}},
+        {"reserved12", {13, 14, 15}},
+        {"reserved13", {16, 17, 18}},
+        {"reserved14", {19, 20, 21}},
+        {"reserved15", {22, 23}},
+        {"hostCommand", {24, 25}},
+        {"reserved16", {26, 27}},
+        {"hostEvent", {'D', 0x12345678}},
+        {"reserved19", {28, 29}},
+        {"reserved20", {30}},
+        {"holdPairsA", {31}},
+        {"holdPairsB", {32}},
+        {"reserved23", {33}},
         {"draw", {34}},
     };
     ASSERT_EQ(plugin.log.size(), expected.size());
@@ -157,7 +205,8 @@ TEST(Boundary, APluginThatOverridesNothingIsTheDummyPlugin) {
                                  e.reserved13, e.reserved14})
         EXPECT_TRUE(entry(0, 0, 0));
     for (TwoWordEntry entry : {e.reserved15, e.reserved16, e.reserved19}) EXPECT_TRUE(entry(1, 2));
-    for (OneWordEntry entry : {e.reserved20, e.holdPairsA, e.holdPairsB, e.reserved23}) EXPECT_TRUE(entry(1));
+    for (OneWordEntry entry : {e.reserved20, e.holdPairsA, e.holdPairsB, e.reserved23})
+        EXPECT_TRUE(entry(1));
     EXPECT_TRUE(e.hostCommand(2, 0));
     EXPECT_TRUE(e.draw(0));
 }

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "host/host_call.h"
-#include "symmetry/symmetry_plugin.h"
 #include "support/seeded_random.h"
+#include "symmetry/symmetry_plugin.h"
 
 // While armed, nothrow array allocations larger than the limit fail, in both
 // plug-in objects alike: the index must then fall back to the scan, and a
@@ -43,8 +43,12 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     if (gArmed && size > gFailAbove) return nullptr;
     return std::malloc(size > 0 ? size : 1);
 }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 

@@ -1,8 +1,7 @@
 // The shipped Talvex.dll as Windows sees it: its export table, its imports and
 // its version resource, read from the loaded image and the file.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cctype>
@@ -28,7 +27,8 @@ struct LoadedDll {
 };
 
 std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return text;
 }
 
@@ -44,7 +44,8 @@ TEST(DllImage, ExportsExactlyTheTwoEntryPoints) {
     ASSERT_NE(dll.module, nullptr);
     const IMAGE_DATA_DIRECTORY& dir = dll.directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
     ASSERT_NE(dir.VirtualAddress, 0u);
-    auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(dll.base() + dir.VirtualAddress);
+    auto* exports =
+        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(dll.base() + dir.VirtualAddress);
     std::set<std::string> names;
     auto* nameRvas = reinterpret_cast<const DWORD*>(dll.base() + exports->AddressOfNames);
     for (DWORD i = 0; i < exports->NumberOfNames; ++i)
@@ -58,10 +59,11 @@ TEST(DllImage, ExportsExactlyTheTwoEntryPoints) {
 TEST(DllImage, ImportsOnlyWindowsSystemLibraries) {
     LoadedDll dll;
     ASSERT_NE(dll.module, nullptr);
-    const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll", "user32.dll", "gdi32.dll",
-                                          "opengl32.dll", "advapi32.dll"};
+    const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll",   "user32.dll",
+                                          "gdi32.dll",    "opengl32.dll", "advapi32.dll"};
     const IMAGE_DATA_DIRECTORY& dir = dll.directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
-    auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(dll.base() + dir.VirtualAddress);
+    auto* import =
+        reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(dll.base() + dir.VirtualAddress);
     std::vector<std::string> imported;
     for (; import->Name != 0; ++import)
         imported.push_back(lower(reinterpret_cast<const char*>(dll.base() + import->Name)));
@@ -73,7 +75,8 @@ std::string versionString(const std::vector<char>& block, const char* name) {
     char* value = nullptr;
     UINT length = 0;
     const std::string query = std::string("\\StringFileInfo\\040904b0\\") + name;
-    if (!VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) return "";
+    if (!VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+        return "";
     return std::string(value);
 }
 
