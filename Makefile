@@ -33,7 +33,7 @@ check-sanitize: sanitize
 check-win32: win32 native
 	@xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset win32
 
-check: check-native check-win32 check-sanitize
+check: format-check check-native check-win32 check-sanitize
 
 # Only the host and the plug-in: the demo needs no test program.
 demo: bootstrap
@@ -73,7 +73,7 @@ FORMAT_FILES = $(shell git ls-files -- $(foreach d,src talvex-host hostsim tests
 format:
 	@clang-format -i $(FORMAT_FILES)
 
-format-check:
+format-check: bootstrap
 	@unformatted=$$(for f in $(FORMAT_FILES); do \
 	  clang-format --dry-run --Werror "$$f" >/dev/null 2>&1 || echo "$$f"; done); \
 	if [ -n "$$unformatted" ]; then \
