@@ -1,15 +1,18 @@
 #include "bench_host.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 
 #include "support/counting_allocator.h"
+#include "symmetry/pair_scan.h"
 
 namespace bench {
 namespace {
 
 constexpr int kCreate = 2;
+volatile long gSink = 0;  // keeps the sampled scans from being optimised away
 
 void(HOST_CALL* gHostRegister)(HostPointerList*) = nullptr;
 void(HOST_CALL* gHostMessage)(const char*) = nullptr;
@@ -81,6 +84,29 @@ void restorePoints(hostsim::Host& host, HostObject& mesh,
         v.z = original[std::size_t(i)].z;
     }
     host.undoSteps.clear();
+}
+
+double resymScanSeconds(const PlaneFrame& frame, const HostObject& mesh, float tolerance) {
+    long starters = 0;
+    std::vector<const HostVertex*> sample;
+    const int stride = std::max(1, mesh.vertexCount / 64);
+    for (int i = 0; i < mesh.vertexCount; ++i) {
+        double exact = 0.0;
+        probeVertex(frame, *mesh.vertices[i], exact);
+        if (!(exact > double(0.0001f))) continue;
+        ++starters;
+        if (i % stride == 0) sample.push_back(mesh.vertices[i]);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    long found = 0;
+    for (const HostVertex* v : sample) {
+        double exact = 0.0;
+        found +=
+            findNearestPartner(frame, mesh, probeVertex(frame, *v, exact), tolerance) != nullptr;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return seconds / double(std::max<std::size_t>(1, sample.size())) * double(starters);
 }
 
 }  // namespace bench

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hostsim/sim_host.h"
+#include "symmetry/plane_frame.h"
 
 namespace bench {
 
@@ -25,5 +26,9 @@ HostObject* createAxisPlane(hostsim::Host& host, char axis);
 // Puts `mesh`'s vertices back at `original` and forgets the host's undo steps.
 void restorePoints(hostsim::Host& host, HostObject& mesh,
                    const std::vector<hostsim::Point>& original);
+
+// The plain scan's time for Smart Resym on `mesh`, predicted from 64 starters
+// spread over it: each costs one pass over the object.
+double resymScanSeconds(const PlaneFrame& frame, const HostObject& mesh, float tolerance);
 
 }  // namespace bench

@@ -167,29 +167,8 @@ bool scansWanted() {
 
 ScanTime resymScan(Session& session) {
     if (!scansWanted()) return ScanTime{0, true};
-    // Predict from a sample of starters: each costs one pass over the object.
-    const PlaneFrame frame = session.frame();
-    const HostObject& mesh = *session.mesh;
-    int starters = 0;
-    std::vector<HostVertex*> sample;
-    const int stride = std::max(1, mesh.vertexCount / 64);
-    for (int i = 0; i < mesh.vertexCount; ++i) {
-        double exact = 0.0;
-        probeVertex(frame, *mesh.vertices[i], exact);
-        if (!(exact > double(0.0001f))) continue;
-        ++starters;
-        if (i % stride == 0) sample.push_back(mesh.vertices[i]);
-    }
-    const Clock::time_point start = Clock::now();
-    int sink = 0;
-    for (HostVertex* v : sample) {
-        double exact = 0.0;
-        sink +=
-            findNearestPartner(frame, mesh, probeVertex(frame, *v, exact), kTolerance) != nullptr;
-    }
-    benchmark::DoNotOptimize(sink);
-    ScanTime predicted{secondsSince(start) / double(std::max<size_t>(1, sample.size())) * starters,
-                       true};
+    const ScanTime predicted{bench::resymScanSeconds(session.frame(), *session.mesh, kTolerance),
+                             true};
     if (predicted.seconds > kScanBudgetSeconds) return predicted;
     session.restore();
     auto scanner = session.scanner();

@@ -154,27 +154,7 @@ Figure summarise(std::vector<double> times) {
 // The scan's time for Smart Resym, from 64 starters spread over the mesh:
 // each costs one pass over the object.
 double resymScanEstimate(const Session& session, float tolerance) {
-    const PlaneFrame frame = session.frame();
-    const HostObject& mesh = *session.mesh;
-    long starters = 0;
-    std::vector<const HostVertex*> sample;
-    const int stride = std::max(1, mesh.vertexCount / 64);
-    for (int i = 0; i < mesh.vertexCount; ++i) {
-        double exact = 0.0;
-        probeVertex(frame, *mesh.vertices[i], exact);
-        if (!(exact > double(0.0001f))) continue;
-        ++starters;
-        if (i % stride == 0) sample.push_back(mesh.vertices[i]);
-    }
-    const Clock::time_point start = Clock::now();
-    long found = 0;
-    for (const HostVertex* v : sample) {
-        double exact = 0.0;
-        found +=
-            findNearestPartner(frame, mesh, probeVertex(frame, *v, exact), tolerance) != nullptr;
-    }
-    gSink = found;
-    return secondsSince(start) / double(std::max<std::size_t>(1, sample.size())) * double(starters);
+    return bench::resymScanSeconds(session.frame(), *session.mesh, tolerance);
 }
 
 // The scan's time for a fresh live search of `sources`, from 32 of them:
