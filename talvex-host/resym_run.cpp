@@ -130,31 +130,14 @@ private:
 
 // What the host knows of each target vertex after the command.
 enum VertexMark : unsigned char { kPaired = 1, kSeen = 2 };
+using Marks = std::vector<unsigned char>;
 
-}  // namespace
-
-ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>& targets,
-                           const HostPlane& plane, int axis) {
-    hostsim::Host& host = session.host();
-    const VertexOrdinals ordinals(session, targets);
-
-    session.selectObjects(targets);
-    const std::size_t callsBefore = host.calls.size();
-    const std::size_t stepsBefore = host.undoSteps.size();
-    const auto started = std::chrono::steady_clock::now();
-    session.runCommand("Talvex Smart Resym");
-    const double commandSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    bool registered = false;
-    for (std::size_t c = callsBefore; c < host.calls.size(); ++c)
-        registered = registered || host.calls[c].service == "registerEditedVertices";
-
-    ResymOutcome outcome;
-    outcome.commandSeconds = commandSeconds;
-    std::vector<unsigned char> marks(static_cast<std::size_t>(ordinals.count()), 0);
-    // Where the vertices were before: the undo record the host keeps of every
-    // vertex registered for the edit (the plug-in moves no other), so no copy
-    // of the mesh is needed. A vertex registered twice counts from its first.
+// Counts the vertices that moved, from where they were before: the undo
+// record the host keeps of every vertex registered for the edit (the plug-in
+// moves no other), so no copy of the mesh is needed. A vertex registered
+// twice counts from its first.
+void countMoves(const hostsim::Host& host, std::size_t stepsBefore, const VertexOrdinals& ordinals,
+                Marks& marks, ResymOutcome& outcome) {
     for (std::size_t s = stepsBefore; s < host.undoSteps.size(); ++s) {
         const hostsim::EditStep& step = host.undoSteps[s];
         for (std::size_t i = 0; i < step.vertices.size(); ++i) {
@@ -173,39 +156,45 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
             if (std::sqrt(dx * dx + dy * dy + dz * dz) > kOnPlane) ++outcome.movedNoticeably;
         }
     }
-    if (registered && host.undoSteps.size() > stepsBefore) {
-        // The pairs are the last registered list, which closes the last step.
-        const std::vector<HostVertex*>& list = host.lastRegistered;
-        const hostsim::EditStep& step = host.undoSteps.back();
-        const std::size_t offset =
-            step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
-        outcome.pairs = static_cast<int>(list.size() / 2);
-        double sum = 0.0;
-        for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
-            outcome.pairList.push_back({list[k], list[k + 1]});
-            const int a = ordinals.find(list[k]);
-            const int b = ordinals.find(list[k + 1]);
-            if (a < 0 || b < 0 || offset + k + 1 >= step.vertices.size()) continue;
-            marks[a] |= kPaired;
-            marks[b] |= kPaired;
-            const hostsim::Point& pa = step.positions[offset + k];
-            const hostsim::Point& pb = step.positions[offset + k + 1];
-            double image[3];
-            plane.mirror(Vector3(pa.x, pa.y, pa.z), image);
-            const double dx = double(pb.x) - image[0];
-            const double dy = double(pb.y) - image[1];
-            const double dz = double(pb.z) - image[2];
-            const double deviation = std::sqrt(dx * dx + dy * dy + dz * dz);
-            sum += deviation;
-            if (deviation > outcome.largestDeviation || outcome.largestPair.empty()) {
-                outcome.largestDeviation = deviation;
-                outcome.largestPair = ordinals.label(a) + " and " + ordinals.label(b);
-            }
-        }
-        if (outcome.pairs > 0) outcome.meanDeviation = sum / outcome.pairs;
-    }
+}
 
-    // Unpaired vertices were not registered, so they are where they were.
+// The pairs are the last registered list, which closes the last step; each
+// pair's deviation is measured from the positions before the edit.
+void measurePairs(const hostsim::Host& host, const HostPlane& plane, const VertexOrdinals& ordinals,
+                  Marks& marks, ResymOutcome& outcome) {
+    const std::vector<HostVertex*>& list = host.lastRegistered;
+    const hostsim::EditStep& step = host.undoSteps.back();
+    const std::size_t offset =
+        step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
+    outcome.pairs = static_cast<int>(list.size() / 2);
+    double sum = 0.0;
+    for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
+        outcome.pairList.push_back({list[k], list[k + 1]});
+        const int a = ordinals.find(list[k]);
+        const int b = ordinals.find(list[k + 1]);
+        if (a < 0 || b < 0 || offset + k + 1 >= step.vertices.size()) continue;
+        marks[a] |= kPaired;
+        marks[b] |= kPaired;
+        const hostsim::Point& pa = step.positions[offset + k];
+        const hostsim::Point& pb = step.positions[offset + k + 1];
+        double image[3];
+        plane.mirror(Vector3(pa.x, pa.y, pa.z), image);
+        const double dx = double(pb.x) - image[0];
+        const double dy = double(pb.y) - image[1];
+        const double dz = double(pb.z) - image[2];
+        const double deviation = std::sqrt(dx * dx + dy * dy + dz * dz);
+        sum += deviation;
+        if (deviation > outcome.largestDeviation || outcome.largestPair.empty()) {
+            outcome.largestDeviation = deviation;
+            outcome.largestPair = ordinals.label(a) + " and " + ordinals.label(b);
+        }
+    }
+    if (outcome.pairs > 0) outcome.meanDeviation = sum / outcome.pairs;
+}
+
+// Unpaired vertices were not registered, so they are where they were.
+void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ordinals,
+                     const Marks& marks, ResymOutcome& outcome) {
     for (int k = 0; k < ordinals.count(); ++k) {
         if (marks[k] & kPaired) continue;
         const HostVertex* v = ordinals.vertex(k);
@@ -217,6 +206,32 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
         outcome.unpaired[distance > 0.0 ? 1 : 0].push_back(ordinals.label(k));
         outcome.unpairedVertices.push_back(v);
     }
+}
+
+}  // namespace
+
+ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>& targets,
+                           const HostPlane& plane, int axis) {
+    hostsim::Host& host = session.host();
+    const VertexOrdinals ordinals(session, targets);
+
+    session.selectObjects(targets);
+    const std::size_t callsBefore = host.calls.size();
+    const std::size_t stepsBefore = host.undoSteps.size();
+    const auto started = std::chrono::steady_clock::now();
+    session.runCommand("Talvex Smart Resym");
+    ResymOutcome outcome;
+    outcome.commandSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    bool registered = false;
+    for (std::size_t c = callsBefore; c < host.calls.size(); ++c)
+        registered = registered || host.calls[c].service == "registerEditedVertices";
+
+    Marks marks(static_cast<std::size_t>(ordinals.count()), 0);
+    countMoves(host, stepsBefore, ordinals, marks, outcome);
+    if (registered && host.undoSteps.size() > stepsBefore)
+        measurePairs(host, plane, ordinals, marks, outcome);
+    collectUnpaired(plane, axis, ordinals, marks, outcome);
     session.selectObjects({});
     return outcome;
 }
