@@ -92,6 +92,43 @@ const CommandSpec kSpec = {"resym",
                            1,
                            "one input mesh"};
 
+void printReport(const BatchSetup& setup, const ResymOutcome& outcome, const std::string& target) {
+    const char axis = static_cast<char>('x' + setup.spec.axis);
+    std::cout << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
+              << "pairs found: " << outcome.pairs << "\n"
+              << "vertices moved: " << outcome.movedVertices << " (" << outcome.movedNoticeably
+              << " by more than 0.0001)\n";
+    if (outcome.movedVertices != outcome.movedNoticeably)
+        std::cout << "(the plug-in reports " << outcome.movedNoticeably
+                  << " moved: it counts moves greater than 0.0001, "
+                  << outcome.movedVertices - outcome.movedNoticeably << " took a smaller step)\n";
+    std::cout << "unpaired vertices: " << outcome.unpaired[0].size() << " on the -" << axis
+              << " side, " << outcome.unpaired[1].size() << " on the +" << axis << " side ("
+              << outcome.onPlane << " more lie on the plane)\n"
+              << "wrote " << target << "\n";
+    if (setup.targets.size() > 1) {
+        const int elsewhere = unpairedWithPartnerElsewhere(*setup.session, setup, outcome);
+        if (elsewhere > 0)
+            std::cout << splitObjectsNote(elsewhere, static_cast<int>(setup.targets.size()))
+                      << "\n";
+    }
+}
+
+void printStats(const BatchSetup& setup, const ResymOutcome& outcome, int vertices) {
+    double projections = 0.0;
+    for (const HostObject* object : setup.targets)
+        projections += double(object->vertexCount) * object->vertexCount;
+    const double scan = projections * secondsPerProjection(setup.targets);
+    const double seconds = outcome.commandSeconds;
+    std::cout << "stats: Smart Resym took " << formatFixed(seconds * 1e3, 2) << " ms for "
+              << vertices << " vertices (" << formatFixed(seconds > 0 ? vertices / seconds : 0.0, 0)
+              << " vertices/s)\n"
+              << "stats: the plain scan would take about " << formatFixed(scan, 2) << " s ("
+              << formatFixed(projections, 0) << " projections, estimated), "
+              << formatFixed(seconds > 0 ? scan / seconds : 0.0, 0) << " times as long\n"
+              << "stats: peak extra memory is measured by make bench, not here\n";
+}
+
 }  // namespace
 
 int runResym(const Invocation& invocation) {
@@ -124,39 +161,8 @@ int runResym(const Invocation& invocation) {
         if (!setup.session->saveDocument(0, target, error)) return commandFailure(kSpec, error);
     }
     if (setup.quiet) return kExitOk;
-    const char axis = static_cast<char>('x' + setup.spec.axis);
-    std::cout << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
-              << "pairs found: " << outcome.pairs << "\n"
-              << "vertices moved: " << outcome.movedVertices << " (" << outcome.movedNoticeably
-              << " by more than 0.0001)\n";
-    if (outcome.movedVertices != outcome.movedNoticeably)
-        std::cout << "(the plug-in reports " << outcome.movedNoticeably
-                  << " moved: it counts moves greater than 0.0001, "
-                  << outcome.movedVertices - outcome.movedNoticeably << " took a smaller step)\n";
-    std::cout << "unpaired vertices: " << outcome.unpaired[0].size() << " on the -" << axis
-              << " side, " << outcome.unpaired[1].size() << " on the +" << axis << " side ("
-              << outcome.onPlane << " more lie on the plane)\n"
-              << "wrote " << target << "\n";
-    if (setup.targets.size() > 1) {
-        const int elsewhere = unpairedWithPartnerElsewhere(*setup.session, setup, outcome);
-        if (elsewhere > 0)
-            std::cout << splitObjectsNote(elsewhere, static_cast<int>(setup.targets.size()))
-                      << "\n";
-    }
-    if (args.has("--stats")) {
-        double projections = 0.0;
-        for (const HostObject* object : setup.targets)
-            projections += double(object->vertexCount) * object->vertexCount;
-        const double scan = projections * secondsPerProjection(setup.targets);
-        const double seconds = outcome.commandSeconds;
-        std::cout << "stats: Smart Resym took " << formatFixed(seconds * 1e3, 2) << " ms for "
-                  << vertices << " vertices ("
-                  << formatFixed(seconds > 0 ? vertices / seconds : 0.0, 0) << " vertices/s)\n"
-                  << "stats: the plain scan would take about " << formatFixed(scan, 2) << " s ("
-                  << formatFixed(projections, 0) << " projections, estimated), "
-                  << formatFixed(seconds > 0 ? scan / seconds : 0.0, 0) << " times as long\n"
-                  << "stats: peak extra memory is measured by make bench, not here\n";
-    }
+    printReport(setup, outcome, target);
+    if (args.has("--stats")) printStats(setup, outcome, vertices);
     return kExitOk;
 }
 
