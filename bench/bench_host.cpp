@@ -104,6 +104,7 @@ double resymScanSeconds(const PlaneFrame& frame, const HostObject& mesh, float t
         found +=
             findNearestPartner(frame, mesh, probeVertex(frame, *v, exact), tolerance) != nullptr;
     }
+    gSink = found;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return seconds / double(std::max<std::size_t>(1, sample.size())) * double(starters);
