@@ -211,6 +211,7 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
     status = kExitFailure;
     setup.session = std::make_unique<HostSession>(out);
     setup.session->setEcho(!setup.quiet);
+    setup.phases.start("reading");
     if (!setup.session->loadPlugin(args.plugin, error) || !loadTheMesh(args, setup, error) ||
         !chooseTargets(args, setup, error))
         return false;
@@ -225,7 +226,10 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
             return false;
         status = kExitFailure;
     }
-    return paintFirstFrame(setup, error) && findAndPlacePlane(setup, error);
+    setup.phases.start("first paint");
+    if (!paintFirstFrame(setup, error)) return false;
+    setup.phases.start("plane");
+    return findAndPlacePlane(setup, error);
 }
 
 }  // namespace talvexhost

@@ -11,6 +11,7 @@
 #include "cli_args.h"
 #include "commands.h"
 #include "host_session.h"
+#include "phase_times.h"
 #include "plane_setup.h"
 #include "progress.h"
 #include "working_folder.h"
@@ -37,6 +38,7 @@ struct BatchSetup {
     // "P% of the box diagonal D" (the value then written is in `toleranceText`).
     std::string toleranceFrom;
     std::string toleranceText;
+    PhaseTimes phases;
 };
 
 // Loads, selects and places the plane as the options ask (`args` hold one

@@ -49,7 +49,9 @@ const char kHelp[] =
     "                   (Smart Resym pairs only within an object)\n"
     "  --quiet          print nothing but errors\n"
     "  --stats          also print the command's time, vertices per second and the\n"
-    "                   plain scan's estimated time (starters x vertices projections)\n"
+    "                   plain scan's estimated time (starters x vertices projections),\n"
+    "                   and how long each step took (reading, first paint, plane, Smart\n"
+    "                   Resym, writing)\n"
     "  --plugin PATH    the plug-in library (default: the one beside talvex-host)\n";
 
 // Seconds one candidate test of the plain scan takes here: a plane
@@ -126,6 +128,7 @@ void printStats(const BatchSetup& setup, const ResymOutcome& outcome, int vertic
               << "stats: the plain scan would take about " << formatFixed(scan, 2) << " s ("
               << formatFixed(projections, 0) << " projections, estimated), "
               << formatFixed(seconds > 0 ? scan / seconds : 0.0, 0) << " times as long\n"
+              << "stats: " << setup.phases.summary() << "\n"
               << "stats: peak extra memory is measured by make bench, not here\n";
 }
 
@@ -145,6 +148,7 @@ int runResym(const Invocation& invocation) {
     int vertices = 0;
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
     ResymOutcome outcome;
+    setup.phases.start("Smart Resym");
     {
         Progress progress(!setup.quiet && vertices > kLongWorkVertices,
                           "running Smart Resym on " + std::to_string(vertices) + " vertices");
@@ -156,10 +160,12 @@ int runResym(const Invocation& invocation) {
     hostsim::Host& host = setup.session->host();
     host.undoSteps.clear();
     std::vector<HostVertex*>().swap(host.lastRegistered);
+    setup.phases.start("writing");
     {
         Progress progress(!setup.quiet && vertices > 20 * kLongWorkVertices, "writing " + target);
         if (!setup.session->saveDocument(0, target, error)) return commandFailure(kSpec, error);
     }
+    setup.phases.stop();
     if (setup.quiet) return kExitOk;
     printReport(setup, outcome, target);
     if (args.has("--stats")) printStats(setup, outcome, vertices);

@@ -112,6 +112,7 @@ cmp -s "$out/pair_locked.obj" "$out/pair_locked_expected.obj" || fail "resym_loc
 expect_status resym_stats 0 resym "$out/pair.obj" -o "$out/pair_stats.obj" --plane x=0 --tolerance 0.5 --stats
 expect_text resym_stats out "stats: Smart Resym took "
 expect_text resym_stats out "stats: the plain scan would take about "
+expect_text resym_stats out "stats: reading "
 printf '3\n' >"$out/bad_lock.txt"
 expect_status resym_bad_lock 1 resym "$out/pair.obj" -o "$out/unused.obj" --lock "$out/bad_lock.txt"
 expect_text resym_bad_lock err "bad_lock.txt:1: vertex 3 does not exist"
