@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to talvex-host's OBJ reader. Either the reader refuses
+// Feeds arbitrary bytes to talvex-host's OBJ reader, whole and cut into small
+// pieces read in parallel, which must agree. Either the reader refuses
 // with a clear error ("NAME:LINE: what" or "NAME: what"), or it gives a mesh
 // that holds together: finite positions, every element's references inside
 // the vertex list, every vertex in exactly one object, the file's bytes given
@@ -101,12 +102,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     ObjDocument doc;
     std::string error;
-    if (!doc.parse(text, kName, error)) {
+    const bool read = doc.parse(text, kName, error);
+    // Read in small pieces, in parallel, the file must give the same.
+    ObjDocument cut;
+    std::string cutError;
+    if (cut.parse(text, kName, cutError, 1 + size % 7) != read || cutError != error)
+        fail("pieces read otherwise than the whole", error + " / " + cutError);
+    if (!read) {
         const std::string prefix = std::string(kName) + ":";
         if (error.compare(0, prefix.size(), prefix) != 0 || error.size() <= prefix.size() + 1)
             fail("refusal without a clear error", error);
         return 0;
     }
+    checkSameMesh(doc, cut);
     checkMesh(doc);
     if (doc.text() != text) fail("unchanged mesh not written back byte for byte");
     if (doc.vertexCount() == 0) return 0;

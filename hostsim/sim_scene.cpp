@@ -10,7 +10,7 @@ namespace hostsim {
 // The vertices of an object lie in one block, made once and never moved: the
 // plug-in keeps pointers to them (held pairs) across calls.
 struct Scene::OwnedObject {
-    explicit OwnedObject(const std::vector<Point>& positions);
+    OwnedObject(std::size_t vertexCount, const std::function<Point(std::size_t)>& positionOf);
     ~OwnedObject();
     OwnedObject(const OwnedObject&) = delete;
     OwnedObject& operator=(const OwnedObject&) = delete;
@@ -23,12 +23,15 @@ struct Scene::OwnedObject {
     HostObject record;
 };
 
-Scene::OwnedObject::OwnedObject(const std::vector<Point>& positions) : record{} {
-    vertexPointers.reserve(positions.size());
-    if (!positions.empty())
-        block = static_cast<HostVertex*>(::operator new(sizeof(HostVertex) * positions.size()));
+Scene::OwnedObject::OwnedObject(std::size_t vertexCount,
+                                const std::function<Point(std::size_t)>& positionOf)
+    : record{} {
+    vertexPointers.reserve(vertexCount);
+    if (vertexCount > 0)
+        block = static_cast<HostVertex*>(::operator new(sizeof(HostVertex) * vertexCount));
     // Vertex construction cannot throw, so the block is whole once made.
-    for (const Point& p : positions) {
+    for (std::size_t i = 0; i < vertexCount; ++i) {
+        const Point p = positionOf(i);
         HostVertex* v = new (block + count) HostVertex(p.x, p.y, p.z);
         ++count;
         vertexPointers.push_back(v);
@@ -93,7 +96,12 @@ Scene::Scene()
 Scene::~Scene() = default;
 
 HostObject* Scene::addObject(const std::string& name, const std::vector<Point>& positions) {
-    auto owned = std::make_unique<OwnedObject>(positions);
+    return addObject(name, positions.size(), [&positions](std::size_t i) { return positions[i]; });
+}
+
+HostObject* Scene::addObject(const std::string& name, std::size_t count,
+                             const std::function<Point(std::size_t)>& positionOf) {
+    auto owned = std::make_unique<OwnedObject>(count, positionOf);
     owned->name = name;
     std::memset(owned->record.hostPrivate0, 0, sizeof owned->record.hostPrivate0);
     std::memset(owned->record.hostPrivate1, 0, sizeof owned->record.hostPrivate1);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +49,10 @@ public:
     // A new object holding host vertices at `positions`, appended to the
     // all-objects list (not selected, not under edit). Position (0, 0, 0).
     HostObject* addObject(const std::string& name, const std::vector<Point>& positions);
+    // The same, with vertex i at positionOf(i): a large mesh goes straight
+    // from the caller's storage into the host's vertices.
+    HostObject* addObject(const std::string& name, std::size_t count,
+                          const std::function<Point(std::size_t)>& positionOf);
     // Takes the object out of every list; its memory lives as long as the
     // scene, as a host's undo history would keep it.
     void removeObject(HostObject* object);

@@ -55,6 +55,10 @@ bool writeAll(std::intptr_t file, const char* data, std::size_t size, std::strin
 // Asks the system to start putting what was written on the disk now, so the
 // flush at the end has less left to wait for. Only a hint: ignores failure.
 void startWriteback(std::intptr_t file) noexcept;
+// Waits until what was written so far is on the disk. Only spreads the wait
+// of the final flush over the writing; that flush reports failures, so this
+// ignores them.
+void settleWritten(std::intptr_t file) noexcept;
 // Gives the file the target's mode and owner (where the process may), flushes
 // it to the disk and closes it.
 bool finishFile(std::intptr_t file, const WriteTarget& target, std::string& error);

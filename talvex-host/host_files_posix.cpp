@@ -171,6 +171,10 @@ void startWriteback(std::intptr_t file) noexcept {
 #endif
 }
 
+void settleWritten(std::intptr_t file) noexcept {
+    (void)fdatasync(static_cast<int>(file));
+}
+
 bool finishFile(std::intptr_t file, const WriteTarget& target, std::string& error) {
     const int fd = static_cast<int>(file);
     if (target.exists) {

@@ -194,6 +194,10 @@ bool writeAll(std::intptr_t file, const char* data, std::size_t size, std::strin
 // Windows starts writing a file's cached bytes on its own; nothing to ask.
 void startWriteback(std::intptr_t) noexcept {}
 
+void settleWritten(std::intptr_t file) noexcept {
+    (void)FlushFileBuffers(reinterpret_cast<HANDLE>(file));
+}
+
 bool finishFile(std::intptr_t file, const WriteTarget&, std::string& error) {
     HANDLE handle = reinterpret_cast<HANDLE>(file);
     const bool flushed = FlushFileBuffers(handle) != 0;

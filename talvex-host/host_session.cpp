@@ -63,13 +63,12 @@ int HostSession::addDocument(ObjDocument document, const std::string& path, bool
             objects[0].vertices[static_cast<std::size_t>(v)] = v;
     }
     for (ObjObject& object : objects) {
-        std::vector<hostsim::Point> positions;
-        positions.reserve(object.vertices.size());
-        for (int v : object.vertices) {
-            const ObjPosition& p = doc.position(v);
-            positions.push_back({p.x, p.y, p.z});
-        }
-        HostObject* hostObject = host_.scene.addObject(object.name, positions);
+        const std::vector<int>& vertices = object.vertices;
+        HostObject* hostObject =
+            host_.scene.addObject(object.name, vertices.size(), [&](std::size_t i) {
+                const ObjPosition p = doc.position(vertices[i]);
+                return hostsim::Point{p.x, p.y, p.z};
+            });
         meshes_.push_back({object.name, hostObject, index, std::move(object.vertices)});
     }
     // The scene holds the positions now; the document reads them again when

@@ -6,6 +6,7 @@
 
 #include "number_text.h"
 #include "obj_reader.h"
+#include "ordered_work.h"
 
 namespace talvexhost {
 
@@ -108,27 +109,31 @@ bool ObjDocument::load(const std::string& path, std::string& error, const ObjLoa
     mapped_ = std::move(mapped);
     text_ = bytes;
     name_ = path;
-    positions_ = std::move(result.positions);
-    vertexCount_ = static_cast<int>(positions_.size());
-    objects_ = std::move(result.objects);
-    loneCarriageReturns_ = result.loneCarriageReturns;
+    adopt(result);
     return true;
 }
 
-bool ObjDocument::parse(std::string text, const std::string& name, std::string& error) {
+bool ObjDocument::parse(std::string text, const std::string& name, std::string& error,
+                        std::size_t pieceBytes) {
     auto owned = std::make_unique<std::string>(std::move(text));
     ObjReader reader(*owned, name);
+    if (pieceBytes > 0) reader.setPieceBytes(pieceBytes);
     ObjReadResult result;
     if (!reader.read(result, error)) return false;
     *this = ObjDocument();
     owned_ = std::move(owned);
     text_ = *owned_;
     name_ = name;
+    adopt(result);
+    return true;
+}
+
+void ObjDocument::adopt(ObjReadResult& result) {
     positions_ = std::move(result.positions);
     vertexCount_ = static_cast<int>(positions_.size());
     objects_ = std::move(result.objects);
+    pieces_ = std::move(result.pieces);
     loneCarriageReturns_ = result.loneCarriageReturns;
-    return true;
 }
 
 void ObjDocument::setPosition(int vertex, const ObjPosition& position) {
@@ -189,29 +194,18 @@ std::vector<ObjElement> ObjDocument::elements() const {
     return elements;
 }
 
-// Copies the text to `sink` (a callable taking bytes and a length, false on
-// failure), rewriting the `v` lines of changed vertices.
-template <typename Sink>
-bool ObjDocument::emit(Sink& sink) const {
-    std::size_t copied = 0;
-    std::size_t released = 0;
-    // Copies the text up to `end` in steps, letting go of the mapped pages
-    // behind, so the input never piles up in memory while it is written.
-    auto copyTo = [&](std::size_t end) {
-        while (copied < end) {
-            const std::size_t step = std::min(end - copied, kReleaseStep);
-            if (!sink(text_.data() + copied, step)) return false;
-            copied += step;
-            if (mapped_ && copied - released >= kReleaseStep)
-                mapped_->releaseBefore(released = copied);
-        }
-        return true;
+std::vector<char> ObjDocument::formatPiece(const ObjTextPiece& piece) const {
+    std::vector<char> out;
+    // Rewritten lines may be longer than the file's.
+    out.reserve(piece.end - piece.begin + (piece.end - piece.begin) / 4);
+    auto copy = [&](std::size_t from, std::size_t to) {
+        out.insert(out.end(), text_.data() + from, text_.data() + to);
     };
-    if (positions_.empty()) return copyTo(text_.size());
-    int v = 0;
-    bool failed = false;
+    std::size_t copied = piece.begin;
+    int v = piece.firstVertex;
     char line[3 * kFloatTextMax + 8];
-    forEachLine(text_, loneCarriageReturns_, [&](std::size_t begin, std::size_t end) {
+    auto rewrite = [&](std::size_t begin, std::size_t end) {
+        if (begin >= piece.end) return false;
         if (!isVertexLine(text_, begin, end)) return true;
         const bool set = !released_ || assigned_[v];
         const ObjPosition& p = positions_[v++];
@@ -223,20 +217,50 @@ bool ObjDocument::emit(Sink& sink) const {
                 line[length++] = ' ';
                 length += formatFloatInto(value, line + length);
             }
-            failed = !copyTo(begin) || !sink(line, length);
+            copy(copied, begin);
+            out.insert(out.end(), line, line + length);
             copied = begin + numbersEnd;
         }
-        // After the last vertex the rest is copied as it is.
-        return !failed && v < vertexCount_;
-    });
-    return !failed && copyTo(text_.size());
+        return true;
+    };
+    forEachLine(text_, loneCarriageReturns_, rewrite, piece.begin);
+    copy(copied, piece.end);
+    return out;
+}
+
+template <typename Sink>
+bool ObjDocument::emit(Sink& sink) const {
+    // Letting go of the mapped pages behind keeps the input from piling up
+    // in memory while it is written.
+    auto release = [this](std::size_t offset) {
+        if (mapped_) mapped_->releaseBefore(offset);
+    };
+    if (positions_.empty() || pieces_.empty()) {
+        for (std::size_t at = 0; at < text_.size(); at += kReleaseStep) {
+            const std::size_t end = std::min(text_.size(), at + kReleaseStep);
+            if (!sink(std::vector<char>(text_.data() + at, text_.data() + end))) return false;
+            release(end);
+        }
+        return true;
+    }
+    // A byte-order mark comes before the first piece.
+    if (pieces_.front().begin > 0 &&
+        !sink(std::vector<char>(text_.data(), text_.data() + pieces_.front().begin)))
+        return false;
+    return makeInOrder<std::vector<char>>(
+        pieces_.size(), [this](std::size_t k) { return formatPiece(pieces_[k]); },
+        [&](std::size_t k, std::vector<char>& block) {
+            if (!sink(std::move(block))) return false;
+            release(pieces_[k].end);
+            return true;
+        });
 }
 
 std::string ObjDocument::text() const {
     std::string out;
     out.reserve(text_.size() + text_.size() / 8);
-    auto append = [&out](const char* data, std::size_t size) {
-        out.append(data, size);
+    auto append = [&out](std::vector<char>&& block) {
+        out.append(block.data(), block.size());
         return true;
     };
     emit(append);
@@ -246,9 +270,7 @@ std::string ObjDocument::text() const {
 bool ObjDocument::save(const std::string& path, std::string& error) {
     SafeWriter writer;
     if (!writer.open(path, error)) return false;
-    auto write = [&](const char* data, std::size_t size) {
-        return writer.write(data, size, error);
-    };
+    auto write = [&](std::vector<char>&& block) { return writer.write(std::move(block), error); };
     if (!emit(write)) return false;
     std::error_code ec;
     const bool replacesSource =
@@ -274,6 +296,7 @@ bool ObjDocument::save(const std::string& path, std::string& error) {
     mapped_ = std::move(written);
     text_ = mapped_->bytes();
     lineOffsets_.clear();
+    pieces_ = cutIntoPieces(text_);
     return committed;
 }
 

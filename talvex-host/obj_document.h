@@ -17,6 +17,8 @@
 
 namespace talvexhost {
 
+struct ObjReadResult;
+
 struct ObjPosition {
     float x;
     float y;
@@ -40,6 +42,14 @@ struct ObjElement {
     std::vector<int> vertices;
 };
 
+// A stretch of whole lines of the file, and the number of the first vertex
+// defined in it: what lets pieces be read and written each on its own.
+struct ObjTextPiece {
+    std::size_t begin;
+    std::size_t end;
+    int firstVertex;
+};
+
 // What load() may do besides reading.
 struct ObjLoadOptions {
     // Called now and then with the share of the file read so far, 0 to 1.
@@ -61,14 +71,17 @@ public:
     // whole-file problems).
     bool load(const std::string& path, std::string& error, const ObjLoadOptions& options = {});
 
-    // Parses `text` as if read from a file called `name`.
-    bool parse(std::string text, const std::string& name, std::string& error);
+    // Parses `text` as if read from a file called `name`, in pieces of
+    // about `pieceBytes` (0: the reader's own size; tests cut finer).
+    bool parse(std::string text, const std::string& name, std::string& error,
+               std::size_t pieceBytes = 0);
 
     // The file's text with the `v` lines of changed vertices rewritten.
     std::string text() const;
 
     // Writes that text to `path` through the safe writer (safe_writer.h), in
-    // large blocks, so a failure leaves any existing file untouched. Saving
+    // large blocks formatted in parallel, so a failure leaves any existing
+    // file untouched. Saving
     // over the file the document was read from maps the new file afterwards.
     bool save(const std::string& path, std::string& error);
 
@@ -98,8 +111,12 @@ public:
     static constexpr std::size_t kMaxLineLength = 65536;
 
 private:
+    void adopt(ObjReadResult& result);
+    // Hands the text to `sink` in blocks (std::vector<char>&&; false on
+    // failure), with the `v` lines of changed vertices rewritten.
     template <typename Sink>
     bool emit(Sink& sink) const;
+    std::vector<char> formatPiece(const ObjTextPiece& piece) const;
     // The vertex's `v` line, without its ending.
     std::string_view vertexLine(int vertex) const;
 
@@ -114,6 +131,7 @@ private:
     bool released_ = false;
     std::vector<bool> assigned_;
     std::vector<ObjObject> objects_;
+    std::vector<ObjTextPiece> pieces_;
     // Where each vertex's line is, is found again by walking the lines: an
     // offset per vertex would cost more memory than the positions.
     bool loneCarriageReturns_ = false;

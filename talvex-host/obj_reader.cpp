@@ -1,10 +1,12 @@
 #include "obj_reader.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 
 #include "number_text.h"
+#include "ordered_work.h"
 
 namespace talvexhost {
 
@@ -59,53 +61,181 @@ std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
 }
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-constexpr std::size_t kProgressStep = std::size_t(4) << 20;
+constexpr int kUnused = INT_MAX;
+
+std::size_t textStart(std::string_view text) {
+    return text.substr(0, 3) == kByteOrderMark ? 3 : 0;
+}
+
+// Where the line from `begin` ends (its CR or LF, or the end of the text),
+// looking no closer at the bytes: the reading proper refuses what is wrong.
+std::size_t endOfLine(std::string_view text, std::size_t begin) {
+    for (std::size_t i = skipPlainBytes(text, begin); i < text.size(); ++i) {
+        if (isLineEnd(text[i])) return i;
+    }
+    return text.size();
+}
+
+// Past the line end at `pos`: CR LF is one, so is a lone CR (old Mac files).
+std::size_t nextLine(std::string_view text, std::size_t pos) {
+    if (pos >= text.size()) return pos;
+    return pos + (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n' ? 2 : 1);
+}
+
+// Boundaries of pieces of about `pieceBytes`, each ending just after a LF.
+std::vector<std::pair<std::size_t, std::size_t>> cutText(std::string_view text,
+                                                         std::size_t pieceBytes) {
+    std::vector<std::pair<std::size_t, std::size_t>> pieces;
+    std::size_t begin = textStart(text);
+    while (begin < text.size()) {
+        std::size_t end = text.size();
+        if (text.size() - begin > pieceBytes) {
+            const std::size_t lf = text.find('\n', begin + pieceBytes - 1);
+            if (lf != std::string_view::npos) end = lf + 1;
+        }
+        pieces.push_back({begin, end});
+        begin = end;
+    }
+    return pieces;
+}
+
+// What a piece holds, by the first word of each line.
+struct PieceCounts {
+    std::int64_t lines = 0;
+    std::int64_t vertices = 0;
+    std::int64_t textures = 0;
+    std::int64_t normals = 0;
+    std::int64_t objects = 0;  // "o" lines
+    std::int64_t groups = 0;   // "g" lines
+};
+
+PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end) {
+    PieceCounts counts;
+    for (std::size_t pos = begin; pos < end; ++counts.lines) {
+        std::size_t word = pos;
+        while (word < end && isBlank(text[word])) ++word;
+        std::size_t wordEnd = word;
+        while (wordEnd < end && !isBlank(text[wordEnd]) && !isLineEnd(text[wordEnd])) ++wordEnd;
+        const std::string_view first = text.substr(word, wordEnd - word);
+        if (first == "v")
+            ++counts.vertices;
+        else if (first == "vt")
+            ++counts.textures;
+        else if (first == "vn")
+            ++counts.normals;
+        else if (first == "o")
+            ++counts.objects;
+        else if (first == "g")
+            ++counts.groups;
+        const bool atLineEnd = wordEnd < end && isLineEnd(text[wordEnd]);
+        pos = nextLine(text, atLineEnd ? wordEnd : endOfLine(text, wordEnd));
+    }
+    return counts;
+}
 
 }  // namespace
 
-ObjReader::ObjReader(std::string_view text, const std::string& name) : text_(text), name_(name) {}
+std::vector<ObjTextPiece> cutIntoPieces(std::string_view text, std::size_t pieceBytes) {
+    const auto bounds = cutText(text, pieceBytes > 0 ? pieceBytes : 1);
+    std::vector<ObjTextPiece> pieces;
+    std::int64_t vertices = 0;
+    makeInOrder<PieceCounts>(
+        bounds.size(),
+        [&](std::size_t k) { return countPiece(text, bounds[k].first, bounds[k].second); },
+        [&](std::size_t k, PieceCounts& counts) {
+            pieces.push_back({bounds[k].first, bounds[k].second, static_cast<int>(vertices)});
+            vertices += counts.vertices;
+            return true;
+        });
+    return pieces;
+}
 
-bool ObjReader::fail(const std::string& message) {
-    *error_ = name_ + ":" + std::to_string(lineNumber_ + 1) + ": " + message;
+// A piece with the counts of everything before it.
+struct ObjReader::Piece {
+    std::size_t begin;
+    std::size_t end;
+    std::int64_t firstLine;
+    std::int64_t firstVertex;
+    std::int64_t vertices;  // in the piece
+    std::int64_t firstTexture;
+    std::int64_t firstNormal;
+    int groupsBefore;  // object lines before it: the object current at its start
+};
+
+// What reading a piece leaves for the caller to join, in file order.
+struct ObjReader::PieceOutcome {
+    std::string error;  // empty when the piece read well
+    std::vector<std::string> groupNames;
+    std::vector<Pending> pending;
+    std::vector<ObjElement> elements;
+    bool loneCarriageReturns = false;
+};
+
+// Reads one piece: its vertices go straight to their places, every other
+// finding into a PieceOutcome.
+class ObjReader::PieceReader {
+public:
+    PieceReader(ObjReader& reader, const Piece& piece, ObjPosition* positions, PieceOutcome& out)
+        : reader_(reader),
+          text_(reader.text_),
+          piece_(piece),
+          positions_(positions),
+          out_(out),
+          group_(piece.groupsBefore) {}
+
+    void read();
+
+private:
+    bool readLine(std::string_view content);
+    bool readPlainVertex(std::string_view content);
+    bool readPlainFace(std::string_view content);
+    bool readVertex();
+    bool addVertex();
+    void useVertex(std::int64_t index, ObjElement& element);
+    bool readAttribute(std::string_view keyword);
+    bool readElement(std::string_view keyword);
+    bool readReference(std::string_view token, ObjElement& element);
+    void readGroupName(std::string_view content);
+    std::size_t lineEnd(std::size_t begin);
+    bool fail(const std::string& message);
+    std::int64_t lineNumber() const { return piece_.firstLine + line_; }
+
+    ObjReader& reader_;
+    std::string_view text_;
+    const Piece& piece_;
+    ObjPosition* positions_;
+    PieceOutcome& out_;
+    std::int64_t line_ = 0;  // in the piece, 0-based
+    std::int64_t vertices_ = 0;
+    std::int64_t textures_ = 0;
+    std::int64_t normals_ = 0;
+    int group_;
+    std::vector<std::string_view> tokens_;
+    std::vector<std::size_t> starts_;
+    float values_[3] = {0.0f, 0.0f, 0.0f};  // the last numbers line's first three
+};
+
+bool ObjReader::PieceReader::fail(const std::string& message) {
+    out_.error = reader_.name_ + ":" + std::to_string(lineNumber() + 1) + ": " + message;
     return false;
 }
 
-bool ObjReader::read(ObjReadResult& result, std::string& error) {
-    result = ObjReadResult{};
-    result_ = &result;
-    error_ = &error;
-    objectLines_ = hasObjectLines();
-    const std::size_t vertices = countVertexLines(text_);
-    result.positions.reserve(vertices);
-    definedIn_.reserve(vertices);
-    usedBy_.reserve(vertices);
-    // A byte-order mark is no part of the first line's text; the writer keeps it.
-    std::size_t pos = text_.substr(0, 3) == kByteOrderMark ? 3 : 0;
-    std::size_t nextProgress = kProgressStep;
-    for (lineNumber_ = 0; pos < text_.size(); ++lineNumber_) {
+void ObjReader::PieceReader::read() {
+    for (std::size_t pos = piece_.begin; pos < piece_.end; ++line_) {
         const std::size_t end = lineEnd(pos);
-        if (end == std::string_view::npos) return false;
-        if (!readLine(text_.substr(pos, end - pos))) return false;
-        pos = end;
-        // CR LF is one line end; a lone CR (old Mac files) is one too.
-        if (pos < text_.size()) {
-            const bool crlf = text_.compare(pos, 2, "\r\n") == 0;
-            if (text_[pos] == '\r' && !crlf) result.loneCarriageReturns = true;
-            pos += crlf ? 2 : 1;
-        }
-        if (progress_ && pos >= nextProgress) {
-            progress_(pos);
-            nextProgress = pos + kProgressStep;
-        }
+        if (end == std::string_view::npos) return;
+        if (!readLine(text_.substr(pos, end - pos))) return;
+        const std::size_t next = nextLine(text_, end);
+        if (next == end + 1 && text_[end] == '\r') out_.loneCarriageReturns = true;
+        pos = next;
     }
-    if (!checkPending()) return false;
-    assignObjects();
-    return true;
+    // The first pass counted the lines of the file as it then was.
+    if (vertices_ != piece_.vertices) fail("the file changed while it was read");
 }
 
 // Finds the end of the line starting at `begin`, refusing on the way what no
 // text file holds; npos after a refusal.
-std::size_t ObjReader::lineEnd(std::size_t begin) {
+std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
     std::size_t i = skipPlainBytes(text_, begin);
     for (; i < text_.size(); ++i) {
         const auto c = static_cast<unsigned char>(text_[i]);
@@ -126,7 +256,7 @@ std::size_t ObjReader::lineEnd(std::size_t begin) {
     return i;
 }
 
-bool ObjReader::readLine(std::string_view content) {
+bool ObjReader::PieceReader::readLine(std::string_view content) {
     if (readPlainVertex(content) || readPlainFace(content)) return true;
     tokenize(content, tokens_, starts_);
     if (tokens_.empty()) return true;
@@ -134,7 +264,7 @@ bool ObjReader::readLine(std::string_view content) {
     if (keyword == "v") return readVertex();
     if (keyword == "vt" || keyword == "vn" || keyword == "vp") return readAttribute(keyword);
     if (keyword == "f" || keyword == "l" || keyword == "p") return readElement(keyword);
-    if (keyword == "o" || (keyword == "g" && !objectLines_)) readGroupName(content);
+    if (keyword == "o" || (keyword == "g" && !reader_.objectLines_)) readGroupName(content);
     return true;
 }
 
@@ -142,22 +272,23 @@ bool ObjReader::readLine(std::string_view content) {
 // numbers, read without cutting them into tokens first. Anything else, and
 // every error, is left to the general path: these change nothing unless they
 // accept the whole line.
-bool ObjReader::readPlainVertex(std::string_view content) {
+bool ObjReader::PieceReader::readPlainVertex(std::string_view content) {
     if (content.size() < 2 || content[0] != 'v' || !isBlank(content[1])) return false;
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
-    for (float& value : values_) {
+    float values[3];
+    for (float& value : values) {
         while (p < end && isBlank(*p)) ++p;
         p = readPlainFloat(p, end, value);
         if (p == nullptr) return false;
     }
     while (p < end && isBlank(*p)) ++p;
     if (p != end) return false;
-    addVertex();
-    return true;
+    std::memcpy(values_, values, sizeof values_);
+    return addVertex();
 }
 
-bool ObjReader::readPlainFace(std::string_view content) {
+bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
     if (content.size() < 2 || content[0] != 'f' || !isBlank(content[1])) return false;
     constexpr int kMaxPlain = 16;
     std::int64_t indices[kMaxPlain];
@@ -177,45 +308,43 @@ bool ObjReader::readPlainFace(std::string_view content) {
         indices[count++] = index;
     }
     if (count < 3) return false;
-    enterDefaultGroup();
     ObjElement element{ObjElement::kFace, {}};
     for (int i = 0; i < count; ++i) useVertex(indices[i], element);
-    if (elements_ != nullptr) elements_->push_back(std::move(element));
+    if (reader_.elements_ != nullptr) out_.elements.push_back(std::move(element));
     return true;
 }
 
-bool ObjReader::readVertex() {
-    if (!readAttribute("v")) return false;
-    addVertex();
+bool ObjReader::PieceReader::readVertex() {
+    return readAttribute("v") && addVertex();
+}
+
+bool ObjReader::PieceReader::addVertex() {
+    if (vertices_ == piece_.vertices) return fail("the file changed while it was read");
+    const std::size_t v = static_cast<std::size_t>(piece_.firstVertex + vertices_++);
+    positions_[v] = {values_[0], values_[1], values_[2]};
+    reader_.definedIn_[v] = group_;
     return true;
 }
 
-void ObjReader::addVertex() {
-    result_->positions.push_back({values_[0], values_[1], values_[2]});
-    enterDefaultGroup();
-    definedIn_.push_back(currentGroup_);
-    usedBy_.push_back(-1);
-}
-
-// Vertices and elements before any `o` or `g` line belong to "default".
-void ObjReader::enterDefaultGroup() {
-    if (currentGroup_ < 0) {
-        groupNames_.push_back("default");
-        currentGroup_ = 0;
+// A valid 1-based vertex index of an element. A vertex defined already is
+// used by the lowest object that uses it (the first, as objects only ever
+// follow each other); a forward one waits for the end of the file.
+void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) {
+    const std::int64_t count = piece_.firstVertex + vertices_;
+    if (index > count) {
+        out_.pending.push_back({lineNumber(), index, 'v', group_});
+    } else {
+        std::atomic<int>& owner = reader_.usedBy_[index - 1];
+        int seen = owner.load(std::memory_order_relaxed);
+        while (group_ < seen &&
+               !owner.compare_exchange_weak(seen, group_, std::memory_order_relaxed)) {
+        }
     }
-}
-
-// A valid 1-based vertex index of an element: the vertex gets its owner now
-// if it is defined already; a forward one waits for the end of the file.
-void ObjReader::useVertex(std::int64_t index, ObjElement& element) {
-    const std::int64_t count = static_cast<std::int64_t>(usedBy_.size());
-    if (index > count) pending_.push_back({lineNumber_, index, 'v', currentGroup_});
-    if (index <= count && usedBy_[index - 1] < 0) usedBy_[index - 1] = currentGroup_;
-    if (elements_ != nullptr) element.vertices.push_back(static_cast<int>(index - 1));
+    if (reader_.elements_ != nullptr) element.vertices.push_back(static_cast<int>(index - 1));
 }
 
 // Checks a v, vt, vn or vp line's numbers; counts texture coordinates and normals.
-bool ObjReader::readAttribute(std::string_view keyword) {
+bool ObjReader::PieceReader::readAttribute(std::string_view keyword) {
     const std::size_t needed = keyword == "v" || keyword == "vn" ? 3 : 1;
     if (tokens_.size() - 1 < needed)
         return fail("\"" + std::string(keyword) + "\" needs " + std::to_string(needed) +
@@ -231,12 +360,12 @@ bool ObjReader::readAttribute(std::string_view keyword) {
         if (status != NumberStatus::kOk)
             return fail("bad number " + quoted(tokens_[t]) + " (a decimal number is expected)");
     }
-    if (keyword == "vt") ++textureCount_;
-    if (keyword == "vn") ++normalCount_;
+    if (keyword == "vt") ++textures_;
+    if (keyword == "vn") ++normals_;
     return true;
 }
 
-bool ObjReader::readElement(std::string_view keyword) {
+bool ObjReader::PieceReader::readElement(std::string_view keyword) {
     const ObjElement::Kind kind = keyword == "f"   ? ObjElement::kFace
                                   : keyword == "l" ? ObjElement::kLine
                                                    : ObjElement::kPoint;
@@ -245,18 +374,17 @@ bool ObjReader::readElement(std::string_view keyword) {
         return fail("\"" + std::string(keyword) + "\" needs at least " + std::to_string(needed) +
                     (needed == 1 ? " vertex" : " vertices") + ", found " +
                     std::to_string(tokens_.size() - 1));
-    enterDefaultGroup();
     ObjElement element{kind, {}};
     for (std::size_t t = 1; t < tokens_.size(); ++t) {
         if (!readReference(tokens_[t], element)) return false;
     }
-    if (elements_ != nullptr) elements_->push_back(std::move(element));
+    if (reader_.elements_ != nullptr) out_.elements.push_back(std::move(element));
     return true;
 }
 
-// One v, v/vt, v/vt/vn or v//vn reference. A vertex already defined gets its
-// owner now; forward references wait for the end of the file.
-bool ObjReader::readReference(std::string_view token, ObjElement& element) {
+// One v, v/vt, v/vt/vn or v//vn reference. A vertex already defined is used
+// now; forward references wait for the end of the file.
+bool ObjReader::PieceReader::readReference(std::string_view token, ObjElement& element) {
     std::string_view parts[3];
     std::string_view rest = token;
     int partCount = 0;
@@ -267,8 +395,8 @@ bool ObjReader::readReference(std::string_view token, ObjElement& element) {
         rest = rest.substr(slash + 1);
         if (partCount == 3) return fail("bad vertex reference " + quoted(token));
     }
-    const std::int64_t counts[3] = {static_cast<std::int64_t>(usedBy_.size()), textureCount_,
-                                    normalCount_};
+    const std::int64_t counts[3] = {piece_.firstVertex + vertices_, piece_.firstTexture + textures_,
+                                    piece_.firstNormal + normals_};
     const char kinds[3] = {'v', 't', 'n'};
     for (int k = 0; k < partCount; ++k) {
         if (k > 0 && parts[k].empty()) continue;
@@ -291,77 +419,144 @@ bool ObjReader::readReference(std::string_view token, ObjElement& element) {
         if (k == 0) {
             useVertex(index, element);
         } else if (index > counts[k]) {
-            pending_.push_back({lineNumber_, index, kinds[k], currentGroup_});
+            out_.pending.push_back({lineNumber(), index, kinds[k], group_});
         }
     }
     return true;
 }
 
-void ObjReader::readGroupName(std::string_view content) {
+void ObjReader::PieceReader::readGroupName(std::string_view content) {
     std::string_view objectName =
         tokens_.size() > 1 ? content.substr(starts_[1]) : std::string_view("unnamed");
     while (!objectName.empty() && isBlank(objectName.back())) objectName.remove_suffix(1);
-    groupNames_.emplace_back(objectName);
-    currentGroup_ = static_cast<int>(groupNames_.size()) - 1;
+    out_.groupNames.emplace_back(objectName);
+    group_ = piece_.groupsBefore + static_cast<int>(out_.groupNames.size());
 }
 
-bool ObjReader::checkPending() {
-    const std::int64_t vertices = static_cast<std::int64_t>(usedBy_.size());
+ObjReader::ObjReader(std::string_view text, const std::string& name) : text_(text), name_(name) {}
+ObjReader::~ObjReader() = default;
+
+// The first pass: each piece counted (in parallel), then each given the
+// counts before it. Files with `o` lines take their objects from them alone;
+// `g` lines are then groups inside an object (materials, smoothing).
+bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error) {
+    const auto bounds = cutText(text_, pieceBytes_);
+    std::vector<PieceCounts> counts;
+    counts.reserve(bounds.size());
+    makeInOrder<PieceCounts>(
+        bounds.size(),
+        [&](std::size_t k) { return countPiece(text_, bounds[k].first, bounds[k].second); },
+        [&](std::size_t, PieceCounts& c) {
+            counts.push_back(c);
+            return true;
+        });
+    std::int64_t lines = 0;
+    std::int64_t objects = 0;
+    for (const PieceCounts& c : counts) objects += c.objects;
+    objectLines_ = objects > 0;
+    std::int64_t groups = 0;
+    for (std::size_t k = 0; k < bounds.size(); ++k) {
+        const PieceCounts& c = counts[k];
+        pieces.push_back({bounds[k].first, bounds[k].second, lines, totals.vertices, c.vertices,
+                          totals.textures, totals.normals, static_cast<int>(groups)});
+        lines += c.lines;
+        totals.vertices += c.vertices;
+        totals.textures += c.textures;
+        totals.normals += c.normals;
+        groups += objectLines_ ? c.objects : c.groups;
+    }
+    if (totals.vertices >= std::numeric_limits<int>::max() ||
+        groups >= std::numeric_limits<int>::max()) {
+        error = name_ + ": too many vertices or objects (" + std::to_string(totals.vertices) +
+                " vertices, " + std::to_string(groups) + " objects)";
+        return false;
+    }
+    return true;
+}
+
+bool ObjReader::read(ObjReadResult& result, std::string& error) {
+    result = ObjReadResult{};
+    std::vector<Piece> pieces;
+    Totals totals;
+    if (!countPieces(pieces, totals, error)) return false;
+    const std::size_t vertices = static_cast<std::size_t>(totals.vertices);
+    result.positions.resize(vertices);
+    definedIn_.assign(vertices, 0);
+    usedBy_.reset(new std::atomic<int>[vertices]);
+    for (std::size_t v = 0; v < vertices; ++v) usedBy_[v].store(kUnused, std::memory_order_relaxed);
+    groupNames_.assign(1, "default");
+    pending_.clear();
+    ObjPosition* positions = result.positions.data();
+    const bool read = makeInOrder<PieceOutcome>(
+        pieces.size(),
+        [&](std::size_t k) {
+            PieceOutcome out;
+            PieceReader(*this, pieces[k], positions, out).read();
+            return out;
+        },
+        [&](std::size_t k, PieceOutcome& out) {
+            if (!out.error.empty()) {
+                error = std::move(out.error);
+                return false;
+            }
+            for (std::string& name : out.groupNames) groupNames_.push_back(std::move(name));
+            pending_.insert(pending_.end(), out.pending.begin(), out.pending.end());
+            if (elements_ != nullptr)
+                for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
+            result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
+            if (progress_) progress_(pieces[k].end);
+            return true;
+        });
+    if (!read || !checkPending(totals, error)) return false;
+    assignObjects(result, totals.vertices);
+    for (const Piece& piece : pieces)
+        result.pieces.push_back({piece.begin, piece.end, static_cast<int>(piece.firstVertex)});
+    return true;
+}
+
+bool ObjReader::checkPending(const Totals& totals, std::string& error) {
     for (const Pending& p : pending_) {
-        const std::int64_t count = p.kind == 'v'   ? vertices
-                                   : p.kind == 't' ? textureCount_
-                                                   : normalCount_;
+        const std::int64_t count = p.kind == 'v'   ? totals.vertices
+                                   : p.kind == 't' ? totals.textures
+                                                   : totals.normals;
         if (p.index > count) {
-            lineNumber_ = p.line;
             const char* what = p.kind == 'v'   ? "vertex"
                                : p.kind == 't' ? "texture coordinate"
                                                : "normal";
-            return fail(std::string(what) + " index " + std::to_string(p.index) +
-                        " is out of range (the file has " + std::to_string(count) + ")");
+            error = name_ + ":" + std::to_string(p.line + 1) + ": " + what + " index " +
+                    std::to_string(p.index) + " is out of range (the file has " +
+                    std::to_string(count) + ")";
+            return false;
         }
     }
     // Elements that referred forward give their vertices an owner now, in
     // file order.
     for (const Pending& p : pending_) {
-        if (p.kind == 'v' && usedBy_[p.index - 1] < 0) usedBy_[p.index - 1] = p.group;
+        std::atomic<int>& owner = usedBy_[p.index - 1];
+        if (p.kind == 'v' && owner.load(std::memory_order_relaxed) == kUnused)
+            owner.store(p.group, std::memory_order_relaxed);
     }
     return true;
 }
 
-void ObjReader::assignObjects() {
+void ObjReader::assignObjects(ObjReadResult& result, std::int64_t vertices) {
+    const std::size_t count = static_cast<std::size_t>(vertices);
+    auto ownerOf = [&](std::size_t v) {
+        const int used = usedBy_[v].load(std::memory_order_relaxed);
+        return used != kUnused ? used : definedIn_[v];
+    };
     std::vector<ObjObject> byGroup(groupNames_.size());
     std::vector<std::size_t> sizes(groupNames_.size(), 0);
-    for (std::size_t v = 0; v < usedBy_.size(); ++v)
-        ++sizes[usedBy_[v] >= 0 ? usedBy_[v] : definedIn_[v]];
+    for (std::size_t v = 0; v < count; ++v) ++sizes[ownerOf(v)];
     for (std::size_t g = 0; g < groupNames_.size(); ++g) {
         byGroup[g].name = std::move(groupNames_[g]);
         byGroup[g].vertices.reserve(sizes[g]);
     }
-    for (std::size_t v = 0; v < usedBy_.size(); ++v) {
-        const int owner = usedBy_[v] >= 0 ? usedBy_[v] : definedIn_[v];
-        byGroup[owner].vertices.push_back(static_cast<int>(v));
-    }
+    for (std::size_t v = 0; v < count; ++v)
+        byGroup[ownerOf(v)].vertices.push_back(static_cast<int>(v));
     for (ObjObject& object : byGroup) {
-        if (!object.vertices.empty()) result_->objects.push_back(std::move(object));
+        if (!object.vertices.empty()) result.objects.push_back(std::move(object));
     }
-}
-
-// Files with `o` lines take their objects from them alone; `g` lines are then
-// groups inside an object (materials, smoothing), not objects.
-bool ObjReader::hasObjectLines() const {
-    const char* data = text_.data();
-    const char* end = data + text_.size();
-    for (const char* p = data;
-         (p = static_cast<const char*>(std::memchr(p, 'o', end - p))) != nullptr; ++p) {
-        // "o" alone as the line's first token.
-        if (p + 1 < end && !isBlank(p[1]) && !isLineEnd(p[1])) continue;
-        const char* q = p;
-        while (q > data && isBlank(q[-1])) --q;
-        if (q == data || isLineEnd(q[-1]) ||
-            (q == data + 3 && text_.substr(0, 3) == kByteOrderMark))
-            return true;
-    }
-    return false;
 }
 
 std::size_t countVertexLines(std::string_view text) noexcept {

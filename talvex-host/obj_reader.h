@@ -1,12 +1,18 @@
-// The OBJ reader behind ObjDocument: one pass over the file's bytes, a short
-// function per kind of line, keeping of each vertex only its position and
-// where its line starts. Line ends may be LF, CR LF or a lone CR; a UTF-8
-// byte-order mark at the start is skipped.
+// The OBJ reader behind ObjDocument. The text is cut into pieces of whole
+// lines; a first quick pass counts what each piece holds (lines, vertices,
+// texture coordinates, normals, objects), so every piece knows what comes
+// before it and is then read on its own, in parallel, a short function per
+// kind of line. Vertices belong to the object of the first element that uses
+// them: objects only ever follow each other, so that is the lowest object
+// number among the uses, which pieces can settle in any order. Line ends may
+// be LF, CR LF or a lone CR; a UTF-8 byte-order mark at the start is skipped.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +24,9 @@ namespace talvexhost {
 struct ObjReadResult {
     std::vector<ObjPosition> positions;
     std::vector<ObjObject> objects;
+    // The text in pieces of whole lines, each with the number of its first
+    // vertex, so it can be written back piece by piece.
+    std::vector<ObjTextPiece> pieces;
     bool loneCarriageReturns = false;  // some line ends are a CR alone
 };
 
@@ -25,60 +34,55 @@ class ObjReader {
 public:
     // `text` must outlive the reader; `name` prefixes every error.
     ObjReader(std::string_view text, const std::string& name);
+    ~ObjReader();
 
     // Also collect every face, line and point into `sink`.
     void collectElements(std::vector<ObjElement>* sink) { elements_ = sink; }
-    // Called every few megabytes with the offset read up to.
+    // Called as the reading goes on with the offset read up to.
     void onProgress(std::function<void(std::size_t)> progress) { progress_ = std::move(progress); }
+    // Pieces of about this many bytes (the default suits files of any size;
+    // tests make them tiny to cut every kind of line).
+    void setPieceBytes(std::size_t bytes) { pieceBytes_ = bytes > 0 ? bytes : 1; }
 
     // Reads the whole text; false with "NAME:LINE: reason".
     bool read(ObjReadResult& result, std::string& error);
 
+    static constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
+
 private:
-    bool readLine(std::string_view content);
-    bool readPlainVertex(std::string_view content);
-    bool readPlainFace(std::string_view content);
-    bool readVertex();
-    void addVertex();
-    void enterDefaultGroup();
-    void useVertex(std::int64_t index, ObjElement& element);
-    bool readAttribute(std::string_view keyword);
-    bool readElement(std::string_view keyword);
-    bool readReference(std::string_view token, ObjElement& element);
-    void readGroupName(std::string_view content);
-    std::size_t lineEnd(std::size_t begin);
-    bool checkPending();
-    void assignObjects();
-    bool hasObjectLines() const;
-    bool fail(const std::string& message);
+    class PieceReader;
+    struct PieceOutcome;
+    // An index to check once the whole file is read: it pointed past the
+    // entries defined so far.
+    struct Pending {
+        std::int64_t line;   // 0-based
+        std::int64_t index;  // 1-based
+        char kind;           // 'v', 't' (texture) or 'n' (normal)
+        int group;           // the object current at the element
+    };
+    struct Totals {
+        std::int64_t vertices = 0;
+        std::int64_t textures = 0;
+        std::int64_t normals = 0;
+    };
+
+    struct Piece;
+    bool countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error);
+    bool checkPending(const Totals& totals, std::string& error);
+    void assignObjects(ObjReadResult& result, std::int64_t vertices);
 
     std::string_view text_;
     const std::string& name_;
     std::vector<ObjElement>* elements_ = nullptr;
     std::function<void(std::size_t)> progress_;
-    std::string* error_ = nullptr;
-    ObjReadResult* result_ = nullptr;
+    std::size_t pieceBytes_ = kPieceBytes;
 
-    int lineNumber_ = 0;  // 0-based
-    std::vector<std::string_view> tokens_;
-    std::vector<std::size_t> starts_;
-    float values_[3] = {0.0f, 0.0f, 0.0f};  // the last numbers line's first three
     bool objectLines_ = false;
-    std::vector<std::string> groupNames_;
-    int currentGroup_ = -1;
+    std::vector<std::string> groupNames_;  // [0] is "default"
+    // Per vertex: the object it was defined in, and the lowest object of an
+    // element that used it (INT_MAX until one does), settled by every piece.
     std::vector<int> definedIn_;
-    std::vector<int> usedBy_;
-    std::int64_t textureCount_ = 0;
-    std::int64_t normalCount_ = 0;
-
-    // An index that must be checked once the whole file is read: one that
-    // pointed past the entries defined so far.
-    struct Pending {
-        int line;
-        std::int64_t index;  // 1-based
-        char kind;           // 'v', 't' (texture) or 'n' (normal)
-        int group;           // the group current at the element
-    };
+    std::unique_ptr<std::atomic<int>[]> usedBy_;
     std::vector<Pending> pending_;
 };
 
@@ -86,11 +90,18 @@ private:
 // "v\t"), to size the memory a mesh needs before reading it.
 std::size_t countVertexLines(std::string_view text) noexcept;
 
+// The text cut into pieces of whole lines of about `pieceBytes` each, with
+// the number of each piece's first vertex; the reader gives the same.
+std::vector<ObjTextPiece> cutIntoPieces(std::string_view text,
+                                        std::size_t pieceBytes = ObjReader::kPieceBytes);
+
 // Walks the lines of a text the reader accepted: calls visit(begin, end) for
 // each, `end` before the line ending. `loneCarriageReturns` as read() found.
+// Starts at `from` (a line start), or after the byte-order mark when 0.
 template <typename Visit>
-void forEachLine(std::string_view text, bool loneCarriageReturns, Visit&& visit) {
-    std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+void forEachLine(std::string_view text, bool loneCarriageReturns, Visit&& visit,
+                 std::size_t from = 0) {
+    std::size_t pos = from == 0 && text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : from;
     while (pos < text.size()) {
         std::size_t end;
         if (loneCarriageReturns) {
@@ -102,7 +113,8 @@ void forEachLine(std::string_view text, bool loneCarriageReturns, Visit&& visit)
         if (end == std::string_view::npos) end = text.size();
         if (!visit(pos, end)) return;
         pos = end;
-        if (pos < text.size()) pos += text.compare(pos, 2, "\r\n") == 0 ? 2 : 1;
+        if (pos < text.size())
+            pos += text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n' ? 2 : 1;
     }
 }
 

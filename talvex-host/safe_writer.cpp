@@ -21,6 +21,7 @@ SafeWriter::~SafeWriter() {
 
 void SafeWriter::abandon() noexcept {
     if (file_ == -1) return;
+    behind_.reset();
     abandonFile(file_);
     file_ = -1;
     removeFile(lock_);
@@ -44,18 +45,17 @@ bool SafeWriter::open(const std::string& path, std::string& error) {
     removeOnInterrupt(lock_);
     buffer_.reserve(kBlock);
     buffer_.clear();
-    startWriteback(file_);
     return true;
 }
 
-bool SafeWriter::flush(std::string& error) {
+bool SafeWriter::pass(std::vector<char>&& block, std::string& error) {
     std::string why;
-    if (!writeAll(file_, buffer_.data(), buffer_.size(), why)) {
+    if (!behind_) behind_ = std::make_unique<WriteBehind>(file_);
+    if (!behind_->push(std::move(block), why)) {
         error = path_ + ": write failed (" + why + "); nothing was changed";
         abandon();
         return false;
     }
-    buffer_.clear();
     return true;
 }
 
@@ -64,27 +64,32 @@ bool SafeWriter::write(const char* data, std::size_t size, std::string& error) {
         error = path_ + ": not open for writing";
         return false;
     }
-    if (size >= kBlock) {
-        // Large spans go straight out, without a copy.
-        std::string why;
-        if (!flush(error)) return false;
-        if (!writeAll(file_, data, size, why)) {
-            error = path_ + ": write failed (" + why + "); nothing was changed";
-            abandon();
-            return false;
-        }
-        startWriteback(file_);
-        return true;
-    }
     while (size > 0) {
         const std::size_t room = kBlock - buffer_.size();
         const std::size_t part = size < room ? size : room;
         buffer_.insert(buffer_.end(), data, data + part);
         data += part;
         size -= part;
-        if (buffer_.size() == kBlock && !flush(error)) return false;
+        if (buffer_.size() == kBlock) {
+            if (!pass(std::move(buffer_), error)) return false;
+            buffer_ = {};
+            buffer_.reserve(kBlock);
+        }
     }
     return true;
+}
+
+bool SafeWriter::write(std::vector<char>&& block, std::string& error) {
+    if (file_ == -1) {
+        error = path_ + ": not open for writing";
+        return false;
+    }
+    if (!buffer_.empty()) {
+        if (!pass(std::move(buffer_), error)) return false;
+        buffer_ = {};
+        buffer_.reserve(kBlock);
+    }
+    return pass(std::move(block), error);
 }
 
 bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeReplace) {
@@ -92,8 +97,21 @@ bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeR
         error = path_ + ": not open for writing";
         return false;
     }
-    if (!flush(error)) return false;
     std::string why;
+    bool written = true;
+    if (behind_) {
+        written =
+            (buffer_.empty() || behind_->push(std::move(buffer_), why)) && behind_->finish(why);
+        behind_.reset();
+    } else {
+        written = writeAll(file_, buffer_.data(), buffer_.size(), why);
+    }
+    buffer_ = {};
+    if (!written) {
+        error = path_ + ": write failed (" + why + "); nothing was changed";
+        abandon();
+        return false;
+    }
     const std::intptr_t file = file_;
     file_ = -1;
     if (!finishFile(file, target_, why)) {

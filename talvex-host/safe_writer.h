@@ -12,10 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "host_files.h"
+#include "write_behind.h"
 
 namespace talvexhost {
 
@@ -29,8 +31,11 @@ public:
 
     // Checks the target and creates its lock file; false with "PATH: reason".
     bool open(const std::string& path, std::string& error);
-    // Appends bytes; they reach the file in large blocks.
+    // Appends bytes; they reach the file in large blocks, written by a
+    // thread of their own once the file passes one block.
     bool write(const char* data, std::size_t size, std::string& error);
+    // Appends a block as it is, without copying it.
+    bool write(std::vector<char>&& block, std::string& error);
     bool write(const std::string& text, std::string& error) {
         return write(text.data(), text.size(), error);
     }
@@ -43,7 +48,8 @@ public:
     const std::string& resolvedTarget() const { return target_.path; }
 
 private:
-    bool flush(std::string& error);
+    // Hands the buffered bytes to the writing thread (started on the first call).
+    bool pass(std::vector<char>&& block, std::string& error);
     void abandon() noexcept;
 
     std::string path_;  // as the caller named it, for messages
@@ -51,6 +57,7 @@ private:
     std::string lock_;
     std::intptr_t file_ = -1;
     std::vector<char> buffer_;
+    std::unique_ptr<WriteBehind> behind_;
 };
 
 // Writes `bytes` to `path` through a SafeWriter.

@@ -208,6 +208,56 @@ TEST(ObjDocument, ByteOrderMarkAndLoneCarriageReturnsReadAsText) {
     }
 }
 
+// Files are read and written in pieces, in parallel: cut anywhere, even
+// between every two lines, they must give what one piece gives.
+TEST(ObjDocument, PiecesReadAndWriteAsTheWholeText) {
+    const std::string texts[] = {
+        // Vertices used first by a later object, forward and relative references.
+        "v 0 0 0\nv 1 0 0\no A\nv 0 1 0\nf 5 1 2\no B\nf 1 2 3\nv 0 0 1\nv 9 9 9\n"
+        "f -1 -2 -3\ng ignored\nv 3 3 3\nl 4 5\no C\np 2\n",
+        "\xEF\xBB\xBFg G1\r\nv 1 2 3\r\nvt 0 0\r\nvn 0 0 1\rv 4 5 6\r\ng G2\nv 7 8 9\n"
+        "f 1/1/1 2//1 3/-1\r\n# end",
+        "v 1 2 3\nv 4 5 6\nv 7 8 9\nf 1 2 3\nf 1 2 4\n",  // an error at the end
+        "v 1 2 3\no A\nv 4 5 6\nv 1 x 3\nf 1 2 3\n",      // an error in the middle
+        "v 1 2 3\nf 1 -2 1\n",
+        "\xEF\xBB\xBF",
+    };
+    for (const std::string& text : texts) {
+        for (std::size_t pieceBytes : {1, 2, 3, 5, 8, 13, 64}) {
+            ObjDocument whole;
+            std::string wholeError;
+            const bool read = whole.parse(text, "mesh.obj", wholeError, std::size_t(1) << 30);
+            ObjDocument cut;
+            std::string error;
+            ASSERT_EQ(cut.parse(text, "mesh.obj", error, pieceBytes), read) << text;
+            EXPECT_EQ(error, wholeError) << pieceBytes;
+            if (!read) continue;
+            ASSERT_EQ(cut.vertexCount(), whole.vertexCount());
+            for (int v = 0; v < cut.vertexCount(); ++v) {
+                const ObjPosition a = cut.position(v);
+                const ObjPosition b = whole.position(v);
+                EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
+            }
+            ASSERT_EQ(cut.objects().size(), whole.objects().size()) << pieceBytes;
+            for (std::size_t o = 0; o < cut.objects().size(); ++o) {
+                EXPECT_EQ(cut.objects()[o].name, whole.objects()[o].name);
+                EXPECT_EQ(cut.objects()[o].vertices, whole.objects()[o].vertices) << pieceBytes;
+            }
+            const auto elements = cut.elements();
+            const auto wholeElements = whole.elements();
+            ASSERT_EQ(elements.size(), wholeElements.size());
+            for (std::size_t e = 0; e < elements.size(); ++e)
+                EXPECT_EQ(elements[e].vertices, wholeElements[e].vertices);
+            EXPECT_EQ(cut.text(), text);
+            for (int v = 0; v < cut.vertexCount(); v += 2) {
+                cut.setPosition(v, {0.5f, float(v), -0.0f});
+                whole.setPosition(v, {0.5f, float(v), -0.0f});
+            }
+            EXPECT_EQ(cut.text(), whole.text()) << pieceBytes;
+        }
+    }
+}
+
 TEST(ObjDocument, NumbersParseWholeTokensOnly) {
     float f = 0.0f;
     EXPECT_TRUE(parseFloat("+2.5", f));

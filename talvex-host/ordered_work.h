@@ -1,0 +1,156 @@
+// Work cut into numbered pieces that any thread may make but that must be used
+// in order: the pieces of a mesh file are parsed or formatted each on its own,
+// and meet again in file order. At most a few pieces are under way or waiting
+// at any time, so memory stays bounded however large the file.
+#pragma once
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace talvexhost {
+
+// Threads worth starting besides the caller's: one fewer than the
+// processors, at most 3. TALVEX_HOST_THREADS=N caps the total at N (1: none).
+unsigned helperThreads();
+
+namespace detail {
+
+// What the caller and the helpers share while pieces are made.
+template <typename Result>
+struct OrderedState {
+    explicit OrderedState(std::size_t count) : made(count) {}
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::optional<Result>> made;
+    std::size_t next = 0;  // the next piece to make
+    std::size_t used = 0;  // pieces handed to `use`
+    std::size_t window = 1;
+    bool stop = false;
+    std::exception_ptr failure;
+
+    bool mayClaim() const { return next < made.size() && next < used + window; }
+    void fail(std::exception_ptr error) {
+        if (!failure) failure = error;
+        stop = true;
+        changed.notify_all();
+    }
+};
+
+// Makes piece `k` with the lock released; false (and the state stopped) when
+// make threw.
+template <typename Result, typename Make>
+bool makePiece(OrderedState<Result>& state, std::unique_lock<std::mutex>& lock, std::size_t k,
+               Make& make) {
+    lock.unlock();
+    std::optional<Result> result;
+    std::exception_ptr error;
+    try {
+        result.emplace(make(k));
+    } catch (...) {
+        error = std::current_exception();
+    }
+    lock.lock();
+    if (error) {
+        state.fail(error);
+        return false;
+    }
+    state.made[k] = std::move(result);
+    state.changed.notify_all();
+    return true;
+}
+
+}  // namespace detail
+
+// Calls make(k) for every k in [0, count) on the caller's thread and up to
+// helperThreads() others, and use(k, result) on the caller's thread in
+// order of k. Stops early when use returns false, and returns what it
+// returned last. An exception from make or use reaches the caller once the
+// helpers have stopped.
+template <typename Result, typename Make, typename Use>
+bool makeInOrder(std::size_t count, Make&& make, Use&& use) {
+    const std::size_t helpers = std::min<std::size_t>(helperThreads(), count > 0 ? count - 1 : 0);
+    if (helpers == 0) {
+        for (std::size_t k = 0; k < count; ++k) {
+            Result result = make(k);
+            if (!use(k, result)) return false;
+        }
+        return true;
+    }
+    detail::OrderedState<Result> state(count);
+    state.window = 2 * (helpers + 1);
+    auto help = [&state, &make] {
+        std::unique_lock<std::mutex> lock(state.mutex);
+        for (;;) {
+            state.changed.wait(lock, [&] { return state.stop || state.mayClaim(); });
+            if (state.stop) return;
+            if (!detail::makePiece(state, lock, state.next++, make)) return;
+        }
+    };
+    std::vector<std::thread> threads;
+    // Stops and joins the helpers however the caller's loop ends.
+    struct Joiner {
+        detail::OrderedState<Result>& state;
+        std::vector<std::thread>& threads;
+        ~Joiner() {
+            {
+                std::lock_guard<std::mutex> lock(state.mutex);
+                state.stop = true;
+            }
+            state.changed.notify_all();
+            for (std::thread& thread : threads) thread.join();
+        }
+    } joiner{state, threads};
+    try {
+        for (std::size_t h = 0; h < helpers; ++h) threads.emplace_back(help);
+    } catch (const std::system_error&) {
+        // No thread to be had: the caller makes the rest alone.
+    }
+    bool ok = true;
+    std::unique_lock<std::mutex> lock(state.mutex);
+    while (ok && state.used < count && !state.stop) {
+        std::optional<Result>& ready = state.made[state.used];
+        if (ready) {
+            Result result = std::move(*ready);
+            ready.reset();
+            const std::size_t k = state.used++;
+            state.changed.notify_all();
+            lock.unlock();
+            try {
+                ok = use(k, result);
+            } catch (...) {
+                lock.lock();
+                state.fail(std::current_exception());
+                break;
+            }
+            lock.lock();
+        } else if (state.mayClaim()) {
+            detail::makePiece(state, lock, state.next++, make);
+        } else {
+            state.changed.wait(lock);
+        }
+    }
+    const std::exception_ptr failure = state.failure;
+    lock.unlock();
+    if (failure) {
+        // The helpers stop before the exception leaves.
+        {
+            std::lock_guard<std::mutex> guard(state.mutex);
+            state.stop = true;
+        }
+        state.changed.notify_all();
+        for (std::thread& thread : threads) thread.join();
+        threads.clear();
+        std::rethrow_exception(failure);
+    }
+    return ok;
+}
+
+}  // namespace talvexhost
