@@ -4,6 +4,8 @@
 
 #include <GL/gl.h>
 
+#include <system_error>
+
 namespace hostsim {
 
 std::unique_ptr<OffscreenGl> OffscreenGl::create(int width, int height, std::string& error) {
@@ -15,6 +17,18 @@ std::unique_ptr<OffscreenGl> OffscreenGl::create(int width, int height, std::str
 }
 
 OffscreenGl::~OffscreenGl() = default;
+
+GlWarmUp::GlWarmUp() {
+    try {
+        thread_ = std::thread(warmUpPlatformGl);
+    } catch (const std::system_error&) {
+        // No thread to be had: the context loads the driver itself.
+    }
+}
+
+GlWarmUp::~GlWarmUp() {
+    if (thread_.joinable()) thread_.join();
+}
 
 std::vector<unsigned char> OffscreenGl::readPixels() const {
     std::vector<unsigned char> pixels(static_cast<size_t>(width_) * static_cast<size_t>(height_) *

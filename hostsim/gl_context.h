@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace hostsim {
@@ -36,6 +37,24 @@ private:
     int width_;
     int height_;
 };
+
+// Loads the platform's GL driver on a thread of its own while the caller
+// does other work, so that a context made later is ready sooner; loading
+// takes tens of milliseconds. Waits for that thread when destroyed.
+class GlWarmUp {
+public:
+    GlWarmUp();
+    ~GlWarmUp();
+    GlWarmUp(const GlWarmUp&) = delete;
+    GlWarmUp& operator=(const GlWarmUp&) = delete;
+
+private:
+    std::thread thread_;
+};
+
+// The platform's half of GlWarmUp: loads and initialises what a context
+// needs, making none; failures are left for create() to report.
+void warmUpPlatformGl() noexcept;
 
 // The platform's half of create (gl_context_egl.cpp or gl_context_wgl.cpp):
 // a context of a positive size, made current, or null with the reason.

@@ -81,6 +81,15 @@ private:
 
 }  // namespace
 
+void warmUpPlatformGl() noexcept {
+    // The display is the process's: once initialised here, a context's own
+    // eglInitialize finds the driver loaded.
+    EGLDisplay display =
+        eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display != EGL_NO_DISPLAY) eglInitialize(display, nullptr, nullptr);
+    eglReleaseThread();
+}
+
 std::unique_ptr<OffscreenGl> openPlatformContext(int width, int height, std::string& error) {
     auto context = std::make_unique<EglContext>(width, height);
     if (!context->open(error)) return nullptr;

@@ -82,6 +82,12 @@ private:
 
 }  // namespace
 
+void warmUpPlatformGl() noexcept {
+    // Loading the GL library pulls in the driver behind it; it stays loaded
+    // while the process runs, as the context will need it.
+    LoadLibraryA("opengl32.dll");
+}
+
 std::unique_ptr<OffscreenGl> openPlatformContext(int width, int height, std::string& error) {
     auto context = std::make_unique<WglContext>(width, height);
     if (!context->open(error)) return nullptr;

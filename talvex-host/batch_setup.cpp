@@ -211,6 +211,7 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
     status = kExitFailure;
     setup.session = std::make_unique<HostSession>(out);
     setup.session->setEcho(!setup.quiet);
+    setup.session->prepareViewport();
     setup.phases.start("reading");
     if (!setup.session->loadPlugin(args.plugin, error) || !loadTheMesh(args, setup, error) ||
         !chooseTargets(args, setup, error))

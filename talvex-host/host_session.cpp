@@ -38,7 +38,12 @@ bool HostSession::loadPlugin(const std::string& path, std::string& error) {
     return host_.loadPlugin(path, error);
 }
 
+void HostSession::prepareViewport() {
+    if (!viewport_ && !glWarmUp_) glWarmUp_ = std::make_unique<hostsim::GlWarmUp>();
+}
+
 bool HostSession::openViewport(int width, int height, std::string& error) {
+    glWarmUp_.reset();
     viewport_ = Viewport::create(width, height, error);
     if (!viewport_) return false;
     // The host's first paint: the plug-in binds to the context and reads its

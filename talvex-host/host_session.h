@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "hostsim/gl_context.h"
 #include "hostsim/sim_host.h"
 #include "obj_document.h"
 
@@ -55,6 +56,9 @@ public:
     // its first command, so the plug-in loads its settings. False with the
     // reason when no OpenGL context can be made.
     bool openViewport(int width, int height, std::string& error);
+    // Starts loading the GL driver in the background, for a viewport opened
+    // after long work (reading a large mesh).
+    void prepareViewport();
     Viewport* viewport() { return viewport_.get(); }
 
     // Loads an OBJ file and adds each of its objects to the scene (not
@@ -104,6 +108,7 @@ private:
     bool echo_ = true;
     hostsim::Host host_;
     std::unique_ptr<Viewport> viewport_;
+    std::unique_ptr<hostsim::GlWarmUp> glWarmUp_;
     std::vector<LoadedDocument> documents_;
     std::vector<SceneMesh> meshes_;
     std::vector<ShownMessage> shown_;

@@ -47,7 +47,9 @@ public:
     // Reads the whole text; false with "NAME:LINE: reason".
     bool read(ObjReadResult& result, std::string& error);
 
-    static constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
+    // Small enough that the pieces under way take little memory, large enough
+    // that handing them over costs nothing worth counting.
+    static constexpr std::size_t kPieceBytes = std::size_t(256) << 10;
 
 private:
     class PieceReader;

@@ -85,7 +85,8 @@ bool makeInOrder(std::size_t count, Make&& make, Use&& use) {
         return true;
     }
     detail::OrderedState<Result> state(count);
-    state.window = 2 * (helpers + 1);
+    // A piece for each thread and one more waiting to be used.
+    state.window = helpers + 2;
     auto help = [&state, &make] {
         std::unique_lock<std::mutex> lock(state.mutex);
         for (;;) {

@@ -6,9 +6,9 @@ namespace talvexhost {
 
 namespace {
 
-// Blocks queued at most; the queue holds a few megabytes, enough to keep the
-// caller busy while the thread waits for the disk.
-constexpr std::size_t kQueued = 8;
+// Bytes queued at most (a single larger block is let through): enough to
+// keep the caller busy while the thread waits for the disk.
+constexpr std::size_t kQueuedBytes = std::size_t(4) << 20;
 // The thread waits for the disk after this many bytes.
 constexpr std::size_t kSettleBytes = std::size_t(8) << 20;
 
@@ -21,6 +21,7 @@ WriteBehind::~WriteBehind() {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
         queue_.clear();
+        queuedBytes_ = 0;
     }
     changed_.notify_all();
     thread_.join();
@@ -28,11 +29,14 @@ WriteBehind::~WriteBehind() {
 
 bool WriteBehind::push(std::vector<char>&& block, std::string& why) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.size() < kQueued || !failure_.empty(); });
+    changed_.wait(lock, [&] {
+        return queue_.empty() || queuedBytes_ + block.size() <= kQueuedBytes || !failure_.empty();
+    });
     if (!failure_.empty()) {
         why = failure_;
         return false;
     }
+    queuedBytes_ += block.size();
     queue_.push_back(std::move(block));
     changed_.notify_all();
     return true;
@@ -53,6 +57,7 @@ void WriteBehind::run() {
         if (stop_) return;
         std::vector<char> block = std::move(queue_.front());
         queue_.pop_front();
+        queuedBytes_ -= block.size();
         writing_ = true;
         changed_.notify_all();
         lock.unlock();
@@ -70,6 +75,7 @@ void WriteBehind::run() {
         if (!written && failure_.empty()) {
             failure_ = why;
             queue_.clear();
+            queuedBytes_ = 0;
         }
         changed_.notify_all();
     }

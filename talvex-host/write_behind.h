@@ -37,6 +37,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::vector<char>> queue_;
+    std::size_t queuedBytes_ = 0;
     bool writing_ = false;  // a block is being written now
     bool stop_ = false;
     std::string failure_;
