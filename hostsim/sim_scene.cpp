@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 namespace hostsim {
 
@@ -23,19 +25,64 @@ struct Scene::OwnedObject {
     HostObject record;
 };
 
+namespace {
+
+// Objects above this many vertices are built on two threads: most of the
+// time goes to the system handing out fresh memory, which both can ask for.
+constexpr std::size_t kParallelVertices = 65536;
+
+// Makes vertices [begin, end) of `block`; the number made, which is all of
+// them unless positionOf throws (the exception is kept in `failure`).
+std::size_t makeVertices(HostVertex* block, HostVertex** pointers, std::size_t begin,
+                         std::size_t end, const std::function<Point(std::size_t)>& positionOf,
+                         std::exception_ptr& failure) noexcept {
+    std::size_t i = begin;
+    try {
+        for (; i < end; ++i) {
+            const Point p = positionOf(i);
+            pointers[i] = new (block + i) HostVertex(p.x, p.y, p.z);
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    return i - begin;
+}
+
+}  // namespace
+
 Scene::OwnedObject::OwnedObject(std::size_t vertexCount,
                                 const std::function<Point(std::size_t)>& positionOf)
     : record{} {
-    vertexPointers.reserve(vertexCount);
-    if (vertexCount > 0)
-        block = static_cast<HostVertex*>(::operator new(sizeof(HostVertex) * vertexCount));
-    // Vertex construction cannot throw, so the block is whole once made.
-    for (std::size_t i = 0; i < vertexCount; ++i) {
-        const Point p = positionOf(i);
-        HostVertex* v = new (block + count) HostVertex(p.x, p.y, p.z);
-        ++count;
-        vertexPointers.push_back(v);
+    if (vertexCount == 0) return;
+    vertexPointers.resize(vertexCount);
+    block = static_cast<HostVertex*>(::operator new(sizeof(HostVertex) * vertexCount));
+    std::size_t half = vertexCount;
+    std::exception_ptr failures[2];
+    std::size_t made[2] = {0, 0};
+    std::thread second;
+    if (vertexCount >= kParallelVertices) {
+        try {
+            second = std::thread([&, half = vertexCount / 2] {
+                made[1] = makeVertices(block, vertexPointers.data(), half, vertexCount, positionOf,
+                                       failures[1]);
+            });
+            half = vertexCount / 2;
+        } catch (const std::system_error&) {
+            // No second thread: this one makes them all.
+        }
     }
+    made[0] = makeVertices(block, vertexPointers.data(), 0, half, positionOf, failures[0]);
+    if (second.joinable()) second.join();
+    count = vertexCount;
+    const std::exception_ptr failure = failures[0] ? failures[0] : failures[1];
+    if (!failure) return;
+    // Undo what was made before the exception leaves the constructor.
+    for (std::size_t i = made[0]; i > 0; --i) block[i - 1].~HostVertex();
+    for (std::size_t i = made[1]; i > 0; --i) block[half + i - 1].~HostVertex();
+    ::operator delete(block);
+    block = nullptr;
+    count = 0;
+    std::rethrow_exception(failure);
 }
 
 Scene::OwnedObject::~OwnedObject() {

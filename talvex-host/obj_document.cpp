@@ -84,19 +84,20 @@ bool ObjDocument::load(const std::string& path, std::string& error, const ObjLoa
     auto mapped = std::make_unique<MappedFile>();
     if (!mapped->open(path, error)) return false;
     const std::string_view bytes = mapped->bytes();
-    if (options.bytesPerVertex > 0) {
-        // The file stays mapped while the mesh is worked on, so it counts too.
-        const std::uint64_t vertices = countVertexLines(bytes);
-        const std::uint64_t needed = bytes.size() + vertices * options.bytesPerVertex;
-        const std::uint64_t available = availableMemory();
-        if (available > 0 && needed > available) {
-            error = path + ": " + std::to_string(vertices) + " vertices need about " +
-                    megabytes(needed) + " of memory, but only " + megabytes(available) +
-                    " are available; nothing was done";
-            return false;
-        }
-    }
     ObjReader reader(bytes, path);
+    if (options.bytesPerVertex > 0) {
+        reader.onCounted([&](std::int64_t vertices, std::string& why) {
+            // The file stays mapped while the mesh is worked on, so it counts too.
+            const std::uint64_t needed =
+                bytes.size() + std::uint64_t(vertices) * options.bytesPerVertex;
+            const std::uint64_t available = availableMemory();
+            if (available == 0 || needed <= available) return true;
+            why = path + ": " + std::to_string(vertices) + " vertices need about " +
+                  megabytes(needed) + " of memory, but only " + megabytes(available) +
+                  " are available; nothing was done";
+            return false;
+        });
+    }
     MappedFile* file = mapped.get();
     reader.onProgress([&](std::size_t offset) {
         file->releaseBefore(offset);

@@ -38,6 +38,11 @@ public:
 
     // Also collect every face, line and point into `sink`.
     void collectElements(std::vector<ObjElement>* sink) { elements_ = sink; }
+    // Called once the vertices are counted, before memory is taken for them;
+    // returning false (with a reason) ends the reading there.
+    void onCounted(std::function<bool(std::int64_t vertices, std::string& error)> check) {
+        counted_ = std::move(check);
+    }
     // Called as the reading goes on with the offset read up to.
     void onProgress(std::function<void(std::size_t)> progress) { progress_ = std::move(progress); }
     // Pieces of about this many bytes (the default suits files of any size;
@@ -77,6 +82,7 @@ private:
     const std::string& name_;
     std::vector<ObjElement>* elements_ = nullptr;
     std::function<void(std::size_t)> progress_;
+    std::function<bool(std::int64_t, std::string&)> counted_;
     std::size_t pieceBytes_ = kPieceBytes;
 
     bool objectLines_ = false;
@@ -87,10 +93,6 @@ private:
     std::unique_ptr<std::atomic<int>[]> usedBy_;
     std::vector<Pending> pending_;
 };
-
-// Vertex lines in `text`, counted quickly (a line that starts with "v " or
-// "v\t"), to size the memory a mesh needs before reading it.
-std::size_t countVertexLines(std::string_view text) noexcept;
 
 // The text cut into pieces of whole lines of about `pieceBytes` each, with
 // the number of each piece's first vertex; the reader gives the same.
