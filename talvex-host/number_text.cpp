@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "fast_float.h"
+#include "shortest_float.h"
 
 namespace talvexhost {
 
@@ -78,8 +79,8 @@ bool parseInteger(std::string_view text, std::int64_t& value) noexcept {
 }
 
 std::size_t formatFloatInto(float value, char* out) noexcept {
-    const auto result = std::to_chars(out, out + kFloatTextMax, value);
-    return static_cast<std::size_t>(result.ptr - out);
+    static_assert(kFloatTextMax >= kShortestFloatMax, "room for every float's text");
+    return formatShortestFloat(value, out);
 }
 
 std::string formatFloat(float value) {

@@ -1,7 +1,8 @@
 // Reading and writing the decimal numbers of mesh files and scripts. Reading
-// goes through fast_float, writing through std::to_chars: both locale-free and
-// correctly rounded, so the native build and the Windows build read and print
-// every float identically.
+// goes through fast_float, writing floats through the host's own shortest
+// printer (the text std::to_chars gives, checked on every float), doubles
+// through std::to_chars: all locale-free and correctly rounded, so the native
+// build and the Windows build read and print every float identically.
 #pragma once
 
 #include <cstddef>

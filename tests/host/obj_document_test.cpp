@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -75,6 +76,20 @@ TEST(ObjDocument, FormattedFloatsReadBackExactly) {
     EXPECT_EQ(formatFloat(1.1f), "1.1");
     EXPECT_EQ(formatFloat(1e-7f), "1e-07");  // shorter than 0.0000001
     EXPECT_EQ(formatFloat(-0.0f), "-0");
+
+    // The host's own printer gives std::to_chars's text (bench/float_text_check
+    // compares every float): here a spread of bit patterns and the awkward ones.
+    std::vector<std::uint32_t> patterns = {0x00000001u, 0x007FFFFFu, 0x00800000u, 0x4B7FFFFFu,
+                                           0x4B800001u, 0x4CEB79A3u, 0x501502F9u, 0x7F7FFFFFu};
+    for (std::uint64_t bits = 0; bits <= 0xFFFFFFFFu; bits += 65521) patterns.push_back(bits);
+    for (std::uint32_t bits : patterns) {
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value)) continue;
+        char expected[64];
+        const auto end = std::to_chars(expected, expected + sizeof expected, value).ptr;
+        EXPECT_EQ(formatFloat(value), std::string(expected, end)) << std::hex << bits;
+    }
 }
 
 TEST(ObjDocument, ObjectsFollowTheElementsThatUseTheirVertices) {
