@@ -7,6 +7,8 @@
 #include <system_error>
 #include <thread>
 
+#include "hostsim/threads.h"
+
 namespace hostsim {
 
 // The vertices of an object lie in one block, made once and never moved: the
@@ -60,7 +62,7 @@ Scene::OwnedObject::OwnedObject(std::size_t vertexCount,
     std::exception_ptr failures[2];
     std::size_t made[2] = {0, 0};
     std::thread second;
-    if (vertexCount >= kParallelVertices) {
+    if (vertexCount >= kParallelVertices && helperThreads() > 0) {
         try {
             second = std::thread([&, half = vertexCount / 2] {
                 made[1] = makeVertices(block, vertexPointers.data(), half, vertexCount, positionOf,

@@ -15,11 +15,11 @@
 #include <utility>
 #include <vector>
 
+#include "hostsim/threads.h"
+
 namespace talvexhost {
 
-// Threads worth starting besides the caller's: one fewer than the
-// processors, at most 3. TALVEX_HOST_THREADS=N caps the total at N (1: none).
-unsigned helperThreads();
+using hostsim::helperThreads;
 
 namespace detail {
 

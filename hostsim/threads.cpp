@@ -1,8 +1,10 @@
-#include "ordered_work.h"
+#include "hostsim/threads.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 
-namespace talvexhost {
+namespace hostsim {
 
 unsigned helperThreads() {
     unsigned total = std::thread::hardware_concurrency();
@@ -15,4 +17,4 @@ unsigned helperThreads() {
     return total - 1;
 }
 
-}  // namespace talvexhost
+}  // namespace hostsim
