@@ -72,6 +72,11 @@ void removeFile(const std::string& path) noexcept;
 // interrupted (Ctrl+C, a termination request); an empty path clears it.
 void removeOnInterrupt(const std::string& path);
 
+// Makes every large block go back to the system as soon as it is freed. By
+// default the C library may keep freed blocks of a mesh's size for reuse,
+// which leaves a large mesh's peak memory tens of megabytes higher.
+void returnLargeBlocksToSystem() noexcept;
+
 // Bytes this process can still allocate: the smaller of the memory the system
 // has free and the address space left to the process. 0 when unknown.
 std::uint64_t availableMemory();

@@ -1,6 +1,7 @@
 // The host's files on POSIX systems: mmap for reading; lstat, realpath,
 // faccessat, O_EXCL, fchmod/fchown, fsync and rename for the safe writer.
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -168,6 +169,14 @@ void startWriteback(std::intptr_t file) noexcept {
     (void)sync_file_range(static_cast<int>(file), 0, 0, SYNC_FILE_RANGE_WRITE);
 #else
     (void)file;
+#endif
+}
+
+void returnLargeBlocksToSystem() noexcept {
+#ifdef M_MMAP_THRESHOLD
+    // A fixed threshold also stops the library from raising it as large
+    // blocks are freed, which is what keeps them.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
 }
 

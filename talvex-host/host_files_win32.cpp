@@ -194,6 +194,9 @@ bool writeAll(std::intptr_t file, const char* data, std::size_t size, std::strin
 // Windows starts writing a file's cached bytes on its own; nothing to ask.
 void startWriteback(std::intptr_t) noexcept {}
 
+// The Windows heap hands large blocks back to the system on its own.
+void returnLargeBlocksToSystem() noexcept {}
+
 void settleWritten(std::intptr_t file) noexcept {
     (void)FlushFileBuffers(reinterpret_cast<HANDLE>(file));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "host_files.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ int dispatch(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    talvexhost::returnLargeBlocksToSystem();
     try {
         return dispatch(argc, argv);
     } catch (const std::bad_alloc&) {
