@@ -48,7 +48,46 @@ NumberStatus readFloat(std::string_view text, float& value) noexcept {
     return readReal(text, value);
 }
 
+namespace {
+
+// Powers of ten that are exact floats.
+constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                       1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// The common short number, [-]digits[.digits], whose digits make an integer
+// of at most 2^24 and that has at most ten after the point: both that integer
+// and the power of ten are exact floats, so one division rounds correctly
+// (the fast path of Clinger's method). Null for anything else.
+const char* readShortFloat(const char* p, const char* end, float& value) noexcept {
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    std::uint32_t digits = 0;
+    int count = 0;      // digits read, leading zeros included
+    int decimals = -1;  // digits after the point; -1 before it
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (isDigit(c)) {
+            digits = digits * 10 + static_cast<std::uint32_t>(c - '0');
+            if (++count > 9) return nullptr;
+            if (decimals >= 0) ++decimals;
+        } else if (c == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    if (count == 0 || digits > (1u << 24) || decimals > 10) return nullptr;
+    if (p < end && *p != ' ' && *p != '\t') return nullptr;
+    const float magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
+                                         : static_cast<float>(digits);
+    value = negative ? -magnitude : magnitude;
+    return p;
+}
+
+}  // namespace
+
 const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept {
+    if (const char* after = readShortFloat(begin, end, value)) return after;
     const char* first = begin < end && *begin == '-' ? begin + 1 : begin;
     if (first >= end || !(isDigit(*first) || *first == '.')) return nullptr;
     float parsed = 0.0f;

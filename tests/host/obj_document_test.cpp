@@ -289,6 +289,34 @@ TEST(ObjDocument, NumbersParseWholeTokensOnly) {
     EXPECT_TRUE(f == 0.0f && std::signbit(f));
     ASSERT_EQ(readFloat("1e-45", f), NumberStatus::kOk);
     EXPECT_EQ(f, 1e-45f);
+    // Plain numbers take a short path of their own: it must give fast_float's
+    // float, bit for bit, around the limits of that path too.
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    for (int n = 0; n < 300000; ++n) {
+        std::string token = next(2) ? "-" : "";
+        const std::uint32_t whole = next(11);
+        for (std::uint32_t d = 0; d < whole; ++d) token += char('0' + next(10));
+        if (next(3)) {
+            token += '.';
+            const std::uint32_t decimals = next(12);
+            for (std::uint32_t d = 0; d < decimals; ++d) token += char('0' + next(10));
+        }
+        if (n % 7 == 0) token = (next(2) ? "16777216" : "16777217") + token.substr(0, 3);
+        float expected = 0.0f;
+        const bool readable = readFloat(token, expected) == NumberStatus::kOk;
+        const std::string line = token + " 1";
+        float plain = 0.0f;
+        const char* after = readPlainFloat(line.data(), line.data() + line.size(), plain);
+        ASSERT_EQ(after != nullptr, readable) << token;
+        if (readable) {
+            EXPECT_EQ(after, line.data() + token.size()) << token;
+            EXPECT_EQ(std::memcmp(&plain, &expected, sizeof plain), 0) << token;
+        }
+    }
     std::int64_t i = 0;
     EXPECT_TRUE(parseInteger("-17", i));
     EXPECT_EQ(i, -17);
