@@ -204,9 +204,11 @@ std::vector<char> ObjDocument::formatPiece(const ObjTextPiece& piece) const {
     };
     std::size_t copied = piece.begin;
     int v = piece.firstVertex;
+    const int lastVertex = piece.firstVertex + piece.vertices;
     char line[3 * kFloatTextMax + 8];
+    // After the piece's last vertex the rest is copied as it is.
     auto rewrite = [&](std::size_t begin, std::size_t end) {
-        if (begin >= piece.end) return false;
+        if (v == lastVertex) return false;
         if (!isVertexLine(text_, begin, end)) return true;
         const bool set = !released_ || assigned_[v];
         const ObjPosition& p = positions_[v++];
@@ -224,7 +226,7 @@ std::vector<char> ObjDocument::formatPiece(const ObjTextPiece& piece) const {
         }
         return true;
     };
-    forEachLine(text_, loneCarriageReturns_, rewrite, piece.begin);
+    if (piece.vertices > 0) forEachLine(text_, loneCarriageReturns_, rewrite, piece.begin);
     copy(copied, piece.end);
     return out;
 }

@@ -42,12 +42,14 @@ struct ObjElement {
     std::vector<int> vertices;
 };
 
-// A stretch of whole lines of the file, and the number of the first vertex
-// defined in it: what lets pieces be read and written each on its own.
+// A stretch of whole lines of the file, the number of the first vertex
+// defined in it and how many are: what lets pieces be read and written each
+// on its own.
 struct ObjTextPiece {
     std::size_t begin;
     std::size_t end;
     int firstVertex;
+    int vertices;
 };
 
 // What load() may do besides reading.

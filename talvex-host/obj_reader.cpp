@@ -159,7 +159,8 @@ std::vector<ObjTextPiece> cutIntoPieces(std::string_view text, std::size_t piece
         bounds.size(),
         [&](std::size_t k) { return countPiece(text, bounds[k].first, bounds[k].second); },
         [&](std::size_t k, PieceCounts& counts) {
-            pieces.push_back({bounds[k].first, bounds[k].second, static_cast<int>(vertices)});
+            pieces.push_back({bounds[k].first, bounds[k].second, static_cast<int>(vertices),
+                              static_cast<int>(counts.vertices)});
             vertices += counts.vertices;
             return true;
         });
@@ -527,7 +528,8 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
     if (!read || !checkPending(totals, error)) return false;
     assignObjects(result, totals.vertices);
     for (const Piece& piece : pieces)
-        result.pieces.push_back({piece.begin, piece.end, static_cast<int>(piece.firstVertex)});
+        result.pieces.push_back({piece.begin, piece.end, static_cast<int>(piece.firstVertex),
+                                 static_cast<int>(piece.vertices)});
     return true;
 }
 
