@@ -167,41 +167,31 @@ Decimal shortestDecimal(std::uint32_t mantissaBits, std::uint32_t exponentBits) 
     }
 
     int removed = 0;
+    auto dropDigit = [&] {
+        lastRemovedDigit = vr % 10;
+        vr /= 10;
+        vp /= 10;
+        vm /= 10;
+        ++removed;
+    };
     std::uint32_t output;
     if (vmTrailingZeros || vrTrailingZeros) {
         // Rare: exact ties and interval ends need the removed digits' zeros.
         while (vp / 10 > vm / 10) {
             vmTrailingZeros = vmTrailingZeros && vm % 10 == 0;
             vrTrailingZeros = vrTrailingZeros && lastRemovedDigit == 0;
-            lastRemovedDigit = vr % 10;
-            vr /= 10;
-            vp /= 10;
-            vm /= 10;
-            ++removed;
+            dropDigit();
         }
-        if (vmTrailingZeros) {
-            while (vm % 10 == 0) {
-                vrTrailingZeros = vrTrailingZeros && lastRemovedDigit == 0;
-                lastRemovedDigit = vr % 10;
-                vr /= 10;
-                vp /= 10;
-                vm /= 10;
-                ++removed;
-            }
+        while (vmTrailingZeros && vm % 10 == 0) {
+            vrTrailingZeros = vrTrailingZeros && lastRemovedDigit == 0;
+            dropDigit();
         }
         // Exactly half way: round to even.
         if (vrTrailingZeros && lastRemovedDigit == 5 && vr % 2 == 0) lastRemovedDigit = 4;
-        output =
-            vr +
-            (((vr == vm && (!acceptBounds || !vmTrailingZeros)) || lastRemovedDigit >= 5) ? 1 : 0);
+        const bool up = (vr == vm && (!acceptBounds || !vmTrailingZeros)) || lastRemovedDigit >= 5;
+        output = vr + (up ? 1 : 0);
     } else {
-        while (vp / 10 > vm / 10) {
-            lastRemovedDigit = vr % 10;
-            vr /= 10;
-            vp /= 10;
-            vm /= 10;
-            ++removed;
-        }
+        while (vp / 10 > vm / 10) dropDigit();
         output = vr + ((vr == vm || lastRemovedDigit >= 5) ? 1 : 0);
     }
     return {output, e10 + removed};
