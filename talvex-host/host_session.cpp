@@ -14,7 +14,7 @@ namespace {
 // Memory a vertex takes while a mesh is worked on: the host's vertex record
 // and its pointer, the vertex's object entry, the undo record and the list the
 // plug-in registers, the plug-in's pair list and search, and the positions
-// the document reads back when it is written (measured: about 140 bytes
+// the document reads back when it is written (measured: about 130 bytes
 // natively; `make bench` prints the figure).
 constexpr std::uint64_t kBytesPerVertex = sizeof(HostVertex) + 4 * sizeof(void*) + 40;
 
