@@ -87,8 +87,28 @@ Scene::OwnedObject::OwnedObject(std::size_t vertexCount,
     std::rethrow_exception(failure);
 }
 
+namespace {
+
+// Ends vertices [begin, end) of `block`, last first.
+void endVertices(HostVertex* block, std::size_t begin, std::size_t end) noexcept {
+    for (std::size_t i = end; i > begin; --i) block[i - 1].~HostVertex();
+}
+
+}  // namespace
+
 Scene::OwnedObject::~OwnedObject() {
-    for (std::size_t i = count; i > 0; --i) block[i - 1].~HostVertex();
+    std::size_t half = 0;
+    std::thread second;
+    if (count >= kParallelVertices && helperThreads() > 0) {
+        try {
+            second = std::thread(endVertices, block, count / 2, count);
+            half = count / 2;
+        } catch (const std::system_error&) {
+            // No second thread: this one ends them all.
+        }
+    }
+    endVertices(block, 0, half > 0 ? half : count);
+    if (second.joinable()) second.join();
     ::operator delete(block);
 }
 

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -20,6 +21,21 @@
 namespace talvexhost {
 
 using hostsim::helperThreads;
+
+// Runs `work` on a thread of its own when the host may use one (and one can
+// be had), else when its result is asked for. The future's destructor waits
+// for the work, so what it refers to must outlive the future.
+template <typename Work>
+auto runBeside(Work work) -> std::future<decltype(work())> {
+    if (helperThreads() > 0) {
+        try {
+            return std::async(std::launch::async, work);
+        } catch (const std::system_error&) {
+            // No thread to be had: the work waits for its result to be asked.
+        }
+    }
+    return std::async(std::launch::deferred, work);
+}
 
 namespace detail {
 

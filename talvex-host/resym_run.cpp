@@ -7,6 +7,7 @@
 
 #include "host_session.h"
 #include "number_text.h"
+#include "ordered_work.h"
 
 namespace talvexhost {
 
@@ -128,40 +129,47 @@ private:
     int count_ = 0;
 };
 
-// What the host knows of each target vertex after the command.
-enum VertexMark : unsigned char { kPaired = 1, kSeen = 2 };
+// One flag per target vertex: seen in the undo record, or paired.
 using Marks = std::vector<unsigned char>;
+
+struct Moves {
+    int moved = 0;
+    int noticeably = 0;
+};
 
 // Counts the vertices that moved, from where they were before: the undo
 // record the host keeps of every vertex registered for the edit (the plug-in
 // moves no other), so no copy of the mesh is needed. A vertex registered
 // twice counts from its first.
-void countMoves(const hostsim::Host& host, std::size_t stepsBefore, const VertexOrdinals& ordinals,
-                Marks& marks, ResymOutcome& outcome) {
+Moves countMoves(const hostsim::Host& host, std::size_t stepsBefore,
+                 const VertexOrdinals& ordinals) {
+    Marks seen(static_cast<std::size_t>(ordinals.count()), 0);
+    Moves moves;
     for (std::size_t s = stepsBefore; s < host.undoSteps.size(); ++s) {
         const hostsim::EditStep& step = host.undoSteps[s];
         for (std::size_t i = 0; i < step.vertices.size(); ++i) {
             const HostVertex* v = step.vertices[i];
             const int k = ordinals.find(v);
-            if (k < 0 || (marks[k] & kSeen)) continue;
-            marks[k] |= kSeen;
+            if (k < 0 || seen[k]) continue;
+            seen[k] = 1;
             const hostsim::Point& old = step.positions[i];
             if (std::memcmp(&old.x, &v->x, sizeof(float)) != 0 ||
                 std::memcmp(&old.y, &v->y, sizeof(float)) != 0 ||
                 std::memcmp(&old.z, &v->z, sizeof(float)) != 0)
-                ++outcome.movedVertices;
+                ++moves.moved;
             const double dx = double(v->x) - old.x;
             const double dy = double(v->y) - old.y;
             const double dz = double(v->z) - old.z;
-            if (std::sqrt(dx * dx + dy * dy + dz * dz) > kOnPlane) ++outcome.movedNoticeably;
+            if (std::sqrt(dx * dx + dy * dy + dz * dz) > kOnPlane) ++moves.noticeably;
         }
     }
+    return moves;
 }
 
 // The pairs are the last registered list, which closes the last step; each
 // pair's deviation is measured from the positions before the edit.
 void measurePairs(const hostsim::Host& host, const HostPlane& plane, const VertexOrdinals& ordinals,
-                  Marks& marks, ResymOutcome& outcome) {
+                  Marks& paired, ResymOutcome& outcome) {
     const std::vector<HostVertex*>& list = host.lastRegistered;
     const hostsim::EditStep& step = host.undoSteps.back();
     const std::size_t offset =
@@ -173,8 +181,8 @@ void measurePairs(const hostsim::Host& host, const HostPlane& plane, const Verte
         const int a = ordinals.find(list[k]);
         const int b = ordinals.find(list[k + 1]);
         if (a < 0 || b < 0 || offset + k + 1 >= step.vertices.size()) continue;
-        marks[a] |= kPaired;
-        marks[b] |= kPaired;
+        paired[a] = 1;
+        paired[b] = 1;
         const hostsim::Point& pa = step.positions[offset + k];
         const hostsim::Point& pb = step.positions[offset + k + 1];
         double image[3];
@@ -194,9 +202,9 @@ void measurePairs(const hostsim::Host& host, const HostPlane& plane, const Verte
 
 // Unpaired vertices were not registered, so they are where they were.
 void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ordinals,
-                     const Marks& marks, ResymOutcome& outcome) {
+                     const Marks& paired, ResymOutcome& outcome) {
     for (int k = 0; k < ordinals.count(); ++k) {
-        if (marks[k] & kPaired) continue;
+        if (paired[k]) continue;
         const HostVertex* v = ordinals.vertex(k);
         const double distance = plane.signedDistance(Vector3(v->x, v->y, v->z), axis);
         if (std::fabs(distance) <= kOnPlane) {
@@ -227,11 +235,15 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
     for (std::size_t c = callsBefore; c < host.calls.size(); ++c)
         registered = registered || host.calls[c].service == "registerEditedVertices";
 
-    Marks marks(static_cast<std::size_t>(ordinals.count()), 0);
-    countMoves(host, stepsBefore, ordinals, marks, outcome);
+    // Moves and pairs are measured side by side: both only read the record.
+    auto moves = runBeside([&] { return countMoves(host, stepsBefore, ordinals); });
+    Marks paired(static_cast<std::size_t>(ordinals.count()), 0);
     if (registered && host.undoSteps.size() > stepsBefore)
-        measurePairs(host, plane, ordinals, marks, outcome);
-    collectUnpaired(plane, axis, ordinals, marks, outcome);
+        measurePairs(host, plane, ordinals, paired, outcome);
+    collectUnpaired(plane, axis, ordinals, paired, outcome);
+    const Moves counted = moves.get();
+    outcome.movedVertices = counted.moved;
+    outcome.movedNoticeably = counted.noticeably;
     session.selectObjects({});
     return outcome;
 }
