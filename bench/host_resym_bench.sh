@@ -33,7 +33,8 @@ measure() {
     >/dev/null 2>"$log"
   local status=$?
   local wall peak
-  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$log")
+  # The figure is the last field: what the command printed may share the line.
+  wall=$(awk '/Elapsed \(wall clock\)/ {n = split($NF, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$log")
   peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
   [ "$status" -eq 0 ] || grep -v '^\s' "$log" | grep -v 'Command exited' | head -3 >&2
   rm -f "$log" "$grids/out.obj"
