@@ -16,6 +16,7 @@
 #include "report_input.h"
 #include "report_output.h"
 #include "resym_run.h"
+#include "safe_writer.h"
 
 namespace talvexhost {
 
@@ -287,6 +288,10 @@ int runCheck(const Invocation& invocation) {
     CheckOptions options;
     std::string error;
     if (!readOptions(args, options, error)) return usageError(kSpec, error);
+    for (const std::string* target : {&options.png, &options.json, &options.csv}) {
+        if (!target->empty() && *target != "-" && !checkWritable(*target, error))
+            return commandFailure(kSpec, error);
+    }
     // When a machine-readable report takes standard output, people's text
     // and the plug-in's messages go to standard error.
     const bool stdoutTaken = options.json == "-" || options.csv == "-";

@@ -9,6 +9,7 @@
 #include "number_text.h"
 #include "report_input.h"
 #include "resym_run.h"
+#include "safe_writer.h"
 
 namespace talvexhost {
 
@@ -27,9 +28,9 @@ const char kHelp[] =
     "Writing is safe: the output goes to OUT.obj.lock beside it, is flushed to the disk and\n"
     "renamed over OUT.obj, so a failure or Ctrl+C leaves the old file whole. A symbolic link\n"
     "is followed and the file it points at replaced; the file keeps its permissions (and its\n"
-    "owner where allowed). Refused, with nothing changed: a target that is not a regular file\n"
-    "(folder, device, pipe), a file you may not write to, and a file with other hard links\n"
-    "(replacing it would split the names, writing into it would change them all).\n"
+    "owner where allowed). Refused before any work, with nothing changed: a target that is not\n"
+    "a regular file (folder, device, pipe), a file you may not write to, and a file with other\n"
+    "hard links (replacing it would split the names, writing into it would change them all).\n"
     "\n"
     "  -o OUT.obj       where to write (default: IN.obj, replaced as above)\n"
     "  --plane P        x, y or z: perpendicular to that axis through the vertices' centroid\n"
@@ -141,6 +142,9 @@ int runResym(const Invocation& invocation) {
     std::error_code ec;
     const std::string output =
         args.has("-o") ? std::filesystem::absolute(args.value("-o"), ec).string() : "";
+    const std::string target =
+        output.empty() ? std::filesystem::absolute(args.positional[0], ec).string() : output;
+    if (!checkWritable(target, error)) return commandFailure(kSpec, error);
     BatchSetup setup;
     int status = kExitOk;
     if (!prepareBatch(args, std::cout, setup, error, status))
@@ -154,7 +158,6 @@ int runResym(const Invocation& invocation) {
                           "running Smart Resym on " + std::to_string(vertices) + " vertices");
         outcome = runSmartResym(*setup.session, setup.targets, setup.plane, setup.spec.axis);
     }
-    const std::string target = output.empty() ? setup.input : output;
     // Nothing will be undone: the record's memory goes before the output is
     // written, which needs memory of its own.
     hostsim::Host& host = setup.session->host();

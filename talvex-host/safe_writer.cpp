@@ -13,6 +13,11 @@ namespace {
 // Output reaches the disk in blocks of this size.
 constexpr std::size_t kBlock = std::size_t(1) << 20;
 
+std::string lockPresent(const std::string& path, const std::string& lock) {
+    return lock + " exists: another run may be writing " + path + " (remove " + lock +
+           " if none is); nothing was written";
+}
+
 }  // namespace
 
 SafeWriter::~SafeWriter() {
@@ -37,9 +42,7 @@ bool SafeWriter::open(const std::string& path, std::string& error) {
     removeOnInterrupt({});
     file_ = createExclusive(lock_, why);
     if (file_ == -1) {
-        error = why == "exists" ? lock_ + " exists: another run may be writing " + path +
-                                      " (remove " + lock_ + " if none is); nothing was written"
-                                : path + ": cannot write (" + why + ")";
+        error = why == "exists" ? lockPresent(path, lock_) : path + ": cannot write (" + why + ")";
         return false;
     }
     removeOnInterrupt(lock_);
@@ -129,6 +132,17 @@ bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeR
     }
     removeOnInterrupt({});
     return true;
+}
+
+bool checkWritable(const std::string& path, std::string& error) {
+    WriteTarget target;
+    if (!inspectWriteTarget(path, target, error)) return false;
+    const std::string lock = target.path + ".lock";
+    std::error_code ec;
+    if (std::filesystem::symlink_status(lock, ec).type() == std::filesystem::file_type::not_found)
+        return true;
+    error = lockPresent(path, lock);
+    return false;
 }
 
 bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {

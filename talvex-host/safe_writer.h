@@ -60,6 +60,11 @@ private:
     std::unique_ptr<WriteBehind> behind_;
 };
 
+// Refuses now, with the writer's own reason, a target that the writer would
+// refuse once the work is done, so a long command fails before it starts.
+// The writer checks again when it writes.
+bool checkWritable(const std::string& path, std::string& error);
+
 // Writes `bytes` to `path` through a SafeWriter.
 bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
 

@@ -210,6 +210,9 @@ refused() { # NAME TEXT TARGET-TEST ARGS...: exit 1, TEXT on stderr, TEST still 
   expect_status "$name" 1 "$@"
   expect_text "$name" err "$text"
   eval "$check" || fail "$name: the target was changed ($check)"
+  # Refused before any work: the plug-in never ran.
+  grep -q '^message: ' "$out/$name.out" && fail "$name: refused only after the work"
+  return 0
 }
 mkdir "$files/folder"
 refused write_folder "is a folder, not a regular file" '[ -d "$files/folder" ]' \
