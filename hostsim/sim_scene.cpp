@@ -52,42 +52,27 @@ std::size_t makeVertices(HostVertex* block, HostVertex** pointers, std::size_t b
 
 }  // namespace
 
-Scene::OwnedObject::OwnedObject(std::size_t vertexCount,
-                                const std::function<Point(std::size_t)>& positionOf)
-    : record{} {
-    if (vertexCount == 0) return;
-    vertexPointers.resize(vertexCount);
-    block = static_cast<HostVertex*>(::operator new(sizeof(HostVertex) * vertexCount));
-    std::size_t half = vertexCount;
-    std::exception_ptr failures[2];
-    std::size_t made[2] = {0, 0};
+namespace {
+
+// Runs work(half, begin, end) over [0, count) in two halves, the upper one on
+// a second thread when the object is large and one can be had; returns where
+// the halves meet (`count` when this thread did it all).
+std::size_t inTwoHalves(std::size_t count,
+                        const std::function<void(int, std::size_t, std::size_t)>& work) {
+    std::size_t split = count;
     std::thread second;
-    if (vertexCount >= kParallelVertices && helperThreads() > 0) {
+    if (count >= kParallelVertices && helperThreads() > 0) {
         try {
-            second = std::thread([&, half = vertexCount / 2] {
-                made[1] = makeVertices(block, vertexPointers.data(), half, vertexCount, positionOf,
-                                       failures[1]);
-            });
-            half = vertexCount / 2;
+            second = std::thread(work, 1, count / 2, count);
+            split = count / 2;
         } catch (const std::system_error&) {
-            // No second thread: this one makes them all.
+            // No second thread: this one does it all.
         }
     }
-    made[0] = makeVertices(block, vertexPointers.data(), 0, half, positionOf, failures[0]);
+    work(0, 0, split);
     if (second.joinable()) second.join();
-    count = vertexCount;
-    const std::exception_ptr failure = failures[0] ? failures[0] : failures[1];
-    if (!failure) return;
-    // Undo what was made before the exception leaves the constructor.
-    for (std::size_t i = made[0]; i > 0; --i) block[i - 1].~HostVertex();
-    for (std::size_t i = made[1]; i > 0; --i) block[half + i - 1].~HostVertex();
-    ::operator delete(block);
-    block = nullptr;
-    count = 0;
-    std::rethrow_exception(failure);
+    return split;
 }
-
-namespace {
 
 // Ends vertices [begin, end) of `block`, last first.
 void endVertices(HostVertex* block, std::size_t begin, std::size_t end) noexcept {
@@ -96,19 +81,34 @@ void endVertices(HostVertex* block, std::size_t begin, std::size_t end) noexcept
 
 }  // namespace
 
+Scene::OwnedObject::OwnedObject(std::size_t vertexCount,
+                                const std::function<Point(std::size_t)>& positionOf)
+    : record{} {
+    if (vertexCount == 0) return;
+    vertexPointers.resize(vertexCount);
+    block = static_cast<HostVertex*>(::operator new(sizeof(HostVertex) * vertexCount));
+    std::exception_ptr failures[2];
+    std::size_t made[2] = {0, 0};
+    const std::size_t split =
+        inTwoHalves(vertexCount, [&](int half, std::size_t begin, std::size_t end) {
+            made[half] =
+                makeVertices(block, vertexPointers.data(), begin, end, positionOf, failures[half]);
+        });
+    count = vertexCount;
+    const std::exception_ptr failure = failures[0] ? failures[0] : failures[1];
+    if (!failure) return;
+    // Undo what was made before the exception leaves the constructor.
+    endVertices(block, 0, made[0]);
+    endVertices(block, split, split + made[1]);
+    ::operator delete(block);
+    block = nullptr;
+    count = 0;
+    std::rethrow_exception(failure);
+}
+
 Scene::OwnedObject::~OwnedObject() {
-    std::size_t half = 0;
-    std::thread second;
-    if (count >= kParallelVertices && helperThreads() > 0) {
-        try {
-            second = std::thread(endVertices, block, count / 2, count);
-            half = count / 2;
-        } catch (const std::system_error&) {
-            // No second thread: this one ends them all.
-        }
-    }
-    endVertices(block, 0, half > 0 ? half : count);
-    if (second.joinable()) second.join();
+    inTwoHalves(
+        count, [this](int, std::size_t begin, std::size_t end) { endVertices(block, begin, end); });
     ::operator delete(block);
 }
 

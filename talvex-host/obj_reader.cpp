@@ -60,12 +60,7 @@ std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
     return i;
 }
 
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr int kUnused = INT_MAX;
-
-std::size_t textStart(std::string_view text) {
-    return text.substr(0, 3) == kByteOrderMark ? 3 : 0;
-}
 
 // Where the line from `begin` ends (its CR or LF, or the end of the text),
 // looking no closer at the bytes: the reading proper refuses what is wrong.
@@ -76,17 +71,11 @@ std::size_t endOfLine(std::string_view text, std::size_t begin) {
     return text.size();
 }
 
-// Past the line end at `pos`: CR LF is one, so is a lone CR (old Mac files).
-std::size_t nextLine(std::string_view text, std::size_t pos) {
-    if (pos >= text.size()) return pos;
-    return pos + (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n' ? 2 : 1);
-}
-
 // Boundaries of pieces of about `pieceBytes`, each ending just after a LF.
 std::vector<std::pair<std::size_t, std::size_t>> cutText(std::string_view text,
                                                          std::size_t pieceBytes) {
     std::vector<std::pair<std::size_t, std::size_t>> pieces;
-    std::size_t begin = textStart(text);
+    std::size_t begin = firstLineStart(text);
     while (begin < text.size()) {
         std::size_t end = text.size();
         if (text.size() - begin > pieceBytes) {
@@ -144,8 +133,23 @@ PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end
     }
     for (std::size_t pos = begin; pos < end; ++counts.lines) {
         countWord(firstWord(text, pos, end), counts);
-        pos = nextLine(text, endOfLine(text, pos));
+        pos = pastLineEnd(text, endOfLine(text, pos));
     }
+    return counts;
+}
+
+// Each piece counted, on every core.
+std::vector<PieceCounts> countEach(std::string_view text,
+                                   const std::vector<std::pair<std::size_t, std::size_t>>& bounds) {
+    std::vector<PieceCounts> counts;
+    counts.reserve(bounds.size());
+    makeInOrder<PieceCounts>(
+        bounds.size(),
+        [&](std::size_t k) { return countPiece(text, bounds[k].first, bounds[k].second); },
+        [&](std::size_t, PieceCounts& c) {
+            counts.push_back(c);
+            return true;
+        });
     return counts;
 }
 
@@ -153,17 +157,14 @@ PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end
 
 std::vector<ObjTextPiece> cutIntoPieces(std::string_view text, std::size_t pieceBytes) {
     const auto bounds = cutText(text, pieceBytes > 0 ? pieceBytes : 1);
+    const std::vector<PieceCounts> counts = countEach(text, bounds);
     std::vector<ObjTextPiece> pieces;
     std::int64_t vertices = 0;
-    makeInOrder<PieceCounts>(
-        bounds.size(),
-        [&](std::size_t k) { return countPiece(text, bounds[k].first, bounds[k].second); },
-        [&](std::size_t k, PieceCounts& counts) {
-            pieces.push_back({bounds[k].first, bounds[k].second, static_cast<int>(vertices),
-                              static_cast<int>(counts.vertices)});
-            vertices += counts.vertices;
-            return true;
-        });
+    for (std::size_t k = 0; k < bounds.size(); ++k) {
+        pieces.push_back({bounds[k].first, bounds[k].second, static_cast<int>(vertices),
+                          static_cast<int>(counts[k].vertices)});
+        vertices += counts[k].vertices;
+    }
     return pieces;
 }
 
@@ -242,7 +243,7 @@ void ObjReader::PieceReader::read() {
         const std::size_t end = lineEnd(pos);
         if (end == std::string_view::npos) return;
         if (!readLine(text_.substr(pos, end - pos))) return;
-        const std::size_t next = nextLine(text_, end);
+        const std::size_t next = pastLineEnd(text_, end);
         if (next == end + 1 && text_[end] == '\r') out_.loneCarriageReturns = true;
         pos = next;
     }
@@ -458,15 +459,7 @@ ObjReader::~ObjReader() = default;
 // `g` lines are then groups inside an object (materials, smoothing).
 bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error) {
     const auto bounds = cutText(text_, pieceBytes_);
-    std::vector<PieceCounts> counts;
-    counts.reserve(bounds.size());
-    makeInOrder<PieceCounts>(
-        bounds.size(),
-        [&](std::size_t k) { return countPiece(text_, bounds[k].first, bounds[k].second); },
-        [&](std::size_t, PieceCounts& c) {
-            counts.push_back(c);
-            return true;
-        });
+    const std::vector<PieceCounts> counts = countEach(text_, bounds);
     std::int64_t lines = 0;
     std::int64_t objects = 0;
     for (const PieceCounts& c : counts) objects += c.objects;

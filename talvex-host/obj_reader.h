@@ -99,13 +99,24 @@ private:
 std::vector<ObjTextPiece> cutIntoPieces(std::string_view text,
                                         std::size_t pieceBytes = ObjReader::kPieceBytes);
 
+// Where the first line starts: after a UTF-8 byte-order mark, if any.
+inline std::size_t firstLineStart(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+}
+
+// Past the line end at `pos` (its CR or LF): CR LF is one, so is a lone CR.
+inline std::size_t pastLineEnd(std::string_view text, std::size_t pos) {
+    if (pos >= text.size()) return pos;
+    return pos + (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n' ? 2 : 1);
+}
+
 // Walks the lines of a text the reader accepted: calls visit(begin, end) for
 // each, `end` before the line ending. `loneCarriageReturns` as read() found.
-// Starts at `from` (a line start), or after the byte-order mark when 0.
+// Starts at `from` (a line start), or at the first line when 0.
 template <typename Visit>
 void forEachLine(std::string_view text, bool loneCarriageReturns, Visit&& visit,
                  std::size_t from = 0) {
-    std::size_t pos = from == 0 && text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : from;
+    std::size_t pos = from == 0 ? firstLineStart(text) : from;
     while (pos < text.size()) {
         std::size_t end;
         if (loneCarriageReturns) {
@@ -116,9 +127,7 @@ void forEachLine(std::string_view text, bool loneCarriageReturns, Visit&& visit,
         }
         if (end == std::string_view::npos) end = text.size();
         if (!visit(pos, end)) return;
-        pos = end;
-        if (pos < text.size())
-            pos += text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n' ? 2 : 1;
+        pos = pastLineEnd(text, end);
     }
 }
 

@@ -59,6 +59,10 @@ bool SafeWriter::pass(std::vector<char>&& block, std::string& error) {
         abandon();
         return false;
     }
+    // Any bytes buffered were passed on first; a buffer given away is
+    // replaced by a fresh one.
+    buffer_.clear();
+    if (buffer_.capacity() == 0) buffer_.reserve(kBlock);
     return true;
 }
 
@@ -73,11 +77,7 @@ bool SafeWriter::write(const char* data, std::size_t size, std::string& error) {
         buffer_.insert(buffer_.end(), data, data + part);
         data += part;
         size -= part;
-        if (buffer_.size() == kBlock) {
-            if (!pass(std::move(buffer_), error)) return false;
-            buffer_ = {};
-            buffer_.reserve(kBlock);
-        }
+        if (buffer_.size() == kBlock && !pass(std::move(buffer_), error)) return false;
     }
     return true;
 }
@@ -87,11 +87,7 @@ bool SafeWriter::write(std::vector<char>&& block, std::string& error) {
         error = path_ + ": not open for writing";
         return false;
     }
-    if (!buffer_.empty()) {
-        if (!pass(std::move(buffer_), error)) return false;
-        buffer_ = {};
-        buffer_.reserve(kBlock);
-    }
+    if (!buffer_.empty() && !pass(std::move(buffer_), error)) return false;
     return pass(std::move(block), error);
 }
 
