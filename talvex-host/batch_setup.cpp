@@ -200,7 +200,8 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
     namespace fs = std::filesystem;
     status = kExitUsage;
     std::error_code ec;
-    setup.input = fs::absolute(args.positional[0], ec).string();
+    const std::string& input = args.positional[0];
+    setup.input = input == "-" ? input : fs::absolute(input, ec).string();
     setup.quiet = args.has("--quiet");
     if (args.has("--plane") && !parsePlaneSpec(args.value("--plane"), setup.spec, error))
         return false;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "host_files.h"
 #include "host_session.h"
 
 namespace talvexhost {
@@ -75,6 +76,22 @@ std::filesystem::path outputFolder(const ParsedArgs& args) {
     return folder;
 }
 
+bool settingsFileReadable(const std::string& folder, std::string& error) {
+    namespace fs = std::filesystem;
+    const fs::path file = fs::path(folder) / "Plugins" / "Startup Plugins" / "Talvex.ini";
+    std::error_code ec;
+    const fs::file_type type = fs::status(file, ec).type();
+    if (type == fs::file_type::regular || type == fs::file_type::directory ||
+        type == fs::file_type::not_found || type == fs::file_type::none)
+        return true;
+    const char* kind = type == fs::file_type::character || type == fs::file_type::block ? "a device"
+                       : type == fs::file_type::fifo ? "a named pipe (FIFO)"
+                                                     : "not a regular file";
+    error = file.lexically_normal().string() + ": is " + kind +
+            ", not a file; the plug-in reads its settings from it, so nothing was done";
+    return false;
+}
+
 int commandFailure(const CommandSpec& spec, const std::string& message) {
     std::fprintf(stderr, "talvex-host %s: %s\n", spec.name, message.c_str());
     return kExitFailure;
@@ -104,7 +121,15 @@ std::optional<int> readCommandLine(const Invocation& invocation, const CommandSp
         args.plugin = args.has("--plugin")
                           ? std::filesystem::absolute(args.value("--plugin"), ec).string()
                           : defaultPluginPath(invocation.argv0);
+        noteInput(args.plugin);
+        if (!settingsFileReadable(".", error)) return commandFailure(spec, error);
     }
+    // What the command reads: its positional files (a mesh, a script) and a
+    // lock file. Noted now, so that an output naming one is refused before
+    // any work.
+    for (const std::string& file : args.positional)
+        if (file != "-") noteInput(file);
+    if (args.has("--lock")) noteInput(args.value("--lock"));
     return std::nullopt;
 }
 

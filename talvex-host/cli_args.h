@@ -64,6 +64,12 @@ std::optional<int> readCommandLine(const Invocation& invocation, const CommandSp
 // created if missing; a write into it reports when creating it failed.
 std::filesystem::path outputFolder(const ParsedArgs& args);
 
+// The plug-in reads its settings from "Plugins/Startup Plugins/Talvex.ini"
+// under `folder` to the end: false with a reason when something other than a
+// file or a folder is there (a device such as /dev/zero, a pipe), which
+// would never end or never come.
+bool settingsFileReadable(const std::string& folder, std::string& error);
+
 // "talvex-host NAME: MESSAGE" on stderr, then the exit status 2 (with the
 // usage line) or 1.
 int usageError(const CommandSpec& spec, const std::string& message);

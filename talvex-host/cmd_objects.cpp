@@ -14,7 +14,7 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host objects IN.obj\n"
+    "usage: talvex-host objects IN.obj|-\n"
     "\n"
     "Lists the objects of the mesh as the host loads them (from 'o' lines, or 'g' lines in\n"
     "files without 'o'; a vertex belongs to the object of the first element that uses it):\n"

@@ -16,7 +16,7 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host resym IN.obj [-o OUT.obj] [--plane x|y|z|x=VALUE|...|auto|A,B,C,D]\n"
+    "usage: talvex-host resym IN.obj|- [-o OUT.obj] [--plane x|y|z|x=VALUE|...|auto|A,B,C,D]\n"
     "                         [--tolerance T|P%] [--lock FILE] [--object NAME] [--as-one-object]\n"
     "                         [--quiet] [--plugin PATH]\n"
     "\n"
@@ -144,6 +144,10 @@ int runResym(const Invocation& invocation) {
         args.has("-o") ? std::filesystem::absolute(args.value("-o"), ec).string() : "";
     const std::string target =
         output.empty() ? std::filesystem::absolute(args.positional[0], ec).string() : output;
+    if (output.empty() && args.positional[0] == "-")
+        return usageError(kSpec, "a mesh read from standard input is written with -o OUT.obj");
+    // Without -o the input is replaced on purpose; no other input may be.
+    if (output.empty()) allowReplacing(target);
     if (!checkWritable(target, error)) return commandFailure(kSpec, error);
     BatchSetup setup;
     int status = kExitOk;

@@ -33,6 +33,8 @@ int runSettings(const Invocation& invocation) {
     if (!std::filesystem::is_directory(directory, ec)) {
         return commandFailure(kSpec, directory + " is not a folder");
     }
+    std::string error;
+    if (!settingsFileReadable(directory, error)) return commandFailure(kSpec, error);
     writeSettingsReport(std::cout, directory);
     return kExitOk;
 }

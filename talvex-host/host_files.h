@@ -20,7 +20,11 @@ public:
     MappedFile& operator=(const MappedFile&) = delete;
 
     // Maps `path`; false with "PATH: reason" when it is not a readable
-    // regular file or cannot be mapped.
+    // regular file or cannot be mapped. "-" reads standard input to its end
+    // into memory instead. The file is noted as an input (noteInput), and
+    // should it be cut short while mapped, touching the lost pages ends the
+    // process with exit status 1 and "the input changed while it was read"
+    // (POSIX; see removeOnInterrupt).
     bool open(const std::string& path, std::string& error);
     std::string_view bytes() const { return {data_, size_}; }
     // The bytes before `offset` will not be read again soon: the system may
@@ -31,7 +35,51 @@ private:
     const char* data_ = nullptr;
     std::size_t size_ = 0;
     std::intptr_t handle_ = 0;  // the mapping: its address, or the system's mapping object
+    int guard_ = -1;            // this mapping's entry in the fault handler's table
+    std::string read_;          // standard input's bytes
 };
+
+// Who a file is, whatever name reaches it: the same file has the same
+// device and index under every name and link.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    std::string path;  // absolute, links resolved
+};
+
+// The identity of the file `path` names now; false when nothing is there or
+// it cannot be examined.
+bool identifyFile(const std::string& path, FileIdentity& identity);
+
+// The inputs of this run: every file it reads, so that no output replaces
+// one (safe_writer.cpp keeps the list and its writer consults it).
+// MappedFile and readRegularFile note theirs; files only named to someone
+// else (the plug-in library) are noted by name.
+void noteInput(const FileIdentity& identity);
+void noteInput(const std::string& path);
+
+// Reads a whole regular file into `bytes`; "-" reads standard input. False
+// with "PATH: reason" for anything else (a folder, a device such as
+// /dev/zero, a pipe) and for a read that fails, which is never taken as the
+// end of the file.
+bool readRegularFile(const std::string& path, std::string& bytes, std::string& error);
+
+// The running program's own file, links followed (/proc/self/exe, the
+// module's file name on Windows); empty when the system cannot say.
+std::string executablePath();
+
+// Standard input and output pass bytes as they are: on Windows, no CR is
+// added before LF, so reports on stdout match the files byte for byte.
+void useBinaryStandardStreams() noexcept;
+
+// A test hook. When the environment variable TALVEX_TEST_PAUSE names
+// `point`, the process stops itself there (SIGSTOP; nothing on Windows) so
+// that a fault test can act at exactly that moment (cut the input short,
+// make the folder read-only, send a signal) and resume it with SIGCONT.
+// Points: "mapped" (an input mapped, not read yet), "writing" (a lock file
+// holds the first block of a large output), "replace" (just before the
+// rename over the target).
+void pauseForTest(const char* point) noexcept;
 
 // What the writer learned about a target before writing it.
 struct WriteTarget {
@@ -49,7 +97,8 @@ struct WriteTarget {
 bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::string& error);
 
 // Creates `path` only if nothing is there (the lock file); -1 with `error` if
-// it cannot. The file is empty and open for writing.
+// it cannot ("exists" when something is there). The file is empty and open
+// for writing.
 std::intptr_t createExclusive(const std::string& path, std::string& error);
 bool writeAll(std::intptr_t file, const char* data, std::size_t size, std::string& error);
 // Asks the system to start putting what was written on the disk now, so the
@@ -66,11 +115,19 @@ bool finishFile(std::intptr_t file, const WriteTarget& target, std::string& erro
 void abandonFile(std::intptr_t file) noexcept;
 // Renames `from` over `to` in one step.
 bool replaceFile(const std::string& from, const std::string& to, std::string& error);
-void removeFile(const std::string& path) noexcept;
+// Removes a file; false with the reason when it cannot (a missing file
+// counts as removed).
+bool removeFile(const std::string& path, std::string& error) noexcept;
 
-// While set, `path` (a lock file being written) is removed if the process is
-// interrupted (Ctrl+C, a termination request); an empty path clears it.
-void removeOnInterrupt(const std::string& path);
+// While guarded, `path` (a lock file being written) is removed when a signal
+// ends the process: Ctrl+C, Ctrl+\, a termination request, a hang-up, a
+// broken pipe, a bus error. A file-size limit (SIGXFSZ) is ignored so the
+// write fails with its reason and the writer cleans up. A bus error inside
+// a mapped input ends the process with exit status 1 and "the input changed
+// while it was read". Returns the guard to pass to unguardLock (-1 when the
+// path cannot be guarded); a few locks may be guarded at once.
+int guardLock(const std::string& path);
+void unguardLock(int guard) noexcept;
 
 // Makes every large block go back to the system as soon as it is freed. By
 // default the C library may keep freed blocks of a mesh's size for reuse,

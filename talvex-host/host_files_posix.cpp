@@ -1,5 +1,6 @@
 // The host's files on POSIX systems: mmap for reading; lstat, realpath,
-// faccessat, O_EXCL, fchmod/fchown, fsync and rename for the safe writer.
+// faccessat, O_EXCL, fchmod/fchown, fsync and rename for the safe writer;
+// the signal handlers that remove a lock file when the process is ended.
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/mman.h>
@@ -7,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -34,38 +36,182 @@ const char* kindOf(mode_t mode) {
     return "not a regular file";
 }
 
-// The lock file to remove on an interrupt; written before the handler can
-// run, read only by it.
-char gInterruptPath[PATH_MAX + 16];
-volatile std::sig_atomic_t gInterruptArmed = 0;
+// What the signal handlers clean up, written before they can run and only
+// read by them: the lock files being written, and the mapped inputs whose
+// pages vanish when the file is cut short underneath.
+constexpr int kGuards = 4;
+struct LockGuard {
+    volatile std::sig_atomic_t armed;
+    char path[PATH_MAX + 16];
+};
+LockGuard gLocks[kGuards];
+struct MappingGuard {
+    volatile std::sig_atomic_t armed;
+    const char* begin;
+    const char* end;
+    char path[PATH_MAX + 16];
+};
+MappingGuard gMappings[kGuards];
+
+void say(const char* text) {
+    std::size_t length = std::strlen(text);
+    while (length > 0) {
+        const ssize_t written = ::write(STDERR_FILENO, text, length);
+        if (written <= 0) return;
+        text += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+// Only async-signal-safe calls from here on: unlink, write, _exit, raise.
+void removeGuardedLocks() {
+    for (LockGuard& lock : gLocks) {
+        if (!lock.armed) continue;
+        lock.armed = 0;
+        if (unlink(lock.path) != 0 && errno != ENOENT) {
+            say("talvex-host: cannot remove the lock file ");
+            say(lock.path);
+            say("; remove it by hand once no other run writes that file\n");
+        }
+    }
+}
 
 extern "C" void removeAndReraise(int signal) {
-    if (gInterruptArmed) unlink(gInterruptPath);
+    removeGuardedLocks();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
+}
+
+extern "C" void busError(int signal, siginfo_t* info, void*) {
+    const char* address = static_cast<const char*>(info->si_addr);
+    for (const MappingGuard& mapping : gMappings) {
+        if (!mapping.armed || address < mapping.begin || address >= mapping.end) continue;
+        removeGuardedLocks();
+        say("talvex-host: ");
+        say(mapping.path);
+        say(": the input changed while it was read (it was cut short by another program); "
+            "nothing was written\n");
+        _exit(1);
+    }
+    removeAndReraise(signal);
+}
+
+void installHandlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = removeAndReraise;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+        struct sigaction previous {};
+        // A signal the caller ignored (nohup, a shell's background job)
+        // stays ignored.
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
+    struct sigaction fault {};
+    sigemptyset(&fault.sa_mask);
+    fault.sa_sigaction = busError;
+    fault.sa_flags = SA_SIGINFO;
+    sigaction(SIGBUS, &fault, nullptr);
+    // Past a file-size limit a write fails with EFBIG instead, which the
+    // writer reports and cleans up after.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+int guardMapping(const std::string& path, const char* data, std::size_t size) {
+    installHandlers();
+    for (int i = 0; i < kGuards; ++i) {
+        MappingGuard& mapping = gMappings[i];
+        if (mapping.armed) continue;
+        const std::size_t length = std::min(path.size(), sizeof mapping.path - 1);
+        std::memcpy(mapping.path, path.data(), length);
+        mapping.path[length] = '\0';
+        mapping.begin = data;
+        mapping.end = data + size;
+        mapping.armed = 1;
+        return i;
+    }
+    return -1;
+}
+
+FileIdentity identityOf(const struct stat& info, const std::string& path) {
+    FileIdentity identity;
+    identity.device = static_cast<std::uint64_t>(info.st_dev);
+    identity.index = static_cast<std::uint64_t>(info.st_ino);
+    char* real = realpath(path.c_str(), nullptr);
+    identity.path = real != nullptr ? real : path;
+    std::free(real);
+    return identity;
+}
+
+bool readDescriptor(int fd, const std::string& name, std::string& bytes, std::string& error) {
+    bytes.clear();
+    std::size_t used = 0;
+    for (;;) {
+        if (bytes.size() - used < (std::size_t(1) << 16))
+            bytes.resize(std::max<std::size_t>(bytes.size() * 2, std::size_t(1) << 20));
+        const ssize_t got = ::read(fd, &bytes[used], bytes.size() - used);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            error = name + ": read failed (" + reason(errno) + ")";
+            return false;
+        }
+        used += static_cast<std::size_t>(got);
+    }
+    bytes.resize(used);
+    bytes.shrink_to_fit();
+    return true;
+}
+
+// Opens a file to read only if it is a regular one: the check comes before
+// the open (opening a FIFO would wait for a writer) and again after it, on
+// what was opened.
+int openRegular(const std::string& path, struct stat& info, std::string& error) {
+    if (stat(path.c_str(), &info) != 0) {
+        error = path + ": cannot open (" + reason(errno) + ")";
+        return -1;
+    }
+    const int fd = S_ISREG(info.st_mode)
+                       ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
+                       : -1;
+    if (S_ISREG(info.st_mode) && fd < 0) {
+        error = path + ": cannot open (" + reason(errno) + ")";
+        return -1;
+    }
+    if (fd >= 0 && fstat(fd, &info) != 0) {
+        error = path + ": cannot open (" + reason(errno) + ")";
+        close(fd);
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = path + ": is " + kindOf(info.st_mode) + ", not a file";
+        if (fd >= 0) close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
 
 MappedFile::~MappedFile() {
+    if (guard_ >= 0) gMappings[guard_].armed = 0;
     if (handle_ != 0) munmap(reinterpret_cast<void*>(handle_), size_);
 }
 
 bool MappedFile::open(const std::string& path, std::string& error) {
+    if (path == "-") {
+        if (!readDescriptor(STDIN_FILENO, "standard input", read_, error)) return false;
+        data_ = read_.data();
+        size_ = read_.size();
+        return true;
+    }
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        error = path + ": cannot open (" + reason(errno) + ")";
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = path + ": is " + kindOf(info.st_mode) + ", not a file";
-        return false;
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = path + ": cannot open (" + reason(errno) + ")";
-        return false;
-    }
+    const int fd = openRegular(path, info, error);
+    if (fd < 0) return false;
+    noteInput(identityOf(info, path));
     if (info.st_size > 0) {
         if (static_cast<std::uint64_t>(info.st_size) > SIZE_MAX) {
             close(fd);
@@ -83,15 +229,33 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         data_ = static_cast<const char*>(p);
         size_ = static_cast<std::size_t>(info.st_size);
         handle_ = reinterpret_cast<std::intptr_t>(p);
+        guard_ = guardMapping(path, data_, size_);
     }
     close(fd);
+    pauseForTest("mapped");
     return true;
 }
 
 void MappedFile::releaseBefore(std::size_t offset) noexcept {
+    if (handle_ == 0) return;
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     const std::size_t whole = offset / page * page;
     if (whole > 0 && whole <= size_) madvise(const_cast<char*>(data_), whole, MADV_DONTNEED);
+}
+
+// The lock file is made in the target's folder, so the folder must let
+// this process create files.
+bool folderTakesFiles(const std::string& path, const std::string& target, std::string& error) {
+    const std::string::size_type slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return true;
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::string named = slash == std::string::npos ? "the current folder"
+                              : slash == 0               ? "/"
+                                                         : target.substr(0, slash);
+    error = path + ": cannot create " + name + ".lock in " + named + " (" + reason(errno) +
+            "); nothing was written";
+    return false;
 }
 
 bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::string& error) {
@@ -99,7 +263,7 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
     target.path = path;
     struct stat link {};
     if (lstat(path.c_str(), &link) != 0) {
-        if (errno == ENOENT) return true;  // a new file; its folder is checked on creation
+        if (errno == ENOENT) return folderTakesFiles(path, path, error);  // a new file
         error = path + ": cannot write (" + reason(errno) + ")";
         return false;
     }
@@ -136,6 +300,7 @@ bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::strin
         error = path + ": not writable (" + reason(errno) + "); nothing was written";
         return false;
     }
+    if (!folderTakesFiles(path, target.path, error)) return false;
     target.exists = true;
     target.mode = info.st_mode & 07777;
     target.owner = info.st_uid;
@@ -225,20 +390,65 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& er
     return true;
 }
 
-void removeFile(const std::string& path) noexcept {
-    unlink(path.c_str());
+bool removeFile(const std::string& path, std::string& error) noexcept {
+    if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+    error = reason(errno);
+    return false;
 }
 
-void removeOnInterrupt(const std::string& path) {
-    gInterruptArmed = 0;
-    if (path.empty() || path.size() >= sizeof gInterruptPath) return;
-    std::memcpy(gInterruptPath, path.c_str(), path.size() + 1);
-    static bool installed = false;
-    if (!installed) {
-        for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, removeAndReraise);
-        installed = true;
+int guardLock(const std::string& path) {
+    installHandlers();
+    if (path.size() >= sizeof gLocks[0].path) return -1;
+    for (int i = 0; i < kGuards; ++i) {
+        LockGuard& lock = gLocks[i];
+        if (lock.armed) continue;
+        std::memcpy(lock.path, path.c_str(), path.size() + 1);
+        lock.armed = 1;
+        return i;
     }
-    gInterruptArmed = 1;
+    return -1;
+}
+
+void unguardLock(int guard) noexcept {
+    if (guard >= 0 && guard < kGuards) gLocks[guard].armed = 0;
+}
+
+bool identifyFile(const std::string& path, FileIdentity& identity) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return false;
+    identity = identityOf(info, path);
+    return true;
+}
+
+bool readRegularFile(const std::string& path, std::string& bytes, std::string& error) {
+    if (path == "-") return readDescriptor(STDIN_FILENO, "standard input", bytes, error);
+    struct stat info {};
+    const int fd = openRegular(path, info, error);
+    if (fd < 0) return false;
+    noteInput(identityOf(info, path));
+    const bool read = readDescriptor(fd, path, bytes, error);
+    close(fd);
+    return read;
+}
+
+std::string executablePath() {
+    std::string buffer(256, '\0');
+    for (;;) {
+        const ssize_t length = readlink("/proc/self/exe", &buffer[0], buffer.size());
+        if (length < 0) return {};
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(length));
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+void useBinaryStandardStreams() noexcept {}
+
+void pauseForTest(const char* point) noexcept {
+    const char* wanted = std::getenv("TALVEX_TEST_PAUSE");
+    if (wanted != nullptr && std::strcmp(wanted, point) == 0) raise(SIGSTOP);
 }
 
 std::uint64_t availableMemory() {

@@ -1,5 +1,6 @@
 // The host's files on Windows: CreateFileMapping for reading; file types and
 // attributes, CREATE_NEW, FlushFileBuffers and MoveFileEx for the safe writer.
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -42,40 +43,164 @@ std::string finalPath(HANDLE file, const std::string& fallback) {
     return path;
 }
 
-char gInterruptPath[MAX_PATH * 4];
-volatile LONG gInterruptArmed = 0;
+// What the console and fault handlers clean up: the lock files being
+// written, and the mapped inputs. Windows refuses to cut short a file that
+// is mapped, so a page error inside one means its volume went away.
+constexpr int kGuards = 4;
+struct LockGuard {
+    volatile LONG armed;
+    char path[MAX_PATH * 4];
+};
+LockGuard gLocks[kGuards];
+struct MappingGuard {
+    volatile LONG armed;
+    const char* begin;
+    const char* end;
+    char path[MAX_PATH * 4];
+};
+MappingGuard gMappings[kGuards];
+
+void removeGuardedLocks() {
+    for (LockGuard& lock : gLocks) {
+        if (lock.armed == 0) continue;
+        lock.armed = 0;
+        if (!DeleteFileA(lock.path) && GetLastError() != ERROR_FILE_NOT_FOUND)
+            std::fprintf(stderr,
+                         "talvex-host: cannot remove the lock file %s; remove it by hand once no "
+                         "other run writes that file\n",
+                         lock.path);
+    }
+}
 
 BOOL WINAPI removeOnConsoleEvent(DWORD) {
-    if (gInterruptArmed) DeleteFileA(gInterruptPath);
+    removeGuardedLocks();
     return FALSE;  // the default handler ends the process
 }
 
-}  // namespace
-
-MappedFile::~MappedFile() {
-    if (data_ != nullptr) UnmapViewOfFile(data_);
-    if (handle_ != 0) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+LONG CALLBACK pageError(EXCEPTION_POINTERS* exception) {
+    const EXCEPTION_RECORD* record = exception->ExceptionRecord;
+    if (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record->NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const char* address = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+    for (const MappingGuard& mapping : gMappings) {
+        if (mapping.armed == 0 || address < mapping.begin || address >= mapping.end) continue;
+        removeGuardedLocks();
+        std::fprintf(stderr,
+                     "talvex-host: %s: the input changed while it was read (it could not be read "
+                     "again); nothing was written\n",
+                     mapping.path);
+        std::fflush(stderr);
+        ExitProcess(1);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
 }
 
-bool MappedFile::open(const std::string& path, std::string& error) {
+void installHandlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    SetConsoleCtrlHandler(removeOnConsoleEvent, TRUE);
+    AddVectoredExceptionHandler(1, pageError);
+}
+
+int guardMapping(const std::string& path, const char* data, std::size_t size) {
+    installHandlers();
+    for (int i = 0; i < kGuards; ++i) {
+        MappingGuard& mapping = gMappings[i];
+        if (mapping.armed != 0) continue;
+        const std::size_t length =
+            path.size() < sizeof mapping.path - 1 ? path.size() : sizeof mapping.path - 1;
+        std::memcpy(mapping.path, path.data(), length);
+        mapping.path[length] = '\0';
+        mapping.begin = data;
+        mapping.end = data + size;
+        mapping.armed = 1;
+        return i;
+    }
+    return -1;
+}
+
+bool identityOf(HANDLE file, const std::string& path, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return false;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.index = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity.path = finalPath(file, path);
+    return true;
+}
+
+// Standard input to its end; a broken pipe is its end, any other failure is not.
+bool readStandardInput(std::string& bytes, std::string& error) {
+    _setmode(_fileno(stdin), _O_BINARY);
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    bytes.clear();
+    std::size_t used = 0;
+    for (;;) {
+        if (bytes.size() - used < (std::size_t(1) << 16))
+            bytes.resize(bytes.size() < (std::size_t(1) << 20) ? std::size_t(1) << 20
+                                                               : bytes.size() * 2);
+        DWORD got = 0;
+        if (!ReadFile(in, &bytes[used], static_cast<DWORD>(bytes.size() - used), &got, nullptr)) {
+            const DWORD code = GetLastError();
+            if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) break;
+            error = "standard input: read failed (" + reason(code) + ")";
+            return false;
+        }
+        if (got == 0) break;
+        used += got;
+    }
+    bytes.resize(used);
+    bytes.shrink_to_fit();
+    return true;
+}
+
+// Opens a regular file to read; INVALID_HANDLE_VALUE with "PATH: reason".
+HANDLE openRegular(const std::string& path, std::string& error) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         error = path + ": is a folder, not a file";
-        return false;
+        return INVALID_HANDLE_VALUE;
     }
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = path + ": cannot open (" + reason(GetLastError()) + ")";
-        return false;
+        return file;
     }
     const DWORD type = GetFileType(file);
-    LARGE_INTEGER size{};
-    if (type != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) {
+    if (type != FILE_TYPE_DISK) {
         CloseHandle(file);
         error = path + ": is " + std::string(kindOf(type)) + ", not a file";
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+}  // namespace
+
+MappedFile::~MappedFile() {
+    if (guard_ >= 0) gMappings[guard_].armed = 0;
+    if (data_ != nullptr && handle_ != 0) UnmapViewOfFile(data_);
+    if (handle_ != 0) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool MappedFile::open(const std::string& path, std::string& error) {
+    if (path == "-") {
+        if (!readStandardInput(read_, error)) return false;
+        data_ = read_.data();
+        size_ = read_.size();
+        return true;
+    }
+    HANDLE file = openRegular(path, error);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size)) {
+        error = path + ": cannot open (" + reason(GetLastError()) + ")";
+        CloseHandle(file);
         return false;
     }
+    FileIdentity identity;
+    if (identityOf(file, path, identity)) noteInput(identity);
     if (static_cast<unsigned long long>(size.QuadPart) >
         static_cast<unsigned long long>(SIZE_MAX)) {
         CloseHandle(file);
@@ -95,6 +220,7 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         data_ = static_cast<const char*>(view);
         size_ = static_cast<std::size_t>(size.QuadPart);
         handle_ = reinterpret_cast<std::intptr_t>(mapping);
+        guard_ = guardMapping(path, data_, size_);
     }
     CloseHandle(file);
     return true;
@@ -223,18 +349,113 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& er
     return true;
 }
 
-void removeFile(const std::string& path) noexcept {
-    DeleteFileA(path.c_str());
+bool removeFile(const std::string& path, std::string& error) noexcept {
+    if (DeleteFileA(path.c_str())) return true;
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND) return true;
+    try {
+        error = reason(code);
+    } catch (...) {
+    }
+    return false;
 }
 
-void removeOnInterrupt(const std::string& path) {
-    gInterruptArmed = 0;
-    if (path.empty() || path.size() >= sizeof gInterruptPath) return;
-    std::memcpy(gInterruptPath, path.c_str(), path.size() + 1);
-    static bool installed = false;
-    if (!installed) installed = SetConsoleCtrlHandler(removeOnConsoleEvent, TRUE) != 0;
-    gInterruptArmed = 1;
+int guardLock(const std::string& path) {
+    installHandlers();
+    if (path.size() >= sizeof gLocks[0].path) return -1;
+    for (int i = 0; i < kGuards; ++i) {
+        LockGuard& lock = gLocks[i];
+        if (lock.armed != 0) continue;
+        std::memcpy(lock.path, path.c_str(), path.size() + 1);
+        lock.armed = 1;
+        return i;
+    }
+    return -1;
 }
+
+void unguardLock(int guard) noexcept {
+    if (guard >= 0 && guard < kGuards) gLocks[guard].armed = 0;
+}
+
+bool identifyFile(const std::string& path, FileIdentity& identity) {
+    HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = identityOf(file, path, identity);
+    CloseHandle(file);
+    return known;
+}
+
+bool readRegularFile(const std::string& path, std::string& bytes, std::string& error) {
+    if (path == "-") return readStandardInput(bytes, error);
+    HANDLE file = openRegular(path, error);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    FileIdentity identity;
+    if (identityOf(file, path, identity)) noteInput(identity);
+    bytes.clear();
+    char chunk[1 << 16];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+            error = path + ": read failed (" + reason(GetLastError()) + ")";
+            CloseHandle(file);
+            return false;
+        }
+        if (got == 0) break;
+        bytes.append(chunk, got);
+    }
+    CloseHandle(file);
+    return true;
+}
+
+std::string executablePath() {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &name[0], static_cast<DWORD>(name.size()));
+        if (length == 0) return {};
+        if (length < name.size()) {
+            name.resize(length);
+            break;
+        }
+        name.resize(name.size() * 2);
+    }
+    // The file the name reaches, links followed, in the code page the rest
+    // of the host's file calls use.
+    HANDLE file =
+        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        wchar_t final[MAX_PATH * 4];
+        const DWORD length = GetFinalPathNameByHandleW(file, final, MAX_PATH * 4,
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        CloseHandle(file);
+        if (length > 0 && length < MAX_PATH * 4) {
+            name.assign(final, length);
+            if (name.rfind(L"\\\\?\\UNC\\", 0) == 0)
+                name = L"\\\\" + name.substr(8);
+            else if (name.rfind(L"\\\\?\\", 0) == 0)
+                name = name.substr(4);
+        }
+    }
+    const int size = WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string path(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), &path[0], size,
+                            nullptr, nullptr);
+    return path;
+}
+
+void useBinaryStandardStreams() noexcept {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
+}
+
+// Windows has no SIGSTOP to pause with; the fault tests that need one are
+// POSIX-only.
+void pauseForTest(const char*) noexcept {}
 
 std::uint64_t availableMemory() {
     MEMORYSTATUSEX status{};

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "host_files.h"
 #include "viewport.h"
 
 namespace talvexhost {
@@ -168,7 +169,10 @@ void HostSession::selectVertices(const std::vector<HostVertex*>& vertices) {
 std::string defaultPluginPath(const std::string& argv0) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::path folder = fs::path(argv0).parent_path();
+    // The real executable's folder: run through PATH or a link, argv[0]
+    // names another one, or none.
+    const std::string self = executablePath();
+    fs::path folder = fs::path(self.empty() ? argv0 : self).parent_path();
     if (folder.empty()) folder = fs::current_path(ec);
     return (fs::absolute(folder, ec) / TALVEX_PLUGIN_FILE).string();
 }

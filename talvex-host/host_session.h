@@ -114,7 +114,9 @@ private:
     std::vector<ShownMessage> shown_;
 };
 
-// Where the plug-in beside the host executable `argv0` would be.
+// Where the plug-in beside the host executable would be: the file the
+// running program is, links followed (`argv0` only where the system cannot
+// say).
 std::string defaultPluginPath(const std::string& argv0);
 
 }  // namespace talvexhost

@@ -1,14 +1,19 @@
 // talvex-host: the reference host of the Talvex plug-in and its command line.
 // Dispatches to one subcommand; each has its own --help.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <iostream>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "host/plugin_tables.h"
 #include "host_files.h"
+#include "host_session.h"
+#include "hostsim/library.h"
 
 namespace {
 
@@ -27,7 +32,66 @@ const char kUsage[] =
     "  settings  print the plug-in's settings as it would read them\n"
     "  objects   list the objects of an OBJ mesh\n"
     "\n"
-    "Every command takes --help; demo, resym, check and run also take --plugin PATH.\n";
+    "Every command takes --help; demo, resym, check and run also take --plugin PATH.\n"
+    "talvex-host --version [--plugin PATH] prints the host's and the plug-in's versions.\n";
+
+const char* const kCommands[] = {"demo", "resym", "check", "detect", "run", "settings", "objects"};
+
+// Edits (insert, delete, replace, swap two neighbours) between two short words.
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t replace = d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, replace});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// The command a mistyped one most likely meant, or "" when none is close.
+std::string closestCommand(const std::string& typed) {
+    std::string best;
+    std::size_t bestDistance = 3;
+    for (const char* command : kCommands) {
+        const std::size_t distance = editDistance(typed, command);
+        if (distance < bestDistance) {
+            best = command;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// --version: the host's version, and the interface version the plug-in it
+// would load answers (loading it runs none of its commands).
+int printVersion(int argc, char** argv) {
+    using namespace talvexhost;
+    std::string plugin = defaultPluginPath(argv[0]);
+    if (argc == 4 && std::strcmp(argv[2], "--plugin") == 0) {
+        plugin = argv[3];
+    } else if (argc != 2) {
+        std::fputs("usage: talvex-host --version [--plugin PATH]\n", stderr);
+        return kExitUsage;
+    }
+    std::printf("talvex-host %s\n", TALVEX_VERSION);
+    std::string error;
+    void* library = hostsim::openLibrary(plugin, error);
+    auto version = library == nullptr ? nullptr
+                                      : reinterpret_cast<GetPluginVersionExport>(
+                                            hostsim::findSymbol(library, "getPluginVersion"));
+    if (version == nullptr) {
+        std::printf("plug-in %s: cannot be loaded (%s)\n", plugin.c_str(),
+                    library == nullptr ? error.c_str() : "it exports no getPluginVersion");
+        return kExitFailure;
+    }
+    std::printf("plug-in %s: interface version %d\n", plugin.c_str(), int(version()));
+    return kExitOk;
+}
 
 // Runs one subcommand. Whatever it throws ends it with exit status 1 and the
 // reason: the files it was pointed at are untouched, since every output goes
@@ -39,6 +103,7 @@ int dispatch(int argc, char** argv) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? kExitUsage : kExitOk;
     }
+    if (std::strcmp(argv[1], "--version") == 0) return printVersion(argc, argv);
     Invocation invocation;
     invocation.argv0 = argv[0];
     for (int i = 2; i < argc; ++i) invocation.args.push_back(argv[i]);
@@ -50,16 +115,32 @@ int dispatch(int argc, char** argv) {
     if (command == "run") return runScript(invocation);
     if (command == "settings") return runSettings(invocation);
     if (command == "objects") return runObjects(invocation);
+    const std::string guess = closestCommand(command);
+    if (!guess.empty()) {
+        std::fprintf(stderr, "talvex-host: unknown command \"%s\"; did you mean %s?\n",
+                     command.c_str(), guess.c_str());
+        return kExitUsage;
+    }
     std::fprintf(stderr, "talvex-host: unknown command \"%s\"\n\n%s", command.c_str(), kUsage);
     return kExitUsage;
+}
+
+// A report that did not reach standard output (a full disk, a file-size
+// limit) is a failure, not a success.
+int checkedOutput(int status) {
+    std::cout.flush();
+    if (std::cout.good() && std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::fputs("talvex-host: cannot write standard output\n", stderr);
+    return talvexhost::kExitFailure;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     talvexhost::returnLargeBlocksToSystem();
+    talvexhost::useBinaryStandardStreams();
     try {
-        return dispatch(argc, argv);
+        return checkedOutput(dispatch(argc, argv));
     } catch (const std::bad_alloc&) {
         std::fputs(
             "talvex-host: out of memory: the work needs more than this machine or process can "

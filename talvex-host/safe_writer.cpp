@@ -1,10 +1,8 @@
 #include "safe_writer.h"
 
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <mutex>
 
 namespace talvexhost {
 
@@ -18,34 +16,117 @@ std::string lockPresent(const std::string& path, const std::string& lock) {
            " if none is); nothing was written";
 }
 
-}  // namespace
+// The files this run reads, and the one it may replace on purpose.
+struct Inputs {
+    std::mutex mutex;
+    std::vector<FileIdentity> files;
+    FileIdentity replaceable;
+};
 
-SafeWriter::~SafeWriter() {
-    abandon();
+Inputs& inputs() {
+    static Inputs registry;
+    return registry;
 }
 
-void SafeWriter::abandon() noexcept {
-    if (file_ == -1) return;
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    const bool identified = (a.device | a.index) != 0 && (b.device | b.index) != 0;
+    if (identified && a.device == b.device && a.index == b.index) return true;
+    return !a.path.empty() && a.path == b.path;
+}
+
+// The target as the writer will replace it, compared with every input.
+bool replacesAnInput(const std::string& path, const WriteTarget& target, std::string& error) {
+    FileIdentity wanted;
+    if (!identifyFile(target.path, wanted)) {
+        std::error_code ec;
+        wanted = FileIdentity{};
+        wanted.path = std::filesystem::absolute(target.path, ec).lexically_normal().string();
+    }
+    Inputs& registry = inputs();
+    std::lock_guard<std::mutex> hold(registry.mutex);
+    if (sameFile(wanted, registry.replaceable)) return false;
+    for (const FileIdentity& input : registry.files) {
+        if (!sameFile(wanted, input)) continue;
+        const std::string which = input.path == wanted.path && input.path == path
+                                      ? "an input of this run"
+                                      : "the same file as the input " + input.path;
+        error = path + ": is " + which +
+                "; an output never replaces an input, so nothing was "
+                "written";
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void noteInput(const FileIdentity& identity) {
+    Inputs& registry = inputs();
+    std::lock_guard<std::mutex> hold(registry.mutex);
+    for (const FileIdentity& known : registry.files)
+        if (sameFile(known, identity) && known.path == identity.path) return;
+    registry.files.push_back(identity);
+}
+
+void noteInput(const std::string& path) {
+    FileIdentity identity;
+    if (identifyFile(path, identity)) noteInput(identity);
+}
+
+void allowReplacing(const std::string& path) {
+    FileIdentity identity;
+    if (!identifyFile(path, identity)) return;
+    Inputs& registry = inputs();
+    std::lock_guard<std::mutex> hold(registry.mutex);
+    registry.replaceable = identity;
+}
+
+SafeWriter::~SafeWriter() {
+    const std::string left = abandon();
+    if (!left.empty()) std::fprintf(stderr, "talvex-host: %s\n", left.c_str() + 2);
+}
+
+std::string SafeWriter::removeLock() noexcept {
+    std::string why;
+    const bool removed = removeFile(lock_, why);
+    unguardLock(guard_);
+    guard_ = -1;
+    if (removed) return {};
+    try {
+        return "; the lock file " + lock_ + " could not be removed (" + why +
+               "): delete it by hand once no other run writes " + path_;
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string SafeWriter::abandon() noexcept {
+    if (file_ == -1) return {};
     behind_.reset();
     abandonFile(file_);
     file_ = -1;
-    removeFile(lock_);
-    removeOnInterrupt({});
+    return removeLock();
 }
 
 bool SafeWriter::open(const std::string& path, std::string& error) {
-    abandon();
+    const std::string left = abandon();
+    if (!left.empty()) std::fprintf(stderr, "talvex-host: %s\n", left.c_str() + 2);
     path_ = path;
+    passed_ = false;
     if (!inspectWriteTarget(path, target_, error)) return false;
+    if (replacesAnInput(path, target_, error)) return false;
     lock_ = target_.path + ".lock";
     std::string why;
-    removeOnInterrupt({});
     file_ = createExclusive(lock_, why);
     if (file_ == -1) {
-        error = why == "exists" ? lockPresent(path, lock_) : path + ": cannot write (" + why + ")";
+        const std::filesystem::path lock(lock_);
+        error = why == "exists"
+                    ? lockPresent(path, lock_)
+                    : path + ": cannot create " + lock.filename().string() + " in " +
+                          lock.parent_path().string() + " (" + why + "); nothing was written";
         return false;
     }
-    removeOnInterrupt(lock_);
+    guard_ = guardLock(lock_);
     buffer_.reserve(kBlock);
     buffer_.clear();
     return true;
@@ -56,8 +137,12 @@ bool SafeWriter::pass(std::vector<char>&& block, std::string& error) {
     if (!behind_) behind_ = std::make_unique<WriteBehind>(file_);
     if (!behind_->push(std::move(block), why)) {
         error = path_ + ": write failed (" + why + "); nothing was changed";
-        abandon();
+        error += abandon();
         return false;
+    }
+    if (!passed_) {
+        passed_ = true;
+        pauseForTest("writing");
     }
     // Any bytes buffered were passed on first; a buffer given away is
     // replaced by a fresh one.
@@ -108,31 +193,30 @@ bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeR
     buffer_ = {};
     if (!written) {
         error = path_ + ": write failed (" + why + "); nothing was changed";
-        abandon();
+        error += abandon();
         return false;
     }
     const std::intptr_t file = file_;
     file_ = -1;
     if (!finishFile(file, target_, why)) {
-        removeFile(lock_);
-        removeOnInterrupt({});
-        error = path_ + ": write failed (" + why + "); nothing was changed";
+        error = path_ + ": write failed (" + why + "); nothing was changed" + removeLock();
         return false;
     }
     if (beforeReplace) beforeReplace();
+    pauseForTest("replace");
     if (!replaceFile(lock_, target_.path, why)) {
-        removeFile(lock_);
-        removeOnInterrupt({});
-        error = path_ + ": cannot replace (" + why + "); nothing was changed";
+        error = path_ + ": cannot replace (" + why + "); nothing was changed" + removeLock();
         return false;
     }
-    removeOnInterrupt({});
+    unguardLock(guard_);
+    guard_ = -1;
     return true;
 }
 
 bool checkWritable(const std::string& path, std::string& error) {
     WriteTarget target;
     if (!inspectWriteTarget(path, target, error)) return false;
+    if (replacesAnInput(path, target, error)) return false;
     const std::string lock = target.path + ".lock";
     std::error_code ec;
     if (std::filesystem::symlink_status(lock, ec).type() == std::filesystem::file_type::not_found)
@@ -146,26 +230,8 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
     return writer.open(path, error) && writer.write(bytes, error) && writer.commit(error);
 }
 
-// Scripts and lock files may come through a pipe, so this reads a stream.
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = path + ": is a folder, not a file";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open (" + std::strerror(errno) + ")";
-        return false;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": read error";
-        return false;
-    }
-    bytes = content.str();
-    return true;
+    return readRegularFile(path, bytes, error);
 }
 
 }  // namespace talvexhost

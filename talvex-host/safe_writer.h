@@ -1,12 +1,15 @@
 // The one writer behind every file the host makes (meshes, PNGs, settings
 // files): the bytes go to a lock file, "<target>.lock", created beside the
 // target only if none is there, then are flushed to the disk and renamed over
-// the target in one step. A failure or an interrupt removes the lock file and
-// leaves the target as it was. Targets that are not regular files, that the
-// user may not write to, or that have other hard links are refused before
-// anything is written; a symbolic link is followed, so the file it points at
-// is the one replaced; the replaced file keeps its permission bits, and its
-// owner where the process may set it.
+// the target in one step. A failure, or a signal that ends the process,
+// removes the lock file and leaves the target as it was; a lock file that
+// cannot be removed is named in the message. Targets that are not regular
+// files, that the user may not write to, in a folder where the lock file
+// cannot be made, that have other hard links, or that are one of the run's
+// inputs (see noteInput) are refused before anything is written; a symbolic
+// link is followed, so the file it points at is the one replaced; the
+// replaced file keeps its permission bits, and its owner where the process
+// may set it.
 #pragma once
 
 #include <cstddef>
@@ -50,15 +53,24 @@ public:
 private:
     // Hands the buffered bytes to the writing thread (started on the first call).
     bool pass(std::vector<char>&& block, std::string& error);
-    void abandon() noexcept;
+    // Closes and removes the lock file; "" or what to add to a message when
+    // the lock file stays behind.
+    std::string abandon() noexcept;
+    std::string removeLock() noexcept;
 
     std::string path_;  // as the caller named it, for messages
     WriteTarget target_;
     std::string lock_;
     std::intptr_t file_ = -1;
+    int guard_ = -1;
+    bool passed_ = false;
     std::vector<char> buffer_;
     std::unique_ptr<WriteBehind> behind_;
 };
+
+// The input a writer may replace on purpose: the mesh an in-place edit
+// writes back. Every other input (noteInput) is refused as a target.
+void allowReplacing(const std::string& path);
 
 // Refuses now, with the writer's own reason, a target that the writer would
 // refuse once the work is done, so a long command fails before it starts.
@@ -68,7 +80,7 @@ bool checkWritable(const std::string& path, std::string& error);
 // Writes `bytes` to `path` through a SafeWriter.
 bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
 
-// Reads a whole file; false with a reason when it cannot.
+// Reads a whole regular file (readRegularFile): a script, a lock file.
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
 
 }  // namespace talvexhost
