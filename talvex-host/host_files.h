@@ -78,8 +78,9 @@ void useBinaryStandardStreams() noexcept;
 // make the folder read-only, send a signal) and resume it with SIGCONT.
 // Points: "mapped" (an input mapped, not read yet), "writing" (a lock file
 // holds the first block of a large output), "replace" (just before the
-// rename over the target).
-void pauseForTest(const char* point) noexcept;
+// rename over the target). "POINT:END" stops only for a file whose path
+// ends in END.
+void pauseForTest(const char* point, const std::string& path) noexcept;
 
 // What the writer learned about a target before writing it.
 struct WriteTarget {

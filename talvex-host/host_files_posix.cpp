@@ -232,7 +232,7 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         guard_ = guardMapping(path, data_, size_);
     }
     close(fd);
-    pauseForTest("mapped");
+    pauseForTest("mapped", path);
     return true;
 }
 
@@ -392,7 +392,11 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& er
 
 bool removeFile(const std::string& path, std::string& error) noexcept {
     if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
-    error = reason(errno);
+    const int code = errno;
+    try {
+        error = reason(code);
+    } catch (...) {
+    }
     return false;
 }
 
@@ -446,9 +450,18 @@ std::string executablePath() {
 
 void useBinaryStandardStreams() noexcept {}
 
-void pauseForTest(const char* point) noexcept {
+void pauseForTest(const char* point, const std::string& path) noexcept {
     const char* wanted = std::getenv("TALVEX_TEST_PAUSE");
-    if (wanted != nullptr && std::strcmp(wanted, point) == 0) raise(SIGSTOP);
+    const std::size_t length = std::strlen(point);
+    if (wanted == nullptr || std::strncmp(wanted, point, length) != 0) return;
+    const char* end = wanted + length;
+    if (*end == ':') {
+        const std::size_t tail = std::strlen(++end);
+        if (path.size() < tail || path.compare(path.size() - tail, tail, end) != 0) return;
+    } else if (*end != '\0') {
+        return;
+    }
+    raise(SIGSTOP);
 }
 
 std::uint64_t availableMemory() {

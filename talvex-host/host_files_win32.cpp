@@ -455,7 +455,7 @@ void useBinaryStandardStreams() noexcept {
 
 // Windows has no SIGSTOP to pause with; the fault tests that need one are
 // POSIX-only.
-void pauseForTest(const char*) noexcept {}
+void pauseForTest(const char*, const std::string&) noexcept {}
 
 std::uint64_t availableMemory() {
     MEMORYSTATUSEX status{};

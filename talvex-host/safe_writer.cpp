@@ -83,7 +83,8 @@ void allowReplacing(const std::string& path) {
 
 SafeWriter::~SafeWriter() {
     const std::string left = abandon();
-    if (!left.empty()) std::fprintf(stderr, "talvex-host: %s\n", left.c_str() + 2);
+    if (!left.empty())
+        std::fprintf(stderr, "talvex-host: %s: %s\n", path_.c_str(), left.c_str() + 6);
 }
 
 std::string SafeWriter::removeLock() noexcept {
@@ -93,7 +94,7 @@ std::string SafeWriter::removeLock() noexcept {
     guard_ = -1;
     if (removed) return {};
     try {
-        return "; the lock file " + lock_ + " could not be removed (" + why +
+        return ", but its lock file " + lock_ + " could not be removed (" + why +
                "): delete it by hand once no other run writes " + path_;
     } catch (...) {
         return {};
@@ -110,7 +111,8 @@ std::string SafeWriter::abandon() noexcept {
 
 bool SafeWriter::open(const std::string& path, std::string& error) {
     const std::string left = abandon();
-    if (!left.empty()) std::fprintf(stderr, "talvex-host: %s\n", left.c_str() + 2);
+    if (!left.empty())
+        std::fprintf(stderr, "talvex-host: %s: %s\n", path_.c_str(), left.c_str() + 6);
     path_ = path;
     passed_ = false;
     if (!inspectWriteTarget(path, target_, error)) return false;
@@ -142,7 +144,7 @@ bool SafeWriter::pass(std::vector<char>&& block, std::string& error) {
     }
     if (!passed_) {
         passed_ = true;
-        pauseForTest("writing");
+        pauseForTest("writing", target_.path);
     }
     // Any bytes buffered were passed on first; a buffer given away is
     // replaced by a fresh one.
@@ -203,7 +205,7 @@ bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeR
         return false;
     }
     if (beforeReplace) beforeReplace();
-    pauseForTest("replace");
+    pauseForTest("replace", target_.path);
     if (!replaceFile(lock_, target_.path, why)) {
         error = path_ + ": cannot replace (" + why + "); nothing was changed" + removeLock();
         return false;
