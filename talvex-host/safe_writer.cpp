@@ -75,7 +75,7 @@ void noteInput(const std::string& path) {
 
 void allowReplacing(const std::string& path) {
     FileIdentity identity;
-    if (!identifyFile(path, identity)) return;
+    if (!identifyFile(path, identity)) identity = FileIdentity{};
     Inputs& registry = inputs();
     std::lock_guard<std::mutex> hold(registry.mutex);
     registry.replaceable = identity;

@@ -69,7 +69,8 @@ private:
 };
 
 // The input a writer may replace on purpose: the mesh an in-place edit
-// writes back. Every other input (noteInput) is refused as a target.
+// writes back. Every other input (noteInput) is refused as a target. A path
+// that names no file allows none.
 void allowReplacing(const std::string& path);
 
 // Refuses now, with the writer's own reason, a target that the writer would
