@@ -34,6 +34,14 @@ bool sameFile(const FileIdentity& a, const FileIdentity& b) {
     return !a.path.empty() && a.path == b.path;
 }
 
+// An input still there under its name: once deleted, its index may be given
+// to a new file that has nothing to do with it.
+bool stillThere(const FileIdentity& input) {
+    FileIdentity now;
+    return identifyFile(input.path, now) && now.device == input.device &&
+           now.index == input.index;
+}
+
 // The target as the writer will replace it, compared with every input.
 bool replacesAnInput(const std::string& path, const WriteTarget& target, std::string& error) {
     FileIdentity wanted;
@@ -47,6 +55,7 @@ bool replacesAnInput(const std::string& path, const WriteTarget& target, std::st
     if (sameFile(wanted, registry.replaceable)) return false;
     for (const FileIdentity& input : registry.files) {
         if (!sameFile(wanted, input)) continue;
+        if (wanted.path != input.path && !stillThere(input)) continue;
         const std::string which = input.path == wanted.path && input.path == path
                                       ? "an input of this run"
                                       : "the same file as the input " + input.path;
