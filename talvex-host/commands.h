@@ -8,7 +8,8 @@
 namespace talvexhost {
 
 struct Invocation {
-    std::string argv0;              // how the host was started, to find the plug-in beside it
+    std::string argv0;              // how the host was started; finds the plug-in where the
+                                    // system cannot name the program's own file
     std::vector<std::string> args;  // after the subcommand's name
 };
 

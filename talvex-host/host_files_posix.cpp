@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -39,19 +40,33 @@ const char* kindOf(mode_t mode) {
 // What the signal handlers clean up, written before they can run and only
 // read by them: the lock files being written, and the mapped inputs whose
 // pages vanish when the file is cut short underneath.
-constexpr int kGuards = 4;
+// An entry is free (0), being filled (1) or armed (2); claiming one is a
+// lock-free exchange, so threads may claim at once and a handler never
+// reads a half-written entry.
+enum : int { kFree, kFilling, kArmed };
+constexpr int kLockGuards = 4;
 struct LockGuard {
-    volatile std::sig_atomic_t armed;
+    std::atomic<int> state;
     char path[PATH_MAX + 16];
 };
-LockGuard gLocks[kGuards];
+LockGuard gLocks[kLockGuards];
+constexpr int kMappingGuards = 64;
 struct MappingGuard {
-    volatile std::sig_atomic_t armed;
+    std::atomic<int> state;
     const char* begin;
     const char* end;
-    char path[PATH_MAX + 16];
+    const char* path;  // the MappedFile's own copy, which outlives the entry
 };
-MappingGuard gMappings[kGuards];
+MappingGuard gMappings[kMappingGuards];
+
+template <typename Guard, std::size_t N>
+int claim(Guard (&guards)[N]) {
+    for (std::size_t i = 0; i < N; ++i) {
+        int expected = kFree;
+        if (guards[i].state.compare_exchange_strong(expected, kFilling)) return static_cast<int>(i);
+    }
+    return -1;
+}
 
 void say(const char* text) {
     std::size_t length = std::strlen(text);
@@ -66,8 +81,8 @@ void say(const char* text) {
 // Only async-signal-safe calls from here on: unlink, write, _exit, raise.
 void removeGuardedLocks() {
     for (LockGuard& lock : gLocks) {
-        if (!lock.armed) continue;
-        lock.armed = 0;
+        int expected = kArmed;
+        if (!lock.state.compare_exchange_strong(expected, kFree)) continue;
         if (unlink(lock.path) != 0 && errno != ENOENT) {
             say("talvex-host: cannot remove the lock file ");
             say(lock.path);
@@ -85,7 +100,8 @@ extern "C" void removeAndReraise(int signal) {
 extern "C" void busError(int signal, siginfo_t* info, void*) {
     const char* address = static_cast<const char*>(info->si_addr);
     for (const MappingGuard& mapping : gMappings) {
-        if (!mapping.armed || address < mapping.begin || address >= mapping.end) continue;
+        if (mapping.state.load() != kArmed || address < mapping.begin || address >= mapping.end)
+            continue;
         removeGuardedLocks();
         say("talvex-host: ");
         say(mapping.path);
@@ -122,18 +138,13 @@ void installHandlers() {
 
 int guardMapping(const std::string& path, const char* data, std::size_t size) {
     installHandlers();
-    for (int i = 0; i < kGuards; ++i) {
-        MappingGuard& mapping = gMappings[i];
-        if (mapping.armed) continue;
-        const std::size_t length = std::min(path.size(), sizeof mapping.path - 1);
-        std::memcpy(mapping.path, path.data(), length);
-        mapping.path[length] = '\0';
-        mapping.begin = data;
-        mapping.end = data + size;
-        mapping.armed = 1;
-        return i;
-    }
-    return -1;
+    const int i = claim(gMappings);
+    if (i < 0) return -1;
+    gMappings[i].path = path.c_str();
+    gMappings[i].begin = data;
+    gMappings[i].end = data + size;
+    gMappings[i].state.store(kArmed);
+    return i;
 }
 
 FileIdentity identityOf(const struct stat& info, const std::string& path) {
@@ -197,7 +208,7 @@ int openRegular(const std::string& path, struct stat& info, std::string& error) 
 }  // namespace
 
 MappedFile::~MappedFile() {
-    if (guard_ >= 0) gMappings[guard_].armed = 0;
+    if (guard_ >= 0) gMappings[guard_].state.store(kFree);
     if (handle_ != 0) munmap(reinterpret_cast<void*>(handle_), size_);
 }
 
@@ -229,7 +240,8 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         data_ = static_cast<const char*>(p);
         size_ = static_cast<std::size_t>(info.st_size);
         handle_ = reinterpret_cast<std::intptr_t>(p);
-        guard_ = guardMapping(path, data_, size_);
+        name_ = path;
+        guard_ = guardMapping(name_, data_, size_);
     }
     close(fd);
     pauseForTest("mapped", path);
@@ -403,18 +415,15 @@ bool removeFile(const std::string& path, std::string& error) noexcept {
 int guardLock(const std::string& path) {
     installHandlers();
     if (path.size() >= sizeof gLocks[0].path) return -1;
-    for (int i = 0; i < kGuards; ++i) {
-        LockGuard& lock = gLocks[i];
-        if (lock.armed) continue;
-        std::memcpy(lock.path, path.c_str(), path.size() + 1);
-        lock.armed = 1;
-        return i;
-    }
-    return -1;
+    const int i = claim(gLocks);
+    if (i < 0) return -1;
+    std::memcpy(gLocks[i].path, path.c_str(), path.size() + 1);
+    gLocks[i].state.store(kArmed);
+    return i;
 }
 
 void unguardLock(int guard) noexcept {
-    if (guard >= 0 && guard < kGuards) gLocks[guard].armed = 0;
+    if (guard >= 0 && guard < kLockGuards) gLocks[guard].state.store(kFree);
 }
 
 bool identifyFile(const std::string& path, FileIdentity& identity) {

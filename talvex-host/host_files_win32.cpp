@@ -4,6 +4,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -46,24 +47,37 @@ std::string finalPath(HANDLE file, const std::string& fallback) {
 // What the console and fault handlers clean up: the lock files being
 // written, and the mapped inputs. Windows refuses to cut short a file that
 // is mapped, so a page error inside one means its volume went away.
-constexpr int kGuards = 4;
+// An entry is free (0), being filled (1) or armed (2); the handlers run on
+// threads of their own, so they read only armed entries.
+enum : int { kFree, kFilling, kArmed };
+constexpr int kLockGuards = 4;
 struct LockGuard {
-    volatile LONG armed;
+    std::atomic<int> state;
     char path[MAX_PATH * 4];
 };
-LockGuard gLocks[kGuards];
+LockGuard gLocks[kLockGuards];
+constexpr int kMappingGuards = 64;
 struct MappingGuard {
-    volatile LONG armed;
+    std::atomic<int> state;
     const char* begin;
     const char* end;
-    char path[MAX_PATH * 4];
+    const char* path;  // the MappedFile's own copy, which outlives the entry
 };
-MappingGuard gMappings[kGuards];
+MappingGuard gMappings[kMappingGuards];
+
+template <typename Guard, std::size_t N>
+int claim(Guard (&guards)[N]) {
+    for (std::size_t i = 0; i < N; ++i) {
+        int expected = kFree;
+        if (guards[i].state.compare_exchange_strong(expected, kFilling)) return static_cast<int>(i);
+    }
+    return -1;
+}
 
 void removeGuardedLocks() {
     for (LockGuard& lock : gLocks) {
-        if (lock.armed == 0) continue;
-        lock.armed = 0;
+        int expected = kArmed;
+        if (!lock.state.compare_exchange_strong(expected, kFree)) continue;
         if (!DeleteFileA(lock.path) && GetLastError() != ERROR_FILE_NOT_FOUND)
             std::fprintf(stderr,
                          "talvex-host: cannot remove the lock file %s; remove it by hand once no "
@@ -83,7 +97,8 @@ LONG CALLBACK pageError(EXCEPTION_POINTERS* exception) {
         return EXCEPTION_CONTINUE_SEARCH;
     const char* address = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
     for (const MappingGuard& mapping : gMappings) {
-        if (mapping.armed == 0 || address < mapping.begin || address >= mapping.end) continue;
+        if (mapping.state.load() != kArmed || address < mapping.begin || address >= mapping.end)
+            continue;
         removeGuardedLocks();
         std::fprintf(stderr,
                      "talvex-host: %s: the input changed while it was read (it could not be read "
@@ -105,19 +120,13 @@ void installHandlers() {
 
 int guardMapping(const std::string& path, const char* data, std::size_t size) {
     installHandlers();
-    for (int i = 0; i < kGuards; ++i) {
-        MappingGuard& mapping = gMappings[i];
-        if (mapping.armed != 0) continue;
-        const std::size_t length =
-            path.size() < sizeof mapping.path - 1 ? path.size() : sizeof mapping.path - 1;
-        std::memcpy(mapping.path, path.data(), length);
-        mapping.path[length] = '\0';
-        mapping.begin = data;
-        mapping.end = data + size;
-        mapping.armed = 1;
-        return i;
-    }
-    return -1;
+    const int i = claim(gMappings);
+    if (i < 0) return -1;
+    gMappings[i].path = path.c_str();
+    gMappings[i].begin = data;
+    gMappings[i].end = data + size;
+    gMappings[i].state.store(kArmed);
+    return i;
 }
 
 bool identityOf(HANDLE file, const std::string& path, FileIdentity& identity) {
@@ -179,7 +188,7 @@ HANDLE openRegular(const std::string& path, std::string& error) {
 }  // namespace
 
 MappedFile::~MappedFile() {
-    if (guard_ >= 0) gMappings[guard_].armed = 0;
+    if (guard_ >= 0) gMappings[guard_].state.store(kFree);
     if (data_ != nullptr && handle_ != 0) UnmapViewOfFile(data_);
     if (handle_ != 0) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
@@ -220,7 +229,8 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         data_ = static_cast<const char*>(view);
         size_ = static_cast<std::size_t>(size.QuadPart);
         handle_ = reinterpret_cast<std::intptr_t>(mapping);
-        guard_ = guardMapping(path, data_, size_);
+        name_ = path;
+        guard_ = guardMapping(name_, data_, size_);
     }
     CloseHandle(file);
     return true;
@@ -363,18 +373,15 @@ bool removeFile(const std::string& path, std::string& error) noexcept {
 int guardLock(const std::string& path) {
     installHandlers();
     if (path.size() >= sizeof gLocks[0].path) return -1;
-    for (int i = 0; i < kGuards; ++i) {
-        LockGuard& lock = gLocks[i];
-        if (lock.armed != 0) continue;
-        std::memcpy(lock.path, path.c_str(), path.size() + 1);
-        lock.armed = 1;
-        return i;
-    }
-    return -1;
+    const int i = claim(gLocks);
+    if (i < 0) return -1;
+    std::memcpy(gLocks[i].path, path.c_str(), path.size() + 1);
+    gLocks[i].state.store(kArmed);
+    return i;
 }
 
 void unguardLock(int guard) noexcept {
-    if (guard >= 0 && guard < kGuards) gLocks[guard].armed = 0;
+    if (guard >= 0 && guard < kLockGuards) gLocks[guard].state.store(kFree);
 }
 
 bool identifyFile(const std::string& path, FileIdentity& identity) {
