@@ -38,8 +38,7 @@ bool sameFile(const FileIdentity& a, const FileIdentity& b) {
 // to a new file that has nothing to do with it.
 bool stillThere(const FileIdentity& input) {
     FileIdentity now;
-    return identifyFile(input.path, now) && now.device == input.device &&
-           now.index == input.index;
+    return identifyFile(input.path, now) && now.device == input.device && now.index == input.index;
 }
 
 // The target as the writer will replace it, compared with every input.
