@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 
 #include "host_files.h"
 
@@ -40,6 +41,7 @@ const char* kindOf(mode_t mode) {
 // What the signal handlers clean up, written before they can run and only
 // read by them: the lock files being written, and the mapped inputs whose
 // pages vanish when the file is cut short underneath.
+//
 // An entry is free (0), being filled (1) or armed (2); claiming one is a
 // lock-free exchange, so threads may claim at once and a handler never
 // reads a half-written entry.
@@ -113,27 +115,28 @@ extern "C" void busError(int signal, siginfo_t* info, void*) {
 }
 
 void installHandlers() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    struct sigaction action {};
-    sigemptyset(&action.sa_mask);
-    action.sa_handler = removeAndReraise;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
-        struct sigaction previous {};
-        // A signal the caller ignored (nohup, a shell's background job)
-        // stays ignored.
-        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
-        sigaction(signal, &action, nullptr);
-    }
-    struct sigaction fault {};
-    sigemptyset(&fault.sa_mask);
-    fault.sa_sigaction = busError;
-    fault.sa_flags = SA_SIGINFO;
-    sigaction(SIGBUS, &fault, nullptr);
-    // Past a file-size limit a write fails with EFBIG instead, which the
-    // writer reports and cleans up after.
-    std::signal(SIGXFSZ, SIG_IGN);
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        sigemptyset(&action.sa_mask);
+        action.sa_handler = removeAndReraise;
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+            struct sigaction previous {};
+            // A signal the caller ignored (nohup, a shell's background job)
+            // stays ignored.
+            if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+                continue;
+            sigaction(signal, &action, nullptr);
+        }
+        struct sigaction fault {};
+        sigemptyset(&fault.sa_mask);
+        fault.sa_sigaction = busError;
+        fault.sa_flags = SA_SIGINFO;
+        sigaction(SIGBUS, &fault, nullptr);
+        // Past a file-size limit a write fails with EFBIG instead, which the
+        // writer reports and cleans up after.
+        std::signal(SIGXFSZ, SIG_IGN);
+    });
 }
 
 int guardMapping(const std::string& path, const char* data, std::size_t size) {

@@ -58,9 +58,8 @@ bool replacesAnInput(const std::string& path, const WriteTarget& target, std::st
         const std::string which = input.path == wanted.path && input.path == path
                                       ? "an input of this run"
                                       : "the same file as the input " + input.path;
-        error = path + ": is " + which +
-                "; an output never replaces an input, so nothing was "
-                "written";
+        error =
+            path + ": is " + which + "; an output never replaces an input, so nothing was written";
         return true;
     }
     return false;
