@@ -153,7 +153,8 @@ cmp -s "$meshes/suzanne_L0.obj" "$out/exact_auto.obj" || fail "resym_exact_auto:
 expect_status resym_degenerate 1 resym "$out/pair.obj" -o "$out/unused.obj"
 expect_text resym_degenerate err "the plane came out without area"
 expect_status resym_unwritable 1 resym "$out/pair.obj" -o "$out/no/such/folder/out.obj" --plane x=0
-expect_text resym_unwritable err "out.obj: cannot create out.obj.lock in $out/no/such/folder ("
+expect_text resym_unwritable err "out.obj: cannot create out.obj.lock in "
+expect_text resym_unwritable err "folder ("
 [ -e "$out/unused.obj" ] && fail "a failed resym wrote its output"
 
 # --- detect and --plane auto ----------------------------------------------------
