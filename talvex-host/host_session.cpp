@@ -75,6 +75,7 @@ int HostSession::addDocument(ObjDocument document, const std::string& path, bool
                 return hostsim::Point{p.x, p.y, p.z};
             });
         meshes_.push_back({object.name, hostObject, index, std::move(object.vertices)});
+        tagMeshes(meshes_.size() - 1);
     }
     // The scene holds the positions now; the document reads them again when
     // it is saved.
@@ -98,6 +99,7 @@ HostObject* HostSession::addObject(const std::string& name,
                                    const std::vector<hostsim::Point>& positions) {
     HostObject* object = host_.scene.addObject(name, positions);
     meshes_.push_back({name, object, -1, {}});
+    tagMeshes(meshes_.size() - 1);
     return object;
 }
 
@@ -117,18 +119,25 @@ bool HostSession::saveDocument(int index, const std::string& path, std::string& 
     return documents_[index].document.save(path, error);
 }
 
+void HostSession::tagMeshes(std::size_t from) {
+    for (std::size_t m = from; m < meshes_.size(); ++m)
+        hostsim::Scene::setHostTag(meshes_[m].object, static_cast<std::uint32_t>(m + 1));
+}
+
 const SceneMesh* HostSession::findMesh(const std::string& name) const {
     for (const SceneMesh& mesh : meshes_) {
+        ++lookupSteps_;
         if (mesh.name == name) return &mesh;
     }
     return nullptr;
 }
 
 const SceneMesh* HostSession::meshOf(const HostObject* object) const {
-    for (const SceneMesh& mesh : meshes_) {
-        if (mesh.object == object) return &mesh;
-    }
-    return nullptr;
+    ++lookupSteps_;
+    const std::uint32_t tag = hostsim::Scene::hostTag(object);
+    if (tag == 0 || tag > meshes_.size()) return nullptr;
+    const SceneMesh& mesh = meshes_[tag - 1];
+    return mesh.object == object ? &mesh : nullptr;
 }
 
 std::vector<HostObject*> HostSession::planePrimitives() const {
@@ -140,15 +149,19 @@ std::vector<HostObject*> HostSession::planePrimitives() const {
 }
 
 HostObject* HostSession::newestPlane() const {
-    const std::vector<HostObject*> planes = planePrimitives();
-    return planes.empty() ? nullptr : planes.back();
+    return host_.scene.newestObject(
+        [this](const HostObject* object) { return meshOf(object) == nullptr; });
 }
 
 void HostSession::removeObject(HostObject* object) {
     host_.scene.removeObject(object);
-    meshes_.erase(std::remove_if(meshes_.begin(), meshes_.end(),
-                                 [object](const SceneMesh& mesh) { return mesh.object == object; }),
-                  meshes_.end());
+    const auto gone = std::find_if(meshes_.begin(), meshes_.end(),
+                                   [object](const SceneMesh& mesh) { return mesh.object == object; });
+    if (gone == meshes_.end()) return;
+    hostsim::Scene::setHostTag(object, 0);
+    const auto from = static_cast<std::size_t>(gone - meshes_.begin());
+    meshes_.erase(gone);
+    tagMeshes(from);
 }
 
 bool HostSession::runCommand(const std::string& name) {

@@ -4,6 +4,7 @@
 // messages. Every subcommand works through one HostSession.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -82,11 +83,18 @@ public:
     const std::vector<LoadedDocument>& documents() const { return documents_; }
     // The first mesh called `name`, or null.
     const SceneMesh* findMesh(const std::string& name) const;
+    // The mesh of a scene object, or null for one that is none (a plane
+    // primitive). No search: the object carries its mesh's number.
     const SceneMesh* meshOf(const HostObject* object) const;
     // Objects the host built for command 107, in creation order.
     std::vector<HostObject*> planePrimitives() const;
     // The object "@plane" means: the newest primitive built by command 107.
+    // Looks from the newest object back, so it costs nothing per mesh.
     HostObject* newestPlane() const;
+    // How many meshes and scene objects the lookups above have looked at so
+    // far: a run whose figure per object grows with the objects has a
+    // search in it that would make many objects slow.
+    std::uint64_t lookupSteps() const { return lookupSteps_; }
 
     // Runs a plug-in command by its table name; false when there is none.
     bool runCommand(const std::string& name);
@@ -112,6 +120,10 @@ private:
     std::vector<LoadedDocument> documents_;
     std::vector<SceneMesh> meshes_;
     std::vector<ShownMessage> shown_;
+    mutable std::uint64_t lookupSteps_ = 0;
+
+    // Tags each mesh's object with its index + 1 in meshes_.
+    void tagMeshes(std::size_t from);
 };
 
 // Where the plug-in beside the host executable `argv0` would be.
