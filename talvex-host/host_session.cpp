@@ -155,8 +155,9 @@ HostObject* HostSession::newestPlane() const {
 
 void HostSession::removeObject(HostObject* object) {
     host_.scene.removeObject(object);
-    const auto gone = std::find_if(meshes_.begin(), meshes_.end(),
-                                   [object](const SceneMesh& mesh) { return mesh.object == object; });
+    const auto gone = std::find_if(meshes_.begin(), meshes_.end(), [object](const SceneMesh& mesh) {
+        return mesh.object == object;
+    });
     if (gone == meshes_.end()) return;
     hostsim::Scene::setHostTag(object, 0);
     const auto from = static_cast<std::size_t>(gone - meshes_.begin());

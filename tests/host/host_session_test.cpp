@@ -1,12 +1,13 @@
 // The host session with many objects: what a batch run does per object (the
 // plane's placement, Smart Resym's measuring, the report's input) must cost
 // the same per object however many objects the scene holds.
+#include "talvex-host/host_session.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
-#include "talvex-host/host_session.h"
 #include "talvex-host/plane_setup.h"
 #include "talvex-host/report_input.h"
 #include "talvex-host/resym_run.h"
@@ -66,8 +67,8 @@ TEST(HostSession, LookupsPerObjectDoNotGrowWithTheObjects) {
     const double perObjectLarge = double(large.lookupSteps) / many;
     EXPECT_GT(perObjectSmall, 0.0);
     EXPECT_LT(perObjectLarge, 1.5 * perObjectSmall)
-        << small.lookupSteps << " steps for " << few << " objects, " << large.lookupSteps
-        << " for " << many;
+        << small.lookupSteps << " steps for " << few << " objects, " << large.lookupSteps << " for "
+        << many;
 }
 
 TEST(HostSession, MeshOfFollowsRemovalsAndKnowsNoPlane) {
