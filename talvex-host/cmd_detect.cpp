@@ -9,6 +9,7 @@
 #include "cli_args.h"
 #include "commands.h"
 #include "detect/symmetry_detect.h"
+#include "json_names.h"
 #include "number_text.h"
 #include "obj_document.h"
 #include "plane_setup.h"
@@ -114,13 +115,11 @@ bool collectParts(const ObjDocument& document, const ParsedArgs& args, std::vect
 }
 
 nlohmann::json partJson(const Part& part, const DetectResult& result, double seconds) {
-    nlohmann::json entry = {{"name", part.name},
-                            {"vertices", part.points.size()},
-                            {"symmetric", !result.planes.empty()},
-                            {"planes", nlohmann::json::array()},
-                            {"tolerance", result.tolerance},
-                            {"spacing", result.spacing},
-                            {"seconds", seconds}};
+    nlohmann::json entry = {
+        {"vertices", part.points.size()},    {"symmetric", !result.planes.empty()},
+        {"planes", nlohmann::json::array()}, {"tolerance", result.tolerance},
+        {"spacing", result.spacing},         {"seconds", seconds}};
+    putName(entry, "name", part.name);
     for (const DetectedPlane& found : result.planes) entry["planes"].push_back(planeJson(found));
     if (result.planes.empty() && result.hasBest) entry["best_rejected"] = planeJson(result.best);
     return entry;
@@ -170,9 +169,9 @@ int runDetect(const Invocation& invocation) {
 
     std::ostringstream text;
     text << "mesh: " << input << "\n";
-    nlohmann::json report = {{"file", input},
-                             {"convincing_score", kConvincingScore},
+    nlohmann::json report = {{"convincing_score", kConvincingScore},
                              {"objects", nlohmann::json::array()}};
+    putName(report, "file", input);
     bool anyPlane = false;
     for (const Part& part : parts)
         anyPlane = detectPart(part, static_cast<int>(top), text, report["objects"]) || anyPlane;
