@@ -55,7 +55,8 @@ public:
 
     // Creates the offscreen viewport and draws once, as the host does before
     // its first command, so the plug-in loads its settings. False with the
-    // reason when no OpenGL context can be made.
+    // reason when no OpenGL context can be made, or when too little memory is
+    // left for one ("out of memory: ...").
     bool openViewport(int width, int height, std::string& error);
     // Starts loading the GL driver in the background, for a viewport opened
     // after long work (reading a large mesh).
@@ -66,7 +67,8 @@ public:
     // selected, not under edit); with `asOneObject`, one object holding every
     // vertex of the file instead. Returns the document index or -1 with
     // `error`; a mesh too large for the memory left is refused before it is
-    // read. `progress` gets the share read so far.
+    // read, and one whose objects (and OpenGL context) would not fit once it
+    // is read, with "out of memory: ...". `progress` gets the share read.
     int loadMesh(const std::string& path, std::string& error, bool asOneObject = false,
                  std::function<void(double)> progress = {});
     // Adds a document parsed elsewhere (the demo's generated model).
@@ -97,6 +99,8 @@ public:
     std::uint64_t lookupSteps() const { return lookupSteps_; }
 
     // Runs a plug-in command by its table name; false when there is none.
+    // Throws std::bad_alloc when Smart Resym's memory cannot be had before it
+    // starts, or a host service ran out of memory during the command.
     bool runCommand(const std::string& name);
     // Replaces the selected objects and tells the plug-in.
     void selectObjects(const std::vector<HostObject*>& objects);
@@ -122,8 +126,13 @@ private:
     std::vector<ShownMessage> shown_;
     mutable std::uint64_t lookupSteps_ = 0;
 
+    std::string glRefusal_;  // why no OpenGL context is made, when memory is short
+
     // Tags each mesh's object with its index + 1 in meshes_.
     void tagMeshes(std::size_t from);
+    // Memory an OpenGL context not yet made will take.
+    std::uint64_t glBytesStillNeeded() const;
+    std::uint64_t selectedVertexCount() const;
 };
 
 // Where the plug-in beside the host executable `argv0` would be.
