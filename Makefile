@@ -57,6 +57,7 @@ bench: bench-dll
 	@cd build/native && ./talvex_bench $(BENCH_ARGS)
 	@cd build/native && ./detect_bench
 	@bench/host_resym_bench.sh $(HOST_BENCH_ARGS)
+	@bench/host_objects_bench.sh
 
 # What users download, as build/dist/Talvex.zip: the stripped DLL the win32
 # tests ran, the settings file as a sample and the install text, all in

@@ -26,64 +26,89 @@ Host* currentHost() {
 }
 
 struct ServiceEntries {
+    // Runs a service's work inside the plug-in's call: nothing may escape
+    // back into the plug-in, so a failure (running out of memory) is kept
+    // for the host to raise once the plug-in has returned.
+    template <typename Work>
+    static void guarded(Work work) noexcept {
+        try {
+            work();
+        } catch (...) {
+            if (!gHost->serviceFailure_) gHost->serviceFailure_ = std::current_exception();
+        }
+    }
     static void record(const char* service, std::string argument = {}) {
         gHost->calls.push_back({service, std::move(argument)});
     }
     static void HOST_CALL beginEdit() {
-        record("beginEdit");
-        ++gHost->editDepth;
-        gHost->undoSteps.emplace_back();
+        guarded([&] {
+            record("beginEdit");
+            ++gHost->editDepth;
+            gHost->undoSteps.emplace_back();
+        });
     }
     static void HOST_CALL endEdit() {
-        record("endEdit");
-        --gHost->editDepth;
+        guarded([&] {
+            record("endEdit");
+            --gHost->editDepth;
+        });
     }
     static void HOST_CALL registerEditedVertices(HostPointerList* list) {
-        record("registerEditedVertices", std::to_string(list->count));
-        const std::size_t count = list->count > 0 ? static_cast<std::size_t>(list->count) : 0;
-        std::vector<HostVertex*>& registered = gHost->lastRegistered;
-        registered.resize(count);
-        for (std::size_t i = 0; i < count; ++i)
-            registered[i] = static_cast<HostVertex*>(list->items[i]);
-        if (gHost->undoSteps.empty()) return;
-        EditStep& step = gHost->undoSteps.back();
-        // Sized once: a million vertices would otherwise pass through copies
-        // of twice their size as the arrays grow.
-        step.vertices.reserve(step.vertices.size() + count);
-        step.positions.reserve(step.positions.size() + count);
-        for (std::size_t i = 0; i < count; ++i) {
-            HostVertex* v = registered[i];
-            step.vertices.push_back(v);
-            step.positions.push_back({v->x, v->y, v->z});
-        }
+        guarded([&] {
+            record("registerEditedVertices", std::to_string(list->count));
+            const std::size_t count = list->count > 0 ? static_cast<std::size_t>(list->count) : 0;
+            std::vector<HostVertex*>& registered = gHost->lastRegistered;
+            registered.resize(count);
+            for (std::size_t i = 0; i < count; ++i)
+                registered[i] = static_cast<HostVertex*>(list->items[i]);
+            if (gHost->undoSteps.empty()) return;
+            EditStep& step = gHost->undoSteps.back();
+            // Sized once: a million vertices would otherwise pass through copies
+            // of twice their size as the arrays grow.
+            step.vertices.reserve(step.vertices.size() + count);
+            step.positions.reserve(step.positions.size() + count);
+            for (std::size_t i = 0; i < count; ++i) {
+                HostVertex* v = registered[i];
+                step.vertices.push_back(v);
+                step.positions.push_back({v->x, v->y, v->z});
+            }
+        });
     }
     static void HOST_CALL showMessage(const char* text) {
-        record("showMessage", text);
-        gHost->messages.push_back(text);
-        if (gHost->onMessage) gHost->onMessage(text, false);
+        guarded([&] {
+            record("showMessage", text);
+            gHost->messages.push_back(text);
+            if (gHost->onMessage) gHost->onMessage(text, false);
+        });
     }
     static void HOST_CALL showError(const char* text) {
-        record("showError", text);
-        gHost->errors.push_back(text);
-        if (gHost->onMessage) gHost->onMessage(text, true);
+        guarded([&] {
+            record("showError", text);
+            gHost->errors.push_back(text);
+            if (gHost->onMessage) gHost->onMessage(text, true);
+        });
     }
     static void HOST_CALL runCommand(std::int32_t id) {
-        record("runCommand", std::to_string(id));
-        if (id != kBuildPlanePrimitive) return;
-        gHost->primitiveAtBuild = gHost->scene.primitive;
-        if (gHost->buildPlane)
-            gHost->buildPlane(gHost->scene);
-        else
-            gHost->scene.buildPlanePrimitive();
+        guarded([&] {
+            record("runCommand", std::to_string(id));
+            if (id != kBuildPlanePrimitive) return;
+            gHost->primitiveAtBuild = gHost->scene.primitive;
+            if (gHost->buildPlane)
+                gHost->buildPlane(gHost->scene);
+            else
+                gHost->scene.buildPlanePrimitive();
+        });
     }
-    static void HOST_CALL refresh() { record("refresh"); }
+    static void HOST_CALL refresh() {
+        guarded([&] { record("refresh"); });
+    }
     static std::int32_t HOST_CALL getSelectionMode() {
-        record("getSelectionMode");
+        guarded([] { record("getSelectionMode"); });
         return gHost->selectionMode;
     }
     static void HOST_CALL getManipulator(Vector3* first, Vector3* second, Vector3* third,
                                          Vector3* point) {
-        record("getManipulator", hexPointer(point));
+        guarded([&] { record("getManipulator", hexPointer(point)); });
         for (Vector3* v : {first, second, third}) *v = Vector3(0.0f, 0.0f, 0.0f);
         point->x = gHost->manipulator.x;
         point->y = gHost->manipulator.y;
@@ -162,6 +187,13 @@ void Host::reportMoved(const std::vector<HostVertex*>& sources, HostVertex* sear
     moved_.items = movedItems_.data();
     moved_.count = static_cast<std::int32_t>(movedItems_.size());
     verticesMoved(&moved_);
+}
+
+void Host::rethrowServiceFailure() {
+    if (!serviceFailure_) return;
+    std::exception_ptr failure = serviceFailure_;
+    serviceFailure_ = nullptr;
+    std::rethrow_exception(failure);
 }
 
 bool Host::undo() {

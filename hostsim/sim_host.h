@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -66,6 +67,12 @@ public:
     // Drag: reports `sources` then the search point entry to verticesMoved.
     void reportMoved(const std::vector<HostVertex*>& sources, HostVertex* searchPoint);
 
+    // Raises, once, what a host service threw while the plug-in called it
+    // (running out of memory, say): the services swallow it, since nothing
+    // may escape into the plug-in, and the scene's edit record may then be
+    // short. Callers of the plug-in's entries call this after them.
+    void rethrowServiceFailure();
+
     // Undoes the last edit step; false when there is none.
     bool undo();
 
@@ -91,6 +98,7 @@ private:
     friend struct ServiceEntries;
     HostPluginRecord record_;
     PluginEventTable events_;
+    std::exception_ptr serviceFailure_;
     std::vector<HostVertex*> movedItems_;
     VertexList moved_;
 };

@@ -207,6 +207,16 @@ HostObject* Scene::buildPlanePrimitive() {
     return plane;
 }
 
+void Scene::setHostTag(HostObject* object, std::uint32_t tag) {
+    std::memcpy(object->hostPrivate0, &tag, sizeof tag);
+}
+
+std::uint32_t Scene::hostTag(const HostObject* object) {
+    std::uint32_t tag = 0;
+    std::memcpy(&tag, object->hostPrivate0, sizeof tag);
+    return tag;
+}
+
 const std::string& Scene::nameOf(const HostObject* object) const {
     for (const auto& o : owned_) {
         if (&o->record == object) return o->name;
@@ -227,6 +237,13 @@ std::vector<HostObject*> Scene::objects() const {
         if (!o->removed) result.push_back(&o->record);
     }
     return result;
+}
+
+HostObject* Scene::newestObject(const std::function<bool(const HostObject*)>& accept) const {
+    for (auto o = owned_.rbegin(); o != owned_.rend(); ++o) {
+        if (!(*o)->removed && accept(&(*o)->record)) return &(*o)->record;
+    }
+    return nullptr;
 }
 
 std::vector<HostObject*> Scene::everyObject() const {

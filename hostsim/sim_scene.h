@@ -66,10 +66,19 @@ public:
     // (0,0,-a), (0,0,+a), (0,s,-a), (0,s,+a); it becomes the only selection.
     HostObject* buildPlanePrimitive();
 
+    // A number the host keeps with an object, in the record's host-private
+    // bytes (0 for an object never tagged), as the modeller keeps its own data
+    // there: the plug-in never reads or writes them. Finding something by
+    // object then costs no search, however many objects there are.
+    static void setHostTag(HostObject* object, std::uint32_t tag);
+    static std::uint32_t hostTag(const HostObject* object);
+
     const std::string& nameOf(const HostObject* object) const;
     HostObject* findObject(const std::string& name) const;
     // Objects in creation order, removed ones excluded.
     std::vector<HostObject*> objects() const;
+    // The newest object, removed ones excluded, that `accept` takes; null when none.
+    HostObject* newestObject(const std::function<bool(const HostObject*)>& accept) const;
     // Every object ever added, removed ones included, in creation order.
     std::vector<HostObject*> everyObject() const;
 

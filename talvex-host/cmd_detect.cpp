@@ -4,11 +4,11 @@
 #include <chrono>
 #include <iostream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "cli_args.h"
 #include "commands.h"
 #include "detect/symmetry_detect.h"
+#include "json_names.h"
 #include "number_text.h"
 #include "obj_document.h"
 #include "plane_setup.h"
@@ -114,21 +114,55 @@ bool collectParts(const ObjDocument& document, const ParsedArgs& args, std::vect
 }
 
 nlohmann::json partJson(const Part& part, const DetectResult& result, double seconds) {
-    nlohmann::json entry = {{"name", part.name},
-                            {"vertices", part.points.size()},
-                            {"symmetric", !result.planes.empty()},
-                            {"planes", nlohmann::json::array()},
-                            {"tolerance", result.tolerance},
-                            {"spacing", result.spacing},
-                            {"seconds", seconds}};
+    nlohmann::json entry = {
+        {"vertices", part.points.size()},    {"symmetric", !result.planes.empty()},
+        {"planes", nlohmann::json::array()}, {"tolerance", result.tolerance},
+        {"spacing", result.spacing},         {"seconds", seconds}};
+    putName(entry, "name", part.name);
     for (const DetectedPlane& found : result.planes) entry["planes"].push_back(planeJson(found));
     if (result.planes.empty() && result.hasBest) entry["best_rejected"] = planeJson(result.best);
     return entry;
 }
 
-// Detects on one part, timed, and adds it to the text and to the JSON
-// objects. True when it has a convincing plane.
-bool detectPart(const Part& part, int top, std::ostream& text, nlohmann::json& objects) {
+// The JSON report as it is built: each object's entry kept as its text, and
+// only when --json asks for it (a tree per object would take about a
+// kilobyte, which a file of millions of small objects cannot afford). The
+// text is what nlohmann's dump(2) gives for the whole report.
+class DetectJson {
+public:
+    explicit DetectJson(bool wanted) : wanted_(wanted) {}
+
+    void add(const nlohmann::json& entry) {
+        if (!wanted_) return;
+        const std::string text = entry.dump(2);
+        std::string indented = "    ";
+        indented.reserve(text.size() + 64);
+        for (const char c : text) {
+            indented += c;
+            if (c == '\n') indented += "    ";
+        }
+        if (!objects_.empty()) objects_ += ",\n";
+        objects_ += indented;
+    }
+
+    // The whole report; its keys in nlohmann::json's order, "objects" last.
+    std::string text(const std::string& input) const {
+        nlohmann::json head = {{"convincing_score", kConvincingScore}};
+        putName(head, "file", input);
+        std::string whole = head.dump(2);
+        whole.erase(whole.size() - 2);  // "\n}"
+        whole += ",\n  \"objects\": " + (objects_.empty() ? "[]" : "[\n" + objects_ + "\n  ]");
+        return whole + "\n}\n";
+    }
+
+private:
+    bool wanted_;
+    std::string objects_;
+};
+
+// Detects on one part, timed, and adds it to the text and to the JSON.
+// True when it has a convincing plane.
+bool detectPart(const Part& part, int top, std::ostream& text, DetectJson& json) {
     DetectOptions options;
     options.top = top;
     const auto started = std::chrono::steady_clock::now();
@@ -136,21 +170,15 @@ bool detectPart(const Part& part, int top, std::ostream& text, nlohmann::json& o
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     printPart(text, part, result, seconds);
-    objects.push_back(partJson(part, result, seconds));
+    json.add(partJson(part, result, seconds));
     return !result.planes.empty();
 }
 
-// --json -: only the JSON, on stdout; else the text, and the JSON to the
-// file --json names, if any.
-bool writeResults(const std::string& json, const std::string& text, const nlohmann::json& report,
-                  std::string& error) {
-    if (json == "-") {
-        std::cout << report.dump(2) << "\n";
-        return true;
-    }
-    std::cout << text;
-    return json.empty() || writeFileAtomically(json, report.dump(2) + "\n", error);
-}
+// Discards what is written to it: the text report under --json -.
+class NullStream : public std::ostream {
+public:
+    NullStream() : std::ostream(nullptr) {}
+};
 
 }  // namespace
 
@@ -168,15 +196,19 @@ int runDetect(const Invocation& invocation) {
     if (!collectParts(document, args, parts, error))
         return commandFailure(kSpec, input + ": " + error);
 
-    std::ostringstream text;
+    // --json -: only the JSON, on stdout; else the text as it comes, and the
+    // JSON to the file --json names, if any.
+    const std::string jsonTarget = args.value("--json");
+    NullStream discard;
+    std::ostream& text = jsonTarget == "-" ? static_cast<std::ostream&>(discard) : std::cout;
     text << "mesh: " << input << "\n";
-    nlohmann::json report = {{"file", input},
-                             {"convincing_score", kConvincingScore},
-                             {"objects", nlohmann::json::array()}};
+    DetectJson json(!jsonTarget.empty());
     bool anyPlane = false;
     for (const Part& part : parts)
-        anyPlane = detectPart(part, static_cast<int>(top), text, report["objects"]) || anyPlane;
-    if (!writeResults(args.value("--json"), text.str(), report, error))
+        anyPlane = detectPart(part, static_cast<int>(top), text, json) || anyPlane;
+    if (jsonTarget == "-")
+        std::cout << json.text(input);
+    else if (!jsonTarget.empty() && !writeFileAtomically(jsonTarget, json.text(input), error))
         return commandFailure(kSpec, error);
     if (!anyPlane) return commandFailure(kSpec, "no convincing symmetry plane");
     return kExitOk;

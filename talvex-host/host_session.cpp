@@ -3,23 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <ostream>
 
 #include "host_files.h"
+#include "memory_estimate.h"
 #include "viewport.h"
 
 namespace talvexhost {
-
-namespace {
-
-// Memory a vertex takes while a mesh is worked on: the host's vertex record
-// and its pointer, the vertex's object entry, the undo record and the list the
-// plug-in registers, the plug-in's pair list and search, and the positions
-// the document reads back when it is written (measured: about 130 bytes
-// natively; `make bench` prints the figure).
-constexpr std::uint64_t kBytesPerVertex = sizeof(HostVertex) + 4 * sizeof(void*) + 40;
-
-}  // namespace
 
 HostSession::HostSession(std::ostream& out) : out_(out) {
     // Runs inside the plug-in's call of showMessage or showError: nothing
@@ -39,11 +30,38 @@ bool HostSession::loadPlugin(const std::string& path, std::string& error) {
     return host_.loadPlugin(path, error);
 }
 
+namespace {
+
+// Whether `needed` more bytes can be had; else the refusal's text in `error`.
+// Unknown availability (0) lets the work go ahead.
+bool enoughMemory(const std::string& what, std::uint64_t needed, std::string& error) {
+    const std::uint64_t available = availableMemory();
+    if (available == 0 || needed <= available) return true;
+    error = outOfMemoryText(what, needed, available);
+    return false;
+}
+
+}  // namespace
+
+std::uint64_t HostSession::glBytesStillNeeded() const {
+    if (viewport_) return 0;
+    return glWarmUp_ ? kGlContextAfterLoadBytes : kGlContextBytes;
+}
+
 void HostSession::prepareViewport() {
-    if (!viewport_ && !glWarmUp_) glWarmUp_ = std::make_unique<hostsim::GlWarmUp>();
+    if (viewport_ || glWarmUp_) return;
+    // The driver crashes or hangs when it runs short of memory while it
+    // loads, so it is not loaded at all then; openViewport says why.
+    if (!enoughMemory("an OpenGL context would", kGlContextBytes, glRefusal_)) return;
+    glWarmUp_ = std::make_unique<hostsim::GlWarmUp>();
 }
 
 bool HostSession::openViewport(int width, int height, std::string& error) {
+    if (!glRefusal_.empty()) {
+        error = glRefusal_;
+        return false;
+    }
+    if (!enoughMemory("an OpenGL context would", glBytesStillNeeded(), error)) return false;
     glWarmUp_.reset();
     viewport_ = Viewport::create(width, height, error);
     if (!viewport_) return false;
@@ -76,6 +94,7 @@ int HostSession::addDocument(ObjDocument document, const std::string& path, bool
                 return hostsim::Point{p.x, p.y, p.z};
             });
         meshes_.push_back({object.name, hostObject, index, std::move(object.vertices)});
+        tagMeshes(meshes_.size() - 1);
     }
     // The scene holds the positions now; the document reads them again when
     // it is saved.
@@ -90,8 +109,20 @@ int HostSession::loadMesh(const std::string& path, std::string& error, bool asOn
     options.progress = std::move(progress);
     // The end-to-end tests switch the estimate off to see a real allocation
     // failure end the command cleanly.
-    options.bytesPerVertex = std::getenv("TALVEX_HOST_NO_MEMORY_ESTIMATE") ? 0 : kBytesPerVertex;
-    if (!document.load(path, error, options)) return -1;
+    const bool estimate = std::getenv("TALVEX_HOST_NO_MEMORY_ESTIMATE") == nullptr;
+    options.bytesPerVertex = estimate ? kBytesPerVertex : 0;
+    if (!document.load(path, error, options)) {
+        markOutOfMemory(error);
+        return -1;
+    }
+    // The reader counted the vertices; the objects and the OpenGL context
+    // the run will still make count too.
+    const std::uint64_t objects = asOneObject ? 1 : document.objects().size();
+    const std::uint64_t needed = objects * kBytesPerObject + glBytesStillNeeded();
+    if (estimate &&
+        !enoughMemory(path + ": " + std::to_string(objects) + " objects and an OpenGL context",
+                      needed, error))
+        return -1;
     return addDocument(std::move(document), path, asOneObject);
 }
 
@@ -99,6 +130,7 @@ HostObject* HostSession::addObject(const std::string& name,
                                    const std::vector<hostsim::Point>& positions) {
     HostObject* object = host_.scene.addObject(name, positions);
     meshes_.push_back({name, object, -1, {}});
+    tagMeshes(meshes_.size() - 1);
     return object;
 }
 
@@ -118,18 +150,25 @@ bool HostSession::saveDocument(int index, const std::string& path, std::string& 
     return documents_[index].document.save(path, error);
 }
 
+void HostSession::tagMeshes(std::size_t from) {
+    for (std::size_t m = from; m < meshes_.size(); ++m)
+        hostsim::Scene::setHostTag(meshes_[m].object, static_cast<std::uint32_t>(m + 1));
+}
+
 const SceneMesh* HostSession::findMesh(const std::string& name) const {
     for (const SceneMesh& mesh : meshes_) {
+        ++lookupSteps_;
         if (mesh.name == name) return &mesh;
     }
     return nullptr;
 }
 
 const SceneMesh* HostSession::meshOf(const HostObject* object) const {
-    for (const SceneMesh& mesh : meshes_) {
-        if (mesh.object == object) return &mesh;
-    }
-    return nullptr;
+    ++lookupSteps_;
+    const std::uint32_t tag = hostsim::Scene::hostTag(object);
+    if (tag == 0 || tag > meshes_.size()) return nullptr;
+    const SceneMesh& mesh = meshes_[tag - 1];
+    return mesh.object == object ? &mesh : nullptr;
 }
 
 std::vector<HostObject*> HostSession::planePrimitives() const {
@@ -141,19 +180,42 @@ std::vector<HostObject*> HostSession::planePrimitives() const {
 }
 
 HostObject* HostSession::newestPlane() const {
-    const std::vector<HostObject*> planes = planePrimitives();
-    return planes.empty() ? nullptr : planes.back();
+    return host_.scene.newestObject(
+        [this](const HostObject* object) { return meshOf(object) == nullptr; });
 }
 
 void HostSession::removeObject(HostObject* object) {
     host_.scene.removeObject(object);
-    meshes_.erase(std::remove_if(meshes_.begin(), meshes_.end(),
-                                 [object](const SceneMesh& mesh) { return mesh.object == object; }),
-                  meshes_.end());
+    const auto gone = std::find_if(meshes_.begin(), meshes_.end(), [object](const SceneMesh& mesh) {
+        return mesh.object == object;
+    });
+    if (gone == meshes_.end()) return;
+    hostsim::Scene::setHostTag(object, 0);
+    const auto from = static_cast<std::size_t>(gone - meshes_.begin());
+    meshes_.erase(gone);
+    tagMeshes(from);
 }
 
 bool HostSession::runCommand(const std::string& name) {
-    return host_.executeByName(name);
+    // The plug-in's search falls back to its plain scan, hours long on a
+    // large mesh, when its index cannot get memory, and says nothing: what
+    // the command will ask for must be there before it starts.
+    if (name == "Talvex Smart Resym" &&
+        !memoryCanBeHad(smartResymBlocks(selectedVertexCount(), host_.scene.selected.list.count)))
+        throw std::bad_alloc();
+    const bool found = host_.executeByName(name);
+    // A host service that ran out of memory inside the plug-in's call could
+    // not say so there; the command ends here instead.
+    host_.rethrowServiceFailure();
+    return found;
+}
+
+std::uint64_t HostSession::selectedVertexCount() const {
+    std::uint64_t vertices = 0;
+    const ObjectList& selected = host_.scene.selected.list;
+    for (int i = 0; i < selected.count; ++i)
+        vertices += std::uint64_t(selected.items[i]->vertexCount);
+    return vertices;
 }
 
 void HostSession::selectObjects(const std::vector<HostObject*>& objects) {

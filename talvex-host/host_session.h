@@ -4,6 +4,7 @@
 // messages. Every subcommand works through one HostSession.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -54,7 +55,8 @@ public:
 
     // Creates the offscreen viewport and draws once, as the host does before
     // its first command, so the plug-in loads its settings. False with the
-    // reason when no OpenGL context can be made.
+    // reason when no OpenGL context can be made, or when too little memory is
+    // left for one ("out of memory: ...").
     bool openViewport(int width, int height, std::string& error);
     // Starts loading the GL driver in the background, for a viewport opened
     // after long work (reading a large mesh).
@@ -65,7 +67,8 @@ public:
     // selected, not under edit); with `asOneObject`, one object holding every
     // vertex of the file instead. Returns the document index or -1 with
     // `error`; a mesh too large for the memory left is refused before it is
-    // read. `progress` gets the share read so far.
+    // read, and one whose objects (and OpenGL context) would not fit once it
+    // is read, with "out of memory: ...". `progress` gets the share read.
     int loadMesh(const std::string& path, std::string& error, bool asOneObject = false,
                  std::function<void(double)> progress = {});
     // Adds a document parsed elsewhere (the demo's generated model).
@@ -82,13 +85,22 @@ public:
     const std::vector<LoadedDocument>& documents() const { return documents_; }
     // The first mesh called `name`, or null.
     const SceneMesh* findMesh(const std::string& name) const;
+    // The mesh of a scene object, or null for one that is none (a plane
+    // primitive). No search: the object carries its mesh's number.
     const SceneMesh* meshOf(const HostObject* object) const;
     // Objects the host built for command 107, in creation order.
     std::vector<HostObject*> planePrimitives() const;
     // The object "@plane" means: the newest primitive built by command 107.
+    // Looks from the newest object back, so it costs nothing per mesh.
     HostObject* newestPlane() const;
+    // How many meshes and scene objects the lookups above have looked at so
+    // far: a run whose figure per object grows with the objects has a
+    // search in it that would make many objects slow.
+    std::uint64_t lookupSteps() const { return lookupSteps_; }
 
     // Runs a plug-in command by its table name; false when there is none.
+    // Throws std::bad_alloc when Smart Resym's memory cannot be had before it
+    // starts, or a host service ran out of memory during the command.
     bool runCommand(const std::string& name);
     // Replaces the selected objects and tells the plug-in.
     void selectObjects(const std::vector<HostObject*>& objects);
@@ -112,6 +124,15 @@ private:
     std::vector<LoadedDocument> documents_;
     std::vector<SceneMesh> meshes_;
     std::vector<ShownMessage> shown_;
+    mutable std::uint64_t lookupSteps_ = 0;
+
+    std::string glRefusal_;  // why no OpenGL context is made, when memory is short
+
+    // Tags each mesh's object with its index + 1 in meshes_.
+    void tagMeshes(std::size_t from);
+    // Memory an OpenGL context not yet made will take.
+    std::uint64_t glBytesStillNeeded() const;
+    std::uint64_t selectedVertexCount() const;
 };
 
 // Where the plug-in beside the host executable would be: the file the

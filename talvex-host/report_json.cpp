@@ -1,5 +1,6 @@
 #include <nlohmann/json.hpp>
 
+#include "json_names.h"
 #include "number_text.h"
 #include "report_output.h"
 
@@ -79,8 +80,11 @@ std::string reportJson(const ReportContext& context, const ReportInput& input,
     const ResymOutcome& outcome = *context.outcome;
     Json json;
     json["schema"] = "talvex-check/1";
-    json["file"] = context.file;
-    json["object"] = context.object.empty() ? Json() : Json(context.object);
+    putName(json, "file", context.file);
+    if (context.object.empty())
+        json["object"] = Json();
+    else
+        putName(json, "object", context.object);
     json["asOneObject"] = context.asOneObject;
     json["objects"] = context.objects;
     json["plane"] = {{"axis", std::string(1, char('x' + context.axis))},

@@ -46,3 +46,18 @@ if(WIN32)
       ${CMAKE_SOURCE_DIR}/build/native/talvex-host ${TALVEX_HOST_RUNNER}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
+# Names that are not UTF-8 in check's and detect's JSON (native: Windows
+# file names are UTF-16 and cannot hold such bytes).
+if(NOT WIN32)
+  add_test(NAME e2e_names
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/names_e2e.sh ${TALVEX_E2E_OUT}/names $<TARGET_FILE:talvex-host>
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()
+# Out of memory at the edges: resym and check under ulimit -v around the need
+# of a 1 M-vertex mesh (native: the limit is the shell's).
+if(NOT WIN32)
+  add_test(NAME e2e_memory
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/memory_e2e.sh ${TALVEX_E2E_OUT}/memory
+      $<TARGET_FILE:grid_obj> $<TARGET_FILE:talvex-host>
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()
