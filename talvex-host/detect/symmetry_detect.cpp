@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "plane_candidates.h"
+#include "point_normals.h"
 #include "reflective_registration.h"
 #include "sampling.h"
 
@@ -26,6 +27,9 @@ constexpr std::size_t kSpacingProbes = 1000;
 constexpr int kVotedCandidates = 8;
 constexpr int kCoarseIterations = 20;
 constexpr int kFineIterations = 12;
+constexpr int kSurfaceIterations = 20;
+// A normal is estimated from this many nearest vertices.
+constexpr int kNormalNeighbours = 10;
 // A candidate may start this far off (as a share of the diagonal, about 15
 // degrees at the rim) and still be pulled in.
 constexpr double kCoarseReach = 0.25;
@@ -150,9 +154,11 @@ struct Search {
     const Samples& samples;
     Point3 centre;
     double diagonal;
-    double spacing;        // of the whole mesh
-    double tolerance;      // the score's match distance
-    double coarseSpacing;  // of the coarse stage's subsample
+    double spacing;                    // of the whole mesh
+    double tolerance;                  // the score's match distance
+    double coarseSpacing;              // of the coarse stage's subsample
+    const std::vector<Point3>& trial;  // a part of the fine queries, and their normals
+    const std::vector<Point3>& trialNormals;
 };
 
 // The principal planes, then the voted ones. Keeps the best principal plane,
@@ -210,9 +216,7 @@ std::vector<Refined> refineCoarsely(const std::vector<Plane>& candidates, const 
 // it is as far from convincing as a coarse plane not worth refining.
 Plane refineAgainstAll(const Plane& coarse, const Search& search) {
     const std::vector<Point3>& queries = search.samples.fineQueries;
-    std::vector<Point3> trial;
-    const std::size_t stride = std::max<std::size_t>(1, queries.size() / kTrialQueries);
-    for (std::size_t i = 0; i < queries.size(); i += stride) trial.push_back(queries[i]);
+    const std::vector<Point3>& trial = search.trial;
     const double reach = 4.0 * search.coarseSpacing;
     const Plane fromCoarse =
         refineByReflection(search.full, trial, coarse, search.tolerance, reach, kFineIterations);
@@ -221,11 +225,22 @@ Plane refineAgainstAll(const Plane& coarse, const Search& search) {
                       coarse.normal[2] * search.centre.z;
     anchored =
         refineByReflection(search.full, trial, anchored, search.tolerance, reach, kFineIterations);
+    Plane across =
+        refineAcrossSurface(search.full, trial, search.trialNormals, coarse, search.centre,
+                            search.tolerance, reach, 1e-3 * search.spacing, kSurfaceIterations);
+    across =
+        refineByReflection(search.full, trial, across, search.tolerance, reach, kFineIterations);
     const double coarseScore = scorePlane(search.full, trial, fromCoarse, search.tolerance).score;
     const double anchoredScore = scorePlane(search.full, trial, anchored, search.tolerance).score;
-    const Plane& better = anchoredScore > coarseScore ? anchored : fromCoarse;
-    if (std::max(anchoredScore, coarseScore) < kWorthRefining * kConvincingScore) return better;
-    return refineByReflection(search.full, queries, better, search.tolerance, reach,
+    const double acrossScore = scorePlane(search.full, trial, across, search.tolerance).score;
+    const Plane* better = anchoredScore > coarseScore ? &anchored : &fromCoarse;
+    double betterScore = std::max(anchoredScore, coarseScore);
+    if (acrossScore > betterScore) {
+        better = &across;
+        betterScore = acrossScore;
+    }
+    if (betterScore < kWorthRefining * kConvincingScore) return *better;
+    return refineByReflection(search.full, queries, *better, search.tolerance, reach,
                               kFineIterations);
 }
 
@@ -286,8 +301,13 @@ DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptio
     const PointIndex coarseIndex(subsampled ? samples.coarsePoints : std::vector<Point3>{});
     const PointIndex& coarse = subsampled ? coarseIndex : full;
     const double coarseSpacing = spacingOf(samples.coarsePoints, points, result.spacing);
-    const Search search{full,     coarse,         samples,          centre,
-                        diagonal, result.spacing, result.tolerance, coarseSpacing};
+    std::vector<Point3> trial;
+    const std::size_t stride = std::max<std::size_t>(1, samples.fineQueries.size() / kTrialQueries);
+    for (std::size_t i = 0; i < samples.fineQueries.size(); i += stride)
+        trial.push_back(samples.fineQueries[i]);
+    const std::vector<Point3> trialNormals = pointNormals(full, trial, kNormalNeighbours);
+    const Search search{full,           coarse,           samples,       centre, diagonal,
+                        result.spacing, result.tolerance, coarseSpacing, trial,  trialNormals};
 
     const std::vector<Plane> candidates = candidatePlanes(points, search, result.principalBaseline);
     const std::vector<Refined> coarseResults = refineCoarsely(candidates, search);
