@@ -69,7 +69,7 @@ Plane refineByReflection(const PointIndex& index, const std::vector<Point3>& que
 Plane refineAcrossSurface(const PointIndex& index, const std::vector<Point3>& queries,
                           const std::vector<Point3>& normals, Plane plane, const Point3& centre,
                           double floorDistance, double startRadius, double settled,
-                          int maxIterations) {
+                          int maxIterations, int leafBudget) {
     if (queries.empty() || normals.size() != queries.size()) return plane;
     const Eigen::Vector3d c = vec(centre);
     // The queries' RMS distance from the centre: turning the normal by an
@@ -84,8 +84,8 @@ Plane refineAcrossSurface(const PointIndex& index, const std::vector<Point3>& qu
     std::vector<double> distances;
     double radius = std::max(startRadius, floorDistance);
     for (int iteration = 0; iteration < maxIterations; ++iteration) {
-        const double keep =
-            matchImages(index, queries, plane, radius, floorDistance, 0, matches, distances);
+        const double keep = matchImages(index, queries, plane, radius, floorDistance, leafBudget,
+                                        matches, distances);
         const Eigen::Vector3d n(plane.normal[0], plane.normal[1], plane.normal[2]);
         // Two directions the normal can turn in.
         const Eigen::Vector3d u = n.unitOrthogonal();

@@ -36,10 +36,11 @@ Plane refineByReflection(const PointIndex& index, const std::vector<Point3>& que
 // kept within max(3 x median distance, `floorDistance`)); stops when a step
 // moves no vertex within `radius` of `centre` by more than `settled`, or
 // after `maxIterations`. Queries with a zero normal take no part.
+// `leafBudget` as for refineByReflection.
 Plane refineAcrossSurface(const PointIndex& index, const std::vector<Point3>& queries,
                           const std::vector<Point3>& normals, Plane plane, const Point3& centre,
                           double floorDistance, double startRadius, double settled,
-                          int maxIterations);
+                          int maxIterations, int leafBudget = 0);
 
 struct PlaneScore {
     double score = 0.0;    // share of queries whose image has a vertex within the tolerance
