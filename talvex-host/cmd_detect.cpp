@@ -31,7 +31,8 @@ const char kHelp[] =
     "\n"
     "  --object NAME     detect on the objects of that name only\n"
     "  --as-one-object   take all vertices (of the chosen objects) together\n"
-    "  --top K           report up to K distinct planes per object, best first (default 1)\n"
+    "  --top K           report up to K (1 to 20) distinct planes per object, best first\n"
+    "                    (default 1)\n"
     "  --json FILE|-     also write the result as JSON to FILE, or only JSON to stdout\n";
 
 // Reads the file only: no --plugin.

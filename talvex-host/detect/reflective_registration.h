@@ -31,12 +31,15 @@ Plane refineByReflection(const PointIndex& index, const std::vector<Point3>& que
 // surface the lattice does not show, only the shape does, so this pulls a
 // plane in from several spacings off. Gauss-Newton steps in the normal's
 // two turning directions and the offset, about `centre`; a direction the
-// shape does not fix (a flat sheet turning in itself) is left as it is.
-// Matches as refineByReflection (nearest vertex within the search radius,
-// kept within max(3 x median distance, `floorDistance`)); stops when a step
-// moves no vertex within `radius` of `centre` by more than `settled`, or
-// after `maxIterations`. Queries with a zero normal take no part.
-// `leafBudget` as for refineByReflection.
+// shape does not fix (a flat sheet turning in itself) is left as it is, and
+// no step moves a typical image further than the matches reach. Matches as
+// refineByReflection (nearest vertex within the search radius, kept within
+// max(3 x median distance, `floorDistance`)); stops after a step that moves
+// a typical image (one at the queries' RMS distance from `centre`) by less
+// than `settled`, or after `maxIterations`. Queries with a zero normal take
+// no part; fewer than three matched ones end the refinement. `leafBudget`
+// as for refineByReflection. Double arithmetic throughout; the normal
+// stays a unit vector.
 Plane refineAcrossSurface(const PointIndex& index, const std::vector<Point3>& queries,
                           const std::vector<Point3>& normals, Plane plane, const Point3& centre,
                           double floorDistance, double startRadius, double settled,

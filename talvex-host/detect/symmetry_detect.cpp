@@ -256,7 +256,12 @@ Plane refineAgainstAll(const Plane& coarse, const Search& search) {
 }
 
 // Fine: the best few against every vertex; distinct planes, convincing ones
-// first, each group best first.
+// first, each group best first. Of two planes with the same score the one
+// whose images land closer wins: on a regular grid a plane shifted by half
+// a spacing mirrors each vertex onto a neighbour of its partner, as often
+// as the mirror plane does where the shape is nearly flat, but the
+// neighbour stands off by the shape's change over a spacing on top of the
+// noise.
 std::vector<DetectedPlane> refineFinely(const std::vector<Refined>& coarseResults,
                                         std::size_t count, const Search& search) {
     std::vector<DetectedPlane> found;
@@ -272,7 +277,9 @@ std::vector<DetectedPlane> refineFinely(const std::vector<Refined>& coarseResult
                      [](const DetectedPlane& a, const DetectedPlane& b) {
                          const bool ca = isConvincing(a);
                          const bool cb = isConvincing(b);
-                         return ca != cb ? ca : a.score > b.score;
+                         if (ca != cb) return ca;
+                         if (a.score != b.score) return a.score > b.score;
+                         return a.rmsDeviation < b.rmsDeviation;
                      });
     return distinct(
         found, [](const DetectedPlane& d) { return d.plane; }, search.diagonal);
