@@ -68,17 +68,18 @@ TEST(SymmetryDetect, FindsTheMirrorPlaneOfANoisyGridUnderRigidMotions) {
         Motion motion;
     };
     const Case cases[] = {
-        {201, false, motion(1, 0, 0, 0.0, {0, 0, 0})},
-        {201, false, motion(1, 2, 3, 0.7, {3, -2, 5})},
-        {301, true, motion(-2, 1, 4, 2.1, {-40, 7, 12})},
-        {301, true, motion(0, 0, 1, 0.5, {0, 0, 0})},
+        {151, false, motion(1, 0, 0, 0.0, {0, 0, 0})},
+        {151, false, motion(1, 2, 3, 0.7, {3, -2, 5})},
+        {151, true, motion(-2, 1, 4, 2.1, {-40, 7, 12})},
+        {201, true, motion(0, 0, 1, 0.5, {0, 0, 0})},
     };
     SeededRandom random(21);
     for (const Case& c : cases) {
         std::vector<Point3> points = noisyGrid(c.n, c.oddInY, random);
         for (Point3& p : points) p = c.motion.apply(p);
         const DetectResult result = detectSymmetry(points, DetectOptions{});
-        ASSERT_FALSE(result.planes.empty()) << c.n << " " << c.oddInY;
+        EXPECT_FALSE(result.planes.empty()) << c.n << " " << c.oddInY;
+        if (result.planes.empty()) continue;
         const DetectedPlane& found = result.planes.front();
         // The mirror planes x = 0 and (where the grid is even in y) y = 0, moved.
         const Point3 origin = c.motion.apply({0, 0, 0});
