@@ -29,8 +29,10 @@ std::vector<Point3> pointNormals(const PointIndex& index, const std::vector<Poin
                 const Eigen::Vector3d d = Eigen::Vector3d(q.x, q.y, q.z) - mean;
                 spread += d * d.transpose();
             }
-            Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> solver;
-            solver.computeDirect(spread);
+            // The iterative solver, not the closed form: that one calls acos and
+            // cos, whose last bits differ between C libraries, and both builds
+            // must find the same planes.
+            Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> solver(spread);
             const Eigen::Vector3d values = solver.eigenvalues();  // ascending
             const Eigen::Vector3d axis = solver.eigenvectors().col(0);
             if (values[1] > kLineRatio * values[2] && axis.allFinite() && axis.norm() > 0.0) {

@@ -112,8 +112,8 @@ Plane refineAcrossSurface(const PointIndex& index, const std::vector<Point3>& qu
             ++used;
         }
         if (used < 3) break;
-        Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> solver;
-        solver.computeDirect(curvature);
+        // Iterative, as in point_normals.cpp: the same bits in both builds.
+        Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> solver(curvature);
         const Eigen::Vector3d values = solver.eigenvalues();
         const Eigen::Matrix3d axes = solver.eigenvectors();
         Eigen::Vector3d step = Eigen::Vector3d::Zero();
