@@ -131,6 +131,7 @@ struct Samples {
     std::vector<Point3> coarsePoints;  // stand in for the mesh in the coarse stage
     std::vector<Point3> coarseQueries;
     std::vector<Point3> fineQueries;
+    std::vector<Point3> trial;  // a part of the fine queries: the fine starts are compared on it
     std::vector<Point3> voters;
 };
 
@@ -141,6 +142,9 @@ Samples drawSamples(const std::vector<Point3>& points, SeededRandom& random) {
     samples.coarseQueries = samplePoints(samples.coarsePoints, kCoarseQueries, random);
     samples.fineQueries = samplePoints(points, kFineQueries, random);
     samples.voters = samplePoints(samples.coarsePoints, kVotingVertices, random);
+    const std::size_t stride = std::max<std::size_t>(1, samples.fineQueries.size() / kTrialQueries);
+    for (std::size_t i = 0; i < samples.fineQueries.size(); i += stride)
+        samples.trial.push_back(samples.fineQueries[i]);
     return samples;
 }
 
@@ -158,11 +162,10 @@ struct Search {
     const Samples& samples;
     Point3 centre;
     double diagonal;
-    double spacing;                    // of the whole mesh
-    double tolerance;                  // the score's match distance
-    double coarseSpacing;              // of the coarse stage's subsample
-    const std::vector<Point3>& trial;  // a part of the fine queries, and their normals
-    const std::vector<Point3>& trialNormals;
+    double spacing;                            // of the whole mesh
+    double tolerance;                          // the score's match distance
+    double coarseSpacing;                      // of the coarse stage's subsample
+    const std::vector<Point3>& trialNormals;   // of the trial queries
     const std::vector<Point3>& coarseNormals;  // of the coarse queries
 };
 
@@ -229,7 +232,7 @@ std::vector<Refined> refineCoarsely(const std::vector<Plane>& candidates, const 
 // finished on all the queries, unless it is as far from convincing as a
 // coarse plane not worth refining.
 Plane refineAgainstAll(const Plane& coarse, const Search& search) {
-    const std::vector<Point3>& trial = search.trial;
+    const std::vector<Point3>& trial = search.samples.trial;
     const double reach = 4.0 * search.coarseSpacing;
     Plane best =
         refineAcrossSurface(search.full, trial, search.trialNormals, coarse, search.centre,
@@ -319,16 +322,12 @@ DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptio
     const PointIndex coarseIndex(subsampled ? samples.coarsePoints : std::vector<Point3>{});
     const PointIndex& coarse = subsampled ? coarseIndex : full;
     const double coarseSpacing = spacingOf(samples.coarsePoints, points, result.spacing);
-    std::vector<Point3> trial;
-    const std::size_t stride = std::max<std::size_t>(1, samples.fineQueries.size() / kTrialQueries);
-    for (std::size_t i = 0; i < samples.fineQueries.size(); i += stride)
-        trial.push_back(samples.fineQueries[i]);
-    const std::vector<Point3> trialNormals = pointNormals(full, trial, kNormalNeighbours);
+    const std::vector<Point3> trialNormals = pointNormals(full, samples.trial, kNormalNeighbours);
     const std::vector<Point3> coarseNormals =
         pointNormals(coarse, samples.coarseQueries, kNormalNeighbours);
-    const Search search{full,     coarse,         samples,          centre,
-                        diagonal, result.spacing, result.tolerance, coarseSpacing,
-                        trial,    trialNormals,   coarseNormals};
+    const Search search{full,         coarse,         samples,          centre,
+                        diagonal,     result.spacing, result.tolerance, coarseSpacing,
+                        trialNormals, coarseNormals};
 
     const std::vector<Plane> candidates = candidatePlanes(points, search, result.principalBaseline);
     const std::vector<Refined> coarseResults = refineCoarsely(candidates, search);
