@@ -31,7 +31,8 @@ const char kHelp[] =
     "\n"
     "  --object NAME     detect on the objects of that name only\n"
     "  --as-one-object   take all vertices (of the chosen objects) together\n"
-    "  --top K           report up to K distinct planes per object, best first (default 1)\n"
+    "  --top K           report up to K (1 to 20) distinct planes per object, best first\n"
+    "                    (default 1)\n"
     "  --json FILE|-     also write the result as JSON to FILE, or only JSON to stdout\n";
 
 // Reads the file only: no --plugin.
@@ -180,14 +181,44 @@ public:
     NullStream() : std::ostream(nullptr) {}
 };
 
+// --top: a whole number from 1 to kMaxTop. The error names the rule the
+// text breaks, so a number too large for any integer type is called too
+// large, not "not a whole number".
+constexpr std::int64_t kMaxTop = 20;
+
+bool readTop(const std::string& text, std::int64_t& top, std::string& error) {
+    const std::string range = " (give a whole number from 1 to " + std::to_string(kMaxTop) + ")";
+    std::size_t digits = text.empty() || text[0] == '+' || text[0] == '-' ? 1 : 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    bool whole = digits < text.size();
+    for (; digits < text.size(); ++digits)
+        whole = whole && text[digits] >= '0' && text[digits] <= '9';
+    if (!whole) {
+        error = "--top \"" + text + "\" is not a whole number" + range;
+        return false;
+    }
+    // A whole number that does not fit 64 bits lies beyond either end.
+    const bool fits = parseInteger(text, top);
+    if (negative || (fits && top < 1)) {
+        error = "--top " + text + " is less than 1" + range;
+        return false;
+    }
+    if (!fits || top > kMaxTop) {
+        error = "--top " + text + " is more than " + std::to_string(kMaxTop) + range;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int runDetect(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::int64_t top = 1;
-    if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 1 || top > 20))
-        return usageError(kSpec, "--top must be a whole number from 1 to 20");
+    std::string topError;
+    if (args.has("--top") && !readTop(args.value("--top"), top, topError))
+        return usageError(kSpec, topError);
     const std::string input = args.positional[0];
     ObjDocument document;
     std::string error;

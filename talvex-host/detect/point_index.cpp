@@ -1,6 +1,7 @@
 #include "point_index.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace talvexhost {
 
@@ -95,6 +96,59 @@ bool PointIndex::nearest(const Point3& query, double limitSq, Point3& found, dou
         stack[depth++] = {nearSide, pending.planeSq};
     }
     return any;
+}
+
+std::vector<Point3> PointIndex::nearestFew(const Point3& query, int count) const {
+    // The best so far, kept sorted by distance: `count` is small (a
+    // neighbourhood for a normal), so insertion beats a heap.
+    struct Near {
+        double distanceSq;
+        int point;
+    };
+    std::vector<Near> best;
+    if (nodes_.empty() || count <= 0) return {};
+    best.reserve(static_cast<std::size_t>(count) + 1);
+    const auto worstSq = [&] {
+        return static_cast<int>(best.size()) < count ? std::numeric_limits<double>::infinity()
+                                                     : best.back().distanceSq;
+    };
+    struct Pending {
+        int node;
+        double planeSq;
+    };
+    Pending stack[128];
+    int depth = 0;
+    stack[depth++] = {0, 0.0};
+    while (depth > 0) {
+        const Pending pending = stack[--depth];
+        if (pending.planeSq >= worstSq()) continue;
+        const Node& node = nodes_[pending.node];
+        if (node.axis < 0) {
+            for (int i = node.first; i < node.first + node.count; ++i) {
+                const double dx = double(points_[i].c[0]) - query.x;
+                const double dy = double(points_[i].c[1]) - query.y;
+                const double dz = double(points_[i].c[2]) - query.z;
+                const double d = dx * dx + dy * dy + dz * dz;
+                if (d >= worstSq()) continue;
+                auto at =
+                    std::upper_bound(best.begin(), best.end(), d,
+                                     [](double v, const Near& n) { return v < n.distanceSq; });
+                best.insert(at, {d, i});
+                if (static_cast<int>(best.size()) > count) best.pop_back();
+            }
+            continue;
+        }
+        const double delta = coordinate(query, node.axis) - node.split;
+        const int nearSide = delta < 0.0 ? node.first : node.count;
+        const int farSide = delta < 0.0 ? node.count : node.first;
+        stack[depth++] = {farSide, std::max(pending.planeSq, delta * delta)};
+        stack[depth++] = {nearSide, pending.planeSq};
+    }
+    std::vector<Point3> found;
+    found.reserve(best.size());
+    for (const Near& n : best)
+        found.push_back({points_[n.point].c[0], points_[n.point].c[1], points_[n.point].c[2]});
+    return found;
 }
 
 }  // namespace talvexhost

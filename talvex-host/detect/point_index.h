@@ -30,6 +30,11 @@ public:
     bool nearest(const Point3& query, double limitSq, Point3& found, double& distanceSq,
                  double excludeSq = -1.0, int leafBudget = 0) const;
 
+    // Up to `count` points nearest to `query`, nearest first, the query's
+    // own place included; fewer only when the index holds fewer. Ties are
+    // broken by the tree's order.
+    std::vector<Point3> nearestFew(const Point3& query, int count) const;
+
     std::size_t size() const { return points_.size(); }
 
 private:

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "plane_candidates.h"
+#include "point_normals.h"
 #include "reflective_registration.h"
 #include "sampling.h"
 
@@ -26,6 +27,13 @@ constexpr std::size_t kSpacingProbes = 1000;
 constexpr int kVotedCandidates = 8;
 constexpr int kCoarseIterations = 20;
 constexpr int kFineIterations = 12;
+constexpr int kSurfaceIterations = 10;
+// Refinement across the surface stops once a step moves a typical image by
+// less than this share of the spacing: refinement by nearest vertex takes
+// over from there.
+constexpr double kSettled = 0.01;
+// A normal is estimated from this many nearest vertices.
+constexpr int kNormalNeighbours = 10;
 // A candidate may start this far off (as a share of the diagonal, about 15
 // degrees at the rim) and still be pulled in.
 constexpr double kCoarseReach = 0.25;
@@ -123,6 +131,7 @@ struct Samples {
     std::vector<Point3> coarsePoints;  // stand in for the mesh in the coarse stage
     std::vector<Point3> coarseQueries;
     std::vector<Point3> fineQueries;
+    std::vector<Point3> trial;  // a part of the fine queries: the fine starts are compared on it
     std::vector<Point3> voters;
 };
 
@@ -133,6 +142,9 @@ Samples drawSamples(const std::vector<Point3>& points, SeededRandom& random) {
     samples.coarseQueries = samplePoints(samples.coarsePoints, kCoarseQueries, random);
     samples.fineQueries = samplePoints(points, kFineQueries, random);
     samples.voters = samplePoints(samples.coarsePoints, kVotingVertices, random);
+    const std::size_t stride = std::max<std::size_t>(1, samples.fineQueries.size() / kTrialQueries);
+    for (std::size_t i = 0; i < samples.fineQueries.size(); i += stride)
+        samples.trial.push_back(samples.fineQueries[i]);
     return samples;
 }
 
@@ -150,9 +162,11 @@ struct Search {
     const Samples& samples;
     Point3 centre;
     double diagonal;
-    double spacing;        // of the whole mesh
-    double tolerance;      // the score's match distance
-    double coarseSpacing;  // of the coarse stage's subsample
+    double spacing;                            // of the whole mesh
+    double tolerance;                          // the score's match distance
+    double coarseSpacing;                      // of the coarse stage's subsample
+    const std::vector<Point3>& trialNormals;   // of the trial queries
+    const std::vector<Point3>& coarseNormals;  // of the coarse queries
 };
 
 // The principal planes, then the voted ones. Keeps the best principal plane,
@@ -180,14 +194,20 @@ struct Refined {
 };
 
 // Coarse: every candidate refined against the subsample, with its own wider
-// spacing; distinct planes, best first.
+// spacing, first across the surface (a candidate a few degrees off a
+// nearly flat shape slides along it only slowly by nearest-vertex matching),
+// then by nearest vertex; distinct planes, best first.
 std::vector<Refined> refineCoarsely(const std::vector<Plane>& candidates, const Search& search) {
     const std::vector<Point3>& queries = search.samples.coarseQueries;
+    const double reach = kCoarseReach * search.diagonal;
     std::vector<Refined> refined;
     for (const Plane& candidate : candidates) {
-        const Plane plane = refineByReflection(search.coarse, queries, candidate,
-                                               search.coarseSpacing, kCoarseReach * search.diagonal,
-                                               kCoarseIterations, kCoarseLeafBudget);
+        Plane plane = refineAcrossSurface(search.coarse, queries, search.coarseNormals, candidate,
+                                          search.centre, search.coarseSpacing, reach,
+                                          kSettled * search.coarseSpacing, kSurfaceIterations,
+                                          kCoarseLeafBudget);
+        plane = refineByReflection(search.coarse, queries, plane, search.coarseSpacing, reach,
+                                   kCoarseIterations, kCoarseLeafBudget);
         refined.push_back(
             {plane, scorePlane(search.coarse, queries, plane, 0.5 * search.coarseSpacing).score});
     }
@@ -201,36 +221,50 @@ std::vector<Refined> refineCoarsely(const std::vector<Plane>& candidates, const 
 // nearest vertex pulls a plane in only from within about a quarter of the
 // spacing where the vertices form a lattice (a regular grid, a subdivided
 // mesh): further off, the images sit nearer to a neighbour of their partner
-// and the plane settles on a lattice-shifted one that still mirrors most
-// vertices onto vertices. The coarse plane is only as exact as its subsample
-// is dense, several spacings off on a million vertices, so the refinement
-// also starts from its normal through the vertex centroid, which a
-// symmetric vertex set has on its plane. Both starts are refined on a part
-// of the queries; the better-scoring one is finished on all of them, unless
-// it is as far from convincing as a coarse plane not worth refining.
+// and the plane settles on a lattice-shifted or slightly turned one that
+// still mirrors most vertices onto vertices. The coarse plane is only as
+// exact as its subsample is dense, several spacings off on a million
+// vertices. So it is first refined across the surface, which the lattice
+// does not lock, then by nearest vertex on a part of the queries. Should
+// that not convince, two more starts are tried the same way: the coarse
+// plane itself, and its normal through the vertex centroid (which a
+// symmetric vertex set has on its plane). The best-scoring start is
+// finished on all the queries, unless it is as far from convincing as a
+// coarse plane not worth refining.
 Plane refineAgainstAll(const Plane& coarse, const Search& search) {
-    const std::vector<Point3>& queries = search.samples.fineQueries;
-    std::vector<Point3> trial;
-    const std::size_t stride = std::max<std::size_t>(1, queries.size() / kTrialQueries);
-    for (std::size_t i = 0; i < queries.size(); i += stride) trial.push_back(queries[i]);
+    const std::vector<Point3>& trial = search.samples.trial;
     const double reach = 4.0 * search.coarseSpacing;
-    const Plane fromCoarse =
-        refineByReflection(search.full, trial, coarse, search.tolerance, reach, kFineIterations);
-    Plane anchored = coarse;
-    anchored.offset = coarse.normal[0] * search.centre.x + coarse.normal[1] * search.centre.y +
-                      coarse.normal[2] * search.centre.z;
-    anchored =
-        refineByReflection(search.full, trial, anchored, search.tolerance, reach, kFineIterations);
-    const double coarseScore = scorePlane(search.full, trial, fromCoarse, search.tolerance).score;
-    const double anchoredScore = scorePlane(search.full, trial, anchored, search.tolerance).score;
-    const Plane& better = anchoredScore > coarseScore ? anchored : fromCoarse;
-    if (std::max(anchoredScore, coarseScore) < kWorthRefining * kConvincingScore) return better;
-    return refineByReflection(search.full, queries, better, search.tolerance, reach,
-                              kFineIterations);
+    Plane best =
+        refineAcrossSurface(search.full, trial, search.trialNormals, coarse, search.centre,
+                            search.tolerance, reach, kSettled * search.spacing, kSurfaceIterations);
+    best = refineByReflection(search.full, trial, best, search.tolerance, reach, kFineIterations);
+    double bestScore = scorePlane(search.full, trial, best, search.tolerance).score;
+    if (bestScore < kConvincingScore) {
+        Plane anchored = coarse;
+        anchored.offset = coarse.normal[0] * search.centre.x + coarse.normal[1] * search.centre.y +
+                          coarse.normal[2] * search.centre.z;
+        for (const Plane& start : {coarse, anchored}) {
+            const Plane plane = refineByReflection(search.full, trial, start, search.tolerance,
+                                                   reach, kFineIterations);
+            const double score = scorePlane(search.full, trial, plane, search.tolerance).score;
+            if (score > bestScore) {
+                best = plane;
+                bestScore = score;
+            }
+        }
+    }
+    if (bestScore < kWorthRefining * kConvincingScore) return best;
+    return refineByReflection(search.full, search.samples.fineQueries, best, search.tolerance,
+                              reach, kFineIterations);
 }
 
 // Fine: the best few against every vertex; distinct planes, convincing ones
-// first, each group best first.
+// first, each group best first. Of two planes with the same score the one
+// whose images land closer wins: on a regular grid a plane shifted by half
+// a spacing mirrors each vertex onto a neighbour of its partner, as often
+// as the mirror plane does where the shape is nearly flat, but the
+// neighbour stands off by the shape's change over a spacing on top of the
+// noise.
 std::vector<DetectedPlane> refineFinely(const std::vector<Refined>& coarseResults,
                                         std::size_t count, const Search& search) {
     std::vector<DetectedPlane> found;
@@ -246,7 +280,9 @@ std::vector<DetectedPlane> refineFinely(const std::vector<Refined>& coarseResult
                      [](const DetectedPlane& a, const DetectedPlane& b) {
                          const bool ca = isConvincing(a);
                          const bool cb = isConvincing(b);
-                         return ca != cb ? ca : a.score > b.score;
+                         if (ca != cb) return ca;
+                         if (a.score != b.score) return a.score > b.score;
+                         return a.rmsDeviation < b.rmsDeviation;
                      });
     return distinct(
         found, [](const DetectedPlane& d) { return d.plane; }, search.diagonal);
@@ -286,8 +322,12 @@ DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptio
     const PointIndex coarseIndex(subsampled ? samples.coarsePoints : std::vector<Point3>{});
     const PointIndex& coarse = subsampled ? coarseIndex : full;
     const double coarseSpacing = spacingOf(samples.coarsePoints, points, result.spacing);
-    const Search search{full,     coarse,         samples,          centre,
-                        diagonal, result.spacing, result.tolerance, coarseSpacing};
+    const std::vector<Point3> trialNormals = pointNormals(full, samples.trial, kNormalNeighbours);
+    const std::vector<Point3> coarseNormals =
+        pointNormals(coarse, samples.coarseQueries, kNormalNeighbours);
+    const Search search{full,         coarse,         samples,          centre,
+                        diagonal,     result.spacing, result.tolerance, coarseSpacing,
+                        trialNormals, coarseNormals};
 
     const std::vector<Plane> candidates = candidatePlanes(points, search, result.principalBaseline);
     const std::vector<Refined> coarseResults = refineCoarsely(candidates, search);

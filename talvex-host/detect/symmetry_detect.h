@@ -15,29 +15,36 @@
 //    pairs scatter, and the strongest directions become candidates. Either
 //    source alone finds the plane of every benchmark mesh.
 // 2. Refinement by reflective registration. Each candidate mirrors a sample
-//    of vertices, matches every image to its nearest vertex (k-d tree), keeps
-//    the matches within three times the median distance, or within the
-//    score's tolerance if that is larger (so a raised arm or a prop in one
-//    hand does not pull the plane), and re-fits the plane in
-//    closed form (reflection_fit.h), until it stops moving. Near the answer
-//    every image finds its true partner, so an exactly symmetric mesh gives
-//    its plane to rounding.
+//    of vertices and matches every image to its nearest vertex (k-d tree).
+//    First the miss is measured only across the surface, along the normal
+//    the neighbours of the mirrored vertex give, and the plane is moved by
+//    Gauss-Newton steps (reflective_registration.h): that pulls a plane in
+//    along a nearly flat shape from several spacings and degrees off, where
+//    matching vertex to vertex slides slowly or, on a lattice, locks onto a
+//    plane that maps the lattice onto itself. Then the matches within three
+//    times the median distance, or within the score's tolerance if that is
+//    larger (so a raised arm or a prop in one hand does not pull the
+//    plane), re-fit the plane in closed form (reflection_fit.h), until it
+//    stops moving. Near the answer every image finds its true partner, so
+//    an exactly symmetric mesh gives its plane to rounding.
 // 3. Coarse to fine. Candidates are refined first against a subsample of at
 //    most 5 000 vertices (where a match need only be near, so an image far
 //    off the surface stops searching early), then the best three (K + 2 for
 //    --top K) against all of them with a larger query sample, so a million
 //    vertices cost one tree build and a few hundred thousand queries. On a
-//    regular grid nearest-vertex matching pulls a plane in only from within
-//    about a quarter of the spacing, else it settles on a shifted plane that
-//    maps the grid onto itself; a subsample of a million vertices leaves the
-//    plane several spacings off. So the fine stage also starts from the
-//    coarse normal through the vertex centroid, and keeps the better score.
+//    regular grid matching vertex to vertex pulls a plane in only from
+//    within about a quarter of the spacing, and a subsample of a million
+//    vertices leaves the plane several spacings off; so the fine stage
+//    starts across the surface too. Only where that does not convince does
+//    it also start from the coarse plane, and from its normal through the
+//    vertex centroid, and keep the better score.
 // 4. Score. The share of (up to 20 000 sampled) vertices whose mirror image
 //    has a vertex within a quarter of the typical spacing (the median
 //    distance from a vertex to its nearest neighbour, about an edge length).
 //    A plane is convincing when that share reaches kConvincingScore and no
 //    more than half the vertices lie on it (a flat mesh mirrors onto itself
-//    through its own plane, which says nothing).
+//    through its own plane, which says nothing). Of planes with the same
+//    score, the smaller RMS deviation ranks first.
 // Sampling is seeded, so a run gives the same planes every time and in both
 // builds. Vertices are taken as points: faces are not needed.
 #pragma once

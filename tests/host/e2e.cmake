@@ -35,6 +35,10 @@ add_test(NAME e2e_faults
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/faults_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/faults
     ${TALVEX_HOST_RUNNER}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# detect on regular meshes (noisy grids under a rigid motion) and its --top.
+add_test(NAME e2e_detect
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/detect_e2e.sh ${TALVEX_E2E_OUT}/detect ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 # check's report: planted asymmetries must be named exactly in its JSON.
 add_test(NAME e2e_check_report
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/check_report_e2e.py ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/check_report

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "talvex-host/detect/sampling.h"
@@ -46,4 +47,37 @@ TEST(PointIndex, AnswersAsTheBruteForceSearch) {
             }
         }
     }
+}
+
+TEST(PointIndex, NearestFewAreTheBruteForceNearest) {
+    SeededRandom random(11);
+    std::vector<Point3> points;
+    for (int i = 0; i < 2000; ++i)
+        points.push_back({static_cast<float>(random.below(30)) * 0.5f,
+                          static_cast<float>(random.below(30)) * 0.5f,
+                          static_cast<float>(random.below(4)) * 0.5f});
+    const PointIndex index(points);
+    for (int q = 0; q < 300; ++q) {
+        const Point3 query = {random.unit() * 16 - 1, random.unit() * 16 - 1,
+                              random.unit() * 3 - 1};
+        const int count = static_cast<int>(random.below(12));
+        std::vector<double> distances;
+        for (const Point3& p : points)
+            distances.push_back((p.x - query.x) * (p.x - query.x) +
+                                (p.y - query.y) * (p.y - query.y) +
+                                (p.z - query.z) * (p.z - query.z));
+        std::sort(distances.begin(), distances.end());
+        const std::vector<Point3> found = index.nearestFew(query, count);
+        ASSERT_EQ(found.size(), static_cast<std::size_t>(count)) << q;
+        // Nearest first, and the same distances as the sorted brute force
+        // (ties may pick other points at the same distance).
+        for (int k = 0; k < count; ++k) {
+            const Point3& p = found[k];
+            const double d = (p.x - query.x) * (p.x - query.x) + (p.y - query.y) * (p.y - query.y) +
+                             (p.z - query.z) * (p.z - query.z);
+            EXPECT_EQ(d, distances[k]) << q << " " << k;
+        }
+    }
+    EXPECT_EQ(PointIndex({{1, 2, 3}}).nearestFew({0, 0, 0}, 5).size(), 1u);
+    EXPECT_TRUE(PointIndex({}).nearestFew({0, 0, 0}, 5).empty());
 }
