@@ -18,6 +18,7 @@ class HostSession;
 
 struct ResymOutcome {
     int pairs = 0;
+    int pairedVertices = 0;   // the targets' vertices in a pair
     int movedVertices = 0;    // positions that changed at all
     int movedNoticeably = 0;  // by more than 0.0001, the plug-in's own count
     int onPlane = 0;          // unpaired vertices within 0.0001 of the plane
@@ -27,15 +28,43 @@ struct ResymOutcome {
     double meanDeviation = 0.0;
     std::string largestPair;                          // "ID and ID"
     std::vector<const HostVertex*> unpairedVertices;  // for highlighting
+    // Unpaired vertices near the plane (centre_line.h), when the run was
+    // asked to look for them; not in `unpaired` or `unpairedVertices`.
+    std::vector<std::string> centreLine;
+    std::vector<HostVertex*> centreLineVertices;
+    // Labels of the vertices that moved at all, in target order.
+    std::vector<std::string> movedLabels;
     // The registered list as (starter, partner), in the plug-in's order.
     std::vector<std::pair<const HostVertex*, const HostVertex*>> pairList;
     double commandSeconds = 0.0;  // the command alone, through the plug-in's boundary
 };
 
+// How a run goes besides the plane.
+struct ResymOptions {
+    // The scene is scaled by 2^scaleExponent around the command
+    // (plugin_scale.h), and back; the plane object with it.
+    int scaleExponent = 0;
+    HostObject* planeObject = nullptr;
+    // With `shortestEdges` (per OBJ vertex of the first document), unpaired
+    // vertices near the plane by centre_line.h's rule with `tolerance` are
+    // told apart; locked vertices never are.
+    const std::vector<float>* shortestEdges = nullptr;
+    double tolerance = 0.0;
+    bool listMoves = false;  // fill `movedLabels`
+};
+
+// The share of the vertices off the plane, not counting the centre line,
+// that found a partner: 1 when there are none.
+double pairedShare(const ResymOutcome& outcome);
+// How many vertices that share counts over, and how many of them paired.
+int verticesNeedingPartner(const ResymOutcome& outcome);
+int unpairedOffPlane(const ResymOutcome& outcome);
+
 // Selects `targets`, runs Smart Resym and measures the result against the
-// positions from before it. `plane` and `axis` are the placed plane.
+// positions from before it. `plane` and `axis` are the placed plane, in
+// model units.
 ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>& targets,
-                           const HostPlane& plane, int axis);
+                           const HostPlane& plane, int axis, const ResymOptions& options = {});
 
 // Vertex ids as the report prints them: 1-based OBJ numbers for loaded
 // meshes, NAME:INDEX for others.

@@ -1,0 +1,63 @@
+#include "centre_line.h"
+
+#include <cmath>
+
+namespace talvexhost {
+
+namespace {
+
+// The plug-in's own "on the plane": the float 0.0001.
+constexpr double kOnPlane = 0.0001f;
+
+}  // namespace
+
+bool nearCentreLine(double distance, double tolerance, double shortestEdge) noexcept {
+    const double d = std::fabs(distance);
+    if (!(d > kOnPlane)) return false;
+    return d < tolerance || d < 0.5 * shortestEdge;
+}
+
+std::vector<float> shortestEdges(const ObjDocument& document) {
+    std::vector<float> shortest(static_cast<std::size_t>(document.vertexCount()), 0.0f);
+    auto note = [&](int v, double length) {
+        if (length > 0.0 && (shortest[v] == 0.0f || length < shortest[v]))
+            shortest[v] = static_cast<float>(length);
+    };
+    for (const ObjElement& element : document.elements()) {
+        if (element.kind == ObjElement::kPoint) continue;
+        const std::size_t n = element.vertices.size();
+        const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;
+        for (std::size_t i = 0; i < edges && n > 1; ++i) {
+            const int a = element.vertices[i];
+            const int b = element.vertices[(i + 1) % n];
+            const ObjPosition pa = document.position(a);
+            const ObjPosition pb = document.position(b);
+            const double dx = double(pa.x) - pb.x;
+            const double dy = double(pa.y) - pb.y;
+            const double dz = double(pa.z) - pb.z;
+            const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
+            note(a, length);
+            note(b, length);
+        }
+    }
+    return shortest;
+}
+
+Vector3 footOnPlane(const HostPlane& plane, int axis, bool axisPlane, const Vector3& p) noexcept {
+    if (axisPlane) {
+        Vector3 foot = p;
+        const float at = static_cast<float>(plane.pivot[axis]);
+        (axis == 0 ? foot.x : axis == 1 ? foot.y : foot.z) = at;
+        return foot;
+    }
+    const double* n = plane.normal;
+    const double nn = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+    const double d[3] = {double(p.x) - plane.pivot[0], double(p.y) - plane.pivot[1],
+                         double(p.z) - plane.pivot[2]};
+    const double t = (n[0] * d[0] + n[1] * d[1] + n[2] * d[2]) / nn;
+    return Vector3(static_cast<float>(double(p.x) - t * n[0]),
+                   static_cast<float>(double(p.y) - t * n[1]),
+                   static_cast<float>(double(p.z) - t * n[2]));
+}
+
+}  // namespace talvexhost
