@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "auto_plane.h"
+#include "centre_line.h"
 #include "config/settings.h"
 #include "number_text.h"
 #include "obj_document.h"
@@ -306,6 +307,19 @@ void fillResymOptions(const BatchSetup& setup, ResymOptions& options) {
     options.scaleExponent = setup.scaleExponent;
     options.planeObject = setup.session->newestPlane();
     options.tolerance = double(setup.tolerance);
+}
+
+double targetsMedianEdge(const BatchSetup& setup) {
+    const HostSession& session = *setup.session;
+    if (session.documents().empty()) return 0.0;
+    const ObjDocument& document = session.documents()[0].document;
+    std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
+    for (const HostObject* object : setup.targets) {
+        const SceneMesh* mesh = session.meshOf(object);
+        if (mesh == nullptr || mesh->document != 0) continue;
+        for (int i : mesh->fileVertices) used[i] = true;
+    }
+    return medianEdgeLength(document, used);
 }
 
 std::string describeTolerance(const BatchSetup& setup) {

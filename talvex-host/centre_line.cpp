@@ -1,5 +1,6 @@
 #include "centre_line.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace talvexhost {
@@ -11,18 +12,14 @@ constexpr double kOnPlane = 0.0001f;
 
 }  // namespace
 
-bool nearCentreLine(double distance, double tolerance, double shortestEdge) noexcept {
+bool nearCentreLine(double distance, double tolerance, double edgeLength) noexcept {
     const double d = std::fabs(distance);
     if (!(d > kOnPlane)) return false;
-    return d < tolerance || d < 0.5 * shortestEdge;
+    return d < tolerance || d < 0.5 * edgeLength;
 }
 
-std::vector<float> shortestEdges(const ObjDocument& document) {
-    std::vector<float> shortest(static_cast<std::size_t>(document.vertexCount()), 0.0f);
-    auto note = [&](int v, double length) {
-        if (length > 0.0 && (shortest[v] == 0.0f || length < shortest[v]))
-            shortest[v] = static_cast<float>(length);
-    };
+double medianEdgeLength(const ObjDocument& document, const std::vector<bool>& used) {
+    std::vector<double> lengths;
     for (const ObjElement& element : document.elements()) {
         if (element.kind == ObjElement::kPoint) continue;
         const std::size_t n = element.vertices.size();
@@ -30,17 +27,19 @@ std::vector<float> shortestEdges(const ObjDocument& document) {
         for (std::size_t i = 0; i < edges && n > 1; ++i) {
             const int a = element.vertices[i];
             const int b = element.vertices[(i + 1) % n];
+            if (!used.empty() && (!used[a] || !used[b])) continue;
             const ObjPosition pa = document.position(a);
             const ObjPosition pb = document.position(b);
             const double dx = double(pa.x) - pb.x;
             const double dy = double(pa.y) - pb.y;
             const double dz = double(pa.z) - pb.z;
             const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
-            note(a, length);
-            note(b, length);
+            if (length > 0.0) lengths.push_back(length);
         }
     }
-    return shortest;
+    if (lengths.empty()) return 0.0;
+    std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
+    return lengths[lengths.size() / 2];
 }
 
 Vector3 footOnPlane(const HostPlane& plane, int axis, bool axisPlane, const Vector3& p) noexcept {

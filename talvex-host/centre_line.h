@@ -15,14 +15,16 @@ namespace talvexhost {
 
 // "Near the plane" for an unpaired vertex: nearer than the tolerance (a
 // partner across the plane within it would have been found), or nearer than
-// half its shortest edge (moving it less than that cannot make an edge cross
-// its neighbour). `shortestEdge` is 0 for a vertex without edges. A vertex
+// half the mesh's median edge (`edgeLength`, 0 for a mesh without edges): a
+// vertex of the centre line nudged by less than half the spacing of the mesh
+// is still nearer the plane than the next row of vertices beside it. A vertex
 // within 0.0001 is on the plane already and not near it.
-bool nearCentreLine(double distance, double tolerance, double shortestEdge) noexcept;
+bool nearCentreLine(double distance, double tolerance, double edgeLength) noexcept;
 
-// The length of the shortest edge of a face or line at each vertex of the
-// document, as floats; 0 for a vertex that no face or line uses.
-std::vector<float> shortestEdges(const ObjDocument& document);
+// Median length of the edges of the faces and lines whose two ends are both
+// `used` (indexed by document vertex; empty: every vertex); 0 when there are
+// none.
+double medianEdgeLength(const ObjDocument& document, const std::vector<bool>& used);
 
 // `p` moved onto `plane` along its normal, rounded to float. For a plane
 // perpendicular to `axis` only that coordinate changes, to the plane's.

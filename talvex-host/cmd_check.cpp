@@ -12,7 +12,6 @@
 #include "commands.h"
 #include "number_text.h"
 #include "obj_document.h"
-#include "plugin_tolerance.h"
 #include "report_input.h"
 #include "report_output.h"
 #include "resym_run.h"
@@ -36,18 +35,19 @@ const char kHelp[] =
     "registers before moving anything, and then undoes the step. Vertices are 1-based OBJ\n"
     "vertex numbers. A pair's deviation is the distance of its partner from the exact\n"
     "mirror image of its starter. Unpaired vertices are split into those on the plane\n"
-    "(within 0.0001), near it (within the tolerance: centre-line candidates) and off it.\n"
+    "(within 0.0001), near it (the centre line resym puts onto the plane: nearer than the\n"
+    "tolerance or than half their shortest edge) and off it. check works with the plane and\n"
+    "tolerance resym would take, and says whether resym would refuse the mesh.\n"
     "A pair is ambiguous when its starter had two or more candidates within the tolerance.\n"
     "\n"
     "symmetry score: ";
 
 const char kOptions[] =
     "\n\n"
-    "  --plane P          as for resym (default x: through the vertices' centroid; auto: the\n"
-    "                     best symmetry plane found; A,B,C,D: the plane A x + B y + C z = D)\n"
-    "  --tolerance T      matching tolerance in model units (0.01 <= T <= 1024), or P% of the\n"
-    "                     box diagonal (printed as the absolute value the plug-in reads);\n"
-    "                     default: the plug-in's setting\n"
+    "  --plane P          as for resym (default auto: the best symmetry plane found; x:\n"
+    "                     through the vertices' centroid; A,B,C,D: the plane A x + B y + C z = D)\n"
+    "  --tolerance T      matching tolerance in model units, or P% of the box diagonal;\n"
+    "                     default as for resym: Talvex.ini's, else measured from the mesh\n"
     "  --object NAME      check the objects of that name only\n"
     "  --as-one-object    give the plug-in one object holding every vertex of the file\n"
     "                     (Smart Resym pairs only within an object)\n"
@@ -164,7 +164,11 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
     {
         Progress progress(!setup.quiet && vertices > kLongWorkVertices,
                           "running Smart Resym on " + std::to_string(vertices) + " vertices");
-        outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis);
+        ResymOptions options;
+        fillResymOptions(setup, options);
+        options.centreLine = true;
+        options.edgeLength = targetsMedianEdge(setup);
+        outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
     if (outcome.pairs > 0 && !session.host().undo()) {
         error = "the plug-in's edit left no undo step";
@@ -191,8 +195,8 @@ ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args,
     context.axis = setup.spec.axis;
     context.planeAt = setup.plane.pivot[setup.spec.axis];
     context.tolerance = tolerance;
-    context.toleranceFrom =
-        setup.toleranceFrom.empty() ? "the plug-in's setting" : setup.toleranceFrom;
+    context.toleranceFrom = setup.toleranceFrom;
+    context.toleranceText = describeTolerance(setup);
     context.object = args.value("--object");
     context.asOneObject = args.has("--as-one-object");
     context.objects = static_cast<int>(setup.targets.size());
@@ -258,7 +262,7 @@ GatheredInput gatherInput(const BatchSetup& setup, const ResymOutcome& outcome,
                           const CheckOptions& options) {
     GatheredInput gathered =
         gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
-    gathered.input.tolerance = pluginStartTolerance(setup.viewport);
+    gathered.input.tolerance = double(setup.tolerance);
     gathered.input.minDeviation = options.minDeviation;
     return gathered;
 }
@@ -298,6 +302,7 @@ int runCheck(const Invocation& invocation) {
     std::ostream& text = stdoutTaken ? std::cerr : std::cout;
     BatchSetup setup;
     if (const int status = prepare(args, options, text, setup)) return status;
+    if (!setup.toleranceNote.empty() && !setup.quiet) text << setup.toleranceNote << "\n";
     ResymOutcome outcome;
     if (!runAndUndo(setup, outcome, error)) return commandFailure(kSpec, error);
 

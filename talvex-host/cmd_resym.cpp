@@ -73,10 +73,6 @@ const char kHelp[] =
     "                   Resym, writing)\n"
     "  --plugin PATH    the plug-in library (default: the one beside talvex-host)\n";
 
-// Below this share of partners found, snapping cannot mend the mesh: the
-// plane or tolerance is wrong, or the mesh is not symmetric.
-constexpr double kLeastPairedShare = 0.9;
-
 // Seconds one candidate test of the plain scan takes here: a plane
 // projection and a distance, in the geometry types' arithmetic, timed over
 // the mesh's own vertices. Only an estimate of the scan, which the shipped
@@ -279,13 +275,10 @@ int runResym(const Invocation& invocation) {
     if (!setup.toleranceNote.empty() && !setup.quiet) text << setup.toleranceNote << "\n";
     int vertices = 0;
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
-    std::vector<float> edges;
     ResymOptions options;
     fillResymOptions(setup, options);
-    if (!args.has("--no-center")) {
-        edges = shortestEdges(setup.session->documents()[0].document);
-        options.shortestEdges = &edges;
-    }
+    options.centreLine = !args.has("--no-center");
+    if (options.centreLine) options.edgeLength = targetsMedianEdge(setup);
     options.listMoves = dryRun;
     ResymOutcome outcome;
     setup.phases.start("Smart Resym");
@@ -295,7 +288,6 @@ int runResym(const Invocation& invocation) {
         outcome =
             runSmartResym(*setup.session, setup.targets, setup.plane, setup.spec.axis, options);
     }
-    std::vector<float>().swap(edges);
     putOnPlane(setup, outcome);
     const bool refused = pairedShare(outcome) < kLeastPairedShare && !args.has("--force");
     if (dryRun || refused) {

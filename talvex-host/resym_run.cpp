@@ -104,13 +104,6 @@ public:
         return b.object->vertices[ordinal - b.first];
     }
 
-    // The vertex's index in the first document, or -1.
-    int fileVertex(int ordinal) const {
-        const Block& b = blockOf(ordinal);
-        if (b.mesh == nullptr || b.mesh->document != 0) return -1;
-        return b.mesh->fileVertices[ordinal - b.first];
-    }
-
     std::string label(int ordinal) const {
         const Block& b = blockOf(ordinal);
         const int i = ordinal - b.first;
@@ -223,12 +216,8 @@ void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ord
             ++outcome.onPlane;
             continue;
         }
-        if (options.shortestEdges != nullptr && (v->flags & 1u) == 0) {
-            const int file = ordinals.fileVertex(k);
-            const double edge = file >= 0 && std::size_t(file) < options.shortestEdges->size()
-                                    ? double((*options.shortestEdges)[file])
-                                    : 0.0;
-            if (nearCentreLine(distance, options.tolerance, edge)) {
+        if (options.centreLine && (v->flags & 1u) == 0) {
+            if (nearCentreLine(distance, options.tolerance, options.edgeLength)) {
                 outcome.centreLine.push_back(ordinals.label(k));
                 outcome.centreLineVertices.push_back(const_cast<HostVertex*>(v));
                 continue;

@@ -45,13 +45,18 @@ struct ResymOptions {
     // (plugin_scale.h), and back; the plane object with it.
     int scaleExponent = 0;
     HostObject* planeObject = nullptr;
-    // With `shortestEdges` (per OBJ vertex of the first document), unpaired
-    // vertices near the plane by centre_line.h's rule with `tolerance` are
-    // told apart; locked vertices never are.
-    const std::vector<float>* shortestEdges = nullptr;
+    // With `centreLine`, unpaired vertices near the plane by centre_line.h's
+    // rule with `tolerance` and `edgeLength` are told apart; locked vertices
+    // never are.
+    bool centreLine = false;
     double tolerance = 0.0;
+    double edgeLength = 0.0;
     bool listMoves = false;  // fill `movedLabels`
 };
+
+// Below this share of partners found, resym refuses: snapping cannot mend
+// the mesh (the plane or tolerance is wrong, or the mesh is not symmetric).
+constexpr double kLeastPairedShare = 0.9;
 
 // The share of the vertices off the plane, not counting the centre line,
 // that found a partner: 1 when there are none.

@@ -59,10 +59,9 @@ std::string explain(const ToleranceAdvice& advice, double ceiling, std::size_t m
                   std::to_string(static_cast<long>(inUse / advice.suggested)) +
                   " times that and may pick wrong partners";
     if (advice.belowPluginRange)
-        reason += "; the plug-in takes no tolerance below 0.01: scale the model up by " +
-                  std::to_string(static_cast<long>(
-                      std::ceil(kPluginLeastTolerance / advice.suggested * 1.01))) +
-                  " or more to use it";
+        reason +=
+            "; the plug-in takes no tolerance below 0.01, so resym and check hand it the model "
+            "scaled by a power of two, which is exact";
     return reason;
 }
 
@@ -72,7 +71,9 @@ std::string roundedDown(double value) {
     if (!(value > 0.0) || !std::isfinite(value)) return "0";
     const int exponent = static_cast<int>(std::floor(std::log10(value))) - 1;
     const double step = std::pow(10.0, exponent);
-    const double rounded = std::floor(value / step + 1e-9) * step;
+    // A float widened to double may lie a few parts in 1e8 below the decimal
+    // it was read from (0.02f is 0.0199999996): that still rounds to 0.02.
+    const double rounded = std::floor(value / step + 1e-5) * step;
     char text[64];
     const auto result =
         std::to_chars(text, text + sizeof text, rounded, std::chars_format::general, 2);
