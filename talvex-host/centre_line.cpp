@@ -12,10 +12,42 @@ constexpr double kOnPlane = 0.0001f;
 
 }  // namespace
 
-bool nearCentreLine(double distance, double tolerance, double edgeLength) noexcept {
+bool nearCentreLine(double distance, double tolerance, double edgeLength, bool bridges) noexcept {
     const double d = std::fabs(distance);
     if (!(d > kOnPlane)) return false;
-    return d < tolerance || d < 0.5 * edgeLength;
+    return d < tolerance || (bridges && d < 0.5 * edgeLength);
+}
+
+std::vector<bool> bridgesPlane(const ObjDocument& document, const HostPlane& plane, int axis) {
+    const std::size_t count = static_cast<std::size_t>(document.vertexCount());
+    std::vector<double> distance(count);
+    for (std::size_t v = 0; v < count; ++v) {
+        const ObjPosition p = document.position(static_cast<int>(v));
+        distance[v] = plane.signedDistance(Vector3(p.x, p.y, p.z), axis);
+    }
+    // Bit 0: a neighbour on the vertex's own side, farther out; bit 1: one
+    // on the other side, farther from the plane than the vertex.
+    std::vector<unsigned char> seen(count, 0);
+    auto note = [&](int v, int w) {
+        const double dv = distance[v];
+        const double dw = distance[w];
+        if (std::fabs(dw) <= std::fabs(dv)) return;
+        seen[v] |= (dv > 0.0) == (dw > 0.0) ? 1 : 2;
+    };
+    for (const ObjElement& element : document.elements()) {
+        if (element.kind == ObjElement::kPoint) continue;
+        const std::size_t n = element.vertices.size();
+        const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;
+        for (std::size_t i = 0; i < edges && n > 1; ++i) {
+            const int a = element.vertices[i];
+            const int b = element.vertices[(i + 1) % n];
+            note(a, b);
+            note(b, a);
+        }
+    }
+    std::vector<bool> bridges(count);
+    for (std::size_t v = 0; v < count; ++v) bridges[v] = seen[v] == 3;
+    return bridges;
 }
 
 double medianEdgeLength(const ObjDocument& document, const std::vector<bool>& used) {

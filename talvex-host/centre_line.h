@@ -15,11 +15,18 @@ namespace talvexhost {
 
 // "Near the plane" for an unpaired vertex: nearer than the tolerance (a
 // partner across the plane within it would have been found), or nearer than
-// half the mesh's median edge (`edgeLength`, 0 for a mesh without edges): a
-// vertex of the centre line nudged by less than half the spacing of the mesh
-// is still nearer the plane than the next row of vertices beside it. A vertex
-// within 0.0001 is on the plane already and not near it.
-bool nearCentreLine(double distance, double tolerance, double edgeLength) noexcept;
+// half the mesh's median edge (`edgeLength`, 0 for a mesh without edges)
+// while it `bridges` the plane (below): a vertex of the centre line nudged by
+// less than half the spacing of the mesh still sits between the rows of
+// vertices on either side. A vertex within 0.0001 is on the plane already
+// and not near it.
+bool nearCentreLine(double distance, double tolerance, double edgeLength, bool bridges) noexcept;
+
+// For each vertex of the document: whether it has edge neighbours on both
+// sides of the plane, each farther from the plane than itself, as a vertex
+// of the centre line has (the rows beside it). Positions as the document
+// holds them now; `axis` names the sides as HostPlane::signedDistance does.
+std::vector<bool> bridgesPlane(const ObjDocument& document, const HostPlane& plane, int axis);
 
 // Median length of the edges of the faces and lines whose two ends are both
 // `used` (indexed by document vertex; empty: every vertex); 0 when there are

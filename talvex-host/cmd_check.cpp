@@ -7,6 +7,7 @@
 
 #include "asymmetry_report.h"
 #include "batch_setup.h"
+#include "centre_line.h"
 #include "check_picture.h"
 #include "cli_args.h"
 #include "commands.h"
@@ -168,6 +169,8 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
         fillResymOptions(setup, options);
         options.centreLine = true;
         options.edgeLength = targetsMedianEdge(setup);
+        options.bridges =
+            bridgesPlane(session.documents()[0].document, setup.plane, setup.spec.axis);
         outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
     if (outcome.pairs > 0 && !session.host().undo()) {

@@ -278,7 +278,11 @@ int runResym(const Invocation& invocation) {
     ResymOptions options;
     fillResymOptions(setup, options);
     options.centreLine = !args.has("--no-center");
-    if (options.centreLine) options.edgeLength = targetsMedianEdge(setup);
+    if (options.centreLine) {
+        options.edgeLength = targetsMedianEdge(setup);
+        options.bridges =
+            bridgesPlane(setup.session->documents()[0].document, setup.plane, setup.spec.axis);
+    }
     options.listMoves = dryRun;
     ResymOutcome outcome;
     setup.phases.start("Smart Resym");

@@ -44,8 +44,13 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         auto b = index.find(partner);
         if (a != index.end() && b != index.end()) input.pairs.push_back({a->second, b->second});
     }
-    if (!session.documents().empty())
-        input.edgeLength = medianEdgeLength(session.documents()[0].document, used);
+    if (!session.documents().empty()) {
+        const ObjDocument& document = session.documents()[0].document;
+        input.edgeLength = medianEdgeLength(document, used);
+        const std::vector<bool> bridges = bridgesPlane(document, plane, axis);
+        for (ReportVertex& vertex : input.vertices)
+            if (vertex.number > 0) vertex.bridgesPlane = bridges[vertex.number - 1];
+    }
     return gathered;
 }
 

@@ -104,6 +104,13 @@ public:
         return b.object->vertices[ordinal - b.first];
     }
 
+    // The vertex's index in the first document, or -1.
+    int fileVertex(int ordinal) const {
+        const Block& b = blockOf(ordinal);
+        if (b.mesh == nullptr || b.mesh->document != 0) return -1;
+        return b.mesh->fileVertices[ordinal - b.first];
+    }
+
     std::string label(int ordinal) const {
         const Block& b = blockOf(ordinal);
         const int i = ordinal - b.first;
@@ -217,7 +224,10 @@ void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ord
             continue;
         }
         if (options.centreLine && (v->flags & 1u) == 0) {
-            if (nearCentreLine(distance, options.tolerance, options.edgeLength)) {
+            const int file = ordinals.fileVertex(k);
+            const bool bridges =
+                file >= 0 && std::size_t(file) < options.bridges.size() && options.bridges[file];
+            if (nearCentreLine(distance, options.tolerance, options.edgeLength, bridges)) {
                 outcome.centreLine.push_back(ordinals.label(k));
                 outcome.centreLineVertices.push_back(const_cast<HostVertex*>(v));
                 continue;

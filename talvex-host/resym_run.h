@@ -51,7 +51,8 @@ struct ResymOptions {
     bool centreLine = false;
     double tolerance = 0.0;
     double edgeLength = 0.0;
-    bool listMoves = false;  // fill `movedLabels`
+    std::vector<bool> bridges;  // per vertex of the first document (bridgesPlane)
+    bool listMoves = false;     // fill `movedLabels`
 };
 
 // Below this share of partners found, resym refuses: snapping cannot mend
