@@ -234,7 +234,7 @@ bool chooseTolerance(BatchSetup& setup, std::string& error, int& status) {
         if (parseInteger(forced, k) && k > -100 && k < 100) setup.scaleExponent = int(k);
     }
     const float handed = std::ldexp(setup.tolerance, setup.scaleExponent);
-    if (!(handed > kPluginLeastToleranceFloat && handed <= kPluginMostTolerance)) {
+    if (!pluginTakes(handed)) {
         error = "tolerance " + formatFloat(setup.tolerance) +
                 " cannot be handed to the plug-in (it takes 0.01 to 1024, and scaling by 2^" +
                 std::to_string(setup.scaleExponent) + " gives " + formatFloat(handed) + ")";
@@ -253,8 +253,11 @@ bool chooseTolerance(BatchSetup& setup, std::string& error, int& status) {
 }
 
 // The text after TOLERANCE_A= that the plug-in reads back as exactly `value`:
-// 17 digits carry a double, and a float widened to double, exactly.
+// 17 digits carry a double, and a float widened to double, exactly. The
+// float 0.01 is the one value whose exact text the plug-in would refuse (it
+// takes only what reads as above it), and "0.01" gives it.
 std::string exactSettingText(float value) {
+    if (value == kPluginLeastToleranceFloat) return "0.01";
     char text[64];
     const auto result =
         std::to_chars(text, text + sizeof text, double(value), std::chars_format::general, 17);

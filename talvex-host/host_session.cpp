@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "progress.h"
 #include "viewport.h"
 
 namespace talvexhost {
@@ -26,7 +27,9 @@ HostSession::HostSession(std::ostream& out) : out_(out) {
     host_.onMessage = [this](const std::string& text, bool isError) noexcept {
         try {
             shown_.push_back({isError, text});
-            if (echo_) out_ << (isError ? "error: " : "message: ") << text << "\n";
+            if (!echo_) return;
+            Progress::endLine();
+            out_ << (isError ? "error: " : "message: ") << text << "\n";
         } catch (...) {
         }
     };

@@ -8,10 +8,6 @@ namespace talvexhost {
 
 namespace {
 
-bool insideRange(float tolerance) {
-    return tolerance > kPluginLeastToleranceFloat && tolerance <= kPluginMostTolerance;
-}
-
 bool survives(float value, int k) {
     const float scaled = std::ldexp(value, k);
     if (!std::isfinite(scaled)) return false;
@@ -22,11 +18,15 @@ bool survives(float value, int k) {
 
 }  // namespace
 
+bool pluginTakes(float tolerance) noexcept {
+    return tolerance >= kPluginLeastToleranceFloat && tolerance <= kPluginMostTolerance;
+}
+
 int scaleExponentFor(float tolerance) noexcept {
     int k = 0;
-    while (k < 200 && !(std::ldexp(tolerance, k) > kPluginLeastToleranceFloat)) ++k;
+    while (k < 200 && !(std::ldexp(tolerance, k) >= kPluginLeastToleranceFloat)) ++k;
     while (k > -200 && !(std::ldexp(tolerance, k) <= kPluginMostTolerance)) --k;
-    return insideRange(std::ldexp(tolerance, k)) ? k : 0;
+    return pluginTakes(std::ldexp(tolerance, k)) ? k : 0;
 }
 
 bool scalesExactly(const std::vector<HostObject*>& objects, int k) noexcept {

@@ -20,9 +20,15 @@
 
 namespace talvexhost {
 
-// The plug-in takes a tolerance t with 0.01 < t <= 1024, both in float.
+// The plug-in takes a tolerance whose text reads as above the float 0.01 and
+// up to 1024; the text "0.01" is above it (0.01 > 0.0099999998) and is
+// stored as the float 0.01f, so the floats it can work with run from 0.01f
+// to 1024, both included.
 constexpr float kPluginLeastToleranceFloat = 0.01f;
 constexpr float kPluginMostTolerance = 1024.0f;
+
+// True when the plug-in can work with `tolerance` as it is.
+bool pluginTakes(float tolerance) noexcept;
 
 // The exponent k nearest 0 with `tolerance` * 2^k inside the plug-in's range;
 // 0 when it is inside already. `tolerance` must be positive and finite.
