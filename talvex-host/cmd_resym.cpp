@@ -1,5 +1,6 @@
 // talvex-host resym: batch Smart Resym of an OBJ mesh.
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -118,6 +119,17 @@ std::string percent(double share) {
     return formatFixed(100.0 * share, 1) + "%";
 }
 
+// The plug-in's gate for starters does not scale with the model.
+std::string scalingNote(const BatchSetup& setup, const ResymOutcome& outcome) {
+    const int k = setup.scaleExponent;
+    return "note: scaled by 2^" + std::to_string(k) +
+           ", the plug-in's own gate for vertices off the plane, 0.0001, is " +
+           formatFloat(std::ldexp(0.0001f, -k)) +
+           " in model units: " + std::to_string(outcome.betweenGates) +
+           " vertices lie between the two and " + (k > 0 ? "were" : "were not") +
+           " searched for partners";
+}
+
 void printReport(std::ostream& out, const BatchSetup& setup, const ResymOutcome& outcome) {
     const char axis = static_cast<char>('x' + setup.spec.axis);
     out << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
@@ -138,6 +150,7 @@ void printReport(std::ostream& out, const BatchSetup& setup, const ResymOutcome&
         << " of " << verticesNeedingPartner(outcome) << " vertices off the plane ("
         << percent(pairedShare(outcome)) << "; resym refuses below " << percent(kLeastPairedShare)
         << ")\n";
+    if (outcome.betweenGates > 0) out << scalingNote(setup, outcome) << "\n";
     if (setup.targets.size() > 1) {
         const int elsewhere = unpairedWithPartnerElsewhere(*setup.session, setup, outcome);
         if (elsewhere > 0)

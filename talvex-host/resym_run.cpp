@@ -258,6 +258,17 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
     hostsim::Host& host = session.host();
     const VertexOrdinals ordinals(session, targets);
 
+    ResymOutcome outcome;
+    if (options.scaleExponent != 0) {
+        const double scaledGate = std::ldexp(kOnPlane, -options.scaleExponent);
+        const double lo = std::min(kOnPlane, scaledGate);
+        const double hi = std::max(kOnPlane, scaledGate);
+        for (int k = 0; k < ordinals.count(); ++k) {
+            const HostVertex* v = ordinals.vertex(k);
+            const double d = std::fabs(plane.signedDistance(*v, axis));
+            if (d > lo && d <= hi) ++outcome.betweenGates;
+        }
+    }
     std::vector<HostObject*> scaled = targets;
     if (options.planeObject != nullptr) scaled.push_back(options.planeObject);
     session.selectObjects(targets);
@@ -266,7 +277,6 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
     scaleObjects(scaled, options.scaleExponent);
     const auto started = std::chrono::steady_clock::now();
     session.runCommand("Talvex Smart Resym");
-    ResymOutcome outcome;
     outcome.commandSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     scaleObjects(scaled, -options.scaleExponent);

@@ -18,7 +18,12 @@ class HostSession;
 
 struct ResymOutcome {
     int pairs = 0;
-    int pairedVertices = 0;   // the targets' vertices in a pair
+    int pairedVertices = 0;  // the targets' vertices in a pair
+    // With the scene scaled by 2^k, the plug-in's own gate for starters
+    // (0.0001) is 0.0001 / 2^k in model units: the vertices between the two,
+    // searched for partners when k > 0 and not when k < 0, which an unscaled
+    // run would do the other way round.
+    int betweenGates = 0;
     int movedVertices = 0;    // positions that changed at all
     int movedNoticeably = 0;  // by more than 0.0001, the plug-in's own count
     int onPlane = 0;          // unpaired vertices within 0.0001 of the plane
