@@ -39,7 +39,7 @@ both() { # NAME ARGS...: runs both hosts; {OUT} in ARGS is each one's folder
 
 both edits run "$src/tests/host/cross/edits.tvx" --out "{OUT}"
 both resym_teapot resym "$meshes/teapot_assimp.obj" -o "{OUT}/teapot_resym.obj" --plane y=0 --tolerance 2
-both resym_suzanne resym "$meshes/suzanne_L1.obj" -o "{OUT}/suzanne_resym.obj"
+both resym_suzanne resym "$meshes/suzanne_L1.obj" -o "{OUT}/suzanne_resym.obj" --plane x
 both check_human check "$meshes/human_mirror.obj" --plane x=0.01
 both check_report check "$meshes/suzanne_L1.obj" --plane x=0 --verbose --json "{OUT}/check.json" --csv "{OUT}/check.csv"
 both demo demo --out "{OUT}"

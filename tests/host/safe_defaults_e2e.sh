@@ -5,7 +5,7 @@
 # from the mesh, puts the centre line on the plane and refuses a mesh that
 # snapping cannot mend; check predicts it.
 set -uo pipefail
-src=$1 out=$2
+src=$(cd "$1" && pwd) out=$2
 shift 2
 host=("$@")
 meshes=$src/tests/data/meshes
