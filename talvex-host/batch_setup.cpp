@@ -178,8 +178,8 @@ HostPlane expectedPlane(const PlaneSpec& spec, const std::vector<HostObject*>& t
 // (tolerance_advice.h); 0 when nothing could be measured.
 double measuredTolerance(const BatchSetup& setup, std::string& why) {
     const HostPlane plane = expectedPlane(setup.spec, setup.targets);
-    const GatheredInput gathered =
-        gatherReportInput(*setup.session, setup.targets, ResymOutcome{}, plane, setup.spec.axis);
+    const GatheredInput gathered = gatherReportInput(*setup.session, setup.targets, ResymOutcome{},
+                                                     plane, setup.spec.axis, false);
     const ReportInput& input = gathered.input;
     const ToleranceAdvice advice =
         adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal, 0.0);
@@ -312,9 +312,10 @@ void fillResymOptions(const BatchSetup& setup, ResymOptions& options) {
     options.tolerance = double(setup.tolerance);
 }
 
-double targetsMedianEdge(const BatchSetup& setup) {
+void fillCentreLine(const BatchSetup& setup, ResymOptions& options) {
     const HostSession& session = *setup.session;
-    if (session.documents().empty()) return 0.0;
+    options.centreLine = true;
+    if (session.documents().empty()) return;
     const ObjDocument& document = session.documents()[0].document;
     std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
     for (const HostObject* object : setup.targets) {
@@ -322,7 +323,9 @@ double targetsMedianEdge(const BatchSetup& setup) {
         if (mesh == nullptr || mesh->document != 0) continue;
         for (int i : mesh->fileVertices) used[i] = true;
     }
-    return medianEdgeLength(document, used);
+    EdgeFacts facts = edgeFacts(document, used, &setup.plane, setup.spec.axis);
+    options.edgeLength = facts.medianEdge;
+    options.bridges = std::move(facts.bridges);
 }
 
 std::string describeTolerance(const BatchSetup& setup) {

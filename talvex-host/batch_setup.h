@@ -62,9 +62,9 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
 struct ResymOptions;
 void fillResymOptions(const BatchSetup& setup, ResymOptions& options);
 
-// The median edge of the meshes worked on (0 without edges), for the
-// centre line's rule (centre_line.h).
-double targetsMedianEdge(const BatchSetup& setup);
+// Asks `options` for the centre line (centre_line.h), with the median edge of
+// the meshes worked on and which vertices bridge the placed plane.
+void fillCentreLine(const BatchSetup& setup, ResymOptions& options);
 
 // "tolerance: 0.02 (--tolerance; the plug-in works with the float
 // 0.0199999996)": the tolerance, where it came from, and the scaling.

@@ -28,6 +28,16 @@ bool nearCentreLine(double distance, double tolerance, double edgeLength, bool b
 // holds them now; `axis` names the sides as HostPlane::signedDistance does.
 std::vector<bool> bridgesPlane(const ObjDocument& document, const HostPlane& plane, int axis);
 
+// Both of the above from one reading of the faces and lines (the document
+// reads them again from its text each time): the median over `used` edges,
+// and the bridges when `plane` is given (else empty).
+struct EdgeFacts {
+    double medianEdge = 0.0;
+    std::vector<bool> bridges;
+};
+EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
+                    const HostPlane* plane, int axis);
+
 // Median length of the edges of the faces and lines whose two ends are both
 // `used` (indexed by document vertex; empty: every vertex); 0 when there are
 // none.

@@ -7,7 +7,6 @@
 
 #include "asymmetry_report.h"
 #include "batch_setup.h"
-#include "centre_line.h"
 #include "check_picture.h"
 #include "cli_args.h"
 #include "commands.h"
@@ -167,10 +166,7 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
                           "running Smart Resym on " + std::to_string(vertices) + " vertices");
         ResymOptions options;
         fillResymOptions(setup, options);
-        options.centreLine = true;
-        options.edgeLength = targetsMedianEdge(setup);
-        options.bridges =
-            bridgesPlane(session.documents()[0].document, setup.plane, setup.spec.axis);
+        fillCentreLine(setup, options);
         outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
     if (outcome.pairs > 0 && !session.host().undo()) {

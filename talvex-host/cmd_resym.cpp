@@ -290,12 +290,7 @@ int runResym(const Invocation& invocation) {
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
     ResymOptions options;
     fillResymOptions(setup, options);
-    options.centreLine = !args.has("--no-center");
-    if (options.centreLine) {
-        options.edgeLength = targetsMedianEdge(setup);
-        options.bridges =
-            bridgesPlane(setup.session->documents()[0].document, setup.plane, setup.spec.axis);
-    }
+    if (!args.has("--no-center")) fillCentreLine(setup, options);
     options.listMoves = dryRun;
     ResymOutcome outcome;
     setup.phases.start("Smart Resym");

@@ -13,7 +13,8 @@ namespace talvexhost {
 namespace {}  // namespace
 
 GatheredInput gatherReportInput(const HostSession& session, const std::vector<HostObject*>& targets,
-                                const ResymOutcome& outcome, const HostPlane& plane, int axis) {
+                                const ResymOutcome& outcome, const HostPlane& plane, int axis,
+                                bool centreLine) {
     GatheredInput gathered;
     ReportInput& input = gathered.input;
     input.plane = plane;
@@ -46,10 +47,11 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     }
     if (!session.documents().empty()) {
         const ObjDocument& document = session.documents()[0].document;
-        input.edgeLength = medianEdgeLength(document, used);
-        const std::vector<bool> bridges = bridgesPlane(document, plane, axis);
+        const EdgeFacts facts = edgeFacts(document, used, centreLine ? &plane : nullptr, axis);
+        input.edgeLength = facts.medianEdge;
         for (ReportVertex& vertex : input.vertices)
-            if (vertex.number > 0) vertex.bridgesPlane = bridges[vertex.number - 1];
+            if (vertex.number > 0 && centreLine)
+                vertex.bridgesPlane = facts.bridges[vertex.number - 1];
     }
     return gathered;
 }

@@ -1,8 +1,6 @@
 // What resym's defaults rest on: scaling the scene by a power of two for a
 // tolerance the plug-in does not take, the centre line's rule, and planes
 // given with numbers near the ends of the double range.
-#include "talvex-host/plugin_scale.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +11,7 @@
 #include "talvex-host/centre_line.h"
 #include "talvex-host/obj_document.h"
 #include "talvex-host/plane_setup.h"
+#include "talvex-host/plugin_scale.h"
 #include "talvex-host/tolerance_advice.h"
 
 namespace talvexhost {
@@ -23,9 +22,9 @@ TEST(PluginScale, ExponentBringsTheToleranceIntoThePluginsRange) {
         float tolerance;
         int exponent;
     };
-    for (const Case& c : {Case{0.1f, 0}, Case{0.01f, 0}, Case{1024.0f, 0}, Case{0.0028f, 2},
-                          Case{0.005f, 1}, Case{0.00999f, 1}, Case{2048.0f, -1},
-                          Case{1025.0f, -1}, Case{1e-9f, 24}}) {
+    for (const Case& c :
+         {Case{0.1f, 0}, Case{0.01f, 0}, Case{1024.0f, 0}, Case{0.0028f, 2}, Case{0.005f, 1},
+          Case{0.00999f, 1}, Case{2048.0f, -1}, Case{1025.0f, -1}, Case{1e-9f, 24}}) {
         EXPECT_EQ(scaleExponentFor(c.tolerance), c.exponent) << c.tolerance;
         EXPECT_TRUE(pluginTakes(std::ldexp(c.tolerance, c.exponent))) << c.tolerance;
     }
@@ -63,11 +62,10 @@ TEST(CentreLine, NearMeansWithinTheToleranceOrHalfAnEdgeWhileBridging) {
         bool near;
     };
     // Tolerance 0.003, median edge 0.03: half an edge is 0.015; all strict.
-    for (const Case& c : {Case{0.0, true, false}, Case{double(0.0001f), true, false},
-                          Case{0.0002, false, true}, Case{-0.0029, false, true},
-                          Case{0.003, false, false}, Case{0.012, false, false},
-                          Case{-0.012, true, true}, Case{0.015, true, false},
-                          Case{0.02, true, false}}) {
+    for (const Case& c :
+         {Case{0.0, true, false}, Case{double(0.0001f), true, false}, Case{0.0002, false, true},
+          Case{-0.0029, false, true}, Case{0.003, false, false}, Case{0.012, false, false},
+          Case{-0.012, true, true}, Case{0.015, true, false}, Case{0.02, true, false}}) {
         EXPECT_EQ(nearCentreLine(c.distance, 0.003, 0.03, c.bridges), c.near)
             << c.distance << (c.bridges ? " bridging" : "");
     }
