@@ -9,6 +9,7 @@
 
 #include "batch_setup.h"
 #include "centre_line.h"
+#include "host_files.h"
 #include "commands.h"
 #include "number_text.h"
 #include "report_input.h"
@@ -191,6 +192,7 @@ bool writeToStdout(HostSession& session, std::string& error) {
     session.syncDocuments();
     const std::string text = session.documents()[0].document.text();
     std::cout.flush();
+    setStdoutBinary();
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
         error = "cannot write to standard output";

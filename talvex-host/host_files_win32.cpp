@@ -1,5 +1,6 @@
 // The host's files on Windows: CreateFileMapping for reading; file types and
 // attributes, CREATE_NEW, FlushFileBuffers and MoveFileEx for the safe writer.
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -248,6 +249,11 @@ std::uint64_t availableMemory() {
 
 bool stderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
+}
+
+void setStdoutBinary() {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace talvexhost
