@@ -113,7 +113,7 @@ bool readTolerance(const CommandArgs& args, BatchSetup& setup, std::string& erro
     setup.toleranceTyped = text;
     const bool relative = !text.empty() && text.back() == '%';
     double t = 0.0;
-    if (!parseDouble(relative ? text.substr(0, text.size() - 1) : text, t) || !(t > 0.0) ||
+    if (!parseDouble(relative ? text.substr(0, text.size() - 1) : text, t) || !(float(t) > 0.0f) ||
         !std::isfinite(float(t))) {
         error = "--tolerance " + text +
                 ": expected a positive number in model units, such as 0.02, or a percentage of "
@@ -240,8 +240,7 @@ bool chooseTolerance(BatchSetup& setup, std::string& error, int& status) {
                 std::to_string(setup.scaleExponent) + " gives " + formatFloat(handed) + ")";
         return false;
     }
-    std::vector<HostObject*> all = setup.targets;
-    if (!scalesExactly(all, setup.scaleExponent)) {
+    if (!scalesExactly(setup.targets, setup.scaleExponent)) {
         error = "tolerance " + formatFloat(setup.tolerance) +
                 " is outside the plug-in's range (0.01 to 1024), and scaling the model by 2^" +
                 std::to_string(setup.scaleExponent) +

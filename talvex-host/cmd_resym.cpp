@@ -9,8 +9,8 @@
 
 #include "batch_setup.h"
 #include "centre_line.h"
-#include "host_files.h"
 #include "commands.h"
+#include "host_files.h"
 #include "number_text.h"
 #include "report_input.h"
 #include "resym_run.h"

@@ -184,6 +184,23 @@ expect_text mtl_elsewhere err "names its materials \"head.mtl\" relative to its 
 expect_status mtl_beside 0 resym "$out/mtl/head.obj" -o "$out/mtl/head2.obj"
 [ -s "$out/mtl_beside.err" ] && fail "mtl_beside: warned: $(cat "$out/mtl_beside.err")"
 
+# --- The plug-in's messages end the progress line first ------------------------------
+# Progress shows only on a terminal: `script` gives the host one (natively).
+wine=0
+[[ "${host[0]}" == *wine-run ]] && wine=1
+if [ "$wine" -eq 0 ] && command -v script >/dev/null; then
+  # Three Suzannes as three objects: long enough work for a progress line.
+  awk 'FNR == 1 { base = f++ * 2012; print "o Copy" f } $1 == "v" { print; next }
+    $1 == "f" { printf "f"; for (i = 2; i <= NF; i++) printf " %d", $i + base; print ""; next }' \
+    "$suzanne" "$suzanne" "$suzanne" >"$out/three.obj"
+  printf -v command '%q ' "${host[@]}" resym "$out/three.obj" -o "$out/three_out.obj" --plane x=0 --tolerance 0.05
+  script -qc "$command" /dev/null >"$out/progress.out" 2>&1
+  sed -i 's/\r/\n/g' "$out/progress.out"
+  grep -q "^talvex-host: running Smart Resym on 6036 vertices\.\.\.$" "$out/progress.out" &&
+    grep -q "^message: Talvex: Smart Resym - " "$out/progress.out" ||
+    fail "progress: the plug-in's message shares the progress line: $(cat "$out/progress.out")"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed; outputs in $out"
   exit 1
