@@ -312,19 +312,20 @@ void fillResymOptions(const BatchSetup& setup, ResymOptions& options) {
 }
 
 void fillCentreLine(const BatchSetup& setup, ResymOptions& options) {
-    const HostSession& session = *setup.session;
     options.centreLine = true;
-    if (session.documents().empty()) return;
-    const ObjDocument& document = session.documents()[0].document;
-    std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
-    for (const HostObject* object : setup.targets) {
-        const SceneMesh* mesh = session.meshOf(object);
-        if (mesh == nullptr || mesh->document != 0) continue;
-        for (int i : mesh->fileVertices) used[i] = true;
-    }
-    EdgeFacts facts = edgeFacts(document, used, &setup.plane, setup.spec.axis);
-    options.edgeLength = facts.medianEdge;
-    options.bridges = std::move(facts.bridges);
+    options.edgeFacts = [&setup] {
+        const HostSession& session = *setup.session;
+        if (session.documents().empty()) return EdgeFacts{};
+        // The document still holds the positions from before the edit.
+        const ObjDocument& document = session.documents()[0].document;
+        std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
+        for (const HostObject* object : setup.targets) {
+            const SceneMesh* mesh = session.meshOf(object);
+            if (mesh == nullptr || mesh->document != 0) continue;
+            for (int i : mesh->fileVertices) used[i] = true;
+        }
+        return edgeFacts(document, used, &setup.plane, setup.spec.axis);
+    };
 }
 
 std::string describeTolerance(const BatchSetup& setup) {
@@ -368,7 +369,7 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
         !chooseTargets(args, setup, error))
         return false;
     if (!lockFile.empty() && !applyLockFile(*setup.session, lockFile, error)) return false;
-    setup.phases.start("plane");
+    setup.phases.start("detection");
     if (!findPlane(setup, error)) return false;
     setup.phases.start("tolerance");
     if (!chooseTolerance(setup, error, status)) return false;

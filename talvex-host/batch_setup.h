@@ -62,8 +62,9 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
 struct ResymOptions;
 void fillResymOptions(const BatchSetup& setup, ResymOptions& options);
 
-// Asks `options` for the centre line (centre_line.h), with the median edge of
-// the meshes worked on and which vertices bridge the placed plane.
+// Asks `options` for the centre line (centre_line.h): the median edge of the
+// meshes worked on and which vertices bridge the placed plane, measured only
+// when the run needs them. `setup` must outlive the run.
 void fillCentreLine(const BatchSetup& setup, ResymOptions& options);
 
 // "tolerance: 0.02 (--tolerance; the plug-in works with the float

@@ -215,19 +215,26 @@ void measurePairs(const hostsim::Host& host, const HostPlane& plane, const Verte
 // Unpaired vertices were not registered, so they are where they were.
 void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ordinals,
                      const Marks& paired, const ResymOptions& options, ResymOutcome& outcome) {
+    std::vector<int> offPlane;
     for (int k = 0; k < ordinals.count(); ++k) {
         if (paired[k]) continue;
         const HostVertex* v = ordinals.vertex(k);
-        const double distance = plane.signedDistance(Vector3(v->x, v->y, v->z), axis);
-        if (std::fabs(distance) <= kOnPlane) {
+        if (std::fabs(plane.signedDistance(*v, axis)) <= kOnPlane)
             ++outcome.onPlane;
-            continue;
-        }
-        if (options.centreLine && (v->flags & 1u) == 0) {
+        else
+            offPlane.push_back(k);
+    }
+    EdgeFacts facts;
+    const bool centreLine = options.centreLine && !offPlane.empty();
+    if (centreLine && options.edgeFacts) facts = options.edgeFacts();
+    for (int k : offPlane) {
+        const HostVertex* v = ordinals.vertex(k);
+        const double distance = plane.signedDistance(*v, axis);
+        if (centreLine && (v->flags & 1u) == 0) {
             const int file = ordinals.fileVertex(k);
             const bool bridges =
-                file >= 0 && std::size_t(file) < options.bridges.size() && options.bridges[file];
-            if (nearCentreLine(distance, options.tolerance, options.edgeLength, bridges)) {
+                file >= 0 && std::size_t(file) < facts.bridges.size() && facts.bridges[file];
+            if (nearCentreLine(distance, options.tolerance, facts.medianEdge, bridges)) {
                 outcome.centreLine.push_back(ordinals.label(k));
                 outcome.centreLineVertices.push_back(const_cast<HostVertex*>(v));
                 continue;

@@ -5,10 +5,12 @@
 // `check` (which undoes the edit afterwards).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "centre_line.h"
 #include "host/host_records.h"
 #include "plane_setup.h"
 
@@ -51,13 +53,14 @@ struct ResymOptions {
     int scaleExponent = 0;
     HostObject* planeObject = nullptr;
     // With `centreLine`, unpaired vertices near the plane by centre_line.h's
-    // rule with `tolerance` and `edgeLength` are told apart; locked vertices
-    // never are.
+    // rule with `tolerance` and what `edgeFacts` gives (the median edge, and
+    // the bridges per vertex of the first document) are told apart; locked
+    // vertices never are. `edgeFacts` reads every face again, so it is called
+    // only when some vertex off the plane is left unpaired.
     bool centreLine = false;
     double tolerance = 0.0;
-    double edgeLength = 0.0;
-    std::vector<bool> bridges;  // per vertex of the first document (bridgesPlane)
-    bool listMoves = false;     // fill `movedLabels`
+    std::function<EdgeFacts()> edgeFacts;
+    bool listMoves = false;  // fill `movedLabels`
 };
 
 // Below this share of partners found, resym refuses: snapping cannot mend
