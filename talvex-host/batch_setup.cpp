@@ -240,7 +240,7 @@ bool chooseTolerance(BatchSetup& setup, std::string& error, int& status) {
                 std::to_string(setup.scaleExponent) + " gives " + formatFloat(handed) + ")";
         return false;
     }
-    if (!scalesExactly(setup.targets, setup.scaleExponent)) {
+    if (setup.scaleExponent != 0 && !scalesExactly(setup.targets, setup.scaleExponent)) {
         error = "tolerance " + formatFloat(setup.tolerance) +
                 " is outside the plug-in's range (0.01 to 1024), and scaling the model by 2^" +
                 std::to_string(setup.scaleExponent) +

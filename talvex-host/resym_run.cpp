@@ -224,9 +224,17 @@ void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ord
         else
             offPlane.push_back(k);
     }
-    EdgeFacts facts;
+    // The faces are read again only for a vertex beyond the tolerance, which
+    // the edge rule alone can put on the plane.
     const bool centreLine = options.centreLine && !offPlane.empty();
-    if (centreLine && options.edgeFacts) facts = options.edgeFacts();
+    bool beyondTolerance = false;
+    for (std::size_t i = 0; i < offPlane.size() && centreLine && !beyondTolerance; ++i) {
+        const HostVertex* v = ordinals.vertex(offPlane[i]);
+        beyondTolerance = (v->flags & 1u) == 0 &&
+                          !(std::fabs(plane.signedDistance(*v, axis)) < options.tolerance);
+    }
+    EdgeFacts facts;
+    if (beyondTolerance && options.edgeFacts) facts = options.edgeFacts();
     for (int k : offPlane) {
         const HostVertex* v = ordinals.vertex(k);
         const double distance = plane.signedDistance(*v, axis);

@@ -56,7 +56,7 @@ struct ResymOptions {
     // rule with `tolerance` and what `edgeFacts` gives (the median edge, and
     // the bridges per vertex of the first document) are told apart; locked
     // vertices never are. `edgeFacts` reads every face again, so it is called
-    // only when some vertex off the plane is left unpaired.
+    // only when an unpaired vertex lies beyond the tolerance of the plane.
     bool centreLine = false;
     double tolerance = 0.0;
     std::function<EdgeFacts()> edgeFacts;
