@@ -59,7 +59,7 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
 int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& setup,
                                  const ResymOutcome& outcome) {
     GatheredInput gathered =
-        gatherReportInput(session, setup.targets, outcome, setup.plane, setup.spec.axis);
+        gatherReportInput(session, setup.targets, outcome, setup.plane, setup.spec.axis, false);
     gathered.input.tolerance = double(setup.tolerance);
     std::vector<bool> paired(gathered.input.vertices.size(), false);
     for (const auto& [a, b] : gathered.input.pairs) paired[a] = paired[b] = true;
