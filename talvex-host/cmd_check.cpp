@@ -2,6 +2,7 @@
 // changing it. Smart Resym runs inside its edit step; the pairs come from the
 // list the plug-in registers with the host; then the step is undone. The
 // report (text, JSON, CSV, picture) is computed from those pairs and the scene.
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
@@ -22,7 +23,7 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...|auto|A,B,C,D] [--tolerance T|P%] "
+    "usage: talvex-host check IN.obj [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--tolerance T|P%] "
     "[--object NAME]\n"
     "                         [--as-one-object] [--min-deviation D] [--top N] [--verbose] "
     "[--quiet]\n"
@@ -138,11 +139,14 @@ bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& err
              !nonNegative(args.value("--fail-above"), options.failAbove))
         error = "--fail-above must be a number of at least 0";
     else if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 0))
-        error = "--top must be a whole number of at least 0";
+        error = "--top must be a whole number of at least 0 (\"" + args.value("--top") +
+                "\" is not one, or too large to read)";
     else if (options.json == "-" && options.csv == "-")
         error = "--json - and --csv - cannot both go to standard output";
     options.up = up[0];
-    if (args.has("--top")) options.top = static_cast<long>(top);
+    // Any count beyond what a list can hold lists everything (long is 32 bits
+    // on Windows).
+    if (args.has("--top")) options.top = static_cast<long>(std::min<std::int64_t>(top, 0x7fffffff));
     return error.empty();
 }
 
