@@ -1,6 +1,8 @@
 // What `resym` and `check` share: loading the plug-in and the mesh, choosing
-// the meshes to work on, applying --tolerance through the plug-in's settings
-// file, the host's first paint, and placing the plane.
+// the meshes to work on, finding the plane (auto by default), choosing the
+// tolerance (given, Talvex.ini's, or measured from the mesh) and the scaling
+// it needs, handing it over through the plug-in's settings file at the
+// host's first paint, and placing the plane.
 #pragma once
 
 #include <iosfwd>
