@@ -35,7 +35,9 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
             vertex.position[1] = v->y;
             vertex.position[2] = v->z;
             vertex.distance = plane.signedDistance(*v, axis);
-            index.emplace(v, static_cast<int>(input.vertices.size()));
+            // Only pairs need the way back from a vertex to its number.
+            if (!outcome.pairList.empty())
+                index.emplace(v, static_cast<int>(input.vertices.size()));
             input.vertices.push_back(vertex);
             gathered.hostVertices.push_back(v);
         }
