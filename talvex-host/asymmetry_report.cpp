@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "centre_line.h"
+
 namespace talvexhost {
 
 namespace {
@@ -57,7 +59,8 @@ void sortUnpaired(const ReportInput& input, const std::vector<bool>& paired,
         if (distance <= kOnPlane) {
             report.onPlane.push_back(static_cast<int>(v));
             vertexScore[v] = 1.0;
-        } else if (distance < input.tolerance) {
+        } else if (nearCentreLine(distance, input.tolerance, input.edgeLength,
+                                  input.vertices[v].bridgesPlane)) {
             // Its own mirror image lies twice its distance away.
             report.nearPlane.push_back(static_cast<int>(v));
             vertexScore[v] = closeness(2.0 * distance, input.tolerance);

@@ -1,16 +1,25 @@
 #include "batch_setup.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 #include <sstream>
 
 #include "auto_plane.h"
+#include "centre_line.h"
+#include "config/settings.h"
 #include "number_text.h"
 #include "obj_document.h"
+#include "plugin_scale.h"
+#include "plugin_tolerance.h"
+#include "report_input.h"
+#include "resym_run.h"
+#include "tolerance_advice.h"
 
 namespace talvexhost {
 
@@ -35,28 +44,6 @@ double boxDiagonal(const std::vector<HostObject*>& objects) {
 }
 
 namespace {
-
-// --tolerance P%: P percent of the box diagonal of the meshes worked on,
-// converted to the absolute value the plug-in reads.
-bool relativeTolerance(const std::string& text, const std::vector<HostObject*>& targets,
-                       std::string& value, std::string& from, std::string& error) {
-    double percent = 0.0;
-    if (!parseDouble(text.substr(0, text.size() - 1), percent) || !(percent > 0.0)) {
-        error = "--tolerance " + text + ": expected a positive percentage such as 0.5%";
-        return false;
-    }
-    const double diagonal = boxDiagonal(targets);
-    const double absolute = percent / 100.0 * diagonal;
-    value = formatFixed(absolute, 9);
-    from = text + " of the box diagonal " + formatFixed(diagonal, 6);
-    if (!(absolute > double(0.01f) && absolute <= 1024.0)) {
-        error = "--tolerance " + text + " is " + formatFixed(absolute, 6) +
-                " for this mesh (box diagonal " + formatFixed(diagonal, 6) +
-                "), outside the plug-in's range: from 0.01 to 1024";
-        return false;
-    }
-    return true;
-}
 
 std::string objectNames(const HostSession& session) {
     std::string names;
@@ -118,18 +105,19 @@ bool applyLockFile(HostSession& session, const std::string& path, std::string& e
 
 namespace {
 
-// --tolerance as given: a number in the plug-in's own range, or P%. Outside
-// the range the plug-in would silently fall back to its default. Its lower
-// bound is strict but single precision: above 0.0099999998, so 0.01 is in.
+// --tolerance as given: a positive number, or P%. Numbers outside the
+// plug-in's own range are worked with by scaling the scene (plugin_scale.h).
 bool readTolerance(const CommandArgs& args, BatchSetup& setup, std::string& error) {
     if (!args.has("--tolerance")) return true;
-    setup.toleranceText = args.value("--tolerance");
-    setup.toleranceFrom = "--tolerance";
-    const std::string& text = setup.toleranceText;
-    double t = 0.0;
+    const std::string& text = args.value("--tolerance");
+    setup.toleranceTyped = text;
     const bool relative = !text.empty() && text.back() == '%';
-    if (!relative && (!parseDouble(text, t) || !(t > double(0.01f) && t <= 1024.0))) {
-        error = "--tolerance must be a number from 0.01 to 1024, or a percentage such as 0.5%";
+    double t = 0.0;
+    if (!parseDouble(relative ? text.substr(0, text.size() - 1) : text, t) || !(float(t) > 0.0f) ||
+        !std::isfinite(float(t))) {
+        error = "--tolerance " + text +
+                ": expected a positive number in model units, such as 0.02, or a percentage of "
+                "the box diagonal, such as 0.5%";
         return false;
     }
     return true;
@@ -157,19 +145,140 @@ bool chooseTargets(const CommandArgs& args, BatchSetup& setup, std::string& erro
     return error.empty();
 }
 
+// The plane as it will stand, before the plug-in places it: exact for planes
+// at a value or of any orientation; through the vertices' centroid, as
+// Reposition computes it up to rounding, for x, y and z.
+HostPlane expectedPlane(const PlaneSpec& spec, const std::vector<HostObject*>& targets) {
+    HostPlane plane{{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
+    if (spec.general) {
+        for (int k = 0; k < 3; ++k) {
+            plane.normal[k] = spec.normal[k];
+            plane.pivot[k] = spec.normal[k] * spec.offset;
+        }
+        return plane;
+    }
+    plane.normal[spec.axis] = 1.0;
+    if (spec.atValue) {
+        plane.pivot[spec.axis] = spec.value;
+        return plane;
+    }
+    double sum[3] = {0.0, 0.0, 0.0};
+    double count = 0.0;
+    for (const HostObject* object : targets)
+        for (int i = 0; i < object->vertexCount; ++i, count += 1.0) {
+            sum[0] += object->vertices[i]->x;
+            sum[1] += object->vertices[i]->y;
+            sum[2] += object->vertices[i]->z;
+        }
+    for (int k = 0; k < 3 && count > 0.0; ++k) plane.pivot[k] = sum[k] / count;
+    return plane;
+}
+
+// The tolerance `check` would suggest for this mesh about this plane
+// (tolerance_advice.h); 0 when nothing could be measured.
+double measuredTolerance(const BatchSetup& setup, std::string& why) {
+    const HostPlane plane = expectedPlane(setup.spec, setup.targets);
+    const GatheredInput gathered = gatherReportInput(*setup.session, setup.targets, ResymOutcome{},
+                                                     plane, setup.spec.axis, false);
+    const ReportInput& input = gathered.input;
+    const ToleranceAdvice advice =
+        adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal, 0.0);
+    why = advice.reason;
+    return advice.suggested;
+}
+
+// The tolerance and where it comes from: --tolerance T or P%, else a valid
+// TOLERANCE_A in the current folder's Talvex.ini (the plug-in reads it
+// itself), else measured from the mesh; then the scaling it needs.
+bool chooseTolerance(BatchSetup& setup, std::string& error, int& status) {
+    const std::string& typed = setup.toleranceTyped;
+    double value = 0.0;
+    if (!typed.empty() && typed.back() == '%') {
+        double percent = 0.0;
+        parseDouble(typed.substr(0, typed.size() - 1), percent);
+        const double diagonal = boxDiagonal(setup.targets);
+        value = percent / 100.0 * diagonal;
+        setup.toleranceFrom = typed + " of the box diagonal " + formatFixed(diagonal, 6);
+        if (!(value > 0.0)) {
+            status = kExitUsage;
+            error = "--tolerance " + typed + " is 0 for this mesh (box diagonal " +
+                    formatFixed(diagonal, 6) + ")";
+            return false;
+        }
+    } else if (!typed.empty()) {
+        parseDouble(typed, value);
+        setup.toleranceFrom = "--tolerance";
+    } else {
+        const SettingsFileTolerance file = settingsFileTolerance();
+        if (file.taken) {
+            setup.tolerance = static_cast<float>(file.value);
+            setup.toleranceFrom = "Talvex.ini";
+            return true;
+        }
+        if (file.found)
+            setup.toleranceNote = "Talvex.ini: TOLERANCE_A=" + file.text +
+                                  " is outside the plug-in's range (0.01 to 1024): ignored, "
+                                  "default taken";
+        std::string why;
+        value = measuredTolerance(setup, why);
+        setup.toleranceFrom = "measured from the mesh";
+        if (!(value > 0.0)) {
+            value = 0.1;
+            setup.toleranceFrom = "the plug-in's default: nothing to measure, " + why;
+        }
+    }
+    setup.tolerance = static_cast<float>(value);
+    setup.scaleExponent = scaleExponentFor(setup.tolerance);
+    if (const char* forced = std::getenv("TALVEX_HOST_SCALE_EXPONENT")) {
+        std::int64_t k = 0;
+        if (parseInteger(forced, k) && k > -100 && k < 100) setup.scaleExponent = int(k);
+    }
+    const float handed = std::ldexp(setup.tolerance, setup.scaleExponent);
+    if (!pluginTakes(handed)) {
+        error = "tolerance " + formatFloat(setup.tolerance) +
+                " cannot be handed to the plug-in (it takes 0.01 to 1024, and scaling by 2^" +
+                std::to_string(setup.scaleExponent) + " gives " + formatFloat(handed) + ")";
+        return false;
+    }
+    if (setup.scaleExponent != 0 && !scalesExactly(setup.targets, setup.scaleExponent)) {
+        error = "tolerance " + formatFloat(setup.tolerance) +
+                " is outside the plug-in's range (0.01 to 1024), and scaling the model by 2^" +
+                std::to_string(setup.scaleExponent) +
+                " to bring it inside would not be exact for its coordinates; give a --tolerance "
+                "from 0.01 to 1024";
+        return false;
+    }
+    return true;
+}
+
+// The text after TOLERANCE_A= that the plug-in reads back as exactly `value`:
+// 17 digits carry a double, and a float widened to double, exactly. The
+// float 0.01 is the one value whose exact text the plug-in would refuse (it
+// takes only what reads as above it), and "0.01" gives it.
+std::string exactSettingText(float value) {
+    if (value == kPluginLeastToleranceFloat) return "0.01";
+    char text[64];
+    const auto result =
+        std::to_chars(text, text + sizeof text, double(value), std::chars_format::general, 17);
+    return std::string(text, result.ptr);
+}
+
 // The tolerance reaches the plug-in as it always does: from its settings
-// file, read at the host's first paint. A private working folder holds one
-// with this tolerance; then the host paints.
+// file, read at the host's first paint. Unless the current folder's own file
+// gives it, a private working folder holds one with this tolerance; then the
+// host paints.
 bool paintFirstFrame(BatchSetup& setup, std::string& error) {
-    const std::string& tolerance = setup.toleranceText;
-    if (!tolerance.empty()) {
+    const bool ownFile = setup.toleranceFrom != "Talvex.ini";
+    if (ownFile) {
+        const float handed = std::ldexp(setup.tolerance, setup.scaleExponent);
         if (!setup.folder.enter(error)) return false;
-        if (!setup.folder.writeSettings({"TOLERANCE_A=" + tolerance}, error)) return false;
+        if (!setup.folder.writeSettings({"TOLERANCE_A=" + exactSettingText(handed)}, error))
+            return false;
     }
     std::string glError;
     setup.viewport = setup.session->openViewport(setup.viewWidth, setup.viewHeight, glError);
     if (setup.viewport) return true;
-    if (!tolerance.empty()) {
+    if (!setup.toleranceTyped.empty()) {
         error =
             "cannot apply --tolerance: the plug-in reads it at its first draw, and no OpenGL "
             "context could be made (" +
@@ -180,20 +289,62 @@ bool paintFirstFrame(BatchSetup& setup, std::string& error) {
         stderr,
         "talvex-host: warning: no OpenGL context (%s); the plug-in keeps its built-in settings\n",
         glError.c_str());
+    setup.tolerance = defaultTolerances().toleranceA;
+    setup.toleranceFrom = "the plug-in's built-in default (no OpenGL context to hand it another)";
+    setup.scaleExponent = 0;
     return true;
 }
 
-bool findAndPlacePlane(BatchSetup& setup, std::string& error) {
-    if (setup.spec.automatic) {
-        std::size_t vertices = 0;
-        for (const HostObject* object : setup.targets) vertices += object->vertexCount;
-        Progress progress(!setup.quiet && vertices > 200000, "finding the symmetry plane");
-        if (!resolveAutoPlane(setup.targets, setup.spec, error)) return false;
-    }
-    return placePlane(*setup.session, setup.targets, setup.spec, setup.plane, error);
+bool findPlane(BatchSetup& setup, std::string& error) {
+    if (!setup.spec.automatic) return true;
+    std::size_t vertices = 0;
+    for (const HostObject* object : setup.targets) vertices += object->vertexCount;
+    Progress progress(!setup.quiet && vertices > 200000, "finding the symmetry plane");
+    return resolveAutoPlane(setup.targets, setup.spec, error);
 }
 
 }  // namespace
+
+void fillResymOptions(const BatchSetup& setup, ResymOptions& options) {
+    options.scaleExponent = setup.scaleExponent;
+    options.planeObject = setup.session->newestPlane();
+    options.tolerance = double(setup.tolerance);
+}
+
+void fillCentreLine(const BatchSetup& setup, ResymOptions& options) {
+    options.centreLine = true;
+    options.edgeFacts = [&setup] {
+        const HostSession& session = *setup.session;
+        if (session.documents().empty()) return EdgeFacts{};
+        // The document still holds the positions from before the edit.
+        const ObjDocument& document = session.documents()[0].document;
+        std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
+        for (const HostObject* object : setup.targets) {
+            const SceneMesh* mesh = session.meshOf(object);
+            if (mesh == nullptr || mesh->document != 0) continue;
+            for (int i : mesh->fileVertices) used[i] = true;
+        }
+        return edgeFacts(document, used, &setup.plane, setup.spec.axis);
+    };
+}
+
+std::string describeTolerance(const BatchSetup& setup) {
+    const bool typedNumber = !setup.toleranceTyped.empty() && setup.toleranceTyped.back() != '%';
+    const std::string shown = typedNumber ? setup.toleranceTyped : formatFloat(setup.tolerance);
+    // Nine digits tell every float apart.
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, double(setup.tolerance),
+                                      std::chars_format::general, 9);
+    const std::string exact(digits, result.ptr);
+    std::string text = shown + " (" + setup.toleranceFrom;
+    if (exact != shown) text += "; the plug-in works with the float " + exact;
+    if (setup.scaleExponent != 0)
+        text += std::string(
+                    "; outside the plug-in's range, 0.01 to 1024, so it works on the "
+                    "model scaled by 2^") +
+                std::to_string(setup.scaleExponent) + ", and back";
+    return text + ")";
+}
 
 bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup, std::string& error,
                   int& status) {
@@ -203,6 +354,7 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
     const std::string& input = args.positional[0];
     setup.input = input == "-" ? input : fs::absolute(input, ec).string();
     setup.quiet = args.has("--quiet");
+    setup.spec.automatic = true;
     if (args.has("--plane") && !parsePlaneSpec(args.value("--plane"), setup.spec, error))
         return false;
     if (!readTolerance(args, setup, error)) return false;
@@ -218,20 +370,15 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
         !chooseTargets(args, setup, error))
         return false;
     if (!lockFile.empty() && !applyLockFile(*setup.session, lockFile, error)) return false;
-    const std::string& tolerance = setup.toleranceText;
-    if (!tolerance.empty() && tolerance.back() == '%') {
-        // A percentage of a box the mesh gives is checked once the mesh is in.
-        status = kExitUsage;
-        const std::string given = tolerance;
-        if (!relativeTolerance(given, setup.targets, setup.toleranceText, setup.toleranceFrom,
-                               error))
-            return false;
-        status = kExitFailure;
-    }
+    setup.phases.start("detection");
+    if (!findPlane(setup, error)) return false;
+    setup.phases.start("tolerance");
+    if (!chooseTolerance(setup, error, status)) return false;
+    status = kExitFailure;
     setup.phases.start("first paint");
     if (!paintFirstFrame(setup, error)) return false;
     setup.phases.start("plane");
-    return findAndPlacePlane(setup, error);
+    return placePlane(*setup.session, setup.targets, setup.spec, setup.plane, error);
 }
 
 }  // namespace talvexhost

@@ -2,6 +2,7 @@
 // changing it. Smart Resym runs inside its edit step; the pairs come from the
 // list the plug-in registers with the host; then the step is undone. The
 // report (text, JSON, CSV, picture) is computed from those pairs and the scene.
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
@@ -12,7 +13,6 @@
 #include "commands.h"
 #include "number_text.h"
 #include "obj_document.h"
-#include "plugin_tolerance.h"
 #include "report_input.h"
 #include "report_output.h"
 #include "resym_run.h"
@@ -23,7 +23,7 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host check IN.obj [--plane x|y|z|x=VALUE|...|auto|A,B,C,D] [--tolerance T|P%] "
+    "usage: talvex-host check IN.obj [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--tolerance T|P%] "
     "[--object NAME]\n"
     "                         [--as-one-object] [--min-deviation D] [--top N] [--verbose] "
     "[--quiet]\n"
@@ -36,18 +36,19 @@ const char kHelp[] =
     "registers before moving anything, and then undoes the step. Vertices are 1-based OBJ\n"
     "vertex numbers. A pair's deviation is the distance of its partner from the exact\n"
     "mirror image of its starter. Unpaired vertices are split into those on the plane\n"
-    "(within 0.0001), near it (within the tolerance: centre-line candidates) and off it.\n"
+    "(within 0.0001), near it (the centre line resym puts onto the plane: nearer than the\n"
+    "tolerance or than half their shortest edge) and off it. check works with the plane and\n"
+    "tolerance resym would take, and says whether resym would refuse the mesh.\n"
     "A pair is ambiguous when its starter had two or more candidates within the tolerance.\n"
     "\n"
     "symmetry score: ";
 
 const char kOptions[] =
     "\n\n"
-    "  --plane P          as for resym (default x: through the vertices' centroid; auto: the\n"
-    "                     best symmetry plane found; A,B,C,D: the plane A x + B y + C z = D)\n"
-    "  --tolerance T      matching tolerance in model units (0.01 <= T <= 1024), or P% of the\n"
-    "                     box diagonal (printed as the absolute value the plug-in reads);\n"
-    "                     default: the plug-in's setting\n"
+    "  --plane P          as for resym (default auto: the best symmetry plane found; x:\n"
+    "                     through the vertices' centroid; A,B,C,D: the plane A x + B y + C z = D)\n"
+    "  --tolerance T      matching tolerance in model units, or P% of the box diagonal;\n"
+    "                     default as for resym: Talvex.ini's, else measured from the mesh\n"
     "  --object NAME      check the objects of that name only\n"
     "  --as-one-object    give the plug-in one object holding every vertex of the file\n"
     "                     (Smart Resym pairs only within an object)\n"
@@ -138,11 +139,14 @@ bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& err
              !nonNegative(args.value("--fail-above"), options.failAbove))
         error = "--fail-above must be a number of at least 0";
     else if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 0))
-        error = "--top must be a whole number of at least 0";
+        error = "--top must be a whole number of at least 0 (\"" + args.value("--top") +
+                "\" is not one, or too large to read)";
     else if (options.json == "-" && options.csv == "-")
         error = "--json - and --csv - cannot both go to standard output";
     options.up = up[0];
-    if (args.has("--top")) options.top = static_cast<long>(top);
+    // Any count beyond what a list can hold lists everything (long is 32 bits
+    // on Windows).
+    if (args.has("--top")) options.top = static_cast<long>(std::min<std::int64_t>(top, 0x7fffffff));
     return error.empty();
 }
 
@@ -164,7 +168,10 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
     {
         Progress progress(!setup.quiet && vertices > kLongWorkVertices,
                           "running Smart Resym on " + std::to_string(vertices) + " vertices");
-        outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis);
+        ResymOptions options;
+        fillResymOptions(setup, options);
+        fillCentreLine(setup, options);
+        outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
     if (outcome.pairs > 0 && !session.host().undo()) {
         error = "the plug-in's edit left no undo step";
@@ -191,8 +198,8 @@ ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args,
     context.axis = setup.spec.axis;
     context.planeAt = setup.plane.pivot[setup.spec.axis];
     context.tolerance = tolerance;
-    context.toleranceFrom =
-        setup.toleranceFrom.empty() ? "the plug-in's setting" : setup.toleranceFrom;
+    context.toleranceFrom = setup.toleranceFrom;
+    context.toleranceText = describeTolerance(setup);
     context.object = args.value("--object");
     context.asOneObject = args.has("--as-one-object");
     context.objects = static_cast<int>(setup.targets.size());
@@ -258,7 +265,7 @@ GatheredInput gatherInput(const BatchSetup& setup, const ResymOutcome& outcome,
                           const CheckOptions& options) {
     GatheredInput gathered =
         gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
-    gathered.input.tolerance = pluginStartTolerance(setup.viewport);
+    gathered.input.tolerance = double(setup.tolerance);
     gathered.input.minDeviation = options.minDeviation;
     return gathered;
 }
@@ -298,6 +305,7 @@ int runCheck(const Invocation& invocation) {
     std::ostream& text = stdoutTaken ? std::cerr : std::cout;
     BatchSetup setup;
     if (const int status = prepare(args, options, text, setup)) return status;
+    if (!setup.toleranceNote.empty() && !setup.quiet) text << setup.toleranceNote << "\n";
     ResymOutcome outcome;
     if (!runAndUndo(setup, outcome, error)) return commandFailure(kSpec, error);
 

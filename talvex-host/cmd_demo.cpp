@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "bitmap_font.h"
 #include "cli_args.h"
 #include "commands.h"
 #include "demo_model.h"
@@ -66,6 +67,32 @@ void createAndShowPlane(HostSession& session, HostObject* head) {
     session.runCommand("Talvex Switch");
 }
 
+// What the picture shows, in a white band across its top: which vertex is
+// dragged and what the plug-in's overlay draws while it is.
+RenderOptions withCaption(const RenderOptions& view, int dragged, int partner) {
+    RenderOptions captioned = view;
+    const std::vector<std::string> lines = {
+        "Mid-drag, step " + std::to_string(kSnapshotStep) + " of " + std::to_string(kDragSteps) +
+            ": vertex " + std::to_string(dragged) + " (the left ear's tip) is dragged up;",
+        "the plug-in moves its partner, vertex " + std::to_string(partner) +
+            " (the right ear's tip), to match.",
+        "line: from the dragged vertex to its mirror image across the plane (orange)",
+        "box: the tolerance around the mirror image; point: the partner found in it",
+        "green once a partner is held, white while searching; bottom right: the HUD"};
+    const int line = kGlyphHeight + 3;
+    int widest = 0;
+    for (const std::string& text : lines) widest = std::max(widest, textWidth(text, 1));
+    captioned.rects.push_back(
+        {0, 0, widest + 16, line * int(lines.size()) + 8, Rgb{1.0f, 1.0f, 1.0f}});
+    int y = 4;
+    for (const std::string& text : lines) {
+        captioned.texts.push_back({8, y, text, Rgb{0.10f, 0.12f, 0.16f}, 1});
+        y += line;
+    }
+    captioned.margin = 1.25;
+    return captioned;
+}
+
 // Drags the left ear's tip up in steps, as a mouse would, with a picture of
 // the viewport mid-drag; the plug-in moves its partner live.
 bool dragEarTip(HostSession& session, HostObject* head, const RenderOptions& view,
@@ -83,7 +110,8 @@ bool dragEarTip(HostSession& session, HostObject* head, const RenderOptions& vie
         tip.y = static_cast<float>(double(startY) + double(kDragLift) * step / kDragSteps);
         session.host().reportMoved({&tip}, &tip);
         if (step == kSnapshotStep) {
-            session.viewport()->render(session, view);
+            session.viewport()->render(
+                session, withCaption(view, kDemoLeftEarTip + 1, kDemoRightEarTip + 1));
             if (!session.viewport()->savePng(pngPath, error)) return false;
         }
     }

@@ -143,4 +143,8 @@ std::uint64_t availableMemory();
 // True when stderr is a terminal, where progress lines belong.
 bool stderrIsTerminal();
 
+// Makes standard output take bytes as they are, for a mesh written there:
+// Windows would otherwise turn every LF into CR LF. Nothing to do elsewhere.
+void setStdoutBinary();
+
 }  // namespace talvexhost

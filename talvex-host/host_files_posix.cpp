@@ -505,4 +505,6 @@ bool stderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
+void setStdoutBinary() {}
+
 }  // namespace talvexhost

@@ -478,4 +478,9 @@ bool stderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
+void setStdoutBinary() {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
 }  // namespace talvexhost

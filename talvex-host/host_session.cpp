@@ -8,6 +8,7 @@
 
 #include "host_files.h"
 #include "memory_estimate.h"
+#include "progress.h"
 #include "viewport.h"
 
 namespace talvexhost {
@@ -18,7 +19,9 @@ HostSession::HostSession(std::ostream& out) : out_(out) {
     host_.onMessage = [this](const std::string& text, bool isError) noexcept {
         try {
             shown_.push_back({isError, text});
-            if (echo_) out_ << (isError ? "error: " : "message: ") << text << "\n";
+            if (!echo_) return;
+            Progress::endLine();
+            out_ << (isError ? "error: " : "message: ") << text << "\n";
         } catch (...) {
         }
     };

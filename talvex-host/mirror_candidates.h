@@ -20,6 +20,7 @@ struct ReportVertex {
     int object = 0;                  // the object the plug-in saw it in
     double position[3] = {0, 0, 0};  // its float coordinates, widened
     double distance = 0.0;           // signed distance from the plane
+    bool bridgesPlane = false;       // centre_line.h: neighbours on both sides, farther out
 };
 
 // One vertex near a mirror image.

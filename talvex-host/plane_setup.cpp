@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 #include "host_session.h"
 #include "number_text.h"
@@ -21,17 +22,23 @@ double component(const Vector3& p, int axis) {
 }  // namespace
 
 bool setGeneralPlane(PlaneSpec& spec, const double normal[3], double offset) {
-    const double length =
-        std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-    if (!(length > 0.0) || !std::isfinite(length) || !std::isfinite(offset / length)) return false;
+    // Divided by the largest first, so coefficients near the double range's
+    // ends (1e300, 1e-300) neither overflow nor underflow when squared.
+    const double largest =
+        std::max({std::fabs(normal[0]), std::fabs(normal[1]), std::fabs(normal[2])});
+    if (!(largest > 0.0) || !std::isfinite(largest)) return false;
+    const double n[3] = {normal[0] / largest, normal[1] / largest, normal[2] / largest};
+    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    const double at = offset / largest / length;
+    if (!std::isfinite(at)) return false;
     spec.general = true;
     spec.atValue = false;
     spec.axis = 0;
     for (int k = 0; k < 3; ++k) {
-        spec.normal[k] = normal[k] / length;
+        spec.normal[k] = n[k] / length;
         if (std::fabs(spec.normal[k]) > std::fabs(spec.normal[spec.axis])) spec.axis = k;
     }
-    spec.offset = offset / length;
+    spec.offset = at;
     return true;
 }
 
@@ -61,8 +68,15 @@ bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error
             }
             begin = end + 1;
         }
-        if (!setGeneralPlane(parsed, numbers, numbers[3])) {
+        if (numbers[0] == 0.0 && numbers[1] == 0.0 && numbers[2] == 0.0) {
             error = "--plane \"" + text + "\": A, B and C must not all be 0";
+            return false;
+        }
+        if (!setGeneralPlane(parsed, numbers, numbers[3]) ||
+            !(std::fabs(parsed.offset) <= double(std::numeric_limits<float>::max()))) {
+            error = "--plane \"" + text +
+                    "\": that plane lies farther from the origin than any coordinate can (the "
+                    "model's coordinates are single-precision floats, up to 3.4e38)";
             return false;
         }
         spec = parsed;
@@ -77,8 +91,15 @@ bool parsePlaneSpec(const std::string& text, PlaneSpec& spec, std::string& error
     parsed.axis = axis - 'x';
     if (text.size() > 1) {
         parsed.atValue = true;
-        if (!parseFloat(text.substr(2), parsed.value)) {
+        double wide = 0.0;
+        if (!parseDouble(text.substr(2), wide)) {
             error = "--plane \"" + text + "\": \"" + text.substr(2) + "\" is not a number";
+            return false;
+        }
+        if (!parseFloat(text.substr(2), parsed.value)) {
+            error = "--plane \"" + text + "\": " + text.substr(2) +
+                    " is beyond the range of the model's coordinates (single-precision floats, "
+                    "up to 3.4e38)";
             return false;
         }
     }

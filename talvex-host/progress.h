@@ -18,7 +18,14 @@ public:
     // The share done, 0 to 1; shown once the work has taken a second.
     void update(double done);
 
+    // Ends the progress line on the terminal, if one is showing, so that
+    // other text (the plug-in's messages) starts on a line of its own; the
+    // progress goes on on a fresh line at its next update.
+    static void endLine();
+
 private:
+    static Progress* showing_;  // the one whose line is open on the terminal, if any
+    Progress* outer_ = nullptr;
     bool enabled_;
     bool shown_ = false;
     std::string what_;

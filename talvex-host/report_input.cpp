@@ -5,45 +5,16 @@
 #include <unordered_map>
 
 #include "batch_setup.h"
+#include "centre_line.h"
 #include "host_session.h"
-#include "plugin_tolerance.h"
 
 namespace talvexhost {
 
-namespace {
-
-double lengthBetween(const ObjPosition& a, const ObjPosition& b) {
-    const double dx = double(a.x) - b.x;
-    const double dy = double(a.y) - b.y;
-    const double dz = double(a.z) - b.z;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
-// Median length of the edges of the faces and lines that use `used` vertices
-// only; 0 when there are none.
-double medianEdgeLength(const ObjDocument& document, const std::vector<bool>& used) {
-    std::vector<double> lengths;
-    for (const ObjElement& element : document.elements()) {
-        if (element.kind == ObjElement::kPoint) continue;
-        const std::size_t n = element.vertices.size();
-        const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;
-        for (std::size_t i = 0; i < edges; ++i) {
-            const int a = element.vertices[i];
-            const int b = element.vertices[(i + 1) % n];
-            if (!used[a] || !used[b]) continue;
-            const double length = lengthBetween(document.position(a), document.position(b));
-            if (length > 0.0) lengths.push_back(length);
-        }
-    }
-    if (lengths.empty()) return 0.0;
-    std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
-    return lengths[lengths.size() / 2];
-}
-
-}  // namespace
+namespace {}  // namespace
 
 GatheredInput gatherReportInput(const HostSession& session, const std::vector<HostObject*>& targets,
-                                const ResymOutcome& outcome, const HostPlane& plane, int axis) {
+                                const ResymOutcome& outcome, const HostPlane& plane, int axis,
+                                bool centreLine) {
     GatheredInput gathered;
     ReportInput& input = gathered.input;
     input.plane = plane;
@@ -64,7 +35,9 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
             vertex.position[1] = v->y;
             vertex.position[2] = v->z;
             vertex.distance = plane.signedDistance(*v, axis);
-            index.emplace(v, static_cast<int>(input.vertices.size()));
+            // Only pairs need the way back from a vertex to its number.
+            if (!outcome.pairList.empty())
+                index.emplace(v, static_cast<int>(input.vertices.size()));
             input.vertices.push_back(vertex);
             gathered.hostVertices.push_back(v);
         }
@@ -74,16 +47,22 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         auto b = index.find(partner);
         if (a != index.end() && b != index.end()) input.pairs.push_back({a->second, b->second});
     }
-    if (!session.documents().empty())
-        input.edgeLength = medianEdgeLength(session.documents()[0].document, used);
+    if (!session.documents().empty()) {
+        const ObjDocument& document = session.documents()[0].document;
+        const EdgeFacts facts = edgeFacts(document, used, centreLine ? &plane : nullptr, axis);
+        input.edgeLength = facts.medianEdge;
+        for (ReportVertex& vertex : input.vertices)
+            if (vertex.number > 0 && centreLine)
+                vertex.bridgesPlane = facts.bridges[vertex.number - 1];
+    }
     return gathered;
 }
 
 int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& setup,
                                  const ResymOutcome& outcome) {
     GatheredInput gathered =
-        gatherReportInput(session, setup.targets, outcome, setup.plane, setup.spec.axis);
-    gathered.input.tolerance = pluginStartTolerance(setup.viewport);
+        gatherReportInput(session, setup.targets, outcome, setup.plane, setup.spec.axis, false);
+    gathered.input.tolerance = double(setup.tolerance);
     std::vector<bool> paired(gathered.input.vertices.size(), false);
     for (const auto& [a, b] : gathered.input.pairs) paired[a] = paired[b] = true;
     std::vector<int> lonely;

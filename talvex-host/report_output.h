@@ -19,9 +19,10 @@ struct ReportContext {
     int axis = 0;
     double planeAt = 0.0;  // the plane's coordinate on its axis
     double tolerance = 0.1;
-    std::string
-        toleranceFrom;   // "--tolerance", "0.5% of the box diagonal", "the plug-in's setting"
-    std::string object;  // --object, or empty
+    // "--tolerance", "0.5% of the box diagonal D", "Talvex.ini", "measured from the mesh"
+    std::string toleranceFrom;
+    std::string toleranceText;  // the tolerance line for people (describeTolerance)
+    std::string object;         // --object, or empty
     bool asOneObject = false;
     int objects = 1;  // meshes the plug-in worked on
     int top = -1;     // --top, -1 for all

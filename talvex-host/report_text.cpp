@@ -31,8 +31,11 @@ void writeSummary(std::ostream& out, const ReportContext& context, const Asymmet
     const ResymOutcome& outcome = *context.outcome;
     const char axis = static_cast<char>('x' + context.axis);
     out << "plane: " << context.placedPlane << "\n"
-        << "tolerance: " << formatFixed(context.tolerance, 6) << " (" << context.toleranceFrom
-        << ")\n"
+        << "tolerance: "
+        << (context.toleranceText.empty()
+                ? formatFixed(context.tolerance, 6) + " (" + context.toleranceFrom + ")"
+                : context.toleranceText)
+        << "\n"
         << "vertices: " << report.vertices << "\n"
         << "pairs found: " << report.pairs << "\n"
         << "vertices Smart Resym would move: " << outcome.movedVertices << " ("
@@ -58,6 +61,13 @@ void writeSummary(std::ostream& out, const ReportContext& context, const Asymmet
             << "RMS deviation: " << formatFixed(report.rmsDeviation, 6) << "\n";
     }
     out << "symmetry score: " << formatFixed(report.score, 4) << "\n";
+    const int needing = verticesNeedingPartner(outcome);
+    out << "partners found: " << needing - unpairedOffPlane(outcome) << " of " << needing
+        << " vertices off the plane, the centre line aside ("
+        << formatFixed(100.0 * pairedShare(outcome), 1) << "%): resym "
+        << (pairedShare(outcome) < kLeastPairedShare ? "would refuse this mesh (below "
+                                                     : "would write it (it refuses below ")
+        << formatFixed(100.0 * kLeastPairedShare, 0) << "%)\n";
     if (report.partnersInOtherObjects > 0)
         out << splitObjectsNote(report.partnersInOtherObjects, context.objects) << "\n";
 }
@@ -81,7 +91,7 @@ void writePairs(std::ostream& out, const ReportContext& context, const ReportInp
 
 void writeUnpaired(std::ostream& out, const ReportContext& context, const ReportInput& input,
                    const AsymmetryReport& report) {
-    out << "unpaired near the plane (within the tolerance: centre-line candidates): "
+    out << "unpaired near the plane (the centre line resym puts onto it): "
         << report.nearPlane.size();
     if (!report.nearPlane.empty())
         out << " (" << numbers(input, report.nearPlane, context.verbose) << ")";

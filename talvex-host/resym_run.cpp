@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "centre_line.h"
 #include "host_session.h"
 #include "number_text.h"
 #include "ordered_work.h"
+#include "plugin_scale.h"
 
 namespace talvexhost {
 
@@ -102,6 +104,13 @@ public:
         return b.object->vertices[ordinal - b.first];
     }
 
+    // The vertex's index in the first document, or -1.
+    int fileVertex(int ordinal) const {
+        const Block& b = blockOf(ordinal);
+        if (b.mesh == nullptr || b.mesh->document != 0) return -1;
+        return b.mesh->fileVertices[ordinal - b.first];
+    }
+
     std::string label(int ordinal) const {
         const Block& b = blockOf(ordinal);
         const int i = ordinal - b.first;
@@ -135,14 +144,15 @@ using Marks = std::vector<unsigned char>;
 struct Moves {
     int moved = 0;
     int noticeably = 0;
+    std::vector<int> which;  // ordinals of the moved vertices, when listed
 };
 
 // Counts the vertices that moved, from where they were before: the undo
 // record the host keeps of every vertex registered for the edit (the plug-in
 // moves no other), so no copy of the mesh is needed. A vertex registered
 // twice counts from its first.
-Moves countMoves(const hostsim::Host& host, std::size_t stepsBefore,
-                 const VertexOrdinals& ordinals) {
+Moves countMoves(const hostsim::Host& host, std::size_t stepsBefore, const VertexOrdinals& ordinals,
+                 bool list) {
     Marks seen(static_cast<std::size_t>(ordinals.count()), 0);
     Moves moves;
     for (std::size_t s = stepsBefore; s < host.undoSteps.size(); ++s) {
@@ -155,8 +165,10 @@ Moves countMoves(const hostsim::Host& host, std::size_t stepsBefore,
             const hostsim::Point& old = step.positions[i];
             if (std::memcmp(&old.x, &v->x, sizeof(float)) != 0 ||
                 std::memcmp(&old.y, &v->y, sizeof(float)) != 0 ||
-                std::memcmp(&old.z, &v->z, sizeof(float)) != 0)
+                std::memcmp(&old.z, &v->z, sizeof(float)) != 0) {
                 ++moves.moved;
+                if (list) moves.which.push_back(k);
+            }
             const double dx = double(v->x) - old.x;
             const double dy = double(v->y) - old.y;
             const double dz = double(v->z) - old.z;
@@ -202,14 +214,39 @@ void measurePairs(const hostsim::Host& host, const HostPlane& plane, const Verte
 
 // Unpaired vertices were not registered, so they are where they were.
 void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ordinals,
-                     const Marks& paired, ResymOutcome& outcome) {
+                     const Marks& paired, const ResymOptions& options, ResymOutcome& outcome) {
+    std::vector<int> offPlane;
     for (int k = 0; k < ordinals.count(); ++k) {
         if (paired[k]) continue;
         const HostVertex* v = ordinals.vertex(k);
-        const double distance = plane.signedDistance(Vector3(v->x, v->y, v->z), axis);
-        if (std::fabs(distance) <= kOnPlane) {
+        if (std::fabs(plane.signedDistance(*v, axis)) <= kOnPlane)
             ++outcome.onPlane;
-            continue;
+        else
+            offPlane.push_back(k);
+    }
+    // The faces are read again only for a vertex beyond the tolerance, which
+    // the edge rule alone can put on the plane.
+    const bool centreLine = options.centreLine && !offPlane.empty();
+    bool beyondTolerance = false;
+    for (std::size_t i = 0; i < offPlane.size() && centreLine && !beyondTolerance; ++i) {
+        const HostVertex* v = ordinals.vertex(offPlane[i]);
+        beyondTolerance = (v->flags & 1u) == 0 &&
+                          !(std::fabs(plane.signedDistance(*v, axis)) < options.tolerance);
+    }
+    EdgeFacts facts;
+    if (beyondTolerance && options.edgeFacts) facts = options.edgeFacts();
+    for (int k : offPlane) {
+        const HostVertex* v = ordinals.vertex(k);
+        const double distance = plane.signedDistance(*v, axis);
+        if (centreLine && (v->flags & 1u) == 0) {
+            const int file = ordinals.fileVertex(k);
+            const bool bridges =
+                file >= 0 && std::size_t(file) < facts.bridges.size() && facts.bridges[file];
+            if (nearCentreLine(distance, options.tolerance, facts.medianEdge, bridges)) {
+                outcome.centreLine.push_back(ordinals.label(k));
+                outcome.centreLineVertices.push_back(const_cast<HostVertex*>(v));
+                continue;
+            }
         }
         outcome.unpaired[distance > 0.0 ? 1 : 0].push_back(ordinals.label(k));
         outcome.unpairedVertices.push_back(v);
@@ -218,32 +255,64 @@ void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ord
 
 }  // namespace
 
+double pairedShare(const ResymOutcome& outcome) {
+    const int needing = verticesNeedingPartner(outcome);
+    return needing > 0 ? double(needing - unpairedOffPlane(outcome)) / needing : 1.0;
+}
+
+int unpairedOffPlane(const ResymOutcome& outcome) {
+    return static_cast<int>(outcome.unpaired[0].size() + outcome.unpaired[1].size());
+}
+
+int verticesNeedingPartner(const ResymOutcome& outcome) {
+    return outcome.pairedVertices + unpairedOffPlane(outcome);
+}
+
 ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>& targets,
-                           const HostPlane& plane, int axis) {
+                           const HostPlane& plane, int axis, const ResymOptions& options) {
     hostsim::Host& host = session.host();
     const VertexOrdinals ordinals(session, targets);
 
+    ResymOutcome outcome;
+    if (options.scaleExponent != 0) {
+        const double scaledGate = std::ldexp(kOnPlane, -options.scaleExponent);
+        const double lo = std::min(kOnPlane, scaledGate);
+        const double hi = std::max(kOnPlane, scaledGate);
+        for (int k = 0; k < ordinals.count(); ++k) {
+            const HostVertex* v = ordinals.vertex(k);
+            const double d = std::fabs(plane.signedDistance(*v, axis));
+            if (d > lo && d <= hi) ++outcome.betweenGates;
+        }
+    }
+    std::vector<HostObject*> scaled = targets;
+    if (options.planeObject != nullptr) scaled.push_back(options.planeObject);
     session.selectObjects(targets);
     const std::size_t callsBefore = host.calls.size();
     const std::size_t stepsBefore = host.undoSteps.size();
+    scaleObjects(scaled, options.scaleExponent);
     const auto started = std::chrono::steady_clock::now();
     session.runCommand("Talvex Smart Resym");
-    ResymOutcome outcome;
     outcome.commandSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    scaleObjects(scaled, -options.scaleExponent);
+    scaleUndoSteps(host, stepsBefore, -options.scaleExponent);
     bool registered = false;
     for (std::size_t c = callsBefore; c < host.calls.size(); ++c)
         registered = registered || host.calls[c].service == "registerEditedVertices";
 
     // Moves and pairs are measured side by side: both only read the record.
-    auto moves = runBeside([&] { return countMoves(host, stepsBefore, ordinals); });
+    auto moves =
+        runBeside([&] { return countMoves(host, stepsBefore, ordinals, options.listMoves); });
     Marks paired(static_cast<std::size_t>(ordinals.count()), 0);
     if (registered && host.undoSteps.size() > stepsBefore)
         measurePairs(host, plane, ordinals, paired, outcome);
-    collectUnpaired(plane, axis, ordinals, paired, outcome);
-    const Moves counted = moves.get();
+    for (unsigned char p : paired) outcome.pairedVertices += p;
+    collectUnpaired(plane, axis, ordinals, paired, options, outcome);
+    Moves counted = moves.get();
     outcome.movedVertices = counted.moved;
     outcome.movedNoticeably = counted.noticeably;
+    std::sort(counted.which.begin(), counted.which.end());
+    for (int k : counted.which) outcome.movedLabels.push_back(ordinals.label(k));
     session.selectObjects({});
     return outcome;
 }

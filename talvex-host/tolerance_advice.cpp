@@ -12,6 +12,7 @@ namespace talvexhost {
 namespace {
 
 constexpr double kOffPlane = double(0.0001f);
+constexpr std::size_t kMostMeasured = 50000;
 
 // For each off-plane vertex, the distances from its mirror image to its
 // nearest and second-nearest candidate on the other side in the same object,
@@ -20,8 +21,16 @@ void candidateDistances(const std::vector<ReportVertex>& vertices, const HostPla
                         double reach, std::vector<double>& nearest, std::vector<double>& runnerUp) {
     const VertexGrid grid(vertices, reach);
     const double none = std::numeric_limits<double>::infinity();
+    // Percentiles need no more than a spread sample: every n-th vertex off
+    // the plane, so the measure takes the same time on any mesh (and the
+    // same vertices in check and resym).
+    std::size_t offPlane = 0;
+    for (const ReportVertex& v : vertices) offPlane += std::fabs(v.distance) > kOffPlane ? 1 : 0;
+    const std::size_t stride = std::max<std::size_t>(1, offPlane / kMostMeasured);
+    std::size_t seen = 0;
     for (std::size_t m = 0; m < vertices.size(); ++m) {
         if (std::fabs(vertices[m].distance) <= kOffPlane) continue;
+        if (seen++ % stride != 0) continue;
         const std::vector<Candidate> found = mirrorCandidates(
             vertices, grid, plane, static_cast<int>(m), reach, ObjectRule::sameObject);
         nearest.push_back(found.empty() ? none : found[0].distance);
@@ -59,10 +68,9 @@ std::string explain(const ToleranceAdvice& advice, double ceiling, std::size_t m
                   std::to_string(static_cast<long>(inUse / advice.suggested)) +
                   " times that and may pick wrong partners";
     if (advice.belowPluginRange)
-        reason += "; the plug-in takes no tolerance below 0.01: scale the model up by " +
-                  std::to_string(static_cast<long>(
-                      std::ceil(kPluginLeastTolerance / advice.suggested * 1.01))) +
-                  " or more to use it";
+        reason +=
+            "; the plug-in takes no tolerance below 0.01, so resym and check hand it the model "
+            "scaled by a power of two, which is exact";
     return reason;
 }
 
@@ -72,7 +80,9 @@ std::string roundedDown(double value) {
     if (!(value > 0.0) || !std::isfinite(value)) return "0";
     const int exponent = static_cast<int>(std::floor(std::log10(value))) - 1;
     const double step = std::pow(10.0, exponent);
-    const double rounded = std::floor(value / step + 1e-9) * step;
+    // A float widened to double may lie a few parts in 1e8 below the decimal
+    // it was read from (0.02f is 0.0199999996): that still rounds to 0.02.
+    const double rounded = std::floor(value / step + 1e-5) * step;
     char text[64];
     const auto result =
         std::to_chars(text, text + sizeof text, rounded, std::chars_format::general, 2);

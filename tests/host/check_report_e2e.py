@@ -131,7 +131,7 @@ check(status == 0 and len(json.loads(text)["pairs"]) == 2, "--json - with --top 
 # A tolerance relative to the model: 0.5% of the box diagonal, printed as the plug-in reads it.
 status, text, err = run("check", clean, "--plane", "x=0", "--tolerance", "0.5%", "--quiet")
 line = next((l for l in text.splitlines() if l.startswith("tolerance: ")), "")
-diagonal = float(line.split("box diagonal ")[-1].rstrip(")")) if "box diagonal" in line else 0.0
+diagonal = float(line.split("box diagonal ")[-1].split(";")[0].rstrip(")")) if "box diagonal" in line else 0.0
 check(status == 0 and abs(float(line.split()[1]) - diagonal * 0.005) < 1e-5, "relative tolerance: " + line + err)
 
 # Left and right halves as separate objects: pairing finds little, says why,

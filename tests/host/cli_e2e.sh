@@ -53,8 +53,8 @@ expect_text unknown err 'unknown command "frobnicate"'
 expect_status bad_option 2 resym "$meshes/asymmetric_pair.obj" --frobnicate
 expect_text bad_option err "unknown option --frobnicate"
 expect_status bad_plane 2 resym "$meshes/asymmetric_pair.obj" --plane w
-expect_status bad_tolerance 2 check "$meshes/asymmetric_pair.obj" --tolerance 0.009999999
-expect_text bad_tolerance err "--tolerance must be a number from 0.01 to 1024"
+expect_status bad_tolerance 2 check "$meshes/asymmetric_pair.obj" --plane x=0 --tolerance -0.5
+expect_text bad_tolerance err "--tolerance -0.5: expected a positive number"
 expect_status low_tolerance 0 check "$meshes/asymmetric_pair.obj" --plane x=0 --tolerance 0.01 --quiet
 
 # --- plug-in loading ---------------------------------------------------------
@@ -74,8 +74,8 @@ expect_line check_pair out "vertices Smart Resym would move: 2 (2 by more than 0
 expect_line check_pair out "largest deviation: 0.200000 (vertices 1 and 2)"
 expect_line check_pair out "unpaired on the -x side: 0"
 cmp -s "$out/pair.obj" "$meshes/asymmetric_pair.obj" || fail "check changed its input"
-# With the default tolerance (0.1) the two stay unpaired, one on each side.
-expect_status check_unpaired 0 check "$out/pair.obj" --plane x=0
+# With the tolerance 0.1 the two stay unpaired, one on each side.
+expect_status check_unpaired 0 check "$out/pair.obj" --plane x=0 --tolerance 0.1
 expect_line check_unpaired out "pairs found: 0"
 expect_line check_unpaired out "unpaired on the -x side: 1 (2)"
 expect_line check_unpaired out "unpaired on the +x side: 1 (1)"
@@ -119,7 +119,7 @@ expect_text resym_bad_lock err "bad_lock.txt:1: vertex 3 does not exist"
 
 # In place, quietly.
 cp "$out/pair.obj" "$out/in_place.obj"
-expect_status resym_in_place 0 resym "$out/in_place.obj" --plane x=0 --tolerance 0.5 --quiet
+expect_status resym_in_place 0 resym "$out/in_place.obj" --in-place --plane x=0 --tolerance 0.5 --quiet
 [ -s "$out/resym_in_place.out" ] && fail "resym --quiet printed: $(cat "$out/resym_in_place.out")"
 cmp -s "$out/in_place.obj" "$out/pair_expected.obj" || fail "resym in place: wrong result"
 
@@ -150,7 +150,7 @@ expect_line resym_exact_auto out "plane: auto, x = 0 (at x = 0.000000) (symmetry
 cmp -s "$meshes/suzanne_L0.obj" "$out/exact_auto.obj" || fail "resym_exact_auto: an exactly symmetric mesh came back changed"
 
 # Two vertices on a line give Reposition no plane; an unwritable output fails.
-expect_status resym_degenerate 1 resym "$out/pair.obj" -o "$out/unused.obj"
+expect_status resym_degenerate 1 resym "$out/pair.obj" -o "$out/unused.obj" --plane x
 expect_text resym_degenerate err "the plane came out without area"
 expect_status resym_unwritable 1 resym "$out/pair.obj" -o "$out/no/such/folder/out.obj" --plane x=0
 expect_text resym_unwritable err "out.obj: cannot create out.obj.lock in "
@@ -228,19 +228,19 @@ fi
 if [ "$wine" -eq 0 ]; then
   # The mode is kept (Windows files have none).
   cp "$out/pair.obj" "$files/mode.obj" && chmod 0640 "$files/mode.obj"
-  expect_status write_mode 0 resym "$files/mode.obj" --plane x=0 --tolerance 0.5 --quiet
+  expect_status write_mode 0 resym "$files/mode.obj" --in-place --plane x=0 --tolerance 0.5 --quiet
   [ "$(stat -c %a "$files/mode.obj")" = 640 ] || fail "write_mode: mode became $(stat -c %a "$files/mode.obj")"
 fi
 # A lock file already there: another run may be writing.
 cp "$out/pair.obj" "$files/locked.obj" && : >"$files/locked.obj.lock"
 refused write_locked "locked.obj.lock exists: another run may be writing" \
   'cmp -s "$files/locked.obj" "$out/pair.obj" && [ -e "$files/locked.obj.lock" ]' \
-  resym "$files/locked.obj" --plane x=0 --tolerance 0.5
+  resym "$files/locked.obj" --in-place --plane x=0 --tolerance 0.5
 rm "$files/locked.obj.lock"
 # Through a symbolic link, in place: the file it points at is replaced.
 cp "$out/pair.obj" "$files/real.obj"
 ln -s real.obj "$files/link.obj"
-expect_status write_symlink 0 resym "$files/link.obj" --plane x=0 --tolerance 0.5 --quiet
+expect_status write_symlink 0 resym "$files/link.obj" --in-place --plane x=0 --tolerance 0.5 --quiet
 [ -L "$files/link.obj" ] || fail "write_symlink: the link was replaced by a file"
 cmp -s "$files/real.obj" "$out/pair_expected.obj" || fail "write_symlink: the linked file was not written"
 # A hard-linked file is refused: replacing it would split the names, and
@@ -248,7 +248,7 @@ cmp -s "$files/real.obj" "$out/pair_expected.obj" || fail "write_symlink: the li
 cp "$out/pair.obj" "$files/hard.obj" && ln "$files/hard.obj" "$files/hard2.obj"
 refused write_hard_link "has 2 hard links" \
   '[ "$(stat -c %h "$files/hard.obj")" = 2 ] && cmp -s "$files/hard2.obj" "$out/pair.obj"' \
-  resym "$files/hard.obj" --plane x=0 --tolerance 0.5
+  resym "$files/hard.obj" --in-place --plane x=0 --tolerance 0.5
 # A read-only file the user may not write to is refused, even where the folder
 # would let a rename replace it. Root may write anything, so root runs this
 # as nobody (under Wine the read-only attribute does the same).
@@ -262,7 +262,7 @@ else
   as_nobody=()
 fi
 if [ "$wine" -eq 1 ] || [ "$(id -u)" -ne 0 ] || [ ${#as_nobody[@]} -gt 0 ]; then
-  "${as_nobody[@]}" "${host[@]}" resym "$files/readonly.obj" --plane x=0 --tolerance 0.5 \
+  "${as_nobody[@]}" "${host[@]}" resym "$files/readonly.obj" --in-place --plane x=0 --tolerance 0.5 \
     >"$out/write_readonly.out" 2>"$out/write_readonly.err"
   [ $? -eq 1 ] || fail "write_readonly: not refused: $(cat "$out/write_readonly.err")"
   expect_text write_readonly err "not writable"

@@ -39,13 +39,13 @@ both() { # NAME ARGS...: runs both hosts; {OUT} in ARGS is each one's folder
 
 both edits run "$src/tests/host/cross/edits.tvx" --out "{OUT}"
 both resym_teapot resym "$meshes/teapot_assimp.obj" -o "{OUT}/teapot_resym.obj" --plane y=0 --tolerance 2
-both resym_suzanne resym "$meshes/suzanne_L1.obj" -o "{OUT}/suzanne_resym.obj"
+both resym_suzanne resym "$meshes/suzanne_L1.obj" -o "{OUT}/suzanne_resym.obj" --plane x
 both check_human check "$meshes/human_mirror.obj" --plane x=0.01
 both check_report check "$meshes/suzanne_L1.obj" --plane x=0 --verbose --json "{OUT}/check.json" --csv "{OUT}/check.csv"
 both demo demo --out "{OUT}"
 both detect_teapot detect "$meshes/teapot_assimp.obj" --top 3
 both resym_auto resym "$meshes/suzanne_L1.obj" -o "{OUT}/suzanne_auto.obj" --plane auto
-both resym_tilted resym "$meshes/teapot_assimp.obj" -o "{OUT}/teapot_tilted.obj" --plane 0.1,1,0.05,0.5 --tolerance 2
+both resym_tilted resym "$meshes/teapot_assimp.obj" -o "{OUT}/teapot_tilted.obj" --plane 0.1,1,0.05,0.5 --tolerance 2 --force
 
 for file in suzanne_L1.obj teapot.obj teapot_resym.obj suzanne_resym.obj demo.obj demo_turned.obj suzanne_auto.obj teapot_tilted.obj check.json check.csv; do
   if [ ! -s "$out/native/$file" ]; then

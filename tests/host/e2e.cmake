@@ -39,6 +39,12 @@ add_test(NAME e2e_faults
 add_test(NAME e2e_detect
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/detect_e2e.sh ${TALVEX_E2E_OUT}/detect ${TALVEX_HOST_RUNNER}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# resym's and check's defaults: where it writes, the plane, the tolerance,
+# the centre line and the refusal.
+add_test(NAME e2e_safe_defaults
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/safe_defaults_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/safe_defaults
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 # check's report: planted asymmetries must be named exactly in its JSON.
 add_test(NAME e2e_check_report
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/check_report_e2e.py ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/check_report

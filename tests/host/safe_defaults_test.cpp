@@ -1,0 +1,127 @@
+// What resym's defaults rest on: scaling the scene by a power of two for a
+// tolerance the plug-in does not take, the centre line's rule, and planes
+// given with numbers near the ends of the double range.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "hostsim/sim_scene.h"
+#include "talvex-host/centre_line.h"
+#include "talvex-host/obj_document.h"
+#include "talvex-host/plane_setup.h"
+#include "talvex-host/plugin_scale.h"
+#include "talvex-host/tolerance_advice.h"
+
+namespace talvexhost {
+namespace {
+
+TEST(PluginScale, ExponentBringsTheToleranceIntoThePluginsRange) {
+    struct Case {
+        float tolerance;
+        int exponent;
+    };
+    for (const Case& c :
+         {Case{0.1f, 0}, Case{0.01f, 0}, Case{1024.0f, 0}, Case{0.0028f, 2}, Case{0.005f, 1},
+          Case{0.00999f, 1}, Case{2048.0f, -1}, Case{1025.0f, -1}, Case{1e-9f, 24}}) {
+        EXPECT_EQ(scaleExponentFor(c.tolerance), c.exponent) << c.tolerance;
+        EXPECT_TRUE(pluginTakes(std::ldexp(c.tolerance, c.exponent))) << c.tolerance;
+    }
+    EXPECT_FALSE(pluginTakes(std::nextafter(0.01f, 0.0f)));
+    EXPECT_FALSE(pluginTakes(std::nextafter(1024.0f, 2048.0f)));
+}
+
+TEST(PluginScale, ScalingAndBackIsExactAndScalesASharedVertexOnce) {
+    hostsim::Scene scene;
+    HostObject* a = scene.addObject("A", {{0.1f, -3.3f, 7e-30f}, {1.5e30f, 0.0f, -0.0f}});
+    HostObject* b = scene.addObject("B", {{2.0f, 2.0f, 2.0f}});
+    b->vertices[0] = a->vertices[0];  // one vertex listed in two objects
+    a->position = Vector3(0.25f, 0.5f, -1.0f);
+    const float before[3] = {a->vertices[0]->x, a->vertices[0]->y, a->vertices[0]->z};
+    ASSERT_TRUE(scalesExactly({a, b}, 7));
+    scaleObjects({a, b}, 7);
+    EXPECT_EQ(a->vertices[0]->x, std::ldexp(before[0], 7));
+    EXPECT_EQ(a->position.x, 32.0f);
+    scaleObjects({a, b}, -7);
+    EXPECT_EQ(std::memcmp(&a->vertices[0]->x, before, sizeof(float)), 0);
+    EXPECT_EQ(a->vertices[0]->y, before[1]);
+    EXPECT_EQ(a->vertices[0]->z, before[2]);
+    EXPECT_EQ(a->vertices[1]->x, 1.5e30f);
+    EXPECT_TRUE(std::signbit(a->vertices[1]->z));
+    // 1.5e30 * 2^30 overflows a float; 7e-30 * 2^-30 is subnormal and loses bits.
+    EXPECT_FALSE(scalesExactly({a}, 30));
+    EXPECT_FALSE(scalesExactly({a}, -30));
+    EXPECT_TRUE(scalesExactly({a}, -20));
+}
+
+TEST(CentreLine, NearMeansWithinTheToleranceOrHalfAnEdgeWhileBridging) {
+    struct Case {
+        double distance;
+        bool bridges;
+        bool near;
+    };
+    // Tolerance 0.003, median edge 0.03: half an edge is 0.015; all strict.
+    for (const Case& c :
+         {Case{0.0, true, false}, Case{double(0.0001f), true, false}, Case{0.0002, false, true},
+          Case{-0.0029, false, true}, Case{0.003, false, false}, Case{0.012, false, false},
+          Case{-0.012, true, true}, Case{0.015, true, false}, Case{0.02, true, false}}) {
+        EXPECT_EQ(nearCentreLine(c.distance, 0.003, 0.03, c.bridges), c.near)
+            << c.distance << (c.bridges ? " bridging" : "");
+    }
+    EXPECT_FALSE(nearCentreLine(0.01, 0.003, 0.0, true));  // no edges: the tolerance alone
+}
+
+TEST(CentreLine, BridgesWhereNeighboursLieFartherOutOnBothSides) {
+    // A strip of two quads across x = 0: the middle column (x = 0.01 and
+    // x = -0.02) has neighbours at -1 and +1; the outer columns do not.
+    const std::string text =
+        "v -1 0 0\nv 0.01 0 0\nv 1 0 0\nv -1 1 0\nv -0.02 1 0\nv 1 1 0\n"
+        "f 1 2 5 4\nf 2 3 6 5\nl 1 3\n";
+    ObjDocument document;
+    std::string error;
+    ASSERT_TRUE(document.parse(text, "strip.obj", error)) << error;
+    HostPlane plane{{1.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
+    const std::vector<bool> bridges = bridgesPlane(document, plane, 0);
+    EXPECT_EQ(bridges, (std::vector<bool>{false, true, false, false, true, false}));
+    // Nine edges (the line's too); the fifth longest is 2-5.
+    EXPECT_NEAR(medianEdgeLength(document, {}), std::sqrt(1.0 + 0.03 * 0.03), 1e-7);
+}
+
+TEST(CentreLine, FootLiesOnThePlane) {
+    const HostPlane axisPlane{{-4.0, 0.0, 0.0}, {0.5, 3.0, 3.0}};
+    const Vector3 foot = footOnPlane(axisPlane, 0, true, Vector3(0.512f, 0.3f, -0.7f));
+    EXPECT_EQ(foot.x, 0.5f);
+    EXPECT_EQ(foot.y, 0.3f);
+    EXPECT_EQ(foot.z, -0.7f);
+    const HostPlane tilted{{0.6, 0.8, 0.0}, {0.0, 1.0, 0.0}};
+    const Vector3 onTilted = footOnPlane(tilted, 1, false, Vector3(0.3f, 1.2f, 5.0f));
+    EXPECT_NEAR(tilted.signedDistance(onTilted, 1), 0.0, 1e-7);
+    EXPECT_EQ(onTilted.z, 5.0f);
+}
+
+TEST(PlaneSpec, NumbersNearTheEndsOfTheDoubleRange) {
+    PlaneSpec spec;
+    std::string error;
+    ASSERT_TRUE(parsePlaneSpec("1e300,0,0,1", spec, error)) << error;
+    EXPECT_EQ(spec.normal[0], 1.0);
+    EXPECT_EQ(spec.offset, 1e-300);
+    ASSERT_TRUE(parsePlaneSpec("0,3e-300,4e-300,1e-300", spec, error)) << error;
+    EXPECT_NEAR(spec.normal[1], 0.6, 1e-15);
+    EXPECT_NEAR(spec.offset, 0.2, 1e-15);
+    EXPECT_FALSE(parsePlaneSpec("1,0,0,1e300", spec, error));
+    EXPECT_NE(error.find("farther from the origin"), std::string::npos) << error;
+    EXPECT_FALSE(parsePlaneSpec("x=1e300", spec, error));
+    EXPECT_NE(error.find("beyond the range"), std::string::npos) << error;
+    EXPECT_FALSE(parsePlaneSpec("0,0,0,1", spec, error));
+    EXPECT_NE(error.find("must not all be 0"), std::string::npos) << error;
+}
+
+TEST(ToleranceAdvice, AFloatToleranceRoundsDownToTheDecimalItWasReadFrom) {
+    EXPECT_EQ(roundedDown(double(0.02f)), "0.02");
+    EXPECT_EQ(roundedDown(double(0.0028f)), "0.0028");
+    EXPECT_EQ(roundedDown(0.0199), "0.019");
+}
+
+}  // namespace
+}  // namespace talvexhost
