@@ -50,6 +50,8 @@ VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double cell)
     std::size_t cells = 0;
     for (std::size_t i = 0; i < keyed.size(); ++i)
         if (i == 0 || keyed[i].first != keyed[i - 1].first) ++cells;
+    // A power of two at most half full: most queries miss (the cells around
+    // a mirror image are mostly empty), and a miss probes until an empty slot.
     std::size_t size = 2;
     while (size < 2 * cells) size *= 2;
     slots_.assign(size, Slot{0, 0, 0});

@@ -52,7 +52,7 @@ private:
     // The vertices grouped by cell, in vertex order within each, and an
     // open-addressed table of the occupied cells (a power of two, at most
     // half full): about 40 bytes a vertex where a map of lists took twice
-    // that and a heap block per cell.
+    // that, with a heap block per cell.
     std::vector<int> order_;
     std::vector<Slot> slots_;
 };

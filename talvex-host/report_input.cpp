@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <functional>
+#include <utility>
 
 #include "batch_setup.h"
 #include "host_session.h"
@@ -49,7 +50,14 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     input.plane = plane;
     input.diagonal = boxDiagonal(targets);
     input.severalObjects = targets.size() > 1;
-    std::unordered_map<const HostVertex*, int> index;
+    std::size_t count = 0;
+    for (const HostObject* object : targets) count += std::size_t(object->vertexCount);
+    input.vertices.reserve(count);
+    gathered.hostVertices.reserve(count);
+    // Each host vertex's report index, found by address: a sorted array
+    // takes a quarter of a hash map's memory on a large mesh.
+    std::vector<std::pair<const HostVertex*, int>> index;
+    index.reserve(count);
     std::vector<bool> used(
         session.documents().empty() ? 0 : session.documents()[0].document.vertexCount(), false);
     for (std::size_t t = 0; t < targets.size(); ++t) {
@@ -64,16 +72,31 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
             vertex.position[1] = v->y;
             vertex.position[2] = v->z;
             vertex.distance = plane.signedDistance(*v, axis);
-            index.emplace(v, static_cast<int>(input.vertices.size()));
+            index.push_back({v, static_cast<int>(input.vertices.size())});
             input.vertices.push_back(vertex);
             gathered.hostVertices.push_back(v);
         }
     }
+    const auto byAddress = [](const std::pair<const HostVertex*, int>& a,
+                              const std::pair<const HostVertex*, int>& b) {
+        return std::less<const HostVertex*>()(a.first, b.first);
+    };
+    std::sort(index.begin(), index.end(), byAddress);
+    // The first listing of a vertex, as the map kept the first it was given.
+    index.erase(std::unique(index.begin(), index.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                index.end());
+    const auto find = [&](const HostVertex* v) {
+        auto it = std::lower_bound(index.begin(), index.end(), std::make_pair(v, 0), byAddress);
+        return it != index.end() && it->first == v ? it->second : -1;
+    };
+    input.pairs.reserve(outcome.pairList.size());
     for (const auto& [starter, partner] : outcome.pairList) {
-        auto a = index.find(starter);
-        auto b = index.find(partner);
-        if (a != index.end() && b != index.end()) input.pairs.push_back({a->second, b->second});
+        const int a = find(starter);
+        const int b = find(partner);
+        if (a >= 0 && b >= 0) input.pairs.push_back({a, b});
     }
+    std::vector<std::pair<const HostVertex*, int>>().swap(index);
     if (!session.documents().empty())
         input.edgeLength = medianEdgeLength(session.documents()[0].document, used);
     return gathered;
