@@ -23,8 +23,17 @@ double lengthBetween(const ObjPosition& a, const ObjPosition& b) {
 // Median length of the edges of the faces and lines that use `used` vertices
 // only; 0 when there are none.
 double medianEdgeLength(const ObjDocument& document, const std::vector<bool>& used) {
+    const std::vector<ObjElement> elements = document.elements();
+    // Counted first, so the lengths take one exact block, not a doubling one.
+    std::size_t total = 0;
+    for (const ObjElement& element : elements) {
+        if (element.kind == ObjElement::kPoint) continue;
+        const std::size_t n = element.vertices.size();
+        total += element.kind == ObjElement::kFace ? n : n - 1;
+    }
     std::vector<double> lengths;
-    for (const ObjElement& element : document.elements()) {
+    lengths.reserve(total);
+    for (const ObjElement& element : elements) {
         if (element.kind == ObjElement::kPoint) continue;
         const std::size_t n = element.vertices.size();
         const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;
@@ -50,6 +59,19 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     input.plane = plane;
     input.diagonal = boxDiagonal(targets);
     input.severalObjects = targets.size() > 1;
+    // The edge length first: the faces it reads are gone before the
+    // report's vertices are built.
+    std::vector<bool> used(
+        session.documents().empty() ? 0 : session.documents()[0].document.vertexCount(), false);
+    for (const HostObject* target : targets) {
+        const SceneMesh* mesh = session.meshOf(target);
+        if (mesh == nullptr || mesh->document != 0) continue;
+        for (int i = 0; i < target->vertexCount; ++i) used[mesh->fileVertices[i]] = true;
+    }
+    if (!session.documents().empty())
+        input.edgeLength = medianEdgeLength(session.documents()[0].document, used);
+    std::vector<bool>().swap(used);
+
     std::size_t count = 0;
     for (const HostObject* object : targets) count += std::size_t(object->vertexCount);
     input.vertices.reserve(count);
@@ -58,15 +80,12 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     // takes a quarter of a hash map's memory on a large mesh.
     std::vector<std::pair<const HostVertex*, int>> index;
     index.reserve(count);
-    std::vector<bool> used(
-        session.documents().empty() ? 0 : session.documents()[0].document.vertexCount(), false);
     for (std::size_t t = 0; t < targets.size(); ++t) {
         const SceneMesh* mesh = session.meshOf(targets[t]);
         for (int i = 0; i < targets[t]->vertexCount; ++i) {
             const HostVertex* v = targets[t]->vertices[i];
             ReportVertex vertex;
             vertex.number = mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i] + 1 : 0;
-            if (vertex.number > 0) used[vertex.number - 1] = true;
             vertex.object = static_cast<int>(t);
             vertex.position[0] = v->x;
             vertex.position[1] = v->y;
@@ -96,9 +115,6 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         const int b = find(partner);
         if (a >= 0 && b >= 0) input.pairs.push_back({a, b});
     }
-    std::vector<std::pair<const HostVertex*, int>>().swap(index);
-    if (!session.documents().empty())
-        input.edgeLength = medianEdgeLength(session.documents()[0].document, used);
     return gathered;
 }
 
