@@ -1,6 +1,7 @@
 #include "hostsim/sim_scene.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -12,7 +13,9 @@
 namespace hostsim {
 
 // The vertices of an object lie in one block, made once and never moved: the
-// plug-in keeps pointers to them (held pairs) across calls.
+// plug-in keeps pointers to them (held pairs) across calls. The object's
+// pointer array follows them in the same block, one allocation per object,
+// which counts when a file holds millions of small objects.
 struct Scene::OwnedObject {
     OwnedObject(std::size_t vertexCount, const std::function<Point(std::size_t)>& positionOf);
     ~OwnedObject();
@@ -22,8 +25,8 @@ struct Scene::OwnedObject {
     std::string name;
     bool removed = false;
     HostVertex* block = nullptr;
+    HostVertex** pointers = nullptr;  // after the vertices, in the same block
     std::size_t count = 0;
-    std::vector<HostVertex*> vertexPointers;
     HostObject record;
 };
 
@@ -85,14 +88,17 @@ Scene::OwnedObject::OwnedObject(std::size_t vertexCount,
                                 const std::function<Point(std::size_t)>& positionOf)
     : record{} {
     if (vertexCount == 0) return;
-    vertexPointers.resize(vertexCount);
-    block = static_cast<HostVertex*>(::operator new(sizeof(HostVertex) * vertexCount));
+    static_assert(sizeof(HostVertex) % alignof(HostVertex*) == 0, "pointers follow the vertices");
+    if (vertexCount > (SIZE_MAX / (sizeof(HostVertex) + sizeof(HostVertex*))))
+        throw std::bad_alloc();
+    block = static_cast<HostVertex*>(
+        ::operator new((sizeof(HostVertex) + sizeof(HostVertex*)) * vertexCount));
+    pointers = reinterpret_cast<HostVertex**>(block + vertexCount);
     std::exception_ptr failures[2];
     std::size_t made[2] = {0, 0};
     const std::size_t split =
         inTwoHalves(vertexCount, [&](int half, std::size_t begin, std::size_t end) {
-            made[half] =
-                makeVertices(block, vertexPointers.data(), begin, end, positionOf, failures[half]);
+            made[half] = makeVertices(block, pointers, begin, end, positionOf, failures[half]);
         });
     count = vertexCount;
     const std::exception_ptr failure = failures[0] ? failures[0] : failures[1];
@@ -102,6 +108,7 @@ Scene::OwnedObject::OwnedObject(std::size_t vertexCount,
     endVertices(block, split, split + made[1]);
     ::operator delete(block);
     block = nullptr;
+    pointers = nullptr;
     count = 0;
     std::rethrow_exception(failure);
 }
@@ -174,8 +181,8 @@ HostObject* Scene::addObject(const std::string& name, std::size_t count,
     owned->name = name;
     std::memset(owned->record.hostPrivate0, 0, sizeof owned->record.hostPrivate0);
     std::memset(owned->record.hostPrivate1, 0, sizeof owned->record.hostPrivate1);
-    owned->record.vertices = owned->vertexPointers.empty() ? nullptr : owned->vertexPointers.data();
-    owned->record.vertexCount = static_cast<std::int32_t>(owned->vertexPointers.size());
+    owned->record.vertices = owned->count == 0 ? nullptr : owned->pointers;
+    owned->record.vertexCount = static_cast<std::int32_t>(owned->count);
     owned->record.position = Vector3(0.0f, 0.0f, 0.0f);
     HostObject* object = &owned->record;
     owned_.push_back(std::move(owned));

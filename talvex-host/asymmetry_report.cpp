@@ -124,8 +124,11 @@ AsymmetryReport analyseAsymmetry(const ReportInput& input) {
 
     measurePairs(input, report, vertexScore);
     sortUnpaired(input, paired, report, vertexScore);
-    const VertexGrid grid(input.vertices, input.tolerance);
-    findAmbiguity(input, grid, report);
+    {
+        // Gone before the advice builds a grid of its own.
+        const VertexGrid grid(input.vertices, input.tolerance);
+        findAmbiguity(input, grid, report);
+    }
     if (input.severalObjects) {
         std::vector<int> unpaired = report.nearPlane;
         unpaired.insert(unpaired.end(), report.offPlane.begin(), report.offPlane.end());

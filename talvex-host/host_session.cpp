@@ -89,6 +89,9 @@ int HostSession::addDocument(ObjDocument document, const std::string& path, bool
         for (int v = 0; v < doc.vertexCount(); ++v)
             objects[0].vertices[static_cast<std::size_t>(v)] = v;
     }
+    // Sized once: with millions of small objects a doubling copy would
+    // briefly hold the list three times over.
+    meshes_.reserve(meshes_.size() + objects.size());
     for (ObjObject& object : objects) {
         const std::vector<int>& vertices = object.vertices;
         HostObject* hostObject =
@@ -96,7 +99,7 @@ int HostSession::addDocument(ObjDocument document, const std::string& path, bool
                 const ObjPosition p = doc.position(vertices[i]);
                 return hostsim::Point{p.x, p.y, p.z};
             });
-        meshes_.push_back({object.name, hostObject, index, std::move(object.vertices)});
+        meshes_.push_back({std::move(object.name), hostObject, index, std::move(object.vertices)});
         tagMeshes(meshes_.size() - 1);
     }
     // The scene holds the positions now; the document reads them again when

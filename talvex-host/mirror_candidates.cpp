@@ -20,13 +20,51 @@ double distanceBetween(const double a[3], const double b[3]) {
 
 }  // namespace
 
+namespace {
+
+// Spreads a cell key over the table (a 64-bit mix), so neighbouring cells do
+// not crowd one stretch of it.
+std::uint64_t slotHash(std::int64_t key) {
+    std::uint64_t h = static_cast<std::uint64_t>(key);
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    return h ^ (h >> 33);
+}
+
+}  // namespace
+
 VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double cell)
     : vertices_(vertices), cell_(cell > 0.0 && std::isfinite(cell) ? cell : 1.0) {
+    // (key, vertex) sorted groups each cell's vertices, in vertex order.
+    std::vector<std::pair<std::int64_t, int>> keyed(vertices.size());
     for (std::size_t v = 0; v < vertices.size(); ++v) {
         const double* p = vertices[v].position;
-        cells_[key(std::int64_t(std::floor(p[0] / cell_)), std::int64_t(std::floor(p[1] / cell_)),
-                   std::int64_t(std::floor(p[2] / cell_)))]
-            .push_back(static_cast<int>(v));
+        keyed[v] = {
+            key(std::int64_t(std::floor(p[0] / cell_)), std::int64_t(std::floor(p[1] / cell_)),
+                std::int64_t(std::floor(p[2] / cell_))),
+            static_cast<int>(v)};
+    }
+    std::sort(keyed.begin(), keyed.end());
+    std::size_t cells = 0;
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        if (i == 0 || keyed[i].first != keyed[i - 1].first) ++cells;
+    // A power of two at most half full: most queries miss (the cells around
+    // a mirror image are mostly empty), and a miss probes until an empty slot.
+    std::size_t size = 2;
+    while (size < 2 * cells) size *= 2;
+    slots_.assign(size, Slot{0, 0, 0});
+    order_.resize(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        order_[i] = keyed[i].second;
+        if (i > 0 && keyed[i].first == keyed[i - 1].first) continue;
+        std::size_t s = slotHash(keyed[i].first) & (size - 1);
+        while (slots_[s].count != 0) s = (s + 1) & (size - 1);
+        std::size_t end = i + 1;
+        while (end < keyed.size() && keyed[end].first == keyed[i].first) ++end;
+        slots_[s] = {keyed[i].first, static_cast<std::uint32_t>(i),
+                     static_cast<std::uint32_t>(end - i)};
     }
 }
 
@@ -34,6 +72,14 @@ std::int64_t VertexGrid::key(std::int64_t i, std::int64_t j, std::int64_t k) con
     // 21 bits per axis; cells beyond that wrap, which only costs extra tests.
     const std::int64_t mask = (std::int64_t(1) << 21) - 1;
     return (i & mask) | ((j & mask) << 21) | ((k & mask) << 42);
+}
+
+const VertexGrid::Slot* VertexGrid::find(std::int64_t key) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t s = slotHash(key) & mask;; s = (s + 1) & mask) {
+        if (slots_[s].count == 0) return nullptr;
+        if (slots_[s].key == key) return &slots_[s];
+    }
 }
 
 std::vector<Candidate> VertexGrid::within(const double point[3], double radius) const {
@@ -57,9 +103,9 @@ std::vector<Candidate> VertexGrid::within(const double point[3], double radius) 
     for (std::int64_t i = lo[0]; i <= hi[0]; ++i)
         for (std::int64_t j = lo[1]; j <= hi[1]; ++j)
             for (std::int64_t k = lo[2]; k <= hi[2]; ++k) {
-                auto it = cells_.find(key(i, j, k));
-                if (it == cells_.end()) continue;
-                for (int v : it->second) test(v);
+                const Slot* slot = find(key(i, j, k));
+                if (slot == nullptr) continue;
+                for (std::uint32_t n = 0; n < slot->count; ++n) test(order_[slot->first + n]);
             }
     std::sort(found.begin(), found.end(),
               [](const Candidate& a, const Candidate& b) { return a.vertex < b.vertex; });

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "plane_setup.h"
@@ -40,10 +39,23 @@ public:
     std::vector<Candidate> within(const double point[3], double radius) const;
 
 private:
+    // One occupied cell: its key and where its vertices are in `order_`.
+    struct Slot {
+        std::int64_t key;
+        std::uint32_t first;
+        std::uint32_t count;  // 0: an empty slot
+    };
     std::int64_t key(std::int64_t i, std::int64_t j, std::int64_t k) const;
+    const Slot* find(std::int64_t key) const;
+
     const std::vector<ReportVertex>& vertices_;
     double cell_;
-    std::unordered_map<std::int64_t, std::vector<int>> cells_;
+    // The vertices grouped by cell, in vertex order within each, and an
+    // open-addressed table of the occupied cells (a power of two, at most
+    // half full): about 40 bytes a vertex where a map of lists took twice
+    // that, with a heap block per cell.
+    std::vector<int> order_;
+    std::vector<Slot> slots_;
 };
 
 // How a candidate is accepted for the starter `m`, as Smart Resym does it.

@@ -2,15 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <functional>
+#include <utility>
 
 #include "batch_setup.h"
 #include "centre_line.h"
 #include "host_session.h"
 
 namespace talvexhost {
-
-namespace {}  // namespace
 
 GatheredInput gatherReportInput(const HostSession& session, const std::vector<HostObject*>& targets,
                                 const ResymOutcome& outcome, const HostPlane& plane, int axis,
@@ -20,40 +19,67 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     input.plane = plane;
     input.diagonal = boxDiagonal(targets);
     input.severalObjects = targets.size() > 1;
-    std::unordered_map<const HostVertex*, int> index;
-    std::vector<bool> used(
-        session.documents().empty() ? 0 : session.documents()[0].document.vertexCount(), false);
+    // The edge facts first: the faces they read are gone before the
+    // report's vertices are built.
+    EdgeFacts facts;
+    if (!session.documents().empty()) {
+        const ObjDocument& document = session.documents()[0].document;
+        std::vector<bool> used(document.vertexCount(), false);
+        for (const HostObject* target : targets) {
+            const SceneMesh* mesh = session.meshOf(target);
+            if (mesh == nullptr || mesh->document != 0) continue;
+            for (int i = 0; i < target->vertexCount; ++i) used[mesh->fileVertices[i]] = true;
+        }
+        facts = edgeFacts(document, used, centreLine ? &plane : nullptr, axis);
+        input.edgeLength = facts.medianEdge;
+    }
+
+    std::size_t count = 0;
+    for (const HostObject* object : targets) count += std::size_t(object->vertexCount);
+    input.vertices.reserve(count);
+    gathered.hostVertices.reserve(count);
+    // Each host vertex's report index, found by address: a sorted array
+    // takes a quarter of a hash map's memory on a large mesh. Only pairs
+    // need the way back from a vertex to its number.
+    const bool needIndex = !outcome.pairList.empty();
+    std::vector<std::pair<const HostVertex*, int>> index;
+    if (needIndex) index.reserve(count);
     for (std::size_t t = 0; t < targets.size(); ++t) {
         const SceneMesh* mesh = session.meshOf(targets[t]);
         for (int i = 0; i < targets[t]->vertexCount; ++i) {
             const HostVertex* v = targets[t]->vertices[i];
             ReportVertex vertex;
             vertex.number = mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i] + 1 : 0;
-            if (vertex.number > 0) used[vertex.number - 1] = true;
             vertex.object = static_cast<int>(t);
             vertex.position[0] = v->x;
             vertex.position[1] = v->y;
             vertex.position[2] = v->z;
             vertex.distance = plane.signedDistance(*v, axis);
-            // Only pairs need the way back from a vertex to its number.
-            if (!outcome.pairList.empty())
-                index.emplace(v, static_cast<int>(input.vertices.size()));
+            if (vertex.number > 0 && centreLine && !facts.bridges.empty())
+                vertex.bridgesPlane = facts.bridges[vertex.number - 1];
+            if (needIndex) index.push_back({v, static_cast<int>(input.vertices.size())});
             input.vertices.push_back(vertex);
             gathered.hostVertices.push_back(v);
         }
     }
+    const auto byAddress = [](const std::pair<const HostVertex*, int>& a,
+                              const std::pair<const HostVertex*, int>& b) {
+        return std::less<const HostVertex*>()(a.first, b.first);
+    };
+    std::sort(index.begin(), index.end(), byAddress);
+    // The first listing of a vertex, as the map kept the first it was given.
+    index.erase(std::unique(index.begin(), index.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                index.end());
+    const auto find = [&](const HostVertex* v) {
+        auto it = std::lower_bound(index.begin(), index.end(), std::make_pair(v, 0), byAddress);
+        return it != index.end() && it->first == v ? it->second : -1;
+    };
+    input.pairs.reserve(outcome.pairList.size());
     for (const auto& [starter, partner] : outcome.pairList) {
-        auto a = index.find(starter);
-        auto b = index.find(partner);
-        if (a != index.end() && b != index.end()) input.pairs.push_back({a->second, b->second});
-    }
-    if (!session.documents().empty()) {
-        const ObjDocument& document = session.documents()[0].document;
-        const EdgeFacts facts = edgeFacts(document, used, centreLine ? &plane : nullptr, axis);
-        input.edgeLength = facts.medianEdge;
-        for (ReportVertex& vertex : input.vertices)
-            if (vertex.number > 0 && centreLine)
-                vertex.bridgesPlane = facts.bridges[vertex.number - 1];
+        const int a = find(starter);
+        const int b = find(partner);
+        if (a >= 0 && b >= 0) input.pairs.push_back({a, b});
     }
     return gathered;
 }
