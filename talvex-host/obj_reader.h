@@ -59,12 +59,9 @@ public:
 private:
     class PieceReader;
     struct PieceOutcome;
-    // An index to check once the whole file is read: it pointed past the
-    // entries defined so far.
+    // A vertex used before its `v` line, claimed once the whole file is read.
     struct Pending {
-        std::int64_t line;   // 0-based
-        std::int64_t index;  // 1-based
-        char kind;           // 'v', 't' (texture) or 'n' (normal)
+        std::int64_t index;  // 1-based, within the file's vertices
         int group;           // the object current at the element
     };
     struct Totals {
@@ -75,7 +72,8 @@ private:
 
     struct Piece;
     bool countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error);
-    bool checkPending(const Totals& totals, std::string& error);
+    // Makes `group` the vertex's owner unless a lower one uses it too.
+    void claimVertex(std::int64_t index, int group);
     void assignObjects(ObjReadResult& result, std::int64_t vertices);
 
     std::string_view text_;
@@ -84,6 +82,7 @@ private:
     std::function<void(std::size_t)> progress_;
     std::function<bool(std::int64_t, std::string&)> counted_;
     std::size_t pieceBytes_ = kPieceBytes;
+    Totals totals_;  // what the first pass counted in the whole file
 
     bool objectLines_ = false;
     std::vector<std::string> groupNames_;  // [0] is "default"

@@ -172,9 +172,26 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
         {"v nan 0 0\n", "1: bad number \"nan\""},
         {"v 1 2 3\nv 1 2 3\nv 1 2 3\n\nf 1 2 4\n",
          "5: vertex index 4 is out of range (the file has 3)"},
-        {"v 1 2 3\nf 1 2 0\n", "2: vertex reference \"0\" uses index 0"},
+        {"v 1 2 3\nf 1 1 0\n", "2: vertex reference \"0\" uses index 0"},
         {"v 1 2 3\nf 1 -2 1\n", "2: vertex reference \"-2\" points before the first vertex"},
-        {"v 1 2 3\nf 1 1 2147483649\n", "2: vertex reference \"2147483649\" is out of range"},
+        {"v 1 2 3\nf 1 1 2147483649\n", "2: vertex index 2147483649 is out of range (the file has 1)"},
+        // Indices of any size are refused without overflowing on the way.
+        {"v -1 0 0\nv 1 0 0\nv -1 1 0\nv 1 1 0\nv -1 2 0\nv 1 2 0\nf 1 2 3\n"
+         "f -1 -2 -9223372036854775808\n",
+         "8: vertex reference \"-9223372036854775808\" points before the first vertex"},
+        {"v 1 2 3\nv 1 2 3\nv 1 2 3\nf -1 -2 -9223372036854775808\n",
+         "4: vertex reference \"-9223372036854775808\" points before the first vertex"},
+        {"v 1 2 3\nf 1 1 -99999999999999999999999\n",
+         "2: vertex reference \"-99999999999999999999999\" points before the first vertex"},
+        {"v 1 2 3\nf 1 1 99999999999999999999999\n",
+         "2: vertex index 99999999999999999999999 is out of range (the file has 1)"},
+        {"v 1 2 3\nf 1 1 9223372036854775807\n",
+         "2: vertex index 9223372036854775807 is out of range (the file has 1)"},
+        {"v 1 2 3\nvt 0 0\nf 1/-9223372036854775808 1 1\n",
+         "3: vertex reference \"1/-9223372036854775808\" points before the first texture"},
+        {"v 1 2 3\nvn 0 0 1\nf 1//-2 1 1\n",
+         "3: vertex reference \"1//-2\" points before the first normal"},
+        {"v 1 2 3\nf 1 1 -0\n", "2: vertex reference \"-0\" uses index 0"},
         {"v 1 2 3\nf 1/2 1 1\n", "2: texture coordinate index 2 is out of range (the file has 0)"},
         {"v 1 2 3\nf 1 1\n", "2: \"f\" needs at least 3 vertices, found 2"},
         {"v 1 2 3\nf 1 a 1\n", "2: bad vertex reference \"a\""},
@@ -191,6 +208,41 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
         std::string error;
         EXPECT_FALSE(document.parse(c.text, "mesh.obj", error)) << c.expected;
         EXPECT_EQ(error.rfind("mesh.obj:" + c.expected, 0), 0u) << error;
+    }
+}
+
+// A vertex belongs to the lowest object among its uses, however the file is
+// cut: a forward reference from an earlier object counts as much as a later
+// object's use of a vertex already defined.
+TEST(ObjDocument, VerticesBelongToTheFirstObjectThatUsesThem) {
+    struct Case {
+        std::string text;
+        std::vector<std::pair<std::string, std::vector<int>>> objects;
+    };
+    const Case cases[] = {
+        {"v 0 0 0\nv 1 0 0\no A\nf 1 2 3\no B\nv 0 1 0\nf 3 1 2\n", {{"A", {0, 1, 2}}}},
+        {"o A\nf 1 2 3\no B\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", {{"A", {0, 1, 2}}}},
+        // Three objects: the middle one uses backwards what the first used
+        // forwards; the last one's own vertex stays its own.
+        {"v 0 0 0\no A\nl 1 3\no B\nv 1 0 0\nv 0 1 0\nf 1 2 3\np 2\no C\nv 5 5 5\nf -1 3 2\n",
+         {{"A", {0, 2}}, {"B", {1}}, {"C", {3}}}},
+        // Relative and texture references beside forward ones, with `g` objects.
+        {"g G1\nvt 0 0\nf 2/1 3/1 4/1\ng G2\nv 0 0 0\nv 1 1 1\nf -1/1 -2/1 1/1\ng G3\nv 2 2 2\n"
+         "v 3 3 3\nf -1 -2 -3 1\n",
+         {{"G1", {1, 2, 3}}, {"G2", {0}}}},
+    };
+    for (const Case& c : cases) {
+        for (std::size_t pieceBytes = 1; pieceBytes <= c.text.size() + 1; ++pieceBytes) {
+            ObjDocument document;
+            std::string error;
+            ASSERT_TRUE(document.parse(c.text, "mesh.obj", error, pieceBytes)) << error;
+            ASSERT_EQ(document.objects().size(), c.objects.size()) << c.text << pieceBytes;
+            for (std::size_t o = 0; o < c.objects.size(); ++o) {
+                EXPECT_EQ(document.objects()[o].name, c.objects[o].first) << pieceBytes;
+                EXPECT_EQ(document.objects()[o].vertices, c.objects[o].second)
+                    << c.text << " in pieces of " << pieceBytes;
+            }
+        }
     }
 }
 
