@@ -11,6 +11,26 @@
 
 namespace talvexhost {
 
+// What tells one version of a file from another: writing to a file changes
+// its size or modification time, replacing it changes its device or file
+// number (inode on POSIX, file index on Windows).
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    std::int64_t size = -1;
+    std::int64_t modifiedNs = 0;  // modification time in nanoseconds since the system's epoch
+
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && file == other.file && size == other.size &&
+               modifiedNs == other.modifiedNs;
+    }
+    bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+
+// The identity of the file `path` names now, links followed; false when it
+// cannot be looked at (gone, no permission).
+bool fileIdentity(const std::string& path, FileIdentity& identity);
+
 // A file's bytes, mapped read-only; an empty file maps to no bytes.
 class MappedFile {
 public:
@@ -23,6 +43,8 @@ public:
     // regular file or cannot be mapped.
     bool open(const std::string& path, std::string& error);
     std::string_view bytes() const { return {data_, size_}; }
+    // The identity of the file that was mapped, taken from the open file.
+    const FileIdentity& identity() const { return identity_; }
     // The bytes before `offset` will not be read again soon: the system may
     // drop them from memory (they are read again from the file if needed).
     void releaseBefore(std::size_t offset) noexcept;
@@ -31,6 +53,7 @@ private:
     const char* data_ = nullptr;
     std::size_t size_ = 0;
     std::intptr_t handle_ = 0;  // the mapping: its address, or the system's mapping object
+    FileIdentity identity_;
 };
 
 // What the writer learned about a target before writing it.

@@ -45,7 +45,20 @@ extern "C" void removeAndReraise(int signal) {
     std::raise(signal);
 }
 
+FileIdentity identityOf(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
 }  // namespace
+
+bool fileIdentity(const std::string& path, FileIdentity& identity) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return false;
+    identity = identityOf(info);
+    return true;
+}
 
 MappedFile::~MappedFile() {
     if (handle_ != 0) munmap(reinterpret_cast<void*>(handle_), size_);
@@ -66,6 +79,7 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         error = path + ": cannot open (" + reason(errno) + ")";
         return false;
     }
+    if (fstat(fd, &info) == 0) identity_ = identityOf(info);  // the file opened, not the name
     if (info.st_size > 0) {
         if (static_cast<std::uint64_t>(info.st_size) > SIZE_MAX) {
             close(fd);

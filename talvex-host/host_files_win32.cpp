@@ -50,7 +50,29 @@ BOOL WINAPI removeOnConsoleEvent(DWORD) {
     return FALSE;  // the default handler ends the process
 }
 
+FileIdentity identityOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return {};
+    const auto join = [](DWORD high, DWORD low) {
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    };
+    const std::uint64_t written =
+        join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    return {info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+            static_cast<std::int64_t>(join(info.nFileSizeHigh, info.nFileSizeLow)),
+            static_cast<std::int64_t>(written * 100)};  // the system counts in 100 ns
+}
+
 }  // namespace
+
+bool fileIdentity(const std::string& path, FileIdentity& identity) {
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    identity = identityOf(file);
+    CloseHandle(file);
+    return identity.size >= 0;
+}
 
 MappedFile::~MappedFile() {
     if (data_ != nullptr) UnmapViewOfFile(data_);
@@ -69,6 +91,7 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         error = path + ": cannot open (" + reason(GetLastError()) + ")";
         return false;
     }
+    identity_ = identityOf(file);
     const DWORD type = GetFileType(file);
     LARGE_INTEGER size{};
     if (type != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) {

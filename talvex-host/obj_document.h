@@ -44,12 +44,14 @@ struct ObjElement {
 
 // A stretch of whole lines of the file, the number of the first vertex
 // defined in it and how many are: what lets pieces be read and written each
-// on its own.
+// on its own. The checksum of its bytes as first read tells, when it is
+// written, whether the file changed underneath since.
 struct ObjTextPiece {
     std::size_t begin;
     std::size_t end;
     int firstVertex;
     int vertices;
+    std::uint64_t checksum;
 };
 
 // What load() may do besides reading.
@@ -83,8 +85,11 @@ public:
 
     // Writes that text to `path` through the safe writer (safe_writer.h), in
     // large blocks formatted in parallel, so a failure leaves any existing
-    // file untouched. Saving
-    // over the file the document was read from maps the new file afterwards.
+    // file untouched. Saving over the file the document was read from maps
+    // the new file afterwards. Refuses, writing nothing, when the file read
+    // has changed since: a piece no longer holds the bytes first read, or,
+    // just before the new file takes the target's place, the file is no
+    // longer the one loaded (device, file number, size, modification time).
     bool save(const std::string& path, std::string& error);
 
     int vertexCount() const { return vertexCount_; }
@@ -116,9 +121,15 @@ private:
     void adopt(ObjReadResult& result);
     // Hands the text to `sink` in blocks (std::vector<char>&&; false on
     // failure), with the `v` lines of changed vertices rewritten.
+    // False, with the reason in `error`, when a piece's bytes changed since
+    // they were read.
     template <typename Sink>
-    bool emit(Sink& sink) const;
-    std::vector<char> formatPiece(const ObjTextPiece& piece) const;
+    bool emit(Sink& sink, std::string& error) const;
+    struct FormattedPiece;
+    FormattedPiece formatPiece(const ObjTextPiece& piece) const;
+    // True when the file at name_ is still the one loaded.
+    bool sourceUnchanged() const;
+    std::string changedUnderneath() const;
     // The vertex's `v` line, without its ending.
     std::string_view vertexLine(int vertex) const;
 
@@ -126,6 +137,7 @@ private:
     std::unique_ptr<std::string> owned_;
     std::string_view text_;
     std::string name_;
+    FileIdentity identity_;  // of the file loaded; size -1 when parsed from memory
     int vertexCount_ = 0;
     // The positions to write; the file's own are in its text. Empty after
     // releasePositions(); then `assigned_` marks the ones set since.

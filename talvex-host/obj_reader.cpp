@@ -121,6 +121,7 @@ struct PieceCounts {
     std::int64_t normals = 0;
     std::int64_t objects = 0;  // "o" lines
     std::int64_t groups = 0;   // "g" lines
+    std::uint64_t checksum = 0;
 };
 
 void countWord(std::string_view word, PieceCounts& counts) {
@@ -146,6 +147,7 @@ std::string_view firstWord(std::string_view text, std::size_t pos, std::size_t e
 
 PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end) {
     PieceCounts counts;
+    counts.checksum = textChecksum(text.substr(begin, end - begin));
     const char* data = text.data();
     if (std::memchr(data + begin, '\r', end - begin) == nullptr) {
         // Lines end at LF alone, which the C library finds fastest.
@@ -180,6 +182,24 @@ std::vector<PieceCounts> countEach(std::string_view text,
 
 }  // namespace
 
+std::uint64_t textChecksum(std::string_view bytes) noexcept {
+    // Word at a time, each word mixed in with a multiply and a shift: a
+    // changed byte changes the result, wherever it is.
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    std::uint64_t sum = bytes.size() * kMultiplier;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        sum = (sum ^ word) * kMultiplier;
+        sum ^= sum >> 29;
+    }
+    std::uint64_t tail = 0;
+    if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    sum = (sum ^ tail) * kMultiplier;
+    return sum ^ (sum >> 32);
+}
+
 std::vector<ObjTextPiece> cutIntoPieces(std::string_view text, std::size_t pieceBytes) {
     const auto bounds = cutText(text, pieceBytes > 0 ? pieceBytes : 1);
     const std::vector<PieceCounts> counts = countEach(text, bounds);
@@ -187,7 +207,7 @@ std::vector<ObjTextPiece> cutIntoPieces(std::string_view text, std::size_t piece
     std::int64_t vertices = 0;
     for (std::size_t k = 0; k < bounds.size(); ++k) {
         pieces.push_back({bounds[k].first, bounds[k].second, static_cast<int>(vertices),
-                          static_cast<int>(counts[k].vertices)});
+                          static_cast<int>(counts[k].vertices), counts[k].checksum});
         vertices += counts[k].vertices;
     }
     return pieces;
@@ -203,6 +223,7 @@ struct ObjReader::Piece {
     std::int64_t firstTexture;
     std::int64_t firstNormal;
     int groupsBefore;  // object lines before it: the object current at its start
+    std::uint64_t checksum;
 };
 
 // What reading a piece leaves for the caller to join, in file order.
@@ -486,7 +507,7 @@ bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::str
     for (std::size_t k = 0; k < bounds.size(); ++k) {
         const PieceCounts& c = counts[k];
         pieces.push_back({bounds[k].first, bounds[k].second, lines, totals.vertices, c.vertices,
-                          totals.textures, totals.normals, static_cast<int>(groups)});
+                          totals.textures, totals.normals, static_cast<int>(groups), c.checksum});
         lines += c.lines;
         totals.vertices += c.vertices;
         totals.textures += c.textures;
@@ -551,7 +572,7 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
     assignObjects(result, totals.vertices);
     for (const Piece& piece : pieces)
         result.pieces.push_back({piece.begin, piece.end, static_cast<int>(piece.firstVertex),
-                                 static_cast<int>(piece.vertices)});
+                                 static_cast<int>(piece.vertices), piece.checksum});
     return true;
 }
 

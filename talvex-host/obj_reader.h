@@ -98,6 +98,10 @@ private:
 std::vector<ObjTextPiece> cutIntoPieces(std::string_view text,
                                         std::size_t pieceBytes = ObjReader::kPieceBytes);
 
+// A quick 64-bit checksum of `bytes`, to notice text that changed between
+// reading it and writing it again (not proof against anyone trying).
+std::uint64_t textChecksum(std::string_view bytes) noexcept;
+
 // Where the first line starts: after a UTF-8 byte-order mark, if any.
 inline std::size_t firstLineStart(std::string_view text) {
     return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;

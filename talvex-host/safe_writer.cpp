@@ -91,7 +91,8 @@ bool SafeWriter::write(std::vector<char>&& block, std::string& error) {
     return pass(std::move(block), error);
 }
 
-bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeReplace) {
+bool SafeWriter::commit(std::string& error,
+                        const std::function<bool(std::string& error)>& beforeReplace) {
     if (file_ == -1) {
         error = path_ + ": not open for writing";
         return false;
@@ -119,7 +120,11 @@ bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeR
         error = path_ + ": write failed (" + why + "); nothing was changed";
         return false;
     }
-    if (beforeReplace) beforeReplace();
+    if (beforeReplace && !beforeReplace(error)) {
+        removeFile(lock_);
+        removeOnInterrupt({});
+        return false;
+    }
     if (!replaceFile(lock_, target_.path, why)) {
         removeFile(lock_);
         removeOnInterrupt({});
