@@ -7,8 +7,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "support/scratch_folder.h"
 #include "talvex-host/number_text.h"
 
 namespace talvexhost {
@@ -321,6 +324,61 @@ TEST(ObjDocument, PiecesReadAndWriteAsTheWholeText) {
                 whole.setPosition(v, {0.5f, float(v), -0.0f});
             }
             EXPECT_EQ(cut.text(), whole.text()) << pieceBytes;
+        }
+    }
+}
+
+// A file that another program writes to or replaces between loading and
+// saving is never overwritten, nor is an output made from it.
+TEST(ObjDocument, NothingIsWrittenFromAnInputThatChangedUnderneath) {
+    ScratchFolder folder("obj_document_changed");
+    std::string mesh;  // several of the reader's pieces
+    for (int i = 0; mesh.size() < 3 * std::size_t(256) << 10; ++i)
+        mesh += "v " + std::to_string(i) + " 0.5 -1.25\n";
+    mesh += "f 1 2 3\n";
+    const std::string other = "v 9 9 9\n";
+    auto overwriteAt = [](const std::string& path, std::size_t offset, const std::string& bytes) {
+        std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(static_cast<std::streamoff>(offset));
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    };
+    enum Change { kNone, kLastPieceWritten, kOnlyTouched, kReplacedAlike };
+    for (const Change change : {kNone, kLastPieceWritten, kOnlyTouched, kReplacedAlike}) {
+        for (const bool inPlace : {false, true}) {
+            ScratchFolder::write("in.obj", mesh);
+            std::filesystem::remove("out.obj");
+            ObjDocument document;
+            std::string error;
+            ASSERT_TRUE(document.load("in.obj", error)) << error;
+            document.setPosition(1, {7.0f, 0.5f, -1.25f});
+            std::string expected = mesh;  // what the input holds after the change
+            if (change == kLastPieceWritten) {
+                expected.replace(mesh.size() - 20, other.size(), other);
+                overwriteAt("in.obj", mesh.size() - 20, other);
+            } else if (change == kOnlyTouched) {
+                const auto time = std::filesystem::last_write_time("in.obj");
+                std::filesystem::last_write_time("in.obj", time + std::chrono::seconds(2));
+            } else if (change == kReplacedAlike) {
+                ScratchFolder::write("copy.obj", mesh);
+                std::filesystem::rename("copy.obj", "in.obj");
+            }
+            const std::string target = inPlace ? "in.obj" : "out.obj";
+            const bool saved = document.save(target, error);
+            EXPECT_EQ(saved, change == kNone) << change << inPlace << error;
+            EXPECT_FALSE(std::filesystem::exists(target + ".lock"));
+            if (change == kNone) {
+                EXPECT_EQ(ScratchFolder::read(target).substr(0, 27), "v 0 0.5 -1.25\nv 7 0.5 -1.25");
+                // Saved in place, the document now holds the new file: a second
+                // save is no change underneath.
+                if (inPlace) {
+                    EXPECT_TRUE(document.save(target, error)) << error;
+                }
+                continue;
+            }
+            EXPECT_EQ(error, "in.obj: the input changed while it was read (another program wrote "
+                             "to it or replaced it); nothing was written");
+            EXPECT_EQ(ScratchFolder::read("in.obj"), expected);
+            EXPECT_FALSE(std::filesystem::exists("out.obj"));
         }
     }
 }
