@@ -18,7 +18,7 @@ namespace {
 const char kHelp[] =
     "usage: talvex-host resym IN.obj [-o OUT.obj] [--plane x|y|z|x=VALUE|...|auto|A,B,C,D]\n"
     "                         [--tolerance T|P%] [--lock FILE] [--object NAME] [--as-one-object]\n"
-    "                         [--quiet] [--plugin PATH]\n"
+    "                         [--precision file|shortest] [--quiet] [--plugin PATH]\n"
     "\n"
     "Makes the mesh symmetric with the plug-in's \"Talvex Smart Resym\": vertices are paired\n"
     "across the plane within each object and every pair is snapped into mirror positions.\n"
@@ -48,6 +48,10 @@ const char kHelp[] =
     "  --object NAME    work on the objects of that name only (default: every object)\n"
     "  --as-one-object  give the plug-in one object holding every vertex of the file\n"
     "                   (Smart Resym pairs only within an object)\n"
+    "  --precision P    file (default): a moved coordinate keeps the file's number of\n"
+    "                   decimals, and a move below one unit of the last one keeps its\n"
+    "                   text, so a second run changes nothing; shortest: the shortest\n"
+    "                   text that reads back as the exact float\n"
     "  --quiet          print nothing but errors\n"
     "  --stats          also print the command's time, vertices per second and the\n"
     "                   plain scan's estimated time (starters x vertices projections),\n"
@@ -89,7 +93,7 @@ double secondsPerProjection(const std::vector<HostObject*>& targets) {
 
 const CommandSpec kSpec = {"resym",
                            kHelp,
-                           {"-o", "--plane", "--tolerance", "--lock", "--object"},
+                           {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision"},
                            {"--quiet", "--stats", "--as-one-object"},
                            1,
                            1,
@@ -144,6 +148,11 @@ int runResym(const Invocation& invocation) {
         args.has("-o") ? std::filesystem::absolute(args.value("-o"), ec).string() : "";
     const std::string target =
         output.empty() ? std::filesystem::absolute(args.positional[0], ec).string() : output;
+    const std::string precision = args.has("--precision") ? args.value("--precision") : "file";
+    if (precision != "file" && precision != "shortest")
+        return usageError(kSpec, "--precision takes file or shortest, not \"" + precision + "\"");
+    const ObjNumberStyle style =
+        precision == "file" ? ObjNumberStyle::kFileDecimals : ObjNumberStyle::kShortest;
     if (!checkWritable(target, error)) return commandFailure(kSpec, error);
     BatchSetup setup;
     int status = kExitOk;
@@ -166,7 +175,8 @@ int runResym(const Invocation& invocation) {
     setup.phases.start("writing");
     {
         Progress progress(!setup.quiet && vertices > 20 * kLongWorkVertices, "writing " + target);
-        if (!setup.session->saveDocument(0, target, error)) return commandFailure(kSpec, error);
+        if (!setup.session->saveDocument(0, target, error, style))
+            return commandFailure(kSpec, error);
     }
     setup.phases.stop();
     if (setup.quiet) return kExitOk;

@@ -112,8 +112,10 @@ void HostSession::syncDocuments() {
     }
 }
 
-bool HostSession::saveDocument(int index, const std::string& path, std::string& error) {
+bool HostSession::saveDocument(int index, const std::string& path, std::string& error,
+                               ObjNumberStyle style) {
     syncDocuments();
+    documents_[index].document.setNumberStyle(style);
     return documents_[index].document.save(path, error);
 }
 

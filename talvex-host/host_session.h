@@ -76,7 +76,8 @@ public:
     // Copies the scene's vertex positions back into the documents.
     void syncDocuments();
     // Saves document `index` to `path` after syncing; false with `error`.
-    bool saveDocument(int index, const std::string& path, std::string& error);
+    bool saveDocument(int index, const std::string& path, std::string& error,
+                      ObjNumberStyle style = ObjNumberStyle::kFileDecimals);
 
     const std::vector<SceneMesh>& meshes() const { return meshes_; }
     const std::vector<LoadedDocument>& documents() const { return documents_; }

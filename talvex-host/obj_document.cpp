@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -64,6 +65,34 @@ bool differsFromLine(std::string_view line, const ObjPosition& p, std::size_t& n
     numbersEnd = static_cast<std::size_t>(cursor - line.data());
     return differs;
 }
+
+// The three coordinate tokens of a `v` line the reader accepted, with their
+// values; the offset just after them.
+std::size_t coordinateTokens(std::string_view line, std::string_view tokens[3], float values[3]) {
+    const char* end = line.data() + line.size();
+    const char* cursor = line.data();
+    while (cursor < end && isBlank(*cursor)) ++cursor;
+    while (cursor < end && !isBlank(*cursor)) ++cursor;
+    for (int i = 0; i < 3; ++i) {
+        while (cursor < end && isBlank(*cursor)) ++cursor;
+        const char* start = cursor;
+        while (cursor < end && !isBlank(*cursor)) ++cursor;
+        tokens[i] = std::string_view(start, static_cast<std::size_t>(cursor - start));
+        values[i] = 0.0f;
+        if (readPlainFloat(start, cursor, values[i]) == nullptr) readFloat(tokens[i], values[i]);
+    }
+    return static_cast<std::size_t>(cursor - line.data());
+}
+
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Files printed with more decimals than this carry floats to full precision,
+// where the shortest text serves best.
+constexpr int kMostFileDecimals = 9;
+constexpr double kUnitOfDecimal[kMostFileDecimals + 1] = {1.0,  1e-1, 1e-2, 1e-3, 1e-4,
+                                                          1e-5, 1e-6, 1e-7, 1e-8, 1e-9};
 
 bool samePosition(const ObjPosition& a, const ObjPosition& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
@@ -151,6 +180,7 @@ void ObjDocument::adopt(ObjReadResult& result) {
     objects_ = std::move(result.objects);
     pieces_ = std::move(result.pieces);
     loneCarriageReturns_ = result.loneCarriageReturns;
+    decimals_ = result.decimals;
 }
 
 void ObjDocument::setPosition(int vertex, const ObjPosition& position) {
@@ -226,7 +256,7 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
     std::size_t copied = piece.begin;
     int v = piece.firstVertex;
     const int lastVertex = piece.firstVertex + piece.vertices;
-    char line[3 * kFloatTextMax + 8];
+    std::vector<char> line;
     // After the piece's last vertex the rest is copied as it is.
     auto rewrite = [&](std::size_t begin, std::size_t end) {
         if (v == lastVertex) return false;
@@ -236,15 +266,11 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
         if (!set) return true;
         const ObjPosition& p = positions_[vertex];
         std::size_t numbersEnd = 0;
-        if (differsFromLine(text_.substr(begin, end - begin), p, numbersEnd)) {
-            std::size_t length = 0;
-            line[length++] = 'v';
-            for (float value : {p.x, p.y, p.z}) {
-                line[length++] = ' ';
-                length += formatFloatInto(value, line + length);
-            }
+        const std::string_view text = text_.substr(begin, end - begin);
+        line.clear();
+        if (differsFromLine(text, p, numbersEnd) && rewriteVertexLine(text, p, line)) {
             copy(copied, begin);
-            out.insert(out.end(), line, line + length);
+            out.insert(out.end(), line.begin(), line.end());
             copied = begin + numbersEnd;
         }
         return true;
@@ -257,6 +283,44 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
     const bool intact =
         textChecksum(text_.substr(piece.begin, piece.end - piece.begin)) == piece.checksum;
     return {std::move(out), intact};
+}
+
+bool ObjDocument::rewriteVertexLine(std::string_view line, const ObjPosition& position,
+                                    std::vector<char>& out) const {
+    std::string_view tokens[3];
+    float values[3];
+    coordinateTokens(line, tokens, values);
+    const float wanted[3] = {position.x, position.y, position.z};
+    const bool fileStyle = numberStyle_ == ObjNumberStyle::kFileDecimals && decimals_ > 0 &&
+                           decimals_ <= kMostFileDecimals;
+    bool rewritten = false;
+    char number[kFloatTextMax];
+    out.push_back('v');
+    for (int i = 0; i < 3; ++i) {
+        out.push_back(' ');
+        const double was = values[i];
+        const double now = wanted[i];
+        const bool keep = numberStyle_ == ObjNumberStyle::kFileDecimals &&
+                          (sameBits(values[i], wanted[i]) ||
+                           (fileStyle && std::fabs(now - was) < kUnitOfDecimal[decimals_]));
+        if (keep) {
+            out.insert(out.end(), tokens[i].begin(), tokens[i].end());
+            continue;
+        }
+        rewritten = true;
+        std::size_t length = 0;
+        if (fileStyle) {
+            // The file's decimals, unless that would read back as the old value.
+            length = formatFloatFixedInto(wanted[i], decimals_, number);
+            float back = 0.0f;
+            if (length > 0 && (readPlainFloat(number, number + length, back) == nullptr ||
+                               sameBits(back, values[i])))
+                length = 0;
+        }
+        if (length == 0) length = formatFloatInto(wanted[i], number);
+        out.insert(out.end(), number, number + length);
+    }
+    return rewritten;
 }
 
 bool ObjDocument::sourceUnchanged() const {

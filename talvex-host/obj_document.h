@@ -54,6 +54,22 @@ struct ObjTextPiece {
     std::uint64_t checksum;
 };
 
+// How the `v` line of a moved vertex is written.
+enum class ObjNumberStyle {
+    // Keeps the file's digits. A moved coordinate is written in fixed
+    // notation with the file's decimals (the most any `v` coordinate has),
+    // correctly rounded, when that reads back as another value than the
+    // file's; a change of less than one unit of that last decimal keeps the
+    // coordinate's text, so an edit run again on its own output, whose moves
+    // are then below the file's precision, changes nothing. Coordinates that
+    // did not move keep their text. Files without decimals, or with more than
+    // nine (printed to full float precision), are written as kShortest.
+    kFileDecimals,
+    // All three coordinates of a moved vertex as the shortest text that
+    // reads back as the same float.
+    kShortest,
+};
+
 // What load() may do besides reading.
 struct ObjLoadOptions {
     // Called now and then with the share of the file read so far, 0 to 1.
@@ -82,6 +98,13 @@ public:
 
     // The file's text with the `v` lines of changed vertices rewritten.
     std::string text() const;
+
+    // How moved vertices are written (default kFileDecimals); kept until the
+    // next load() or parse().
+    void setNumberStyle(ObjNumberStyle style) { numberStyle_ = style; }
+    // The most digits after the point among the file's `v` coordinates
+    // written in fixed notation.
+    int fileDecimals() const { return decimals_; }
 
     // Writes that text to `path` through the safe writer (safe_writer.h), in
     // large blocks formatted in parallel, so a failure leaves any existing
@@ -132,6 +155,11 @@ private:
     std::string changedUnderneath() const;
     // The vertex's `v` line, without its ending.
     std::string_view vertexLine(int vertex) const;
+    // Appends to `out` the `v` line (up to its coordinates) that gives
+    // `position`, `line` being the file's line of that vertex, which holds
+    // other numbers; false when the style keeps the file's text.
+    bool rewriteVertexLine(std::string_view line, const ObjPosition& position,
+                           std::vector<char>& out) const;
 
     std::unique_ptr<MappedFile> mapped_;
     std::unique_ptr<std::string> owned_;
@@ -146,6 +174,8 @@ private:
     std::vector<bool> assigned_;
     std::vector<ObjObject> objects_;
     std::vector<ObjTextPiece> pieces_;
+    ObjNumberStyle numberStyle_ = ObjNumberStyle::kFileDecimals;
+    int decimals_ = 0;
     // Where each vertex's line is, is found again by walking the lines: an
     // offset per vertex would cost more memory than the positions.
     bool loneCarriageReturns_ = false;

@@ -233,6 +233,7 @@ struct ObjReader::PieceOutcome {
     std::vector<Pending> pending;
     std::vector<ObjElement> elements;
     bool loneCarriageReturns = false;
+    int decimals = 0;
 };
 
 // Reads one piece: its vertices go straight to their places, every other
@@ -341,14 +342,18 @@ bool ObjReader::PieceReader::readPlainVertex(std::string_view content) {
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
     float values[3];
+    int decimals = 0;
     for (float& value : values) {
         while (p < end && isBlank(*p)) ++p;
+        const char* start = p;
         p = readPlainFloat(p, end, value);
         if (p == nullptr) return false;
+        decimals = std::max(decimals, fixedDecimals({start, static_cast<std::size_t>(p - start)}));
     }
     while (p < end && isBlank(*p)) ++p;
     if (p != end) return false;
     std::memcpy(values_, values, sizeof values_);
+    out_.decimals = std::max(out_.decimals, decimals);
     return addVertex();
 }
 
@@ -379,7 +384,9 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
 }
 
 bool ObjReader::PieceReader::readVertex() {
-    return readAttribute("v") && addVertex();
+    if (!readAttribute("v")) return false;
+    for (std::size_t t = 1; t <= 3; ++t) out_.decimals = std::max(out_.decimals, fixedDecimals(tokens_[t]));
+    return addVertex();
 }
 
 bool ObjReader::PieceReader::addVertex() {
@@ -562,6 +569,7 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
             if (elements_ != nullptr)
                 for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
             result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
+            result.decimals = std::max(result.decimals, out.decimals);
             if (progress_) progress_(pieces[k].end);
             return true;
         });

@@ -28,6 +28,9 @@ struct ObjReadResult {
     // vertex, so it can be written back piece by piece.
     std::vector<ObjTextPiece> pieces;
     bool loneCarriageReturns = false;  // some line ends are a CR alone
+    // The most digits after the point among the coordinates of `v` lines
+    // written in fixed notation: the precision the file was written with.
+    int decimals = 0;
 };
 
 class ObjReader {

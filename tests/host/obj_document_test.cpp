@@ -48,6 +48,8 @@ TEST(ObjDocument, OnlyChangedVertexLinesAreRewritten) {
     document.setPosition(0, moved);
     EXPECT_TRUE(document.changed(0));
     EXPECT_FALSE(document.changed(1));
+    EXPECT_EQ(document.text(), "o A\r\nv 0.100 2 -0.000 1.0 # w kept\r\nv 4 5 6\r\nf 1 2 2\r\n");
+    document.setNumberStyle(ObjNumberStyle::kShortest);
     EXPECT_EQ(document.text(), "o A\r\nv 0.1 2 -0 1.0 # w kept\r\nv 4 5 6\r\nf 1 2 2\r\n");
 
     // A host that keeps the positions itself lets the document free them:
@@ -328,6 +330,48 @@ TEST(ObjDocument, PiecesReadAndWriteAsTheWholeText) {
     }
 }
 
+// A moved coordinate keeps the file's digits when they show the move, and a
+// move below one unit of the last decimal keeps the text, so that snapping
+// the written file again finds nothing to write.
+TEST(ObjDocument, MovedCoordinatesKeepTheFilesDigits) {
+    const std::string six = "v 1.098997 0.500000 -2.000000 # six\nv 3e30 1 0.000001\nv 1e-3 -0 0\n";
+    struct Case {
+        int vertex;
+        ObjPosition position;
+        std::string line;  // the vertex's line as written
+    };
+    const Case cases[] = {
+        {0, {1.0989965f, 0.5f, -2.0f}, "v 1.098997 0.500000 -2.000000 # six"},  // half a unit
+        {0, {1.0989961f, 0.50000095f, -1.9999991f}, "v 1.098997 0.500000 -2.000000 # six"},
+        {0, {1.099f, 0.25f, -2.0f}, "v 1.099000 0.250000 -2.000000 # six"},
+        {0, {-1.098997f, 0.5f, 12345.6789f}, "v -1.098997 0.500000 12345.678711 # six"},
+        {1, {6e30f, 1.0f, 0.0f}, "v 6e+30 1 0.000001"},  // too long in fixed notation
+        {2, {0.0020004f, 0.0f, 0.0f}, "v 0.002000 -0 0"},  // -0 became +0: no move
+    };
+    for (const Case& c : cases) {
+        ObjDocument document = parsed(six);
+        EXPECT_EQ(document.fileDecimals(), 6);
+        document.setPosition(c.vertex, c.position);
+        const std::string written = document.text();
+        std::string lines[3];
+        std::size_t at = 0;
+        for (std::string& line : lines) {
+            const std::size_t end = written.find('\n', at);
+            line = written.substr(at, end - at);
+            at = end + 1;
+        }
+        EXPECT_EQ(lines[c.vertex], c.line);
+        // Written again from what was written, the same positions change nothing.
+        ObjDocument again = parsed(written);
+        again.setPosition(c.vertex, c.position);
+        EXPECT_EQ(again.text(), written) << c.line;
+    }
+    // Without decimals the file tells no precision: the shortest text.
+    ObjDocument whole = parsed("v 1 2 3\n");
+    whole.setPosition(0, {1.5f, 2.0f, 3.0f});
+    EXPECT_EQ(whole.text(), "v 1.5 2 3\n");
+}
+
 // A file that another program writes to or replaces between loading and
 // saving is never overwritten, nor is an output made from it.
 TEST(ObjDocument, NothingIsWrittenFromAnInputThatChangedUnderneath) {
@@ -367,7 +411,7 @@ TEST(ObjDocument, NothingIsWrittenFromAnInputThatChangedUnderneath) {
             EXPECT_EQ(saved, change == kNone) << change << inPlace << error;
             EXPECT_FALSE(std::filesystem::exists(target + ".lock"));
             if (change == kNone) {
-                EXPECT_EQ(ScratchFolder::read(target).substr(0, 27), "v 0 0.5 -1.25\nv 7 0.5 -1.25");
+                EXPECT_EQ(ScratchFolder::read(target).substr(0, 30), "v 0 0.5 -1.25\nv 7.00 0.5 -1.25");
                 // Saved in place, the document now holds the new file: a second
                 // save is no change underneath.
                 if (inPlace) {
