@@ -145,7 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string keptText = kept.text();
     kept.setPosition(moved, target);
-    if (kept.text() != keptText && doc.fileDecimals() > 0 && doc.fileDecimals() <= 9 &&
+    if (kept.text() != keptText && kept.fileDecimals() == doc.fileDecimals() &&
+        doc.fileDecimals() > 0 && doc.fileDecimals() <= 9 &&
         std::fabs(double(target.x) - double(back.x)) < unit &&
         std::fabs(double(target.y) - double(back.y)) < unit &&
         std::fabs(double(target.z) - double(back.z)) < unit)

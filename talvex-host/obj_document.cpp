@@ -300,8 +300,9 @@ bool ObjDocument::rewriteVertexLine(std::string_view line, const ObjPosition& po
         out.push_back(' ');
         const double was = values[i];
         const double now = wanted[i];
+        // The sign of a zero is no move.
         const bool keep = numberStyle_ == ObjNumberStyle::kFileDecimals &&
-                          (sameBits(values[i], wanted[i]) ||
+                          (now == was ||
                            (fileStyle && std::fabs(now - was) < kUnitOfDecimal[decimals_]));
         if (keep) {
             out.insert(out.end(), tokens[i].begin(), tokens[i].end());

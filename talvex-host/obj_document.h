@@ -62,8 +62,9 @@ enum class ObjNumberStyle {
     // file's; a change of less than one unit of that last decimal keeps the
     // coordinate's text, so an edit run again on its own output, whose moves
     // are then below the file's precision, changes nothing. Coordinates that
-    // did not move keep their text. Files without decimals, or with more than
-    // nine (printed to full float precision), are written as kShortest.
+    // did not move (or whose zero changed sign) keep their text. In files
+    // without decimals, or with more than nine (printed to full float
+    // precision), moved coordinates get the shortest text.
     kFileDecimals,
     // All three coordinates of a moved vertex as the shortest text that
     // reads back as the same float.
