@@ -301,9 +301,9 @@ bool ObjDocument::rewriteVertexLine(std::string_view line, const ObjPosition& po
         const double was = values[i];
         const double now = wanted[i];
         // The sign of a zero is no move.
-        const bool keep = numberStyle_ == ObjNumberStyle::kFileDecimals &&
-                          (now == was ||
-                           (fileStyle && std::fabs(now - was) < kUnitOfDecimal[decimals_]));
+        const bool keep =
+            numberStyle_ == ObjNumberStyle::kFileDecimals &&
+            (now == was || (fileStyle && std::fabs(now - was) < kUnitOfDecimal[decimals_]));
         if (keep) {
             out.insert(out.end(), tokens[i].begin(), tokens[i].end());
             continue;
@@ -331,8 +331,9 @@ bool ObjDocument::sourceUnchanged() const {
 }
 
 std::string ObjDocument::changedUnderneath() const {
-    return name_ + ": the input changed while it was read (another program wrote to it or "
-                   "replaced it); nothing was written";
+    return name_ +
+           ": the input changed while it was read (another program wrote to it or "
+           "replaced it); nothing was written";
 }
 
 template <typename Sink>

@@ -385,7 +385,8 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
 
 bool ObjReader::PieceReader::readVertex() {
     if (!readAttribute("v")) return false;
-    for (std::size_t t = 1; t <= 3; ++t) out_.decimals = std::max(out_.decimals, fixedDecimals(tokens_[t]));
+    for (std::size_t t = 1; t <= 3; ++t)
+        out_.decimals = std::max(out_.decimals, fixedDecimals(tokens_[t]));
     return addVertex();
 }
 

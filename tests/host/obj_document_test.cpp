@@ -179,7 +179,8 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
          "5: vertex index 4 is out of range (the file has 3)"},
         {"v 1 2 3\nf 1 1 0\n", "2: vertex reference \"0\" uses index 0"},
         {"v 1 2 3\nf 1 -2 1\n", "2: vertex reference \"-2\" points before the first vertex"},
-        {"v 1 2 3\nf 1 1 2147483649\n", "2: vertex index 2147483649 is out of range (the file has 1)"},
+        {"v 1 2 3\nf 1 1 2147483649\n",
+         "2: vertex index 2147483649 is out of range (the file has 1)"},
         // Indices of any size are refused without overflowing on the way.
         {"v -1 0 0\nv 1 0 0\nv -1 1 0\nv 1 1 0\nv -1 2 0\nv 1 2 0\nf 1 2 3\n"
          "f -1 -2 -9223372036854775808\n",
@@ -345,7 +346,7 @@ TEST(ObjDocument, MovedCoordinatesKeepTheFilesDigits) {
         {0, {1.0989961f, 0.50000095f, -1.9999991f}, "v 1.098997 0.500000 -2.000000 # six"},
         {0, {1.099f, 0.25f, -2.0f}, "v 1.099000 0.250000 -2.000000 # six"},
         {0, {-1.098997f, 0.5f, 12345.6789f}, "v -1.098997 0.500000 12345.678711 # six"},
-        {1, {6e30f, 1.0f, 0.0f}, "v 6e+30 1 0.000001"},  // too long in fixed notation
+        {1, {6e30f, 1.0f, 0.0f}, "v 6e+30 1 0.000001"},    // too long in fixed notation
         {2, {0.0020004f, 0.0f, 0.0f}, "v 0.002000 -0 0"},  // -0 became +0: no move
     };
     for (const Case& c : cases) {
@@ -411,7 +412,8 @@ TEST(ObjDocument, NothingIsWrittenFromAnInputThatChangedUnderneath) {
             EXPECT_EQ(saved, change == kNone) << change << inPlace << error;
             EXPECT_FALSE(std::filesystem::exists(target + ".lock"));
             if (change == kNone) {
-                EXPECT_EQ(ScratchFolder::read(target).substr(0, 30), "v 0 0.5 -1.25\nv 7.00 0.5 -1.25");
+                EXPECT_EQ(ScratchFolder::read(target).substr(0, 30),
+                          "v 0 0.5 -1.25\nv 7.00 0.5 -1.25");
                 // Saved in place, the document now holds the new file: a second
                 // save is no change underneath.
                 if (inPlace) {
@@ -419,8 +421,9 @@ TEST(ObjDocument, NothingIsWrittenFromAnInputThatChangedUnderneath) {
                 }
                 continue;
             }
-            EXPECT_EQ(error, "in.obj: the input changed while it was read (another program wrote "
-                             "to it or replaced it); nothing was written");
+            EXPECT_EQ(error,
+                      "in.obj: the input changed while it was read (another program wrote "
+                      "to it or replaced it); nothing was written");
             EXPECT_EQ(ScratchFolder::read("in.obj"), expected);
             EXPECT_FALSE(std::filesystem::exists("out.obj"));
         }
