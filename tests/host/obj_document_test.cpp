@@ -479,6 +479,11 @@ TEST(ObjDocument, NumbersParseWholeTokensOnly) {
     EXPECT_EQ(i, -17);
     EXPECT_FALSE(parseInteger("99999999999999999999", i));
     EXPECT_FALSE(parseInteger("1.0", i));
+    // The decimals a coordinate was written with; none for other notations.
+    const std::pair<const char*, int> decimals[] = {{"-1.250", 3}, {"+0.5", 1}, {"7", 0},
+                                                    {"7.", 0},     {".25", 2},  {"1e-3", -1},
+                                                    {"1.5E2", -1}, {"x", -1}};
+    for (const auto& [token, count] : decimals) EXPECT_EQ(fixedDecimals(token), count) << token;
 }
 
 }  // namespace
