@@ -14,6 +14,11 @@ foreach(layer talvex_geometry talvex_platform talvex_config talvex_overlay talve
   target_compile_options(${layer} PRIVATE -fsanitize=fuzzer-no-link)
 endforeach()
 
+# Inputs reach twice the mesh reader's longest line, so that long lines and
+# the boundaries between pieces are tried, not only the short inputs
+# libFuzzer starts from.
+set(TALVEX_FUZZ_MAX_LEN 131072)
+
 function(talvex_fuzzer name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -25,7 +30,8 @@ function(talvex_fuzzer name)
   set(found ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
   file(MAKE_DIRECTORY ${found})
   add_test(NAME ${name}
-    COMMAND ${name} -max_total_time=${TALVEX_FUZZ_SECONDS} -print_final_stats=1
+    COMMAND ${name} -max_total_time=${TALVEX_FUZZ_SECONDS} -max_len=${TALVEX_FUZZ_MAX_LEN}
+      -print_final_stats=1
       ${found} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)

@@ -4,7 +4,8 @@
 // that holds together: finite positions, every element's references inside
 // the vertex list, every vertex in exactly one object, the file's bytes given
 // back unchanged, and a moved vertex written so that reading the result again
-// gives the same mesh with exactly that position.
+// gives the same mesh with exactly that position (or, keeping the file's
+// digits, the nearest at its decimals or its old text).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -103,10 +104,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ObjDocument doc;
     std::string error;
     const bool read = doc.parse(text, kName, error);
-    // Read in small pieces, in parallel, the file must give the same.
+    // Read in pieces, in parallel, the file must give the same: pieces of a
+    // few bytes cut every line, larger ones fall inside and beside long lines.
+    static const std::size_t kPieceBytes[] = {1, 2, 3, 5, 7, 64, 4096, 65536};
     ObjDocument cut;
     std::string cutError;
-    if (cut.parse(text, kName, cutError, 1 + size % 7) != read || cutError != error)
+    if (cut.parse(text, kName, cutError, kPieceBytes[size % 8]) != read || cutError != error)
         fail("pieces read otherwise than the whole", error + " / " + cutError);
     if (!read) {
         const std::string prefix = std::string(kName) + ":";
@@ -120,8 +123,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (doc.vertexCount() == 0) return 0;
 
     const int moved = static_cast<int>(size % static_cast<std::size_t>(doc.vertexCount()));
-    const ObjPosition target = movedPosition(doc.position(moved), size);
+    const ObjPosition original = doc.position(moved);
+    const ObjPosition target = movedPosition(original, size);
     doc.setPosition(moved, target);
+    // Written with the file's decimals, each coordinate reads back as its old
+    // value (a move below the file's precision) or within half a unit of the
+    // last decimal of the new one (or exactly, as the shortest text), and
+    // writing that again changes nothing.
+    ObjDocument kept;
+    if (!kept.parse(doc.text(), kName, error)) fail("written mesh cannot be read again", error);
+    const double unit = std::pow(10.0, -doc.fileDecimals());
+    const float was[3] = {original.x, original.y, original.z};
+    const float wanted[3] = {target.x, target.y, target.z};
+    const ObjPosition back = kept.position(moved);
+    const float got[3] = {back.x, back.y, back.z};
+    for (int i = 0; i < 3; ++i) {
+        const double off = std::fabs(double(got[i]) - double(wanted[i]));
+        if (!(got[i] == was[i] || got[i] == wanted[i] ||
+              off <= unit / 2 + std::fabs(double(wanted[i])) * 1e-7))
+            fail("moved coordinate written neither kept nor near");
+    }
+    const std::string keptText = kept.text();
+    kept.setPosition(moved, target);
+    if (kept.text() != keptText && kept.fileDecimals() == doc.fileDecimals() &&
+        doc.fileDecimals() > 0 && doc.fileDecimals() <= 9 &&
+        std::fabs(double(target.x) - double(back.x)) < unit &&
+        std::fabs(double(target.y) - double(back.y)) < unit &&
+        std::fabs(double(target.z) - double(back.z)) < unit)
+        fail("a move below the file's precision rewritten");
+    // The shortest text gives the exact float back.
+    doc.setNumberStyle(talvexhost::ObjNumberStyle::kShortest);
     ObjDocument again;
     if (!again.parse(doc.text(), kName, error)) fail("written mesh cannot be read again", error);
     checkSameMesh(doc, again);

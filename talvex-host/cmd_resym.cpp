@@ -68,6 +68,10 @@ const char kHelp[] =
     "  --object NAME    work on the objects of that name only (default: every object)\n"
     "  --as-one-object  give the plug-in one object holding every vertex of the file\n"
     "                   (Smart Resym pairs only within an object)\n"
+    "  --precision P    file (default): a moved coordinate keeps the file's number of\n"
+    "                   decimals, and a move below one unit of the last one keeps its\n"
+    "                   text, so a second run changes nothing; shortest: the shortest\n"
+    "                   text that reads back as the exact float\n"
     "  --quiet          print nothing but errors\n"
     "  --stats          also print the command's time, vertices per second and the\n"
     "                   plain scan's estimated time (starters x vertices projections),\n"
@@ -109,7 +113,7 @@ double secondsPerProjection(const std::vector<HostObject*>& targets) {
 
 const CommandSpec kSpec = {"resym",
                            kHelp,
-                           {"-o", "--plane", "--tolerance", "--lock", "--object"},
+                           {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision"},
                            {"--quiet", "--stats", "--as-one-object", "--in-place", "--dry-run",
                             "--force", "--center", "--no-center"},
                            1,
@@ -188,11 +192,11 @@ std::string refusal(const ResymOutcome& outcome) {
 }
 
 // Writes the mesh to standard output.
-bool writeToStdout(HostSession& session, std::string& error) {
-    session.syncDocuments();
-    const std::string text = session.documents()[0].document.text();
+// Standard output is already binary (main), so the file's line ends pass as
+// they are.
+bool writeToStdout(HostSession& session, ObjNumberStyle style, std::string& error) {
+    const std::string text = session.documentText(0, style);
     std::cout.flush();
-    setStdoutBinary();
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
         error = "cannot write to standard output";
@@ -287,6 +291,11 @@ int runResym(const Invocation& invocation) {
     if (!target.empty() && !checkWritable(target, error)) return commandFailure(kSpec, error);
     // With the mesh on standard output, everything for people goes to stderr.
     std::ostream& text = toStdout ? std::cerr : std::cout;
+    const std::string precision = args.has("--precision") ? args.value("--precision") : "file";
+    if (precision != "file" && precision != "shortest")
+        return usageError(kSpec, "--precision takes file or shortest, not \"" + precision + "\"");
+    const ObjNumberStyle style =
+        precision == "file" ? ObjNumberStyle::kFileDecimals : ObjNumberStyle::kShortest;
     BatchSetup setup;
     int status = kExitOk;
     if (!prepareBatch(args, text, setup, error, status))
@@ -325,8 +334,8 @@ int runResym(const Invocation& invocation) {
     {
         Progress progress(!setup.quiet && vertices > 20 * kLongWorkVertices,
                           "writing " + (toStdout ? std::string("standard output") : target));
-        if (toStdout ? !writeToStdout(*setup.session, error)
-                     : !setup.session->saveDocument(0, target, error))
+        if (toStdout ? !writeToStdout(*setup.session, style, error)
+                     : !setup.session->saveDocument(0, target, error, style))
             return commandFailure(kSpec, error);
     }
     setup.phases.stop();

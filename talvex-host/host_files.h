@@ -11,6 +11,26 @@
 
 namespace talvexhost {
 
+// What tells one version of a file from another: writing to a file changes
+// its size or modification time, replacing it changes its device or file
+// number (inode on POSIX, file index on Windows).
+struct FileVersion {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    std::int64_t size = -1;
+    std::int64_t modifiedNs = 0;  // modification time in nanoseconds since the system's epoch
+
+    bool operator==(const FileVersion& other) const {
+        return device == other.device && file == other.file && size == other.size &&
+               modifiedNs == other.modifiedNs;
+    }
+    bool operator!=(const FileVersion& other) const { return !(*this == other); }
+};
+
+// The version of the file `path` names now, links followed; false when it
+// cannot be looked at (gone, no permission).
+bool fileVersion(const std::string& path, FileVersion& version);
+
 // A file's bytes, mapped read-only; an empty file maps to no bytes.
 class MappedFile {
 public:
@@ -27,6 +47,9 @@ public:
     // (POSIX; see removeOnInterrupt).
     bool open(const std::string& path, std::string& error);
     std::string_view bytes() const { return {data_, size_}; }
+    // The version of the file that was mapped, taken from the open file
+    // (size -1 for standard input).
+    const FileVersion& version() const { return version_; }
     // The bytes before `offset` will not be read again soon: the system may
     // drop them from memory (they are read again from the file if needed).
     void releaseBefore(std::size_t offset) noexcept;
@@ -38,6 +61,7 @@ private:
     int guard_ = -1;            // this mapping's entry in the fault handler's table
     std::string name_;          // the path, for the fault handler's message
     std::string read_;          // standard input's bytes
+    FileVersion version_;
 };
 
 // Who a file is, whatever name reaches it: the same file has the same
@@ -142,9 +166,5 @@ std::uint64_t availableMemory();
 
 // True when stderr is a terminal, where progress lines belong.
 bool stderrIsTerminal();
-
-// Makes standard output take bytes as they are, for a mesh written there:
-// Windows would otherwise turn every LF into CR LF. Nothing to do elsewhere.
-void setStdoutBinary();
 
 }  // namespace talvexhost

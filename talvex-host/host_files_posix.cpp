@@ -208,7 +208,20 @@ int openRegular(const std::string& path, struct stat& info, std::string& error) 
     return fd;
 }
 
+FileVersion versionOf(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
 }  // namespace
+
+bool fileVersion(const std::string& path, FileVersion& version) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return false;
+    version = versionOf(info);
+    return true;
+}
 
 MappedFile::~MappedFile() {
     if (guard_ >= 0) gMappings[guard_].state.store(kFree);
@@ -226,6 +239,7 @@ bool MappedFile::open(const std::string& path, std::string& error) {
     const int fd = openRegular(path, info, error);
     if (fd < 0) return false;
     noteInput(identityOf(info, path));
+    version_ = versionOf(info);  // the file opened, not the name
     if (info.st_size > 0) {
         if (static_cast<std::uint64_t>(info.st_size) > SIZE_MAX) {
             close(fd);
@@ -504,7 +518,5 @@ std::uint64_t availableMemory() {
 bool stderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
-
-void setStdoutBinary() {}
 
 }  // namespace talvexhost

@@ -110,6 +110,19 @@ LONG CALLBACK pageError(EXCEPTION_POINTERS* exception) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+FileVersion versionOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return {};
+    const auto join = [](DWORD high, DWORD low) {
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    };
+    const std::uint64_t written =
+        join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    return {info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+            static_cast<std::int64_t>(join(info.nFileSizeHigh, info.nFileSizeLow)),
+            static_cast<std::int64_t>(written * 100)};  // the system counts in 100 ns
+}
+
 void installHandlers() {
     static bool installed = false;
     if (installed) return;
@@ -187,6 +200,16 @@ HANDLE openRegular(const std::string& path, std::string& error) {
 
 }  // namespace
 
+bool fileVersion(const std::string& path, FileVersion& version) {
+    HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    version = versionOf(file);
+    CloseHandle(file);
+    return version.size >= 0;
+}
+
 MappedFile::~MappedFile() {
     if (guard_ >= 0) gMappings[guard_].state.store(kFree);
     if (data_ != nullptr && handle_ != 0) UnmapViewOfFile(data_);
@@ -210,6 +233,7 @@ bool MappedFile::open(const std::string& path, std::string& error) {
     }
     FileIdentity identity;
     if (identityOf(file, path, identity)) noteInput(identity);
+    version_ = versionOf(file);  // the file opened, not the name
     if (static_cast<unsigned long long>(size.QuadPart) >
         static_cast<unsigned long long>(SIZE_MAX)) {
         CloseHandle(file);
@@ -476,11 +500,6 @@ std::uint64_t availableMemory() {
 
 bool stderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
-}
-
-void setStdoutBinary() {
-    std::fflush(stdout);
-    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace talvexhost

@@ -151,9 +151,17 @@ void HostSession::syncDocuments() {
     }
 }
 
-bool HostSession::saveDocument(int index, const std::string& path, std::string& error) {
+bool HostSession::saveDocument(int index, const std::string& path, std::string& error,
+                               ObjNumberStyle style) {
     syncDocuments();
+    documents_[index].document.setNumberStyle(style);
     return documents_[index].document.save(path, error);
+}
+
+std::string HostSession::documentText(int index, ObjNumberStyle style) {
+    syncDocuments();
+    documents_[index].document.setNumberStyle(style);
+    return documents_[index].document.text();
 }
 
 void HostSession::tagMeshes(std::size_t from) {

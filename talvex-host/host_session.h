@@ -79,7 +79,10 @@ public:
     // Copies the scene's vertex positions back into the documents.
     void syncDocuments();
     // Saves document `index` to `path` after syncing; false with `error`.
-    bool saveDocument(int index, const std::string& path, std::string& error);
+    bool saveDocument(int index, const std::string& path, std::string& error,
+                      ObjNumberStyle style = ObjNumberStyle::kFileDecimals);
+    // Document `index`'s text after syncing, as saveDocument would write it.
+    std::string documentText(int index, ObjNumberStyle style = ObjNumberStyle::kFileDecimals);
 
     const std::vector<SceneMesh>& meshes() const { return meshes_; }
     const std::vector<LoadedDocument>& documents() const { return documents_; }

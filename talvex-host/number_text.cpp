@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <system_error>
 
 #include "fast_float.h"
@@ -125,6 +126,29 @@ std::size_t formatFloatInto(float value, char* out) noexcept {
 std::string formatFloat(float value) {
     char text[kFloatTextMax];
     return std::string(text, formatFloatInto(value, text));
+}
+
+int fixedDecimals(std::string_view token) noexcept {
+    std::size_t i = !token.empty() && (token[0] == '-' || token[0] == '+') ? 1 : 0;
+    while (i < token.size() && isDigit(token[i])) ++i;
+    if (i == token.size()) return 0;
+    if (token[i] != '.') return -1;
+    const std::size_t point = i++;
+    while (i < token.size() && isDigit(token[i])) ++i;
+    return i == token.size() ? static_cast<int>(i - point - 1) : -1;
+}
+
+std::size_t formatFloatFixedInto(float value, int decimals, char* out) noexcept {
+    // The float widened to double is its exact binary value, which the
+    // library rounds correctly and without any locale: both builds agree.
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
+                                      std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) return 0;
+    const std::size_t length = static_cast<std::size_t>(result.ptr - text);
+    if (length > kFloatTextMax) return 0;
+    std::memcpy(out, text, length);
+    return length;
 }
 
 std::string formatFixed(double value, int decimals) {

@@ -45,6 +45,17 @@ std::string formatFloat(float value);
 constexpr std::size_t kFloatTextMax = 32;
 std::size_t formatFloatInto(float value, char* out) noexcept;
 
+// How many digits follow the point of a number token written in fixed
+// notation ("-1.250": 3, "7" and "7.": 0); -1 for a token with an exponent
+// or that is no plain number.
+int fixedDecimals(std::string_view token) noexcept;
+
+// `value` in fixed notation with exactly `decimals` digits after the point
+// (none and no point for 0), correctly rounded from its exact binary value,
+// into `out` (room for kFloatTextMax characters); its length, or 0 when the
+// text would not fit.
+std::size_t formatFloatFixedInto(float value, int decimals, char* out) noexcept;
+
 // A double with `decimals` digits after the point, for reports.
 std::string formatFixed(double value, int decimals);
 

@@ -1,8 +1,13 @@
 #include "obj_document.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "number_text.h"
 #include "obj_reader.h"
@@ -61,6 +66,34 @@ bool differsFromLine(std::string_view line, const ObjPosition& p, std::size_t& n
     return differs;
 }
 
+// The three coordinate tokens of a `v` line the reader accepted, with their
+// values; the offset just after them.
+std::size_t coordinateTokens(std::string_view line, std::string_view tokens[3], float values[3]) {
+    const char* end = line.data() + line.size();
+    const char* cursor = line.data();
+    while (cursor < end && isBlank(*cursor)) ++cursor;
+    while (cursor < end && !isBlank(*cursor)) ++cursor;
+    for (int i = 0; i < 3; ++i) {
+        while (cursor < end && isBlank(*cursor)) ++cursor;
+        const char* start = cursor;
+        while (cursor < end && !isBlank(*cursor)) ++cursor;
+        tokens[i] = std::string_view(start, static_cast<std::size_t>(cursor - start));
+        values[i] = 0.0f;
+        if (readPlainFloat(start, cursor, values[i]) == nullptr) readFloat(tokens[i], values[i]);
+    }
+    return static_cast<std::size_t>(cursor - line.data());
+}
+
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Files printed with more decimals than this carry floats to full precision,
+// where the shortest text serves best.
+constexpr int kMostFileDecimals = 9;
+constexpr double kUnitOfDecimal[kMostFileDecimals + 1] = {1.0,  1e-1, 1e-2, 1e-3, 1e-4,
+                                                          1e-5, 1e-6, 1e-7, 1e-8, 1e-9};
+
 bool samePosition(const ObjPosition& a, const ObjPosition& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
@@ -72,6 +105,17 @@ std::string megabytes(std::uint64_t bytes) {
 // Writing in blocks keeps the mapped input from piling up in memory: the
 // pages already copied are let go as the output goes out.
 constexpr std::size_t kReleaseStep = std::size_t(1) << 20;
+
+// For tests of files that change underneath: with TALVEX_TEST_HOLD_BEFORE_WRITE
+// set to a path, a save creates that file once the mesh is read and waits
+// (up to a minute) until it is gone, so a test can change the input then.
+void holdBeforeWriteForTest() {
+    const char* hold = std::getenv("TALVEX_TEST_HOLD_BEFORE_WRITE");
+    if (hold == nullptr || *hold == '\0') return;
+    std::ofstream(hold).put('\n');
+    for (int waited = 0; waited < 6000 && std::filesystem::exists(hold); ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
 
 }  // namespace
 
@@ -107,6 +151,7 @@ bool ObjDocument::load(const std::string& path, std::string& error, const ObjLoa
     if (!reader.read(result, error)) return false;
     file->releaseBefore(bytes.size());
     *this = ObjDocument();
+    version_ = mapped->version();
     mapped_ = std::move(mapped);
     text_ = bytes;
     name_ = path;
@@ -135,6 +180,7 @@ void ObjDocument::adopt(ObjReadResult& result) {
     objects_ = std::move(result.objects);
     pieces_ = std::move(result.pieces);
     loneCarriageReturns_ = result.loneCarriageReturns;
+    decimals_ = result.decimals;
 }
 
 void ObjDocument::setPosition(int vertex, const ObjPosition& position) {
@@ -195,7 +241,12 @@ std::vector<ObjElement> ObjDocument::elements() const {
     return elements;
 }
 
-std::vector<char> ObjDocument::formatPiece(const ObjTextPiece& piece) const {
+struct ObjDocument::FormattedPiece {
+    std::vector<char> bytes;
+    bool intact;  // the piece still held the bytes first read
+};
+
+ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) const {
     std::vector<char> out;
     // Rewritten lines may be longer than the file's.
     out.reserve(piece.end - piece.begin + (piece.end - piece.begin) / 4);
@@ -205,40 +256,94 @@ std::vector<char> ObjDocument::formatPiece(const ObjTextPiece& piece) const {
     std::size_t copied = piece.begin;
     int v = piece.firstVertex;
     const int lastVertex = piece.firstVertex + piece.vertices;
-    char line[3 * kFloatTextMax + 8];
+    std::vector<char> line;
     // After the piece's last vertex the rest is copied as it is.
     auto rewrite = [&](std::size_t begin, std::size_t end) {
         if (v == lastVertex) return false;
         if (!isVertexLine(text_, begin, end)) return true;
-        const bool set = !released_ || assigned_[v];
-        const ObjPosition& p = positions_[v++];
+        const bool set = !positions_.empty() && (!released_ || assigned_[v]);
+        const int vertex = v++;
+        if (!set) return true;
+        const ObjPosition& p = positions_[vertex];
         std::size_t numbersEnd = 0;
-        if (set && differsFromLine(text_.substr(begin, end - begin), p, numbersEnd)) {
-            std::size_t length = 0;
-            line[length++] = 'v';
-            for (float value : {p.x, p.y, p.z}) {
-                line[length++] = ' ';
-                length += formatFloatInto(value, line + length);
-            }
+        const std::string_view text = text_.substr(begin, end - begin);
+        line.clear();
+        if (differsFromLine(text, p, numbersEnd) && rewriteVertexLine(text, p, line)) {
             copy(copied, begin);
-            out.insert(out.end(), line, line + length);
+            out.insert(out.end(), line.begin(), line.end());
             copied = begin + numbersEnd;
         }
         return true;
     };
-    if (piece.vertices > 0) forEachLine(text_, loneCarriageReturns_, rewrite, piece.begin);
+    if (piece.vertices > 0 && !positions_.empty())
+        forEachLine(text_, loneCarriageReturns_, rewrite, piece.begin);
     copy(copied, piece.end);
-    return out;
+    // Checked after the copy: what was copied is what was read, unless the
+    // bytes changed and changed back meanwhile.
+    const bool intact =
+        textChecksum(text_.substr(piece.begin, piece.end - piece.begin)) == piece.checksum;
+    return {std::move(out), intact};
+}
+
+bool ObjDocument::rewriteVertexLine(std::string_view line, const ObjPosition& position,
+                                    std::vector<char>& out) const {
+    std::string_view tokens[3];
+    float values[3];
+    coordinateTokens(line, tokens, values);
+    const float wanted[3] = {position.x, position.y, position.z};
+    const bool fileStyle = numberStyle_ == ObjNumberStyle::kFileDecimals && decimals_ > 0 &&
+                           decimals_ <= kMostFileDecimals;
+    bool rewritten = false;
+    char number[kFloatTextMax];
+    out.push_back('v');
+    for (int i = 0; i < 3; ++i) {
+        out.push_back(' ');
+        const double was = values[i];
+        const double now = wanted[i];
+        // The sign of a zero is no move.
+        const bool keep =
+            numberStyle_ == ObjNumberStyle::kFileDecimals &&
+            (now == was || (fileStyle && std::fabs(now - was) < kUnitOfDecimal[decimals_]));
+        if (keep) {
+            out.insert(out.end(), tokens[i].begin(), tokens[i].end());
+            continue;
+        }
+        rewritten = true;
+        std::size_t length = 0;
+        if (fileStyle) {
+            // The file's decimals, unless that would read back as the old value.
+            length = formatFloatFixedInto(wanted[i], decimals_, number);
+            float back = 0.0f;
+            if (length > 0 && (readPlainFloat(number, number + length, back) == nullptr ||
+                               sameBits(back, values[i])))
+                length = 0;
+        }
+        if (length == 0) length = formatFloatInto(wanted[i], number);
+        out.insert(out.end(), number, number + length);
+    }
+    return rewritten;
+}
+
+bool ObjDocument::sourceUnchanged() const {
+    if (version_.size < 0) return true;  // parsed from memory
+    FileVersion now;
+    return fileVersion(name_, now) && now == version_;
+}
+
+std::string ObjDocument::changedUnderneath() const {
+    return name_ +
+           ": the input changed while it was read (another program wrote to it or "
+           "replaced it); nothing was written";
 }
 
 template <typename Sink>
-bool ObjDocument::emit(Sink& sink) const {
+bool ObjDocument::emit(Sink& sink, std::string& error) const {
     // Letting go of the mapped pages behind keeps the input from piling up
     // in memory while it is written.
     auto release = [this](std::size_t offset) {
         if (mapped_) mapped_->releaseBefore(offset);
     };
-    if (positions_.empty() || pieces_.empty()) {
+    if (pieces_.empty()) {
         for (std::size_t at = 0; at < text_.size(); at += kReleaseStep) {
             const std::size_t end = std::min(text_.size(), at + kReleaseStep);
             if (!sink(std::vector<char>(text_.data() + at, text_.data() + end))) return false;
@@ -250,10 +355,14 @@ bool ObjDocument::emit(Sink& sink) const {
     if (pieces_.front().begin > 0 &&
         !sink(std::vector<char>(text_.data(), text_.data() + pieces_.front().begin)))
         return false;
-    return makeInOrder<std::vector<char>>(
+    return makeInOrder<FormattedPiece>(
         pieces_.size(), [this](std::size_t k) { return formatPiece(pieces_[k]); },
-        [&](std::size_t k, std::vector<char>& block) {
-            if (!sink(std::move(block))) return false;
+        [&](std::size_t k, FormattedPiece& piece) {
+            if (!piece.intact) {
+                error = changedUnderneath();
+                return false;
+            }
+            if (!sink(std::move(piece.bytes))) return false;
             release(pieces_[k].end);
             return true;
         });
@@ -266,25 +375,42 @@ std::string ObjDocument::text() const {
         out.append(block.data(), block.size());
         return true;
     };
-    emit(append);
+    std::string error;
+    emit(append, error);  // a text changed underneath gives what was formatted
     return out;
 }
 
 bool ObjDocument::save(const std::string& path, std::string& error) {
+    holdBeforeWriteForTest();
     SafeWriter writer;
     if (!writer.open(path, error)) return false;
     auto write = [&](std::vector<char>&& block) { return writer.write(std::move(block), error); };
-    if (!emit(write)) return false;
+    if (!emit(write, error)) return false;
     std::error_code ec;
     const bool replacesSource =
         mapped_ && std::filesystem::equivalent(name_, writer.resolvedTarget(), ec);
-    if (!replacesSource) return writer.commit(error);
+    // The last look at the input, just before the rename: a file written to
+    // or replaced since it was loaded (another run's edit of the same file
+    // among them) is never overwritten with what was made from its old text.
+    auto stillTheInput = [this](std::string& why) {
+        if (sourceUnchanged()) return true;
+        why = changedUnderneath();
+        return false;
+    };
+    if (!replacesSource) return writer.commit(error, stillTheInput);
     // Writing over the file this document maps: let go of it for the
     // rename, then map what was written, which says what the document holds.
-    const bool committed = writer.commit(error, [this] {
+    bool refused = false;
+    const bool committed = writer.commit(error, [&](std::string& why) {
+        if (!stillTheInput(why)) {
+            refused = true;
+            return false;
+        }
         mapped_.reset();
         text_ = {};
+        return true;
     });
+    if (refused) return false;
     auto written = std::make_unique<MappedFile>();
     std::string reopenError;
     const std::string source = committed ? writer.resolvedTarget() : name_;
@@ -296,6 +422,7 @@ bool ObjDocument::save(const std::string& path, std::string& error) {
         objects_.clear();
         return false;
     }
+    version_ = written->version();
     mapped_ = std::move(written);
     text_ = mapped_->bytes();
     lineOffsets_.clear();

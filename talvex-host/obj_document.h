@@ -44,12 +44,31 @@ struct ObjElement {
 
 // A stretch of whole lines of the file, the number of the first vertex
 // defined in it and how many are: what lets pieces be read and written each
-// on its own.
+// on its own. The checksum of its bytes as first read tells, when it is
+// written, whether the file changed underneath since.
 struct ObjTextPiece {
     std::size_t begin;
     std::size_t end;
     int firstVertex;
     int vertices;
+    std::uint64_t checksum;
+};
+
+// How the `v` line of a moved vertex is written.
+enum class ObjNumberStyle {
+    // Keeps the file's digits. A moved coordinate is written in fixed
+    // notation with the file's decimals (the most any `v` coordinate has),
+    // correctly rounded, when that reads back as another value than the
+    // file's; a change of less than one unit of that last decimal keeps the
+    // coordinate's text, so an edit run again on its own output, whose moves
+    // are then below the file's precision, changes nothing. Coordinates that
+    // did not move (or whose zero changed sign) keep their text. In files
+    // without decimals, or with more than nine (printed to full float
+    // precision), moved coordinates get the shortest text.
+    kFileDecimals,
+    // All three coordinates of a moved vertex as the shortest text that
+    // reads back as the same float.
+    kShortest,
 };
 
 // What load() may do besides reading.
@@ -81,10 +100,20 @@ public:
     // The file's text with the `v` lines of changed vertices rewritten.
     std::string text() const;
 
+    // How moved vertices are written (default kFileDecimals); kept until the
+    // next load() or parse().
+    void setNumberStyle(ObjNumberStyle style) { numberStyle_ = style; }
+    // The most digits after the point among the file's `v` coordinates
+    // written in fixed notation.
+    int fileDecimals() const { return decimals_; }
+
     // Writes that text to `path` through the safe writer (safe_writer.h), in
     // large blocks formatted in parallel, so a failure leaves any existing
-    // file untouched. Saving
-    // over the file the document was read from maps the new file afterwards.
+    // file untouched. Saving over the file the document was read from maps
+    // the new file afterwards. Refuses, writing nothing, when the file read
+    // has changed since: a piece no longer holds the bytes first read, or,
+    // just before the new file takes the target's place, the file is no
+    // longer the one loaded (device, file number, size, modification time).
     bool save(const std::string& path, std::string& error);
 
     int vertexCount() const { return vertexCount_; }
@@ -116,16 +145,28 @@ private:
     void adopt(ObjReadResult& result);
     // Hands the text to `sink` in blocks (std::vector<char>&&; false on
     // failure), with the `v` lines of changed vertices rewritten.
+    // False, with the reason in `error`, when a piece's bytes changed since
+    // they were read.
     template <typename Sink>
-    bool emit(Sink& sink) const;
-    std::vector<char> formatPiece(const ObjTextPiece& piece) const;
+    bool emit(Sink& sink, std::string& error) const;
+    struct FormattedPiece;
+    FormattedPiece formatPiece(const ObjTextPiece& piece) const;
+    // True when the file at name_ is still the one loaded.
+    bool sourceUnchanged() const;
+    std::string changedUnderneath() const;
     // The vertex's `v` line, without its ending.
     std::string_view vertexLine(int vertex) const;
+    // Appends to `out` the `v` line (up to its coordinates) that gives
+    // `position`, `line` being the file's line of that vertex, which holds
+    // other numbers; false when the style keeps the file's text.
+    bool rewriteVertexLine(std::string_view line, const ObjPosition& position,
+                           std::vector<char>& out) const;
 
     std::unique_ptr<MappedFile> mapped_;
     std::unique_ptr<std::string> owned_;
     std::string_view text_;
     std::string name_;
+    FileVersion version_;  // of the file loaded; size -1 when parsed from memory
     int vertexCount_ = 0;
     // The positions to write; the file's own are in its text. Empty after
     // releasePositions(); then `assigned_` marks the ones set since.
@@ -134,6 +175,8 @@ private:
     std::vector<bool> assigned_;
     std::vector<ObjObject> objects_;
     std::vector<ObjTextPiece> pieces_;
+    ObjNumberStyle numberStyle_ = ObjNumberStyle::kFileDecimals;
+    int decimals_ = 0;
     // Where each vertex's line is, is found again by walking the lines: an
     // offset per vertex would cost more memory than the positions.
     bool loneCarriageReturns_ = false;

@@ -1,5 +1,6 @@
 #include "obj_reader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -36,11 +37,13 @@ void tokenize(std::string_view line, std::vector<std::string_view>& tokens,
     }
 }
 
-std::string quoted(std::string_view token) {
+// A token shown in a message, cut short when long.
+std::string shown(std::string_view token) {
     constexpr std::size_t kShown = 40;
-    std::string text(token.substr(0, kShown));
-    if (token.size() > kShown) text += "...";
-    return "\"" + text + "\"";
+    return std::string(token.substr(0, kShown)) + (token.size() > kShown ? "..." : "");
+}
+std::string quoted(std::string_view token) {
+    return "\"" + shown(token) + "\"";
 }
 
 // The offset of the first 8-byte word from `begin` on that holds a control
@@ -61,6 +64,28 @@ std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
 }
 
 constexpr int kUnused = INT_MAX;
+
+// Above any count a file can have (those stay below 2^31): an index of more
+// digits is held here, so reading it cannot overflow.
+constexpr std::int64_t kIndexCeiling = std::int64_t(1) << 40;
+
+// A reference's index, [+-]digits, its magnitude capped at kIndexCeiling
+// however many digits it has. False for anything else.
+bool readIndex(std::string_view text, std::int64_t& value) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return false;
+    std::int64_t magnitude = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        magnitude = std::min(magnitude * 10 + (c - '0'), kIndexCeiling);
+    }
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
 
 // Where the line from `begin` ends (its CR or LF, or the end of the text),
 // looking no closer at the bytes: the reading proper refuses what is wrong.
@@ -96,6 +121,7 @@ struct PieceCounts {
     std::int64_t normals = 0;
     std::int64_t objects = 0;  // "o" lines
     std::int64_t groups = 0;   // "g" lines
+    std::uint64_t checksum = 0;
 };
 
 void countWord(std::string_view word, PieceCounts& counts) {
@@ -121,6 +147,7 @@ std::string_view firstWord(std::string_view text, std::size_t pos, std::size_t e
 
 PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end) {
     PieceCounts counts;
+    counts.checksum = textChecksum(text.substr(begin, end - begin));
     const char* data = text.data();
     if (std::memchr(data + begin, '\r', end - begin) == nullptr) {
         // Lines end at LF alone, which the C library finds fastest.
@@ -155,6 +182,24 @@ std::vector<PieceCounts> countEach(std::string_view text,
 
 }  // namespace
 
+std::uint64_t textChecksum(std::string_view bytes) noexcept {
+    // Word at a time, each word mixed in with a multiply and a shift: a
+    // changed byte changes the result, wherever it is.
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    std::uint64_t sum = bytes.size() * kMultiplier;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        sum = (sum ^ word) * kMultiplier;
+        sum ^= sum >> 29;
+    }
+    std::uint64_t tail = 0;
+    if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    sum = (sum ^ tail) * kMultiplier;
+    return sum ^ (sum >> 32);
+}
+
 std::vector<ObjTextPiece> cutIntoPieces(std::string_view text, std::size_t pieceBytes) {
     const auto bounds = cutText(text, pieceBytes > 0 ? pieceBytes : 1);
     const std::vector<PieceCounts> counts = countEach(text, bounds);
@@ -162,7 +207,7 @@ std::vector<ObjTextPiece> cutIntoPieces(std::string_view text, std::size_t piece
     std::int64_t vertices = 0;
     for (std::size_t k = 0; k < bounds.size(); ++k) {
         pieces.push_back({bounds[k].first, bounds[k].second, static_cast<int>(vertices),
-                          static_cast<int>(counts[k].vertices)});
+                          static_cast<int>(counts[k].vertices), counts[k].checksum});
         vertices += counts[k].vertices;
     }
     return pieces;
@@ -178,6 +223,7 @@ struct ObjReader::Piece {
     std::int64_t firstTexture;
     std::int64_t firstNormal;
     int groupsBefore;  // object lines before it: the object current at its start
+    std::uint64_t checksum;
 };
 
 // What reading a piece leaves for the caller to join, in file order.
@@ -187,6 +233,7 @@ struct ObjReader::PieceOutcome {
     std::vector<Pending> pending;
     std::vector<ObjElement> elements;
     bool loneCarriageReturns = false;
+    int decimals = 0;
 };
 
 // Reads one piece: its vertices go straight to their places, every other
@@ -295,14 +342,18 @@ bool ObjReader::PieceReader::readPlainVertex(std::string_view content) {
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
     float values[3];
+    int decimals = 0;
     for (float& value : values) {
         while (p < end && isBlank(*p)) ++p;
+        const char* start = p;
         p = readPlainFloat(p, end, value);
         if (p == nullptr) return false;
+        decimals = std::max(decimals, fixedDecimals({start, static_cast<std::size_t>(p - start)}));
     }
     while (p < end && isBlank(*p)) ++p;
     if (p != end) return false;
     std::memcpy(values_, values, sizeof values_);
+    out_.decimals = std::max(out_.decimals, decimals);
     return addVertex();
 }
 
@@ -320,7 +371,7 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
         std::int64_t index = 0;
         for (; p < end && *p >= '0' && *p <= '9'; ++p) {
             index = index * 10 + (*p - '0');
-            if (index > std::numeric_limits<int>::max()) return false;
+            if (index > reader_.totals_.vertices) return false;
         }
         if ((p < end && !isBlank(*p)) || index == 0) return false;
         indices[count++] = index;
@@ -333,7 +384,10 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
 }
 
 bool ObjReader::PieceReader::readVertex() {
-    return readAttribute("v") && addVertex();
+    if (!readAttribute("v")) return false;
+    for (std::size_t t = 1; t <= 3; ++t)
+        out_.decimals = std::max(out_.decimals, fixedDecimals(tokens_[t]));
+    return addVertex();
 }
 
 bool ObjReader::PieceReader::addVertex() {
@@ -344,19 +398,16 @@ bool ObjReader::PieceReader::addVertex() {
     return true;
 }
 
-// A valid 1-based vertex index of an element. A vertex defined already is
-// used by the lowest object that uses it (the first, as objects only ever
-// follow each other); a forward one waits for the end of the file.
+// A 1-based vertex index of an element, within the file's vertices. A vertex
+// defined already takes the lowest object that uses it (the first, as objects
+// only ever follow each other); a forward one waits for the end of the file,
+// where the same rule settles it.
 void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) {
     const std::int64_t count = piece_.firstVertex + vertices_;
     if (index > count) {
-        out_.pending.push_back({lineNumber(), index, 'v', group_});
+        out_.pending.push_back({index, group_});
     } else {
-        std::atomic<int>& owner = reader_.usedBy_[index - 1];
-        int seen = owner.load(std::memory_order_relaxed);
-        while (group_ < seen &&
-               !owner.compare_exchange_weak(seen, group_, std::memory_order_relaxed)) {
-        }
+        reader_.claimVertex(index, group_);
     }
     if (reader_.elements_ != nullptr) element.vertices.push_back(static_cast<int>(index - 1));
 }
@@ -413,32 +464,28 @@ bool ObjReader::PieceReader::readReference(std::string_view token, ObjElement& e
         rest = rest.substr(slash + 1);
         if (partCount == 3) return fail("bad vertex reference " + quoted(token));
     }
+    // Relative indices count back from the entries defined so far; others
+    // may point forward, up to the file's count.
     const std::int64_t counts[3] = {piece_.firstVertex + vertices_, piece_.firstTexture + textures_,
                                     piece_.firstNormal + normals_};
-    const char kinds[3] = {'v', 't', 'n'};
+    const Totals& totals = reader_.totals_;
+    const std::int64_t inFile[3] = {totals.vertices, totals.textures, totals.normals};
+    static const char* const kWhat[3] = {"vertex", "texture coordinate", "normal"};
     for (int k = 0; k < partCount; ++k) {
         if (k > 0 && parts[k].empty()) continue;
         std::int64_t index = 0;
-        if (!parseInteger(parts[k], index)) return fail("bad vertex reference " + quoted(token));
+        if (!readIndex(parts[k], index)) return fail("bad vertex reference " + quoted(token));
         if (index == 0) return fail("vertex reference " + quoted(token) + " uses index 0");
         if (index < 0) {
-            // Relative to the entries defined so far.
             if (-index > counts[k])
                 return fail("vertex reference " + quoted(token) + " points before the first " +
-                            (k == 0   ? "vertex"
-                             : k == 1 ? "texture coordinate"
-                                      : "normal"));
+                            kWhat[k] + " (" + std::to_string(counts[k]) + " defined so far)");
             index = counts[k] + index + 1;
+        } else if (index > inFile[k]) {
+            return fail(std::string(kWhat[k]) + " index " + shown(parts[k]) +
+                        " is out of range (the file has " + std::to_string(inFile[k]) + ")");
         }
-        // Vertices are counted in int: a larger index can never be in range,
-        // and cut to int it could turn negative.
-        if (k == 0 && index > std::numeric_limits<int>::max())
-            return fail("vertex reference " + quoted(token) + " is out of range");
-        if (k == 0) {
-            useVertex(index, element);
-        } else if (index > counts[k]) {
-            out_.pending.push_back({lineNumber(), index, kinds[k], group_});
-        }
+        if (k == 0) useVertex(index, element);
     }
     return true;
 }
@@ -468,7 +515,7 @@ bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::str
     for (std::size_t k = 0; k < bounds.size(); ++k) {
         const PieceCounts& c = counts[k];
         pieces.push_back({bounds[k].first, bounds[k].second, lines, totals.vertices, c.vertices,
-                          totals.textures, totals.normals, static_cast<int>(groups)});
+                          totals.textures, totals.normals, static_cast<int>(groups), c.checksum});
         lines += c.lines;
         totals.vertices += c.vertices;
         totals.textures += c.textures;
@@ -484,10 +531,18 @@ bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::str
     return true;
 }
 
+void ObjReader::claimVertex(std::int64_t index, int group) {
+    std::atomic<int>& owner = usedBy_[index - 1];
+    int seen = owner.load(std::memory_order_relaxed);
+    while (group < seen && !owner.compare_exchange_weak(seen, group, std::memory_order_relaxed)) {
+    }
+}
+
 bool ObjReader::read(ObjReadResult& result, std::string& error) {
     result = ObjReadResult{};
     std::vector<Piece> pieces;
-    Totals totals;
+    totals_ = Totals{};
+    Totals& totals = totals_;
     if (!countPieces(pieces, totals, error)) return false;
     if (counted_ && !counted_(totals.vertices, error)) return false;
     const std::size_t vertices = static_cast<std::size_t>(totals.vertices);
@@ -515,39 +570,18 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
             if (elements_ != nullptr)
                 for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
             result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
+            result.decimals = std::max(result.decimals, out.decimals);
             if (progress_) progress_(pieces[k].end);
             return true;
         });
-    if (!read || !checkPending(totals, error)) return false;
+    if (!read) return false;
+    // Elements that referred forward claim their vertices now, by the same
+    // rule as the others, so the order the pieces settle in decides nothing.
+    for (const Pending& p : pending_) claimVertex(p.index, p.group);
     assignObjects(result, totals.vertices);
     for (const Piece& piece : pieces)
         result.pieces.push_back({piece.begin, piece.end, static_cast<int>(piece.firstVertex),
-                                 static_cast<int>(piece.vertices)});
-    return true;
-}
-
-bool ObjReader::checkPending(const Totals& totals, std::string& error) {
-    for (const Pending& p : pending_) {
-        const std::int64_t count = p.kind == 'v'   ? totals.vertices
-                                   : p.kind == 't' ? totals.textures
-                                                   : totals.normals;
-        if (p.index > count) {
-            const char* what = p.kind == 'v'   ? "vertex"
-                               : p.kind == 't' ? "texture coordinate"
-                                               : "normal";
-            error = name_ + ":" + std::to_string(p.line + 1) + ": " + what + " index " +
-                    std::to_string(p.index) + " is out of range (the file has " +
-                    std::to_string(count) + ")";
-            return false;
-        }
-    }
-    // Elements that referred forward give their vertices an owner now, in
-    // file order.
-    for (const Pending& p : pending_) {
-        std::atomic<int>& owner = usedBy_[p.index - 1];
-        if (p.kind == 'v' && owner.load(std::memory_order_relaxed) == kUnused)
-            owner.store(p.group, std::memory_order_relaxed);
-    }
+                                 static_cast<int>(piece.vertices), piece.checksum});
     return true;
 }
 

@@ -28,6 +28,9 @@ struct ObjReadResult {
     // vertex, so it can be written back piece by piece.
     std::vector<ObjTextPiece> pieces;
     bool loneCarriageReturns = false;  // some line ends are a CR alone
+    // The most digits after the point among the coordinates of `v` lines
+    // written in fixed notation: the precision the file was written with.
+    int decimals = 0;
 };
 
 class ObjReader {
@@ -59,12 +62,9 @@ public:
 private:
     class PieceReader;
     struct PieceOutcome;
-    // An index to check once the whole file is read: it pointed past the
-    // entries defined so far.
+    // A vertex used before its `v` line, claimed once the whole file is read.
     struct Pending {
-        std::int64_t line;   // 0-based
-        std::int64_t index;  // 1-based
-        char kind;           // 'v', 't' (texture) or 'n' (normal)
+        std::int64_t index;  // 1-based, within the file's vertices
         int group;           // the object current at the element
     };
     struct Totals {
@@ -75,7 +75,8 @@ private:
 
     struct Piece;
     bool countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error);
-    bool checkPending(const Totals& totals, std::string& error);
+    // Makes `group` the vertex's owner unless a lower one uses it too.
+    void claimVertex(std::int64_t index, int group);
     void assignObjects(ObjReadResult& result, std::int64_t vertices);
 
     std::string_view text_;
@@ -84,6 +85,7 @@ private:
     std::function<void(std::size_t)> progress_;
     std::function<bool(std::int64_t, std::string&)> counted_;
     std::size_t pieceBytes_ = kPieceBytes;
+    Totals totals_;  // what the first pass counted in the whole file
 
     bool objectLines_ = false;
     std::vector<std::string> groupNames_;  // [0] is "default"
@@ -98,6 +100,10 @@ private:
 // the number of each piece's first vertex; the reader gives the same.
 std::vector<ObjTextPiece> cutIntoPieces(std::string_view text,
                                         std::size_t pieceBytes = ObjReader::kPieceBytes);
+
+// A quick 64-bit checksum of `bytes`, to notice text that changed between
+// reading it and writing it again (not proof against anyone trying).
+std::uint64_t textChecksum(std::string_view bytes) noexcept;
 
 // Where the first line starts: after a UTF-8 byte-order mark, if any.
 inline std::size_t firstLineStart(std::string_view text) {

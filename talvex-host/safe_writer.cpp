@@ -185,7 +185,8 @@ bool SafeWriter::write(std::vector<char>&& block, std::string& error) {
     return pass(std::move(block), error);
 }
 
-bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeReplace) {
+bool SafeWriter::commit(std::string& error,
+                        const std::function<bool(std::string& error)>& beforeReplace) {
     if (file_ == -1) {
         error = path_ + ": not open for writing";
         return false;
@@ -211,8 +212,11 @@ bool SafeWriter::commit(std::string& error, const std::function<void()>& beforeR
         error = path_ + ": write failed (" + why + "); nothing was changed" + removeLock();
         return false;
     }
-    if (beforeReplace) beforeReplace();
     pauseForTest("replace", target_.path);
+    if (beforeReplace && !beforeReplace(error)) {
+        error += removeLock();
+        return false;
+    }
     if (!replaceFile(lock_, target_.path, why)) {
         error = path_ + ": cannot replace (" + why + "); nothing was changed" + removeLock();
         return false;

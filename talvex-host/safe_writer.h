@@ -43,10 +43,12 @@ public:
         return write(text.data(), text.size(), error);
     }
     // Flushes, keeps the target's mode and renames the lock file over it.
-    // `beforeReplace`, when given, runs just before the rename (a caller
-    // that still maps the target lets go of it: Windows cannot replace a
-    // mapped file).
-    bool commit(std::string& error, const std::function<void()>& beforeReplace = {});
+    // `beforeReplace`, when given, runs just before the rename: it may still
+    // refuse (false, with the whole message in `error`), and then the lock
+    // file is removed and the target left as it was. A caller that still
+    // maps the target lets go of it there: Windows cannot replace a mapped file.
+    bool commit(std::string& error,
+                const std::function<bool(std::string& error)>& beforeReplace = {});
     // The file that will be replaced, links resolved.
     const std::string& resolvedTarget() const { return target_.path; }
 

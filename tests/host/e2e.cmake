@@ -71,3 +71,12 @@ if(NOT WIN32)
       $<TARGET_FILE:grid_obj> $<TARGET_FILE:talvex-host>
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
+# Mesh files: hostile indices, object ownership, an input changed underneath
+# (the script pauses the host through a test hook and changes the file), and
+# the file's digits kept across runs.
+if(NOT WIN32)
+  add_test(NAME e2e_mesh_file
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/mesh_file_e2e.sh ${TALVEX_E2E_OUT}/mesh_file
+      $<TARGET_FILE:talvex-host>
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()

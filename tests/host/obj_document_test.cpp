@@ -7,8 +7,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "support/scratch_folder.h"
 #include "talvex-host/number_text.h"
 
 namespace talvexhost {
@@ -45,6 +48,8 @@ TEST(ObjDocument, OnlyChangedVertexLinesAreRewritten) {
     document.setPosition(0, moved);
     EXPECT_TRUE(document.changed(0));
     EXPECT_FALSE(document.changed(1));
+    EXPECT_EQ(document.text(), "o A\r\nv 0.100 2 -0.000 1.0 # w kept\r\nv 4 5 6\r\nf 1 2 2\r\n");
+    document.setNumberStyle(ObjNumberStyle::kShortest);
     EXPECT_EQ(document.text(), "o A\r\nv 0.1 2 -0 1.0 # w kept\r\nv 4 5 6\r\nf 1 2 2\r\n");
 
     // A host that keeps the positions itself lets the document free them:
@@ -172,9 +177,27 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
         {"v nan 0 0\n", "1: bad number \"nan\""},
         {"v 1 2 3\nv 1 2 3\nv 1 2 3\n\nf 1 2 4\n",
          "5: vertex index 4 is out of range (the file has 3)"},
-        {"v 1 2 3\nf 1 2 0\n", "2: vertex reference \"0\" uses index 0"},
+        {"v 1 2 3\nf 1 1 0\n", "2: vertex reference \"0\" uses index 0"},
         {"v 1 2 3\nf 1 -2 1\n", "2: vertex reference \"-2\" points before the first vertex"},
-        {"v 1 2 3\nf 1 1 2147483649\n", "2: vertex reference \"2147483649\" is out of range"},
+        {"v 1 2 3\nf 1 1 2147483649\n",
+         "2: vertex index 2147483649 is out of range (the file has 1)"},
+        // Indices of any size are refused without overflowing on the way.
+        {"v -1 0 0\nv 1 0 0\nv -1 1 0\nv 1 1 0\nv -1 2 0\nv 1 2 0\nf 1 2 3\n"
+         "f -1 -2 -9223372036854775808\n",
+         "8: vertex reference \"-9223372036854775808\" points before the first vertex"},
+        {"v 1 2 3\nv 1 2 3\nv 1 2 3\nf -1 -2 -9223372036854775808\n",
+         "4: vertex reference \"-9223372036854775808\" points before the first vertex"},
+        {"v 1 2 3\nf 1 1 -99999999999999999999999\n",
+         "2: vertex reference \"-99999999999999999999999\" points before the first vertex"},
+        {"v 1 2 3\nf 1 1 99999999999999999999999\n",
+         "2: vertex index 99999999999999999999999 is out of range (the file has 1)"},
+        {"v 1 2 3\nf 1 1 9223372036854775807\n",
+         "2: vertex index 9223372036854775807 is out of range (the file has 1)"},
+        {"v 1 2 3\nvt 0 0\nf 1/-9223372036854775808 1 1\n",
+         "3: vertex reference \"1/-9223372036854775808\" points before the first texture"},
+        {"v 1 2 3\nvn 0 0 1\nf 1//-2 1 1\n",
+         "3: vertex reference \"1//-2\" points before the first normal"},
+        {"v 1 2 3\nf 1 1 -0\n", "2: vertex reference \"-0\" uses index 0"},
         {"v 1 2 3\nf 1/2 1 1\n", "2: texture coordinate index 2 is out of range (the file has 0)"},
         {"v 1 2 3\nf 1 1\n", "2: \"f\" needs at least 3 vertices, found 2"},
         {"v 1 2 3\nf 1 a 1\n", "2: bad vertex reference \"a\""},
@@ -191,6 +214,41 @@ TEST(ObjDocument, MalformedFilesNameTheLine) {
         std::string error;
         EXPECT_FALSE(document.parse(c.text, "mesh.obj", error)) << c.expected;
         EXPECT_EQ(error.rfind("mesh.obj:" + c.expected, 0), 0u) << error;
+    }
+}
+
+// A vertex belongs to the lowest object among its uses, however the file is
+// cut: a forward reference from an earlier object counts as much as a later
+// object's use of a vertex already defined.
+TEST(ObjDocument, VerticesBelongToTheFirstObjectThatUsesThem) {
+    struct Case {
+        std::string text;
+        std::vector<std::pair<std::string, std::vector<int>>> objects;
+    };
+    const Case cases[] = {
+        {"v 0 0 0\nv 1 0 0\no A\nf 1 2 3\no B\nv 0 1 0\nf 3 1 2\n", {{"A", {0, 1, 2}}}},
+        {"o A\nf 1 2 3\no B\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", {{"A", {0, 1, 2}}}},
+        // Three objects: the middle one uses backwards what the first used
+        // forwards; the last one's own vertex stays its own.
+        {"v 0 0 0\no A\nl 1 3\no B\nv 1 0 0\nv 0 1 0\nf 1 2 3\np 2\no C\nv 5 5 5\nf -1 3 2\n",
+         {{"A", {0, 2}}, {"B", {1}}, {"C", {3}}}},
+        // Relative and texture references beside forward ones, with `g` objects.
+        {"g G1\nvt 0 0\nf 2/1 3/1 4/1\ng G2\nv 0 0 0\nv 1 1 1\nf -1/1 -2/1 1/1\ng G3\nv 2 2 2\n"
+         "v 3 3 3\nf -1 -2 -3 1\n",
+         {{"G1", {1, 2, 3}}, {"G2", {0}}}},
+    };
+    for (const Case& c : cases) {
+        for (std::size_t pieceBytes = 1; pieceBytes <= c.text.size() + 1; ++pieceBytes) {
+            ObjDocument document;
+            std::string error;
+            ASSERT_TRUE(document.parse(c.text, "mesh.obj", error, pieceBytes)) << error;
+            ASSERT_EQ(document.objects().size(), c.objects.size()) << c.text << pieceBytes;
+            for (std::size_t o = 0; o < c.objects.size(); ++o) {
+                EXPECT_EQ(document.objects()[o].name, c.objects[o].first) << pieceBytes;
+                EXPECT_EQ(document.objects()[o].vertices, c.objects[o].second)
+                    << c.text << " in pieces of " << pieceBytes;
+            }
+        }
     }
 }
 
@@ -273,6 +331,105 @@ TEST(ObjDocument, PiecesReadAndWriteAsTheWholeText) {
     }
 }
 
+// A moved coordinate keeps the file's digits when they show the move, and a
+// move below one unit of the last decimal keeps the text, so that snapping
+// the written file again finds nothing to write.
+TEST(ObjDocument, MovedCoordinatesKeepTheFilesDigits) {
+    const std::string six = "v 1.098997 0.500000 -2.000000 # six\nv 3e30 1 0.000001\nv 1e-3 -0 0\n";
+    struct Case {
+        int vertex;
+        ObjPosition position;
+        std::string line;  // the vertex's line as written
+    };
+    const Case cases[] = {
+        {0, {1.0989965f, 0.5f, -2.0f}, "v 1.098997 0.500000 -2.000000 # six"},  // half a unit
+        {0, {1.0989961f, 0.50000095f, -1.9999991f}, "v 1.098997 0.500000 -2.000000 # six"},
+        {0, {1.099f, 0.25f, -2.0f}, "v 1.099000 0.250000 -2.000000 # six"},
+        {0, {-1.098997f, 0.5f, 12345.6789f}, "v -1.098997 0.500000 12345.678711 # six"},
+        {1, {6e30f, 1.0f, 0.0f}, "v 6e+30 1 0.000001"},    // too long in fixed notation
+        {2, {0.0020004f, 0.0f, 0.0f}, "v 0.002000 -0 0"},  // -0 became +0: no move
+    };
+    for (const Case& c : cases) {
+        ObjDocument document = parsed(six);
+        EXPECT_EQ(document.fileDecimals(), 6);
+        document.setPosition(c.vertex, c.position);
+        const std::string written = document.text();
+        std::string lines[3];
+        std::size_t at = 0;
+        for (std::string& line : lines) {
+            const std::size_t end = written.find('\n', at);
+            line = written.substr(at, end - at);
+            at = end + 1;
+        }
+        EXPECT_EQ(lines[c.vertex], c.line);
+        // Written again from what was written, the same positions change nothing.
+        ObjDocument again = parsed(written);
+        again.setPosition(c.vertex, c.position);
+        EXPECT_EQ(again.text(), written) << c.line;
+    }
+    // Without decimals the file tells no precision: the shortest text.
+    ObjDocument whole = parsed("v 1 2 3\n");
+    whole.setPosition(0, {1.5f, 2.0f, 3.0f});
+    EXPECT_EQ(whole.text(), "v 1.5 2 3\n");
+}
+
+// A file that another program writes to or replaces between loading and
+// saving is never overwritten, nor is an output made from it.
+TEST(ObjDocument, NothingIsWrittenFromAnInputThatChangedUnderneath) {
+    ScratchFolder folder("obj_document_changed");
+    std::string mesh;  // several of the reader's pieces
+    for (int i = 0; mesh.size() < 3 * std::size_t(256) << 10; ++i)
+        mesh += "v " + std::to_string(i) + " 0.5 -1.25\n";
+    mesh += "f 1 2 3\n";
+    const std::string other = "v 9 9 9\n";
+    auto overwriteAt = [](const std::string& path, std::size_t offset, const std::string& bytes) {
+        std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(static_cast<std::streamoff>(offset));
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    };
+    enum Change { kNone, kLastPieceWritten, kOnlyTouched, kReplacedAlike };
+    for (const Change change : {kNone, kLastPieceWritten, kOnlyTouched, kReplacedAlike}) {
+        for (const bool inPlace : {false, true}) {
+            ScratchFolder::write("in.obj", mesh);
+            std::filesystem::remove("out.obj");
+            ObjDocument document;
+            std::string error;
+            ASSERT_TRUE(document.load("in.obj", error)) << error;
+            document.setPosition(1, {7.0f, 0.5f, -1.25f});
+            std::string expected = mesh;  // what the input holds after the change
+            if (change == kLastPieceWritten) {
+                expected.replace(mesh.size() - 20, other.size(), other);
+                overwriteAt("in.obj", mesh.size() - 20, other);
+            } else if (change == kOnlyTouched) {
+                const auto time = std::filesystem::last_write_time("in.obj");
+                std::filesystem::last_write_time("in.obj", time + std::chrono::seconds(2));
+            } else if (change == kReplacedAlike) {
+                ScratchFolder::write("copy.obj", mesh);
+                std::filesystem::rename("copy.obj", "in.obj");
+            }
+            const std::string target = inPlace ? "in.obj" : "out.obj";
+            const bool saved = document.save(target, error);
+            EXPECT_EQ(saved, change == kNone) << change << inPlace << error;
+            EXPECT_FALSE(std::filesystem::exists(target + ".lock"));
+            if (change == kNone) {
+                EXPECT_EQ(ScratchFolder::read(target).substr(0, 30),
+                          "v 0 0.5 -1.25\nv 7.00 0.5 -1.25");
+                // Saved in place, the document now holds the new file: a second
+                // save is no change underneath.
+                if (inPlace) {
+                    EXPECT_TRUE(document.save(target, error)) << error;
+                }
+                continue;
+            }
+            EXPECT_EQ(error,
+                      "in.obj: the input changed while it was read (another program wrote "
+                      "to it or replaced it); nothing was written");
+            EXPECT_EQ(ScratchFolder::read("in.obj"), expected);
+            EXPECT_FALSE(std::filesystem::exists("out.obj"));
+        }
+    }
+}
+
 TEST(ObjDocument, NumbersParseWholeTokensOnly) {
     float f = 0.0f;
     EXPECT_TRUE(parseFloat("+2.5", f));
@@ -322,6 +479,11 @@ TEST(ObjDocument, NumbersParseWholeTokensOnly) {
     EXPECT_EQ(i, -17);
     EXPECT_FALSE(parseInteger("99999999999999999999", i));
     EXPECT_FALSE(parseInteger("1.0", i));
+    // The decimals a coordinate was written with; none for other notations.
+    const std::pair<const char*, int> decimals[] = {{"-1.250", 3}, {"+0.5", 1}, {"7", 0},
+                                                    {"7.", 0},     {".25", 2},  {"1e-3", -1},
+                                                    {"1.5E2", -1}, {"x", -1}};
+    for (const auto& [token, count] : decimals) EXPECT_EQ(fixedDecimals(token), count) << token;
 }
 
 }  // namespace
