@@ -7,6 +7,7 @@
 #include <iostream>
 #include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "commands.h"
@@ -134,6 +135,10 @@ int checkedOutput(int status) {
     return talvexhost::kExitFailure;
 }
 
+const char kOutOfMemory[] =
+    "talvex-host: out of memory: the work needs more than this machine or process can give; "
+    "no file was left half-written\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,11 +147,17 @@ int main(int argc, char** argv) {
     try {
         return checkedOutput(dispatch(argc, argv));
     } catch (const std::bad_alloc&) {
-        std::fputs(
-            "talvex-host: out of memory: the work needs more than this machine or process can "
-            "give; "
-            "no file was left half-written\n",
-            stderr);
+        std::fputs(kOutOfMemory, stderr);
+    } catch (const std::system_error& e) {
+        // A thread the system cannot start (EAGAIN) is memory running short
+        // too: its stack is the first thing it needs.
+        const bool memory = e.code() == std::errc::resource_unavailable_try_again ||
+                            e.code() == std::errc::not_enough_memory;
+        if (memory)
+            std::fputs(kOutOfMemory, stderr);
+        else
+            std::fprintf(stderr, "talvex-host: failed: %s; no file was left half-written\n",
+                         e.what());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "talvex-host: failed: %s; no file was left half-written\n", e.what());
     } catch (...) {

@@ -34,8 +34,10 @@ constexpr std::uint64_t kBytesPerObject = sizeof(HostObject) + 320;
 // crashes or hangs instead of failing.
 constexpr std::uint64_t kGlContextBytes = std::uint64_t(384) << 20;
 // The same once the driver is loaded (the host starts loading it early):
-// the context, its threads and their heaps.
-constexpr std::uint64_t kGlContextAfterLoadBytes = std::uint64_t(128) << 20;
+// the context, its threads and their heaps, and the first paint's font
+// lookup, whose configuration parser crashes rather than fails when it runs
+// short.
+constexpr std::uint64_t kGlContextAfterLoadBytes = std::uint64_t(256) << 20;
 
 // The blocks the plug-in's Smart Resym on `vertices` in `objects` will ask
 // for at once while it runs, and will not report when it cannot have them

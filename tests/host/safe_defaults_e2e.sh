@@ -159,7 +159,7 @@ expect_line nudged out "pairs found: 971"
 expect_line nudged out "put on the plane: 3 unpaired vertices near it (the centre line)"
 while read -r n; do
   set -- $(vertex "$out/nudged_resym.obj" "$n")
-  [ "$1" = 0 ] || fail "nudged: vertex $n ends at x = $1, not on the plane"
+  [ "$(awk -v x="$1" 'BEGIN { print (x + 0 == 0) }')" = 1 ] || fail "nudged: vertex $n ends at x = $1, not on the plane"
 done <"$out/nudged.list"
 expect_status nudged_check 0 check "$out/nudged.obj"
 expect_text nudged_check out "unpaired near the plane (the centre line resym puts onto it): 3 "
