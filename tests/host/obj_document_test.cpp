@@ -404,8 +404,12 @@ TEST(ObjDocument, NothingIsWrittenFromAnInputThatChangedUnderneath) {
                 const auto time = std::filesystem::last_write_time("in.obj");
                 std::filesystem::last_write_time("in.obj", time + std::chrono::seconds(2));
             } else if (change == kReplacedAlike) {
+#ifdef _WIN32
+                continue;  // Windows cannot rename over a file that is mapped
+#else
                 ScratchFolder::write("copy.obj", mesh);
                 std::filesystem::rename("copy.obj", "in.obj");
+#endif
             }
             const std::string target = inPlace ? "in.obj" : "out.obj";
             if (inPlace) allowReplacing(std::filesystem::absolute(target).string());
