@@ -8,32 +8,7 @@ shift 4
 host=("$@")
 meshes=$src/tests/data/meshes
 rm -rf "$out" && mkdir -p "$out"
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# run NAME ARGS...: runs the host, keeping stdout (CR stripped: the Windows
-# console ends lines with CR LF) and stderr in $out/NAME.out and NAME.err.
-run() {
-  local name=$1
-  shift
-  "${host[@]}" "$@" >"$out/$name.out" 2>"$out/$name.err"
-  local status=$?
-  sed -i 's/\r$//' "$out/$name.out" "$out/$name.err"
-  return $status
-}
-expect_status() { # NAME WANTED ARGS...
-  local name=$1 wanted=$2
-  shift 2
-  run "$name" "$@"
-  local status=$?
-  [ "$status" -eq "$wanted" ] || fail "$name: exit status $status, expected $wanted; stderr: $(head -c 400 "$out/$name.err")"
-}
-expect_line() { # NAME FILE-SUFFIX TEXT: a line of the output equals TEXT
-  grep -qxF -- "$3" "$out/$1.$2" || fail "$1: no line \"$3\" in its $2: $(head -c 600 "$out/$1.$2")"
-}
-expect_text() { # NAME FILE-SUFFIX TEXT: the output contains TEXT
-  grep -qF -- "$3" "$out/$1.$2" || fail "$1: \"$3\" not in its $2: $(head -c 600 "$out/$1.$2")"
-}
+source "$(dirname "$0")/e2e_lib.sh"
 
 # --- usage -------------------------------------------------------------------
 expect_status help 0 --help

@@ -7,20 +7,7 @@ out=$1
 shift
 host=("$@")
 rm -rf "$out" && mkdir -p "$out"
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect_status() { # NAME WANTED ARGS...: stdout and stderr (CR stripped) in $out/NAME.out, .err
-  local name=$1 wanted=$2
-  shift 2
-  "${host[@]}" "$@" >"$out/$name.out" 2>"$out/$name.err"
-  local status=$?
-  sed -i 's/\r$//' "$out/$name.out" "$out/$name.err"
-  [ "$status" -eq "$wanted" ] || fail "$name: exit status $status, expected $wanted; stderr: $(head -c 400 "$out/$name.err")"
-}
-expect_text() { # NAME FILE-SUFFIX TEXT: the output contains TEXT
-  grep -qF -- "$3" "$out/$1.$2" || fail "$1: \"$3\" not in its $2: $(head -c 600 "$out/$1.$2")"
-}
+source "$(dirname "$0")/e2e_lib.sh"
 
 # A noisy quad-grid heightfield of N x N vertices, spacing 0.2, every
 # coordinate moved by up to 0.01, even in x and (with ODD=1) given a term odd

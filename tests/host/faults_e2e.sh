@@ -16,7 +16,6 @@ host=("$@")
 meshes=$src/tests/data/meshes
 rm -rf "$out" && mkdir -p "$out"
 out=$(cd "$out" && pwd)
-failures=0
 wine=0
 [[ "${host[0]}" == *wine-run ]] && wine=1
 # Background jobs of a script without job control ignore SIGINT and SIGQUIT,
@@ -24,25 +23,8 @@ wine=0
 set -m
 ulimit -c 0
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { # NAME ARGS...: the host, with stdout and stderr in $out/NAME.out and .err
-  local name=$1
-  shift
-  timeout 120 "${host[@]}" "$@" >"$out/$name.out" 2>"$out/$name.err"
-  local status=$?
-  sed -i 's/\r$//' "$out/$name.out" "$out/$name.err"
-  return $status
-}
-expect_status() { # NAME WANTED ARGS...
-  local name=$1 wanted=$2
-  shift 2
-  run "$name" "$@"
-  local status=$?
-  [ "$status" -eq "$wanted" ] || fail "$name: exit status $status, expected $wanted; stderr: $(head -c 400 "$out/$name.err")"
-}
-expect_text() { # NAME FILE-SUFFIX TEXT
-  grep -qF -- "$3" "$out/$1.$2" || fail "$1: \"$3\" not in its $2: $(head -c 600 "$out/$1.$2")"
-}
+E2E_TIMEOUT=120
+source "$(dirname "$0")/e2e_lib.sh"
 no_lock() { # NAME FOLDER
   local left
   left=$(find "$2" -name '*.lock')

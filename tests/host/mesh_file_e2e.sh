@@ -9,24 +9,7 @@ out=$1
 shift
 host=("$@")
 rm -rf "$out" && mkdir -p "$out"
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { # NAME ARGS...: stdout and stderr kept in $out/NAME.out and NAME.err
-  local name=$1
-  shift
-  "${host[@]}" "$@" >"$out/$name.out" 2>"$out/$name.err"
-}
-expect_status() { # NAME WANTED ARGS...
-  local name=$1 wanted=$2
-  shift 2
-  run "$name" "$@"
-  local status=$?
-  [ "$status" -eq "$wanted" ] || fail "$name: exit status $status, expected $wanted; stderr: $(head -c 400 "$out/$name.err")"
-}
-expect_text() { # NAME FILE-SUFFIX TEXT
-  grep -qF -- "$3" "$out/$1.$2" || fail "$1: \"$3\" not in its $2: $(head -c 600 "$out/$1.$2")"
-}
+source "$(dirname "$0")/e2e_lib.sh"
 # wait_for FILE: until FILE exists (a minute at most)
 wait_for() {
   local tries=0

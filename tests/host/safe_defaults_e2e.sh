@@ -10,31 +10,7 @@ shift 2
 host=("$@")
 meshes=$src/tests/data/meshes
 rm -rf "$out" && mkdir -p "$out"
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# run NAME ARGS...: runs the host in $out/NAME.out and NAME.err (CR stripped).
-run() {
-  local name=$1
-  shift
-  "${host[@]}" "$@" >"$out/$name.out" 2>"$out/$name.err"
-  local status=$?
-  sed -i 's/\r$//' "$out/$name.out" "$out/$name.err"
-  return $status
-}
-expect_status() { # NAME WANTED ARGS...
-  local name=$1 wanted=$2
-  shift 2
-  run "$name" "$@"
-  local status=$?
-  [ "$status" -eq "$wanted" ] || fail "$name: exit status $status, expected $wanted; stderr: $(head -c 600 "$out/$name.err")"
-}
-expect_line() { # NAME FILE-SUFFIX TEXT: a line of the output equals TEXT
-  grep -qxF -- "$3" "$out/$1.$2" || fail "$1: no line \"$3\" in its $2: $(head -c 900 "$out/$1.$2")"
-}
-expect_text() { # NAME FILE-SUFFIX TEXT: the output contains TEXT
-  grep -qF -- "$3" "$out/$1.$2" || fail "$1: \"$3\" not in its $2: $(head -c 900 "$out/$1.$2")"
-}
+source "$(dirname "$0")/e2e_lib.sh"
 # number NAME PREFIX: the first number after PREFIX at the start of a line of NAME.out
 number() { awk -v p="$2" 'index($0, p) == 1 { s = substr($0, length(p) + 1); sub(/[^0-9].*/, "", s); print s; exit }' "$out/$1.out"; }
 # vertex FILE N: the N-th v line's coordinates
