@@ -175,14 +175,48 @@ HostPlane expectedPlane(const PlaneSpec& spec, const std::vector<HostObject*>& t
 }
 
 // The tolerance `check` would suggest for this mesh about this plane
-// (tolerance_advice.h); 0 when nothing could be measured.
+// (tolerance_advice.h); 0 when nothing could be measured. The vertices and
+// the median edge as the report gathers them, from the scene's positions
+// (the file's, nothing has moved yet) and the faces' edges alone: on a large
+// mesh, reading every face in full and every coordinate again took longer
+// than the run itself.
 double measuredTolerance(const BatchSetup& setup, std::string& why) {
     const HostPlane plane = expectedPlane(setup.spec, setup.targets);
-    const GatheredInput gathered = gatherReportInput(*setup.session, setup.targets, ResymOutcome{},
-                                                     plane, setup.spec.axis, false);
-    const ReportInput& input = gathered.input;
+    const HostSession& session = *setup.session;
+    std::size_t count = 0;
+    for (const HostObject* object : setup.targets) count += std::size_t(object->vertexCount);
+    std::vector<ReportVertex> vertices;
+    vertices.reserve(count);
+    for (std::size_t t = 0; t < setup.targets.size(); ++t) {
+        const HostObject* object = setup.targets[t];
+        const SceneMesh* mesh = session.meshOf(object);
+        for (int i = 0; i < object->vertexCount; ++i) {
+            const HostVertex* v = object->vertices[i];
+            ReportVertex vertex;
+            vertex.number = mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i] + 1 : 0;
+            vertex.object = static_cast<int>(t);
+            vertex.position[0] = v->x;
+            vertex.position[1] = v->y;
+            vertex.position[2] = v->z;
+            vertex.distance = plane.signedDistance(*v, setup.spec.axis);
+            vertices.push_back(vertex);
+        }
+    }
+    double edgeLength = 0.0;
+    if (!session.documents().empty()) {
+        const ObjDocument& document = session.documents()[0].document;
+        std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
+        std::vector<ObjPosition> positions(used.size());
+        for (const ReportVertex& v : vertices) {
+            if (v.number == 0) continue;
+            used[v.number - 1] = true;
+            positions[v.number - 1] = {float(v.position[0]), float(v.position[1]),
+                                       float(v.position[2])};
+        }
+        edgeLength = medianEdgeLength(document.edges(), positions, used);
+    }
     const ToleranceAdvice advice =
-        adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal, 0.0);
+        adviseTolerance(vertices, plane, edgeLength, boxDiagonal(setup.targets), 0.0);
     why = advice.reason;
     return advice.suggested;
 }

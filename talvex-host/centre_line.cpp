@@ -28,53 +28,52 @@ std::vector<bool> bridgesPlane(const ObjDocument& document, const HostPlane& pla
 
 EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
                     const HostPlane* plane, int axis) {
+    const std::vector<ObjEdge> edges = document.edges();
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
     std::vector<ObjPosition> positions(count);
     for (std::size_t v = 0; v < count; ++v) positions[v] = document.position(static_cast<int>(v));
-    std::vector<double> distance(plane != nullptr ? count : 0);
-    for (std::size_t v = 0; v < distance.size(); ++v) {
+    EdgeFacts facts;
+    facts.medianEdge = medianEdgeLength(edges, positions, used);
+    if (plane == nullptr) return facts;
+    std::vector<double> distance(count);
+    for (std::size_t v = 0; v < count; ++v) {
         const ObjPosition& p = positions[v];
         distance[v] = plane->signedDistance(Vector3(p.x, p.y, p.z), axis);
     }
     // Bit 0: a neighbour on the vertex's own side, farther out; bit 1: one
     // on the other side, farther from the plane than the vertex.
-    std::vector<unsigned char> seen(distance.size(), 0);
+    std::vector<unsigned char> seen(count, 0);
     auto note = [&](int v, int w) {
         const double dv = distance[v];
         const double dw = distance[w];
         if (std::fabs(dw) <= std::fabs(dv)) return;
         seen[v] |= (dv > 0.0) == (dw > 0.0) ? 1 : 2;
     };
-    std::vector<double> lengths;
-    for (const ObjElement& element : document.elements()) {
-        if (element.kind == ObjElement::kPoint) continue;
-        const std::size_t n = element.vertices.size();
-        const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;
-        for (std::size_t i = 0; i < edges && n > 1; ++i) {
-            const int a = element.vertices[i];
-            const int b = element.vertices[(i + 1) % n];
-            if (plane != nullptr) {
-                note(a, b);
-                note(b, a);
-            }
-            if (!used.empty() && (!used[a] || !used[b])) continue;
-            const ObjPosition& pa = positions[a];
-            const ObjPosition& pb = positions[b];
-            const double dx = double(pa.x) - pb.x;
-            const double dy = double(pa.y) - pb.y;
-            const double dz = double(pa.z) - pb.z;
-            const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
-            if (length > 0.0) lengths.push_back(length);
-        }
+    for (const auto& [a, b] : edges) {
+        note(a, b);
+        note(b, a);
     }
-    EdgeFacts facts;
-    if (!lengths.empty()) {
-        std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
-        facts.medianEdge = lengths[lengths.size() / 2];
-    }
-    facts.bridges.resize(seen.size());
-    for (std::size_t v = 0; v < seen.size(); ++v) facts.bridges[v] = seen[v] == 3;
+    facts.bridges.resize(count);
+    for (std::size_t v = 0; v < count; ++v) facts.bridges[v] = seen[v] == 3;
     return facts;
+}
+
+double medianEdgeLength(const std::vector<ObjEdge>& edges, const std::vector<ObjPosition>& positions,
+                        const std::vector<bool>& used) {
+    std::vector<double> lengths;
+    for (const auto& [a, b] : edges) {
+        if (!used.empty() && (!used[a] || !used[b])) continue;
+        const ObjPosition& pa = positions[a];
+        const ObjPosition& pb = positions[b];
+        const double dx = double(pa.x) - pb.x;
+        const double dy = double(pa.y) - pb.y;
+        const double dz = double(pa.z) - pb.z;
+        const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
+        if (length > 0.0) lengths.push_back(length);
+    }
+    if (lengths.empty()) return 0.0;
+    std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
+    return lengths[lengths.size() / 2];
 }
 
 Vector3 footOnPlane(const HostPlane& plane, int axis, bool axisPlane, const Vector3& p) noexcept {

@@ -38,6 +38,11 @@ struct EdgeFacts {
 EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
                     const HostPlane* plane, int axis);
 
+// The median above from edges read already (ObjDocument::edges) and the
+// positions of at least the `used` vertices.
+double medianEdgeLength(const std::vector<ObjEdge>& edges, const std::vector<ObjPosition>& positions,
+                        const std::vector<bool>& used);
+
 // Median length of the edges of the faces and lines whose two ends are both
 // `used` (indexed by document vertex; empty: every vertex); 0 when there are
 // none.

@@ -246,6 +246,24 @@ struct ObjDocument::FormattedPiece {
     bool intact;  // the piece still held the bytes first read
 };
 
+void appendEdges(const ObjElement& element, std::vector<ObjEdge>& edges) {
+    if (element.kind == ObjElement::kPoint) return;
+    const std::size_t n = element.vertices.size();
+    const std::size_t count = element.kind == ObjElement::kFace ? n : n - 1;
+    for (std::size_t i = 0; i < count && n > 1; ++i)
+        edges.push_back({element.vertices[i], element.vertices[(i + 1) % n]});
+}
+
+std::vector<ObjEdge> ObjDocument::edges() const {
+    std::vector<ObjEdge> edges;
+    ObjReader reader(text_, name_);
+    reader.collectEdges(&edges);
+    ObjReadResult result;
+    std::string error;
+    reader.read(result, error);  // read once already: cannot fail
+    return edges;
+}
+
 ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) const {
     std::vector<char> out;
     // Rewritten lines may be longer than the file's.

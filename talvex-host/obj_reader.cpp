@@ -322,11 +322,16 @@ std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
 }
 
 bool ObjReader::PieceReader::readLine(std::string_view content) {
+    // Reading a document's text again for its edges: its coordinates were
+    // read and checked the first time, and only their count matters now.
+    const bool edgesOnly = reader_.edges_ != nullptr && reader_.elements_ == nullptr;
+    if (edgesOnly && content.size() > 1 && content[0] == 'v' && isBlank(content[1]))
+        return addVertex();
     if (readPlainVertex(content) || readPlainFace(content)) return true;
     tokenize(content, tokens_, starts_);
     if (tokens_.empty()) return true;
     const std::string_view keyword = tokens_[0];
-    if (keyword == "v") return readVertex();
+    if (keyword == "v") return edgesOnly ? addVertex() : readVertex();
     if (keyword == "vt" || keyword == "vn" || keyword == "vp") return readAttribute(keyword);
     if (keyword == "f" || keyword == "l" || keyword == "p") return readElement(keyword);
     if (keyword == "o" || (keyword == "g" && !reader_.objectLines_)) readGroupName(content);
@@ -379,7 +384,7 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
     if (count < 3) return false;
     ObjElement element{ObjElement::kFace, {}};
     for (int i = 0; i < count; ++i) useVertex(indices[i], element);
-    if (reader_.elements_ != nullptr) out_.elements.push_back(std::move(element));
+    if (reader_.collecting()) out_.elements.push_back(std::move(element));
     return true;
 }
 
@@ -409,7 +414,7 @@ void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) 
     } else {
         reader_.claimVertex(index, group_);
     }
-    if (reader_.elements_ != nullptr) element.vertices.push_back(static_cast<int>(index - 1));
+    if (reader_.collecting()) element.vertices.push_back(static_cast<int>(index - 1));
 }
 
 // Checks a v, vt, vn or vp line's numbers; counts texture coordinates and normals.
@@ -447,7 +452,7 @@ bool ObjReader::PieceReader::readElement(std::string_view keyword) {
     for (std::size_t t = 1; t < tokens_.size(); ++t) {
         if (!readReference(tokens_[t], element)) return false;
     }
-    if (reader_.elements_ != nullptr) out_.elements.push_back(std::move(element));
+    if (reader_.collecting()) out_.elements.push_back(std::move(element));
     return true;
 }
 
@@ -569,6 +574,8 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
             pending_.insert(pending_.end(), out.pending.begin(), out.pending.end());
             if (elements_ != nullptr)
                 for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
+            if (edges_ != nullptr)
+                for (const ObjElement& e : out.elements) appendEdges(e, *edges_);
             result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
             result.decimals = std::max(result.decimals, out.decimals);
             if (progress_) progress_(pieces[k].end);
