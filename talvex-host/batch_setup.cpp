@@ -174,26 +174,44 @@ HostPlane expectedPlane(const PlaneSpec& spec, const std::vector<HostObject*>& t
     return plane;
 }
 
-// The tolerance `check` would suggest for this mesh about this plane
-// (tolerance_advice.h); 0 when nothing could be measured. The vertices and
-// the median edge as the report gathers them, from the scene's positions
-// (the file's, nothing has moved yet) and the faces' edges alone: on a large
-// mesh, reading every face in full and every coordinate again took longer
-// than the run itself.
-double measuredTolerance(const BatchSetup& setup, std::string& why) {
-    const HostPlane plane = expectedPlane(setup.spec, setup.targets);
+// The median length of the edges between the meshes' vertices, as the
+// report measures it, with the positions from the scene (the file's: nothing
+// has moved yet); 0 without faces or lines.
+double medianEdgeOfTargets(const BatchSetup& setup) {
     const HostSession& session = *setup.session;
+    if (session.documents().empty()) return 0.0;
+    const ObjDocument& document = session.documents()[0].document;
+    std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
+    std::vector<ObjPosition> positions(used.size());
+    for (const HostObject* object : setup.targets) {
+        const SceneMesh* mesh = session.meshOf(object);
+        if (mesh == nullptr || mesh->document != 0) continue;
+        for (int i = 0; i < object->vertexCount; ++i) {
+            const HostVertex* v = object->vertices[i];
+            used[mesh->fileVertices[i]] = true;
+            positions[mesh->fileVertices[i]] = {v->x, v->y, v->z};
+        }
+    }
+    return medianEdgeLength(document, positions, used);
+}
+
+// The tolerance `check` would suggest for this mesh about this plane
+// (tolerance_advice.h); 0 when nothing could be measured. What the report
+// would gather, without what only the report needs: on a large mesh that
+// took longer than the run itself.
+double measuredTolerance(const BatchSetup& setup, std::string& why) {
+    // First, before the vertices take their memory.
+    const double edgeLength = medianEdgeOfTargets(setup);
+    const HostPlane plane = expectedPlane(setup.spec, setup.targets);
     std::size_t count = 0;
     for (const HostObject* object : setup.targets) count += std::size_t(object->vertexCount);
     std::vector<ReportVertex> vertices;
     vertices.reserve(count);
     for (std::size_t t = 0; t < setup.targets.size(); ++t) {
         const HostObject* object = setup.targets[t];
-        const SceneMesh* mesh = session.meshOf(object);
         for (int i = 0; i < object->vertexCount; ++i) {
             const HostVertex* v = object->vertices[i];
             ReportVertex vertex;
-            vertex.number = mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i] + 1 : 0;
             vertex.object = static_cast<int>(t);
             vertex.position[0] = v->x;
             vertex.position[1] = v->y;
@@ -201,19 +219,6 @@ double measuredTolerance(const BatchSetup& setup, std::string& why) {
             vertex.distance = plane.signedDistance(*v, setup.spec.axis);
             vertices.push_back(vertex);
         }
-    }
-    double edgeLength = 0.0;
-    if (!session.documents().empty()) {
-        const ObjDocument& document = session.documents()[0].document;
-        std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
-        std::vector<ObjPosition> positions(used.size());
-        for (const ReportVertex& v : vertices) {
-            if (v.number == 0) continue;
-            used[v.number - 1] = true;
-            positions[v.number - 1] = {float(v.position[0]), float(v.position[1]),
-                                       float(v.position[2])};
-        }
-        edgeLength = medianEdgeLength(document.edges(), positions, used);
     }
     const ToleranceAdvice advice =
         adviseTolerance(vertices, plane, edgeLength, boxDiagonal(setup.targets), 0.0);

@@ -254,14 +254,12 @@ void appendEdges(const ObjElement& element, std::vector<ObjEdge>& edges) {
         edges.push_back({element.vertices[i], element.vertices[(i + 1) % n]});
 }
 
-std::vector<ObjEdge> ObjDocument::edges() const {
-    std::vector<ObjEdge> edges;
+void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) const {
     ObjReader reader(text_, name_);
-    reader.collectEdges(&edges);
+    reader.collectEdges(edge);
     ObjReadResult result;
     std::string error;
     reader.read(result, error);  // read once already: cannot fail
-    return edges;
 }
 
 ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) const {

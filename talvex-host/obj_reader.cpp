@@ -232,6 +232,7 @@ struct ObjReader::PieceOutcome {
     std::vector<std::string> groupNames;
     std::vector<Pending> pending;
     std::vector<ObjElement> elements;
+    std::vector<ObjEdge> edges;
     bool loneCarriageReturns = false;
     int decimals = 0;
 };
@@ -253,6 +254,8 @@ public:
 private:
     bool readLine(std::string_view content);
     bool readPlainVertex(std::string_view content);
+    // Hands a face, line or point to what the reader collects.
+    void keep(ObjElement& element);
     bool readPlainFace(std::string_view content);
     bool readVertex();
     bool addVertex();
@@ -324,7 +327,7 @@ std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
 bool ObjReader::PieceReader::readLine(std::string_view content) {
     // Reading a document's text again for its edges: its coordinates were
     // read and checked the first time, and only their count matters now.
-    const bool edgesOnly = reader_.edges_ != nullptr && reader_.elements_ == nullptr;
+    const bool edgesOnly = reader_.edges_ && reader_.elements_ == nullptr;
     if (edgesOnly && content.size() > 1 && content[0] == 'v' && isBlank(content[1]))
         return addVertex();
     if (readPlainVertex(content) || readPlainFace(content)) return true;
@@ -384,8 +387,15 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
     if (count < 3) return false;
     ObjElement element{ObjElement::kFace, {}};
     for (int i = 0; i < count; ++i) useVertex(indices[i], element);
-    if (reader_.collecting()) out_.elements.push_back(std::move(element));
+    keep(element);
     return true;
+}
+
+void ObjReader::PieceReader::keep(ObjElement& element) {
+    if (reader_.elements_ != nullptr)
+        out_.elements.push_back(std::move(element));
+    else if (reader_.edges_)
+        appendEdges(element, out_.edges);
 }
 
 bool ObjReader::PieceReader::readVertex() {
@@ -452,7 +462,7 @@ bool ObjReader::PieceReader::readElement(std::string_view keyword) {
     for (std::size_t t = 1; t < tokens_.size(); ++t) {
         if (!readReference(tokens_[t], element)) return false;
     }
-    if (reader_.collecting()) out_.elements.push_back(std::move(element));
+    keep(element);
     return true;
 }
 
@@ -574,8 +584,8 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
             pending_.insert(pending_.end(), out.pending.begin(), out.pending.end());
             if (elements_ != nullptr)
                 for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
-            if (edges_ != nullptr)
-                for (const ObjElement& e : out.elements) appendEdges(e, *edges_);
+            if (edges_)
+                for (const ObjEdge& edge : out.edges) edges_(edge);
             result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
             result.decimals = std::max(result.decimals, out.decimals);
             if (progress_) progress_(pieces[k].end);

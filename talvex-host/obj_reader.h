@@ -41,9 +41,10 @@ public:
 
     // Also collect every face, line and point into `sink`.
     void collectElements(std::vector<ObjElement>* sink) { elements_ = sink; }
-    // Or only the edges of the faces and lines, in file order, a piece at a
-    // time: an eighth of the memory of the elements on a large mesh.
-    void collectEdges(std::vector<ObjEdge>* sink) { edges_ = sink; }
+    // Or hand only the edges of the faces and lines to `sink`, in file order,
+    // a piece at a time; the coordinates are then not read (a document's
+    // text was checked the first time).
+    void collectEdges(std::function<void(const ObjEdge&)> sink) { edges_ = std::move(sink); }
     // Called once the vertices are counted, before memory is taken for them;
     // returning false (with a reason) ends the reading there.
     void onCounted(std::function<bool(std::int64_t vertices, std::string& error)> check) {
@@ -85,8 +86,8 @@ private:
     std::string_view text_;
     const std::string& name_;
     std::vector<ObjElement>* elements_ = nullptr;
-    std::vector<ObjEdge>* edges_ = nullptr;
-    bool collecting() const { return elements_ != nullptr || edges_ != nullptr; }
+    std::function<void(const ObjEdge&)> edges_;
+    bool collecting() const { return elements_ != nullptr || edges_; }
     std::function<void(std::size_t)> progress_;
     std::function<bool(std::int64_t, std::string&)> counted_;
     std::size_t pieceBytes_ = kPieceBytes;
