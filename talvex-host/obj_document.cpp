@@ -257,9 +257,15 @@ void appendEdges(const ObjElement& element, std::vector<ObjEdge>& edges) {
 void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) const {
     ObjReader reader(text_, name_);
     reader.collectEdges(edge);
+    // As in loading: the mapped pages behind are let go, else the whole
+    // input would come back into memory for this.
+    if (mapped_) {
+        reader.onProgress([this](std::size_t offset) { mapped_->releaseBefore(offset); });
+    }
     ObjReadResult result;
     std::string error;
     reader.read(result, error);  // read once already: cannot fail
+    if (mapped_) mapped_->releaseBefore(text_.size());
 }
 
 ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) const {
