@@ -260,7 +260,9 @@ void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) c
     // As in loading: the mapped pages behind are let go, else the whole
     // input would come back into memory for this.
     if (mapped_) {
-        reader.onProgress([this](std::size_t offset) { mapped_->releaseBefore(offset); });
+        const auto release = [this](std::size_t offset) { mapped_->releaseBefore(offset); };
+        reader.onCounting(release);
+        reader.onProgress(release);
     }
     ObjReadResult result;
     std::string error;

@@ -165,16 +165,19 @@ PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end
     return counts;
 }
 
-// Each piece counted, on every core.
+// Each piece counted, on every core; `passed`, when given, is told the
+// offset counted up to.
 std::vector<PieceCounts> countEach(std::string_view text,
-                                   const std::vector<std::pair<std::size_t, std::size_t>>& bounds) {
+                                   const std::vector<std::pair<std::size_t, std::size_t>>& bounds,
+                                   const std::function<void(std::size_t)>& passed = {}) {
     std::vector<PieceCounts> counts;
     counts.reserve(bounds.size());
     makeInOrder<PieceCounts>(
         bounds.size(),
         [&](std::size_t k) { return countPiece(text, bounds[k].first, bounds[k].second); },
-        [&](std::size_t, PieceCounts& c) {
+        [&](std::size_t k, PieceCounts& c) {
             counts.push_back(c);
+            if (passed) passed(bounds[k].second);
             return true;
         });
     return counts;
@@ -521,7 +524,7 @@ ObjReader::~ObjReader() = default;
 // `g` lines are then groups inside an object (materials, smoothing).
 bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error) {
     const auto bounds = cutText(text_, pieceBytes_);
-    const std::vector<PieceCounts> counts = countEach(text_, bounds);
+    const std::vector<PieceCounts> counts = countEach(text_, bounds, countedUpTo_);
     std::int64_t lines = 0;
     std::int64_t objects = 0;
     for (const PieceCounts& c : counts) objects += c.objects;

@@ -52,6 +52,9 @@ public:
     }
     // Called as the reading goes on with the offset read up to.
     void onProgress(std::function<void(std::size_t)> progress) { progress_ = std::move(progress); }
+    // Called as the first pass, which counts what each piece holds, goes on
+    // with the offset counted up to.
+    void onCounting(std::function<void(std::size_t)> counted) { countedUpTo_ = std::move(counted); }
     // Pieces of about this many bytes (the default suits files of any size;
     // tests make them tiny to cut every kind of line).
     void setPieceBytes(std::size_t bytes) { pieceBytes_ = bytes > 0 ? bytes : 1; }
@@ -89,6 +92,7 @@ private:
     std::function<void(const ObjEdge&)> edges_;
     bool collecting() const { return elements_ != nullptr || edges_; }
     std::function<void(std::size_t)> progress_;
+    std::function<void(std::size_t)> countedUpTo_;
     std::function<bool(std::int64_t, std::string&)> counted_;
     std::size_t pieceBytes_ = kPieceBytes;
     Totals totals_;  // what the first pass counted in the whole file
