@@ -174,15 +174,54 @@ HostPlane expectedPlane(const PlaneSpec& spec, const std::vector<HostObject*>& t
     return plane;
 }
 
+// The median length of the edges between the meshes' vertices, as the
+// report measures it, with the positions from the scene (the file's: nothing
+// has moved yet); 0 without faces or lines.
+double medianEdgeOfTargets(const BatchSetup& setup) {
+    const HostSession& session = *setup.session;
+    if (session.documents().empty()) return 0.0;
+    const ObjDocument& document = session.documents()[0].document;
+    std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
+    std::vector<ObjPosition> positions(used.size());
+    for (const HostObject* object : setup.targets) {
+        const SceneMesh* mesh = session.meshOf(object);
+        if (mesh == nullptr || mesh->document != 0) continue;
+        for (int i = 0; i < object->vertexCount; ++i) {
+            const HostVertex* v = object->vertices[i];
+            used[mesh->fileVertices[i]] = true;
+            positions[mesh->fileVertices[i]] = {v->x, v->y, v->z};
+        }
+    }
+    return medianEdgeLength(document, positions, used);
+}
+
 // The tolerance `check` would suggest for this mesh about this plane
-// (tolerance_advice.h); 0 when nothing could be measured.
+// (tolerance_advice.h); 0 when nothing could be measured. What the report
+// would gather, without what only the report needs: on a large mesh that
+// took longer than the run itself.
 double measuredTolerance(const BatchSetup& setup, std::string& why) {
+    // First, before the vertices take their memory.
+    const double edgeLength = medianEdgeOfTargets(setup);
     const HostPlane plane = expectedPlane(setup.spec, setup.targets);
-    const GatheredInput gathered = gatherReportInput(*setup.session, setup.targets, ResymOutcome{},
-                                                     plane, setup.spec.axis, false);
-    const ReportInput& input = gathered.input;
+    std::size_t count = 0;
+    for (const HostObject* object : setup.targets) count += std::size_t(object->vertexCount);
+    std::vector<ReportVertex> vertices;
+    vertices.reserve(count);
+    for (std::size_t t = 0; t < setup.targets.size(); ++t) {
+        const HostObject* object = setup.targets[t];
+        for (int i = 0; i < object->vertexCount; ++i) {
+            const HostVertex* v = object->vertices[i];
+            ReportVertex vertex;
+            vertex.object = static_cast<int>(t);
+            vertex.position[0] = v->x;
+            vertex.position[1] = v->y;
+            vertex.position[2] = v->z;
+            vertex.distance = plane.signedDistance(*v, setup.spec.axis);
+            vertices.push_back(vertex);
+        }
+    }
     const ToleranceAdvice advice =
-        adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal, 0.0);
+        adviseTolerance(vertices, plane, edgeLength, boxDiagonal(setup.targets), 0.0);
     why = advice.reason;
     return advice.suggested;
 }

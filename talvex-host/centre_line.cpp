@@ -26,6 +26,34 @@ std::vector<bool> bridgesPlane(const ObjDocument& document, const HostPlane& pla
     return edgeFacts(document, {}, &plane, axis).bridges;
 }
 
+namespace {
+
+// The lengths of the edges whose two ends are both `used` (every edge when
+// it is empty), noting the zero-length ones not at all.
+struct EdgeLengths {
+    const std::vector<ObjPosition>& positions;
+    const std::vector<bool>& used;
+    std::vector<double> lengths;
+
+    void add(const ObjEdge& edge) {
+        if (!used.empty() && (!used[edge.a] || !used[edge.b])) return;
+        const ObjPosition& pa = positions[edge.a];
+        const ObjPosition& pb = positions[edge.b];
+        const double dx = double(pa.x) - pb.x;
+        const double dy = double(pa.y) - pb.y;
+        const double dz = double(pa.z) - pb.z;
+        const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
+        if (length > 0.0) lengths.push_back(length);
+    }
+    double median() {
+        if (lengths.empty()) return 0.0;
+        std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
+        return lengths[lengths.size() / 2];
+    }
+};
+
+}  // namespace
+
 EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
                     const HostPlane* plane, int axis) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
@@ -45,36 +73,26 @@ EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
         if (std::fabs(dw) <= std::fabs(dv)) return;
         seen[v] |= (dv > 0.0) == (dw > 0.0) ? 1 : 2;
     };
-    std::vector<double> lengths;
-    for (const ObjElement& element : document.elements()) {
-        if (element.kind == ObjElement::kPoint) continue;
-        const std::size_t n = element.vertices.size();
-        const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;
-        for (std::size_t i = 0; i < edges && n > 1; ++i) {
-            const int a = element.vertices[i];
-            const int b = element.vertices[(i + 1) % n];
-            if (plane != nullptr) {
-                note(a, b);
-                note(b, a);
-            }
-            if (!used.empty() && (!used[a] || !used[b])) continue;
-            const ObjPosition& pa = positions[a];
-            const ObjPosition& pb = positions[b];
-            const double dx = double(pa.x) - pb.x;
-            const double dy = double(pa.y) - pb.y;
-            const double dz = double(pa.z) - pb.z;
-            const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
-            if (length > 0.0) lengths.push_back(length);
+    EdgeLengths lengths{positions, used, {}};
+    document.forEachEdge([&](const ObjEdge& edge) {
+        if (plane != nullptr) {
+            note(edge.a, edge.b);
+            note(edge.b, edge.a);
         }
-    }
+        lengths.add(edge);
+    });
     EdgeFacts facts;
-    if (!lengths.empty()) {
-        std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
-        facts.medianEdge = lengths[lengths.size() / 2];
-    }
+    facts.medianEdge = lengths.median();
     facts.bridges.resize(seen.size());
     for (std::size_t v = 0; v < seen.size(); ++v) facts.bridges[v] = seen[v] == 3;
     return facts;
+}
+
+double medianEdgeLength(const ObjDocument& document, const std::vector<ObjPosition>& positions,
+                        const std::vector<bool>& used) {
+    EdgeLengths lengths{positions, used, {}};
+    document.forEachEdge([&](const ObjEdge& edge) { lengths.add(edge); });
+    return lengths.median();
 }
 
 Vector3 footOnPlane(const HostPlane& plane, int axis, bool axisPlane, const Vector3& p) noexcept {

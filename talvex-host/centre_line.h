@@ -38,6 +38,12 @@ struct EdgeFacts {
 EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
                     const HostPlane* plane, int axis);
 
+// The median above with the positions given for (at least) the `used`
+// vertices, rather than the document's: reading them from its text again
+// takes longer than the faces.
+double medianEdgeLength(const ObjDocument& document, const std::vector<ObjPosition>& positions,
+                        const std::vector<bool>& used);
+
 // Median length of the edges of the faces and lines whose two ends are both
 // `used` (indexed by document vertex; empty: every vertex); 0 when there are
 // none.

@@ -246,6 +246,30 @@ struct ObjDocument::FormattedPiece {
     bool intact;  // the piece still held the bytes first read
 };
 
+void appendEdges(const ObjElement& element, std::vector<ObjEdge>& edges) {
+    if (element.kind == ObjElement::kPoint) return;
+    const std::size_t n = element.vertices.size();
+    const std::size_t count = element.kind == ObjElement::kFace ? n : n - 1;
+    for (std::size_t i = 0; i < count && n > 1; ++i)
+        edges.push_back({element.vertices[i], element.vertices[(i + 1) % n]});
+}
+
+void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) const {
+    ObjReader reader(text_, name_);
+    reader.collectEdges(edge);
+    // As in loading: the mapped pages behind are let go, else the whole
+    // input would come back into memory for this.
+    if (mapped_) {
+        const auto release = [this](std::size_t offset) { mapped_->releaseBefore(offset); };
+        reader.onCounting(release);
+        reader.onProgress(release);
+    }
+    ObjReadResult result;
+    std::string error;
+    reader.read(result, error);  // read once already: cannot fail
+    if (mapped_) mapped_->releaseBefore(text_.size());
+}
+
 ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) const {
     std::vector<char> out;
     // Rewritten lines may be longer than the file's.

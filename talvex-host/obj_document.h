@@ -42,6 +42,16 @@ struct ObjElement {
     std::vector<int> vertices;
 };
 
+// One edge of a face (each side, the last back to the first) or of a line
+// (each segment), as two 0-based document vertices; points have none.
+struct ObjEdge {
+    int a;
+    int b;
+};
+
+// Appends the edges of `element` to `edges`.
+void appendEdges(const ObjElement& element, std::vector<ObjEdge>& edges);
+
 // A stretch of whole lines of the file, the number of the first vertex
 // defined in it and how many are: what lets pieces be read and written each
 // on its own. The checksum of its bytes as first read tells, when it is
@@ -137,6 +147,10 @@ public:
     // The faces, lines and points, read again from the text on each call:
     // only drawing needs them, so they take no memory in between.
     std::vector<ObjElement> elements() const;
+    // Hands `edge` the edges of the faces and lines in file order, an edge
+    // shared by two faces once for each, read again from the text on each
+    // call: far quicker than elements(), and they need not all be held.
+    void forEachEdge(const std::function<void(const ObjEdge&)>& edge) const;
 
     // The longest line accepted; longer ones are refused as malformed.
     static constexpr std::size_t kMaxLineLength = 65536;

@@ -165,16 +165,19 @@ PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end
     return counts;
 }
 
-// Each piece counted, on every core.
+// Each piece counted, on every core; `passed`, when given, is told the
+// offset counted up to.
 std::vector<PieceCounts> countEach(std::string_view text,
-                                   const std::vector<std::pair<std::size_t, std::size_t>>& bounds) {
+                                   const std::vector<std::pair<std::size_t, std::size_t>>& bounds,
+                                   const std::function<void(std::size_t)>& passed = {}) {
     std::vector<PieceCounts> counts;
     counts.reserve(bounds.size());
     makeInOrder<PieceCounts>(
         bounds.size(),
         [&](std::size_t k) { return countPiece(text, bounds[k].first, bounds[k].second); },
-        [&](std::size_t, PieceCounts& c) {
+        [&](std::size_t k, PieceCounts& c) {
             counts.push_back(c);
+            if (passed) passed(bounds[k].second);
             return true;
         });
     return counts;
@@ -232,6 +235,7 @@ struct ObjReader::PieceOutcome {
     std::vector<std::string> groupNames;
     std::vector<Pending> pending;
     std::vector<ObjElement> elements;
+    std::vector<ObjEdge> edges;
     bool loneCarriageReturns = false;
     int decimals = 0;
 };
@@ -253,6 +257,8 @@ public:
 private:
     bool readLine(std::string_view content);
     bool readPlainVertex(std::string_view content);
+    // Hands a face, line or point to what the reader collects.
+    void keep(ObjElement& element);
     bool readPlainFace(std::string_view content);
     bool readVertex();
     bool addVertex();
@@ -322,11 +328,16 @@ std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
 }
 
 bool ObjReader::PieceReader::readLine(std::string_view content) {
+    // Reading a document's text again for its edges: its coordinates were
+    // read and checked the first time, and only their count matters now.
+    const bool edgesOnly = reader_.edges_ && reader_.elements_ == nullptr;
+    if (edgesOnly && content.size() > 1 && content[0] == 'v' && isBlank(content[1]))
+        return addVertex();
     if (readPlainVertex(content) || readPlainFace(content)) return true;
     tokenize(content, tokens_, starts_);
     if (tokens_.empty()) return true;
     const std::string_view keyword = tokens_[0];
-    if (keyword == "v") return readVertex();
+    if (keyword == "v") return edgesOnly ? addVertex() : readVertex();
     if (keyword == "vt" || keyword == "vn" || keyword == "vp") return readAttribute(keyword);
     if (keyword == "f" || keyword == "l" || keyword == "p") return readElement(keyword);
     if (keyword == "o" || (keyword == "g" && !reader_.objectLines_)) readGroupName(content);
@@ -379,8 +390,15 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
     if (count < 3) return false;
     ObjElement element{ObjElement::kFace, {}};
     for (int i = 0; i < count; ++i) useVertex(indices[i], element);
-    if (reader_.elements_ != nullptr) out_.elements.push_back(std::move(element));
+    keep(element);
     return true;
+}
+
+void ObjReader::PieceReader::keep(ObjElement& element) {
+    if (reader_.elements_ != nullptr)
+        out_.elements.push_back(std::move(element));
+    else if (reader_.edges_)
+        appendEdges(element, out_.edges);
 }
 
 bool ObjReader::PieceReader::readVertex() {
@@ -409,7 +427,7 @@ void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) 
     } else {
         reader_.claimVertex(index, group_);
     }
-    if (reader_.elements_ != nullptr) element.vertices.push_back(static_cast<int>(index - 1));
+    if (reader_.collecting()) element.vertices.push_back(static_cast<int>(index - 1));
 }
 
 // Checks a v, vt, vn or vp line's numbers; counts texture coordinates and normals.
@@ -447,7 +465,7 @@ bool ObjReader::PieceReader::readElement(std::string_view keyword) {
     for (std::size_t t = 1; t < tokens_.size(); ++t) {
         if (!readReference(tokens_[t], element)) return false;
     }
-    if (reader_.elements_ != nullptr) out_.elements.push_back(std::move(element));
+    keep(element);
     return true;
 }
 
@@ -506,7 +524,7 @@ ObjReader::~ObjReader() = default;
 // `g` lines are then groups inside an object (materials, smoothing).
 bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error) {
     const auto bounds = cutText(text_, pieceBytes_);
-    const std::vector<PieceCounts> counts = countEach(text_, bounds);
+    const std::vector<PieceCounts> counts = countEach(text_, bounds, countedUpTo_);
     std::int64_t lines = 0;
     std::int64_t objects = 0;
     for (const PieceCounts& c : counts) objects += c.objects;
@@ -569,6 +587,8 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
             pending_.insert(pending_.end(), out.pending.begin(), out.pending.end());
             if (elements_ != nullptr)
                 for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
+            if (edges_)
+                for (const ObjEdge& edge : out.edges) edges_(edge);
             result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
             result.decimals = std::max(result.decimals, out.decimals);
             if (progress_) progress_(pieces[k].end);

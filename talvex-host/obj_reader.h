@@ -41,6 +41,10 @@ public:
 
     // Also collect every face, line and point into `sink`.
     void collectElements(std::vector<ObjElement>* sink) { elements_ = sink; }
+    // Or hand only the edges of the faces and lines to `sink`, in file order,
+    // a piece at a time; the coordinates are then not read (a document's
+    // text was checked the first time).
+    void collectEdges(std::function<void(const ObjEdge&)> sink) { edges_ = std::move(sink); }
     // Called once the vertices are counted, before memory is taken for them;
     // returning false (with a reason) ends the reading there.
     void onCounted(std::function<bool(std::int64_t vertices, std::string& error)> check) {
@@ -48,6 +52,9 @@ public:
     }
     // Called as the reading goes on with the offset read up to.
     void onProgress(std::function<void(std::size_t)> progress) { progress_ = std::move(progress); }
+    // Called as the first pass, which counts what each piece holds, goes on
+    // with the offset counted up to.
+    void onCounting(std::function<void(std::size_t)> counted) { countedUpTo_ = std::move(counted); }
     // Pieces of about this many bytes (the default suits files of any size;
     // tests make them tiny to cut every kind of line).
     void setPieceBytes(std::size_t bytes) { pieceBytes_ = bytes > 0 ? bytes : 1; }
@@ -82,7 +89,10 @@ private:
     std::string_view text_;
     const std::string& name_;
     std::vector<ObjElement>* elements_ = nullptr;
+    std::function<void(const ObjEdge&)> edges_;
+    bool collecting() const { return elements_ != nullptr || edges_; }
     std::function<void(std::size_t)> progress_;
+    std::function<void(std::size_t)> countedUpTo_;
     std::function<bool(std::int64_t, std::string&)> counted_;
     std::size_t pieceBytes_ = kPieceBytes;
     Totals totals_;  // what the first pass counted in the whole file

@@ -88,6 +88,42 @@ TEST(CentreLine, BridgesWhereNeighboursLieFartherOutOnBothSides) {
     EXPECT_NEAR(medianEdgeLength(document, {}), std::sqrt(1.0 + 0.03 * 0.03), 1e-7);
 }
 
+TEST(CentreLine, EdgesReadAloneMatchTheElements) {
+    // Every kind of vertex line (plain, with a weight or an exponent, tabs,
+    // indented), references relative and forward, faces with texture
+    // and normal numbers, a line and a point: reading the edges without the
+    // coordinates must still number every vertex as the full reading does.
+    const std::string text =
+        "v 0 0 0\nv\t2 0 0\nv 2e0 3 0 1.0\nvt 0 0\nvn 0 0 1\n"
+        "f 1/1/1 2/1/1 3/1/1 4\n  v 0 3 0\nf -4 -2 -1\nl 1 3 2\np 2\n"
+        "g other\nv 5 5 5\nv 6 5 5\nl 6 5\n";
+    ObjDocument document;
+    std::string error;
+    ASSERT_TRUE(document.parse(text, "kinds.obj", error)) << error;
+    std::vector<ObjEdge> expected;
+    for (const ObjElement& element : document.elements()) appendEdges(element, expected);
+    std::vector<ObjEdge> edges;
+    document.forEachEdge([&](const ObjEdge& edge) { edges.push_back(edge); });
+    ASSERT_EQ(edges.size(), 10u);  // 4 + 3 sides, 2 + 1 segments, no point
+    ASSERT_EQ(edges.size(), expected.size());
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        EXPECT_EQ(edges[i].a, expected[i].a) << i;
+        EXPECT_EQ(edges[i].b, expected[i].b) << i;
+    }
+    EXPECT_EQ(edges[4].a, 0);  // -4 after four vertices: the first
+    EXPECT_EQ(edges[5].b, 3);
+
+    // Positions handed in give the document's median, over every edge or
+    // only those between `used` vertices (the second object's edge left out).
+    std::vector<ObjPosition> positions;
+    for (int v = 0; v < document.vertexCount(); ++v) positions.push_back(document.position(v));
+    std::vector<bool> used(positions.size(), true);
+    EXPECT_EQ(medianEdgeLength(document, positions, {}), medianEdgeLength(document, {}));
+    used[4] = used[5] = false;
+    EXPECT_EQ(medianEdgeLength(document, positions, used), medianEdgeLength(document, used));
+    EXPECT_EQ(medianEdgeLength(document, positions, used), 3.0);
+}
+
 TEST(CentreLine, FootLiesOnThePlane) {
     const HostPlane axisPlane{{-4.0, 0.0, 0.0}, {0.5, 3.0, 3.0}};
     const Vector3 foot = footOnPlane(axisPlane, 0, true, Vector3(0.512f, 0.3f, -0.7f));
