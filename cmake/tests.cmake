@@ -104,7 +104,7 @@ talvex_test(gl_context_tests
 # The overlay's GL calls through a recording table, and its rendering into a
 # real offscreen context.
 add_library(overlay_gl_recorder STATIC tests/overlay/gl_recorder.cpp)
-target_link_libraries(overlay_gl_recorder PUBLIC talvex_overlay talvex_host talvex_flags)
+target_link_libraries(overlay_gl_recorder PUBLIC talvex_overlay talvex_platform talvex_host talvex_flags)
 target_include_directories(overlay_gl_recorder PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 talvex_test(overlay_tests
   SOURCES tests/overlay/overlay_draw_test.cpp tests/overlay/plugin_overlay_test.cpp
@@ -116,7 +116,7 @@ talvex_test(overlay_host_tests
 if(NOT WIN32)
   talvex_test(glyph_font_tests
     SOURCES tests/overlay/glyph_fonts_portable_test.cpp
-    LIBS talvex_overlay hostsim)
+    LIBS talvex_overlay talvex_platform hostsim)
 endif()
 
 talvex_test(host_unit_tests
@@ -138,6 +138,19 @@ add_test(NAME layering_refuses_upward_include
   COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target layering_probe)
 set_tests_properties(layering_refuses_upward_include PROPERTIES
   PASS_REGULAR_EXPRESSION "symmetry/plane_frame.h.*(No such file|file not found)")
+# No include in the plug-in, the host or the simulation steps up a folder: a
+# "../" path is found whatever the layer links. The second test runs the
+# check on a probe holding such an include and expects it named.
+add_test(NAME layering_refuses_relative_include
+  COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} "-DFOLDERS=src;talvex-host;hostsim"
+    -P ${CMAKE_SOURCE_DIR}/cmake/no_relative_includes.cmake)
+set(TALVEX_RELATIVE_PROBE ${CMAKE_BINARY_DIR}/relative-include-probe)
+file(WRITE ${TALVEX_RELATIVE_PROBE}/stepped_up.cpp "#include \"../../src/symmetry/plane_frame.h\"\n")
+add_test(NAME layering_finds_relative_include
+  COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_BINARY_DIR} -DFOLDERS=relative-include-probe
+    -P ${CMAKE_SOURCE_DIR}/cmake/no_relative_includes.cmake)
+set_tests_properties(layering_finds_relative_include PROPERTIES
+  PASS_REGULAR_EXPRESSION "stepped_up.cpp: #include \"\\.\\./\\.\\./src/symmetry/plane_frame.h\"")
 
 # The package: unzipped over a program folder that holds a tuned Talvex.ini,
 # it changes nothing of the user's, and ships the stripped DLL tested here.

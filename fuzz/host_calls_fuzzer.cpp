@@ -88,7 +88,7 @@ private:
                 p = in.ConsumeBool() ? pickPoint(in) : hostsim::Point{0.5f * float(o), 0.0f, 0.0f};
             HostObject* object = host.scene.addObject("o" + std::to_string(o), points);
             for (int i = 0; i < object->vertexCount; ++i)
-                object->vertices[i]->flags = in.ConsumeBool() ? 1u : 0u;
+                object->vertices[i]->flags = in.ConsumeBool() ? kVertexDoNotMove : 0u;
             if (o > 0 && in.ConsumeBool()) shareVertex(object);
         }
         host.scene.setEditObjects(pickObjects());

@@ -96,7 +96,7 @@ bool applyLockFile(HostSession& session, const std::string& path, std::string& e
                 return false;
             }
             for (std::int64_t v = first; v <= last; ++v) {
-                if (byNumber[v - 1] != nullptr) byNumber[v - 1]->flags |= 1u;
+                if (byNumber[v - 1] != nullptr) byNumber[v - 1]->flags |= kVertexDoNotMove;
             }
         }
     }

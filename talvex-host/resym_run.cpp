@@ -230,7 +230,7 @@ void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ord
     bool beyondTolerance = false;
     for (std::size_t i = 0; i < offPlane.size() && centreLine && !beyondTolerance; ++i) {
         const HostVertex* v = ordinals.vertex(offPlane[i]);
-        beyondTolerance = (v->flags & 1u) == 0 &&
+        beyondTolerance = (v->flags & kVertexDoNotMove) == 0 &&
                           !(std::fabs(plane.signedDistance(*v, axis)) < options.tolerance);
     }
     EdgeFacts facts;
@@ -238,7 +238,7 @@ void collectUnpaired(const HostPlane& plane, int axis, const VertexOrdinals& ord
     for (int k : offPlane) {
         const HostVertex* v = ordinals.vertex(k);
         const double distance = plane.signedDistance(*v, axis);
-        if (centreLine && (v->flags & 1u) == 0) {
+        if (centreLine && (v->flags & kVertexDoNotMove) == 0) {
             const int file = ordinals.fileVertex(k);
             const bool bridges =
                 file >= 0 && std::size_t(file) < facts.bridges.size() && facts.bridges[file];

@@ -76,7 +76,7 @@ bool marked(ScriptRun& run, const Tokens& a, std::string& error) {
     }
     HostVertex* v = run.vertex(a[0], error);
     if (v == nullptr) return false;
-    if (((v->flags & 1u) != 0) == (a[1] == "yes")) return true;
+    if (((v->flags & kVertexDoNotMove) != 0) == (a[1] == "yes")) return true;
     error = a[0] + (a[1] == "yes" ? " is not marked" : " is marked");
     return false;
 }

@@ -103,11 +103,12 @@ bool edit(ScriptRun& run, const Tokens& a, std::string& error) {
     return true;
 }
 
-// Bit 0 of a vertex's flags is the host's "do not move" mark.
+// Sets or clears the host's "do not move" bit on the picked vertices.
 bool setMark(ScriptRun& run, const Tokens& a, bool marked, std::string& error) {
     std::vector<HostVertex*> picked;
     if (!run.vertices(a, 0, a.size(), picked, error)) return false;
-    for (HostVertex* v : picked) v->flags = marked ? (v->flags | 1u) : (v->flags & ~1u);
+    for (HostVertex* v : picked)
+        v->flags = marked ? (v->flags | kVertexDoNotMove) : (v->flags & ~kVertexDoNotMove);
     return true;
 }
 

@@ -10,6 +10,9 @@
 
 using HostVertex = Vertex;
 
+// Bit of HostVertex::flags marking a vertex "do not move": resym mirrors its partner onto it.
+constexpr std::uint32_t kVertexDoNotMove = 1u;
+
 struct HostObject {
     unsigned char hostPrivate0[0x10C];
     HostVertex** vertices;

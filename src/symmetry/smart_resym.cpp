@@ -16,10 +16,9 @@ namespace {
 
 // Off the plane, and moved, mean more than this (single precision, model units).
 constexpr float kResymEpsilon = 0.0001f;
-constexpr std::uint32_t kMarkedFlag = 1u;  // the host's "do not move" bit
 
 bool isMarked(const HostVertex& v) {
-    return (v.flags & kMarkedFlag) != 0;
+    return (v.flags & kVertexDoNotMove) != 0;
 }
 
 // The object list Smart Resym works on: the selection, else the objects under

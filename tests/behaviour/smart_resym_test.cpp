@@ -12,8 +12,6 @@ namespace {
 
 using namespace symtest;
 
-constexpr std::uint32_t kMarked = 1u;
-
 struct SmartResym : ::testing::Test, SymmetryScene {
     void SetUp() override {
         createUnitPlane();
@@ -68,8 +66,8 @@ TEST_F(SmartResym, MarksDecideWhatMovesAndTheMessageCountsIt) {
     for (const Case& c : cases) {
         host.scene.selected.assign({});
         HostObject* mesh = selected("mesh", {{1, 0, 0}, {-1.2f, 0, 0}});
-        if (c.aMarked) v(mesh, 0)->flags |= kMarked;
-        if (c.bMarked) v(mesh, 1)->flags |= kMarked;
+        if (c.aMarked) v(mesh, 0)->flags |= kVertexDoNotMove;
+        if (c.bMarked) v(mesh, 1)->flags |= kVertexDoNotMove;
         host.calls.clear();
         EXPECT_EQ(run(), c.message);
         expectAt(*v(mesh, 0), at(c.aX, 0, 0), c.message);
@@ -130,7 +128,7 @@ TEST_F(SmartResym, PairingRules) {
 
 TEST_F(SmartResym, NearestCandidateWinsWhateverItsOrder) {
     HostObject* mesh = selected("mesh", {{-1.08f, 0, 0}, {1, 0, 0}, {-1.01f, 0, 0}});
-    v(mesh, 1)->flags |= kMarked;
+    v(mesh, 1)->flags |= kVertexDoNotMove;
     // Starter 0 (-1.08) pairs first with the marked (1,0,0): its nearest.
     EXPECT_EQ(run(), "Talvex: Smart Resym - 2 vertices touched, 1 moved");
     expectAt(*v(mesh, 0), at(-1, 0, 0));
@@ -138,7 +136,7 @@ TEST_F(SmartResym, NearestCandidateWinsWhateverItsOrder) {
 
     HostObject* second = selected("second", {{1, 5, 0}, {-1.08f, 5, 0}, {-1.01f, 5, 0}});
     host.scene.selectObjects({second});
-    v(second, 0)->flags |= kMarked;
+    v(second, 0)->flags |= kVertexDoNotMove;
     EXPECT_EQ(run(), "Talvex: Smart Resym - 2 vertices touched, 1 moved");
     expectAt(*v(second, 1), at(-1.08f, 5, 0));
     expectAt(*v(second, 2), at(-1, 5, 0));
@@ -146,7 +144,7 @@ TEST_F(SmartResym, NearestCandidateWinsWhateverItsOrder) {
 
 TEST_F(SmartResym, APointOnThePlaneCanBeMovedOffItByAMarkedStarter) {
     HostObject* mesh = selected("mesh", {{0, 0, 0}, {-0.05f, 0, 0}});
-    v(mesh, 1)->flags |= kMarked;
+    v(mesh, 1)->flags |= kVertexDoNotMove;
     EXPECT_EQ(run(), "Talvex: Smart Resym - 2 vertices touched, 1 moved");
     expectAt(*v(mesh, 0), at(0.05f, 0, 0));
 }
@@ -221,8 +219,8 @@ TEST_F(SmartResym, LeavesLiveMatchingsHeldPairsAlone) {
     host.scene.underEdit.assign({mesh});
     drag({v(mesh, 0)}, v(mesh, 2));
     expectAt(*v(mesh, 1), at(-1, 0, 0));
-    v(mesh, 0)->flags |= kMarked;
-    v(mesh, 3)->flags |= kMarked;
+    v(mesh, 0)->flags |= kVertexDoNotMove;
+    v(mesh, 3)->flags |= kVertexDoNotMove;
     EXPECT_EQ(run(), "Talvex: Smart Resym - 4 vertices touched, 1 moved");
     expectAt(*v(mesh, 4), at(-2, 7, 0));
     // The pair is still held: a far drag is followed without a search.

@@ -364,7 +364,7 @@ struct Generator {
             else
                 p = P{some.x + quantum, some.y, some.z};
             spec.points.push_back(p);
-            spec.flags.push_back(random.chance(20) ? 1u : 0u);
+            spec.flags.push_back(random.chance(20) ? kVertexDoNotMove : 0u);
         }
     }
 
