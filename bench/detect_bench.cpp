@@ -136,6 +136,23 @@ Errors errorsOf(const Plane& found, const Plane& truth, const Point3& onTruth, d
             std::fabs(found.signedDistance(onTruth)) / diagonal};
 }
 
+// The errors of the best plane found against the nearest of a grid's mirror
+// planes, x = 0 and (with `mirrors` 2) y = 0, after `motion`; 90 degrees
+// and the whole diagonal when nothing was found.
+Errors errorsToNearestMirror(const DetectResult& result, const Motion& motion, int mirrors,
+                             double diagonal) {
+    Errors e{90.0, 1.0};
+    if (result.planes.empty()) return e;
+    const Point3 origin = motion.apply({0, 0, 0});
+    for (int axis = 0; axis < mirrors; ++axis) {
+        const double n[3] = {motion.r[0][axis], motion.r[1][axis], motion.r[2][axis]};
+        const Plane truth{{n[0], n[1], n[2]}, n[0] * origin.x + n[1] * origin.y + n[2] * origin.z};
+        const Errors a = errorsOf(result.planes[0].plane, truth, origin, diagonal);
+        if (a.angle + a.offset < e.angle + e.offset) e = a;
+    }
+    return e;
+}
+
 enum Variant { kExact, kNoise, kDisplaced, kVariants };
 const char* const kVariantNames[] = {"exact", "noise 1%", "10% moved"};
 const double kAngleFloor[] = {0.05, 0.5, 0.5};         // degrees
@@ -312,15 +329,7 @@ int runGrids(std::uint64_t seed) {
             moved.reserve(grid.size());
             for (const Point3& p : grid) moved.push_back(motion.apply(p));
             const DetectResult result = timedDetect(moved, wall, cpu);
-            Errors e{90.0, 1.0};
-            for (int axis = 0; axis < 2 && !result.planes.empty(); ++axis) {
-                const double n[3] = {motion.r[0][axis], motion.r[1][axis], motion.r[2][axis]};
-                const Point3 origin = motion.apply({0, 0, 0});
-                const Plane truth{{n[0], n[1], n[2]},
-                                  n[0] * origin.x + n[1] * origin.y + n[2] * origin.z};
-                const Errors a = errorsOf(result.planes[0].plane, truth, origin, diagonal);
-                if (a.angle + a.offset < e.angle + e.offset) e = a;
-            }
+            const Errors e = errorsToNearestMirror(result, motion, 2, diagonal);
             found += result.planes.empty() ? 0 : 1;
             worst = {std::max(worst.angle, e.angle), std::max(worst.offset, e.offset)};
         }
@@ -375,16 +384,8 @@ int runGridFamily() {
             moved.reserve(grid.size());
             for (const Point3& p : grid) moved.push_back(motion.apply(p));
             const DetectResult result = timedDetect(moved, wall, cpu);
-            Errors e{90.0, 1.0};
-            const int mirrors = c.shape == kOnlyX ? 1 : 2;
-            for (int axis = 0; axis < mirrors && !result.planes.empty(); ++axis) {
-                const double n[3] = {motion.r[0][axis], motion.r[1][axis], motion.r[2][axis]};
-                const Point3 origin = motion.apply({0, 0, 0});
-                const Plane truth{{n[0], n[1], n[2]},
-                                  n[0] * origin.x + n[1] * origin.y + n[2] * origin.z};
-                const Errors a = errorsOf(result.planes[0].plane, truth, origin, diagonal);
-                if (a.angle + a.offset < e.angle + e.offset) e = a;
-            }
+            const Errors e =
+                errorsToNearestMirror(result, motion, c.shape == kOnlyX ? 1 : 2, diagonal);
             found += result.planes.empty() ? 0 : 1;
             worst = {std::max(worst.angle, e.angle), std::max(worst.offset, e.offset)};
         }

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "fault_guards.h"
 #include "host_files.h"
 
 namespace talvexhost {
@@ -38,37 +39,7 @@ const char* kindOf(mode_t mode) {
     return "not a regular file";
 }
 
-// What the signal handlers clean up, written before they can run and only
-// read by them: the lock files being written, and the mapped inputs whose
-// pages vanish when the file is cut short underneath.
-//
-// An entry is free (0), being filled (1) or armed (2); claiming one is a
-// lock-free exchange, so threads may claim at once and a handler never
-// reads a half-written entry.
-enum : int { kFree, kFilling, kArmed };
-constexpr int kLockGuards = 4;
-struct LockGuard {
-    std::atomic<int> state;
-    char path[PATH_MAX + 16];
-};
-LockGuard gLocks[kLockGuards];
-constexpr int kMappingGuards = 64;
-struct MappingGuard {
-    std::atomic<int> state;
-    const char* begin;
-    const char* end;
-    const char* path;  // the MappedFile's own copy, which outlives the entry
-};
-MappingGuard gMappings[kMappingGuards];
-
-template <typename Guard, std::size_t N>
-int claim(Guard (&guards)[N]) {
-    for (std::size_t i = 0; i < N; ++i) {
-        int expected = kFree;
-        if (guards[i].state.compare_exchange_strong(expected, kFilling)) return static_cast<int>(i);
-    }
-    return -1;
-}
+using namespace faultguards;
 
 void say(const char* text) {
     std::size_t length = std::strlen(text);
@@ -82,15 +53,12 @@ void say(const char* text) {
 
 // Only async-signal-safe calls from here on: unlink, write, _exit, raise.
 void removeGuardedLocks() {
-    for (LockGuard& lock : gLocks) {
-        int expected = kArmed;
-        if (!lock.state.compare_exchange_strong(expected, kFree)) continue;
-        if (unlink(lock.path) != 0 && errno != ENOENT) {
-            say("talvex-host: cannot remove the lock file ");
-            say(lock.path);
-            say("; remove it by hand once no other run writes that file\n");
-        }
-    }
+    removeArmedLocks([](const char* path) { return unlink(path) == 0 || errno == ENOENT; },
+                     [](const char* path) {
+                         say("talvex-host: cannot remove the lock file ");
+                         say(path);
+                         say("; remove it by hand once no other run writes that file\n");
+                     });
 }
 
 extern "C" void removeAndReraise(int signal) {
@@ -100,18 +68,17 @@ extern "C" void removeAndReraise(int signal) {
 }
 
 extern "C" void busError(int signal, siginfo_t* info, void*) {
-    const char* address = static_cast<const char*>(info->si_addr);
-    for (const MappingGuard& mapping : gMappings) {
-        if (mapping.state.load() != kArmed || address < mapping.begin || address >= mapping.end)
-            continue;
-        removeGuardedLocks();
-        say("talvex-host: ");
-        say(mapping.path);
-        say(": the input changed while it was read (it was cut short by another program); "
-            "nothing was written\n");
-        _exit(1);
+    const MappingGuard* mapping = mappingHolding(static_cast<const char*>(info->si_addr));
+    if (mapping == nullptr) {
+        removeAndReraise(signal);
+        return;
     }
-    removeAndReraise(signal);
+    removeGuardedLocks();
+    say("talvex-host: ");
+    say(mapping->path);
+    say(": the input changed while it was read (it was cut short by another program); "
+        "nothing was written\n");
+    _exit(1);
 }
 
 void installHandlers() {
@@ -141,13 +108,7 @@ void installHandlers() {
 
 int guardMapping(const std::string& path, const char* data, std::size_t size) {
     installHandlers();
-    const int i = claim(gMappings);
-    if (i < 0) return -1;
-    gMappings[i].path = path.c_str();
-    gMappings[i].begin = data;
-    gMappings[i].end = data + size;
-    gMappings[i].state.store(kArmed);
-    return i;
+    return armMapping(path, data, size);
 }
 
 FileIdentity identityOf(const struct stat& info, const std::string& path) {
@@ -224,7 +185,7 @@ bool fileVersion(const std::string& path, FileVersion& version) {
 }
 
 MappedFile::~MappedFile() {
-    if (guard_ >= 0) gMappings[guard_].state.store(kFree);
+    disarmMapping(guard_);
     if (handle_ != 0) munmap(reinterpret_cast<void*>(handle_), size_);
 }
 
@@ -431,16 +392,11 @@ bool removeFile(const std::string& path, std::string& error) noexcept {
 
 int guardLock(const std::string& path) {
     installHandlers();
-    if (path.size() >= sizeof gLocks[0].path) return -1;
-    const int i = claim(gLocks);
-    if (i < 0) return -1;
-    std::memcpy(gLocks[i].path, path.c_str(), path.size() + 1);
-    gLocks[i].state.store(kArmed);
-    return i;
+    return armLock(path);
 }
 
 void unguardLock(int guard) noexcept {
-    if (guard >= 0 && guard < kLockGuards) gLocks[guard].state.store(kFree);
+    disarmLock(guard);
 }
 
 bool identifyFile(const std::string& path, FileIdentity& identity) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "fault_guards.h"
 #include "host_files.h"
 
 namespace talvexhost {
@@ -44,46 +45,22 @@ std::string finalPath(HANDLE file, const std::string& fallback) {
     return path;
 }
 
-// What the console and fault handlers clean up: the lock files being
-// written, and the mapped inputs. Windows refuses to cut short a file that
-// is mapped, so a page error inside one means its volume went away.
-// An entry is free (0), being filled (1) or armed (2); the handlers run on
-// threads of their own, so they read only armed entries.
-enum : int { kFree, kFilling, kArmed };
-constexpr int kLockGuards = 4;
-struct LockGuard {
-    std::atomic<int> state;
-    char path[MAX_PATH * 4];
-};
-LockGuard gLocks[kLockGuards];
-constexpr int kMappingGuards = 64;
-struct MappingGuard {
-    std::atomic<int> state;
-    const char* begin;
-    const char* end;
-    const char* path;  // the MappedFile's own copy, which outlives the entry
-};
-MappingGuard gMappings[kMappingGuards];
-
-template <typename Guard, std::size_t N>
-int claim(Guard (&guards)[N]) {
-    for (std::size_t i = 0; i < N; ++i) {
-        int expected = kFree;
-        if (guards[i].state.compare_exchange_strong(expected, kFilling)) return static_cast<int>(i);
-    }
-    return -1;
-}
+// Windows refuses to cut short a file that is mapped, so a page error inside
+// one means its volume went away. The console handler runs on a thread of its
+// own.
+using namespace faultguards;
 
 void removeGuardedLocks() {
-    for (LockGuard& lock : gLocks) {
-        int expected = kArmed;
-        if (!lock.state.compare_exchange_strong(expected, kFree)) continue;
-        if (!DeleteFileA(lock.path) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    removeArmedLocks(
+        [](const char* path) {
+            return DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
+        },
+        [](const char* path) {
             std::fprintf(stderr,
                          "talvex-host: cannot remove the lock file %s; remove it by hand once no "
                          "other run writes that file\n",
-                         lock.path);
-    }
+                         path);
+        });
 }
 
 BOOL WINAPI removeOnConsoleEvent(DWORD) {
@@ -95,19 +72,16 @@ LONG CALLBACK pageError(EXCEPTION_POINTERS* exception) {
     const EXCEPTION_RECORD* record = exception->ExceptionRecord;
     if (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record->NumberParameters < 2)
         return EXCEPTION_CONTINUE_SEARCH;
-    const char* address = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
-    for (const MappingGuard& mapping : gMappings) {
-        if (mapping.state.load() != kArmed || address < mapping.begin || address >= mapping.end)
-            continue;
-        removeGuardedLocks();
-        std::fprintf(stderr,
-                     "talvex-host: %s: the input changed while it was read (it could not be read "
-                     "again); nothing was written\n",
-                     mapping.path);
-        std::fflush(stderr);
-        ExitProcess(1);
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
+    const MappingGuard* mapping =
+        mappingHolding(reinterpret_cast<const char*>(record->ExceptionInformation[1]));
+    if (mapping == nullptr) return EXCEPTION_CONTINUE_SEARCH;
+    removeGuardedLocks();
+    std::fprintf(stderr,
+                 "talvex-host: %s: the input changed while it was read (it could not be read "
+                 "again); nothing was written\n",
+                 mapping->path);
+    std::fflush(stderr);
+    ExitProcess(1);
 }
 
 FileVersion versionOf(HANDLE file) {
@@ -133,13 +107,7 @@ void installHandlers() {
 
 int guardMapping(const std::string& path, const char* data, std::size_t size) {
     installHandlers();
-    const int i = claim(gMappings);
-    if (i < 0) return -1;
-    gMappings[i].path = path.c_str();
-    gMappings[i].begin = data;
-    gMappings[i].end = data + size;
-    gMappings[i].state.store(kArmed);
-    return i;
+    return armMapping(path, data, size);
 }
 
 bool identityOf(HANDLE file, const std::string& path, FileIdentity& identity) {
@@ -211,7 +179,7 @@ bool fileVersion(const std::string& path, FileVersion& version) {
 }
 
 MappedFile::~MappedFile() {
-    if (guard_ >= 0) gMappings[guard_].state.store(kFree);
+    disarmMapping(guard_);
     if (data_ != nullptr && handle_ != 0) UnmapViewOfFile(data_);
     if (handle_ != 0) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
@@ -396,16 +364,11 @@ bool removeFile(const std::string& path, std::string& error) noexcept {
 
 int guardLock(const std::string& path) {
     installHandlers();
-    if (path.size() >= sizeof gLocks[0].path) return -1;
-    const int i = claim(gLocks);
-    if (i < 0) return -1;
-    std::memcpy(gLocks[i].path, path.c_str(), path.size() + 1);
-    gLocks[i].state.store(kArmed);
-    return i;
+    return armLock(path);
 }
 
 void unguardLock(int guard) noexcept {
-    if (guard >= 0 && guard < kLockGuards) gLocks[guard].state.store(kFree);
+    disarmLock(guard);
 }
 
 bool identifyFile(const std::string& path, FileIdentity& identity) {

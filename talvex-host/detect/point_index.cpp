@@ -56,13 +56,8 @@ int PointIndex::build(int first, int count, const float lo[3], const float hi[3]
     return index;
 }
 
-bool PointIndex::nearest(const Point3& query, double limitSq, Point3& found, double& bestSq,
-                         double excludeSq, int leafBudget) const {
-    if (nodes_.empty()) return false;
-    bestSq = limitSq;
-    bool any = false;
-    // Depth-first, nearer side first; a far side is entered only when the
-    // splitting plane is closer than the best distance so far.
+template <typename Bound, typename Leaf>
+void PointIndex::walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitLeaf) const {
     struct Pending {
         int node;
         double planeSq;
@@ -72,21 +67,10 @@ bool PointIndex::nearest(const Point3& query, double limitSq, Point3& found, dou
     stack[depth++] = {0, 0.0};
     while (depth > 0) {
         const Pending pending = stack[--depth];
-        if (pending.planeSq >= bestSq) continue;
+        if (pending.planeSq >= boundSq()) continue;
         const Node& node = nodes_[pending.node];
         if (node.axis < 0) {
-            if (leafBudget > 0 && leafBudget-- == 1) depth = 0;  // the last leaf allowed
-            for (int i = node.first; i < node.first + node.count; ++i) {
-                const double dx = double(points_[i].c[0]) - query.x;
-                const double dy = double(points_[i].c[1]) - query.y;
-                const double dz = double(points_[i].c[2]) - query.z;
-                const double d = dx * dx + dy * dy + dz * dz;
-                if (d < bestSq && d > excludeSq) {
-                    bestSq = d;
-                    found = {points_[i].c[0], points_[i].c[1], points_[i].c[2]};
-                    any = true;
-                }
-            }
+            if (!visitLeaf(node)) return;
             continue;
         }
         const double delta = coordinate(query, node.axis) - node.split;
@@ -95,6 +79,34 @@ bool PointIndex::nearest(const Point3& query, double limitSq, Point3& found, dou
         stack[depth++] = {farSide, std::max(pending.planeSq, delta * delta)};
         stack[depth++] = {nearSide, pending.planeSq};
     }
+}
+
+double PointIndex::distanceSq(int point, const Point3& query) const {
+    const double dx = double(points_[point].c[0]) - query.x;
+    const double dy = double(points_[point].c[1]) - query.y;
+    const double dz = double(points_[point].c[2]) - query.z;
+    return dx * dx + dy * dy + dz * dz;
+}
+
+bool PointIndex::nearest(const Point3& query, double limitSq, Point3& found, double& bestSq,
+                         double excludeSq, int leafBudget) const {
+    if (nodes_.empty()) return false;
+    bestSq = limitSq;
+    bool any = false;
+    walkNearerFirst(
+        query, [&] { return bestSq; },
+        [&](const Node& leaf) {
+            for (int i = leaf.first; i < leaf.first + leaf.count; ++i) {
+                const double d = distanceSq(i, query);
+                if (d < bestSq && d > excludeSq) {
+                    bestSq = d;
+                    found = {points_[i].c[0], points_[i].c[1], points_[i].c[2]};
+                    any = true;
+                }
+            }
+            // A budget of N leaves stops after the Nth.
+            return leafBudget <= 0 || --leafBudget > 0;
+        });
     return any;
 }
 
@@ -112,38 +124,17 @@ std::vector<Point3> PointIndex::nearestFew(const Point3& query, int count) const
         return static_cast<int>(best.size()) < count ? std::numeric_limits<double>::infinity()
                                                      : best.back().distanceSq;
     };
-    struct Pending {
-        int node;
-        double planeSq;
-    };
-    Pending stack[128];
-    int depth = 0;
-    stack[depth++] = {0, 0.0};
-    while (depth > 0) {
-        const Pending pending = stack[--depth];
-        if (pending.planeSq >= worstSq()) continue;
-        const Node& node = nodes_[pending.node];
-        if (node.axis < 0) {
-            for (int i = node.first; i < node.first + node.count; ++i) {
-                const double dx = double(points_[i].c[0]) - query.x;
-                const double dy = double(points_[i].c[1]) - query.y;
-                const double dz = double(points_[i].c[2]) - query.z;
-                const double d = dx * dx + dy * dy + dz * dz;
-                if (d >= worstSq()) continue;
-                auto at =
-                    std::upper_bound(best.begin(), best.end(), d,
-                                     [](double v, const Near& n) { return v < n.distanceSq; });
-                best.insert(at, {d, i});
-                if (static_cast<int>(best.size()) > count) best.pop_back();
-            }
-            continue;
+    walkNearerFirst(query, worstSq, [&](const Node& leaf) {
+        for (int i = leaf.first; i < leaf.first + leaf.count; ++i) {
+            const double d = distanceSq(i, query);
+            if (d >= worstSq()) continue;
+            auto at = std::upper_bound(best.begin(), best.end(), d,
+                                       [](double v, const Near& n) { return v < n.distanceSq; });
+            best.insert(at, {d, i});
+            if (static_cast<int>(best.size()) > count) best.pop_back();
         }
-        const double delta = coordinate(query, node.axis) - node.split;
-        const int nearSide = delta < 0.0 ? node.first : node.count;
-        const int farSide = delta < 0.0 ? node.count : node.first;
-        stack[depth++] = {farSide, std::max(pending.planeSq, delta * delta)};
-        stack[depth++] = {nearSide, pending.planeSq};
-    }
+        return true;
+    });
     std::vector<Point3> found;
     found.reserve(best.size());
     for (const Near& n : best)

@@ -48,6 +48,12 @@ private:
         float c[3];
     };
     int build(int first, int count, const float lo[3], const float hi[3]);
+    // Walks the tree depth first, nearer side first, entering a side only
+    // while its splitting plane is closer than `boundSq()`; calls
+    // `visitLeaf(node)` on each leaf reached, which returns false to stop.
+    template <typename Bound, typename Leaf>
+    void walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitLeaf) const;
+    double distanceSq(int point, const Point3& query) const;
 
     std::vector<Stored> points_;
     std::vector<Node> nodes_;
