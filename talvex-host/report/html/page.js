@@ -479,8 +479,11 @@
       markerGeometry.setAttribute('position', new THREE.BufferAttribute(at, 3));
       markerGeometry.setAttribute('markerColour', new THREE.BufferAttribute(colour, 3));
     }
+    // Few markers are the whole story and must be found at a glance; many
+    // would cover the surface they colour.
+    const smallestMarker = (markersThroughMesh ? 9 : 4) * pixelRatio;
     const markers = new THREE.Points(markerGeometry,
-        markerMaterial(spacing * 0.6, 5 * pixelRatio, 14 * pixelRatio, false));
+        markerMaterial(spacing * 0.6, smallestMarker, 16 * pixelRatio, false));
     markers.renderOrder = 2;
     scene.add(markers);
 
