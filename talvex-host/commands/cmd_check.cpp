@@ -242,8 +242,8 @@ bool writePicture(HostSession& session, const GatheredInput& gathered,
 // The page, made from the same report as the JSON and drawn from the
 // checked meshes' faces.
 bool writePage(HostSession& session, std::ostream& text, const GatheredInput& gathered,
-               const AsymmetryReport& report, ReportContext context,
-               const CheckOptions& options, std::string& error) {
+               const AsymmetryReport& report, ReportContext context, const CheckOptions& options,
+               std::string& error) {
     HtmlPageRequest request;
     request.input = &gathered.input;
     request.report = &report;

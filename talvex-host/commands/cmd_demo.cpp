@@ -158,8 +158,7 @@ int runDemo(const Invocation& invocation) {
 
     // Before the demo's own session: check loads the plug-in in a session of
     // its own, and one plug-in object serves one host at a time.
-    if (const int status = writeCheckPage(args, (out / "demo_check.html").string()))
-        return status;
+    if (const int status = writeCheckPage(args, (out / "demo_check.html").string())) return status;
     std::string error;
     WorkingFolder folder;
     HostSession session(std::cout);

@@ -65,8 +65,7 @@ void appendLittleEndian(std::string& out, T value) {
 
 // Every `stride`-th polygon, as the page's face stream: each polygon's
 // corner count, then its corners as changes from the corner before.
-std::string faceStream(const std::vector<int>& polygons, std::size_t stride,
-                       std::size_t& drawn) {
+std::string faceStream(const std::vector<int>& polygons, std::size_t stride, std::size_t& drawn) {
     DeltaWriter writer;
     drawn = 0;
     std::size_t face = 0;
@@ -111,20 +110,17 @@ Json pageData(const HtmlPageRequest& request) {
     data["caption"] = request.caption;
     data["view"] = request.view;
     data["up"] = std::string(1, request.up);
-    data["plane"] = {{"normal", {input.plane.normal[0], input.plane.normal[1], input.plane.normal[2]}},
-                     {"pivot", {input.plane.pivot[0], input.plane.pivot[1], input.plane.pivot[2]}}};
+    data["plane"] = {
+        {"normal", {input.plane.normal[0], input.plane.normal[1], input.plane.normal[2]}},
+        {"pivot", {input.plane.pivot[0], input.plane.pivot[1], input.plane.pivot[2]}}};
     // The picture's colours: the ramp's stops, the flagged vertices' and the
     // viewport's plane and edges.
     Json ramp = Json::array();
     for (int i = 0; i <= 3; ++i) ramp.push_back(rgb(rampColour(i / 3.0)));
-    data["colours"] = {{"symmetric", rgb(kSymmetricColour)},
-                       {"unpaired", rgb(kUnpairedColour)},
-                       {"nearPlane", rgb(kNearPlaneColour)},
-                       {"ramp", ramp},
-                       {"plane", {1.0f, 0.62f, 0.15f}},
-                       {"planeAlpha", 0.18f},
-                       {"planeEdge", {0.85f, 0.45f, 0.05f}},
-                       {"edges", {0.16f, 0.20f, 0.28f}}};
+    data["colours"] = {{"symmetric", rgb(kSymmetricColour)}, {"unpaired", rgb(kUnpairedColour)},
+                       {"nearPlane", rgb(kNearPlaneColour)}, {"ramp", ramp},
+                       {"plane", {1.0f, 0.62f, 0.15f}},      {"planeAlpha", 0.18f},
+                       {"planeEdge", {0.85f, 0.45f, 0.05f}}, {"edges", {0.16f, 0.20f, 0.28f}}};
     // As the picture: deviations at or below the threshold are not ramped.
     const double top = rampTop(std::max(report.maxDeviation, input.minDeviation * 10.0));
     data["rampTop"] = top;

@@ -1,11 +1,11 @@
 // The check page's writer: the codings the page's script decodes, the size
 // limit kept by thinning the drawing only, and names that cannot break out
 // of the page's data.
+#include "report/html_page.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "report/html_page.h"
 
 namespace talvexhost {
 namespace {
