@@ -60,9 +60,10 @@ bench: bench-dll
 	@bench/host_objects_bench.sh
 
 # What users download, as build/dist/Talvex.zip: the stripped DLL the win32
-# tests ran, the settings file as a sample and the install text, all in
-# Plugins/Startup Plugins. The DLL's debug information stays beside the
-# build as build/win32/Talvex.dll.debug.
+# tests ran, the settings file as a sample and the install text, in
+# Plugins/Startup Plugins; the command line (talvex-host.exe, stripped, with
+# a copy of the DLL and its README) in Tools/Talvex. The DLL's debug
+# information stays beside the build as build/win32/Talvex.dll.debug.
 dist: win32
 	@rm -rf build/dist
 	@packaging/make-zip.sh build/win32 build/dist/Talvex.zip

@@ -5,7 +5,12 @@
 (function () {
   'use strict';
 
+  // Milliseconds from the page's start to each stage, for people and tests
+  // asking where a large page spends its time.
+  const times = {};
+  const mark = function (stage) { times[stage] = Math.round(performance.now()); };
   const data = JSON.parse(document.getElementById('talvex-data').textContent);
+  mark('parsed');
   const report = data.report;
   const arrays = data.arrays;
 
@@ -19,17 +24,21 @@
   }
 
   // Unsigned LEB128 numbers; arithmetic rather than shifts, since a value
-  // may need all 32 bits.
+  // may need all 32 bits. Counted first, so a million of them go straight
+  // into one typed array.
   function varints(base64) {
     const bytes = bytesOf(base64);
-    const values = [];
+    let count = 0;
+    for (let i = 0; i < bytes.length; ++i) count += bytes[i] < 128 ? 1 : 0;
+    const values = new Float64Array(count);
     let value = 0;
     let scale = 1;
+    let n = 0;
     for (let i = 0; i < bytes.length; ++i) {
       const b = bytes[i];
       value += (b & 127) * scale;
       if (b < 128) {
-        values.push(value);
+        values[n++] = value;
         value = 0;
         scale = 1;
       } else {
@@ -77,28 +86,46 @@
   nearPlane.forEach(function (v) { unpairedKind[v] = 2; });
   onPlane.forEach(function (v) { unpairedKind[v] = 3; });
 
-  // The polygons as triangle fans, and their edges for the wireframe.
-  function decodeFaces() {
+  // The polygons as corner lists: each one's corner count, then its corners.
+  function decodePolygons() {
     const raw = varints(arrays.faces);
-    const triangles = [];
-    const edges = [];
     let at = 0;
-    let i = 0;
-    while (i < raw.length) {
+    for (let i = 0; i < raw.length;) {
       const n = raw[i++];
-      const first = at + unzigzag(raw[i]);
-      let previous = first;
-      at = first;
-      ++i;
-      for (let k = 1; k < n; ++k) {
-        at += unzigzag(raw[i++]);
-        edges.push(previous, at);
-        if (k >= 2) triangles.push(first, previous, at);
-        previous = at;
+      for (let k = 0; k < n; ++k, ++i) {
+        at += unzigzag(raw[i]);
+        raw[i] = at;
       }
-      if (n > 2) edges.push(previous, first);
     }
-    return {triangles: triangles, edges: edges};
+    return raw;
+  }
+
+  // The polygons as triangle fans, or (edges) as their sides.
+  function polygonIndices(polygons, IndexArray, edges) {
+    let count = 0;
+    for (let i = 0; i < polygons.length; i += polygons[i] + 1)
+      count += edges ? 2 * polygons[i] : 3 * Math.max(0, polygons[i] - 2);
+    const out = new IndexArray(count);
+    let o = 0;
+    for (let i = 0; i < polygons.length; i += polygons[i] + 1) {
+      const n = polygons[i];
+      const first = polygons[i + 1];
+      for (let k = 1; k < n; ++k) {
+        if (edges) {
+          out[o++] = polygons[i + k];
+          out[o++] = polygons[i + k + 1];
+        } else if (k >= 2) {
+          out[o++] = first;
+          out[o++] = polygons[i + k];
+          out[o++] = polygons[i + k + 1];
+        }
+      }
+      if (edges) {
+        out[o++] = polygons[i + n];
+        out[o++] = first;
+      }
+    }
+    return out;
   }
 
   // --- Numbers as the report prints them ---------------------------------
@@ -164,16 +191,27 @@
     return 'rgb(' + rgb.map(function (c) { return Math.round(c * 255); }).join(',') + ')';
   }
 
-  // Flagged vertices in the picture's order, so later entries win as there.
-  const flagged = [];
-  for (let p = 0; p < deviatingCount; ++p) {
-    const c = deviationColour(deviations[p]);
-    flagged.push([pairList[2 * p], c], [pairList[2 * p + 1], c]);
+  // Flagged vertices and their colours in the picture's order, so later
+  // entries win as there.
+  const flaggedCount = 2 * deviatingCount + offPlane.length + nearPlane.length;
+  const flagged = new Uint32Array(flaggedCount);
+  const flaggedColours = new Float32Array(3 * flaggedCount);
+  {
+    let f = 0;
+    const add = function (v, c) {
+      flagged[f] = v;
+      flaggedColours.set(c, 3 * f++);
+    };
+    for (let p = 0; p < deviatingCount; ++p) {
+      const c = deviationColour(deviations[p]);
+      add(pairList[2 * p], c);
+      add(pairList[2 * p + 1], c);
+    }
+    offPlane.forEach(function (v) { add(v, colours.unpaired); });
+    nearPlane.forEach(function (v) { add(v, colours.nearPlane); });
   }
-  offPlane.forEach(function (v) { flagged.push([v, colours.unpaired]); });
-  nearPlane.forEach(function (v) { flagged.push([v, colours.nearPlane]); });
   // Few markers show through the mesh; many are drawn only where visible.
-  const markersThroughMesh = flagged.length <= data.markersThroughMesh;
+  const markersThroughMesh = flaggedCount <= data.markersThroughMesh;
 
   // --- Text of the page ---------------------------------------------------
 
@@ -368,15 +406,21 @@
     camera.add(light);  // a headlight: the side turned to the viewer is lit
 
     // The mesh, coloured per vertex.
-    const faces = decodeFaces();
+    const polygons = decodePolygons();
+    const IndexArray = vertexCount < 65536 ? Uint16Array : Uint32Array;
+    mark('facesDecoded');
     const geometry = new THREE.BufferGeometry();
     geometry.setAttribute('position', new THREE.BufferAttribute(positions, 3));
     const colourArray = new Float32Array(vertexCount * 3);
     for (let v = 0; v < vertexCount; ++v) colourArray.set(colours.symmetric, 3 * v);
-    flagged.forEach(function (f) { colourArray.set(f[1], 3 * f[0]); });
+    for (let f = 0; f < flaggedCount; ++f) {
+      const at = 3 * flagged[f];
+      colourArray[at] = flaggedColours[3 * f];
+      colourArray[at + 1] = flaggedColours[3 * f + 1];
+      colourArray[at + 2] = flaggedColours[3 * f + 2];
+    }
     geometry.setAttribute('color', new THREE.BufferAttribute(colourArray, 3));
-    const IndexArray = vertexCount < 65536 ? Uint16Array : Uint32Array;
-    geometry.setIndex(new THREE.BufferAttribute(new IndexArray(faces.triangles), 1));
+    geometry.setIndex(new THREE.BufferAttribute(polygonIndices(polygons, IndexArray, false), 1));
     geometry.computeVertexNormals();
     geometry.computeBoundingSphere();
     const surface = new THREE.Mesh(geometry, new THREE.MeshLambertMaterial({
@@ -401,7 +445,7 @@
       if (!wireframe) {
         const lines = new THREE.BufferGeometry();
         lines.setAttribute('position', new THREE.BufferAttribute(positions, 3));
-        lines.setIndex(new THREE.BufferAttribute(new IndexArray(faces.edges), 1));
+        lines.setIndex(new THREE.BufferAttribute(polygonIndices(polygons, IndexArray, true), 1));
         wireframe = new THREE.LineSegments(lines, new THREE.LineBasicMaterial(
             {color: new THREE.Color().fromArray(colours.edges), transparent: true, opacity: 0.5}));
         scene.add(wireframe);
@@ -470,14 +514,10 @@
     const pixelRatio = renderer.getPixelRatio();
     const markerGeometry = new THREE.BufferGeometry();
     {
-      const at = new Float32Array(flagged.length * 3);
-      const colour = new Float32Array(flagged.length * 3);
-      flagged.forEach(function (f, i) {
-        at.set(positions.subarray(3 * f[0], 3 * f[0] + 3), 3 * i);
-        colour.set(f[1], 3 * i);
-      });
+      const at = new Float32Array(flaggedCount * 3);
+      for (let f = 0; f < flaggedCount; ++f) at.set(positions.subarray(3 * flagged[f], 3 * flagged[f] + 3), 3 * f);
       markerGeometry.setAttribute('position', new THREE.BufferAttribute(at, 3));
-      markerGeometry.setAttribute('markerColour', new THREE.BufferAttribute(colour, 3));
+      markerGeometry.setAttribute('markerColour', new THREE.BufferAttribute(flaggedColours, 3));
     }
     // Few markers are the whole story and must be found at a glance; many
     // would cover the surface they colour.
@@ -485,6 +525,10 @@
     const markers = new THREE.Points(markerGeometry,
         markerMaterial(spacing * 0.6, smallestMarker, 16 * pixelRatio, false));
     markers.renderOrder = 2;
+    // As in the picture: where vertices lie only a few pixels apart, the
+    // faces' colours show the deviations and markers would only roughen them.
+    const edgePixels = spacing / Math.max(data.diagonal, 1e-12) * canvas.clientHeight / 1.3;
+    markers.visible = markersThroughMesh || Math.min(9, Math.round(edgePixels * 0.6)) >= 4;
     scene.add(markers);
 
     const selectionGeometry = new THREE.BufferGeometry();
@@ -553,7 +597,7 @@
     function flaggedSide() {
       let above = 0;
       let below = 0;
-      flagged.forEach(function (f) { if (planeDistance(f[0]) > 0) ++above; else ++below; });
+      flagged.forEach(function (v) { if (planeDistance(v) > 0) ++above; else ++below; });
       if (above > 0 && below === 0) return 1;
       if (below > 0 && above === 0) return -1;
       return 0;
@@ -661,13 +705,13 @@
       const hit = hits.length > 0 ? hits[0] : null;
       let best = -1;
       let bestPixels = 8;
-      flagged.forEach(function (f) {
-        const s = screenOf(f[0]);
+      if (markers.visible) flagged.forEach(function (v) {
+        const s = screenOf(v);
         const pixels = Math.hypot(s.x - x, s.y - y);
         if (!s.inFront || pixels >= bestPixels) return;
-        const depth = camera.position.distanceTo(new THREE.Vector3().fromArray(positions, 3 * f[0]));
+        const depth = camera.position.distanceTo(new THREE.Vector3().fromArray(positions, 3 * v));
         if (markersThroughMesh || !hit || depth <= hit.distance + spacing * 2) {
-          best = f[0];
+          best = v;
           bestPixels = pixels;
         }
       });
@@ -707,7 +751,6 @@
       set();
     }
     // Edges show where they are a few pixels apart, as in the picture.
-    const edgePixels = spacing / Math.max(data.diagonal, 1e-12) * canvas.clientHeight / 1.3;
     document.getElementById('show-wireframe').checked = edgePixels >= 10;
     toggle('show-ghost', function () { return ghost; });
     toggle('show-plane', function () { return planeGroup; });
@@ -722,9 +765,12 @@
       document.getElementById('view-' + name).addEventListener('click', function () { showView(name); });
     });
 
+    mark('sceneBuilt');
     resize();
     showView(data.view || (flaggedSide() !== 0 ? 'normal' : 'oblique'));
     render();
+    renderer.getContext().finish();
+    mark('drawn');
     return {flyTo: flyTo, highlight: highlight, screenOf: screenOf, render: render};
   }
 
@@ -736,6 +782,7 @@
   // For tests and for anyone scripting the page: where a vertex (by its OBJ
   // number) is drawn, and whether the view is up.
   window.talvexPage = {
+    times: times,
     screenOfNumber: function (number) {
       const v = numbers.indexOf(number);
       return v < 0 || !view ? null : view.screenOf(v);
