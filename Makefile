@@ -42,6 +42,7 @@ demo: bootstrap
 	@build/native/talvex-host demo --out build/demo
 	@echo "make demo: the model after Smart Resym is $(CURDIR)/build/demo/demo.obj"
 	@echo "make demo: the viewport mid-drag is       $(CURDIR)/build/demo/demo.png"
+	@echo "make demo: check's page for the head is   $(CURDIR)/build/demo/demo_check.html"
 
 # Timings of the partner searches as users run them: the DLL under Wine and
 # the native build side by side, beside the plain scan and, when Blender is

@@ -432,6 +432,14 @@
       polygonOffsetUnits: 1,
     }));
     scene.add(surface);
+    // A mesh without faces (a point cloud, or lines only) shows its vertices.
+    if (geometry.index.count === 0) {
+      const cloud = new THREE.BufferGeometry();
+      cloud.setAttribute('position', geometry.attributes.position);
+      cloud.setAttribute('color', geometry.attributes.color);
+      scene.add(new THREE.Points(cloud, new THREE.PointsMaterial(
+          {size: 3, sizeAttenuation: false, vertexColors: THREE.VertexColors})));
+    }
 
     const sphere = geometry.boundingSphere;
     const centre = sphere.center.clone();
