@@ -185,6 +185,22 @@ def suzanne(browser, source):
           % (vertex_count, size, limit, check_seconds, seconds))
 
 
+# The page goes through the safe writer like every output: never to a
+# terminal, never over the input.
+mesh = os.path.join(src, "tests/data/meshes/suzanne_L0.obj")
+done = subprocess.run(host + ["check", mesh, "--html", "-"], capture_output=True, text=True)
+check(done.returncode == 2 and "--html needs a file name" in done.stderr,
+      "check --html - gave %d: %s" % (done.returncode, done.stderr))
+own = os.path.join(out, "own.obj")
+with open(mesh, "rb") as f:
+    original = f.read()
+with open(own, "wb") as f:
+    f.write(original)
+done = subprocess.run(host + ["check", own, "--html", own], capture_output=True, text=True)
+with open(own, "rb") as f:
+    check(done.returncode == 1 and f.read() == original,
+          "check --html over its own input gave %d and changed it: %s" % (done.returncode, done.stderr))
+
 if not find_chromium():
     print("html_page_e2e: chromium is not installed (scripts/bootstrap installs it)")
     sys.exit(1)
