@@ -28,6 +28,7 @@
 #include "bench_host.h"
 #include "hostsim/gl_context.h"
 #include "hostsim/sim_host.h"
+#include "support/command_indices.h"
 #include "support/counting_allocator.h"
 #include "support/seeded_random.h"
 #include "symmetry/pair_scan.h"
@@ -43,8 +44,8 @@ namespace {
 using hostsim::Point;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kSwitch = 1;
-constexpr int kSmartResym = 5;
+using symtest::kSmartResym;
+using symtest::kSwitch;
 volatile long gSink = 0;  // keeps the sampled scans from being optimised away
 
 double secondsSince(Clock::time_point start) {
