@@ -125,14 +125,16 @@ bool makeInOrder(std::size_t count, Make&& make, Use&& use) {
     struct Joiner {
         detail::OrderedState<Result>& state;
         std::vector<std::thread>& threads;
-        ~Joiner() {
+        void stopAndJoin() {
             {
                 std::lock_guard<std::mutex> lock(state.mutex);
                 state.stop = true;
             }
             state.changed.notify_all();
             for (std::thread& thread : threads) thread.join();
+            threads.clear();
         }
+        ~Joiner() { stopAndJoin(); }
     } joiner{state, threads};
     try {
         for (std::size_t h = 0; h < helpers; ++h) threads.emplace_back(help);
@@ -168,14 +170,7 @@ bool makeInOrder(std::size_t count, Make&& make, Use&& use) {
     const std::exception_ptr failure = state.failure;
     lock.unlock();
     if (failure) {
-        // The helpers stop before the exception leaves.
-        {
-            std::lock_guard<std::mutex> guard(state.mutex);
-            state.stop = true;
-        }
-        state.changed.notify_all();
-        for (std::thread& thread : threads) thread.join();
-        threads.clear();
+        joiner.stopAndJoin();  // the helpers stop before the exception leaves
         std::rethrow_exception(failure);
     }
     return ok;
