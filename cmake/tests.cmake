@@ -87,8 +87,12 @@ set_tests_properties(settings_report_tests PROPERTIES WORKING_DIRECTORY ${TALVEX
   FIXTURES_REQUIRED ini_corpus)
 add_test(NAME settings_report_command COMMAND talvex-host settings --dir unreadable_settings
   WORKING_DIRECTORY ${TALVEX_INI_WORK})
+# The key count is the length of the settings table: one row opens per key.
+file(STRINGS ${CMAKE_SOURCE_DIR}/src/config/setting_keys.h TALVEX_SETTING_ROWS
+  REGEX "^ *{\"[A-Z_]+\", SettingKind::")
+list(LENGTH TALVEX_SETTING_ROWS TALVEX_SETTING_KEY_COUNT)
 set_tests_properties(settings_report_command PROPERTIES FIXTURES_REQUIRED ini_corpus
-  PASS_REGULAR_EXPRESSION "every key takes its default.*27 TALVEX_OVERSIZE_PERCENTAGE  none             10   .*0 of 27 keys taken")
+  PASS_REGULAR_EXPRESSION "every key takes its default.*${TALVEX_SETTING_KEY_COUNT} TALVEX_OVERSIZE_PERCENTAGE  none             10   .*0 of ${TALVEX_SETTING_KEY_COUNT} keys taken")
 
 # Rendering tests save what they drew as PNG files under artefacts/ (stb's
 # header-only writer, so the win32 build has it too).
@@ -123,7 +127,9 @@ talvex_test(host_unit_tests
   SOURCES tests/host/obj_document_test.cpp tests/host/cli_helpers_test.cpp tests/host/mirror_candidates_test.cpp
     tests/host/point_index_test.cpp tests/host/safe_writer_test.cpp tests/host/host_session_test.cpp
     tests/host/symmetry_detect_test.cpp
-    tests/host/safe_defaults_test.cpp tests/host/html_page_test.cpp
+    tests/host/safe_defaults_test.cpp tests/host/html_page_test.cpp tests/host/obj_ownership_test.cpp
+    tests/host/ordered_work_test.cpp tests/host/number_text_test.cpp
+    tests/host/tolerance_resolution_test.cpp
   LIBS talvex_host_core)
 
 # End-to-end: session scripts and subcommands through the built host and

@@ -96,7 +96,7 @@ int printVersion(int argc, char** argv) {
 
 // Runs one subcommand. Whatever it throws ends it with exit status 1 and the
 // reason: the files it was pointed at are untouched, since every output goes
-// through a lock file that is removed as the exception unwinds.
+// through a pending file that is removed as the exception unwinds.
 int dispatch(int argc, char** argv) {
     using namespace talvexhost;
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||

@@ -56,7 +56,7 @@ nlohmann::json planeJson(const DetectedPlane& found) {
             {"point", {found.point.x, found.point.y, found.point.z}},
             {"equation", {n[0], n[1], n[2], found.plane.offset}},
             {"score", found.score},
-            {"rms_deviation", found.rmsDeviation}};
+            {"rmsDeviation", found.rmsDeviation}};
 }
 
 void printPart(std::ostream& out, const Part& part, const DetectResult& result, double seconds) {
@@ -121,7 +121,7 @@ nlohmann::json partJson(const Part& part, const DetectResult& result, double sec
         {"spacing", result.spacing},         {"seconds", seconds}};
     putName(entry, "name", part.name);
     for (const DetectedPlane& found : result.planes) entry["planes"].push_back(planeJson(found));
-    if (result.planes.empty() && result.hasBest) entry["best_rejected"] = planeJson(result.best);
+    if (result.planes.empty() && result.hasBest) entry["bestRejected"] = planeJson(result.best);
     return entry;
 }
 
@@ -148,7 +148,8 @@ public:
 
     // The whole report; its keys in nlohmann::json's order, "objects" last.
     std::string text(const std::string& input) const {
-        nlohmann::json head = {{"convincing_score", kConvincingScore}};
+        nlohmann::json head = {{"schema", "talvex-detect/1"},
+                               {"convincingScore", kConvincingScore}};
         putName(head, "file", input);
         std::string whole = head.dump(2);
         whole.erase(whole.size() - 2);  // "\n}"

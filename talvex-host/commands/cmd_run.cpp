@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "commands/commands.h"
-#include "script/script_runner.h"
+#include "script/script_interpreter.h"
 #include "session/cli_args.h"
 
 namespace talvexhost {

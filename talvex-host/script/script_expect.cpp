@@ -8,7 +8,7 @@
 
 #include "io/number_text.h"
 #include "io/obj/obj_document.h"
-#include "script/script_run.h"
+#include "script/script_state.h"
 
 namespace talvexhost {
 

@@ -7,6 +7,7 @@
 
 #include "hostsim/gl_context.h"
 #include "render/bitmap_font.h"
+#include "render/deviation_colours.h"
 #include "render/png_encode.h"
 #include "session/host_session.h"
 
@@ -144,7 +145,7 @@ void rimOf(HostVertex* const* corners) {
 void vertexIn(const HostVertex* v, const RenderOptions& options) {
     if (!options.vertexColours.empty()) {
         auto it = options.vertexColours.find(v);
-        const Rgb c = it == options.vertexColours.end() ? Rgb{0.62f, 0.70f, 0.80f} : it->second;
+        const Rgb c = it == options.vertexColours.end() ? kSymmetricColour : it->second;
         glColor3f(c.r, c.g, c.b);
     }
     vertexAt(v);
