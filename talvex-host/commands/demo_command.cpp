@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "demo/demo_model.h"
 #include "demo/demo_turned.h"
 #include "io/number_text.h"
@@ -133,7 +133,7 @@ void applySmartResym(HostSession& session, HostObject* head, const RenderOptions
 
 }  // namespace
 
-int runDemo(const Invocation& invocation) {
+static int runDemo(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     const std::filesystem::path out = outputFolder(args);
@@ -162,5 +162,9 @@ int runDemo(const Invocation& invocation) {
         return commandFailure(kSpec, error);
     return kExitOk;
 }
+
+extern const Subcommand kDemoCommand = {
+    kSpec, "run Create, Reposition, Switch, a live drag and Smart Resym on a built-in model",
+    runDemo};
 
 }  // namespace talvexhost

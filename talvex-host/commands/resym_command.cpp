@@ -7,7 +7,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "io/host_files.h"
 #include "io/number_text.h"
 #include "io/safe_writer.h"
@@ -263,7 +263,7 @@ void printStats(std::ostream& out, const BatchSetup& setup, const ResymOutcome& 
 
 }  // namespace
 
-int runResym(const Invocation& invocation) {
+static int runResym(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::string error;
@@ -346,5 +346,8 @@ int runResym(const Invocation& invocation) {
     if (args.has("--stats")) printStats(text, setup, outcome, vertices);
     return kExitOk;
 }
+
+extern const Subcommand kResymCommand = {kSpec, "make an OBJ mesh symmetric with Smart Resym",
+                                         runResym};
 
 }  // namespace talvexhost

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "detect/symmetry_detect.h"
 #include "io/json_names.h"
 #include "io/mesh_document.h"
@@ -213,7 +213,7 @@ bool readTop(const std::string& text, std::int64_t& top, std::string& error) {
 
 }  // namespace
 
-int runDetect(const Invocation& invocation) {
+static int runDetect(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::int64_t top = 1;
@@ -245,5 +245,8 @@ int runDetect(const Invocation& invocation) {
     if (!anyPlane) return commandFailure(kSpec, "no convincing symmetry plane");
     return kExitOk;
 }
+
+extern const Subcommand kDetectCommand = {
+    kSpec, "find the symmetry planes of an OBJ mesh at any orientation", runDetect};
 
 }  // namespace talvexhost

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "io/mesh_document.h"
 #include "io/number_text.h"
 #include "io/safe_writer.h"
@@ -289,7 +289,7 @@ bool writeReports(HostSession& session, std::ostream& text, const GatheredInput&
 
 }  // namespace
 
-int runCheck(const Invocation& invocation) {
+static int runCheck(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     CheckOptions options;
@@ -317,5 +317,8 @@ int runCheck(const Invocation& invocation) {
         return commandFailure(kSpec, error);
     return failureStatus(args, options, report);
 }
+
+extern const Subcommand kCheckCommand = {
+    kSpec, "report the asymmetric vertices of an OBJ mesh without changing it", runCheck};
 
 }  // namespace talvexhost
