@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "commands/command_table.h"
+#include "commands/many_files.h"
 #include "io/mesh_document.h"
 #include "io/number_text.h"
 #include "io/safe_writer.h"
@@ -30,6 +31,8 @@ const char kHelp[] =
     "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
     "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
     "                         [--plugin PATH]\n"
+    "       talvex-host check FILE|FOLDER... [--recursive] [--include GLOB] [--jsonl FILE|-]\n"
+    "                         [--json FILE|-] [--fail-above D] [--fail-unpaired] [options above]\n"
     "\n"
     "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
     "inside an edit step, the host learns the vertex pairs from the list the plug-in\n"
@@ -66,8 +69,17 @@ const char kOptions[] =
     "  --size WxH         the picture's size in pixels (default 800x600)\n"
     "  --up y|z           the model's up axis for --png (default y)\n"
     "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
+    "  FILE... | FOLDER...  several meshes at once, each in a process of its own, as many\n"
+    "                     at a time as there are cores: a folder's mesh files (by extension)\n"
+    "                     are taken in name order; one line per file (vertices, pairs,\n"
+    "                     unpaired off the plane, largest deviation, score, verdict) and a\n"
+    "                     summary; --json writes one document with every file's report, and\n"
+    "                     --fail-above and --fail-unpaired judge every file\n"
+    "  --recursive        also the mesh files in the folders' subfolders\n"
+    "  --include GLOB     only the folders' files whose name matches GLOB (* and ?)\n"
+    "  --jsonl FILE|-     with several files: one JSON line per file as each finishes\n"
     "\n"
-    "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
+    "Exit status: 0 done, 1 failed or a --fail-* condition held (for any file), 2 bad usage.\n";
 
 // The score is defined beside the code that computes it.
 const std::string kFullHelp = std::string(kHelp) + kScoreDefinition + kOptions;
@@ -76,11 +88,11 @@ const CommandSpec kSpec = {
     "check",
     kFullHelp.c_str(),
     {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
-     "--csv", "--fail-above", "--view", "--size"},
-    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
+     "--csv", "--fail-above", "--view", "--size", "--include", "--jsonl"},
+    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object", "--recursive"},
     1,
-    1,
-    "one input mesh"};
+    kManyFiles,
+    "input meshes or folders"};
 
 struct CheckOptions {
     std::string png;
@@ -292,6 +304,7 @@ bool writeReports(HostSession& session, std::ostream& text, const GatheredInput&
 static int runCheck(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
+    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
     CheckOptions options;
     std::string error;
     if (!readOptions(args, options, error)) return usageError(kSpec, error);

@@ -80,3 +80,10 @@ if(NOT WIN32)
       $<TARGET_FILE:talvex-host>
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
+# check, detect and resym over several files and folders, a process per file.
+if(NOT WIN32)
+  add_test(NAME e2e_many_files
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/many_files_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/many_files
+      $<TARGET_FILE:talvex-host>
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()
