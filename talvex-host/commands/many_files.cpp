@@ -92,7 +92,8 @@ struct FileOutcome {
 };
 
 // The lines of `err` that say why the command failed ("talvex-host check:
-// REASON"), without that prefix; else its last line.
+// REASON"), without that prefix and without its warnings; else its last
+// line.
 std::vector<std::string> reasonsIn(const std::string& err, const std::string& command) {
     std::vector<std::string> reasons;
     std::string last;
@@ -107,6 +108,9 @@ std::vector<std::string> reasonsIn(const std::string& err, const std::string& co
         pos = end + 1;
         if (line.empty()) continue;
         last = line;
+        // Warnings ("warning: no OpenGL context") are not why it failed.
+        if (line.rfind(own + "warning: ", 0) == 0 || line.rfind(host + "warning: ", 0) == 0)
+            continue;
         if (line.rfind(own, 0) == 0)
             reasons.push_back(line.substr(own.size()));
         else if (line.rfind(host, 0) == 0)
@@ -349,12 +353,17 @@ std::vector<ListedFile> listMeshFiles(const ParsedArgs& args) {
         }
         std::vector<std::string> found;
         std::string error;
+        // Named as the folder was given, then with '/' below it on every
+        // system, so that both builds print the same rows.
+        const bool endsInSeparator = given.back() == '/' || given.back() == '\\';
+        const std::string prefix = endsInSeparator ? given : given + "/";
         auto visit = [&](auto iterator) {
             for (; iterator != decltype(iterator)(); iterator.increment(ec)) {
                 if (ec) break;
                 std::error_code kind;
                 if (iterator->is_regular_file(kind) && wanted(iterator->path()))
-                    found.push_back(iterator->path().string());
+                    found.push_back(prefix +
+                                    iterator->path().lexically_relative(given).generic_string());
             }
         };
         const auto options = fs::directory_options::skip_permission_denied;
@@ -437,18 +446,19 @@ int runOnManyFiles(const Invocation& invocation, const CommandSpec& spec, const 
         changed.wait(lock, [&] { return order.size() > reported; });
         const std::vector<std::size_t> fresh(order.begin() + std::ptrdiff_t(reported), order.end());
         reported = order.size();
+        std::size_t ready = printed;  // files finished in a row from `printed` on
+        while (ready < files.size() && finished[ready]) ++ready;
         lock.unlock();
         progress.clear();
         if (!linesTarget.empty()) {
             for (std::size_t i : fresh) lines << outcomeJson(files[i], outcomes[i]).dump() << "\n";
             lines.flush();
         }
-        while (printed < files.size() && finished[printed]) {
+        for (; printed < ready; ++printed) {
             const FileOutcome& outcome = outcomes[printed];
             ++counts[static_cast<int>(outcome.verdict)];
             text << (command == "check" ? table.row(files[printed], outcome)
                                         : ownReport(files[printed], outcome));
-            ++printed;
         }
         text.flush();
         progress.show(reported);

@@ -81,9 +81,7 @@ if(NOT WIN32)
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
 # check, detect and resym over several files and folders, a process per file.
-if(NOT WIN32)
-  add_test(NAME e2e_many_files
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/many_files_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/many_files
-      $<TARGET_FILE:talvex-host>
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-endif()
+add_test(NAME e2e_many_files
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/many_files_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/many_files
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
