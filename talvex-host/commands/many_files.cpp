@@ -402,12 +402,12 @@ int runOnManyFiles(const Invocation& invocation, const CommandSpec& spec, const 
 
     const std::vector<ListedFile> files = listMeshFiles(args);
     std::ostream& text = jsonTarget == "-" || linesTarget == "-" ? std::cerr : std::cout;
-    std::ofstream linesFile;
-    if (!linesTarget.empty() && linesTarget != "-") {
-        linesFile.open(linesTarget, std::ios::binary | std::ios::trunc);
-        if (!linesFile) return commandFailure(spec, linesTarget + ": cannot write");
-    }
-    std::ostream& lines = linesTarget == "-" ? std::cout : linesFile;
+    // A --jsonl file grows in its lock file as the files finish and takes
+    // the target's place at the end, as every file the host writes does.
+    SafeWriter linesFile;
+    const bool linesToFile = !linesTarget.empty() && linesTarget != "-";
+    if (linesToFile && !linesFile.open(linesTarget, error)) return commandFailure(spec, error);
+    std::string linesError;
 
     std::vector<FileOutcome> outcomes(files.size());
     std::vector<bool> finished(files.size(), false);
@@ -451,8 +451,13 @@ int runOnManyFiles(const Invocation& invocation, const CommandSpec& spec, const 
         lock.unlock();
         progress.clear();
         if (!linesTarget.empty()) {
-            for (std::size_t i : fresh) lines << outcomeJson(files[i], outcomes[i]).dump() << "\n";
-            lines.flush();
+            std::string finishedLines;
+            for (std::size_t i : fresh)
+                finishedLines += outcomeJson(files[i], outcomes[i]).dump() + "\n";
+            if (!linesToFile)
+                std::cout << finishedLines << std::flush;
+            else if (linesError.empty())
+                linesFile.write(finishedLines, linesError);
         }
         for (; printed < ready; ++printed) {
             const FileOutcome& outcome = outcomes[printed];
@@ -482,10 +487,8 @@ int runOnManyFiles(const Invocation& invocation, const CommandSpec& spec, const 
         if (!writeTo(jsonTarget, document.dump(2) + "\n", error))
             return commandFailure(spec, error);
     }
-    if (linesFile.is_open()) {
-        linesFile.close();
-        if (!linesFile) return commandFailure(spec, linesTarget + ": cannot write");
-    }
+    if (linesToFile && (!linesError.empty() || !linesFile.commit(linesError)))
+        return commandFailure(spec, linesError);
     return counts[0] == files.size() ? kExitOk : kExitFailure;
 }
 
