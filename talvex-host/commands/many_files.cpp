@@ -284,7 +284,7 @@ std::string listRefusal(const CommandSpec& spec, const CommandArgs& args) {
     for (const std::string& file : args.positional)
         if (file == "-") return "standard input (-) is one mesh, not a list of files";
     const std::string command = spec.name;
-    for (const char* option : {"--png", "--csv", "-o"})
+    for (const char* option : {"--png", "--csv", "--html", "-o"})
         if (args.has(option))
             return std::string(option) + " writes one file's result; give one input mesh";
     if (command == "resym" && !args.has("--in-place") && !args.has("--dry-run"))
