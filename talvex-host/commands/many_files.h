@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/mesh_file_list.h"
 #include "session/cli_args.h"
 
 namespace talvexhost {
@@ -19,20 +20,6 @@ constexpr std::size_t kManyFiles = static_cast<std::size_t>(-1);
 // True when the command line names more than one file, a folder, or an
 // option only a list of files takes (--recursive, --include, --jsonl).
 bool namesManyFiles(const ParsedArgs& args);
-
-// The mesh files the positional arguments name: files as given, and the files
-// of folders (with --recursive, of their subfolders too) whose name matches
-// --include's pattern (* and ?), or by default whose extension is a mesh
-// format's, in name order. A folder that cannot be listed, or that holds no
-// such file, is an entry of its own whose `error` says so.
-struct ListedFile {
-    std::string path;
-    std::string error;
-};
-std::vector<ListedFile> listMeshFiles(const ParsedArgs& args);
-
-// True when `name` matches `pattern`: * any run of characters, ? any one.
-bool globMatches(const std::string& pattern, const std::string& name);
 
 // Runs the command `spec` names (check, detect or resym) on every file and
 // prints one line per file and a summary (check), or each file's own report

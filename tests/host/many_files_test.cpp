@@ -1,5 +1,5 @@
 // The name patterns --include takes, which pick the files of a folder.
-#include "commands/many_files.h"
+#include "commands/mesh_file_list.h"
 
 #include <gtest/gtest.h>
 
