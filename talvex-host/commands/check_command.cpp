@@ -341,10 +341,10 @@ bool writeReports(HostSession& session, std::ostream& text, const GatheredInput&
 static int runCheck(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
-    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
     CheckOptions options;
     std::string error;
     if (!readOptions(args, options, error)) return usageError(kSpec, error);
+    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
     for (const std::string* target : {&options.png, &options.json, &options.csv, &options.html}) {
         if (!target->empty() && *target != "-" && !checkWritable(*target, error))
             return commandFailure(kSpec, error);

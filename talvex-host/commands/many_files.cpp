@@ -416,6 +416,11 @@ int runOnManyFiles(const Invocation& invocation, const CommandSpec& spec, const 
     }
     if (linesToFile && (!linesError.empty() || !linesFile.commit(linesError)))
         return commandFailure(spec, linesError);
+    // Options only the command itself reads are checked in each file's
+    // process: when every one refused the command line, so does the list.
+    const bool usage = std::all_of(outcomes.begin(), outcomes.end(),
+                                   [](const FileOutcome& o) { return o.status == kExitUsage; });
+    if (usage) return kExitUsage;
     return counts[0] == files.size() ? kExitOk : kExitFailure;
 }
 

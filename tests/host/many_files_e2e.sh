@@ -81,6 +81,10 @@ expect_status check_png 2 check lib --png x.png
 expect_text check_png err "--png writes one file's result"
 expect_status check_stdin 2 check - lib
 expect_status resym_where 2 resym lib
+# An option each file's process reads for itself refuses the whole list.
+expect_status check_bad_option 2 check lib --min-deviation -1
+expect_status resym_bad_option 2 resym edit_none lib --dry-run --precision fine
+expect_text resym_bad_option out "--precision"
 expect_text resym_where err "--in-place"
 
 # --- detect: each file's report in order, and a summary ------------------------
