@@ -5,7 +5,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
-#include "io/obj/obj_document.h"
+#include "io/mesh_document.h"
 #include "render/deviation_colours.h"
 #include "report/html_assets.h"
 
@@ -277,7 +277,7 @@ HtmlPage htmlPage(const HtmlPageRequest& request) {
     return page;
 }
 
-std::vector<int> reportPolygons(const ObjDocument& document,
+std::vector<int> reportPolygons(const MeshDocument& document,
                                 const std::vector<ReportVertex>& vertices) {
     std::vector<int> indexOf(std::size_t(document.vertexCount()), -1);
     for (std::size_t i = 0; i < vertices.size(); ++i) {
@@ -286,8 +286,8 @@ std::vector<int> reportPolygons(const ObjDocument& document,
             indexOf[std::size_t(number - 1)] = int(i);
     }
     std::vector<int> polygons;
-    for (const ObjElement& element : document.elements()) {
-        if (element.kind != ObjElement::kFace || element.vertices.size() < 3) continue;
+    for (const MeshElement& element : document.elements()) {
+        if (element.kind != MeshElement::kFace || element.vertices.size() < 3) continue;
         const bool inside = std::all_of(element.vertices.begin(), element.vertices.end(),
                                         [&](int v) { return indexOf[std::size_t(v)] >= 0; });
         if (!inside) continue;

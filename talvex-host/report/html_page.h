@@ -13,7 +13,7 @@
 
 namespace talvexhost {
 
-class ObjDocument;
+class MeshDocument;
 
 struct HtmlPageRequest {
     const ReportInput* input = nullptr;
@@ -45,7 +45,7 @@ HtmlPage htmlPage(const HtmlPageRequest& request);
 
 // The document's faces (three or more corners) whose corners are all among
 // `vertices`, in the form HtmlPageRequest::polygons takes.
-std::vector<int> reportPolygons(const ObjDocument& document,
+std::vector<int> reportPolygons(const MeshDocument& document,
                                 const std::vector<ReportVertex>& vertices);
 
 // Varint and base64 coding as the page decodes them; for tests.

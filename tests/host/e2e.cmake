@@ -94,3 +94,8 @@ add_test(NAME e2e_json_keys
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/json_keys_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/json_keys
     ${TALVEX_HOST_RUNNER}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# check, detect and resym over several files and folders, a process per file.
+add_test(NAME e2e_many_files
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/many_files_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/many_files
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "demo/demo_model.h"
 #include "demo/demo_turned.h"
 #include "io/number_text.h"
@@ -51,8 +51,8 @@ bool setUpScene(WorkingFolder& folder, HostSession& session, const std::string& 
                 const std::string& objPath, std::string& error) {
     if (!folder.enter(error)) return false;
     if (!session.loadPlugin(plugin, error)) return false;
-    ObjDocument model;
-    if (!model.parse(demoModelObj(), "demo model", error)) return false;
+    std::unique_ptr<MeshDocument> model = demoModelDocument(error);
+    if (!model) return false;
     session.addDocument(std::move(model), objPath);
     return session.openViewport(800, 600, error);
 }
@@ -144,12 +144,12 @@ int writeCheckPage(const CommandArgs& args, const std::string& pagePath) {
     std::cout << "> talvex-host check " << model << " --html " << pagePath << " --quiet\n";
     Invocation check;
     check.args = {model, "--html", pagePath, "--quiet", "--plugin", args.plugin};
-    return runCheck(check);
+    return findSubcommand("check")->run(check);
 }
 
 }  // namespace
 
-int runDemo(const Invocation& invocation) {
+static int runDemo(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     const std::filesystem::path out = outputFolder(args);
@@ -181,5 +181,9 @@ int runDemo(const Invocation& invocation) {
         return commandFailure(kSpec, error);
     return kExitOk;
 }
+
+extern const Subcommand kDemoCommand = {
+    kSpec, "run Create, Reposition, Switch, a live drag and Smart Resym on a built-in model",
+    runDemo};
 
 }  // namespace talvexhost

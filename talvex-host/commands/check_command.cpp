@@ -6,9 +6,10 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
+#include "commands/many_files.h"
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
 #include "io/safe_writer.h"
 #include "report/asymmetry_report.h"
 #include "report/check_picture.h"
@@ -31,6 +32,8 @@ const char kHelp[] =
     "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
     "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
     "                         [--html FILE] [--plugin PATH]\n"
+    "       talvex-host check FILE|FOLDER... [--recursive] [--include GLOB] [--jsonl FILE|-]\n"
+    "                         [--json FILE|-] [--fail-above D] [--fail-unpaired] [options above]\n"
     "\n"
     "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
     "inside an edit step, the host learns the vertex pairs from the list the plug-in\n"
@@ -69,8 +72,17 @@ const char kOptions[] =
     "  --html FILE        write one self-contained page to open in a browser: the mesh\n"
     "                     coloured as --png colours it, to turn and click, and the ranked table\n"
     "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
+    "  FILE... | FOLDER...  several meshes at once, each in a process of its own, as many\n"
+    "                     at a time as there are cores: a folder's mesh files (by extension)\n"
+    "                     are taken in name order; one line per file (vertices, pairs,\n"
+    "                     unpaired off the plane, largest deviation, score, verdict) and a\n"
+    "                     summary; --json writes one document with every file's report, and\n"
+    "                     --fail-above and --fail-unpaired judge every file\n"
+    "  --recursive        also the mesh files in the folders' subfolders\n"
+    "  --include GLOB     only the folders' files whose name matches GLOB (* and ?)\n"
+    "  --jsonl FILE|-     with several files: one JSON line per file as each finishes\n"
     "\n"
-    "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
+    "Exit status: 0 done, 1 failed or a --fail-* condition held (for any file), 2 bad usage.\n";
 
 // The score is defined beside the code that computes it.
 const std::string kFullHelp = std::string(kHelp) + kScoreDefinition + kOptions;
@@ -79,11 +91,11 @@ const CommandSpec kSpec = {
     "check",
     kFullHelp.c_str(),
     {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
-     "--csv", "--fail-above", "--view", "--size", "--html"},
-    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
+     "--csv", "--fail-above", "--view", "--size", "--html", "--include", "--jsonl"},
+    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object", "--recursive"},
     1,
-    1,
-    "one input mesh"};
+    kManyFiles,
+    "input meshes or folders"};
 
 struct CheckOptions {
     std::string png;
@@ -185,7 +197,7 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
         return false;
     }
     session.syncDocuments();
-    const ObjDocument& document = session.documents()[0].document;
+    const MeshDocument& document = *session.documents()[0].document;
     for (int v = 0; v < document.vertexCount(); ++v) {
         if (document.changed(v)) {
             error = "vertex " + std::to_string(v + 1) + " was moved outside the edit step";
@@ -252,7 +264,7 @@ bool writePage(HostSession& session, std::ostream& text, const GatheredInput& ga
     request.caption = captionOf(context, report);
     request.view = options.view;
     request.up = options.up;
-    request.polygons = reportPolygons(session.documents()[0].document, gathered.input.vertices);
+    request.polygons = reportPolygons(*session.documents()[0].document, gathered.input.vertices);
     const HtmlPage page = htmlPage(request);
     if (!writeFileAtomically(options.html, page.text, error)) return false;
     text << "page: " << options.html;
@@ -326,12 +338,13 @@ bool writeReports(HostSession& session, std::ostream& text, const GatheredInput&
 
 }  // namespace
 
-int runCheck(const Invocation& invocation) {
+static int runCheck(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     CheckOptions options;
     std::string error;
     if (!readOptions(args, options, error)) return usageError(kSpec, error);
+    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
     for (const std::string* target : {&options.png, &options.json, &options.csv, &options.html}) {
         if (!target->empty() && *target != "-" && !checkWritable(*target, error))
             return commandFailure(kSpec, error);
@@ -354,5 +367,8 @@ int runCheck(const Invocation& invocation) {
         return commandFailure(kSpec, error);
     return failureStatus(args, options, report);
 }
+
+extern const Subcommand kCheckCommand = {
+    kSpec, "report the asymmetric vertices of an OBJ mesh without changing it", runCheck};
 
 }  // namespace talvexhost
