@@ -10,6 +10,7 @@
 #include "io/number_text.h"
 #include "io/obj/obj_document.h"
 #include "io/safe_writer.h"
+#include "pairing/plane_side.h"
 #include "report/asymmetry_report.h"
 #include "report/check_picture.h"
 #include "report/report_input.h"
@@ -29,7 +30,7 @@ const char kHelp[] =
     "[--quiet]\n"
     "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
     "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
-    "                         [--plugin PATH]\n"
+    "                         [--master +x|-x|+y|-y|+z|-z|+|-] [--plugin PATH]\n"
     "\n"
     "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
     "inside an edit step, the host learns the vertex pairs from the list the plug-in\n"
@@ -65,6 +66,8 @@ const char kOptions[] =
     "                     everything flagged lies on one side, else obliquely at the plane)\n"
     "  --size WxH         the picture's size in pixels (default 800x600)\n"
     "  --up y|z           the model's up axis for --png (default y)\n"
+    "  --master SIDE      also say what resym --master SIDE would do: how many vertices it\n"
+    "                     would move on each side, and which unpaired ones it would leave\n"
     "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
     "\n"
     "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
@@ -76,7 +79,7 @@ const CommandSpec kSpec = {
     "check",
     kFullHelp.c_str(),
     {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
-     "--csv", "--fail-above", "--view", "--size"},
+     "--csv", "--fail-above", "--view", "--size", "--master"},
     {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
     1,
     1,
@@ -161,7 +164,7 @@ bool writeOutput(const std::string& target, const std::string& text, std::string
 }
 
 // Smart Resym inside its edit step, then undone; false when the mesh changed.
-bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
+bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::string& error) {
     HostSession& session = *setup.session;
     int vertices = 0;
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
@@ -171,6 +174,7 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
         ResymOptions options;
         fillResymOptions(setup, options);
         fillCentreLine(setup, options);
+        options.masterSign = masterSign;
         outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
     if (outcome.pairs > 0 && !session.host().undo()) {
@@ -295,6 +299,9 @@ int runCheck(const Invocation& invocation) {
     CheckOptions options;
     std::string error;
     if (!readOptions(args, options, error)) return usageError(kSpec, error);
+    PlaneSide master;
+    if (args.has("--master") && !parsePlaneSide(args.value("--master"), "--master", master, error))
+        return usageError(kSpec, error);
     for (const std::string* target : {&options.png, &options.json, &options.csv}) {
         if (!target->empty() && *target != "-" && !checkWritable(*target, error))
             return commandFailure(kSpec, error);
@@ -306,8 +313,11 @@ int runCheck(const Invocation& invocation) {
     BatchSetup setup;
     if (const int status = prepare(args, options, text, setup)) return status;
     if (!setup.toleranceNote.empty() && !setup.quiet) text << setup.toleranceNote << "\n";
+    int masterSign = 0;
+    if (args.has("--master") && !sideSign(master, setup.spec, "--master", masterSign, error))
+        return commandFailure(kSpec, error);
     ResymOutcome outcome;
-    if (!runAndUndo(setup, outcome, error)) return commandFailure(kSpec, error);
+    if (!runAndUndo(setup, masterSign, outcome, error)) return commandFailure(kSpec, error);
 
     const GatheredInput gathered = gatherInput(setup, outcome, options);
     const AsymmetryReport report = analyseAsymmetry(gathered.input);
@@ -315,6 +325,9 @@ int runCheck(const Invocation& invocation) {
         contextOf(setup, args, options, gathered.input.tolerance, outcome);
     if (!writeReports(*setup.session, text, gathered, report, context, options, error))
         return commandFailure(kSpec, error);
+    if (masterSign != 0)
+        text << "resym --master " << args.value("--master") << ":\n"
+             << describeMasterRun(outcome, setup.spec.axis, masterSign, true);
     return failureStatus(args, options, report);
 }
 

@@ -12,6 +12,7 @@
 #include "io/number_text.h"
 #include "io/safe_writer.h"
 #include "pairing/centre_line.h"
+#include "pairing/plane_side.h"
 #include "report/report_input.h"
 #include "session/batch_setup.h"
 #include "session/resym_run.h"
@@ -24,7 +25,8 @@ const char kHelp[] =
     "usage: talvex-host resym IN.obj|- (-o OUT.obj | -o - | --in-place | --dry-run)\n"
     "                         [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--tolerance T|P%]\n"
     "                         [--force] [--no-center] [--lock FILE] [--object NAME]\n"
-    "                         [--as-one-object] [--quiet] [--plugin PATH]\n"
+    "                         [--as-one-object] [--master +x|-x|+y|-y|+z|-z|+|-] [--quiet]\n"
+    "                         [--plugin PATH]\n"
     "\n"
     "Makes the mesh symmetric with the plug-in's \"Talvex Smart Resym\": vertices are paired\n"
     "across the plane within each object and every pair is snapped into mirror positions;\n"
@@ -64,6 +66,10 @@ const char kHelp[] =
     "  --center         put unpaired vertices near the plane onto it (default): nearer than\n"
     "                   the tolerance, or than half their shortest edge\n"
     "  --no-center      leave them where they are\n"
+    "  --master SIDE    that side keeps its positions and the other copies it: each partner\n"
+    "                   goes onto the exact mirror image of its vertex on SIDE (+x, -x, ...\n"
+    "                   for the plane's axis; + is where the plane's normal points, - the\n"
+    "                   other side). Unpaired vertices off the plane stay and are listed\n"
     "  --lock FILE      vertices that must not move: 1-based OBJ vertex numbers or ranges A-B\n"
     "  --object NAME    work on the objects of that name only (default: every object)\n"
     "  --as-one-object  give the plug-in one object holding every vertex of the file\n"
@@ -111,14 +117,15 @@ double secondsPerProjection(const std::vector<HostObject*>& targets) {
     return tests > 0 ? seconds / double(tests) : 0.0;
 }
 
-const CommandSpec kSpec = {"resym",
-                           kHelp,
-                           {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision"},
-                           {"--quiet", "--stats", "--as-one-object", "--in-place", "--dry-run",
-                            "--force", "--center", "--no-center"},
-                           1,
-                           1,
-                           "one input mesh"};
+const CommandSpec kSpec = {
+    "resym",
+    kHelp,
+    {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision", "--master"},
+    {"--quiet", "--stats", "--as-one-object", "--in-place", "--dry-run", "--force", "--center",
+     "--no-center"},
+    1,
+    1,
+    "one input mesh"};
 
 std::string percent(double share) {
     return formatFixed(100.0 * share, 1) + "%";
@@ -135,7 +142,8 @@ std::string scalingNote(const BatchSetup& setup, const ResymOutcome& outcome) {
            " searched for partners";
 }
 
-void printReport(std::ostream& out, const BatchSetup& setup, const ResymOutcome& outcome) {
+void printReport(std::ostream& out, const BatchSetup& setup, const ResymOutcome& outcome,
+                 int masterSign) {
     const char axis = static_cast<char>('x' + setup.spec.axis);
     out << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
         << "tolerance: " << describeTolerance(setup) << "\n"
@@ -146,6 +154,7 @@ void printReport(std::ostream& out, const BatchSetup& setup, const ResymOutcome&
         out << "(the plug-in reports " << outcome.movedNoticeably
             << " moved: it counts moves greater than 0.0001, "
             << outcome.movedVertices - outcome.movedNoticeably << " took a smaller step)\n";
+    if (masterSign != 0) out << describeMasterRun(outcome, setup.spec.axis, masterSign, false);
     out << "put on the plane: " << outcome.centreLine.size()
         << " unpaired vertices near it (the centre line)\n"
         << "unpaired vertices: " << outcome.unpaired[0].size() << " on the -" << axis << " side, "
@@ -296,6 +305,9 @@ int runResym(const Invocation& invocation) {
         return usageError(kSpec, "--precision takes file or shortest, not \"" + precision + "\"");
     const ObjNumberStyle style =
         precision == "file" ? ObjNumberStyle::kFileDecimals : ObjNumberStyle::kShortest;
+    PlaneSide master;
+    if (args.has("--master") && !parsePlaneSide(args.value("--master"), "--master", master, error))
+        return usageError(kSpec, error);
     BatchSetup setup;
     int status = kExitOk;
     if (!prepareBatch(args, text, setup, error, status))
@@ -305,6 +317,9 @@ int runResym(const Invocation& invocation) {
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
     ResymOptions options;
     fillResymOptions(setup, options);
+    if (args.has("--master") &&
+        !sideSign(master, setup.spec, "--master", options.masterSign, error))
+        return commandFailure(kSpec, error);
     if (!args.has("--no-center")) fillCentreLine(setup, options);
     options.listMoves = dryRun;
     ResymOutcome outcome;
@@ -319,7 +334,7 @@ int runResym(const Invocation& invocation) {
     const bool refused = pairedShare(outcome) < kLeastPairedShare && !args.has("--force");
     if (dryRun || refused) {
         setup.phases.stop();
-        if (!setup.quiet) printReport(text, setup, outcome);
+        if (!setup.quiet) printReport(text, setup, outcome, options.masterSign);
         if (dryRun && !setup.quiet) printMoves(text, outcome);
         if (refused) return commandFailure(kSpec, refusal(outcome));
         if (!setup.quiet) text << "wrote nothing (--dry-run)\n";
@@ -341,7 +356,7 @@ int runResym(const Invocation& invocation) {
     setup.phases.stop();
     if (!target.empty()) warnOfMaterials(setup.input, target);
     if (setup.quiet) return kExitOk;
-    printReport(text, setup, outcome);
+    printReport(text, setup, outcome, options.masterSign);
     text << "wrote " << (toStdout ? std::string("standard output") : target) << "\n";
     if (args.has("--stats")) printStats(text, setup, outcome, vertices);
     return kExitOk;

@@ -80,3 +80,8 @@ if(NOT WIN32)
       $<TARGET_FILE:talvex-host>
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
+# resym --master and check --master: the master half byte for byte, the
+# other the exact mirror, the refusals.
+add_test(NAME e2e_master
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/master_e2e.sh ${TALVEX_E2E_OUT}/master ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
