@@ -32,6 +32,7 @@ const char kUsage[] =
     "  run       run a host session script\n"
     "  settings  print the plug-in's settings as it would read them\n"
     "  objects   list the objects of an OBJ mesh\n"
+    "  symmetrize  rebuild an OBJ mesh from one half: cut at the plane, mirror, weld\n"
     "\n"
     "Every command takes --help; demo, resym, check and run also take --plugin PATH.\n"
     "talvex-host --version [--plugin PATH] prints the host's and the plug-in's versions.\n";
@@ -116,6 +117,7 @@ int dispatch(int argc, char** argv) {
     if (command == "run") return runScript(invocation);
     if (command == "settings") return runSettings(invocation);
     if (command == "objects") return runObjects(invocation);
+    if (command == "symmetrize") return runSymmetrize(invocation);
     const std::string guess = closestCommand(command);
     if (!guess.empty()) {
         std::fprintf(stderr, "talvex-host: unknown command \"%s\"; did you mean %s?\n",

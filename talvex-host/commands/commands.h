@@ -13,5 +13,6 @@ int runDetect(const Invocation& invocation);
 int runScript(const Invocation& invocation);
 int runSettings(const Invocation& invocation);
 int runObjects(const Invocation& invocation);
+int runSymmetrize(const Invocation& invocation);
 
 }  // namespace talvexhost
