@@ -12,6 +12,7 @@
 #include "edit/obj_rebuild.h"
 #include "io/number_text.h"
 #include "io/obj/obj_document.h"
+#include "io/phase_times.h"
 #include "io/safe_writer.h"
 #include "pairing/plane_setup.h"
 #include "pairing/plane_side.h"
@@ -55,12 +56,17 @@ const char kHelp[] =
     "                   (default: 0.00001 of the box diagonal)\n"
     "  --precision P    file (default): new coordinates with the file's decimals; shortest:\n"
     "                   the shortest text that reads back as the exact float\n"
-    "  --quiet          print nothing but errors\n";
+    "  --quiet          print nothing but errors\n"
+    "  --stats          also print how long each step took\n";
 
-const CommandSpec kSpec = {
-    "symmetrize",     kHelp, {"-o", "--keep", "--plane", "--mirror-uv", "--weld", "--precision"},
-    {"--quiet"},      1,     1,
-    "one input mesh", false};
+const CommandSpec kSpec = {"symmetrize",
+                           kHelp,
+                           {"-o", "--keep", "--plane", "--mirror-uv", "--weld", "--precision"},
+                           {"--quiet", "--stats"},
+                           1,
+                           1,
+                           "one input mesh",
+                           false};
 
 // The plane for the geometry: the spec's, with its place for x, y, z taken
 // at the vertices' centroid, rounded to float as a placed plane would be.
@@ -135,6 +141,8 @@ int runSymmetrize(const Invocation& invocation) {
         toStdout ? "" : std::filesystem::absolute(args.value("-o"), ec).string();
     if (!target.empty() && !checkWritable(target, error)) return commandFailure(kSpec, error);
     const auto started = std::chrono::steady_clock::now();
+    PhaseTimes phases;
+    phases.start("reading");
 
     HostSession session(text);
     session.setEcho(false);
@@ -151,15 +159,27 @@ int runSymmetrize(const Invocation& invocation) {
     plane.keep = spec.general && spec.normal[spec.axis] < 0.0 ? -keep : keep;
     options.weld = weld >= 0.0 ? weld : 1e-5 * boxDiagonal(objects);
 
+    phases.start("elements");
     const std::string original = session.documents()[0].document.text();
+    // The positions as the reader read them, from the scene, by file vertex.
+    std::vector<EditVector> positions(std::size_t(session.documents()[0].document.vertexCount()));
+    for (const SceneMesh& mesh : session.meshes())
+        for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i) {
+            const HostVertex& v = *mesh.object->vertices[i];
+            positions[std::size_t(mesh.fileVertices[i])] = {{v.x, v.y, v.z}};
+        }
     ObjRebuildSource source;
-    if (!readObjForRebuild(original, input, source, error)) return commandFailure(kSpec, error);
+    if (!readObjForRebuild(original, input, source, error, &positions))
+        return commandFailure(kSpec, error);
+    phases.start("rebuilding");
     HalfMeshResult result;
     if (!rebuildFromHalf(source.mesh, plane, options, result, error))
         return commandFailure(kSpec, input + ": " + error);
-    const int decimals = precision == "file" ? vertexDecimals(source) : 0;
+    phases.start("formatting");
+    const int decimals = precision == "file" ? session.documents()[0].document.fileDecimals() : 0;
     const std::string rebuilt =
         writeRebuiltObj(source, result, plane, decimals >= 1 && decimals <= 9 ? decimals : 0);
+    phases.start("writing");
     if (toStdout) {
         std::cout.flush();
         if (std::fwrite(rebuilt.data(), 1, rebuilt.size(), stdout) != rebuilt.size() ||
@@ -168,6 +188,7 @@ int runSymmetrize(const Invocation& invocation) {
     } else if (!writeFileAtomically(target, rebuilt, error)) {
         return commandFailure(kSpec, error);
     }
+    phases.stop();
     if (quiet) return kExitOk;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -185,6 +206,7 @@ int runSymmetrize(const Invocation& invocation) {
              << result.facesInPlaneDropped << " dropped (the kept half meets them)\n";
     text << "wrote " << (toStdout ? std::string("standard output") : target) << " in "
          << formatFixed(seconds, 2) << " s\n";
+    if (args.has("--stats")) text << "stats: " << phases.summary() << "\n";
     return kExitOk;
 }
 

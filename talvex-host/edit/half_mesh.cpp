@@ -486,6 +486,8 @@ void HalfBuilder::emit(HalfMeshResult& result) {
         return o;
     };
     std::vector<bool> inPlane;
+    out.elements.reserve(2 * pieces_.size());
+    out.corners.reserve(2 * corners_.size());
     for (const Piece& piece : pieces_) {
         if (piece.count == 0) continue;
         out.elements.push_back({piece.kind, static_cast<int>(out.corners.size()), piece.count});
@@ -537,6 +539,8 @@ bool HalfBuilder::build(HalfMeshResult& result, std::string& error) {
         return false;
     }
     weldSeam();
+    corners_.reserve(in_.corners.size() + in_.corners.size() / 8);
+    pieces_.reserve(in_.elements.size());
     for (std::size_t e = 0; e < in_.elements.size(); ++e) {
         const EditElement& element = in_.elements[e];
         const int source = static_cast<int>(e);

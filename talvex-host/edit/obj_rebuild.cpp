@@ -1,6 +1,8 @@
 #include "edit/obj_rebuild.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 
 #include "io/number_text.h"
 
@@ -25,14 +27,54 @@ void tokenize(std::string_view line, std::vector<std::string_view>& tokens) {
     }
 }
 
-// A 1-based index, or a negative one counting back from the `count` items
+// Reads the optionally signed integer at `p` (before `end`); false when
+// there is none. `p` ends after it.
+bool readIndexAt(const char*& p, const char* end, std::int64_t& value) {
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    const char* digits = p;
+    std::int64_t v = 0;
+    while (p < end && *p >= '0' && *p <= '9' && v < (std::int64_t(1) << 40))
+        v = v * 10 + (*p++ - '0');
+    value = negative ? -v : v;
+    return p > digits;
+}
+
+// 0-based from a 1-based index, or one counting back from the `count` items
 // defined so far; -1 when it names none. A positive one may point forward:
 // the caller checks it against the total once every line is read.
-int resolveIndex(std::string_view token, std::size_t count) {
-    std::int64_t value = 0;
-    if (token.empty() || !parseInteger(token, value)) return -1;
+int indexFrom(std::int64_t value, std::size_t count) {
     const std::int64_t index = value < 0 ? std::int64_t(count) + value : value - 1;
     return index >= 0 && index < (std::int64_t(1) << 31) - 1 ? int(index) : -1;
+}
+
+// The corners of an `f`, `l` or `p` line after its keyword: v, v/t, v//n or
+// v/t/n each; false for anything else.
+bool readCorners(const char* p, const char* end, std::size_t vertices, const HalfMeshInput& mesh,
+                 std::vector<EditCorner>& corners) {
+    while (true) {
+        while (p < end && isBlank(*p)) ++p;
+        if (p >= end || *p == '#') return true;
+        std::int64_t value = 0;
+        if (!readIndexAt(p, end, value)) return false;
+        EditCorner corner{indexFrom(value, vertices), -1, -1};
+        if (p < end && *p == '/') {
+            ++p;
+            if (p < end && *p != '/') {
+                if (!readIndexAt(p, end, value)) return false;
+                corner.uv = indexFrom(value, mesh.uvs.size());
+                if (corner.uv < 0) return false;
+            }
+            if (p < end && *p == '/') {
+                ++p;
+                if (!readIndexAt(p, end, value)) return false;
+                corner.normal = indexFrom(value, mesh.normals.size());
+                if (corner.normal < 0) return false;
+            }
+        }
+        if (corner.vertex < 0 || (p < end && !isBlank(*p) && *p != '#')) return false;
+        corners.push_back(corner);
+    }
 }
 
 bool readVector(const std::vector<std::string_view>& tokens, int least, EditVector& out) {
@@ -46,41 +88,68 @@ bool readVector(const std::vector<std::string_view>& tokens, int least, EditVect
 }  // namespace
 
 bool readObjForRebuild(std::string_view text, const std::string& name, ObjRebuildSource& source,
-                       std::string& error) {
+                       std::string& error, const std::vector<EditVector>* positions) {
     source = ObjRebuildSource{};
     source.text = text;
     source.byteOrderMark = text.substr(0, 3) == "\xEF\xBB\xBF";
     const std::size_t firstEnd = text.find_first_of("\r\n");
     if (firstEnd != std::string_view::npos && text[firstEnd] == '\r')
         source.lineEnd = firstEnd + 1 < text.size() && text[firstEnd + 1] == '\n' ? "\r\n" : "\r";
+    // Lines end at LF (a CR before it is part of the ending), or at a lone CR
+    // in old Mac files.
+    const bool loneCarriageReturns = std::string_view(source.lineEnd) == "\r";
     HalfMeshInput& mesh = source.mesh;
     std::vector<std::string_view> tokens;
     bool statementSeen = false;
     int lineNumber = 0;
+    int vertices = 0;
+    const char* const base = text.data();
     std::size_t pos = source.byteOrderMark ? 3 : 0;
     while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) end = text.size();
+        std::size_t end;
+        std::size_t next;
+        if (loneCarriageReturns) {
+            end = text.find_first_of("\r\n", pos);
+            if (end == std::string_view::npos) end = text.size();
+            next = end + (end < text.size() && text[end] == '\r' && end + 1 < text.size() &&
+                                  text[end + 1] == '\n'
+                              ? 2
+                              : 1);
+        } else {
+            const void* lf = std::memchr(base + pos, '\n', text.size() - pos);
+            end = lf == nullptr ? text.size() : static_cast<const char*>(lf) - base;
+            next = end + 1;
+            if (end > pos && text[end - 1] == '\r') --end;
+        }
         ++lineNumber;
-        const std::string_view line = text.substr(pos, end - pos);
         const ObjLineSpan span{pos, end};
-        pos = end;
-        if (pos < text.size())
-            pos += text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n' ? 2 : 1;
-        tokenize(line, tokens);
-        const std::string_view keyword = tokens.empty() ? std::string_view() : tokens[0];
+        const char* p = base + pos;
+        const char* const stop = base + end;
+        pos = next;
+        while (p < stop && isBlank(*p)) ++p;
+        const char* word = p;
+        while (p < stop && !isBlank(*p)) ++p;
+        const std::string_view keyword(word, std::size_t(p - word));
         auto refuse = [&](const std::string& why) {
             error = name + ":" + std::to_string(lineNumber) + ": " + why;
             return false;
         };
+        if (keyword == "v") {
+            statementSeen = true;
+            source.vertexLines.push_back(span);
+            if (positions != nullptr) {
+                ++vertices;
+                continue;
+            }
+        }
         if (keyword == "v" || keyword == "vt" || keyword == "vn") {
             statementSeen = true;
+            tokenize(text.substr(span.begin, span.end - span.begin), tokens);
             EditVector value;
             if (!readVector(tokens, keyword == "vt" ? 1 : 3, value))
                 return refuse("expected numbers after \"" + std::string(keyword) + "\"");
             if (keyword == "v") {
                 mesh.positions.push_back(value);
-                source.vertexLines.push_back(span);
             } else if (keyword == "vt") {
                 mesh.uvs.push_back(value);
                 source.uvLines.push_back(span);
@@ -93,33 +162,16 @@ bool readObjForRebuild(std::string_view text, const std::string& name, ObjRebuil
         const bool face = keyword == "f";
         if (face || keyword == "l" || keyword == "p") {
             statementSeen = true;
-            EditElement element{face             ? EditElement::kFace
-                                : keyword == "l" ? EditElement::kLine
-                                                 : EditElement::kPoint,
-                                static_cast<int>(mesh.corners.size()),
-                                static_cast<int>(tokens.size()) - 1};
-            for (std::size_t k = 1; k < tokens.size(); ++k) {
-                const std::string_view token = tokens[k];
-                const std::size_t slash = token.find('/');
-                const std::size_t slash2 =
-                    slash == std::string_view::npos ? slash : token.find('/', slash + 1);
-                EditCorner corner{resolveIndex(token.substr(0, slash), mesh.positions.size()), -1,
-                                  -1};
-                if (slash != std::string_view::npos) {
-                    const std::string_view uv = token.substr(
-                        slash + 1,
-                        slash2 == std::string_view::npos ? token.npos : slash2 - slash - 1);
-                    if (!uv.empty()) corner.uv = resolveIndex(uv, mesh.uvs.size());
-                    if (!uv.empty() && corner.uv < 0)
-                        return refuse("texture coordinates " + std::string(uv) + " do not exist");
-                }
-                if (slash2 != std::string_view::npos) {
-                    corner.normal = resolveIndex(token.substr(slash2 + 1), mesh.normals.size());
-                    if (corner.normal < 0) return refuse("a normal that does not exist");
-                }
-                if (corner.vertex < 0) return refuse("a vertex that does not exist");
-                mesh.corners.push_back(corner);
-            }
+            const int first = static_cast<int>(mesh.corners.size());
+            // Indices count back from the vertices read so far.
+            const std::size_t before =
+                positions != nullptr ? std::size_t(vertices) : mesh.positions.size();
+            if (!readCorners(p, stop, before, mesh, mesh.corners))
+                return refuse("a corner that names no vertex, texture coordinates or normal");
+            const EditElement element{face             ? EditElement::kFace
+                                      : keyword == "l" ? EditElement::kLine
+                                                       : EditElement::kPoint,
+                                      first, static_cast<int>(mesh.corners.size()) - first};
             if (element.count < (face ? 3 : element.kind == EditElement::kLine ? 2 : 1))
                 return refuse("too few vertices");
             source.items.push_back({span, static_cast<int>(mesh.elements.size())});
@@ -127,10 +179,18 @@ bool readObjForRebuild(std::string_view text, const std::string& name, ObjRebuil
             continue;
         }
         source.items.push_back({span, -1});
-        if (!statementSeen && (tokens.empty() || keyword == "mtllib"))
+        const bool blank = keyword.empty() || keyword[0] == '#';
+        if (!statementSeen && (blank || keyword == "mtllib"))
             source.headerItems = source.items.size();
         else
             statementSeen = true;
+    }
+    if (positions != nullptr) {
+        if (positions->size() != std::size_t(vertices)) {
+            error = name + ": the vertices read are not the ones given";
+            return false;
+        }
+        mesh.positions = *positions;
     }
     for (const EditCorner& c : mesh.corners) {
         if (std::size_t(c.vertex) >= mesh.positions.size() ||
@@ -143,20 +203,6 @@ bool readObjForRebuild(std::string_view text, const std::string& name, ObjRebuil
         }
     }
     return true;
-}
-
-int vertexDecimals(const ObjRebuildSource& source) {
-    int decimals = 0;
-    std::vector<std::string_view> tokens;
-    for (const ObjLineSpan& span : source.vertexLines) {
-        tokenize(source.text.substr(span.begin, span.end - span.begin), tokens);
-        for (std::size_t k = 1; k < tokens.size() && k <= 3; ++k) {
-            const int d = fixedDecimals(tokens[k]);
-            if (d < 0) return 0;
-            decimals = std::max(decimals, d);
-        }
-    }
-    return decimals;
 }
 
 namespace {

@@ -37,9 +37,11 @@ struct ObjRebuildSource {
 };
 
 // Reads `text` (already accepted by the OBJ reader, so only what it lets
-// through needs handling); false with "NAME:LINE: reason" otherwise.
+// through needs handling); false with "NAME:LINE: reason" otherwise. With
+// `positions` (one per `v` line, as the OBJ reader read them) the `v` lines'
+// numbers are not read again.
 bool readObjForRebuild(std::string_view text, const std::string& name, ObjRebuildSource& source,
-                       std::string& error);
+                       std::string& error, const std::vector<EditVector>* positions = nullptr);
 
 // The rebuilt mesh as OBJ: the comment header; the `v` lines (kept ones as
 // they were unless moved onto the plane, new ones with the extra values of
@@ -52,9 +54,5 @@ bool readObjForRebuild(std::string_view text, const std::string& name, ObjRebuil
 // with its sign changed and the others are the original's text.
 std::string writeRebuiltObj(const ObjRebuildSource& source, const HalfMeshResult& result,
                             const HalfPlane& plane, int decimals);
-
-// The most digits after the point of the `v` coordinates written in fixed
-// notation (0 when none or when some have an exponent).
-int vertexDecimals(const ObjRebuildSource& source);
 
 }  // namespace talvexhost
