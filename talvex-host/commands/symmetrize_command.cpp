@@ -17,7 +17,6 @@
 #include "pairing/plane_setup.h"
 #include "pairing/plane_side.h"
 #include "session/auto_plane.h"
-#include "session/batch_setup.h"
 #include "session/host_session.h"
 
 namespace talvexhost {
@@ -53,7 +52,7 @@ const char kHelp[] =
     "  --mirror-uv U    mirrored faces get texture coordinates u -> 2U - u (for atlases\n"
     "                   whose halves are laid out side by side); default: the same ones\n"
     "  --weld D         vertices nearer the plane than D are on it, and put onto it\n"
-    "                   (default: 0.00001 of the box diagonal)\n"
+    "                   (default 0.0001, what check and resym count as on the plane)\n"
     "  --precision P    file (default): new coordinates with the file's decimals; shortest:\n"
     "                   the shortest text that reads back as the exact float\n"
     "  --quiet          print nothing but errors\n"
@@ -157,7 +156,7 @@ int runSymmetrize(const Invocation& invocation) {
     HalfPlane plane = halfPlaneOf(spec, objects);
     // sideSign counts along +axis; a general plane's distance runs along its normal.
     plane.keep = spec.general && spec.normal[spec.axis] < 0.0 ? -keep : keep;
-    options.weld = weld >= 0.0 ? weld : 1e-5 * boxDiagonal(objects);
+    options.weld = weld >= 0.0 ? weld : double(0.0001f);
 
     phases.start("elements");
     const std::string original = session.documents()[0].document.text();
