@@ -85,3 +85,9 @@ endif()
 add_test(NAME e2e_master
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/master_e2e.sh ${TALVEX_E2E_OUT}/master ${TALVEX_HOST_RUNNER}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# symmetrize: rebuilt meshes are symmetric and sound, the file's structure
+# kept, bad input refused.
+add_test(NAME e2e_symmetrize
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/symmetrize_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/symmetrize
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
