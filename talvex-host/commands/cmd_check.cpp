@@ -18,6 +18,7 @@
 #include "session/batch_setup.h"
 #include "session/cli_args.h"
 #include "session/resym_run.h"
+#include "session/topology_run.h"
 
 namespace talvexhost {
 
@@ -30,7 +31,8 @@ const char kHelp[] =
     "[--quiet]\n"
     "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
     "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
-    "                         [--master +x|-x|+y|-y|+z|-z|+|-] [--plugin PATH]\n"
+    "                         [--master +x|-x|+y|-y|+z|-z|+|-] [--pairing position|topology|auto]\n"
+    "                         [--all-pairs] [--plugin PATH]\n"
     "\n"
     "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
     "inside an edit step, the host learns the vertex pairs from the list the plug-in\n"
@@ -68,6 +70,11 @@ const char kOptions[] =
     "  --up y|z           the model's up axis for --png (default y)\n"
     "  --master SIDE      also say what resym --master SIDE would do: how many vertices it\n"
     "                     would move on each side, and which unpaired ones it would leave\n"
+    "  --pairing P        position (default): the pairs Smart Resym finds; topology: also\n"
+    "                     pair through the faces, from certain pairs at the plane outwards\n"
+    "                     (for posed models), and say where the two differ; auto: positions\n"
+    "                     filled in by topology where they found no partner\n"
+    "  --all-pairs        list every pair, one a line (\"pair A B\")\n"
     "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
     "\n"
     "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
@@ -79,8 +86,8 @@ const CommandSpec kSpec = {
     "check",
     kFullHelp.c_str(),
     {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
-     "--csv", "--fail-above", "--view", "--size", "--master"},
-    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
+     "--csv", "--fail-above", "--view", "--size", "--master", "--pairing"},
+    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object", "--all-pairs"},
     1,
     1,
     "one input mesh"};
@@ -302,6 +309,9 @@ int runCheck(const Invocation& invocation) {
     PlaneSide master;
     if (args.has("--master") && !parsePlaneSide(args.value("--master"), "--master", master, error))
         return usageError(kSpec, error);
+    PairingMode pairing = PairingMode::kPosition;
+    if (args.has("--pairing") && !parsePairingMode(args.value("--pairing"), pairing, error))
+        return usageError(kSpec, error);
     for (const std::string* target : {&options.png, &options.json, &options.csv}) {
         if (!target->empty() && *target != "-" && !checkWritable(*target, error))
             return commandFailure(kSpec, error);
@@ -328,6 +338,16 @@ int runCheck(const Invocation& invocation) {
     if (masterSign != 0)
         text << "resym --master " << args.value("--master") << ":\n"
              << describeMasterRun(outcome, setup.spec.axis, masterSign, true);
+    if (pairing != PairingMode::kPosition) {
+        const TopologyRun run =
+            pairTargets(*setup.session, setup.targets, setup.plane, setup.spec.axis,
+                        double(setup.tolerance), pairing, outcome.pairList);
+        printTopologyRun(text, run, pairing, args.has("--all-pairs"));
+    } else if (args.has("--all-pairs")) {
+        for (const auto& [a, b] : outcome.pairList)
+            text << "pair " << vertexLabel(*setup.session, a) << " "
+                 << vertexLabel(*setup.session, b) << "\n";
+    }
     return failureStatus(args, options, report);
 }
 

@@ -16,6 +16,7 @@
 #include "report/report_input.h"
 #include "session/batch_setup.h"
 #include "session/resym_run.h"
+#include "session/topology_run.h"
 
 namespace talvexhost {
 
@@ -26,7 +27,7 @@ const char kHelp[] =
     "                         [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--tolerance T|P%]\n"
     "                         [--force] [--no-center] [--lock FILE] [--object NAME]\n"
     "                         [--as-one-object] [--master +x|-x|+y|-y|+z|-z|+|-] [--quiet]\n"
-    "                         [--plugin PATH]\n"
+    "                         [--pairing position|topology|auto] [--plugin PATH]\n"
     "\n"
     "Makes the mesh symmetric with the plug-in's \"Talvex Smart Resym\": vertices are paired\n"
     "across the plane within each object and every pair is snapped into mirror positions;\n"
@@ -70,6 +71,11 @@ const char kHelp[] =
     "                   goes onto the exact mirror image of its vertex on SIDE (+x, -x, ...\n"
     "                   for the plane's axis; + is where the plane's normal points, - the\n"
     "                   other side). Unpaired vertices off the plane stay and are listed\n"
+    "  --pairing P      position (default): Smart Resym pairs and snaps; topology: the host\n"
+    "                   pairs through the faces, from certain pairs at the plane outwards,\n"
+    "                   and snaps those pairs itself by the same rule (with --master: each\n"
+    "                   partner onto its master vertex's mirror image), for posed models or\n"
+    "                   a broken side; auto: Smart Resym's pairs filled in by topology\n"
     "  --lock FILE      vertices that must not move: 1-based OBJ vertex numbers or ranges A-B\n"
     "  --object NAME    work on the objects of that name only (default: every object)\n"
     "  --as-one-object  give the plug-in one object holding every vertex of the file\n"
@@ -120,7 +126,7 @@ double secondsPerProjection(const std::vector<HostObject*>& targets) {
 const CommandSpec kSpec = {
     "resym",
     kHelp,
-    {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision", "--master"},
+    {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision", "--master", "--pairing"},
     {"--quiet", "--stats", "--as-one-object", "--in-place", "--dry-run", "--force", "--center",
      "--no-center"},
     1,
@@ -270,6 +276,78 @@ void printStats(std::ostream& out, const BatchSetup& setup, const ResymOutcome& 
         << "stats: peak extra memory is measured by make bench, not here\n";
 }
 
+// Where to write and how, as the command line said.
+struct Output {
+    std::string target;  // empty for standard output or --dry-run
+    bool toStdout = false;
+    bool dryRun = false;
+    ObjNumberStyle style = ObjNumberStyle::kFileDecimals;
+};
+
+bool writeOutput(BatchSetup& setup, const Output& output, std::string& error) {
+    return output.toStdout ? writeToStdout(*setup.session, output.style, error)
+                           : setup.session->saveDocument(0, output.target, error, output.style);
+}
+
+// resym --pairing topology|auto: Smart Resym runs inside an edit step that
+// is undone, for its positional pairs; the host pairs through the faces and
+// snaps the pairs itself.
+int resymByTopology(const CommandArgs& args, BatchSetup& setup, const ResymOptions& options,
+                    PairingMode mode, const Output& output, std::ostream& text) {
+    std::string error;
+    HostSession& session = *setup.session;
+    ResymOptions positional = options;
+    positional.centreLine = false;
+    const ResymOutcome outcome =
+        runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, positional);
+    if (outcome.pairs > 0 && !session.host().undo())
+        return commandFailure(kSpec, "the plug-in's edit left no undo step");
+    const TopologyRun run = pairTargets(session, setup.targets, setup.plane, setup.spec.axis,
+                                        double(setup.tolerance), mode, outcome.pairList);
+    int needing = 0;
+    int paired = 0;
+    for (std::size_t v = 0; v < run.partner.size(); ++v) {
+        if (run.partner[v] == int(v)) continue;
+        ++needing;
+        paired += run.partner[v] >= 0;
+    }
+    const double share = needing > 0 ? double(paired) / needing : 1.0;
+    const auto moved =
+        snapPairs(run, setup.plane, setup.spec.axis, !setup.spec.general, options.masterSign);
+    const char axis = static_cast<char>('x' + setup.spec.axis);
+    auto report = [&] {
+        if (setup.quiet) return;
+        text << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
+             << "tolerance: " << describeTolerance(setup) << "\n";
+        printTopologyRun(text, run, mode, false);
+        if (options.masterSign != 0)
+            text << "master side: " << sideName(setup.spec.axis, options.masterSign) << "\n";
+        text << "vertices moved: " << moved.first << " on the -" << axis << " side, "
+             << moved.second << " on the +" << axis << " side\n"
+             << "partners found: " << paired << " of " << needing << " vertices off the plane ("
+             << percent(share) << "; resym refuses below " << percent(kLeastPairedShare) << ")\n";
+    };
+    if (share < kLeastPairedShare && !args.has("--force")) {
+        report();
+        return commandFailure(kSpec,
+                              "only " + percent(share) +
+                                  " of the vertices off the plane found a partner through "
+                                  "the faces, so nothing was written; --force writes anyway");
+    }
+    if (output.dryRun) {
+        report();
+        if (!setup.quiet) text << "wrote nothing (--dry-run)\n";
+        return kExitOk;
+    }
+    if (!writeOutput(setup, output, error)) return commandFailure(kSpec, error);
+    if (!output.target.empty()) warnOfMaterials(setup.input, output.target);
+    report();
+    if (!setup.quiet)
+        text << "wrote " << (output.toStdout ? std::string("standard output") : output.target)
+             << "\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int runResym(const Invocation& invocation) {
@@ -308,6 +386,9 @@ int runResym(const Invocation& invocation) {
     PlaneSide master;
     if (args.has("--master") && !parsePlaneSide(args.value("--master"), "--master", master, error))
         return usageError(kSpec, error);
+    PairingMode pairing = PairingMode::kPosition;
+    if (args.has("--pairing") && !parsePairingMode(args.value("--pairing"), pairing, error))
+        return usageError(kSpec, error);
     BatchSetup setup;
     int status = kExitOk;
     if (!prepareBatch(args, text, setup, error, status))
@@ -320,6 +401,9 @@ int runResym(const Invocation& invocation) {
     if (args.has("--master") &&
         !sideSign(master, setup.spec, "--master", options.masterSign, error))
         return commandFailure(kSpec, error);
+    if (pairing != PairingMode::kPosition)
+        return resymByTopology(args, setup, options, pairing, {target, toStdout, dryRun, style},
+                               text);
     if (!args.has("--no-center")) fillCentreLine(setup, options);
     options.listMoves = dryRun;
     ResymOutcome outcome;

@@ -1,0 +1,189 @@
+#include "session/topology_run.h"
+
+#include <cmath>
+#include <ostream>
+#include <unordered_map>
+
+#include "io/number_text.h"
+#include "pairing/centre_line.h"
+#include "session/host_session.h"
+
+namespace talvexhost {
+
+bool parsePairingMode(const std::string& text, PairingMode& mode, std::string& error) {
+    if (text == "position")
+        mode = PairingMode::kPosition;
+    else if (text == "topology")
+        mode = PairingMode::kTopology;
+    else if (text == "auto")
+        mode = PairingMode::kAuto;
+    else
+        error = "--pairing takes position, topology or auto, not \"" + text + "\"";
+    return error.empty();
+}
+
+TopologyRun pairTargets(
+    const HostSession& session, const std::vector<HostObject*>& targets, const HostPlane& plane,
+    int axis, double tolerance, PairingMode mode,
+    const std::vector<std::pair<const HostVertex*, const HostVertex*>>& positionalPairs) {
+    TopologyRun run;
+    const ObjDocument& document = session.documents()[0].document;
+    std::vector<int> ordinalOfFile(std::size_t(document.vertexCount()), -1);
+    std::vector<bool> used(ordinalOfFile.size(), false);
+    std::vector<ReportVertex> vertices;
+    std::unordered_map<const HostVertex*, int> ordinalOf;
+    for (HostObject* object : targets) {
+        const SceneMesh* mesh = session.meshOf(object);
+        for (int i = 0; i < object->vertexCount; ++i) {
+            HostVertex* v = object->vertices[i];
+            const int ordinal = static_cast<int>(run.vertices.size());
+            const bool inFile = mesh != nullptr && mesh->document == 0;
+            if (inFile) {
+                ordinalOfFile[std::size_t(mesh->fileVertices[i])] = ordinal;
+                used[std::size_t(mesh->fileVertices[i])] = true;
+            }
+            ordinalOf[v] = ordinal;
+            run.vertices.push_back(v);
+            run.labels.push_back(inFile ? std::to_string(mesh->fileVertices[i] + 1)
+                                        : "?:" + std::to_string(i));
+            ReportVertex vertex;
+            vertex.position[0] = v->x;
+            vertex.position[1] = v->y;
+            vertex.position[2] = v->z;
+            vertex.distance = plane.signedDistance(*v, axis);
+            vertices.push_back(vertex);
+        }
+    }
+    // The faces whose corners are all worked on, by ordinal.
+    TopologyFaces faces;
+    for (const ObjElement& element : document.elements()) {
+        if (element.kind != ObjElement::kFace) continue;
+        bool inside = true;
+        for (int v : element.vertices) inside = inside && ordinalOfFile[std::size_t(v)] >= 0;
+        if (!inside) continue;
+        for (int v : element.vertices) faces.corners.push_back(ordinalOfFile[std::size_t(v)]);
+        faces.faceStart.push_back(static_cast<int>(faces.corners.size()));
+    }
+    TopologyOptions options;
+    options.tolerance = tolerance;
+    options.seedBand = 4.0 * medianEdgeLength(document, used);
+    run.topology = pairByTopology(vertices, faces, plane, options);
+
+    run.positional.assign(vertices.size(), -1);
+    for (const auto& [a, b] : positionalPairs) {
+        const auto ia = ordinalOf.find(a);
+        const auto ib = ordinalOf.find(b);
+        if (ia == ordinalOf.end() || ib == ordinalOf.end()) continue;
+        run.positional[std::size_t(ia->second)] = ib->second;
+        run.positional[std::size_t(ib->second)] = ia->second;
+    }
+    run.partner = mode == PairingMode::kAuto
+                      ? fillWithTopology(run.positional, run.topology.partner)
+                      : run.topology.partner;
+    for (std::size_t v = 0; v < run.partner.size(); ++v) {
+        const int w = run.partner[v];
+        if (w <= int(v)) continue;  // each pair once; a vertex on the plane is no pair
+        ++run.pairs;
+        const int p = run.positional[v];
+        if (p == w)
+            ++run.agreeing;
+        else if (p >= 0)
+            ++run.differing;
+        else
+            ++run.onlyHere;
+    }
+    return run;
+}
+
+void printTopologyRun(std::ostream& out, const TopologyRun& run, PairingMode mode, bool allPairs) {
+    const TopologyPairing& t = run.topology;
+    int reached = 0;
+    for (int p : run.partner) reached += p >= 0;
+    out << "pairing: "
+        << (mode == PairingMode::kAuto ? "auto (positions, filled by topology)" : "topology")
+        << "\n"
+        << "topology: " << run.pairs << " pairs; " << reached << " of " << run.vertices.size()
+        << " vertices reached from " << t.seedPairs << " certain pairs and " << t.seedsOnPlane
+        << " vertices on the plane\n"
+        << "topology: " << run.agreeing << " pairs as Smart Resym found them by position, "
+        << run.differing << " otherwise, " << run.onlyHere << " it did not find\n";
+    if (t.piecesMatchedWhole > 0)
+        out << "topology: " << t.piecesMatchedWhole
+            << " pieces without a seed matched whole with their mirror piece\n";
+    if (t.conflicts > 0)
+        out << "topology: " << t.conflicts
+            << " faces left where the two sides' connectivity disagrees\n";
+    if (!t.unreachedPieces.empty()) {
+        out << "topology: " << t.unreachedPieces.size() << " pieces not reached (";
+        for (std::size_t i = 0; i < t.unreachedPieces.size() && i < 10; ++i)
+            out << (i > 0 ? ", " : "") << t.unreachedPieces[i] << " vertices";
+        out << (t.unreachedPieces.size() > 10 ? ", ...)\n" : ")\n");
+    }
+    if (!allPairs) return;
+    for (std::size_t v = 0; v < run.partner.size(); ++v) {
+        const int w = run.partner[v];
+        if (w > int(v))
+            out << "pair " << run.labels[v] << " " << run.labels[std::size_t(w)] << "\n";
+    }
+}
+
+namespace {
+
+bool place(HostVertex& v, const double p[3]) {
+    const float x = static_cast<float>(p[0]);
+    const float y = static_cast<float>(p[1]);
+    const float z = static_cast<float>(p[2]);
+    if (!(std::isfinite(x) && std::isfinite(y) && std::isfinite(z))) return false;
+    const bool moved = x != v.x || y != v.y || z != v.z;
+    v.x = x;
+    v.y = y;
+    v.z = z;
+    return moved;
+}
+
+}  // namespace
+
+std::pair<int, int> snapPairs(const TopologyRun& run, const HostPlane& plane, int axis,
+                              bool axisPlane, int masterSign) {
+    int moved[2] = {0, 0};
+    auto count = [&](double distanceBefore) { ++moved[distanceBefore > 0.0 ? 1 : 0]; };
+    for (std::size_t i = 0; i < run.partner.size(); ++i) {
+        const int j = run.partner[i];
+        HostVertex& a = *run.vertices[i];
+        const bool aMarked = (a.flags & kVertexDoNotMove) != 0;
+        const double da = plane.signedDistance(a, axis);
+        if (j == int(i)) {
+            if (aMarked) continue;
+            const Vector3 foot = footOnPlane(plane, axis, axisPlane, a);
+            const double p[3] = {foot.x, foot.y, foot.z};
+            if (place(a, p)) count(da);
+            continue;
+        }
+        if (j < int(i)) continue;
+        HostVertex& b = *run.vertices[std::size_t(j)];
+        const double db = plane.signedDistance(b, axis);
+        const bool bMarked = (b.flags & kVertexDoNotMove) != 0;
+        // The master side keeps its positions.
+        const bool aMaster = aMarked || (masterSign != 0 && masterSign * da > 0.0);
+        const bool bMaster = bMarked || (masterSign != 0 && masterSign * db > 0.0);
+        if (aMaster && bMaster) continue;
+        double image[3];
+        if (aMaster) {
+            plane.mirror(a, image);
+            if (place(b, image)) count(db);
+        } else if (bMaster) {
+            plane.mirror(b, image);
+            if (place(a, image)) count(da);
+        } else {
+            plane.mirror(a, image);
+            const double halfway[3] = {0.5 * (image[0] + b.x), 0.5 * (image[1] + b.y),
+                                       0.5 * (image[2] + b.z)};
+            if (place(b, halfway)) count(db);
+            plane.mirror(b, image);
+            if (place(a, image)) count(da);
+        }
+    }
+    return {moved[0], moved[1]};
+}
+
+}  // namespace talvexhost
