@@ -4,6 +4,7 @@
 #include <cmath>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <numeric>
 
 namespace talvexhost {
@@ -60,24 +61,46 @@ private:
     std::vector<int> out_;
 };
 
-// The candidates of the other side (or the plane) within the tolerance of
-// v's mirror image, v itself aside.
-std::vector<Candidate> candidatesOf(const std::vector<ReportVertex>& vertices,
-                                    const VertexGrid& grid, const HostPlane& plane, int v,
-                                    double tolerance) {
-    const ReportVertex& vertex = vertices[v];
-    double image[3];
-    const Vector3 p(static_cast<float>(vertex.position[0]), static_cast<float>(vertex.position[1]),
-                    static_cast<float>(vertex.position[2]));
-    plane.mirror(p, image);
-    std::vector<Candidate> found = grid.within(image, tolerance);
-    found.erase(std::remove_if(found.begin(), found.end(),
-                               [&](const Candidate& c) {
-                                   return c.vertex == v ||
-                                          vertices[c.vertex].distance * vertex.distance > 0.0;
-                               }),
-                found.end());
-    return found;
+// Some of the vertices in a grid, for the mirror images' candidates.
+class NearIndex {
+public:
+    NearIndex(const std::vector<ReportVertex>& vertices, std::vector<int> chosen, double cell)
+        : vertices_(vertices), ordinals_(std::move(chosen)) {
+        subset_.reserve(ordinals_.size());
+        for (int v : ordinals_) subset_.push_back(vertices[std::size_t(v)]);
+        grid_ = std::make_unique<VertexGrid>(subset_, cell);
+    }
+
+    // The vertices of the other side within `tolerance` of v's mirror image.
+    std::vector<int> candidates(const HostPlane& plane, int v, double tolerance) const {
+        const ReportVertex& vertex = vertices_[std::size_t(v)];
+        double image[3];
+        const Vector3 p(static_cast<float>(vertex.position[0]),
+                        static_cast<float>(vertex.position[1]),
+                        static_cast<float>(vertex.position[2]));
+        plane.mirror(p, image);
+        std::vector<int> found;
+        for (const Candidate& c : grid_->within(image, tolerance)) {
+            const int w = ordinals_[std::size_t(c.vertex)];
+            if (w != v && vertices_[std::size_t(w)].distance * vertex.distance <= 0.0)
+                found.push_back(w);
+        }
+        return found;
+    }
+
+private:
+    const std::vector<ReportVertex>& vertices_;
+    std::vector<int> ordinals_;
+    std::vector<ReportVertex> subset_;
+    std::unique_ptr<VertexGrid> grid_;
+};
+
+// v and its one candidate, which has only v: a certain pair (-1 otherwise).
+int mutualPartner(const NearIndex& index, const HostPlane& plane, int v, double tolerance) {
+    const std::vector<int> found = index.candidates(plane, v, tolerance);
+    if (found.size() != 1) return -1;
+    const std::vector<int> back = index.candidates(plane, found[0], tolerance);
+    return back.size() == 1 && back[0] == v ? found[0] : -1;
 }
 
 class Walk {
@@ -179,30 +202,35 @@ TopologyPairing pairByTopology(const std::vector<ReportVertex>& vertices,
     result.partner.assign(vertices.size(), -1);
     if (count == 0 || faces.faceStart.size() < 2) return result;
     const double tolerance = options.tolerance;
-    const VertexGrid grid(vertices, tolerance > 0.0 ? tolerance : 1.0);
+    const double cell = tolerance > 0.0 ? tolerance : 1.0;
 
     // Seeds that are certain: the plane's own vertices, and mutual
-    // unambiguous positional pairs near it.
+    // unambiguous positional pairs near it. Their candidates lie within the
+    // band and the tolerance of the plane.
+    std::vector<int> near;
+    for (int v = 0; v < count; ++v)
+        if (std::fabs(vertices[v].distance) < options.seedBand + tolerance) near.push_back(v);
     std::vector<int> seeds;
-    for (int v = 0; v < count; ++v) {
-        const double d = std::fabs(vertices[v].distance);
-        if (!(d < options.seedBand) && !(d <= kOnPlane)) continue;
-        const std::vector<Candidate> found = candidatesOf(vertices, grid, plane, v, tolerance);
-        if (d <= kOnPlane || (d < tolerance && found.empty())) {
-            result.partner[v] = v;
-            ++result.seedsOnPlane;
+    {
+        const NearIndex index(vertices, near, cell);
+        for (int v : near) {
+            const double d = std::fabs(vertices[v].distance);
+            if (!(d < options.seedBand) && !(d <= kOnPlane)) continue;
+            if (d <= kOnPlane || (d < tolerance && index.candidates(plane, v, tolerance).empty())) {
+                result.partner[v] = v;
+                ++result.seedsOnPlane;
+                seeds.push_back(v);
+                continue;
+            }
+            if (vertices[v].distance > 0.0) continue;
+            const int w = mutualPartner(index, plane, v, tolerance);
+            if (w < 0 || result.partner[w] >= 0) continue;
+            result.partner[v] = w;
+            result.partner[w] = v;
+            ++result.seedPairs;
             seeds.push_back(v);
-            continue;
+            seeds.push_back(w);
         }
-        if (found.size() != 1 || vertices[v].distance > 0.0) continue;
-        const int w = found[0].vertex;
-        const std::vector<Candidate> back = candidatesOf(vertices, grid, plane, w, tolerance);
-        if (back.size() != 1 || back[0].vertex != v || result.partner[w] >= 0) continue;
-        result.partner[v] = w;
-        result.partner[w] = v;
-        ++result.seedPairs;
-        seeds.push_back(v);
-        seeds.push_back(w);
     }
     Walk walk(vertices, faces, result);
     for (int v : seeds) walk.seedFrom(v);
@@ -214,48 +242,48 @@ TopologyPairing pairByTopology(const std::vector<ReportVertex>& vertices,
     std::vector<int> size(vertices.size(), 0);
     std::vector<bool> reached(vertices.size(), false);
     std::vector<bool> used(vertices.size(), false);
-    for (int f = 0; f + 1 < static_cast<int>(faces.faceStart.size()); ++f)
-        for (int c = faces.faceStart[f]; c < faces.faceStart[f + 1]; ++c)
-            used[faces.corners[c]] = true;
+    for (int v : faces.corners) used[std::size_t(v)] = true;
     for (int v = 0; v < count; ++v) {
         if (!used[v]) continue;
         ++size[piece[v]];
         if (result.partner[v] >= 0) reached[piece[v]] = true;
     }
-    std::vector<std::vector<int>> members(vertices.size());
+    std::vector<int> unreached;
     for (int v = 0; v < count; ++v)
-        if (used[v] && !reached[piece[v]]) members[piece[v]].push_back(v);
-    for (int p = 0; p < count; ++p) {
-        if (members[p].empty() || reached[p]) continue;
+        if (used[v] && !reached[piece[v]]) unreached.push_back(v);
+    if (unreached.empty()) return result;
+    // Each piece's vertices together, pieces in order of their first vertex.
+    std::stable_sort(unreached.begin(), unreached.end(),
+                     [&](int a, int b) { return piece[a] < piece[b]; });
+    const NearIndex index(vertices, unreached, cell);
+    for (std::size_t first = 0; first < unreached.size();) {
+        const int p = piece[unreached[first]];
+        std::size_t end = first;
+        while (end < unreached.size() && piece[unreached[end]] == p) ++end;
+        if (reached[p]) {
+            first = end;
+            continue;
+        }
         std::vector<int> partners;
         int other = -1;
-        bool whole = true;
-        for (int v : members[p]) {
-            const std::vector<Candidate> found = candidatesOf(vertices, grid, plane, v, tolerance);
-            if (found.size() != 1) {
-                whole = false;
-                break;
-            }
-            const int w = found[0].vertex;
-            const std::vector<Candidate> back = candidatesOf(vertices, grid, plane, w, tolerance);
-            if (back.size() != 1 || back[0].vertex != v || reached[piece[w]] ||
-                (other >= 0 && piece[w] != other)) {
-                whole = false;
-                break;
-            }
+        for (std::size_t i = first; i < end; ++i) {
+            const int w = mutualPartner(index, plane, unreached[i], tolerance);
+            if (w < 0 || reached[piece[w]] || (other >= 0 && piece[w] != other)) break;
             other = piece[w];
             partners.push_back(w);
         }
-        if (!whole || other < 0 || size[other] != size[p]) {
+        if (partners.size() != end - first || size[other] != size[p]) {
             result.unreachedPieces.push_back(size[p]);
+            first = end;
             continue;
         }
-        for (std::size_t i = 0; i < partners.size(); ++i) {
-            result.partner[members[p][i]] = partners[i];
-            result.partner[partners[i]] = members[p][i];
+        for (std::size_t i = first; i < end; ++i) {
+            result.partner[unreached[i]] = partners[i - first];
+            result.partner[partners[i - first]] = unreached[i];
         }
         reached[p] = reached[other] = true;
         ++result.piecesMatchedWhole;
+        first = end;
     }
     std::sort(result.unreachedPieces.rbegin(), result.unreachedPieces.rend());
     return result;

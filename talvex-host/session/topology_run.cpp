@@ -1,8 +1,10 @@
 #include "session/topology_run.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <ostream>
-#include <unordered_map>
 
 #include "io/number_text.h"
 #include "pairing/centre_line.h"
@@ -22,16 +24,37 @@ bool parsePairingMode(const std::string& text, PairingMode& mode, std::string& e
     return error.empty();
 }
 
+namespace {
+
+// The median length of each face's first side: the mesh's spacing, from a
+// sample that takes no second reading of the faces.
+double medianFirstEdge(const std::vector<ReportVertex>& vertices, const TopologyFaces& faces) {
+    std::vector<double> lengths;
+    lengths.reserve(faces.faceStart.size());
+    for (std::size_t f = 0; f + 1 < faces.faceStart.size(); ++f) {
+        const double* a = vertices[std::size_t(faces.corners[faces.faceStart[f]])].position;
+        const double* b = vertices[std::size_t(faces.corners[faces.faceStart[f] + 1])].position;
+        lengths.push_back(std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                                    (a[2] - b[2]) * (a[2] - b[2])));
+    }
+    if (lengths.empty()) return 0.0;
+    std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
+    return lengths[lengths.size() / 2];
+}
+
+}  // namespace
+
 TopologyRun pairTargets(
     const HostSession& session, const std::vector<HostObject*>& targets, const HostPlane& plane,
     int axis, double tolerance, PairingMode mode,
     const std::vector<std::pair<const HostVertex*, const HostVertex*>>& positionalPairs) {
+    const auto started = std::chrono::steady_clock::now();
     TopologyRun run;
     const ObjDocument& document = session.documents()[0].document;
     std::vector<int> ordinalOfFile(std::size_t(document.vertexCount()), -1);
-    std::vector<bool> used(ordinalOfFile.size(), false);
     std::vector<ReportVertex> vertices;
-    std::unordered_map<const HostVertex*, int> ordinalOf;
+    // (vertex, ordinal) sorted by address: Smart Resym's pairs name vertices.
+    std::vector<std::pair<const HostVertex*, int>> ordinalOf;
     for (HostObject* object : targets) {
         const SceneMesh* mesh = session.meshOf(object);
         for (int i = 0; i < object->vertexCount; ++i) {
@@ -40,12 +63,10 @@ TopologyRun pairTargets(
             const bool inFile = mesh != nullptr && mesh->document == 0;
             if (inFile) {
                 ordinalOfFile[std::size_t(mesh->fileVertices[i])] = ordinal;
-                used[std::size_t(mesh->fileVertices[i])] = true;
             }
-            ordinalOf[v] = ordinal;
+            ordinalOf.push_back({v, ordinal});
             run.vertices.push_back(v);
-            run.labels.push_back(inFile ? std::to_string(mesh->fileVertices[i] + 1)
-                                        : "?:" + std::to_string(i));
+            run.fileVertices.push_back(inFile ? mesh->fileVertices[i] : -1);
             ReportVertex vertex;
             vertex.position[0] = v->x;
             vertex.position[1] = v->y;
@@ -66,16 +87,29 @@ TopologyRun pairTargets(
     }
     TopologyOptions options;
     options.tolerance = tolerance;
-    options.seedBand = 4.0 * medianEdgeLength(document, used);
+    options.seedBand = 4.0 * medianFirstEdge(vertices, faces);
+    const auto walked = std::chrono::steady_clock::now();
     run.topology = pairByTopology(vertices, faces, plane, options);
+    run.walkSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - walked).count();
 
+    std::sort(ordinalOf.begin(), ordinalOf.end(), [](const auto& x, const auto& y) {
+        return std::less<const HostVertex*>()(x.first, y.first);
+    });
+    auto find = [&](const HostVertex* v) {
+        const auto it = std::lower_bound(ordinalOf.begin(), ordinalOf.end(), v,
+                                         [](const auto& x, const HostVertex* key) {
+                                             return std::less<const HostVertex*>()(x.first, key);
+                                         });
+        return it != ordinalOf.end() && it->first == v ? it->second : -1;
+    };
     run.positional.assign(vertices.size(), -1);
     for (const auto& [a, b] : positionalPairs) {
-        const auto ia = ordinalOf.find(a);
-        const auto ib = ordinalOf.find(b);
-        if (ia == ordinalOf.end() || ib == ordinalOf.end()) continue;
-        run.positional[std::size_t(ia->second)] = ib->second;
-        run.positional[std::size_t(ib->second)] = ia->second;
+        const int ia = find(a);
+        const int ib = find(b);
+        if (ia < 0 || ib < 0) continue;
+        run.positional[std::size_t(ia)] = ib;
+        run.positional[std::size_t(ib)] = ia;
     }
     run.partner = mode == PairingMode::kAuto
                       ? fillWithTopology(run.positional, run.topology.partner)
@@ -92,6 +126,7 @@ TopologyRun pairTargets(
         else
             ++run.onlyHere;
     }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return run;
 }
 
@@ -119,11 +154,14 @@ void printTopologyRun(std::ostream& out, const TopologyRun& run, PairingMode mod
             out << (i > 0 ? ", " : "") << t.unreachedPieces[i] << " vertices";
         out << (t.unreachedPieces.size() > 10 ? ", ...)\n" : ")\n");
     }
+    out << "topology: paired in " << formatFixed(run.seconds, 3) << " s (the walk "
+        << formatFixed(run.walkSeconds, 3) << " s, the rest reading the faces again)\n";
     if (!allPairs) return;
     for (std::size_t v = 0; v < run.partner.size(); ++v) {
         const int w = run.partner[v];
         if (w > int(v))
-            out << "pair " << run.labels[v] << " " << run.labels[std::size_t(w)] << "\n";
+            out << "pair " << run.fileVertices[v] + 1 << " " << run.fileVertices[std::size_t(w)] + 1
+                << "\n";
     }
 }
 

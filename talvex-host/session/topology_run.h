@@ -24,16 +24,18 @@ bool parsePairingMode(const std::string& text, PairingMode& mode, std::string& e
 
 struct TopologyRun {
     std::vector<HostVertex*> vertices;  // the targets' vertices, in target order
-    std::vector<std::string> labels;    // as the report names them
+    std::vector<int> fileVertices;      // 0-based in the file (-1 for none)
     TopologyPairing topology;
     // Per vertex: the partner taken (topology's, or positions filled with it
     // for auto) and the partner Smart Resym found by position, -1 for none.
     std::vector<int> partner;
     std::vector<int> positional;
     int pairs = 0;
-    int agreeing = 0;   // pairs positions found the same
-    int differing = 0;  // pairs positions found otherwise
-    int onlyHere = 0;   // pairs positions did not find
+    int agreeing = 0;          // pairs positions found the same
+    int differing = 0;         // pairs positions found otherwise
+    int onlyHere = 0;          // pairs positions did not find
+    double seconds = 0.0;      // all of pairTargets
+    double walkSeconds = 0.0;  // pairByTopology alone
 };
 
 // Pairs the vertices of `targets` (meshes of the first document) through the
