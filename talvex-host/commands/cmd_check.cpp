@@ -74,7 +74,9 @@ const char kOptions[] =
     "                     pair through the faces, from certain pairs at the plane outwards\n"
     "                     (for posed models), and say where the two differ; auto: positions\n"
     "                     filled in by topology where they found no partner\n"
-    "  --all-pairs        list every pair, one a line (\"pair A B\")\n"
+    "  --all-pairs        list every pair taken, exact ones too: one a line (\"pair A B\")\n"
+    "                     in the text, \"allPairs\" in the JSON, and the CSV becomes\n"
+    "                     vertex_a,vertex_b\n"
     "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
     "\n"
     "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
@@ -331,23 +333,24 @@ int runCheck(const Invocation& invocation) {
 
     const GatheredInput gathered = gatherInput(setup, outcome, options);
     const AsymmetryReport report = analyseAsymmetry(gathered.input);
-    const ReportContext context =
-        contextOf(setup, args, options, gathered.input.tolerance, outcome);
+    ReportContext context = contextOf(setup, args, options, gathered.input.tolerance, outcome);
+    TopologyRun run;
+    if (pairing != PairingMode::kPosition || args.has("--all-pairs"))
+        run = pairTargets(*setup.session, setup.targets, setup.plane, setup.spec.axis,
+                          double(setup.tolerance), pairing, outcome.pairList);
+    const std::vector<std::pair<int, int>> allPairs = pairNumbers(run);
+    if (args.has("--all-pairs")) {
+        context.allPairs = &allPairs;
+        context.pairing = args.value("--pairing", "position");
+    }
     if (!writeReports(*setup.session, text, gathered, report, context, options, error))
         return commandFailure(kSpec, error);
     if (masterSign != 0)
         text << "resym --master " << args.value("--master") << ":\n"
              << describeMasterRun(outcome, setup.spec.axis, masterSign, true);
-    if (pairing != PairingMode::kPosition) {
-        const TopologyRun run =
-            pairTargets(*setup.session, setup.targets, setup.plane, setup.spec.axis,
-                        double(setup.tolerance), pairing, outcome.pairList);
-        printTopologyRun(text, run, pairing, args.has("--all-pairs"));
-    } else if (args.has("--all-pairs")) {
-        for (const auto& [a, b] : outcome.pairList)
-            text << "pair " << vertexLabel(*setup.session, a) << " "
-                 << vertexLabel(*setup.session, b) << "\n";
-    }
+    if (pairing != PairingMode::kPosition) printTopologyRun(text, run, pairing);
+    if (args.has("--all-pairs"))
+        for (const auto& [a, b] : allPairs) text << "pair " << a << " " << b << "\n";
     return failureStatus(args, options, report);
 }
 

@@ -319,7 +319,7 @@ int resymByTopology(const CommandArgs& args, BatchSetup& setup, const ResymOptio
         if (setup.quiet) return;
         text << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
              << "tolerance: " << describeTolerance(setup) << "\n";
-        printTopologyRun(text, run, mode, false);
+        printTopologyRun(text, run, mode);
         if (options.masterSign != 0)
             text << "master side: " << sideName(setup.spec.axis, options.masterSign) << "\n";
         text << "vertices moved: " << moved.first << " on the -" << axis << " side, "

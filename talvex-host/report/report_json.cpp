@@ -114,6 +114,11 @@ std::string reportJson(const ReportContext& context, const ReportInput& input,
                         {"offPlane", listJson(input, report.offPlane)}};
     json["ambiguous"] = ambiguityJson(input, report);
     json["advice"] = adviceJson(input, report);
+    if (context.allPairs != nullptr) {
+        Json pairs = Json::array();
+        for (const auto& [a, b] : *context.allPairs) pairs.push_back({a, b});
+        json["allPairs"] = {{"pairing", context.pairing}, {"pairs", pairs}};
+    }
     return json.dump(2) + "\n";
 }
 

@@ -75,9 +75,11 @@ TopologyRun pairTargets(
             vertices.push_back(vertex);
         }
     }
-    // The faces whose corners are all worked on, by ordinal.
+    // The faces whose corners are all worked on, by ordinal (positions alone
+    // need none).
     TopologyFaces faces;
-    for (const ObjElement& element : document.elements()) {
+    const bool walk = mode != PairingMode::kPosition;
+    for (const ObjElement& element : walk ? document.elements() : std::vector<ObjElement>()) {
         if (element.kind != ObjElement::kFace) continue;
         bool inside = true;
         for (int v : element.vertices) inside = inside && ordinalOfFile[std::size_t(v)] >= 0;
@@ -89,7 +91,7 @@ TopologyRun pairTargets(
     options.tolerance = tolerance;
     options.seedBand = 4.0 * medianFirstEdge(vertices, faces);
     const auto walked = std::chrono::steady_clock::now();
-    run.topology = pairByTopology(vertices, faces, plane, options);
+    if (walk) run.topology = pairByTopology(vertices, faces, plane, options);
     run.walkSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - walked).count();
 
@@ -113,7 +115,8 @@ TopologyRun pairTargets(
     }
     run.partner = mode == PairingMode::kAuto
                       ? fillWithTopology(run.positional, run.topology.partner)
-                      : run.topology.partner;
+                  : mode == PairingMode::kTopology ? run.topology.partner
+                                                   : run.positional;
     for (std::size_t v = 0; v < run.partner.size(); ++v) {
         const int w = run.partner[v];
         if (w <= int(v)) continue;  // each pair once; a vertex on the plane is no pair
@@ -130,7 +133,17 @@ TopologyRun pairTargets(
     return run;
 }
 
-void printTopologyRun(std::ostream& out, const TopologyRun& run, PairingMode mode, bool allPairs) {
+std::vector<std::pair<int, int>> pairNumbers(const TopologyRun& run) {
+    std::vector<std::pair<int, int>> pairs;
+    for (std::size_t v = 0; v < run.partner.size(); ++v) {
+        const int w = run.partner[v];
+        if (w > int(v))
+            pairs.push_back({run.fileVertices[v] + 1, run.fileVertices[std::size_t(w)] + 1});
+    }
+    return pairs;
+}
+
+void printTopologyRun(std::ostream& out, const TopologyRun& run, PairingMode mode) {
     const TopologyPairing& t = run.topology;
     int reached = 0;
     for (int p : run.partner) reached += p >= 0;
@@ -156,13 +169,6 @@ void printTopologyRun(std::ostream& out, const TopologyRun& run, PairingMode mod
     }
     out << "topology: paired in " << formatFixed(run.seconds, 3) << " s (the walk "
         << formatFixed(run.walkSeconds, 3) << " s, the rest reading the faces again)\n";
-    if (!allPairs) return;
-    for (std::size_t v = 0; v < run.partner.size(); ++v) {
-        const int w = run.partner[v];
-        if (w > int(v))
-            out << "pair " << run.fileVertices[v] + 1 << " " << run.fileVertices[std::size_t(w)] + 1
-                << "\n";
-    }
 }
 
 namespace {

@@ -39,17 +39,19 @@ struct TopologyRun {
 };
 
 // Pairs the vertices of `targets` (meshes of the first document) through the
-// document's faces about `plane`, with positional seeds within `tolerance`
-// and four median edges of the plane; `positionalPairs` are Smart Resym's
+// document's faces about `plane` (kPosition: takes Smart Resym's pairs only), with positional seeds
+// within `tolerance` and four median edges of the plane; `positionalPairs` are Smart Resym's
 // (starter, partner) list.
 TopologyRun pairTargets(
     const HostSession& session, const std::vector<HostObject*>& targets, const HostPlane& plane,
     int axis, double tolerance, PairingMode mode,
     const std::vector<std::pair<const HostVertex*, const HostVertex*>>& positionalPairs);
 
-// The lines `check` and `resym` print about it; with `allPairs` every pair
-// follows, one a line ("pair 12 40").
-void printTopologyRun(std::ostream& out, const TopologyRun& run, PairingMode mode, bool allPairs);
+// The lines `check` and `resym` print about it.
+void printTopologyRun(std::ostream& out, const TopologyRun& run, PairingMode mode);
+
+// Every pair taken, once, as 1-based file vertex numbers, in vertex order.
+std::vector<std::pair<int, int>> pairNumbers(const TopologyRun& run);
 
 // Snaps every pair into mirror positions as Smart Resym's rule does: with a
 // master side (`masterSign`, as ResymOptions has it, 0 for none) the other

@@ -52,6 +52,16 @@ wrong = [p for p in pairs if truth[int(p[0]) - 1] != int(p[1])]
 print("pairs listed %d, wrong %d" % (len(pairs), len(wrong)))
 sys.exit(0 if len(pairs) == 220 and not wrong else 1)
 EOF
+# The same pairs in the JSON and, with --all-pairs, as the CSV.
+expect_status check_json 0 check "$out/posed.obj" --plane x=0 --tolerance 0.05 --pairing topology --all-pairs \
+  --quiet --json "$out/pairs.json" --csv "$out/pairs.csv"
+python3 - "$out/check_topology.out" "$out/pairs.json" "$out/pairs.csv" <<'EOF' || fail "check_json: the JSON or CSV pairs differ from the text's"
+import json, sys
+text = [[int(t) for t in l.split()[1:]] for l in open(sys.argv[1]) if l.startswith("pair ")]
+document = json.load(open(sys.argv[2]))["allPairs"]
+csv = [[int(t) for t in l.split(",")] for l in open(sys.argv[3]).read().splitlines()[1:]]
+sys.exit(0 if document["pairing"] == "topology" and document["pairs"] == text == csv else 1)
+EOF
 # --all-pairs alone lists Smart Resym's pairs.
 expect_status check_positional 0 check "$out/posed.obj" --plane x=0 --tolerance 0.05 --all-pairs
 [ "$(grep -c '^pair ' "$out/check_positional.out")" -eq 147 ] || fail "check_positional: not the 147 pairs found"
