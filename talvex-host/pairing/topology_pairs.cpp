@@ -289,6 +289,22 @@ TopologyPairing pairByTopology(const std::vector<ReportVertex>& vertices,
     return result;
 }
 
+std::vector<int> certainPairs(const std::vector<ReportVertex>& vertices, const HostPlane& plane,
+                              double tolerance, const std::vector<int>& pairs) {
+    std::vector<int> all(vertices.size());
+    std::iota(all.begin(), all.end(), 0);
+    const NearIndex index(vertices, all, tolerance > 0.0 ? tolerance : 1.0);
+    std::vector<int> certain(pairs.size(), -1);
+    for (std::size_t v = 0; v < pairs.size(); ++v) {
+        const int w = pairs[v];
+        if (w > int(v) && mutualPartner(index, plane, int(v), tolerance) == w) {
+            certain[v] = w;
+            certain[std::size_t(w)] = int(v);
+        }
+    }
+    return certain;
+}
+
 std::vector<int> fillWithTopology(const std::vector<int>& positional,
                                   const std::vector<int>& topological) {
     std::vector<int> filled = positional;

@@ -53,6 +53,11 @@ TopologyPairing pairByTopology(const std::vector<ReportVertex>& vertices,
                                const TopologyFaces& faces, const HostPlane& plane,
                                const TopologyOptions& options);
 
+// Of `pairs` (per vertex its partner, -1 for none), those that are mutual
+// and unambiguous within `tolerance`, as the seeds are; the rest -1.
+std::vector<int> certainPairs(const std::vector<ReportVertex>& vertices, const HostPlane& plane,
+                              double tolerance, const std::vector<int>& pairs);
+
 // Fills in `positional` (per vertex, -1 where unpaired or ambiguous) with the
 // topological partners where it has none and the partner is free: `auto`.
 std::vector<int> fillWithTopology(const std::vector<int>& positional,

@@ -113,8 +113,10 @@ TopologyRun pairTargets(
         run.positional[std::size_t(ia)] = ib;
         run.positional[std::size_t(ib)] = ia;
     }
+    // auto keeps the positional pairs that are certain; topology fills in.
     run.partner = mode == PairingMode::kAuto
-                      ? fillWithTopology(run.positional, run.topology.partner)
+                      ? fillWithTopology(certainPairs(vertices, plane, tolerance, run.positional),
+                                         run.topology.partner)
                   : mode == PairingMode::kTopology ? run.topology.partner
                                                    : run.positional;
     for (std::size_t v = 0; v < run.partner.size(); ++v) {
