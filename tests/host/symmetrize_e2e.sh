@@ -181,6 +181,15 @@ expect_line parts out "before: 7 vertices, 2 faces"
 expect_line parts out "after: 12 vertices, 4 faces"
 expect_line parts out "faces cut: 1 (2 vertices made on the plane)"
 
+# The same file with CR LF line ends and indices counting back: the same
+# mesh, its lines ending as the file's do.
+sed -e 's|^f 1/1/1 2/2/1 3/3/1 4/4/1$|f -4/-4/-1 -3/-3/-1 -2/-2/-1 -1/-1/-1|' -e 's|^f 5 6 7$|f -3 -2 -1|' \
+  -e 's|$|\r|' "$out/parts.obj" >"$out/parts_crlf.obj"
+grep -q -- "-4/-4/-1" "$out/parts_crlf.obj" || fail "parts_crlf: no index counting back"
+expect_status parts_crlf 0 symmetrize "$out/parts_crlf.obj" -o "$out/parts_crlf_sym.obj" --plane x=0 --keep +x --mirror-uv 0.5
+sed -e 's|$|\r|' "$out/parts_expected.obj" >"$out/parts_crlf_expected.obj"
+cmp -s "$out/parts_crlf_sym.obj" "$out/parts_crlf_expected.obj" || fail "parts_crlf: not the expected file with CR LF"
+
 # --- Refusals: exit 1 and the target untouched ----------------------------------
 echo "keep me" >"$out/target.obj"
 untouched() { grep -qx "keep me" "$out/target.obj" || fail "$1: the target changed"; }
