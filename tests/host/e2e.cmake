@@ -93,5 +93,6 @@ add_test(NAME e2e_symmetrize
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 # --pairing topology: a posed side paired through its faces, and restored.
 add_test(NAME e2e_topology
-  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/topology_e2e.sh ${TALVEX_E2E_OUT}/topology ${TALVEX_HOST_RUNNER}
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/topology_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/topology
+    ${TALVEX_HOST_RUNNER}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
