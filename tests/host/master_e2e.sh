@@ -96,5 +96,11 @@ expect_status no_side 2 resym "$out/grid.obj" -o "$out/wrong.obj" --plane x=0 --
 expect_text no_side err "--master takes +x, -x, +y, -y, +z, -z, + or -, not \"x\""
 [ -e "$out/wrong.obj" ] && fail "refusals: a refused resym wrote its output"
 
+# The demo shows it on the cat head, whose -x half is the clean one.
+expect_status demo 0 demo --out "$out/demo"
+expect_line demo out "moved: 61 on the +x side, 0 on the -x side"
+expect_line demo out "  the +x half is the exact mirror of the -x half in 63 of 63 pairs"
+[ -s "$out/demo/demo_master.obj" ] || fail "demo: no demo_master.obj"
+
 echo "master_e2e: $failures failure(s)"
 [ "$failures" -eq 0 ]
