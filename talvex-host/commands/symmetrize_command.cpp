@@ -26,7 +26,7 @@ namespace {
 const char kHelp[] =
     "usage: talvex-host symmetrize IN.obj -o OUT.obj|- --keep +x|-x|+y|-y|+z|-z|+|-\n"
     "                              [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--mirror-uv U]\n"
-    "                              [--weld D] [--precision file|shortest] [--quiet]\n"
+    "                              [--weld D] [--precision file|shortest] [--quiet] [--stats]\n"
     "\n"
     "Rebuilds the mesh from one half: every face crossing the plane is cut there (new\n"
     "vertices exactly on the plane, texture coordinates and normals interpolated), the other\n"
@@ -97,7 +97,7 @@ HalfPlane halfPlaneOf(const PlaneSpec& spec, const std::vector<HostObject*>& obj
 std::string planeText(const PlaneSpec& spec, const HalfPlane& plane) {
     if (spec.general) return describePlane(spec);
     return describePlane(spec) + " (at " + char('x' + spec.axis) + " = " +
-           formatFixed(plane.offset, 6) + ")";
+           formatPlaneNumber(plane.offset) + ")";
 }
 
 int countVertices(const HalfMeshInput& mesh) {
