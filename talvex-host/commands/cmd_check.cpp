@@ -339,6 +339,10 @@ int runCheck(const Invocation& invocation) {
         run = pairTargets(*setup.session, setup.targets, setup.plane, setup.spec.axis,
                           double(setup.tolerance), pairing, outcome.pairList);
     const std::vector<std::pair<int, int>> allPairs = pairNumbers(run);
+    if (masterSign != 0) {
+        context.masterSide = sideName(setup.spec.axis, masterSign);
+        context.masterSign = masterSign;
+    }
     if (args.has("--all-pairs")) {
         context.allPairs = &allPairs;
         context.pairing = args.value("--pairing", "position");

@@ -35,6 +35,10 @@ struct ReportContext {
     // how they were paired ("position", "topology", "auto"); JSON gets them
     // under "allPairs" and the CSV lists them instead of the deviating pairs.
     const std::vector<std::pair<int, int>>* allPairs = nullptr;
+    // check --master: the side ("+x") and its sign as ResymOptions::masterSign
+    // (0 without); the JSON then says what resym --master would do.
+    std::string masterSide;
+    int masterSign = 0;
     std::string pairing = "position";
 };
 

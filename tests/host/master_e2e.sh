@@ -80,6 +80,9 @@ expect_line check_master out "resym --master +x:"
 expect_line check_master out "would move: 210 on the -x side, 0 on the +x side"
 expect_line check_master out "left where they are: 1 unpaired vertices on the -x side (442)"
 cmp -s "$out/grid.obj" "$out/grid_copy.obj" || fail "check_master: the input changed"
+expect_status check_master_json 0 check "$out/grid.obj" --plane x=0 --tolerance 0.05 --master +x --json -
+python3 -c 'import json, sys; m = json.load(open(sys.argv[1]))["master"]; sys.exit(m != {"side": "+x", "keptVertices": 221, "wouldMove": 210, "wouldMoveOnMasterSide": 0, "leftUnpaired": 1})' \
+  "$out/check_master_json.out" || fail "check_master_json: $(grep -A7 '"master"' "$out/check_master_json.out")"
 
 # "+" is the side the plane's normal points to: -1,0,0,0 is x = 0 facing -x.
 expect_status by_normal 0 resym "$out/grid.obj" -o "$out/by_normal.obj" --plane=-1,0,0,0 \
