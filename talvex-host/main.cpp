@@ -37,7 +37,8 @@ const char kUsage[] =
     "Every command takes --help; demo, resym, check and run also take --plugin PATH.\n"
     "talvex-host --version [--plugin PATH] prints the host's and the plug-in's versions.\n";
 
-const char* const kCommands[] = {"demo", "resym", "check", "detect", "run", "settings", "objects"};
+const char* const kCommands[] = {"demo", "resym",    "check",   "detect",
+                                 "run",  "settings", "objects", "symmetrize"};
 
 // Edits (insert, delete, replace, swap two neighbours) between two short words.
 std::size_t editDistance(const std::string& a, const std::string& b) {
