@@ -59,6 +59,7 @@ bench: bench-dll
 	@cd build/native && ./detect_bench
 	@bench/host_resym_bench.sh $(HOST_BENCH_ARGS)
 	@bench/host_objects_bench.sh
+	@bench/host_edit_bench.sh
 
 # What users download, as build/dist/Talvex.zip: the stripped DLL the win32
 # tests ran, the settings file as a sample and the install text, in

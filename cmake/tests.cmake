@@ -133,6 +133,10 @@ talvex_test(host_unit_tests
     tests/host/many_files_test.cpp
   LIBS talvex_host_core)
 
+talvex_test(host_edit_tests
+  SOURCES tests/host/half_mesh_test.cpp tests/host/topology_pairs_test.cpp
+  LIBS talvexhost_edit talvexhost_pairing)
+
 # End-to-end: session scripts and subcommands through the built host and
 # plug-in, in both builds (the win32 host runs under Wine).
 include(${CMAKE_SOURCE_DIR}/tests/host/e2e.cmake)

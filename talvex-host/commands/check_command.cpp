@@ -11,6 +11,7 @@
 #include "io/mesh_document.h"
 #include "io/number_text.h"
 #include "io/safe_writer.h"
+#include "pairing/plane_side.h"
 #include "report/asymmetry_report.h"
 #include "report/check_picture.h"
 #include "report/html_page.h"
@@ -19,6 +20,7 @@
 #include "session/batch_setup.h"
 #include "session/cli_args.h"
 #include "session/resym_run.h"
+#include "session/topology_run.h"
 
 namespace talvexhost {
 
@@ -31,7 +33,8 @@ const char kHelp[] =
     "[--quiet]\n"
     "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
     "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
-    "                         [--html FILE] [--plugin PATH]\n"
+    "                         [--html FILE] [--master +x|-x|+y|-y|+z|-z|+|-]\n"
+    "                         [--pairing position|topology|auto] [--all-pairs] [--plugin PATH]\n"
     "       talvex-host check FILE|FOLDER... [--recursive] [--include GLOB] [--jsonl FILE|-]\n"
     "                         [--json FILE|-] [--fail-above D] [--fail-unpaired] [options above]\n"
     "\n"
@@ -71,6 +74,15 @@ const char kOptions[] =
     "  --up y|z           the model's up axis for --png and --html (default y)\n"
     "  --html FILE        write one self-contained page to open in a browser: the mesh\n"
     "                     coloured as --png colours it, to turn and click, and the ranked table\n"
+    "  --master SIDE      also say what resym --master SIDE would do: how many vertices it\n"
+    "                     would move on each side, and which unpaired ones it would leave\n"
+    "  --pairing P        position (default): the pairs Smart Resym finds; topology: also\n"
+    "                     pair through the faces, from certain pairs at the plane outwards\n"
+    "                     (for posed models), and say where the two differ; auto: positions\n"
+    "                     filled in by topology where they found no partner\n"
+    "  --all-pairs        list every pair taken, exact ones too: one a line (\"pair A B\")\n"
+    "                     in the text, \"allPairs\" in the JSON, and the CSV becomes\n"
+    "                     vertex_a,vertex_b\n"
     "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
     "  FILE... | FOLDER...  several meshes at once, each in a process of its own, as many\n"
     "                     at a time as there are cores: a folder's mesh files (by extension)\n"
@@ -91,8 +103,9 @@ const CommandSpec kSpec = {
     "check",
     kFullHelp.c_str(),
     {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
-     "--csv", "--fail-above", "--view", "--size", "--html", "--include", "--jsonl"},
-    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object", "--recursive"},
+     "--csv", "--fail-above", "--view", "--size", "--html", "--include", "--jsonl", "--master",
+     "--pairing"},
+    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object", "--recursive", "--all-pairs"},
     1,
     kManyFiles,
     "input meshes or folders"};
@@ -180,7 +193,7 @@ bool writeOutput(const std::string& target, const std::string& text, std::string
 }
 
 // Smart Resym inside its edit step, then undone; false when the mesh changed.
-bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
+bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::string& error) {
     HostSession& session = *setup.session;
     int vertices = 0;
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
@@ -190,6 +203,7 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
         ResymOptions options;
         fillResymOptions(setup, options);
         fillCentreLine(setup, options);
+        options.masterSign = masterSign;
         outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
     if (outcome.pairs > 0 && !session.host().undo()) {
@@ -345,6 +359,12 @@ static int runCheck(const Invocation& invocation) {
     std::string error;
     if (!readOptions(args, options, error)) return usageError(kSpec, error);
     if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
+    PlaneSide master;
+    if (args.has("--master") && !parsePlaneSide(args.value("--master"), "--master", master, error))
+        return usageError(kSpec, error);
+    PairingMode pairing = PairingMode::kPosition;
+    if (args.has("--pairing") && !parsePairingMode(args.value("--pairing"), pairing, error))
+        return usageError(kSpec, error);
     for (const std::string* target : {&options.png, &options.json, &options.csv, &options.html}) {
         if (!target->empty() && *target != "-" && !checkWritable(*target, error))
             return commandFailure(kSpec, error);
@@ -356,15 +376,36 @@ static int runCheck(const Invocation& invocation) {
     BatchSetup setup;
     if (const int status = prepare(args, options, text, setup)) return status;
     if (!setup.toleranceNote.empty() && !setup.quiet) text << setup.toleranceNote << "\n";
+    int masterSign = 0;
+    if (args.has("--master") && !sideSign(master, setup.spec, "--master", masterSign, error))
+        return commandFailure(kSpec, error);
     ResymOutcome outcome;
-    if (!runAndUndo(setup, outcome, error)) return commandFailure(kSpec, error);
+    if (!runAndUndo(setup, masterSign, outcome, error)) return commandFailure(kSpec, error);
 
     const GatheredInput gathered = gatherInput(setup, outcome, options);
     const AsymmetryReport report = analyseAsymmetry(gathered.input);
-    const ReportContext context =
-        contextOf(setup, args, options, gathered.input.tolerance, outcome);
+    ReportContext context = contextOf(setup, args, options, gathered.input.tolerance, outcome);
+    TopologyRun run;
+    if (pairing != PairingMode::kPosition || args.has("--all-pairs"))
+        run = pairTargets(*setup.session, setup.targets, setup.plane, setup.spec.axis,
+                          double(setup.tolerance), pairing, outcome.pairList);
+    const std::vector<std::pair<int, int>> allPairs = pairNumbers(run);
+    if (masterSign != 0) {
+        context.masterSide = sideName(setup.spec.axis, masterSign);
+        context.masterSign = masterSign;
+    }
+    if (args.has("--all-pairs")) {
+        context.allPairs = &allPairs;
+        context.pairing = args.value("--pairing", "position");
+    }
     if (!writeReports(*setup.session, text, gathered, report, context, options, error))
         return commandFailure(kSpec, error);
+    if (masterSign != 0)
+        text << "resym --master " << args.value("--master") << ":\n"
+             << describeMasterRun(outcome, setup.spec.axis, masterSign, true);
+    if (pairing != PairingMode::kPosition) printTopologyRun(text, run, pairing);
+    if (args.has("--all-pairs"))
+        for (const auto& [a, b] : allPairs) text << "pair " << a << " " << b << "\n";
     return failureStatus(args, options, report);
 }
 

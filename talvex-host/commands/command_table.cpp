@@ -14,6 +14,7 @@ extern const Subcommand kDetectCommand;
 extern const Subcommand kScriptCommand;
 extern const Subcommand kSettingsCommand;
 extern const Subcommand kObjectsCommand;
+extern const Subcommand kSymmetrizeCommand;
 
 const std::vector<const Subcommand*>& subcommands() {
     static const std::vector<const Subcommand*> table = {
@@ -24,6 +25,7 @@ const std::vector<const Subcommand*>& subcommands() {
         &kScriptCommand,
         &kSettingsCommand,
         &kObjectsCommand,
+        &kSymmetrizeCommand,
     };
     return table;
 }

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "commands/command_table.h"
+#include "demo/demo_master.h"
 #include "demo/demo_model.h"
 #include "demo/demo_turned.h"
 #include "io/number_text.h"
@@ -28,8 +29,9 @@ const char kHelp[] =
     "writes demo.obj (the model after Smart Resym) and demo.png (the viewport mid-drag,\n"
     "with the plug-in's overlay). Then the same model, turned off every axis and moved:\n"
     "its symmetry plane is detected, the plane placed there and Smart Resym applied\n"
-    "(demo_turned.obj). First of all, check writes its page for the model as built\n"
-    "(demo_check.html).\n"
+    "(demo_turned.obj). Last, the model made symmetric from its clean -x half, as\n"
+    "resym --master -x does it (demo_master.obj). First of all, check writes its page\n"
+    "for the model as built (demo_check.html).\n"
     "\n"
     "  --out DIR       where to write the files (default: the current folder)\n"
     "  --plugin PATH   the plug-in library (default: the one beside talvex-host)\n";
@@ -177,7 +179,8 @@ static int runDemo(const Invocation& invocation) {
     if (!session.saveDocument(0, objPath, error)) return commandFailure(kSpec, error);
     std::cout << "wrote " << objPath << " (the model after Smart Resym)\n"
               << "wrote " << pngPath << " (the viewport mid-drag, with the overlay)\n";
-    if (!runTurnedDemo(session, (out / "demo_turned.obj").string(), std::cout, error))
+    if (!runTurnedDemo(session, (out / "demo_turned.obj").string(), std::cout, error) ||
+        !runMasterDemo(session, (out / "demo_master.obj").string(), std::cout, error))
         return commandFailure(kSpec, error);
     return kExitOk;
 }

@@ -99,3 +99,19 @@ add_test(NAME e2e_many_files
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/many_files_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/many_files
     ${TALVEX_HOST_RUNNER}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# resym --master and check --master: the master half byte for byte, the
+# other the exact mirror, the refusals.
+add_test(NAME e2e_master
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/master_e2e.sh ${TALVEX_E2E_OUT}/master ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# symmetrize: rebuilt meshes are symmetric and sound, the file's structure
+# kept, bad input refused.
+add_test(NAME e2e_symmetrize
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/symmetrize_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/symmetrize
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# --pairing topology: a posed side paired through its faces, and restored.
+add_test(NAME e2e_topology
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/topology_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/topology
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
