@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "commands/command_table.h"
+#include "commands/edit_modes.h"
 #include "commands/many_files.h"
 #include "io/mesh_document.h"
 #include "io/number_text.h"
@@ -359,12 +360,10 @@ static int runCheck(const Invocation& invocation) {
     std::string error;
     if (!readOptions(args, options, error)) return usageError(kSpec, error);
     if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
-    PlaneSide master;
-    if (args.has("--master") && !parsePlaneSide(args.value("--master"), "--master", master, error))
-        return usageError(kSpec, error);
-    PairingMode pairing = PairingMode::kPosition;
-    if (args.has("--pairing") && !parsePairingMode(args.value("--pairing"), pairing, error))
-        return usageError(kSpec, error);
+    EditModes modes;
+    if (!readEditModes(args, modes, error)) return usageError(kSpec, error);
+    const PlaneSide& master = modes.master;
+    const PairingMode pairing = modes.pairing;
     for (const std::string* target : {&options.png, &options.json, &options.csv, &options.html}) {
         if (!target->empty() && *target != "-" && !checkWritable(*target, error))
             return commandFailure(kSpec, error);

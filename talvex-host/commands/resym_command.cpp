@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "commands/command_table.h"
+#include "commands/edit_modes.h"
 #include "commands/many_files.h"
 #include "io/host_files.h"
 #include "io/number_text.h"
@@ -357,48 +359,80 @@ int resymByTopology(const CommandArgs& args, BatchSetup& setup, const ResymOptio
     return kExitOk;
 }
 
+// Reads where to write and how: -o, --in-place or --dry-run, and
+// --precision. Returns a usage or failure status when the line says no.
+std::optional<int> readOutput(const CommandArgs& args, Output& output) {
+    const bool inPlace = args.has("--in-place");
+    output.dryRun = args.has("--dry-run");
+    if (!args.has("-o") && !inPlace && !output.dryRun)
+        return usageError(kSpec,
+                          "say where to write: -o OUT.obj, -o - for standard output, or "
+                          "--in-place to replace the input (--dry-run writes nothing)");
+    if (args.has("-o") + inPlace + output.dryRun > 1)
+        return usageError(kSpec, "give one of -o, --in-place and --dry-run");
+    if (args.has("--center") && args.has("--no-center"))
+        return usageError(kSpec, "give --center or --no-center, not both");
+    if (inPlace && args.positional[0] == "-")
+        return usageError(kSpec, "a mesh read from standard input is written with -o OUT.obj");
+    const std::string precision = args.has("--precision") ? args.value("--precision") : "file";
+    if (precision != "file" && precision != "shortest")
+        return usageError(kSpec, "--precision takes file or shortest, not \"" + precision + "\"");
+    output.style =
+        precision == "file" ? MeshNumberStyle::kFileDecimals : MeshNumberStyle::kShortest;
+    output.toStdout = args.value("-o") == "-";
+    if (output.dryRun || output.toStdout) return std::nullopt;
+    std::error_code ec;
+    const std::string named = args.has("-o") ? args.value("-o") : args.positional[0];
+    output.target = std::filesystem::absolute(named, ec).string();
+    if (ec) return commandFailure(kSpec, named + ": " + ec.message());
+    // In place the input is replaced on purpose; no other input may be.
+    if (inPlace) allowReplacing(output.target);
+    std::string error;
+    if (!checkWritable(output.target, error)) return commandFailure(kSpec, error);
+    return std::nullopt;
+}
+
+// Smart Resym on the targets, with progress on long work; the centre line
+// settled after it.
+ResymOutcome runResymStep(BatchSetup& setup, const ResymOptions& options, int vertices) {
+    setup.phases.start("Smart Resym");
+    ResymOutcome outcome;
+    {
+        Progress progress(!setup.quiet && vertices > kLongWorkVertices,
+                          "running Smart Resym on " + std::to_string(vertices) + " vertices");
+        outcome =
+            runSmartResym(*setup.session, setup.targets, setup.plane, setup.spec.axis, options);
+    }
+    putOnPlane(setup, outcome);
+    return outcome;
+}
+
+// Writes the edited mesh. Nothing will be undone then: the record's memory
+// goes first, since the output needs memory of its own.
+bool writeEdited(BatchSetup& setup, const Output& output, int vertices, std::string& error) {
+    hostsim::Host& host = setup.session->host();
+    host.undoSteps.clear();
+    std::vector<HostVertex*>().swap(host.lastRegistered);
+    setup.phases.start("writing");
+    Progress progress(
+        !setup.quiet && vertices > 20 * kLongWorkVertices,
+        "writing " + (output.toStdout ? std::string("standard output") : output.target));
+    return writeOutput(setup, output, error);
+}
+
 }  // namespace
 
 static int runResym(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
+    Output output;
+    if (auto refused = readOutput(args, output)) return *refused;
     std::string error;
-    std::error_code ec;
-    const bool dryRun = args.has("--dry-run");
-    const bool inPlace = args.has("--in-place");
-    if (!args.has("-o") && !inPlace && !dryRun)
-        return usageError(kSpec,
-                          "say where to write: -o OUT.obj, -o - for standard output, or "
-                          "--in-place to replace the input (--dry-run writes nothing)");
-    if (args.has("-o") + inPlace + dryRun > 1)
-        return usageError(kSpec, "give one of -o, --in-place and --dry-run");
-    if (args.has("--center") && args.has("--no-center"))
-        return usageError(kSpec, "give --center or --no-center, not both");
-    const bool toStdout = args.value("-o") == "-";
-    const std::string target =
-        dryRun || toStdout
-            ? ""
-            : std::filesystem::absolute(args.has("-o") ? args.value("-o") : args.positional[0], ec)
-                  .string();
-    if (inPlace && args.positional[0] == "-")
-        return usageError(kSpec, "a mesh read from standard input is written with -o OUT.obj");
-    // In place the input is replaced on purpose; no other input may be.
-    if (inPlace) allowReplacing(target);
-    if (!target.empty() && !checkWritable(target, error)) return commandFailure(kSpec, error);
+    EditModes modes;
+    if (!readEditModes(args, modes, error)) return usageError(kSpec, error);
     // With the mesh on standard output, everything for people goes to stderr.
-    std::ostream& text = toStdout ? std::cerr : std::cout;
-    const std::string precision = args.has("--precision") ? args.value("--precision") : "file";
-    if (precision != "file" && precision != "shortest")
-        return usageError(kSpec, "--precision takes file or shortest, not \"" + precision + "\"");
-    const MeshNumberStyle style =
-        precision == "file" ? MeshNumberStyle::kFileDecimals : MeshNumberStyle::kShortest;
-    PlaneSide master;
-    if (args.has("--master") && !parsePlaneSide(args.value("--master"), "--master", master, error))
-        return usageError(kSpec, error);
-    PairingMode pairing = PairingMode::kPosition;
-    if (args.has("--pairing") && !parsePairingMode(args.value("--pairing"), pairing, error))
-        return usageError(kSpec, error);
+    std::ostream& text = output.toStdout ? std::cerr : std::cout;
     BatchSetup setup;
     int status = kExitOk;
     if (!prepareBatch(args, text, setup, error, status))
@@ -408,50 +442,29 @@ static int runResym(const Invocation& invocation) {
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
     ResymOptions options;
     fillResymOptions(setup, options);
-    if (args.has("--master") &&
-        !sideSign(master, setup.spec, "--master", options.masterSign, error))
+    if (modes.hasMaster &&
+        !sideSign(modes.master, setup.spec, "--master", options.masterSign, error))
         return commandFailure(kSpec, error);
-    if (pairing != PairingMode::kPosition)
-        return resymByTopology(args, setup, options, pairing, {target, toStdout, dryRun, style},
-                               text);
+    if (modes.pairing != PairingMode::kPosition)
+        return resymByTopology(args, setup, options, modes.pairing, output, text);
     if (!args.has("--no-center")) fillCentreLine(setup, options);
-    options.listMoves = dryRun;
-    ResymOutcome outcome;
-    setup.phases.start("Smart Resym");
-    {
-        Progress progress(!setup.quiet && vertices > kLongWorkVertices,
-                          "running Smart Resym on " + std::to_string(vertices) + " vertices");
-        outcome =
-            runSmartResym(*setup.session, setup.targets, setup.plane, setup.spec.axis, options);
-    }
-    putOnPlane(setup, outcome);
+    options.listMoves = output.dryRun;
+    const ResymOutcome outcome = runResymStep(setup, options, vertices);
     const bool refused = pairedShare(outcome) < kLeastPairedShare && !args.has("--force");
-    if (dryRun || refused) {
+    if (output.dryRun || refused) {
         setup.phases.stop();
         if (!setup.quiet) printReport(text, setup, outcome, options.masterSign);
-        if (dryRun && !setup.quiet) printMoves(text, outcome);
+        if (output.dryRun && !setup.quiet) printMoves(text, outcome);
         if (refused) return commandFailure(kSpec, refusal(outcome));
         if (!setup.quiet) text << "wrote nothing (--dry-run)\n";
         return kExitOk;
     }
-    // Nothing will be undone: the record's memory goes before the output is
-    // written, which needs memory of its own.
-    hostsim::Host& host = setup.session->host();
-    host.undoSteps.clear();
-    std::vector<HostVertex*>().swap(host.lastRegistered);
-    setup.phases.start("writing");
-    {
-        Progress progress(!setup.quiet && vertices > 20 * kLongWorkVertices,
-                          "writing " + (toStdout ? std::string("standard output") : target));
-        if (toStdout ? !writeToStdout(*setup.session, style, error)
-                     : !setup.session->saveDocument(0, target, error, style))
-            return commandFailure(kSpec, error);
-    }
+    if (!writeEdited(setup, output, vertices, error)) return commandFailure(kSpec, error);
     setup.phases.stop();
-    if (!target.empty()) warnOfMaterials(setup.input, target);
+    if (!output.target.empty()) warnOfMaterials(setup.input, output.target);
     if (setup.quiet) return kExitOk;
     printReport(text, setup, outcome, options.masterSign);
-    text << "wrote " << (toStdout ? std::string("standard output") : target) << "\n";
+    text << "wrote " << (output.toStdout ? std::string("standard output") : output.target) << "\n";
     if (args.has("--stats")) printStats(text, setup, outcome, vertices);
     return kExitOk;
 }
