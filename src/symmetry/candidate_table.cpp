@@ -124,8 +124,8 @@ bool CandidateTable::fillIndex(CellIndex& index) const noexcept {
     return true;
 }
 
-bool CandidateTable::fillIndexInBox(CellIndex& index) const noexcept {
-    // One pass over every candidate counts those in the box and notes their
+bool CandidateTable::fillIndexInReach(CellIndex& index, const ColumnMask& mask) const noexcept {
+    // One pass over every candidate counts those in reach and notes their
     // ordinals; only those, usually few, are read again to be placed.
     std::uint32_t* kept = nullptr;
     std::size_t count = 0;
@@ -138,7 +138,7 @@ bool CandidateTable::fillIndexInBox(CellIndex& index) const noexcept {
             const HostVertex& v = *object.vertices[i];
             const float p[3] = {v.x, v.y, v.z};
             // The box is finite: it leaves out every position that is not.
-            if (!index.inBox(p)) continue;
+            if (!index.inBox(p) || !mask.holds(p)) continue;
             if (count == capacity) {
                 // Growth by half keeps this list and the entries within
                 // 24 bytes per candidate even when every one is in the box.

@@ -10,6 +10,7 @@
 
 #include "host/host_records.h"
 #include "symmetry/cell_index.h"
+#include "symmetry/column_grid.h"
 
 class CandidateTable {
 public:
@@ -43,9 +44,9 @@ public:
     // finite are left out: such a candidate never passes the reach test.
     // False when the index's entries cannot be allocated.
     bool fillIndex(CellIndex& index) const noexcept;
-    // The same for the candidates inside the index's box only, which must
-    // have finite bounds.
-    bool fillIndexInBox(CellIndex& index) const noexcept;
+    // The same for the candidates inside the index's box, which must have
+    // finite bounds, and in a column `mask` holds.
+    bool fillIndexInReach(CellIndex& index, const ColumnMask& mask) const noexcept;
 
     std::size_t bytes() const noexcept;
 
