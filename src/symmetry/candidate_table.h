@@ -31,7 +31,12 @@ public:
     // Ordinals of rank r's vertices: [first(r), first(r + 1)).
     std::uint32_t first(int rank) const noexcept { return first_[rank]; }
     std::uint32_t total() const noexcept { return ranks_ > 0 ? first_[ranks_] : 0; }
+    int rankCount() const noexcept { return ranks_; }
     int rankOf(std::uint32_t ordinal) const noexcept;
+    // The object of `rank` (0 <= rank < the number of ranks).
+    const HostObject* objectOf(int rank) const noexcept {
+        return list_->items[firstPosition_[rank]];
+    }
     HostVertex* vertexOf(std::uint32_t ordinal) const noexcept;
 
     // A box around a sample of the candidates at finite positions (about

@@ -35,6 +35,7 @@ void collectPairs(const PlaneFrame& frame, const ObjectList& objects, const Host
                   float tolerance, bool useIndex, PointerList& resym) {
     // Starters off the plane only: the search skips the rest.
     ResymPartnerSearch search(frame, objects, plane, tolerance, kResymEpsilon, useIndex);
+    if (search.pairAll(resym)) return;
     for (std::int32_t o = 0; o < objects.count; ++o) {
         const HostObject* object = objects.items[o];
         if (object == plane || search.skips(o)) continue;
