@@ -40,10 +40,12 @@ ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList
     if (!useIndex || !table_.build(objects, plane) || !allocate()) return;
     // With no positive tolerance nothing is ever accepted: no partners.
     if (tolerance > 0.0f && table_.total() > 0) {
-        // About two candidates per column, and cells no narrower than half
-        // the tolerance: a target's reach then spans at most five columns per
-        // axis, and once a near candidate is found, one or two.
-        if (!index_.start(table_.sampleBox(), double(tolerance) / 2, table_.total() / 2) ||
+        // About four candidates per three columns (fewer visited per search
+        // than two a column, while the column starts stay within a byte a
+        // candidate), and cells no narrower than half the tolerance: a
+        // target's reach then spans at most five columns per axis, and once
+        // a near candidate is found, one or two.
+        if (!index_.start(table_.sampleBox(), double(tolerance) / 2, table_.total() / 4 * 3) ||
             !table_.fillIndex(index_))
             return;
         findTwins();
