@@ -41,7 +41,7 @@ ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList
     // With no positive tolerance nothing is ever accepted: no partners.
     if (tolerance > 0.0f && table_.total() > 0) {
         // About four candidates per three columns (fewer visited per search
-        // than two a column, while the column starts stay within a byte a
+        // than at two a column, for one byte more of column starts per
         // candidate), and cells no narrower than half the tolerance: a
         // target's reach then spans at most five columns per axis, and once
         // a near candidate is found, one or two.
