@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "talvex-host/detect/sampling.h"
-#include "talvex-host/detect/symmetry_detect.h"
+#include "detect/sampling.h"
+#include "detect/symmetry_detect.h"
 
 using namespace talvexhost;
 

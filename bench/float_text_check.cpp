@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "talvex-host/shortest_float.h"
+#include "io/shortest_float.h"
 
 namespace {
 

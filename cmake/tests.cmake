@@ -138,6 +138,13 @@ add_test(NAME layering_refuses_upward_include
   COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target layering_probe)
 set_tests_properties(layering_refuses_upward_include PROPERTIES
   PASS_REGULAR_EXPRESSION "symmetry/plane_frame.h.*(No such file|file not found)")
+# The same holds between the host's rooms: io sits below the session.
+add_library(layering_host_probe STATIC EXCLUDE_FROM_ALL tests/layering/host_upward_include.cpp)
+target_link_libraries(layering_host_probe PRIVATE talvexhost_io talvex_flags)
+add_test(NAME layering_refuses_host_upward_include
+  COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target layering_host_probe)
+set_tests_properties(layering_refuses_host_upward_include PROPERTIES
+  PASS_REGULAR_EXPRESSION "session/host_session.h.*(No such file|file not found)")
 # No include in the plug-in, the host or the simulation steps up a folder: a
 # "../" path is found whatever the layer links. The second test runs the
 # check on a probe holding such an include and expects it named.

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "talvex-host/obj_document.h"
+#include "io/obj/obj_document.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <system_error>
 #include <vector>
 
-#include "commands.h"
+#include "commands/commands.h"
 #include "host/plugin_tables.h"
-#include "host_files.h"
-#include "host_session.h"
 #include "hostsim/library.h"
+#include "io/host_files.h"
+#include "session/host_session.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "plane_candidates.h"
+#include "detect/plane_candidates.h"
 
 #include <Eigen/Dense>
 #include <algorithm>

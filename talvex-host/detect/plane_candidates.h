@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "point_index.h"
-#include "reflection_fit.h"
-#include "sampling.h"
+#include "detect/point_index.h"
+#include "detect/reflection_fit.h"
+#include "detect/sampling.h"
 
 namespace talvexhost {
 

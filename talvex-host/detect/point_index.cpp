@@ -1,4 +1,4 @@
-#include "point_index.h"
+#include "detect/point_index.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "point_normals.h"
+#include "detect/point_normals.h"
 
 #include <Eigen/Dense>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "reflection_fit.h"
+#include "detect/reflection_fit.h"
 
 #include <Eigen/Dense>
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "point_index.h"
+#include "detect/point_index.h"
 
 namespace talvexhost {
 

@@ -1,4 +1,4 @@
-#include "reflective_registration.h"
+#include "detect/reflective_registration.h"
 
 #include <Eigen/Dense>
 #include <algorithm>

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "point_index.h"
-#include "reflection_fit.h"
+#include "detect/point_index.h"
+#include "detect/reflection_fit.h"
 
 namespace talvexhost {
 

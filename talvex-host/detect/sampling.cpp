@@ -1,4 +1,4 @@
-#include "sampling.h"
+#include "detect/sampling.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "point_index.h"
+#include "detect/point_index.h"
 
 namespace talvexhost {
 

@@ -1,13 +1,13 @@
-#include "symmetry_detect.h"
+#include "detect/symmetry_detect.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "plane_candidates.h"
-#include "point_normals.h"
-#include "reflective_registration.h"
-#include "sampling.h"
+#include "detect/plane_candidates.h"
+#include "detect/point_normals.h"
+#include "detect/reflective_registration.h"
+#include "detect/sampling.h"
 
 namespace talvexhost {
 

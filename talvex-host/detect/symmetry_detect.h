@@ -53,8 +53,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "point_index.h"
-#include "reflection_fit.h"
+#include "detect/point_index.h"
+#include "detect/reflection_fit.h"
 
 namespace talvexhost {
 

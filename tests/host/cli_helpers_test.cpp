@@ -2,9 +2,9 @@
 // the compact vertex lists of the reports.
 #include <gtest/gtest.h>
 
-#include "talvex-host/cli_args.h"
-#include "talvex-host/plane_setup.h"
-#include "talvex-host/resym_run.h"
+#include "pairing/plane_setup.h"
+#include "session/cli_args.h"
+#include "session/resym_run.h"
 
 namespace talvexhost {
 namespace {

@@ -1,16 +1,17 @@
 // The host session with many objects: what a batch run does per object (the
 // plane's placement, Smart Resym's measuring, the report's input) must cost
 // the same per object however many objects the scene holds.
-#include "talvex-host/host_session.h"
+#include "session/host_session.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
-#include "talvex-host/plane_setup.h"
-#include "talvex-host/report_input.h"
-#include "talvex-host/resym_run.h"
+#include "pairing/plane_setup.h"
+#include "report/report_input.h"
+#include "session/plane_in_scene.h"
+#include "session/resym_run.h"
 
 namespace talvexhost {
 namespace {

@@ -1,15 +1,15 @@
 // The host's own candidate search behind check's report, against a plain
 // scan of every vertex: grid cells must never lose a neighbour, whatever the
 // cell size is against the radius.
-#include "talvex-host/mirror_candidates.h"
+#include "pairing/mirror_candidates.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "pairing/tolerance_advice.h"
+#include "render/deviation_colours.h"
 #include "support/seeded_random.h"
-#include "talvex-host/deviation_colours.h"
-#include "talvex-host/tolerance_advice.h"
 
 namespace talvexhost {
 namespace {

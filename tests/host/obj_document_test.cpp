@@ -1,6 +1,6 @@
 // The OBJ reader and writer: exact round trips, rewriting only what moved,
 // object assignment, and refusal of malformed files with file and line.
-#include "talvex-host/obj_document.h"
+#include "io/obj/obj_document.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <fstream>
 #include <string>
 
+#include "io/number_text.h"
 #include "support/scratch_folder.h"
-#include "talvex-host/number_text.h"
 
 namespace talvexhost {
 namespace {

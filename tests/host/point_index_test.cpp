@@ -1,14 +1,14 @@
 // The host's k-d tree for symmetry detection against a brute-force search:
 // random clouds with duplicates, exclusion of the query's own place, and the
 // search limit.
-#include "talvex-host/detect/point_index.h"
+#include "detect/point_index.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <limits>
 
-#include "talvex-host/detect/sampling.h"
+#include "detect/sampling.h"
 
 using namespace talvexhost;
 

@@ -8,11 +8,11 @@
 #include <limits>
 
 #include "hostsim/sim_scene.h"
-#include "talvex-host/centre_line.h"
-#include "talvex-host/obj_document.h"
-#include "talvex-host/plane_setup.h"
-#include "talvex-host/plugin_scale.h"
-#include "talvex-host/tolerance_advice.h"
+#include "io/obj/obj_document.h"
+#include "pairing/centre_line.h"
+#include "pairing/plane_setup.h"
+#include "pairing/tolerance_advice.h"
+#include "session/plugin_scale.h"
 
 namespace talvexhost {
 namespace {

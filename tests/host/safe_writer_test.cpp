@@ -1,7 +1,7 @@
 // The safe writer's contract: one writer per target, refusals before any
 // bytes are written, the target's mode kept and links followed, nothing left
 // behind on failure; and the inputs it must never replace.
-#include "talvex-host/safe_writer.h"
+#include "io/safe_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The settings report, word for word for one troubled file (the same text
 // is expected from both builds), and the file states a user can be in.
-#include "talvex-host/settings_report.h"
+#include "report/settings_report.h"
 
 #include <gtest/gtest.h>
 

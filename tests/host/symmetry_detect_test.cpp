@@ -2,14 +2,14 @@
 // lattice offers many planes that map most vertices onto vertices (shifted
 // by half spacings, or turned so slightly that a quarter-spacing match does
 // not see it), and only the grid's own mirror plane may be reported.
-#include "talvex-host/detect/symmetry_detect.h"
+#include "detect/symmetry_detect.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "talvex-host/detect/point_normals.h"
-#include "talvex-host/detect/sampling.h"
+#include "detect/point_normals.h"
+#include "detect/sampling.h"
 
 using namespace talvexhost;
 

@@ -1,0 +1,321 @@
+// talvex-host check: finds the asymmetric vertices of a mesh without
+// changing it. Smart Resym runs inside its edit step; the pairs come from the
+// list the plug-in registers with the host; then the step is undone. The
+// report (text, JSON, CSV, picture) is computed from those pairs and the scene.
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+#include "commands/commands.h"
+#include "io/number_text.h"
+#include "io/obj/obj_document.h"
+#include "io/safe_writer.h"
+#include "report/asymmetry_report.h"
+#include "report/check_picture.h"
+#include "report/report_input.h"
+#include "report/report_output.h"
+#include "session/batch_setup.h"
+#include "session/cli_args.h"
+#include "session/resym_run.h"
+
+namespace talvexhost {
+
+namespace {
+
+const char kHelp[] =
+    "usage: talvex-host check IN.obj [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--tolerance T|P%] "
+    "[--object NAME]\n"
+    "                         [--as-one-object] [--min-deviation D] [--top N] [--verbose] "
+    "[--quiet]\n"
+    "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
+    "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
+    "                         [--plugin PATH]\n"
+    "\n"
+    "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
+    "inside an edit step, the host learns the vertex pairs from the list the plug-in\n"
+    "registers before moving anything, and then undoes the step. Vertices are 1-based OBJ\n"
+    "vertex numbers. A pair's deviation is the distance of its partner from the exact\n"
+    "mirror image of its starter. Unpaired vertices are split into those on the plane\n"
+    "(within 0.0001), near it (the centre line resym puts onto the plane: nearer than the\n"
+    "tolerance or than half their shortest edge) and off it. check works with the plane and\n"
+    "tolerance resym would take, and says whether resym would refuse the mesh.\n"
+    "A pair is ambiguous when its starter had two or more candidates within the tolerance.\n"
+    "\n"
+    "symmetry score: ";
+
+const char kOptions[] =
+    "\n\n"
+    "  --plane P          as for resym (default auto: the best symmetry plane found; x:\n"
+    "                     through the vertices' centroid; A,B,C,D: the plane A x + B y + C z = D)\n"
+    "  --tolerance T      matching tolerance in model units, or P% of the box diagonal;\n"
+    "                     default as for resym: Talvex.ini's, else measured from the mesh\n"
+    "  --object NAME      check the objects of that name only\n"
+    "  --as-one-object    give the plug-in one object holding every vertex of the file\n"
+    "                     (Smart Resym pairs only within an object)\n"
+    "  --min-deviation D  list pairs deviating by more than D (default 0.0001)\n"
+    "  --top N            list at most the N largest deviations (text, JSON and CSV)\n"
+    "  --verbose          print every list in full (default: the first few entries)\n"
+    "  --quiet            print only the summary lines\n"
+    "  --json FILE|-      write the whole report as JSON (schema in the README)\n"
+    "  --csv FILE|-       write the deviating pairs as CSV\n"
+    "  --fail-above D     exit with status 1 when the largest deviation exceeds D\n"
+    "  --fail-unpaired    exit with status 1 when any vertex off the plane is unpaired\n"
+    "  --png FILE         render the mesh coloured by deviation, with legend and caption\n"
+    "  --view V           front, side, top or persp (default: along the plane's normal when\n"
+    "                     everything flagged lies on one side, else obliquely at the plane)\n"
+    "  --size WxH         the picture's size in pixels (default 800x600)\n"
+    "  --up y|z           the model's up axis for --png (default y)\n"
+    "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
+    "\n"
+    "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
+
+// The score is defined beside the code that computes it.
+const std::string kFullHelp = std::string(kHelp) + kScoreDefinition + kOptions;
+
+const CommandSpec kSpec = {
+    "check",
+    kFullHelp.c_str(),
+    {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
+     "--csv", "--fail-above", "--view", "--size"},
+    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
+    1,
+    1,
+    "one input mesh"};
+
+struct CheckOptions {
+    std::string png;
+    std::string json;
+    std::string csv;
+    std::string view;
+    char up = 'y';
+    double minDeviation = double(0.0001f);
+    double failAbove = -1.0;
+    long top = -1;
+    int width = 800;
+    int height = 600;
+};
+
+bool parseSize(const std::string& text, int& width, int& height) {
+    const std::size_t x = text.find('x');
+    std::int64_t w = 0;
+    std::int64_t h = 0;
+    if (x == std::string::npos || !parseInteger(text.substr(0, x), w) ||
+        !parseInteger(text.substr(x + 1), h))
+        return false;
+    if (w < 64 || h < 64 || w > 8192 || h > 8192) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
+bool nonNegative(const std::string& text, double& value) {
+    return parseDouble(text, value) && value >= 0.0;
+}
+
+// Reads the report's own options; false with `error` for a bad one.
+bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    auto path = [&](const char* option) {
+        const std::string value = args.value(option);
+        return value == "-" || value.empty() ? value : fs::absolute(value, ec).string();
+    };
+    options.png = args.has("--png") ? path("--png") : "";
+    options.json = path("--json");
+    options.csv = path("--csv");
+    options.view = args.value("--view");
+    const std::string up = args.value("--up", "y");
+    std::int64_t top = 0;
+    if (up != "y" && up != "z")
+        error = "--up must be y or z";
+    else if (!options.view.empty() && !isKnownView(options.view))
+        error = "--view must be front, side, top or persp";
+    else if (args.has("--size") && !parseSize(args.value("--size"), options.width, options.height))
+        error = "--size must be WIDTHxHEIGHT, each 64 to 8192 pixels";
+    else if (args.has("--min-deviation") &&
+             !nonNegative(args.value("--min-deviation"), options.minDeviation))
+        error = "--min-deviation must be a number of at least 0";
+    else if (args.has("--fail-above") &&
+             !nonNegative(args.value("--fail-above"), options.failAbove))
+        error = "--fail-above must be a number of at least 0";
+    else if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 0))
+        error = "--top must be a whole number of at least 0 (\"" + args.value("--top") +
+                "\" is not one, or too large to read)";
+    else if (options.json == "-" && options.csv == "-")
+        error = "--json - and --csv - cannot both go to standard output";
+    options.up = up[0];
+    // Any count beyond what a list can hold lists everything (long is 32 bits
+    // on Windows).
+    if (args.has("--top")) options.top = static_cast<long>(std::min<std::int64_t>(top, 0x7fffffff));
+    return error.empty();
+}
+
+// Writes `text` to `target`: "-" for standard output, else a file.
+bool writeOutput(const std::string& target, const std::string& text, std::string& error) {
+    if (target == "-") {
+        std::cout << text;
+        std::cout.flush();
+        return true;
+    }
+    return writeFileAtomically(target, text, error);
+}
+
+// Smart Resym inside its edit step, then undone; false when the mesh changed.
+bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
+    HostSession& session = *setup.session;
+    int vertices = 0;
+    for (const HostObject* object : setup.targets) vertices += object->vertexCount;
+    {
+        Progress progress(!setup.quiet && vertices > kLongWorkVertices,
+                          "running Smart Resym on " + std::to_string(vertices) + " vertices");
+        ResymOptions options;
+        fillResymOptions(setup, options);
+        fillCentreLine(setup, options);
+        outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
+    }
+    if (outcome.pairs > 0 && !session.host().undo()) {
+        error = "the plug-in's edit left no undo step";
+        return false;
+    }
+    session.syncDocuments();
+    const ObjDocument& document = session.documents()[0].document;
+    for (int v = 0; v < document.vertexCount(); ++v) {
+        if (document.changed(v)) {
+            error = "vertex " + std::to_string(v + 1) + " was moved outside the edit step";
+            return false;
+        }
+    }
+    return true;
+}
+
+ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args,
+                        const CheckOptions& options, double tolerance,
+                        const ResymOutcome& outcome) {
+    ReportContext context;
+    context.file = args.positional[0];
+    context.plane = describePlane(setup.spec);
+    context.placedPlane = describePlacedPlane(setup.spec, setup.plane);
+    context.axis = setup.spec.axis;
+    context.planeAt = setup.plane.pivot[setup.spec.axis];
+    context.tolerance = tolerance;
+    context.toleranceFrom = setup.toleranceFrom;
+    context.toleranceText = describeTolerance(setup);
+    context.object = args.value("--object");
+    context.asOneObject = args.has("--as-one-object");
+    context.objects = static_cast<int>(setup.targets.size());
+    context.top = options.top;
+    context.verbose = args.has("--verbose");
+    context.quiet = setup.quiet;
+    context.outcome = &outcome;
+    return context;
+}
+
+bool writePicture(HostSession& session, const GatheredInput& gathered,
+                  const AsymmetryReport& report, const ReportContext& context,
+                  const CheckOptions& options, std::string& error) {
+    PictureRequest request;
+    request.input = &gathered.input;
+    request.report = &report;
+    request.hostVertices = gathered.hostVertices;
+    request.planeAxis = context.axis;
+    request.up = options.up;
+    request.view = options.view;
+    request.caption = {std::filesystem::path(context.file).filename().string(),
+                       "plane " + context.plane + ", tolerance " +
+                           formatFixed(context.tolerance, 4) + ", symmetry score " +
+                           formatFixed(report.score, 4)};
+    std::string chosen;
+    return drawCheckPicture(session, request, options.png, chosen, error);
+}
+
+// Exit status from --fail-above and --fail-unpaired; says why on stderr.
+int failureStatus(const ParsedArgs& args, const CheckOptions& options,
+                  const AsymmetryReport& report) {
+    int status = kExitOk;
+    if (options.failAbove >= 0.0 && report.maxDeviation > options.failAbove) {
+        status =
+            commandFailure(kSpec, "the largest deviation " + formatFixed(report.maxDeviation, 6) +
+                                      " exceeds " + args.value("--fail-above"));
+    }
+    const std::size_t unpaired = report.nearPlane.size() + report.offPlane.size();
+    if (args.has("--fail-unpaired") && unpaired > 0) {
+        status = commandFailure(kSpec, std::to_string(unpaired) + " vertices are unpaired");
+    }
+    return status;
+}
+
+// Loads the plug-in and the mesh and places the plane: kExitOk, or the exit
+// status after saying why.
+int prepare(const CommandArgs& args, const CheckOptions& options, std::ostream& text,
+            BatchSetup& setup) {
+    setup.viewWidth = options.width;
+    setup.viewHeight = options.height;
+    std::string error;
+    int status = kExitOk;
+    if (!prepareBatch(args, text, setup, error, status))
+        return status == kExitUsage ? usageError(kSpec, error) : commandFailure(kSpec, error);
+    if (!options.png.empty() && !setup.viewport)
+        return commandFailure(kSpec, "--png needs an OpenGL context, and none could be made");
+    return kExitOk;
+}
+
+// The report's input: the scene's vertices, the run's pairs, and the
+// tolerance the plug-in matched with.
+GatheredInput gatherInput(const BatchSetup& setup, const ResymOutcome& outcome,
+                          const CheckOptions& options) {
+    GatheredInput gathered =
+        gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
+    gathered.input.tolerance = double(setup.tolerance);
+    gathered.input.minDeviation = options.minDeviation;
+    return gathered;
+}
+
+// The report as text, and as JSON, CSV and picture where asked for.
+bool writeReports(HostSession& session, std::ostream& text, const GatheredInput& gathered,
+                  const AsymmetryReport& report, const ReportContext& context,
+                  const CheckOptions& options, std::string& error) {
+    writeReportText(text, context, gathered.input, report);
+    if (!options.json.empty() &&
+        !writeOutput(options.json, reportJson(context, gathered.input, report), error))
+        return false;
+    if (!options.csv.empty() &&
+        !writeOutput(options.csv, reportCsv(context, gathered.input, report), error))
+        return false;
+    if (options.png.empty()) return true;
+    if (!writePicture(session, gathered, report, context, options, error)) return false;
+    text << "image: " << options.png << "\n";
+    return true;
+}
+
+}  // namespace
+
+int runCheck(const Invocation& invocation) {
+    CommandArgs args;
+    if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
+    CheckOptions options;
+    std::string error;
+    if (!readOptions(args, options, error)) return usageError(kSpec, error);
+    for (const std::string* target : {&options.png, &options.json, &options.csv}) {
+        if (!target->empty() && *target != "-" && !checkWritable(*target, error))
+            return commandFailure(kSpec, error);
+    }
+    // When a machine-readable report takes standard output, people's text
+    // and the plug-in's messages go to standard error.
+    const bool stdoutTaken = options.json == "-" || options.csv == "-";
+    std::ostream& text = stdoutTaken ? std::cerr : std::cout;
+    BatchSetup setup;
+    if (const int status = prepare(args, options, text, setup)) return status;
+    if (!setup.toleranceNote.empty() && !setup.quiet) text << setup.toleranceNote << "\n";
+    ResymOutcome outcome;
+    if (!runAndUndo(setup, outcome, error)) return commandFailure(kSpec, error);
+
+    const GatheredInput gathered = gatherInput(setup, outcome, options);
+    const AsymmetryReport report = analyseAsymmetry(gathered.input);
+    const ReportContext context =
+        contextOf(setup, args, options, gathered.input.tolerance, outcome);
+    if (!writeReports(*setup.session, text, gathered, report, context, options, error))
+        return commandFailure(kSpec, error);
+    return failureStatus(args, options, report);
+}
+
+}  // namespace talvexhost

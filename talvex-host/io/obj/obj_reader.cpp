@@ -1,0 +1,628 @@
+#include "io/obj/obj_reader.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "io/number_text.h"
+#include "io/ordered_work.h"
+
+namespace talvexhost {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isLineEnd(char c) {
+    return c == '\n' || c == '\r';
+}
+
+// Splits a line into tokens separated by blanks; `starts` gets each token's
+// offset in the line. A token starting with '#' ends the line.
+void tokenize(std::string_view line, std::vector<std::string_view>& tokens,
+              std::vector<std::size_t>& starts) {
+    tokens.clear();
+    starts.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && isBlank(line[i])) ++i;
+        if (i >= line.size() || line[i] == '#') break;
+        const std::size_t start = i;
+        while (i < line.size() && !isBlank(line[i])) ++i;
+        tokens.push_back(line.substr(start, i - start));
+        starts.push_back(start);
+    }
+}
+
+// A token shown in a message, cut short when long.
+std::string shown(std::string_view token) {
+    constexpr std::size_t kShown = 40;
+    return std::string(token.substr(0, kShown)) + (token.size() > kShown ? "..." : "");
+}
+std::string quoted(std::string_view token) {
+    return "\"" + shown(token) + "\"";
+}
+
+// The offset of the first 8-byte word from `begin` on that holds a control
+// byte (below 0x20, or 0x7F): the bytes before it need no closer look.
+std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    std::size_t i = begin;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        const std::uint64_t deletes = word ^ (kOnes * 0x7F);
+        const std::uint64_t below = (word - kOnes * 0x20) & ~word & kHighs;
+        const std::uint64_t isDelete = (deletes - kOnes) & ~deletes & kHighs;
+        if ((below | isDelete) != 0) break;
+    }
+    return i;
+}
+
+constexpr int kUnused = INT_MAX;
+
+// Above any count a file can have (those stay below 2^31): an index of more
+// digits is held here, so reading it cannot overflow.
+constexpr std::int64_t kIndexCeiling = std::int64_t(1) << 40;
+
+// A reference's index, [+-]digits, its magnitude capped at kIndexCeiling
+// however many digits it has. False for anything else.
+bool readIndex(std::string_view text, std::int64_t& value) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return false;
+    std::int64_t magnitude = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        magnitude = std::min(magnitude * 10 + (c - '0'), kIndexCeiling);
+    }
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// Where the line from `begin` ends (its CR or LF, or the end of the text),
+// looking no closer at the bytes: the reading proper refuses what is wrong.
+std::size_t endOfLine(std::string_view text, std::size_t begin) {
+    for (std::size_t i = skipPlainBytes(text, begin); i < text.size(); ++i) {
+        if (isLineEnd(text[i])) return i;
+    }
+    return text.size();
+}
+
+// Boundaries of pieces of about `pieceBytes`, each ending just after a LF.
+std::vector<std::pair<std::size_t, std::size_t>> cutText(std::string_view text,
+                                                         std::size_t pieceBytes) {
+    std::vector<std::pair<std::size_t, std::size_t>> pieces;
+    std::size_t begin = firstLineStart(text);
+    while (begin < text.size()) {
+        std::size_t end = text.size();
+        if (text.size() - begin > pieceBytes) {
+            const std::size_t lf = text.find('\n', begin + pieceBytes - 1);
+            if (lf != std::string_view::npos) end = lf + 1;
+        }
+        pieces.push_back({begin, end});
+        begin = end;
+    }
+    return pieces;
+}
+
+// What a piece holds, by the first word of each line.
+struct PieceCounts {
+    std::int64_t lines = 0;
+    std::int64_t vertices = 0;
+    std::int64_t textures = 0;
+    std::int64_t normals = 0;
+    std::int64_t objects = 0;  // "o" lines
+    std::int64_t groups = 0;   // "g" lines
+    std::uint64_t checksum = 0;
+};
+
+void countWord(std::string_view word, PieceCounts& counts) {
+    if (word == "v")
+        ++counts.vertices;
+    else if (word == "vt")
+        ++counts.textures;
+    else if (word == "vn")
+        ++counts.normals;
+    else if (word == "o")
+        ++counts.objects;
+    else if (word == "g")
+        ++counts.groups;
+}
+
+// The first word of the line at `pos` (up to a blank or a line end).
+std::string_view firstWord(std::string_view text, std::size_t pos, std::size_t end) {
+    while (pos < end && isBlank(text[pos])) ++pos;
+    std::size_t wordEnd = pos;
+    while (wordEnd < end && !isBlank(text[wordEnd]) && !isLineEnd(text[wordEnd])) ++wordEnd;
+    return text.substr(pos, wordEnd - pos);
+}
+
+PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end) {
+    PieceCounts counts;
+    counts.checksum = textChecksum(text.substr(begin, end - begin));
+    const char* data = text.data();
+    if (std::memchr(data + begin, '\r', end - begin) == nullptr) {
+        // Lines end at LF alone, which the C library finds fastest.
+        for (std::size_t pos = begin; pos < end; ++counts.lines) {
+            countWord(firstWord(text, pos, end), counts);
+            const void* lf = std::memchr(data + pos, '\n', end - pos);
+            pos = lf == nullptr ? end : static_cast<const char*>(lf) - data + 1;
+        }
+        return counts;
+    }
+    for (std::size_t pos = begin; pos < end; ++counts.lines) {
+        countWord(firstWord(text, pos, end), counts);
+        pos = pastLineEnd(text, endOfLine(text, pos));
+    }
+    return counts;
+}
+
+// Each piece counted, on every core; `passed`, when given, is told the
+// offset counted up to.
+std::vector<PieceCounts> countEach(std::string_view text,
+                                   const std::vector<std::pair<std::size_t, std::size_t>>& bounds,
+                                   const std::function<void(std::size_t)>& passed = {}) {
+    std::vector<PieceCounts> counts;
+    counts.reserve(bounds.size());
+    makeInOrder<PieceCounts>(
+        bounds.size(),
+        [&](std::size_t k) { return countPiece(text, bounds[k].first, bounds[k].second); },
+        [&](std::size_t k, PieceCounts& c) {
+            counts.push_back(c);
+            if (passed) passed(bounds[k].second);
+            return true;
+        });
+    return counts;
+}
+
+}  // namespace
+
+std::uint64_t textChecksum(std::string_view bytes) noexcept {
+    // Word at a time, each word mixed in with a multiply and a shift: a
+    // changed byte changes the result, wherever it is.
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    std::uint64_t sum = bytes.size() * kMultiplier;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        sum = (sum ^ word) * kMultiplier;
+        sum ^= sum >> 29;
+    }
+    std::uint64_t tail = 0;
+    if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    sum = (sum ^ tail) * kMultiplier;
+    return sum ^ (sum >> 32);
+}
+
+std::vector<ObjTextPiece> cutIntoPieces(std::string_view text, std::size_t pieceBytes) {
+    const auto bounds = cutText(text, pieceBytes > 0 ? pieceBytes : 1);
+    const std::vector<PieceCounts> counts = countEach(text, bounds);
+    std::vector<ObjTextPiece> pieces;
+    std::int64_t vertices = 0;
+    for (std::size_t k = 0; k < bounds.size(); ++k) {
+        pieces.push_back({bounds[k].first, bounds[k].second, static_cast<int>(vertices),
+                          static_cast<int>(counts[k].vertices), counts[k].checksum});
+        vertices += counts[k].vertices;
+    }
+    return pieces;
+}
+
+// A piece with the counts of everything before it.
+struct ObjReader::Piece {
+    std::size_t begin;
+    std::size_t end;
+    std::int64_t firstLine;
+    std::int64_t firstVertex;
+    std::int64_t vertices;  // in the piece
+    std::int64_t firstTexture;
+    std::int64_t firstNormal;
+    int groupsBefore;  // object lines before it: the object current at its start
+    std::uint64_t checksum;
+};
+
+// What reading a piece leaves for the caller to join, in file order.
+struct ObjReader::PieceOutcome {
+    std::string error;  // empty when the piece read well
+    std::vector<std::string> groupNames;
+    std::vector<Pending> pending;
+    std::vector<ObjElement> elements;
+    std::vector<ObjEdge> edges;
+    bool loneCarriageReturns = false;
+    int decimals = 0;
+};
+
+// Reads one piece: its vertices go straight to their places, every other
+// finding into a PieceOutcome.
+class ObjReader::PieceReader {
+public:
+    PieceReader(ObjReader& reader, const Piece& piece, ObjPosition* positions, PieceOutcome& out)
+        : reader_(reader),
+          text_(reader.text_),
+          piece_(piece),
+          positions_(positions),
+          out_(out),
+          group_(piece.groupsBefore) {}
+
+    void read();
+
+private:
+    bool readLine(std::string_view content);
+    bool readPlainVertex(std::string_view content);
+    // Hands a face, line or point to what the reader collects.
+    void keep(ObjElement& element);
+    bool readPlainFace(std::string_view content);
+    bool readVertex();
+    bool addVertex();
+    void useVertex(std::int64_t index, ObjElement& element);
+    bool readAttribute(std::string_view keyword);
+    bool readElement(std::string_view keyword);
+    bool readReference(std::string_view token, ObjElement& element);
+    void readGroupName(std::string_view content);
+    std::size_t lineEnd(std::size_t begin);
+    bool fail(const std::string& message);
+    std::int64_t lineNumber() const { return piece_.firstLine + line_; }
+
+    ObjReader& reader_;
+    std::string_view text_;
+    const Piece& piece_;
+    ObjPosition* positions_;
+    PieceOutcome& out_;
+    std::int64_t line_ = 0;  // in the piece, 0-based
+    std::int64_t vertices_ = 0;
+    std::int64_t textures_ = 0;
+    std::int64_t normals_ = 0;
+    int group_;
+    std::vector<std::string_view> tokens_;
+    std::vector<std::size_t> starts_;
+    float values_[3] = {0.0f, 0.0f, 0.0f};  // the last numbers line's first three
+};
+
+bool ObjReader::PieceReader::fail(const std::string& message) {
+    out_.error = reader_.name_ + ":" + std::to_string(lineNumber() + 1) + ": " + message;
+    return false;
+}
+
+void ObjReader::PieceReader::read() {
+    for (std::size_t pos = piece_.begin; pos < piece_.end; ++line_) {
+        const std::size_t end = lineEnd(pos);
+        if (end == std::string_view::npos) return;
+        if (!readLine(text_.substr(pos, end - pos))) return;
+        const std::size_t next = pastLineEnd(text_, end);
+        if (next == end + 1 && text_[end] == '\r') out_.loneCarriageReturns = true;
+        pos = next;
+    }
+    // The first pass counted the lines of the file as it then was.
+    if (vertices_ != piece_.vertices) fail("the file changed while it was read");
+}
+
+// Finds the end of the line starting at `begin`, refusing on the way what no
+// text file holds; npos after a refusal.
+std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
+    std::size_t i = skipPlainBytes(text_, begin);
+    for (; i < text_.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text_[i]);
+        if (c >= 0x20 && c != 0x7F) continue;
+        if (c == '\n' || c == '\r') break;
+        if (c == '\t') continue;
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", c);
+        fail(std::string("binary data (byte ") + byte + " at column " +
+             std::to_string(i - begin + 1) + "); not a text OBJ file");
+        return std::string_view::npos;
+    }
+    if (i - begin > ObjDocument::kMaxLineLength) {
+        fail("line too long (" + std::to_string(i - begin) + " bytes; at most " +
+             std::to_string(ObjDocument::kMaxLineLength) + " are accepted)");
+        return std::string_view::npos;
+    }
+    return i;
+}
+
+bool ObjReader::PieceReader::readLine(std::string_view content) {
+    // Reading a document's text again for its edges: its coordinates were
+    // read and checked the first time, and only their count matters now.
+    const bool edgesOnly = reader_.edges_ && reader_.elements_ == nullptr;
+    if (edgesOnly && content.size() > 1 && content[0] == 'v' && isBlank(content[1]))
+        return addVertex();
+    if (readPlainVertex(content) || readPlainFace(content)) return true;
+    tokenize(content, tokens_, starts_);
+    if (tokens_.empty()) return true;
+    const std::string_view keyword = tokens_[0];
+    if (keyword == "v") return edgesOnly ? addVertex() : readVertex();
+    if (keyword == "vt" || keyword == "vn" || keyword == "vp") return readAttribute(keyword);
+    if (keyword == "f" || keyword == "l" || keyword == "p") return readElement(keyword);
+    if (keyword == "o" || (keyword == "g" && !reader_.objectLines_)) readGroupName(content);
+    return true;
+}
+
+// The lines most files are made of, "v X Y Z" and "f A B C ..." with plain
+// numbers, read without cutting them into tokens first. Anything else, and
+// every error, is left to the general path: these change nothing unless they
+// accept the whole line.
+bool ObjReader::PieceReader::readPlainVertex(std::string_view content) {
+    if (content.size() < 2 || content[0] != 'v' || !isBlank(content[1])) return false;
+    const char* p = content.data() + 1;
+    const char* end = content.data() + content.size();
+    float values[3];
+    int decimals = 0;
+    for (float& value : values) {
+        while (p < end && isBlank(*p)) ++p;
+        const char* start = p;
+        p = readPlainFloat(p, end, value);
+        if (p == nullptr) return false;
+        decimals = std::max(decimals, fixedDecimals({start, static_cast<std::size_t>(p - start)}));
+    }
+    while (p < end && isBlank(*p)) ++p;
+    if (p != end) return false;
+    std::memcpy(values_, values, sizeof values_);
+    out_.decimals = std::max(out_.decimals, decimals);
+    return addVertex();
+}
+
+bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
+    if (content.size() < 2 || content[0] != 'f' || !isBlank(content[1])) return false;
+    constexpr int kMaxPlain = 16;
+    std::int64_t indices[kMaxPlain];
+    int count = 0;
+    const char* p = content.data() + 1;
+    const char* end = content.data() + content.size();
+    for (;;) {
+        while (p < end && isBlank(*p)) ++p;
+        if (p == end) break;
+        if (count == kMaxPlain || *p < '0' || *p > '9') return false;
+        std::int64_t index = 0;
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            index = index * 10 + (*p - '0');
+            if (index > reader_.totals_.vertices) return false;
+        }
+        if ((p < end && !isBlank(*p)) || index == 0) return false;
+        indices[count++] = index;
+    }
+    if (count < 3) return false;
+    ObjElement element{ObjElement::kFace, {}};
+    for (int i = 0; i < count; ++i) useVertex(indices[i], element);
+    keep(element);
+    return true;
+}
+
+void ObjReader::PieceReader::keep(ObjElement& element) {
+    if (reader_.elements_ != nullptr)
+        out_.elements.push_back(std::move(element));
+    else if (reader_.edges_)
+        appendEdges(element, out_.edges);
+}
+
+bool ObjReader::PieceReader::readVertex() {
+    if (!readAttribute("v")) return false;
+    for (std::size_t t = 1; t <= 3; ++t)
+        out_.decimals = std::max(out_.decimals, fixedDecimals(tokens_[t]));
+    return addVertex();
+}
+
+bool ObjReader::PieceReader::addVertex() {
+    if (vertices_ == piece_.vertices) return fail("the file changed while it was read");
+    const std::size_t v = static_cast<std::size_t>(piece_.firstVertex + vertices_++);
+    positions_[v] = {values_[0], values_[1], values_[2]};
+    reader_.definedIn_[v] = group_;
+    return true;
+}
+
+// A 1-based vertex index of an element, within the file's vertices. A vertex
+// defined already takes the lowest object that uses it (the first, as objects
+// only ever follow each other); a forward one waits for the end of the file,
+// where the same rule settles it.
+void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) {
+    const std::int64_t count = piece_.firstVertex + vertices_;
+    if (index > count) {
+        out_.pending.push_back({index, group_});
+    } else {
+        reader_.claimVertex(index, group_);
+    }
+    if (reader_.collecting()) element.vertices.push_back(static_cast<int>(index - 1));
+}
+
+// Checks a v, vt, vn or vp line's numbers; counts texture coordinates and normals.
+bool ObjReader::PieceReader::readAttribute(std::string_view keyword) {
+    const std::size_t needed = keyword == "v" || keyword == "vn" ? 3 : 1;
+    if (tokens_.size() - 1 < needed)
+        return fail("\"" + std::string(keyword) + "\" needs " + std::to_string(needed) +
+                    (needed == 1 ? " number" : " numbers") + ", found " +
+                    std::to_string(tokens_.size() - 1));
+    for (std::size_t t = 1; t < tokens_.size(); ++t) {
+        float value = 0.0f;
+        const NumberStatus status = readFloat(tokens_[t], value);
+        if (t <= 3) values_[t - 1] = value;
+        if (status == NumberStatus::kOutOfRange)
+            return fail("number " + quoted(tokens_[t]) +
+                        " is outside the single-precision range (at most 3.4028235e38 in size)");
+        if (status != NumberStatus::kOk)
+            return fail("bad number " + quoted(tokens_[t]) + " (a decimal number is expected)");
+    }
+    if (keyword == "vt") ++textures_;
+    if (keyword == "vn") ++normals_;
+    return true;
+}
+
+bool ObjReader::PieceReader::readElement(std::string_view keyword) {
+    const ObjElement::Kind kind = keyword == "f"   ? ObjElement::kFace
+                                  : keyword == "l" ? ObjElement::kLine
+                                                   : ObjElement::kPoint;
+    const std::size_t needed = kind == ObjElement::kFace ? 3 : kind == ObjElement::kLine ? 2 : 1;
+    if (tokens_.size() - 1 < needed)
+        return fail("\"" + std::string(keyword) + "\" needs at least " + std::to_string(needed) +
+                    (needed == 1 ? " vertex" : " vertices") + ", found " +
+                    std::to_string(tokens_.size() - 1));
+    ObjElement element{kind, {}};
+    for (std::size_t t = 1; t < tokens_.size(); ++t) {
+        if (!readReference(tokens_[t], element)) return false;
+    }
+    keep(element);
+    return true;
+}
+
+// One v, v/vt, v/vt/vn or v//vn reference. A vertex already defined is used
+// now; forward references wait for the end of the file.
+bool ObjReader::PieceReader::readReference(std::string_view token, ObjElement& element) {
+    std::string_view parts[3];
+    std::string_view rest = token;
+    int partCount = 0;
+    while (partCount < 3) {
+        const std::size_t slash = rest.find('/');
+        parts[partCount++] = rest.substr(0, slash);
+        if (slash == std::string_view::npos) break;
+        rest = rest.substr(slash + 1);
+        if (partCount == 3) return fail("bad vertex reference " + quoted(token));
+    }
+    // Relative indices count back from the entries defined so far; others
+    // may point forward, up to the file's count.
+    const std::int64_t counts[3] = {piece_.firstVertex + vertices_, piece_.firstTexture + textures_,
+                                    piece_.firstNormal + normals_};
+    const Totals& totals = reader_.totals_;
+    const std::int64_t inFile[3] = {totals.vertices, totals.textures, totals.normals};
+    static const char* const kWhat[3] = {"vertex", "texture coordinate", "normal"};
+    for (int k = 0; k < partCount; ++k) {
+        if (k > 0 && parts[k].empty()) continue;
+        std::int64_t index = 0;
+        if (!readIndex(parts[k], index)) return fail("bad vertex reference " + quoted(token));
+        if (index == 0) return fail("vertex reference " + quoted(token) + " uses index 0");
+        if (index < 0) {
+            if (-index > counts[k])
+                return fail("vertex reference " + quoted(token) + " points before the first " +
+                            kWhat[k] + " (" + std::to_string(counts[k]) + " defined so far)");
+            index = counts[k] + index + 1;
+        } else if (index > inFile[k]) {
+            return fail(std::string(kWhat[k]) + " index " + shown(parts[k]) +
+                        " is out of range (the file has " + std::to_string(inFile[k]) + ")");
+        }
+        if (k == 0) useVertex(index, element);
+    }
+    return true;
+}
+
+void ObjReader::PieceReader::readGroupName(std::string_view content) {
+    std::string_view objectName =
+        tokens_.size() > 1 ? content.substr(starts_[1]) : std::string_view("unnamed");
+    while (!objectName.empty() && isBlank(objectName.back())) objectName.remove_suffix(1);
+    out_.groupNames.emplace_back(objectName);
+    group_ = piece_.groupsBefore + static_cast<int>(out_.groupNames.size());
+}
+
+ObjReader::ObjReader(std::string_view text, const std::string& name) : text_(text), name_(name) {}
+ObjReader::~ObjReader() = default;
+
+// The first pass: each piece counted (in parallel), then each given the
+// counts before it. Files with `o` lines take their objects from them alone;
+// `g` lines are then groups inside an object (materials, smoothing).
+bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error) {
+    const auto bounds = cutText(text_, pieceBytes_);
+    const std::vector<PieceCounts> counts = countEach(text_, bounds, countedUpTo_);
+    std::int64_t lines = 0;
+    std::int64_t objects = 0;
+    for (const PieceCounts& c : counts) objects += c.objects;
+    objectLines_ = objects > 0;
+    std::int64_t groups = 0;
+    for (std::size_t k = 0; k < bounds.size(); ++k) {
+        const PieceCounts& c = counts[k];
+        pieces.push_back({bounds[k].first, bounds[k].second, lines, totals.vertices, c.vertices,
+                          totals.textures, totals.normals, static_cast<int>(groups), c.checksum});
+        lines += c.lines;
+        totals.vertices += c.vertices;
+        totals.textures += c.textures;
+        totals.normals += c.normals;
+        groups += objectLines_ ? c.objects : c.groups;
+    }
+    if (totals.vertices >= std::numeric_limits<int>::max() ||
+        groups >= std::numeric_limits<int>::max()) {
+        error = name_ + ": too many vertices or objects (" + std::to_string(totals.vertices) +
+                " vertices, " + std::to_string(groups) + " objects)";
+        return false;
+    }
+    return true;
+}
+
+void ObjReader::claimVertex(std::int64_t index, int group) {
+    std::atomic<int>& owner = usedBy_[index - 1];
+    int seen = owner.load(std::memory_order_relaxed);
+    while (group < seen && !owner.compare_exchange_weak(seen, group, std::memory_order_relaxed)) {
+    }
+}
+
+bool ObjReader::read(ObjReadResult& result, std::string& error) {
+    result = ObjReadResult{};
+    std::vector<Piece> pieces;
+    totals_ = Totals{};
+    Totals& totals = totals_;
+    if (!countPieces(pieces, totals, error)) return false;
+    if (counted_ && !counted_(totals.vertices, error)) return false;
+    const std::size_t vertices = static_cast<std::size_t>(totals.vertices);
+    result.positions.resize(vertices);
+    definedIn_.assign(vertices, 0);
+    usedBy_.reset(new std::atomic<int>[vertices]);
+    for (std::size_t v = 0; v < vertices; ++v) usedBy_[v].store(kUnused, std::memory_order_relaxed);
+    groupNames_.assign(1, "default");
+    pending_.clear();
+    ObjPosition* positions = result.positions.data();
+    const bool read = makeInOrder<PieceOutcome>(
+        pieces.size(),
+        [&](std::size_t k) {
+            PieceOutcome out;
+            PieceReader(*this, pieces[k], positions, out).read();
+            return out;
+        },
+        [&](std::size_t k, PieceOutcome& out) {
+            if (!out.error.empty()) {
+                error = std::move(out.error);
+                return false;
+            }
+            for (std::string& name : out.groupNames) groupNames_.push_back(std::move(name));
+            pending_.insert(pending_.end(), out.pending.begin(), out.pending.end());
+            if (elements_ != nullptr)
+                for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
+            if (edges_)
+                for (const ObjEdge& edge : out.edges) edges_(edge);
+            result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
+            result.decimals = std::max(result.decimals, out.decimals);
+            if (progress_) progress_(pieces[k].end);
+            return true;
+        });
+    if (!read) return false;
+    // Elements that referred forward claim their vertices now, by the same
+    // rule as the others, so the order the pieces settle in decides nothing.
+    for (const Pending& p : pending_) claimVertex(p.index, p.group);
+    assignObjects(result, totals.vertices);
+    for (const Piece& piece : pieces)
+        result.pieces.push_back({piece.begin, piece.end, static_cast<int>(piece.firstVertex),
+                                 static_cast<int>(piece.vertices), piece.checksum});
+    return true;
+}
+
+void ObjReader::assignObjects(ObjReadResult& result, std::int64_t vertices) {
+    const std::size_t count = static_cast<std::size_t>(vertices);
+    auto ownerOf = [&](std::size_t v) {
+        const int used = usedBy_[v].load(std::memory_order_relaxed);
+        return used != kUnused ? used : definedIn_[v];
+    };
+    std::vector<ObjObject> byGroup(groupNames_.size());
+    std::vector<std::size_t> sizes(groupNames_.size(), 0);
+    for (std::size_t v = 0; v < count; ++v) ++sizes[ownerOf(v)];
+    for (std::size_t g = 0; g < groupNames_.size(); ++g) {
+        byGroup[g].name = std::move(groupNames_[g]);
+        byGroup[g].vertices.reserve(sizes[g]);
+    }
+    for (std::size_t v = 0; v < count; ++v)
+        byGroup[ownerOf(v)].vertices.push_back(static_cast<int>(v));
+    for (ObjObject& object : byGroup) {
+        if (!object.vertices.empty()) result.objects.push_back(std::move(object));
+    }
+}
+
+}  // namespace talvexhost

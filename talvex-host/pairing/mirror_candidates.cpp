@@ -1,0 +1,146 @@
+#include "pairing/mirror_candidates.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace talvexhost {
+
+namespace {
+
+// Beyond this many cells a query scans every vertex instead: a radius far
+// larger than the cell would otherwise visit mostly empty cells.
+constexpr std::int64_t kMostCellsPerQuery = 4096;
+
+double distanceBetween(const double a[3], const double b[3]) {
+    const double dx = a[0] - b[0];
+    const double dy = a[1] - b[1];
+    const double dz = a[2] - b[2];
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+}  // namespace
+
+namespace {
+
+// Spreads a cell key over the table (a 64-bit mix), so neighbouring cells do
+// not crowd one stretch of it.
+std::uint64_t slotHash(std::int64_t key) {
+    std::uint64_t h = static_cast<std::uint64_t>(key);
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    return h ^ (h >> 33);
+}
+
+}  // namespace
+
+VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double cell)
+    : vertices_(vertices), cell_(cell > 0.0 && std::isfinite(cell) ? cell : 1.0) {
+    // (key, vertex) sorted groups each cell's vertices, in vertex order.
+    std::vector<std::pair<std::int64_t, int>> keyed(vertices.size());
+    for (std::size_t v = 0; v < vertices.size(); ++v) {
+        const double* p = vertices[v].position;
+        keyed[v] = {
+            key(std::int64_t(std::floor(p[0] / cell_)), std::int64_t(std::floor(p[1] / cell_)),
+                std::int64_t(std::floor(p[2] / cell_))),
+            static_cast<int>(v)};
+    }
+    std::sort(keyed.begin(), keyed.end());
+    std::size_t cells = 0;
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        if (i == 0 || keyed[i].first != keyed[i - 1].first) ++cells;
+    // A power of two at most half full: most queries miss (the cells around
+    // a mirror image are mostly empty), and a miss probes until an empty slot.
+    std::size_t size = 2;
+    while (size < 2 * cells) size *= 2;
+    slots_.assign(size, Slot{0, 0, 0});
+    order_.resize(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        order_[i] = keyed[i].second;
+        if (i > 0 && keyed[i].first == keyed[i - 1].first) continue;
+        std::size_t s = slotHash(keyed[i].first) & (size - 1);
+        while (slots_[s].count != 0) s = (s + 1) & (size - 1);
+        std::size_t end = i + 1;
+        while (end < keyed.size() && keyed[end].first == keyed[i].first) ++end;
+        slots_[s] = {keyed[i].first, static_cast<std::uint32_t>(i),
+                     static_cast<std::uint32_t>(end - i)};
+    }
+}
+
+std::int64_t VertexGrid::key(std::int64_t i, std::int64_t j, std::int64_t k) const {
+    // 21 bits per axis; cells beyond that wrap, which only costs extra tests.
+    const std::int64_t mask = (std::int64_t(1) << 21) - 1;
+    return (i & mask) | ((j & mask) << 21) | ((k & mask) << 42);
+}
+
+const VertexGrid::Slot* VertexGrid::find(std::int64_t key) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t s = slotHash(key) & mask;; s = (s + 1) & mask) {
+        if (slots_[s].count == 0) return nullptr;
+        if (slots_[s].key == key) return &slots_[s];
+    }
+}
+
+std::vector<Candidate> VertexGrid::within(const double point[3], double radius) const {
+    std::vector<Candidate> found;
+    std::int64_t lo[3];
+    std::int64_t hi[3];
+    std::int64_t cells = 1;
+    for (int a = 0; a < 3; ++a) {
+        lo[a] = std::int64_t(std::floor((point[a] - radius) / cell_));
+        hi[a] = std::int64_t(std::floor((point[a] + radius) / cell_));
+        cells *= std::min<std::int64_t>(hi[a] - lo[a] + 1, kMostCellsPerQuery + 1);
+    }
+    auto test = [&](int v) {
+        const double d = distanceBetween(vertices_[v].position, point);
+        if (d < radius) found.push_back({v, d});
+    };
+    if (cells > kMostCellsPerQuery) {
+        for (std::size_t v = 0; v < vertices_.size(); ++v) test(static_cast<int>(v));
+        return found;
+    }
+    for (std::int64_t i = lo[0]; i <= hi[0]; ++i)
+        for (std::int64_t j = lo[1]; j <= hi[1]; ++j)
+            for (std::int64_t k = lo[2]; k <= hi[2]; ++k) {
+                const Slot* slot = find(key(i, j, k));
+                if (slot == nullptr) continue;
+                for (std::uint32_t n = 0; n < slot->count; ++n) test(order_[slot->first + n]);
+            }
+    std::sort(found.begin(), found.end(),
+              [](const Candidate& a, const Candidate& b) { return a.vertex < b.vertex; });
+    found.erase(
+        std::unique(found.begin(), found.end(),
+                    [](const Candidate& a, const Candidate& b) { return a.vertex == b.vertex; }),
+        found.end());
+    return found;
+}
+
+std::vector<Candidate> mirrorCandidates(const std::vector<ReportVertex>& vertices,
+                                        const VertexGrid& grid, const HostPlane& plane, int m,
+                                        double tolerance, ObjectRule rule) {
+    const ReportVertex& starter = vertices[m];
+    const Vector3 p(float(starter.position[0]), float(starter.position[1]),
+                    float(starter.position[2]));
+    double image[3];
+    plane.mirror(p, image);
+    std::vector<Candidate> accepted;
+    for (const Candidate& c : grid.within(image, tolerance)) {
+        const ReportVertex& other = vertices[c.vertex];
+        if (c.vertex == m) continue;
+        if ((other.object == starter.object) != (rule == ObjectRule::sameObject)) continue;
+        // A vertex exactly on the plane counts as the negative side.
+        const bool starterAbove = starter.distance > 0.0;
+        const bool otherAbove = other.distance > 0.0;
+        if (starterAbove == otherAbove) continue;
+        if (!(std::fabs(std::fabs(starter.distance) - std::fabs(other.distance)) < tolerance))
+            continue;
+        accepted.push_back(c);
+    }
+    std::stable_sort(accepted.begin(), accepted.end(), [](const Candidate& a, const Candidate& b) {
+        return a.distance < b.distance;
+    });
+    return accepted;
+}
+
+}  // namespace talvexhost

@@ -1,0 +1,146 @@
+#include "report/asymmetry_report.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "pairing/centre_line.h"
+
+namespace talvexhost {
+
+namespace {
+
+// The plug-in's own threshold for "off the plane": the float 0.0001.
+constexpr double kOnPlane = double(0.0001f);
+
+double pairDeviation(const ReportInput& input, int starter, int partner) {
+    const double* a = input.vertices[starter].position;
+    const double* b = input.vertices[partner].position;
+    double image[3];
+    input.plane.mirror(Vector3(float(a[0]), float(a[1]), float(a[2])), image);
+    const double dx = b[0] - image[0];
+    const double dy = b[1] - image[1];
+    const double dz = b[2] - image[2];
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// 1 for an exact pair, falling to 0 at a deviation of the tolerance.
+double closeness(double deviation, double tolerance) {
+    return tolerance > 0.0 ? std::clamp(1.0 - deviation / tolerance, 0.0, 1.0) : 0.0;
+}
+
+void measurePairs(const ReportInput& input, AsymmetryReport& report,
+                  std::vector<double>& vertexScore) {
+    double sum = 0.0;
+    double sumSq = 0.0;
+    for (const auto& [starter, partner] : input.pairs) {
+        const double deviation = pairDeviation(input, starter, partner);
+        sum += deviation;
+        sumSq += deviation * deviation;
+        report.maxDeviation = std::max(report.maxDeviation, deviation);
+        vertexScore[starter] = vertexScore[partner] = closeness(deviation, input.tolerance);
+        if (deviation > input.minDeviation)
+            report.deviating.push_back({starter, partner, deviation});
+    }
+    report.pairs = static_cast<int>(input.pairs.size());
+    if (report.pairs > 0) {
+        report.meanDeviation = sum / report.pairs;
+        report.rmsDeviation = std::sqrt(sumSq / report.pairs);
+    }
+    std::stable_sort(
+        report.deviating.begin(), report.deviating.end(),
+        [](const PairDeviation& a, const PairDeviation& b) { return a.deviation > b.deviation; });
+}
+
+void sortUnpaired(const ReportInput& input, const std::vector<bool>& paired,
+                  AsymmetryReport& report, std::vector<double>& vertexScore) {
+    for (std::size_t v = 0; v < input.vertices.size(); ++v) {
+        if (paired[v]) continue;
+        const double distance = std::fabs(input.vertices[v].distance);
+        if (distance <= kOnPlane) {
+            report.onPlane.push_back(static_cast<int>(v));
+            vertexScore[v] = 1.0;
+        } else if (nearCentreLine(distance, input.tolerance, input.edgeLength,
+                                  input.vertices[v].bridgesPlane)) {
+            // Its own mirror image lies twice its distance away.
+            report.nearPlane.push_back(static_cast<int>(v));
+            vertexScore[v] = closeness(2.0 * distance, input.tolerance);
+        } else {
+            report.offPlane.push_back(static_cast<int>(v));
+        }
+    }
+}
+
+double margin(const AmbiguousStarter& a) {
+    return a.nearest[1].distance - a.nearest[0].distance;
+}
+
+void findAmbiguity(const ReportInput& input, const VertexGrid& grid, AsymmetryReport& report) {
+    for (const auto& [starter, partner] : input.pairs) {
+        std::vector<Candidate> found = mirrorCandidates(input.vertices, grid, input.plane, starter,
+                                                        input.tolerance, ObjectRule::sameObject);
+        if (found.size() < 2) continue;
+        AmbiguousStarter entry{starter, partner, static_cast<int>(found.size()), {}};
+        found.resize(std::min<std::size_t>(found.size(), kCandidatesKept));
+        entry.nearest = std::move(found);
+        report.ambiguous.push_back(std::move(entry));
+    }
+    // The closest calls first: a runner-up barely farther than the winner.
+    std::stable_sort(
+        report.ambiguous.begin(), report.ambiguous.end(),
+        [](const AmbiguousStarter& a, const AmbiguousStarter& b) { return margin(a) < margin(b); });
+}
+
+}  // namespace
+
+int partnersInOtherObjects(const ReportInput& input, const std::vector<int>& vertices) {
+    const VertexGrid grid(input.vertices, input.tolerance);
+    int count = 0;
+    for (int v : vertices)
+        if (!mirrorCandidates(input.vertices, grid, input.plane, v, input.tolerance,
+                              ObjectRule::otherObject)
+                 .empty())
+            ++count;
+    return count;
+}
+
+std::string splitObjectsNote(int count, int objects) {
+    return "note: " + std::to_string(count) +
+           " unpaired vertices have a mirror partner within the tolerance in " +
+           "another object: Smart Resym pairs vertices only within one object, and this mesh has " +
+           std::to_string(objects) + "; --as-one-object treats the file as one object";
+}
+
+const char kScoreDefinition[] =
+    "the mean over all vertices of: 1 for a vertex on the plane; 1 - deviation/tolerance for a\n"
+    "vertex in a pair; 1 - 2 x distance/tolerance for an unpaired vertex near the plane; 0 for\n"
+    "any other unpaired vertex (1: exactly symmetric, 0: nothing paired)";
+
+AsymmetryReport analyseAsymmetry(const ReportInput& input) {
+    AsymmetryReport report;
+    report.vertices = static_cast<int>(input.vertices.size());
+    std::vector<double> vertexScore(input.vertices.size(), 0.0);
+    std::vector<bool> paired(input.vertices.size(), false);
+    for (const auto& [starter, partner] : input.pairs) paired[starter] = paired[partner] = true;
+
+    measurePairs(input, report, vertexScore);
+    sortUnpaired(input, paired, report, vertexScore);
+    {
+        // Gone before the advice builds a grid of its own.
+        const VertexGrid grid(input.vertices, input.tolerance);
+        findAmbiguity(input, grid, report);
+    }
+    if (input.severalObjects) {
+        std::vector<int> unpaired = report.nearPlane;
+        unpaired.insert(unpaired.end(), report.offPlane.begin(), report.offPlane.end());
+        report.partnersInOtherObjects = partnersInOtherObjects(input, unpaired);
+    }
+    report.advice = adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal,
+                                    input.tolerance);
+
+    double total = 0.0;
+    for (double s : vertexScore) total += s;
+    report.score = input.vertices.empty() ? 1.0 : total / double(input.vertices.size());
+    return report;
+}
+
+}  // namespace talvexhost
