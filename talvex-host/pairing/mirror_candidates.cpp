@@ -35,8 +35,8 @@ std::uint64_t slotHash(std::int64_t key) {
 
 }  // namespace
 
-VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double cell)
-    : vertices_(vertices), cell_(cell > 0.0 && std::isfinite(cell) ? cell : 1.0) {
+VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
+    : vertices_(vertices), cell_(reach > 0.0 && std::isfinite(2.0 * reach) ? 2.0 * reach : 1.0) {
     // (key, vertex) sorted groups each cell's vertices, in vertex order.
     std::vector<std::pair<std::int64_t, int>> keyed(vertices.size());
     for (std::size_t v = 0; v < vertices.size(); ++v) {
@@ -84,6 +84,12 @@ const VertexGrid::Slot* VertexGrid::find(std::int64_t key) const {
 
 std::vector<Candidate> VertexGrid::within(const double point[3], double radius) const {
     std::vector<Candidate> found;
+    within(point, radius, found);
+    return found;
+}
+
+void VertexGrid::within(const double point[3], double radius, std::vector<Candidate>& found) const {
+    found.clear();
     std::int64_t lo[3];
     std::int64_t hi[3];
     std::int64_t cells = 1;
@@ -98,7 +104,7 @@ std::vector<Candidate> VertexGrid::within(const double point[3], double radius) 
     };
     if (cells > kMostCellsPerQuery) {
         for (std::size_t v = 0; v < vertices_.size(); ++v) test(static_cast<int>(v));
-        return found;
+        return;
     }
     for (std::int64_t i = lo[0]; i <= hi[0]; ++i)
         for (std::int64_t j = lo[1]; j <= hi[1]; ++j)
@@ -113,19 +119,28 @@ std::vector<Candidate> VertexGrid::within(const double point[3], double radius) 
         std::unique(found.begin(), found.end(),
                     [](const Candidate& a, const Candidate& b) { return a.vertex == b.vertex; }),
         found.end());
-    return found;
 }
 
 std::vector<Candidate> mirrorCandidates(const std::vector<ReportVertex>& vertices,
                                         const VertexGrid& grid, const HostPlane& plane, int m,
                                         double tolerance, ObjectRule rule) {
+    std::vector<Candidate> accepted;
+    std::vector<Candidate> scratch;
+    mirrorCandidates(vertices, grid, plane, m, tolerance, rule, accepted, scratch);
+    return accepted;
+}
+
+void mirrorCandidates(const std::vector<ReportVertex>& vertices, const VertexGrid& grid,
+                      const HostPlane& plane, int m, double tolerance, ObjectRule rule,
+                      std::vector<Candidate>& accepted, std::vector<Candidate>& scratch) {
     const ReportVertex& starter = vertices[m];
     const Vector3 p(float(starter.position[0]), float(starter.position[1]),
                     float(starter.position[2]));
     double image[3];
     plane.mirror(p, image);
-    std::vector<Candidate> accepted;
-    for (const Candidate& c : grid.within(image, tolerance)) {
+    accepted.clear();
+    grid.within(image, tolerance, scratch);
+    for (const Candidate& c : scratch) {
         const ReportVertex& other = vertices[c.vertex];
         if (c.vertex == m) continue;
         if ((other.object == starter.object) != (rule == ObjectRule::sameObject)) continue;
@@ -140,7 +155,6 @@ std::vector<Candidate> mirrorCandidates(const std::vector<ReportVertex>& vertice
     std::stable_sort(accepted.begin(), accepted.end(), [](const Candidate& a, const Candidate& b) {
         return a.distance < b.distance;
     });
-    return accepted;
 }
 
 }  // namespace talvexhost

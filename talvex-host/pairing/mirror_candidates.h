@@ -31,12 +31,17 @@ struct Candidate {
 // The vertices in a uniform grid of cubes, for queries around a point.
 class VertexGrid {
 public:
-    // `cell` is the cube's edge; a useful one is about the query radius.
-    VertexGrid(const std::vector<ReportVertex>& vertices, double cell);
+    // Laid for queries of radius `reach`: the cubes' edge is twice that, so
+    // such a query looks into at most eight cubes (at the reach itself it
+    // would be up to 27, most of them empty). Any radius answers right.
+    VertexGrid(const std::vector<ReportVertex>& vertices, double reach);
 
     // Indices of the vertices within `radius` (strict) of `point`, with their
     // distances, in vertex order.
     std::vector<Candidate> within(const double point[3], double radius) const;
+    // The same into `found` (emptied first), whose storage is reused: a
+    // report asks this once for each of a million vertices.
+    void within(const double point[3], double radius, std::vector<Candidate>& found) const;
 
 private:
     // One occupied cell: its key and where its vertices are in `order_`.
@@ -68,5 +73,10 @@ enum class ObjectRule { sameObject, otherObject };
 std::vector<Candidate> mirrorCandidates(const std::vector<ReportVertex>& vertices,
                                         const VertexGrid& grid, const HostPlane& plane, int m,
                                         double tolerance, ObjectRule rule);
+// The same into `accepted` (emptied first), with `scratch` for the grid's
+// answer: both keep their storage from call to call.
+void mirrorCandidates(const std::vector<ReportVertex>& vertices, const VertexGrid& grid,
+                      const HostPlane& plane, int m, double tolerance, ObjectRule rule,
+                      std::vector<Candidate>& accepted, std::vector<Candidate>& scratch);
 
 }  // namespace talvexhost

@@ -28,11 +28,13 @@ void candidateDistances(const std::vector<ReportVertex>& vertices, const HostPla
     for (const ReportVertex& v : vertices) offPlane += std::fabs(v.distance) > kOffPlane ? 1 : 0;
     const std::size_t stride = std::max<std::size_t>(1, offPlane / kMostMeasured);
     std::size_t seen = 0;
+    std::vector<Candidate> found;
+    std::vector<Candidate> scratch;
     for (std::size_t m = 0; m < vertices.size(); ++m) {
         if (std::fabs(vertices[m].distance) <= kOffPlane) continue;
         if (seen++ % stride != 0) continue;
-        const std::vector<Candidate> found = mirrorCandidates(
-            vertices, grid, plane, static_cast<int>(m), reach, ObjectRule::sameObject);
+        mirrorCandidates(vertices, grid, plane, static_cast<int>(m), reach, ObjectRule::sameObject,
+                         found, scratch);
         nearest.push_back(found.empty() ? none : found[0].distance);
         runnerUp.push_back(found.size() < 2 ? none : found[1].distance);
     }

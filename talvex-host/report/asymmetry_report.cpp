@@ -75,13 +75,15 @@ double margin(const AmbiguousStarter& a) {
 }
 
 void findAmbiguity(const ReportInput& input, const VertexGrid& grid, AsymmetryReport& report) {
+    std::vector<Candidate> found;
+    std::vector<Candidate> scratch;
     for (const auto& [starter, partner] : input.pairs) {
-        std::vector<Candidate> found = mirrorCandidates(input.vertices, grid, input.plane, starter,
-                                                        input.tolerance, ObjectRule::sameObject);
+        mirrorCandidates(input.vertices, grid, input.plane, starter, input.tolerance,
+                         ObjectRule::sameObject, found, scratch);
         if (found.size() < 2) continue;
         AmbiguousStarter entry{starter, partner, static_cast<int>(found.size()), {}};
-        found.resize(std::min<std::size_t>(found.size(), kCandidatesKept));
-        entry.nearest = std::move(found);
+        entry.nearest.assign(found.begin(),
+                             found.begin() + std::min<std::size_t>(found.size(), kCandidatesKept));
         report.ambiguous.push_back(std::move(entry));
     }
     // The closest calls first: a runner-up barely farther than the winner.
