@@ -59,6 +59,12 @@ EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
     std::vector<ObjPosition> positions(count);
     for (std::size_t v = 0; v < count; ++v) positions[v] = document.position(static_cast<int>(v));
+    return edgeFacts(document, positions, used, plane, axis);
+}
+
+EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>& positions,
+                    const std::vector<bool>& used, const HostPlane* plane, int axis) {
+    const std::size_t count = static_cast<std::size_t>(document.vertexCount());
     std::vector<double> distance(plane != nullptr ? count : 0);
     for (std::size_t v = 0; v < distance.size(); ++v) {
         const ObjPosition& p = positions[v];

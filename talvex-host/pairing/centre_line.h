@@ -37,6 +37,11 @@ struct EdgeFacts {
 };
 EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
                     const HostPlane* plane, int axis);
+// The same with every document vertex's position given (the scene's, when
+// it holds them all unmoved): reading them from the text again takes longer
+// than the faces.
+EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>& positions,
+                    const std::vector<bool>& used, const HostPlane* plane, int axis);
 
 // The median above with the positions given for (at least) the `used`
 // vertices, rather than the document's: reading them from its text again

@@ -35,8 +35,40 @@ std::uint64_t slotHash(std::int64_t key) {
 
 }  // namespace
 
+namespace {
+
+// The cube's edge for queries of radius `reach`: at least twice the reach, so
+// a query looks into at most eight cubes, and up to twice the mesh's typical
+// spacing, so that a cube holds a few vertices: far fewer cubes then, their
+// table small enough to stay in cache, and most queries find everything in
+// one. The spacing is estimated from the box of a spread sample (a few far
+// vertices seldom widen it) over the two longest sides, as for a surface,
+// and kept under eight times the reach.
+double cubeEdge(const std::vector<ReportVertex>& vertices, double reach) {
+    if (!(reach > 0.0) || !std::isfinite(16.0 * reach)) return 1.0;
+    constexpr std::size_t kSample = 4096;
+    const std::size_t stride = std::max<std::size_t>(1, vertices.size() / kSample);
+    double lo[3] = {0, 0, 0};
+    double hi[3] = {0, 0, 0};
+    for (std::size_t v = 0; v < vertices.size(); v += stride) {
+        for (int a = 0; a < 3; ++a) {
+            const double c = vertices[v].position[a];
+            if (v == 0 || c < lo[a]) lo[a] = c;
+            if (v == 0 || c > hi[a]) hi[a] = c;
+        }
+    }
+    double extent[3] = {hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
+    std::sort(extent, extent + 3);
+    const double spacing =
+        vertices.empty() ? 0.0 : std::sqrt(extent[2] * extent[1] / double(vertices.size()));
+    const double edge = std::max(2.0 * reach, 2.0 * spacing);
+    return std::isfinite(edge) ? std::min(edge, 16.0 * reach) : 2.0 * reach;
+}
+
+}  // namespace
+
 VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
-    : vertices_(vertices), cell_(reach > 0.0 && std::isfinite(2.0 * reach) ? 2.0 * reach : 1.0) {
+    : vertices_(vertices), cell_(cubeEdge(vertices, reach)) {
     // (key, vertex) sorted groups each cell's vertices, in vertex order.
     std::vector<std::pair<std::int64_t, int>> keyed(vertices.size());
     for (std::size_t v = 0; v < vertices.size(); ++v) {

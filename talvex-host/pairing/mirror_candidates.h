@@ -31,9 +31,10 @@ struct Candidate {
 // The vertices in a uniform grid of cubes, for queries around a point.
 class VertexGrid {
 public:
-    // Laid for queries of radius `reach`: the cubes' edge is twice that, so
-    // such a query looks into at most eight cubes (at the reach itself it
-    // would be up to 27, most of them empty). Any radius answers right.
+    // Laid for queries of radius `reach`: the cubes' edge is at least twice
+    // that, so such a query looks into at most eight cubes (at the reach
+    // itself it would be up to 27, most of them empty), and larger on a mesh
+    // whose vertices lie farther apart. Any radius answers right.
     VertexGrid(const std::vector<ReportVertex>& vertices, double reach);
 
     // Indices of the vertices within `radius` (strict) of `point`, with their

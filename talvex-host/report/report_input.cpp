@@ -22,15 +22,31 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     // The edge facts first: the faces they read are gone before the
     // report's vertices are built.
     EdgeFacts facts;
-    if (!session.documents().empty()) {
+    if (centreLine && !session.documents().empty()) {
         const ObjDocument& document = session.documents()[0].document;
         std::vector<bool> used(document.vertexCount(), false);
+        // The scene's positions are the document's (the caller has undone
+        // any edit); when they cover every vertex of the document, they are
+        // taken rather than read from its text again.
+        std::vector<ObjPosition> positions(used.size());
+        std::size_t covered = 0;
         for (const HostObject* target : targets) {
             const SceneMesh* mesh = session.meshOf(target);
             if (mesh == nullptr || mesh->document != 0) continue;
-            for (int i = 0; i < target->vertexCount; ++i) used[mesh->fileVertices[i]] = true;
+            for (int i = 0; i < target->vertexCount; ++i) {
+                const int file = mesh->fileVertices[i];
+                const HostVertex* v = target->vertices[i];
+                if (!used[file]) ++covered;
+                used[file] = true;
+                positions[file] = {v->x, v->y, v->z};
+            }
         }
-        facts = edgeFacts(document, used, centreLine ? &plane : nullptr, axis);
+        if (covered == used.size()) {
+            facts = edgeFacts(document, positions, used, &plane, axis);
+        } else {
+            std::vector<ObjPosition>().swap(positions);
+            facts = edgeFacts(document, used, &plane, axis);
+        }
         input.edgeLength = facts.medianEdge;
     }
 
