@@ -204,6 +204,9 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
         error = "the plug-in's edit left no undo step";
         return false;
     }
+    // The pairs are in the outcome: the host's copy of the registered list
+    // is not needed again.
+    std::vector<HostVertex*>().swap(session.host().lastRegistered);
     if (fileMeshesFingerprint(session) == before) return true;
     // Something moved: find which against the file.
     session.syncDocuments();
@@ -338,7 +341,11 @@ int runCheck(const Invocation& invocation) {
     ResymOutcome outcome;
     if (!runAndUndo(setup, outcome, error)) return commandFailure(kSpec, error);
 
-    const GatheredInput gathered = gatherInput(setup, outcome, options);
+    GatheredInput gathered = gatherInput(setup, outcome, options);
+    // What the report needs no longer, given back before it builds its grids:
+    // the pairs as vertex addresses, and the addresses unless for a picture.
+    std::vector<std::pair<const HostVertex*, const HostVertex*>>().swap(outcome.pairList);
+    if (options.png.empty()) std::vector<const HostVertex*>().swap(gathered.hostVertices);
     const AsymmetryReport report = analyseAsymmetry(gathered.input);
     const ReportContext context =
         contextOf(setup, args, options, gathered.input.tolerance, outcome);

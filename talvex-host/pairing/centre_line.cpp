@@ -65,25 +65,26 @@ EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
 EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>& positions,
                     const std::vector<bool>& used, const HostPlane* plane, int axis) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
-    std::vector<double> distance(plane != nullptr ? count : 0);
-    for (std::size_t v = 0; v < distance.size(); ++v) {
+    // Distances are worked out per edge end rather than kept per vertex: a
+    // million of them took more memory than the time they saved.
+    const auto distance = [&](int v) {
         const ObjPosition& p = positions[v];
-        distance[v] = plane->signedDistance(Vector3(p.x, p.y, p.z), axis);
-    }
+        return plane->signedDistance(Vector3(p.x, p.y, p.z), axis);
+    };
     // Bit 0: a neighbour on the vertex's own side, farther out; bit 1: one
     // on the other side, farther from the plane than the vertex.
-    std::vector<unsigned char> seen(distance.size(), 0);
-    auto note = [&](int v, int w) {
-        const double dv = distance[v];
-        const double dw = distance[w];
+    std::vector<unsigned char> seen(plane != nullptr ? count : 0, 0);
+    auto note = [&](int v, double dv, double dw) {
         if (std::fabs(dw) <= std::fabs(dv)) return;
         seen[v] |= (dv > 0.0) == (dw > 0.0) ? 1 : 2;
     };
     EdgeLengths lengths{positions, used, {}};
     document.forEachEdge([&](const ObjEdge& edge) {
         if (plane != nullptr) {
-            note(edge.a, edge.b);
-            note(edge.b, edge.a);
+            const double da = distance(edge.a);
+            const double db = distance(edge.b);
+            note(edge.a, da, db);
+            note(edge.b, db, da);
         }
         lengths.add(edge);
     });

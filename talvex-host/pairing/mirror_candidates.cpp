@@ -69,35 +69,54 @@ double cubeEdge(const std::vector<ReportVertex>& vertices, double reach) {
 
 VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
     : vertices_(vertices), cell_(cubeEdge(vertices, reach)) {
-    // (key, vertex) sorted groups each cell's vertices, in vertex order.
-    std::vector<std::pair<std::int64_t, int>> keyed(vertices.size());
-    for (std::size_t v = 0; v < vertices.size(); ++v) {
-        const double* p = vertices[v].position;
-        keyed[v] = {
-            key(std::int64_t(std::floor(p[0] / cell_)), std::int64_t(std::floor(p[1] / cell_)),
-                std::int64_t(std::floor(p[2] / cell_))),
-            static_cast<int>(v)};
-    }
-    std::sort(keyed.begin(), keyed.end());
-    std::size_t cells = 0;
-    for (std::size_t i = 0; i < keyed.size(); ++i)
-        if (i == 0 || keyed[i].first != keyed[i - 1].first) ++cells;
-    // A power of two at most half full: most queries miss (the cells around
-    // a mirror image are mostly empty), and a miss probes until an empty slot.
+    // Each vertex's cell is found twice (to count, then to place) rather
+    // than kept: a million keys would double the grid's memory while it is
+    // built. A power of two at most half full: most queries miss (the cells
+    // around a mirror image are mostly empty), and a miss probes until an
+    // empty slot.
+    const auto cellKey = [this](const ReportVertex& vertex) {
+        const double* p = vertex.position;
+        return key(std::int64_t(std::floor(p[0] / cell_)), std::int64_t(std::floor(p[1] / cell_)),
+                   std::int64_t(std::floor(p[2] / cell_)));
+    };
     std::size_t size = 2;
-    while (size < 2 * cells) size *= 2;
+    std::size_t cells = 0;
+    // Grown while counting: the number of cells is known only at the end.
+    auto slotFor = [this, &size](std::int64_t k) -> Slot& {
+        std::size_t s = slotHash(k) & (size - 1);
+        while (slots_[s].count != 0 && slots_[s].key != k) s = (s + 1) & (size - 1);
+        return slots_[s];
+    };
     slots_.assign(size, Slot{0, 0, 0});
-    order_.resize(keyed.size());
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        order_[i] = keyed[i].second;
-        if (i > 0 && keyed[i].first == keyed[i - 1].first) continue;
-        std::size_t s = slotHash(keyed[i].first) & (size - 1);
-        while (slots_[s].count != 0) s = (s + 1) & (size - 1);
-        std::size_t end = i + 1;
-        while (end < keyed.size() && keyed[end].first == keyed[i].first) ++end;
-        slots_[s] = {keyed[i].first, static_cast<std::uint32_t>(i),
-                     static_cast<std::uint32_t>(end - i)};
+    for (const ReportVertex& vertex : vertices) {
+        const std::int64_t k = cellKey(vertex);
+        Slot& slot = slotFor(k);
+        if (slot.count == 0) {
+            slot.key = k;
+            ++cells;
+        }
+        ++slot.count;
+        if (2 * cells <= size) continue;
+        // Rehash into twice the table.
+        std::vector<Slot> old;
+        old.swap(slots_);
+        size *= 2;
+        slots_.assign(size, Slot{0, 0, 0});
+        for (const Slot& moved : old)
+            if (moved.count != 0) slotFor(moved.key) = moved;
     }
+    // Each cell's vertices follow the cells before it in the table, in
+    // vertex order within the cell; `first` runs past them while they are
+    // placed and is put back after.
+    std::uint32_t first = 0;
+    for (Slot& slot : slots_) {
+        slot.first = first;
+        first += slot.count;
+    }
+    order_.resize(vertices.size());
+    for (std::size_t v = 0; v < vertices.size(); ++v)
+        order_[slotFor(cellKey(vertices[v])).first++] = static_cast<int>(v);
+    for (Slot& slot : slots_) slot.first -= slot.count;
 }
 
 std::int64_t VertexGrid::key(std::int64_t i, std::int64_t j, std::int64_t k) const {
