@@ -29,21 +29,32 @@ std::vector<bool> bridgesPlane(const ObjDocument& document, const HostPlane& pla
 namespace {
 
 // The lengths of the edges whose two ends are both `used` (every edge when
-// it is empty), noting the zero-length ones not at all.
+// it is empty), noting the zero-length ones not at all; positionOf(v) gives
+// document vertex v's position.
+template <class PositionOf>
 struct EdgeLengths {
-    const std::vector<ObjPosition>& positions;
+    const PositionOf& positionOf;
+    std::size_t vertexCount;
     const std::vector<bool>& used;
     std::vector<double> lengths;
 
     void add(const ObjEdge& edge) {
         if (!used.empty() && (!used[edge.a] || !used[edge.b])) return;
-        const ObjPosition& pa = positions[edge.a];
-        const ObjPosition& pb = positions[edge.b];
+        const ObjPosition pa = positionOf(edge.a);
+        const ObjPosition pb = positionOf(edge.b);
         const double dx = double(pa.x) - pb.x;
         const double dy = double(pa.y) - pb.y;
         const double dz = double(pa.z) - pb.z;
         const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
         if (length > 0.0) lengths.push_back(length);
+    }
+    // Room for four edges a used vertex, as a quad mesh has (each shared
+    // edge counted from both faces): grown a step at a time, the lengths of
+    // a million-vertex mesh would pass through a copy half again their size.
+    void reserveForQuads() {
+        const std::size_t vertices =
+            used.empty() ? vertexCount : std::size_t(std::count(used.begin(), used.end(), true));
+        lengths.reserve(4 * vertices);
     }
     double median() {
         if (lengths.empty()) return 0.0;
@@ -52,23 +63,14 @@ struct EdgeLengths {
     }
 };
 
-}  // namespace
-
-EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
-                    const HostPlane* plane, int axis) {
-    const std::size_t count = static_cast<std::size_t>(document.vertexCount());
-    std::vector<ObjPosition> positions(count);
-    for (std::size_t v = 0; v < count; ++v) positions[v] = document.position(static_cast<int>(v));
-    return edgeFacts(document, positions, used, plane, axis);
-}
-
-EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>& positions,
-                    const std::vector<bool>& used, const HostPlane* plane, int axis) {
+template <class PositionOf>
+EdgeFacts edgeFactsWith(const ObjDocument& document, const PositionOf& positionOf,
+                        const std::vector<bool>& used, const HostPlane* plane, int axis) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
     // Distances are worked out per edge end rather than kept per vertex: a
     // million of them took more memory than the time they saved.
     const auto distance = [&](int v) {
-        const ObjPosition& p = positions[v];
+        const ObjPosition p = positionOf(v);
         return plane->signedDistance(Vector3(p.x, p.y, p.z), axis);
     };
     // Bit 0: a neighbour on the vertex's own side, farther out; bit 1: one
@@ -78,7 +80,8 @@ EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>&
         if (std::fabs(dw) <= std::fabs(dv)) return;
         seen[v] |= (dv > 0.0) == (dw > 0.0) ? 1 : 2;
     };
-    EdgeLengths lengths{positions, used, {}};
+    EdgeLengths<PositionOf> lengths{positionOf, count, used, {}};
+    lengths.reserveForQuads();
     document.forEachEdge([&](const ObjEdge& edge) {
         if (plane != nullptr) {
             const double da = distance(edge.a);
@@ -95,9 +98,38 @@ EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>&
     return facts;
 }
 
+}  // namespace
+
+EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
+                    const HostPlane* plane, int axis) {
+    const std::size_t count = static_cast<std::size_t>(document.vertexCount());
+    std::vector<ObjPosition> positions(count);
+    for (std::size_t v = 0; v < count; ++v) positions[v] = document.position(static_cast<int>(v));
+    return edgeFacts(document, positions, used, plane, axis);
+}
+
+EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>& positions,
+                    const std::vector<bool>& used, const HostPlane* plane, int axis) {
+    return edgeFactsWith(
+        document, [&positions](int v) { return positions[v]; }, used, plane, axis);
+}
+
+EdgeFacts edgeFacts(const ObjDocument& document, const HostVertex* const* vertexAt,
+                    const std::vector<bool>& used, const HostPlane* plane, int axis) {
+    return edgeFactsWith(
+        document,
+        [vertexAt](int v) {
+            const HostVertex& p = *vertexAt[v];
+            return ObjPosition{p.x, p.y, p.z};
+        },
+        used, plane, axis);
+}
+
 double medianEdgeLength(const ObjDocument& document, const std::vector<ObjPosition>& positions,
                         const std::vector<bool>& used) {
-    EdgeLengths lengths{positions, used, {}};
+    const auto positionOf = [&positions](int v) { return positions[v]; };
+    EdgeLengths<decltype(positionOf)> lengths{positionOf, positions.size(), used, {}};
+    lengths.reserveForQuads();
     document.forEachEdge([&](const ObjEdge& edge) { lengths.add(edge); });
     return lengths.median();
 }

@@ -42,6 +42,9 @@ EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
 // than the faces.
 EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>& positions,
                     const std::vector<bool>& used, const HostPlane* plane, int axis);
+// The same with document vertex v at *vertexAt[v] (the scene's vertices, unmoved).
+EdgeFacts edgeFacts(const ObjDocument& document, const HostVertex* const* vertexAt,
+                    const std::vector<bool>& used, const HostPlane* plane, int axis);
 
 // The median above with the positions given for (at least) the `used`
 // vertices, rather than the document's: reading them from its text again

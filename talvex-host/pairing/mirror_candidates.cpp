@@ -11,10 +11,10 @@ namespace {
 // larger than the cell would otherwise visit mostly empty cells.
 constexpr std::int64_t kMostCellsPerQuery = 4096;
 
-double distanceBetween(const double a[3], const double b[3]) {
-    const double dx = a[0] - b[0];
-    const double dy = a[1] - b[1];
-    const double dz = a[2] - b[2];
+double distanceBetween(const float a[3], const double b[3]) {
+    const double dx = double(a[0]) - b[0];
+    const double dy = double(a[1]) - b[1];
+    const double dz = double(a[2]) - b[2];
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
@@ -38,8 +38,8 @@ std::uint64_t slotHash(std::int64_t key) {
 namespace {
 
 // The cube's edge for queries of radius `reach`: at least twice the reach, so
-// a query looks into at most eight cubes, and up to twice the mesh's typical
-// spacing, so that a cube holds a few vertices: far fewer cubes then, their
+// a query looks into at most eight cubes, and up to three times the mesh's
+// typical spacing, so that a cube holds a few vertices: far fewer cubes, their
 // table small enough to stay in cache, and most queries find everything in
 // one. The spacing is estimated from the box of a spread sample (a few far
 // vertices seldom widen it) over the two longest sides, as for a surface,
@@ -61,7 +61,7 @@ double cubeEdge(const std::vector<ReportVertex>& vertices, double reach) {
     std::sort(extent, extent + 3);
     const double spacing =
         vertices.empty() ? 0.0 : std::sqrt(extent[2] * extent[1] / double(vertices.size()));
-    const double edge = std::max(2.0 * reach, 2.0 * spacing);
+    const double edge = std::max(2.0 * reach, 3.0 * spacing);
     return std::isfinite(edge) ? std::min(edge, 16.0 * reach) : 2.0 * reach;
 }
 
@@ -75,7 +75,7 @@ VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
     // around a mirror image are mostly empty), and a miss probes until an
     // empty slot.
     const auto cellKey = [this](const ReportVertex& vertex) {
-        const double* p = vertex.position;
+        const double p[3] = {vertex.position[0], vertex.position[1], vertex.position[2]};
         return key(std::int64_t(std::floor(p[0] / cell_)), std::int64_t(std::floor(p[1] / cell_)),
                    std::int64_t(std::floor(p[2] / cell_)));
     };
@@ -185,8 +185,7 @@ void mirrorCandidates(const std::vector<ReportVertex>& vertices, const VertexGri
                       const HostPlane& plane, int m, double tolerance, ObjectRule rule,
                       std::vector<Candidate>& accepted, std::vector<Candidate>& scratch) {
     const ReportVertex& starter = vertices[m];
-    const Vector3 p(float(starter.position[0]), float(starter.position[1]),
-                    float(starter.position[2]));
+    const Vector3 p(starter.position[0], starter.position[1], starter.position[2]);
     double image[3];
     plane.mirror(p, image);
     accepted.clear();

@@ -15,11 +15,13 @@ namespace talvexhost {
 
 // A mesh vertex as the report sees it.
 struct ReportVertex {
-    int number = 0;                  // 1-based OBJ vertex number
-    int object = 0;                  // the object the plug-in saw it in
-    double position[3] = {0, 0, 0};  // its float coordinates, widened
-    double distance = 0.0;           // signed distance from the plane
-    bool bridgesPlane = false;       // centre_line.h: neighbours on both sides, farther out
+    int number = 0;  // 1-based OBJ vertex number
+    int object = 0;  // the object the plug-in saw it in
+    // Its coordinates: floats, as every producer has them (the scene's
+    // vertices); doubles would take 12 bytes more a vertex.
+    float position[3] = {0, 0, 0};
+    double distance = 0.0;      // signed distance from the plane
+    bool bridgesPlane = false;  // centre_line.h: neighbours on both sides, farther out
 };
 
 // One vertex near a mirror image.

@@ -13,13 +13,13 @@ namespace {
 constexpr double kOnPlane = double(0.0001f);
 
 double pairDeviation(const ReportInput& input, int starter, int partner) {
-    const double* a = input.vertices[starter].position;
-    const double* b = input.vertices[partner].position;
+    const float* a = input.vertices[starter].position;
+    const float* b = input.vertices[partner].position;
     double image[3];
-    input.plane.mirror(Vector3(float(a[0]), float(a[1]), float(a[2])), image);
-    const double dx = b[0] - image[0];
-    const double dy = b[1] - image[1];
-    const double dz = b[2] - image[2];
+    input.plane.mirror(Vector3(a[0], a[1], a[2]), image);
+    const double dx = double(b[0]) - image[0];
+    const double dy = double(b[1]) - image[1];
+    const double dz = double(b[2]) - image[2];
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
@@ -126,18 +126,17 @@ AsymmetryReport analyseAsymmetry(const ReportInput& input) {
 
     measurePairs(input, report, vertexScore);
     sortUnpaired(input, paired, report, vertexScore);
-    {
-        // Gone before the advice builds a grid of its own.
-        const VertexGrid grid(input.vertices, input.tolerance);
-        findAmbiguity(input, grid, report);
-    }
+    // One grid serves the ambiguity and the advice (which searches as far
+    // as an edge), rather than one each.
+    const VertexGrid grid(input.vertices, std::max(input.tolerance, input.edgeLength));
+    findAmbiguity(input, grid, report);
     if (input.severalObjects) {
         std::vector<int> unpaired = report.nearPlane;
         unpaired.insert(unpaired.end(), report.offPlane.begin(), report.offPlane.end());
         report.partnersInOtherObjects = partnersInOtherObjects(input, unpaired);
     }
     report.advice = adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal,
-                                    input.tolerance);
+                                    input.tolerance, &grid);
 
     double total = 0.0;
     for (double s : vertexScore) total += s;

@@ -27,24 +27,31 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         std::vector<bool> used(document.vertexCount(), false);
         // The scene's positions are the document's (the caller has undone
         // any edit); when they cover every vertex of the document, they are
-        // taken rather than read from its text again.
-        std::vector<ObjPosition> positions(used.size());
+        // taken rather than read from its text again, straight from the
+        // object's own vertex list when it is the file's in order.
+        std::vector<const HostVertex*> vertexAt(used.size(), nullptr);
         std::size_t covered = 0;
+        const HostObject* inOrder = nullptr;
         for (const HostObject* target : targets) {
             const SceneMesh* mesh = session.meshOf(target);
             if (mesh == nullptr || mesh->document != 0) continue;
+            bool same = std::size_t(target->vertexCount) == used.size();
             for (int i = 0; i < target->vertexCount; ++i) {
                 const int file = mesh->fileVertices[i];
-                const HostVertex* v = target->vertices[i];
                 if (!used[file]) ++covered;
                 used[file] = true;
-                positions[file] = {v->x, v->y, v->z};
+                vertexAt[file] = target->vertices[i];
+                same = same && file == i;
             }
+            if (same) inOrder = target;
         }
-        if (covered == used.size()) {
-            facts = edgeFacts(document, positions, used, &plane, axis);
+        if (inOrder != nullptr) {
+            std::vector<const HostVertex*>().swap(vertexAt);
+            facts = edgeFacts(document, inOrder->vertices, used, &plane, axis);
+        } else if (covered == used.size()) {
+            facts = edgeFacts(document, vertexAt.data(), used, &plane, axis);
         } else {
-            std::vector<ObjPosition>().swap(positions);
+            std::vector<const HostVertex*>().swap(vertexAt);
             facts = edgeFacts(document, used, &plane, axis);
         }
         input.edgeLength = facts.medianEdge;
