@@ -343,8 +343,9 @@ int runCheck(const Invocation& invocation) {
 
     GatheredInput gathered = gatherInput(setup, outcome, options);
     // What the report needs no longer, given back before it builds its grids:
-    // the pairs as vertex addresses, and the addresses unless for a picture.
-    std::vector<std::pair<const HostVertex*, const HostVertex*>>().swap(outcome.pairList);
+    // the run's copy of the pairs, and the vertex addresses unless for a
+    // picture.
+    std::vector<std::pair<int, int>>().swap(outcome.pairList);
     if (options.png.empty()) std::vector<const HostVertex*>().swap(gathered.hostVertices);
     const AsymmetryReport report = analyseAsymmetry(gathered.input);
     const ReportContext context =

@@ -61,12 +61,6 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     for (const HostObject* object : targets) count += std::size_t(object->vertexCount);
     input.vertices.reserve(count);
     gathered.hostVertices.reserve(count);
-    // Each host vertex's report index, found by address: a sorted array
-    // takes a quarter of a hash map's memory on a large mesh. Only pairs
-    // need the way back from a vertex to its number.
-    const bool needIndex = !outcome.pairList.empty();
-    std::vector<std::pair<const HostVertex*, int>> index;
-    if (needIndex) index.reserve(count);
     for (std::size_t t = 0; t < targets.size(); ++t) {
         const SceneMesh* mesh = session.meshOf(targets[t]);
         for (int i = 0; i < targets[t]->vertexCount; ++i) {
@@ -80,30 +74,12 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
             vertex.distance = plane.signedDistance(*v, axis);
             if (vertex.number > 0 && centreLine && !facts.bridges.empty())
                 vertex.bridgesPlane = facts.bridges[vertex.number - 1];
-            if (needIndex) index.push_back({v, static_cast<int>(input.vertices.size())});
             input.vertices.push_back(vertex);
             gathered.hostVertices.push_back(v);
         }
     }
-    const auto byAddress = [](const std::pair<const HostVertex*, int>& a,
-                              const std::pair<const HostVertex*, int>& b) {
-        return std::less<const HostVertex*>()(a.first, b.first);
-    };
-    std::sort(index.begin(), index.end(), byAddress);
-    // The first listing of a vertex, as the map kept the first it was given.
-    index.erase(std::unique(index.begin(), index.end(),
-                            [](const auto& a, const auto& b) { return a.first == b.first; }),
-                index.end());
-    const auto find = [&](const HostVertex* v) {
-        auto it = std::lower_bound(index.begin(), index.end(), std::make_pair(v, 0), byAddress);
-        return it != index.end() && it->first == v ? it->second : -1;
-    };
-    input.pairs.reserve(outcome.pairList.size());
-    for (const auto& [starter, partner] : outcome.pairList) {
-        const int a = find(starter);
-        const int b = find(partner);
-        if (a >= 0 && b >= 0) input.pairs.push_back({a, b});
-    }
+    // The report numbers the targets' vertices in target order, as the run did.
+    input.pairs = outcome.pairList;
     return gathered;
 }
 

@@ -41,8 +41,10 @@ struct ResymOutcome {
     std::vector<HostVertex*> centreLineVertices;
     // Labels of the vertices that moved at all, in target order.
     std::vector<std::string> movedLabels;
-    // The registered list as (starter, partner), in the plug-in's order.
-    std::vector<std::pair<const HostVertex*, const HostVertex*>> pairList;
+    // The registered list as (starter, partner), in the plug-in's order, as
+    // numbers of the targets' vertices in target order (pairs with a vertex
+    // of no target left out): no address needs looking up again.
+    std::vector<std::pair<int, int>> pairList;
     double commandSeconds = 0.0;  // the command alone, through the plug-in's boundary
 };
 
