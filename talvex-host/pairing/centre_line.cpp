@@ -65,7 +65,8 @@ struct EdgeLengths {
 
 template <class PositionOf>
 EdgeFacts edgeFactsWith(const ObjDocument& document, const PositionOf& positionOf,
-                        const std::vector<bool>& used, const HostPlane* plane, int axis) {
+                        const std::vector<bool>& used, const HostPlane* plane, int axis,
+                        const std::vector<bool>* wanted) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
     // Distances are worked out per edge end rather than kept per vertex: a
     // million of them took more memory than the time they saved.
@@ -83,11 +84,14 @@ EdgeFacts edgeFactsWith(const ObjDocument& document, const PositionOf& positionO
     EdgeLengths<PositionOf> lengths{positionOf, count, used, {}};
     lengths.reserveForQuads();
     document.forEachEdge([&](const ObjEdge& edge) {
-        if (plane != nullptr) {
+        // Most vertices are paired, and only unpaired ones are asked about.
+        const bool forA = plane != nullptr && (wanted == nullptr || (*wanted)[edge.a]);
+        const bool forB = plane != nullptr && (wanted == nullptr || (*wanted)[edge.b]);
+        if (forA || forB) {
             const double da = distance(edge.a);
             const double db = distance(edge.b);
-            note(edge.a, da, db);
-            note(edge.b, db, da);
+            if (forA) note(edge.a, da, db);
+            if (forB) note(edge.b, db, da);
         }
         lengths.add(edge);
     });
@@ -101,28 +105,30 @@ EdgeFacts edgeFactsWith(const ObjDocument& document, const PositionOf& positionO
 }  // namespace
 
 EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
-                    const HostPlane* plane, int axis) {
+                    const HostPlane* plane, int axis, const std::vector<bool>* bridgesWanted) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
     std::vector<ObjPosition> positions(count);
     for (std::size_t v = 0; v < count; ++v) positions[v] = document.position(static_cast<int>(v));
-    return edgeFacts(document, positions, used, plane, axis);
+    return edgeFacts(document, positions, used, plane, axis, bridgesWanted);
 }
 
 EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>& positions,
-                    const std::vector<bool>& used, const HostPlane* plane, int axis) {
+                    const std::vector<bool>& used, const HostPlane* plane, int axis,
+                    const std::vector<bool>* bridgesWanted) {
     return edgeFactsWith(
-        document, [&positions](int v) { return positions[v]; }, used, plane, axis);
+        document, [&positions](int v) { return positions[v]; }, used, plane, axis, bridgesWanted);
 }
 
 EdgeFacts edgeFacts(const ObjDocument& document, const HostVertex* const* vertexAt,
-                    const std::vector<bool>& used, const HostPlane* plane, int axis) {
+                    const std::vector<bool>& used, const HostPlane* plane, int axis,
+                    const std::vector<bool>* bridgesWanted) {
     return edgeFactsWith(
         document,
         [vertexAt](int v) {
             const HostVertex& p = *vertexAt[v];
             return ObjPosition{p.x, p.y, p.z};
         },
-        used, plane, axis);
+        used, plane, axis, bridgesWanted);
 }
 
 double medianEdgeLength(const ObjDocument& document, const std::vector<ObjPosition>& positions,

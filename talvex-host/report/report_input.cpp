@@ -32,6 +32,22 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         std::vector<const HostVertex*> vertexAt(used.size(), nullptr);
         std::size_t covered = 0;
         const HostObject* inOrder = nullptr;
+        // Only an unpaired vertex is asked whether it bridges the plane.
+        std::vector<bool> paired(used.size(), false);
+        std::vector<int> fileOf;
+        for (const HostObject* target : targets) {
+            const SceneMesh* mesh = session.meshOf(target);
+            for (int i = 0; i < target->vertexCount; ++i)
+                fileOf.push_back(mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i]
+                                                                        : -1);
+        }
+        for (const auto& [a, b] : outcome.pairList) {
+            if (fileOf[a] >= 0) paired[fileOf[a]] = true;
+            if (fileOf[b] >= 0) paired[fileOf[b]] = true;
+        }
+        std::vector<int>().swap(fileOf);
+        paired.flip();
+        const std::vector<bool>& unpaired = paired;
         for (const HostObject* target : targets) {
             const SceneMesh* mesh = session.meshOf(target);
             if (mesh == nullptr || mesh->document != 0) continue;
@@ -47,12 +63,12 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         }
         if (inOrder != nullptr) {
             std::vector<const HostVertex*>().swap(vertexAt);
-            facts = edgeFacts(document, inOrder->vertices, used, &plane, axis);
+            facts = edgeFacts(document, inOrder->vertices, used, &plane, axis, &unpaired);
         } else if (covered == used.size()) {
-            facts = edgeFacts(document, vertexAt.data(), used, &plane, axis);
+            facts = edgeFacts(document, vertexAt.data(), used, &plane, axis, &unpaired);
         } else {
             std::vector<const HostVertex*>().swap(vertexAt);
-            facts = edgeFacts(document, used, &plane, axis);
+            facts = edgeFacts(document, used, &plane, axis, &unpaired);
         }
         input.edgeLength = facts.medianEdge;
     }
