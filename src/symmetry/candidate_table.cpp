@@ -98,7 +98,7 @@ IndexBox CandidateTable::sampleBox() const noexcept {
     return box;
 }
 
-bool CandidateTable::fillIndex(CellIndex& index) const noexcept {
+bool CandidateTable::fillIndex(CellIndex& index, std::uint32_t* columns) const noexcept {
     // Two passes over the host's vertices (count, then place) rather than a
     // copy sorted afterwards: a copy would hold every point twice at once.
     for (int r = 0; r < ranks_; ++r) {
@@ -107,7 +107,13 @@ bool CandidateTable::fillIndex(CellIndex& index) const noexcept {
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             const float p[3] = {v.x, v.y, v.z};
-            if (isFinitePoint(v)) index.count(p);
+            if (!isFinitePoint(v)) continue;
+            if (columns == nullptr) {
+                index.count(p);
+                continue;
+            }
+            columns[first_[r] + i] = index.columnOf(p);
+            index.countIn(columns[first_[r] + i]);
         }
     }
     if (!index.finishCounting()) return false;
@@ -117,7 +123,11 @@ bool CandidateTable::fillIndex(CellIndex& index) const noexcept {
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             const float p[3] = {v.x, v.y, v.z};
-            if (isFinitePoint(v)) index.place(first_[r] + i, p);
+            if (!isFinitePoint(v)) continue;
+            if (columns != nullptr)
+                index.placeIn(columns[first_[r] + i], first_[r] + i, p);
+            else
+                index.place(first_[r] + i, p);
         }
     }
     index.finish();

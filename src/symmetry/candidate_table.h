@@ -47,8 +47,10 @@ public:
     // Counts and places every candidate at a finite position into `index`,
     // started by the caller, keyed by its ordinal. Positions that are not
     // finite are left out: such a candidate never passes the reach test.
-    // False when the index's entries cannot be allocated.
-    bool fillIndex(CellIndex& index) const noexcept;
+    // False when the index's entries cannot be allocated. `columns`, when
+    // given, is room for total() numbers, overwritten: each candidate's
+    // column is kept there from counting to placing.
+    bool fillIndex(CellIndex& index, std::uint32_t* columns = nullptr) const noexcept;
     // The same for the candidates inside the index's box, which must have
     // finite bounds, and in a column `mask` holds.
     bool fillIndexInReach(CellIndex& index, const ColumnMask& mask) const noexcept;

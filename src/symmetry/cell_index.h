@@ -48,6 +48,12 @@ public:
     void count(const float p[3]) noexcept { ++starts_[grid_.columnOf(p) + 1]; }
     bool finishCounting() noexcept;
     void place(std::uint32_t key, const float p[3]) noexcept;
+    // count() and place() for a point whose column (columnOf) the caller
+    // kept from counting to placing: each then costs no column lookup.
+    void countIn(std::uint32_t column) noexcept { ++starts_[column + 1]; }
+    void placeIn(std::uint32_t column, std::uint32_t key, const float p[3]) noexcept {
+        entries_[starts_[column]++] = CellEntry{{p[0], p[1], p[2]}, key};
+    }
     void finish() noexcept;
 
     // Whether p lies in the box given to start(), bounds included; never for

@@ -45,9 +45,12 @@ ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList
         // candidate), and cells no narrower than half the tolerance: a
         // target's reach then spans at most five columns per axis, and once
         // a near candidate is found, one or two.
+        // partners_ keeps each candidate's column from counting to placing
+        // meanwhile: no column is looked up twice.
         if (!index_.start(table_.sampleBox(), double(tolerance) / 2, table_.total() / 4 * 3) ||
-            !table_.fillIndex(index_))
+            !table_.fillIndex(index_, partners_))
             return;
+        std::fill(partners_, partners_ + table_.total() + 1, kPending);
         findTwins();
         findAllPartners();
     }
