@@ -187,6 +187,7 @@ void measurePairs(const hostsim::Host& host, const HostPlane& plane, const Verte
     const std::size_t offset =
         step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
     outcome.pairs = static_cast<int>(list.size() / 2);
+    outcome.pairList.reserve(list.size() / 2);
     double sum = 0.0;
     for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
         const int a = ordinals.find(list[k]);
