@@ -202,9 +202,16 @@ void mirrorCandidates(const std::vector<ReportVertex>& vertices, const VertexGri
             continue;
         accepted.push_back(c);
     }
-    std::stable_sort(accepted.begin(), accepted.end(), [](const Candidate& a, const Candidate& b) {
-        return a.distance < b.distance;
-    });
+    // Nearest first, equal distances kept in vertex order: an insertion
+    // sort, as the lists are a few long and a library stable sort would ask
+    // for a buffer on each of a million calls.
+    for (std::size_t i = 1; i < accepted.size(); ++i) {
+        const Candidate moving = accepted[i];
+        std::size_t j = i;
+        for (; j > 0 && moving.distance < accepted[j - 1].distance; --j)
+            accepted[j] = accepted[j - 1];
+        accepted[j] = moving;
+    }
 }
 
 }  // namespace talvexhost

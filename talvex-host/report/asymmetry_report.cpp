@@ -46,9 +46,24 @@ void measurePairs(const ReportInput& input, AsymmetryReport& report,
         report.meanDeviation = sum / report.pairs;
         report.rmsDeviation = std::sqrt(sumSq / report.pairs);
     }
-    std::stable_sort(
-        report.deviating.begin(), report.deviating.end(),
-        [](const PairDeviation& a, const PairDeviation& b) { return a.deviation > b.deviation; });
+    // Largest first, equal deviations in the plug-in's order. That order
+    // has its starters rising (it pairs them in vertex order), so a plain
+    // sort with the starter as the tie-break gives the same list without a
+    // merge sort's buffer; any other order keeps the stable sort.
+    const auto larger = [](const PairDeviation& a, const PairDeviation& b) {
+        return a.deviation > b.deviation;
+    };
+    bool rising = true;
+    for (std::size_t k = 1; k < report.deviating.size() && rising; ++k)
+        rising = report.deviating[k - 1].starter < report.deviating[k].starter;
+    if (rising) {
+        std::sort(report.deviating.begin(), report.deviating.end(),
+                  [&](const PairDeviation& a, const PairDeviation& b) {
+                      return larger(a, b) || (!larger(b, a) && a.starter < b.starter);
+                  });
+    } else {
+        std::stable_sort(report.deviating.begin(), report.deviating.end(), larger);
+    }
 }
 
 void sortUnpaired(const ReportInput& input, const std::vector<bool>& paired,

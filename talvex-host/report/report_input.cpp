@@ -24,50 +24,55 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     EdgeFacts facts;
     if (centreLine && !session.documents().empty()) {
         const ObjDocument& document = session.documents()[0].document;
-        std::vector<bool> used(document.vertexCount(), false);
-        // The scene's positions are the document's (the caller has undone
-        // any edit); when they cover every vertex of the document, they are
-        // taken rather than read from its text again, straight from the
-        // object's own vertex list when it is the file's in order.
-        std::vector<const HostVertex*> vertexAt(used.size(), nullptr);
-        std::size_t covered = 0;
-        const HostObject* inOrder = nullptr;
-        // Only an unpaired vertex is asked whether it bridges the plane.
-        std::vector<bool> paired(used.size(), false);
+        const std::size_t count = static_cast<std::size_t>(document.vertexCount());
+        // The document vertex of each target vertex, in target order (the
+        // numbering of the run's pairs); -1 for one from no file.
         std::vector<int> fileOf;
+        std::size_t targetVertices = 0;
+        for (const HostObject* target : targets) targetVertices += std::size_t(target->vertexCount);
+        fileOf.reserve(targetVertices);
         for (const HostObject* target : targets) {
             const SceneMesh* mesh = session.meshOf(target);
             for (int i = 0; i < target->vertexCount; ++i)
                 fileOf.push_back(mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i]
                                                                         : -1);
         }
-        for (const auto& [a, b] : outcome.pairList) {
-            if (fileOf[a] >= 0) paired[fileOf[a]] = true;
-            if (fileOf[b] >= 0) paired[fileOf[b]] = true;
+        std::vector<bool> used(count, false);
+        std::size_t covered = 0;
+        for (int file : fileOf) {
+            if (file < 0 || used[file]) continue;
+            used[file] = true;
+            ++covered;
         }
-        std::vector<int>().swap(fileOf);
-        paired.flip();
-        const std::vector<bool>& unpaired = paired;
-        for (const HostObject* target : targets) {
-            const SceneMesh* mesh = session.meshOf(target);
-            if (mesh == nullptr || mesh->document != 0) continue;
-            bool same = std::size_t(target->vertexCount) == used.size();
-            for (int i = 0; i < target->vertexCount; ++i) {
-                const int file = mesh->fileVertices[i];
-                if (!used[file]) ++covered;
-                used[file] = true;
-                vertexAt[file] = target->vertices[i];
-                same = same && file == i;
-            }
-            if (same) inOrder = target;
+        // Only an unpaired vertex is asked whether it bridges the plane.
+        std::vector<bool> unpaired(count, true);
+        for (const auto& [a, b] : outcome.pairList) {
+            if (fileOf[a] >= 0) unpaired[fileOf[a]] = false;
+            if (fileOf[b] >= 0) unpaired[fileOf[b]] = false;
+        }
+        // The scene's positions are the document's (the caller has undone
+        // any edit); when they cover every vertex of the document, they are
+        // taken rather than read from its text again, straight from the
+        // object's own vertex list when it is the file's in order.
+        const HostObject* inOrder = nullptr;
+        if (targets.size() == 1 && std::size_t(targets[0]->vertexCount) == count) {
+            bool same = true;
+            for (std::size_t i = 0; i < count && same; ++i) same = fileOf[i] == int(i);
+            if (same) inOrder = targets[0];
         }
         if (inOrder != nullptr) {
-            std::vector<const HostVertex*>().swap(vertexAt);
+            std::vector<int>().swap(fileOf);
             facts = edgeFacts(document, inOrder->vertices, used, &plane, axis, &unpaired);
-        } else if (covered == used.size()) {
+        } else if (covered == count) {
+            std::vector<const HostVertex*> vertexAt(count, nullptr);
+            std::size_t k = 0;
+            for (const HostObject* target : targets)
+                for (int i = 0; i < target->vertexCount; ++i, ++k)
+                    if (fileOf[k] >= 0) vertexAt[fileOf[k]] = target->vertices[i];
+            std::vector<int>().swap(fileOf);
             facts = edgeFacts(document, vertexAt.data(), used, &plane, axis, &unpaired);
         } else {
-            std::vector<const HostVertex*>().swap(vertexAt);
+            std::vector<int>().swap(fileOf);
             facts = edgeFacts(document, used, &plane, axis, &unpaired);
         }
         input.edgeLength = facts.medianEdge;
