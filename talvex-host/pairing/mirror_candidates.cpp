@@ -68,7 +68,7 @@ double cubeEdge(const std::vector<ReportVertex>& vertices, double reach) {
 }  // namespace
 
 VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
-    : vertices_(vertices), cell_(cubeEdge(vertices, reach)) {
+    : vertices_(vertices), cell_(cubeEdge(vertices, reach)), perCell_(1.0 / cell_) {
     // Each vertex's cell is found twice (to count, then to place) rather
     // than kept: a million keys would double the grid's memory while it is
     // built. A power of two at most half full: most queries miss (the cells
@@ -76,8 +76,8 @@ VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
     // empty slot.
     const auto cellKey = [this](const ReportVertex& vertex) {
         const double p[3] = {vertex.position[0], vertex.position[1], vertex.position[2]};
-        return key(std::int64_t(std::floor(p[0] / cell_)), std::int64_t(std::floor(p[1] / cell_)),
-                   std::int64_t(std::floor(p[2] / cell_)));
+        return key(std::int64_t(std::floor(inCells(p[0]))), std::int64_t(std::floor(inCells(p[1]))),
+                   std::int64_t(std::floor(inCells(p[2]))));
     };
     std::size_t size = 2;
     std::size_t cells = 0;
@@ -145,8 +145,8 @@ void VertexGrid::within(const double point[3], double radius, std::vector<Candid
     std::int64_t hi[3];
     std::int64_t cells = 1;
     for (int a = 0; a < 3; ++a) {
-        lo[a] = std::int64_t(std::floor((point[a] - radius) / cell_));
-        hi[a] = std::int64_t(std::floor((point[a] + radius) / cell_));
+        lo[a] = std::int64_t(std::floor(inCells(point[a] - radius)));
+        hi[a] = std::int64_t(std::floor(inCells(point[a] + radius)));
         cells *= std::min<std::int64_t>(hi[a] - lo[a] + 1, kMostCellsPerQuery + 1);
     }
     auto test = [&](int v) {

@@ -57,7 +57,13 @@ private:
     const Slot* find(std::int64_t key) const;
 
     const std::vector<ReportVertex>& vertices_;
+    // A coordinate in cube edges: multiplied by the inverse, which is as
+    // monotone as the division it saves (cubes and queries use the same), or
+    // divided when the inverse overflows.
+    double inCells(double c) const { return perCell_ <= 1e300 ? c * perCell_ : c / cell_; }
+
     double cell_;
+    double perCell_;
     // The vertices grouped by cell, in vertex order within each, and an
     // open-addressed table of the occupied cells (a power of two, at most
     // half full): 4 bytes a vertex and 32 an occupied cell, where a map of
