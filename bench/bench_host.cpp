@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <fstream>
 
+#include "support/command_indices.h"
 #include "support/counting_allocator.h"
 #include "symmetry/pair_scan.h"
 
 namespace bench {
 namespace {
 
-constexpr int kCreate = 2;
+using symtest::kCreate;
 volatile long gSink = 0;  // keeps the sampled scans from being optimised away
 
 void(HOST_CALL* gHostRegister)(HostPointerList*) = nullptr;

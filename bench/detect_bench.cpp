@@ -24,6 +24,7 @@
 
 #include "detect/sampling.h"
 #include "detect/symmetry_detect.h"
+#include "noisy_grid.h"
 
 using namespace talvexhost;
 
@@ -266,7 +267,7 @@ std::vector<Point3> refined(const Mesh& mesh) {
     return points;
 }
 
-constexpr double kGridSpacing = 0.2;
+using bench::kGridSpacing;
 // The seed of the first grid rows (as the table's rows before them left it).
 constexpr std::uint64_t kGridSeed = 24;
 
@@ -276,38 +277,23 @@ constexpr std::uint64_t kGridSeed = 24;
 // the lattice onto itself.
 enum GridShape { kEvenInY, kOnlyX };
 
-// A noisy heightfield over an `nx` x `ny` square lattice of spacing 0.2,
-// centred on the origin, every coordinate moved by up to 0.01. Many planes
-// map lattice points onto lattice points here, so a plane refined from a few
-// spacings off settles on a shifted one.
+// The benchmarks' noisy grid (noisy_grid.h) of `nx` x `ny` points. Many
+// planes map lattice points onto lattice points here, so a plane refined
+// from a few spacings off settles on a shifted one.
 std::vector<Point3> noisyGrid(long nx, long ny, GridShape shape, SeededRandom& random) {
-    const double h = kGridSpacing, noise = 0.01;
-    const double halfW = 0.5 * double(nx - 1) * h, halfH = 0.5 * double(ny - 1) * h;
-    const double amplitude = 0.1 * std::max(halfW, halfH);
-    const double odd = shape == kOnlyX ? 0.3 : 0.0;
     std::vector<Point3> points;
     points.reserve(std::size_t(nx * ny));
-    for (long j = 0; j < ny; ++j) {
-        const double y = (double(j) - double(ny - 1) / 2.0) * h;
-        for (long i = 0; i < nx; ++i) {
-            const double x = (double(i) - double(nx - 1) / 2.0) * h;
-            const double z = amplitude * std::cos(3.0 * x / halfW) *
-                             (std::cos(2.0 * y / halfH) + odd * std::sin(y / halfH));
-            const double dx = noise * (2 * random.unit() - 1);
-            const double dy = noise * (2 * random.unit() - 1);
-            const double dz = noise * (2 * random.unit() - 1);
-            points.push_back({x + dx, y + dy, z + dz});
-        }
-    }
+    bench::noisyGrid({nx, ny}, shape == kOnlyX ? 0.3 : 0.0, random,
+                     [&](double x, double y, double z) {
+                         points.push_back({x, y, z});
+                     });
     return points;
 }
 
 // About `vertices` points, nearly square, an odd number of columns.
 std::vector<Point3> noisyGrid(double vertices, SeededRandom& random) {
-    long nx = std::lround(std::sqrt(vertices));
-    if (nx % 2 == 0) ++nx;
-    const long ny = std::max(2L, std::lround(vertices / double(nx)));
-    return noisyGrid(nx, ny, kEvenInY, random);
+    const bench::GridSize size = bench::gridSizeFor(vertices);
+    return noisyGrid(size.nx, size.ny, kEvenInY, random);
 }
 
 // Detection on noisy grids under 3 random motions: the best plane must be

@@ -24,6 +24,7 @@
 
 #include "bench_host.h"
 #include "hostsim/sim_host.h"
+#include "support/command_indices.h"
 #include "support/counting_allocator.h"
 #include "support/seeded_random.h"
 #include "symmetry/pair_scan.h"
@@ -34,8 +35,12 @@ namespace {
 using hostsim::Point;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kSwitch = 1;
-constexpr int kSmartResym = 5;
+using symtest::kSmartResym;
+using symtest::kSwitch;
+// The list the tests share is the plug-in's own table, seen here from inside.
+static_assert(kSmartResym == kCommandSmartResym && kSwitch == kCommandSwitch &&
+                  symtest::kReposition == kCommandReposition,
+              "tests/support/command_indices.h differs from the plug-in's table");
 constexpr float kTolerance = 0.1f;  // the plug-in's default
 constexpr double kScanBudgetSeconds = 60.0;
 constexpr double kPi = 3.14159265358979323846;

@@ -34,6 +34,8 @@
 #include "bench_host.h"
 #include "hostsim/gl_context.h"
 #include "hostsim/sim_host.h"
+#include "noisy_grid.h"
+#include "support/command_indices.h"
 #include "support/counting_allocator.h"
 #include "support/seeded_random.h"
 #include "symmetry/pair_scan.h"
@@ -49,8 +51,8 @@ namespace {
 using hostsim::Point;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kSwitch = 1;
-constexpr int kSmartResym = 5;
+using symtest::kSmartResym;
+using symtest::kSwitch;
 volatile long gSink = 0;  // keeps the sampled scans from being optimised away
 
 double secondsSince(Clock::time_point start) {
@@ -79,28 +81,15 @@ struct Options {
     bool resym = true;  // --no-resym times the drag only (for profiling)
 };
 
-// The peer's noisy grid (bench/compare.sh times the peer on the same recipe):
-// a heightfield of nx (odd) by ny points, spacing 0.2, exactly symmetric
-// about x = 0 before every coordinate gets uniform noise of at most 0.01.
+// The benchmarks' noisy grid (noisy_grid.h), in the floats the host holds.
 std::vector<Point> noisyGrid(long vertices) {
-    const double spacing = 0.2, noise = 0.01;
-    long nx = std::lround(std::nearbyint(std::sqrt(double(vertices))));
-    if (nx % 2 == 0) ++nx;
-    const long ny = std::max(2L, long(std::nearbyint(double(vertices) / double(nx))));
-    const double halfW = 0.5 * double(nx - 1) * spacing, halfH = 0.5 * double(ny - 1) * spacing;
-    const double amplitude = 0.1 * std::max(halfW, halfH);
-    SeededRandom random{1};
-    auto jitter = [&] { return noise * (2.0 * random.unit() - 1.0); };
+    const bench::GridSize size = bench::gridSizeFor(double(vertices));
     std::vector<Point> points;
-    points.reserve(std::size_t(nx * ny));
-    for (long j = 0; j < ny; ++j) {
-        const double y = (double(j) - double(ny - 1) / 2.0) * spacing;
-        for (long i = 0; i < nx; ++i) {
-            const double x = (double(i) - double(nx - 1) / 2.0) * spacing;
-            const double z = std::cos(3.0 * x / halfW) * amplitude * std::cos(2.0 * y / halfH);
-            points.push_back(Point{float(x + jitter()), float(y + jitter()), float(z + jitter())});
-        }
-    }
+    points.reserve(std::size_t(size.nx * size.ny));
+    SeededRandom random{1};
+    bench::noisyGrid(size, 0.0, random, [&](double x, double y, double z) {
+        points.push_back(Point{float(x), float(y), float(z)});
+    });
     return points;
 }
 

@@ -87,8 +87,12 @@ set_tests_properties(settings_report_tests PROPERTIES WORKING_DIRECTORY ${TALVEX
   FIXTURES_REQUIRED ini_corpus)
 add_test(NAME settings_report_command COMMAND talvex-host settings --dir unreadable_settings
   WORKING_DIRECTORY ${TALVEX_INI_WORK})
+# The key count is the length of the settings table: one row opens per key.
+file(STRINGS ${CMAKE_SOURCE_DIR}/src/config/setting_keys.h TALVEX_SETTING_ROWS
+  REGEX "^ *{\"[A-Z_]+\", SettingKind::")
+list(LENGTH TALVEX_SETTING_ROWS TALVEX_SETTING_KEY_COUNT)
 set_tests_properties(settings_report_command PROPERTIES FIXTURES_REQUIRED ini_corpus
-  PASS_REGULAR_EXPRESSION "every key takes its default.*27 TALVEX_OVERSIZE_PERCENTAGE  none             10   .*0 of 27 keys taken")
+  PASS_REGULAR_EXPRESSION "every key takes its default.*${TALVEX_SETTING_KEY_COUNT} TALVEX_OVERSIZE_PERCENTAGE  none             10   .*0 of ${TALVEX_SETTING_KEY_COUNT} keys taken")
 
 # Rendering tests save what they drew as PNG files under artefacts/ (stb's
 # header-only writer, so the win32 build has it too).
@@ -123,8 +127,15 @@ talvex_test(host_unit_tests
   SOURCES tests/host/obj_document_test.cpp tests/host/cli_helpers_test.cpp tests/host/mirror_candidates_test.cpp
     tests/host/point_index_test.cpp tests/host/safe_writer_test.cpp tests/host/host_session_test.cpp
     tests/host/symmetry_detect_test.cpp
-    tests/host/safe_defaults_test.cpp
+    tests/host/safe_defaults_test.cpp tests/host/html_page_test.cpp tests/host/obj_ownership_test.cpp
+    tests/host/ordered_work_test.cpp tests/host/number_text_test.cpp
+    tests/host/tolerance_resolution_test.cpp tests/host/mesh_document_test.cpp
+    tests/host/many_files_test.cpp
   LIBS talvex_host_core)
+
+talvex_test(host_edit_tests
+  SOURCES tests/host/half_mesh_test.cpp tests/host/topology_pairs_test.cpp
+  LIBS talvexhost_edit talvexhost_pairing)
 
 # End-to-end: session scripts and subcommands through the built host and
 # plug-in, in both builds (the win32 host runs under Wine).
@@ -160,9 +171,11 @@ set_tests_properties(layering_finds_relative_include PROPERTIES
   PASS_REGULAR_EXPRESSION "stepped_up.cpp: #include \"\\.\\./\\.\\./src/symmetry/plane_frame.h\"")
 
 # The package: unzipped over a program folder that holds a tuned Talvex.ini,
-# it changes nothing of the user's, and ships the stripped DLL tested here.
+# it changes nothing of the user's, and ships the stripped DLL tested here;
+# the command line it ships gives the native host's outputs under Wine.
 if(WIN32)
   add_test(NAME package_keeps_user_files
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/package_test.sh ${CMAKE_SOURCE_DIR}
-      ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/package-test ${CMAKE_OBJDUMP})
+      ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/package-test ${CMAKE_OBJDUMP} ${CMAKE_OBJCOPY}
+      ${CMAKE_SOURCE_DIR}/build/native/talvex-host)
 endif()

@@ -79,8 +79,8 @@ struct SettingKey {
     void (*storeText)(Settings&, const char* text);
     double (*inUse)(const Settings&, const ToleranceSettings&);
 };
-constexpr int kSettingKeyCount = 27;
-extern const SettingKey kSettingKeys[kSettingKeyCount];
+// The table itself, kSettingKeys, and its length kSettingKeyCount are in
+// config/setting_keys.h.
 
 // How the load decided one key: `found` is the reader's flag; `taken` says the
 // file's value passed its test and is in use (for a switch: the file's value

@@ -19,5 +19,5 @@ public:
     virtual int kind() const noexcept { return 5; }
 
     std::uint32_t hostWord;  // the host's; never read or written here
-    std::uint32_t flags;     // bit 0 on a host vertex marks it "do not move"
+    std::uint32_t flags;     // on a host vertex, kVertexDoNotMove (vertex.h) marks it "do not move"
 };

@@ -6,7 +6,7 @@ Vertex::Vertex(float initialX, float initialY, float initialZ) noexcept
       ownedItems(nullptr),
       ownedCount(0),
       ownedCapacity(0) {
-    flags &= ~1u;
+    flags &= ~kVertexDoNotMove;
 }
 
 Vertex::~Vertex() {

@@ -6,9 +6,14 @@
 
 #include "geometry/vector3.h"
 
+// Bit of Vertex::flags marking a host vertex "do not move": resym mirrors its
+// partner onto it. Named here, in the record's own layer, so that the
+// constructor below and the host's records (host/host_records.h) share it.
+constexpr std::uint32_t kVertexDoNotMove = 1u;
+
 class Vertex : public Vector3 {
 public:
-    // Stores the position, clears flag bit 0, zeroes the host block and leaves
+    // Stores the position, clears kVertexDoNotMove, zeroes the host block and leaves
     // the owned array empty.
     Vertex(float initialX, float initialY, float initialZ) noexcept;
     // Frees the owned array's storage, if any, and zeroes count and capacity.

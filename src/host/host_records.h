@@ -10,8 +10,8 @@
 
 using HostVertex = Vertex;
 
-// Bit of HostVertex::flags marking a vertex "do not move": resym mirrors its partner onto it.
-constexpr std::uint32_t kVertexDoNotMove = 1u;
+// HostVertex::flags bit kVertexDoNotMove (geometry/vertex.h) marks a vertex
+// "do not move": resym mirrors its partner onto it.
 
 struct HostObject {
     unsigned char hostPrivate0[0x10C];

@@ -39,8 +39,7 @@ SymmetryPlugin::SymmetryPlugin(HostScene* hostScene, HostServices* hostServices)
       settings(defaultSettings()),
       planeObject(nullptr),
       previousNormal(0.0f, 0.0f, 0.0f),
-      previousPivot(0.0f, 0.0f, 0.0f),
-      tolerance(0.1f) {
+      previousPivot(0.0f, 0.0f, 0.0f) {
     // Commands may run before the overlay's first bind loads the settings, so
     // every setting starts at the value a missing settings file gives.
     const ToleranceSettings loaded = defaultTolerances();
@@ -48,6 +47,7 @@ SymmetryPlugin::SymmetryPlugin(HostScene* hostScene, HostServices* hostServices)
     tolerances[1] = loaded.toleranceB;
     toleranceModifier = loaded.modifier;
     toleranceIndex = 0;
+    tolerance = tolerances[toleranceIndex];
     resetTracking();
 }
 

@@ -9,7 +9,10 @@
 
 namespace talvexhost {
 
-// A plane n . p = offset with a unit normal.
+// A plane n . p = offset with a unit normal: detection's own, apart from the
+// host's HostPlane (pairing/plane_setup.h) because detection sits below the
+// rooms that know host records and works on its Point3 only, and because the
+// fit produces a unit normal and an offset, the form its scoring uses.
 struct Plane {
     double normal[3];
     double offset;

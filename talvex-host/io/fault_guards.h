@@ -1,4 +1,4 @@
-// The tables the handlers that end the process read: the lock files being
+// The tables the handlers that end the process read: the pending files being
 // written (removed on the way out) and the mapped inputs (a fault inside one
 // means the file was cut short underneath). host_files_posix.cpp and
 // host_files_win32.cpp fill them and install the handlers; only the
@@ -19,12 +19,12 @@ namespace talvexhost::faultguards {
 
 enum : int { kFree, kFilling, kArmed };
 
-constexpr int kLockGuards = 4;
-struct LockGuard {
+constexpr int kPendingGuards = 4;
+struct PendingGuard {
     std::atomic<int> state;
     char path[4096 + 16];  // the longest path either system takes, and ".lock"
 };
-inline LockGuard gLocks[kLockGuards];
+inline PendingGuard gPending[kPendingGuards];
 
 constexpr int kMappingGuards = 64;
 struct MappingGuard {
@@ -44,19 +44,19 @@ int claim(Guard (&guards)[N]) {
     return -1;
 }
 
-// The entry for a lock file at `path`; -1 when the path is too long or every
+// The entry for a pending file at `path`; -1 when the path is too long or every
 // entry is taken.
-inline int armLock(const std::string& path) {
-    if (path.size() >= sizeof gLocks[0].path) return -1;
-    const int i = claim(gLocks);
+inline int armPending(const std::string& path) {
+    if (path.size() >= sizeof gPending[0].path) return -1;
+    const int i = claim(gPending);
     if (i < 0) return -1;
-    std::memcpy(gLocks[i].path, path.c_str(), path.size() + 1);
-    gLocks[i].state.store(kArmed);
+    std::memcpy(gPending[i].path, path.c_str(), path.size() + 1);
+    gPending[i].state.store(kArmed);
     return i;
 }
 
-inline void disarmLock(int guard) noexcept {
-    if (guard >= 0 && guard < kLockGuards) gLocks[guard].state.store(kFree);
+inline void disarmPending(int guard) noexcept {
+    if (guard >= 0 && guard < kPendingGuards) gPending[guard].state.store(kFree);
 }
 
 // The entry for the mapped bytes [data, data + size) of the file `path`
@@ -83,15 +83,15 @@ inline const MappingGuard* mappingHolding(const char* address) noexcept {
     return nullptr;
 }
 
-// Calls `remove(path)` once for each armed lock file, disarming it first so
+// Calls `remove(path)` once for each armed pending file, disarming it first so
 // that two handlers never remove one file twice. `remove` returns false when
 // the file is still there; its paths are handed to `report`.
 template <typename Remove, typename Report>
-void removeArmedLocks(Remove remove, Report report) {
-    for (LockGuard& lock : gLocks) {
+void removeArmedPending(Remove remove, Report report) {
+    for (PendingGuard& pending : gPending) {
         int expected = kArmed;
-        if (!lock.state.compare_exchange_strong(expected, kFree)) continue;
-        if (!remove(lock.path)) report(lock.path);
+        if (!pending.state.compare_exchange_strong(expected, kFree)) continue;
+        if (!remove(pending.path)) report(pending.path);
     }
 }
 

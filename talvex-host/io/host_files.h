@@ -89,6 +89,11 @@ void noteInput(const std::string& path);
 // end of the file.
 bool readRegularFile(const std::string& path, std::string& bytes, std::string& error);
 
+// The first `size` bytes of a regular file (fewer when it is shorter), to
+// tell its format; false when it cannot be read, which the loading that
+// follows reports. Not noted as an input: the loading notes it.
+bool readFileHead(const std::string& path, std::size_t size, std::string& head);
+
 // The running program's own file, links followed (/proc/self/exe, the
 // module's file name on Windows); empty when the system cannot say.
 std::string executablePath();
@@ -101,7 +106,7 @@ void useBinaryStandardStreams() noexcept;
 // `point`, the process stops itself there (SIGSTOP; nothing on Windows) so
 // that a fault test can act at exactly that moment (cut the input short,
 // make the folder read-only, send a signal) and resume it with SIGCONT.
-// Points: "mapped" (an input mapped, not read yet), "writing" (a lock file
+// Points: "mapped" (an input mapped, not read yet), "writing" (a pending file
 // holds the first block of a large output), "replace" (just before the
 // rename over the target). "POINT:END" stops only for a file whose path
 // ends in END.
@@ -122,7 +127,7 @@ struct WriteTarget {
 // one hard link, and a file this process may not write to.
 bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::string& error);
 
-// Creates `path` only if nothing is there (the lock file); -1 with `error` if
+// Creates `path` only if nothing is there (the pending file); -1 with `error` if
 // it cannot ("exists" when something is there). The file is empty and open
 // for writing.
 std::intptr_t createExclusive(const std::string& path, std::string& error);
@@ -145,15 +150,15 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& er
 // counts as removed).
 bool removeFile(const std::string& path, std::string& error) noexcept;
 
-// While guarded, `path` (a lock file being written) is removed when a signal
+// While guarded, `path` (a pending file being written) is removed when a signal
 // ends the process: Ctrl+C, Ctrl+\, a termination request, a hang-up, a
 // broken pipe, a bus error. A file-size limit (SIGXFSZ) is ignored so the
 // write fails with its reason and the writer cleans up. A bus error inside
 // a mapped input ends the process with exit status 1 and "the input changed
 // while it was read". Returns the guard to pass to unguardLock (-1 when the
-// path cannot be guarded); a few locks may be guarded at once.
-int guardLock(const std::string& path);
-void unguardLock(int guard) noexcept;
+// path cannot be guarded); a few pending files may be guarded at once.
+int guardPending(const std::string& path);
+void unguardPending(int guard) noexcept;
 
 // Makes every large block go back to the system as soon as it is freed. By
 // default the C library may keep freed blocks of a mesh's size for reuse,

@@ -1,6 +1,6 @@
 // The host's files on POSIX systems: mmap for reading; lstat, realpath,
 // faccessat, O_EXCL, fchmod/fchown, fsync and rename for the safe writer;
-// the signal handlers that remove a lock file when the process is ended.
+// the signal handlers that remove a pending file when the process is ended.
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/mman.h>
@@ -52,17 +52,17 @@ void say(const char* text) {
 }
 
 // Only async-signal-safe calls from here on: unlink, write, _exit, raise.
-void removeGuardedLocks() {
-    removeArmedLocks([](const char* path) { return unlink(path) == 0 || errno == ENOENT; },
-                     [](const char* path) {
-                         say("talvex-host: cannot remove the lock file ");
-                         say(path);
-                         say("; remove it by hand once no other run writes that file\n");
-                     });
+void removeGuardedPending() {
+    removeArmedPending([](const char* path) { return unlink(path) == 0 || errno == ENOENT; },
+                       [](const char* path) {
+                           say("talvex-host: cannot remove the lock file ");
+                           say(path);
+                           say("; remove it by hand once no other run writes that file\n");
+                       });
 }
 
 extern "C" void removeAndReraise(int signal) {
-    removeGuardedLocks();
+    removeGuardedPending();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -73,7 +73,7 @@ extern "C" void busError(int signal, siginfo_t* info, void*) {
         removeAndReraise(signal);
         return;
     }
-    removeGuardedLocks();
+    removeGuardedPending();
     say("talvex-host: ");
     say(mapping->path);
     say(": the input changed while it was read (it was cut short by another program); "
@@ -233,7 +233,7 @@ void MappedFile::releaseBefore(std::size_t offset) noexcept {
     if (whole > 0 && whole <= size_) madvise(const_cast<char*>(data_), whole, MADV_DONTNEED);
 }
 
-// The lock file is made in the target's folder, so the folder must let
+// The pending file is made in the target's folder, so the folder must let
 // this process create files.
 bool folderTakesFiles(const std::string& path, const std::string& target, std::string& error) {
     const std::string::size_type slash = target.find_last_of('/');
@@ -390,13 +390,13 @@ bool removeFile(const std::string& path, std::string& error) noexcept {
     return false;
 }
 
-int guardLock(const std::string& path) {
+int guardPending(const std::string& path) {
     installHandlers();
-    return armLock(path);
+    return armPending(path);
 }
 
-void unguardLock(int guard) noexcept {
-    disarmLock(guard);
+void unguardPending(int guard) noexcept {
+    disarmPending(guard);
 }
 
 bool identifyFile(const std::string& path, FileIdentity& identity) {
@@ -415,6 +415,24 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& e
     const bool read = readDescriptor(fd, path, bytes, error);
     close(fd);
     return read;
+}
+
+bool readFileHead(const std::string& path, std::size_t size, std::string& head) {
+    struct stat info {};
+    std::string error;
+    const int fd = openRegular(path, info, error);
+    if (fd < 0) return false;
+    head.assign(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = read(fd, &head[got], size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    head.resize(got);
+    return true;
 }
 
 std::string executablePath() {

@@ -50,8 +50,8 @@ std::string finalPath(HANDLE file, const std::string& fallback) {
 // own.
 using namespace faultguards;
 
-void removeGuardedLocks() {
-    removeArmedLocks(
+void removeGuardedPending() {
+    removeArmedPending(
         [](const char* path) {
             return DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
         },
@@ -64,7 +64,7 @@ void removeGuardedLocks() {
 }
 
 BOOL WINAPI removeOnConsoleEvent(DWORD) {
-    removeGuardedLocks();
+    removeGuardedPending();
     return FALSE;  // the default handler ends the process
 }
 
@@ -75,7 +75,7 @@ LONG CALLBACK pageError(EXCEPTION_POINTERS* exception) {
     const MappingGuard* mapping =
         mappingHolding(reinterpret_cast<const char*>(record->ExceptionInformation[1]));
     if (mapping == nullptr) return EXCEPTION_CONTINUE_SEARCH;
-    removeGuardedLocks();
+    removeGuardedPending();
     std::fprintf(stderr,
                  "talvex-host: %s: the input changed while it was read (it could not be read "
                  "again); nothing was written\n",
@@ -362,13 +362,13 @@ bool removeFile(const std::string& path, std::string& error) noexcept {
     return false;
 }
 
-int guardLock(const std::string& path) {
+int guardPending(const std::string& path) {
     installHandlers();
-    return armLock(path);
+    return armPending(path);
 }
 
-void unguardLock(int guard) noexcept {
-    disarmLock(guard);
+void unguardPending(int guard) noexcept {
+    disarmPending(guard);
 }
 
 bool identifyFile(const std::string& path, FileIdentity& identity) {
@@ -400,6 +400,23 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& e
         bytes.append(chunk, got);
     }
     CloseHandle(file);
+    return true;
+}
+
+bool readFileHead(const std::string& path, std::size_t size, std::string& head) {
+    std::string error;
+    HANDLE file = openRegular(path, error);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    head.assign(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+        DWORD n = 0;
+        if (!ReadFile(file, &head[got], static_cast<DWORD>(size - got), &n, nullptr) || n == 0)
+            break;
+        got += n;
+    }
+    CloseHandle(file);
+    head.resize(got);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <future>
 #include <mutex>
@@ -50,11 +51,18 @@ struct OrderedState {
     std::size_t used = 0;  // pieces handed to `use`
     std::size_t window = 1;
     bool stop = false;
+    // The first piece, in order, whose make or use threw, and what it threw.
+    // Pieces before it are still used, so the caller meets the exception it
+    // would meet on one thread, however the threads raced.
+    std::size_t failedAt = SIZE_MAX;
     std::exception_ptr failure;
 
     bool mayClaim() const { return next < made.size() && next < used + window; }
-    void fail(std::exception_ptr error) {
-        if (!failure) failure = error;
+    void fail(std::size_t k, std::exception_ptr error) {
+        if (k < failedAt) {
+            failedAt = k;
+            failure = error;
+        }
         stop = true;
         changed.notify_all();
     }
@@ -75,7 +83,7 @@ bool makePiece(OrderedState<Result>& state, std::unique_lock<std::mutex>& lock, 
     }
     lock.lock();
     if (error) {
-        state.fail(error);
+        state.fail(k, error);
         return false;
     }
     state.made[k] = std::move(result);
@@ -88,8 +96,9 @@ bool makePiece(OrderedState<Result>& state, std::unique_lock<std::mutex>& lock, 
 // Calls make(k) for every k in [0, count) on the caller's thread and up to
 // helperThreads() others, and use(k, result) on the caller's thread in
 // order of k. Stops early when use returns false, and returns what it
-// returned last. An exception from make or use reaches the caller once the
-// helpers have stopped.
+// returned last. An exception from make(k) or use(k) reaches the caller once
+// the helpers have stopped and every piece before k has been used, as on one
+// thread; no piece after k is used.
 template <typename Result, typename Make, typename Use>
 bool makeInOrder(std::size_t count, Make&& make, Use&& use) {
     const std::size_t helpers = std::min<std::size_t>(helperThreads(), count > 0 ? count - 1 : 0);
@@ -116,14 +125,16 @@ bool makeInOrder(std::size_t count, Make&& make, Use&& use) {
     struct Joiner {
         detail::OrderedState<Result>& state;
         std::vector<std::thread>& threads;
-        ~Joiner() {
+        void stopAndJoin() {
             {
                 std::lock_guard<std::mutex> lock(state.mutex);
                 state.stop = true;
             }
             state.changed.notify_all();
             for (std::thread& thread : threads) thread.join();
+            threads.clear();
         }
+        ~Joiner() { stopAndJoin(); }
     } joiner{state, threads};
     try {
         for (std::size_t h = 0; h < helpers; ++h) threads.emplace_back(help);
@@ -132,7 +143,9 @@ bool makeInOrder(std::size_t count, Make&& make, Use&& use) {
     }
     bool ok = true;
     std::unique_lock<std::mutex> lock(state.mutex);
-    while (ok && state.used < count && !state.stop) {
+    // Every piece before a failed one was claimed before it, and its maker
+    // stores it even once stopped, so waiting for it ends.
+    while (ok && state.used < count && state.used < state.failedAt) {
         std::optional<Result>& ready = state.made[state.used];
         if (ready) {
             Result result = std::move(*ready);
@@ -144,11 +157,11 @@ bool makeInOrder(std::size_t count, Make&& make, Use&& use) {
                 ok = use(k, result);
             } catch (...) {
                 lock.lock();
-                state.fail(std::current_exception());
+                state.fail(k, std::current_exception());
                 break;
             }
             lock.lock();
-        } else if (state.mayClaim()) {
+        } else if (!state.stop && state.mayClaim()) {
             detail::makePiece(state, lock, state.next++, make);
         } else {
             state.changed.wait(lock);
@@ -157,14 +170,7 @@ bool makeInOrder(std::size_t count, Make&& make, Use&& use) {
     const std::exception_ptr failure = state.failure;
     lock.unlock();
     if (failure) {
-        // The helpers stop before the exception leaves.
-        {
-            std::lock_guard<std::mutex> guard(state.mutex);
-            state.stop = true;
-        }
-        state.changed.notify_all();
-        for (std::thread& thread : threads) thread.join();
-        threads.clear();
+        joiner.stopAndJoin();  // the helpers stop before the exception leaves
         std::rethrow_exception(failure);
     }
     return ok;

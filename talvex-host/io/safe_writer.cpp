@@ -11,8 +11,8 @@ namespace {
 // Output reaches the disk in blocks of this size.
 constexpr std::size_t kBlock = std::size_t(1) << 20;
 
-std::string lockPresent(const std::string& path, const std::string& lock) {
-    return lock + " exists: another run may be writing " + path + " (remove " + lock +
+std::string pendingPresent(const std::string& path, const std::string& pending) {
+    return pending + " exists: another run may be writing " + path + " (remove " + pending +
            " if none is); nothing was written";
 }
 
@@ -94,14 +94,14 @@ SafeWriter::~SafeWriter() {
         std::fprintf(stderr, "talvex-host: %s: %s\n", path_.c_str(), left.c_str() + 6);
 }
 
-std::string SafeWriter::removeLock() noexcept {
+std::string SafeWriter::removePending() noexcept {
     std::string why;
-    const bool removed = removeFile(lock_, why);
-    unguardLock(guard_);
+    const bool removed = removeFile(pending_, why);
+    unguardPending(guard_);
     guard_ = -1;
     if (removed) return {};
     try {
-        return ", but its lock file " + lock_ + " could not be removed (" + why +
+        return ", but its lock file " + pending_ + " could not be removed (" + why +
                "): delete it by hand once no other run writes " + path_;
     } catch (...) {
         return {};
@@ -113,7 +113,7 @@ std::string SafeWriter::abandon() noexcept {
     behind_.reset();
     abandonFile(file_);
     file_ = -1;
-    return removeLock();
+    return removePending();
 }
 
 bool SafeWriter::open(const std::string& path, std::string& error) {
@@ -124,18 +124,18 @@ bool SafeWriter::open(const std::string& path, std::string& error) {
     passed_ = false;
     if (!inspectWriteTarget(path, target_, error)) return false;
     if (replacesAnInput(path, target_, error)) return false;
-    lock_ = target_.path + ".lock";
+    pending_ = target_.path + ".lock";
     std::string why;
-    file_ = createExclusive(lock_, why);
+    file_ = createExclusive(pending_, why);
     if (file_ == -1) {
-        const std::filesystem::path lock(lock_);
+        const std::filesystem::path pending(pending_);
         error = why == "exists"
-                    ? lockPresent(path, lock_)
-                    : path + ": cannot create " + lock.filename().string() + " in " +
-                          lock.parent_path().string() + " (" + why + "); nothing was written";
+                    ? pendingPresent(path, pending_)
+                    : path + ": cannot create " + pending.filename().string() + " in " +
+                          pending.parent_path().string() + " (" + why + "); nothing was written";
         return false;
     }
-    guard_ = guardLock(lock_);
+    guard_ = guardPending(pending_);
     buffer_.reserve(kBlock);
     buffer_.clear();
     return true;
@@ -209,19 +209,19 @@ bool SafeWriter::commit(std::string& error,
     const std::intptr_t file = file_;
     file_ = -1;
     if (!finishFile(file, target_, why)) {
-        error = path_ + ": write failed (" + why + "); nothing was changed" + removeLock();
+        error = path_ + ": write failed (" + why + "); nothing was changed" + removePending();
         return false;
     }
     pauseForTest("replace", target_.path);
     if (beforeReplace && !beforeReplace(error)) {
-        error += removeLock();
+        error += removePending();
         return false;
     }
-    if (!replaceFile(lock_, target_.path, why)) {
-        error = path_ + ": cannot replace (" + why + "); nothing was changed" + removeLock();
+    if (!replaceFile(pending_, target_.path, why)) {
+        error = path_ + ": cannot replace (" + why + "); nothing was changed" + removePending();
         return false;
     }
-    unguardLock(guard_);
+    unguardPending(guard_);
     guard_ = -1;
     return true;
 }
@@ -230,11 +230,12 @@ bool checkWritable(const std::string& path, std::string& error) {
     WriteTarget target;
     if (!inspectWriteTarget(path, target, error)) return false;
     if (replacesAnInput(path, target, error)) return false;
-    const std::string lock = target.path + ".lock";
+    const std::string pending = target.path + ".lock";
     std::error_code ec;
-    if (std::filesystem::symlink_status(lock, ec).type() == std::filesystem::file_type::not_found)
+    if (std::filesystem::symlink_status(pending, ec).type() ==
+        std::filesystem::file_type::not_found)
         return true;
-    error = lockPresent(path, lock);
+    error = pendingPresent(path, pending);
     return false;
 }
 

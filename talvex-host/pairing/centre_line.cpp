@@ -18,11 +18,11 @@ bool nearCentreLine(double distance, double tolerance, double edgeLength, bool b
     return d < tolerance || (bridges && d < 0.5 * edgeLength);
 }
 
-double medianEdgeLength(const ObjDocument& document, const std::vector<bool>& used) {
+double medianEdgeLength(const MeshDocument& document, const std::vector<bool>& used) {
     return edgeFacts(document, used, nullptr, 0).medianEdge;
 }
 
-std::vector<bool> bridgesPlane(const ObjDocument& document, const HostPlane& plane, int axis) {
+std::vector<bool> bridgesPlane(const MeshDocument& document, const HostPlane& plane, int axis) {
     return edgeFacts(document, {}, &plane, axis).bridges;
 }
 
@@ -38,10 +38,10 @@ struct EdgeLengths {
     const std::vector<bool>& used;
     std::vector<double> lengths;
 
-    void add(const ObjEdge& edge) {
+    void add(const MeshEdge& edge) {
         if (!used.empty() && (!used[edge.a] || !used[edge.b])) return;
-        const ObjPosition pa = positionOf(edge.a);
-        const ObjPosition pb = positionOf(edge.b);
+        const MeshPosition pa = positionOf(edge.a);
+        const MeshPosition pb = positionOf(edge.b);
         const double dx = double(pa.x) - pb.x;
         const double dy = double(pa.y) - pb.y;
         const double dz = double(pa.z) - pb.z;
@@ -64,14 +64,14 @@ struct EdgeLengths {
 };
 
 template <class PositionOf>
-EdgeFacts edgeFactsWith(const ObjDocument& document, const PositionOf& positionOf,
+EdgeFacts edgeFactsWith(const MeshDocument& document, const PositionOf& positionOf,
                         const std::vector<bool>& used, const HostPlane* plane, int axis,
                         const std::vector<bool>* wanted) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
     // Distances are worked out per edge end rather than kept per vertex: a
     // million of them took more memory than the time they saved.
     const auto distance = [&](int v) {
-        const ObjPosition p = positionOf(v);
+        const MeshPosition p = positionOf(v);
         return plane->signedDistance(Vector3(p.x, p.y, p.z), axis);
     };
     // Bit 0: a neighbour on the vertex's own side, farther out; bit 1: one
@@ -83,7 +83,7 @@ EdgeFacts edgeFactsWith(const ObjDocument& document, const PositionOf& positionO
     };
     EdgeLengths<PositionOf> lengths{positionOf, count, used, {}};
     lengths.reserveForQuads();
-    document.forEachEdge([&](const ObjEdge& edge) {
+    document.forEachEdge([&](const MeshEdge& edge) {
         // Most vertices are paired, and only unpaired ones are asked about.
         const bool forA = plane != nullptr && (wanted == nullptr || (*wanted)[edge.a]);
         const bool forB = plane != nullptr && (wanted == nullptr || (*wanted)[edge.b]);
@@ -104,39 +104,39 @@ EdgeFacts edgeFactsWith(const ObjDocument& document, const PositionOf& positionO
 
 }  // namespace
 
-EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
+EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<bool>& used,
                     const HostPlane* plane, int axis, const std::vector<bool>* bridgesWanted) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
-    std::vector<ObjPosition> positions(count);
+    std::vector<MeshPosition> positions(count);
     for (std::size_t v = 0; v < count; ++v) positions[v] = document.position(static_cast<int>(v));
     return edgeFacts(document, positions, used, plane, axis, bridgesWanted);
 }
 
-EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<ObjPosition>& positions,
+EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<MeshPosition>& positions,
                     const std::vector<bool>& used, const HostPlane* plane, int axis,
                     const std::vector<bool>* bridgesWanted) {
     return edgeFactsWith(
         document, [&positions](int v) { return positions[v]; }, used, plane, axis, bridgesWanted);
 }
 
-EdgeFacts edgeFacts(const ObjDocument& document, const HostVertex* const* vertexAt,
+EdgeFacts edgeFacts(const MeshDocument& document, const HostVertex* const* vertexAt,
                     const std::vector<bool>& used, const HostPlane* plane, int axis,
                     const std::vector<bool>* bridgesWanted) {
     return edgeFactsWith(
         document,
         [vertexAt](int v) {
             const HostVertex& p = *vertexAt[v];
-            return ObjPosition{p.x, p.y, p.z};
+            return MeshPosition{p.x, p.y, p.z};
         },
         used, plane, axis, bridgesWanted);
 }
 
-double medianEdgeLength(const ObjDocument& document, const std::vector<ObjPosition>& positions,
+double medianEdgeLength(const MeshDocument& document, const std::vector<MeshPosition>& positions,
                         const std::vector<bool>& used) {
     const auto positionOf = [&positions](int v) { return positions[v]; };
     EdgeLengths<decltype(positionOf)> lengths{positionOf, positions.size(), used, {}};
     lengths.reserveForQuads();
-    document.forEachEdge([&](const ObjEdge& edge) { lengths.add(edge); });
+    document.forEachEdge([&](const MeshEdge& edge) { lengths.add(edge); });
     return lengths.median();
 }
 

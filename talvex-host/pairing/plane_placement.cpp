@@ -42,7 +42,7 @@ int exactAxisOf(const double normal[3]) noexcept {
     return -1;
 }
 
-bool placePlaneObject(HostObject* planeObject, const PlanePose& pose,
+bool placePlaneObject(HostObject* planeObject, const HostPlane& pose,
                       const SpanBox& span) noexcept {
     if (planeObject == nullptr || planeObject->vertexCount < 4) return false;
     double n[3] = {pose.normal[0], pose.normal[1], pose.normal[2]};
@@ -79,7 +79,7 @@ bool placePlaneObject(HostObject* planeObject, const PlanePose& pose,
     }
     if (!std::isfinite(halfExtent)) return false;
     const double s = powerOfTwoAtLeast(halfExtent > 0.0 ? 1.1 * halfExtent : 1.0);
-    const double offset = dot(n, middle) - dot(n, pose.point);
+    const double offset = dot(n, middle) - dot(n, pose.pivot);
     double centre[3];
     for (int k = 0; k < 3; ++k) centre[k] = middle[k] - offset * n[k];
     if (axis >= 0) {
@@ -87,7 +87,7 @@ bool placePlaneObject(HostObject* planeObject, const PlanePose& pose,
         // axis coordinate is the wanted one, untouched.
         const double grid = s / 16.0;
         for (int k = 0; k < 3; ++k) centre[k] = std::round(centre[k] / grid) * grid;
-        centre[axis] = static_cast<float>(pose.point[axis]);
+        centre[axis] = static_cast<float>(pose.pivot[axis]);
     }
     for (int k = 0; k < 3; ++k)
         if (!std::isfinite(centre[k])) return false;

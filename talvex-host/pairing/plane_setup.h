@@ -14,6 +14,8 @@
 
 namespace talvexhost {
 
+// What --plane asks for, before there is a plane: an axis, a value, an
+// equation or "auto". HostPlane below is the plane itself.
 struct PlaneSpec {
     // 0 X, 1 Y, 2 Z: the axis the plane is perpendicular to; for a general
     // plane the axis its normal is most along, which names the report's sides.
@@ -40,7 +42,10 @@ std::string formatPlaneNumber(double value);
 // Makes `spec` the general plane with this normal (any length) and offset.
 bool setGeneralPlane(PlaneSpec& spec, const double normal[3], double offset);
 
-// The plane as the host sees it: frame of the plane object, in double.
+// The plane as the host sees it: frame of the plane object, in double. The
+// one plane type of the rooms that know the host's records: the plane that is
+// asked for, placed (plane_placement.h) and read back. Detection keeps its
+// own (detect/reflection_fit.h).
 struct HostPlane {
     double normal[3];
     double pivot[3];

@@ -13,6 +13,12 @@ std::string positionText(const ReportVertex& vertex, const char* separator) {
 
 std::string reportCsv(const ReportContext& context, const ReportInput& input,
                       const AsymmetryReport& report) {
+    if (context.allPairs != nullptr) {
+        std::string all = "vertex_a,vertex_b\n";
+        for (const auto& [a, b] : *context.allPairs)
+            all += std::to_string(a) + "," + std::to_string(b) + "\n";
+        return all;
+    }
     std::string csv = "rank,vertex_a,vertex_b,deviation,ax,ay,az,bx,by,bz\n";
     for (std::size_t i = 0; i < report.deviating.size(); ++i) {
         if (context.top >= 0 && i >= std::size_t(context.top)) break;

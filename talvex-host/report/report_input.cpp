@@ -23,7 +23,7 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     // report's vertices are built.
     EdgeFacts facts;
     if (centreLine && !session.documents().empty()) {
-        const ObjDocument& document = session.documents()[0].document;
+        const MeshDocument& document = *session.documents()[0].document;
         const std::size_t count = static_cast<std::size_t>(document.vertexCount());
         // The document vertex of each target vertex, in target order (the
         // numbering of the run's pairs); -1 for one from no file.
@@ -46,7 +46,7 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         }
         // Only an unpaired vertex is asked whether it bridges the plane.
         std::vector<bool> unpaired(count, true);
-        for (const auto& [a, b] : outcome.pairList) {
+        for (const auto& [a, b] : outcome.pairOrdinals) {
             if (fileOf[a] >= 0) unpaired[fileOf[a]] = false;
             if (fileOf[b] >= 0) unpaired[fileOf[b]] = false;
         }
@@ -100,7 +100,7 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         }
     }
     // The report numbers the targets' vertices in target order, as the run did.
-    input.pairs = outcome.pairList;
+    input.pairs = outcome.pairOrdinals;
     return gathered;
 }
 

@@ -114,6 +114,19 @@ std::string reportJson(const ReportContext& context, const ReportInput& input,
                         {"offPlane", listJson(input, report.offPlane)}};
     json["ambiguous"] = ambiguityJson(input, report);
     json["advice"] = adviceJson(input, report);
+    if (context.masterSign != 0) {
+        const int master = context.masterSign > 0 ? 1 : 0;
+        json["master"] = {{"side", context.masterSide},
+                          {"keptVertices", outcome.masterMarked},
+                          {"wouldMove", outcome.movedBySide[1 - master]},
+                          {"wouldMoveOnMasterSide", outcome.movedBySide[master]},
+                          {"leftUnpaired", outcome.unpaired[1 - master].size()}};
+    }
+    if (context.allPairs != nullptr) {
+        Json pairs = Json::array();
+        for (const auto& [a, b] : *context.allPairs) pairs.push_back({a, b});
+        json["allPairs"] = {{"pairing", context.pairing}, {"pairs", pairs}};
+    }
     return json.dump(2) + "\n";
 }
 

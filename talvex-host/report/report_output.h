@@ -5,6 +5,8 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "report/asymmetry_report.h"
 #include "session/resym_run.h"
@@ -29,6 +31,15 @@ struct ReportContext {
     bool verbose = false;
     bool quiet = false;
     const ResymOutcome* outcome = nullptr;
+    // check --all-pairs: every pair taken (1-based file vertex numbers) and
+    // how they were paired ("position", "topology", "auto"); JSON gets them
+    // under "allPairs" and the CSV lists them instead of the deviating pairs.
+    const std::vector<std::pair<int, int>>* allPairs = nullptr;
+    // check --master: the side ("+x") and its sign as ResymOptions::masterSign
+    // (0 without); the JSON then says what resym --master would do.
+    std::string masterSide;
+    int masterSign = 0;
+    std::string pairing = "position";
 };
 
 void writeReportText(std::ostream& out, const ReportContext& context, const ReportInput& input,

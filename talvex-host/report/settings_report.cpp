@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/leading_number.h"
+#include "config/setting_keys.h"
 #include "config/settings.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Session-script statements that reach the plug-in: its commands, the host's
 // notifications and events, and painting the viewport.
-#include "script/script_run.h"
+#include "script/script_state.h"
 #include "session/viewport.h"
 
 namespace talvexhost {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <sstream>
 
-#include "script/script_run.h"
+#include "script/script_state.h"
 
 namespace talvexhost {
 

@@ -11,8 +11,9 @@
 #include <sstream>
 
 #include "config/settings.h"
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
+#include "io/safe_writer.h"
 #include "pairing/centre_line.h"
 #include "pairing/mirror_candidates.h"
 #include "pairing/tolerance_advice.h"
@@ -106,22 +107,17 @@ bool applyLockFile(HostSession& session, const std::string& path, std::string& e
 
 namespace {
 
-// --tolerance as given: a positive number, or P%. Numbers outside the
-// plug-in's own range are worked with by scaling the scene (plugin_scale.h).
+// --tolerance as given: a positive number, or P%, checked before any work.
+// Numbers outside the plug-in's own range are worked with by scaling the
+// scene (plugin_scale.h).
 bool readTolerance(const CommandArgs& args, BatchSetup& setup, std::string& error) {
     if (!args.has("--tolerance")) return true;
-    const std::string& text = args.value("--tolerance");
-    setup.toleranceTyped = text;
-    const bool relative = !text.empty() && text.back() == '%';
-    double t = 0.0;
-    if (!parseDouble(relative ? text.substr(0, text.size() - 1) : text, t) || !(float(t) > 0.0f) ||
-        !std::isfinite(float(t))) {
-        error = "--tolerance " + text +
-                ": expected a positive number in model units, such as 0.02, or a percentage of "
-                "the box diagonal, such as 0.5%";
-        return false;
-    }
-    return true;
+    setup.toleranceTyped = args.value("--tolerance");
+    double number = 0.0;
+    bool percent = false;
+    if (parseToleranceText(setup.toleranceTyped, number, percent)) return true;
+    error = badToleranceMessage(setup.toleranceTyped);
+    return false;
 }
 
 bool loadTheMesh(const CommandArgs& args, BatchSetup& setup, std::string& error) {
@@ -181,9 +177,9 @@ HostPlane expectedPlane(const PlaneSpec& spec, const std::vector<HostObject*>& t
 double medianEdgeOfTargets(const BatchSetup& setup) {
     const HostSession& session = *setup.session;
     if (session.documents().empty()) return 0.0;
-    const ObjDocument& document = session.documents()[0].document;
+    const MeshDocument& document = *session.documents()[0].document;
     std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
-    std::vector<ObjPosition> positions(used.size());
+    std::vector<MeshPosition> positions(used.size());
     for (const HostObject* object : setup.targets) {
         const SceneMesh* mesh = session.meshOf(object);
         if (mesh == nullptr || mesh->document != 0) continue;
@@ -227,47 +223,10 @@ double measuredTolerance(const BatchSetup& setup, std::string& why) {
     return advice.suggested;
 }
 
-// The tolerance and where it comes from: --tolerance T or P%, else a valid
-// TOLERANCE_A in the current folder's Talvex.ini (the plug-in reads it
-// itself), else measured from the mesh; then the scaling it needs.
-bool chooseTolerance(BatchSetup& setup, std::string& error, int& status) {
-    const std::string& typed = setup.toleranceTyped;
-    double value = 0.0;
-    if (!typed.empty() && typed.back() == '%') {
-        double percent = 0.0;
-        parseDouble(typed.substr(0, typed.size() - 1), percent);
-        const double diagonal = boxDiagonal(setup.targets);
-        value = percent / 100.0 * diagonal;
-        setup.toleranceFrom = typed + " of the box diagonal " + formatFixed(diagonal, 6);
-        if (!(value > 0.0)) {
-            status = kExitUsage;
-            error = "--tolerance " + typed + " is 0 for this mesh (box diagonal " +
-                    formatFixed(diagonal, 6) + ")";
-            return false;
-        }
-    } else if (!typed.empty()) {
-        parseDouble(typed, value);
-        setup.toleranceFrom = "--tolerance";
-    } else {
-        const SettingsFileTolerance file = settingsFileTolerance();
-        if (file.taken) {
-            setup.tolerance = static_cast<float>(file.value);
-            setup.toleranceFrom = "Talvex.ini";
-            return true;
-        }
-        if (file.found)
-            setup.toleranceNote = "Talvex.ini: TOLERANCE_A=" + file.text +
-                                  " is outside the plug-in's range (0.01 to 1024): ignored, "
-                                  "default taken";
-        std::string why;
-        value = measuredTolerance(setup, why);
-        setup.toleranceFrom = "measured from the mesh";
-        if (!(value > 0.0)) {
-            value = 0.1;
-            setup.toleranceFrom = "the plug-in's default: nothing to measure, " + why;
-        }
-    }
-    setup.tolerance = static_cast<float>(value);
+// The power of two the scene is scaled by so that the plug-in can work with
+// the tolerance (plugin_scale.h); TALVEX_HOST_SCALE_EXPONENT forces one, for
+// the tests that compare scaled and unscaled runs.
+bool chooseScaling(BatchSetup& setup, std::string& error) {
     setup.scaleExponent = scaleExponentFor(setup.tolerance);
     if (const char* forced = std::getenv("TALVEX_HOST_SCALE_EXPONENT")) {
         std::int64_t k = 0;
@@ -276,19 +235,43 @@ bool chooseTolerance(BatchSetup& setup, std::string& error, int& status) {
     const float handed = std::ldexp(setup.tolerance, setup.scaleExponent);
     if (!pluginTakes(handed)) {
         error = "tolerance " + formatFloat(setup.tolerance) +
-                " cannot be handed to the plug-in (it takes 0.01 to 1024, and scaling by 2^" +
-                std::to_string(setup.scaleExponent) + " gives " + formatFloat(handed) + ")";
+                " cannot be handed to the plug-in (it takes " + pluginToleranceRangeText() +
+                ", and scaling by 2^" + std::to_string(setup.scaleExponent) + " gives " +
+                formatFloat(handed) + ")";
         return false;
     }
     if (setup.scaleExponent != 0 && !scalesExactly(setup.targets, setup.scaleExponent)) {
-        error = "tolerance " + formatFloat(setup.tolerance) +
-                " is outside the plug-in's range (0.01 to 1024), and scaling the model by 2^" +
+        error = "tolerance " + formatFloat(setup.tolerance) + " is outside the plug-in's range (" +
+                pluginToleranceRangeText() + "), and scaling the model by 2^" +
                 std::to_string(setup.scaleExponent) +
                 " to bring it inside would not be exact for its coordinates; give a --tolerance "
-                "from 0.01 to 1024";
+                "from " +
+                pluginToleranceRangeText();
         return false;
     }
     return true;
+}
+
+// The tolerance and where it comes from (plugin_tolerance.h), then the
+// scaling it needs.
+bool chooseTolerance(BatchSetup& setup, std::string& error, int& status) {
+    ToleranceInputs inputs;
+    inputs.typed = setup.toleranceTyped;
+    inputs.boxDiagonal = [&setup] { return boxDiagonal(setup.targets); };
+    inputs.settingsFile = settingsFileTolerance;
+    inputs.measure = [&setup](std::string& why) { return measuredTolerance(setup, why); };
+    ToleranceChoice choice;
+    if (!resolveTolerance(inputs, choice, error)) {
+        status = kExitUsage;
+        return false;
+    }
+    setup.tolerance = choice.value;
+    setup.toleranceOrigin = choice.origin;
+    setup.toleranceFrom = choice.from;
+    setup.toleranceNote = choice.note;
+    // Talvex.ini's value reaches the plug-in from the user's own file, unscaled.
+    if (choice.origin == ToleranceOrigin::settingsFile) return true;
+    return chooseScaling(setup, error);
 }
 
 // The text after TOLERANCE_A= that the plug-in reads back as exactly `value`:
@@ -308,7 +291,7 @@ std::string exactSettingText(float value) {
 // gives it, a private working folder holds one with this tolerance; then the
 // host paints.
 bool paintFirstFrame(BatchSetup& setup, std::string& error) {
-    const bool ownFile = setup.toleranceFrom != "Talvex.ini";
+    const bool ownFile = setup.toleranceOrigin != ToleranceOrigin::settingsFile;
     if (ownFile) {
         const float handed = std::ldexp(setup.tolerance, setup.scaleExponent);
         if (!setup.folder.enter(error)) return false;
@@ -330,9 +313,17 @@ bool paintFirstFrame(BatchSetup& setup, std::string& error) {
         "talvex-host: warning: no OpenGL context (%s); the plug-in keeps its built-in settings\n",
         glError.c_str());
     setup.tolerance = defaultTolerances().toleranceA;
+    setup.toleranceOrigin = ToleranceOrigin::fallback;
     setup.toleranceFrom = "the plug-in's built-in default (no OpenGL context to hand it another)";
     setup.scaleExponent = 0;
     return true;
+}
+
+bool absolutePath(const std::string& path, std::string& absolute, std::string& error) {
+    std::error_code ec;
+    absolute = std::filesystem::absolute(path, ec).string();
+    if (ec) error = path + ": cannot make the path absolute (" + ec.message() + ")";
+    return !ec;
 }
 
 bool findPlane(BatchSetup& setup, std::string& error) {
@@ -357,7 +348,7 @@ void fillCentreLine(const BatchSetup& setup, ResymOptions& options) {
         const HostSession& session = *setup.session;
         if (session.documents().empty()) return EdgeFacts{};
         // The document still holds the positions from before the edit.
-        const ObjDocument& document = session.documents()[0].document;
+        const MeshDocument& document = *session.documents()[0].document;
         std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
         for (const HostObject* object : setup.targets) {
             const SceneMesh* mesh = session.meshOf(object);
@@ -379,10 +370,9 @@ std::string describeTolerance(const BatchSetup& setup) {
     std::string text = shown + " (" + setup.toleranceFrom;
     if (exact != shown) text += "; the plug-in works with the float " + exact;
     if (setup.scaleExponent != 0)
-        text += std::string(
-                    "; outside the plug-in's range, 0.01 to 1024, so it works on the "
-                    "model scaled by 2^") +
-                std::to_string(setup.scaleExponent) + ", and back";
+        text += std::string("; outside the plug-in's range, ") + pluginToleranceRangeText() +
+                ", so it works on the model scaled by 2^" + std::to_string(setup.scaleExponent) +
+                ", and back";
     return text + ")";
 }
 
@@ -390,18 +380,20 @@ bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup,
                   int& status) {
     namespace fs = std::filesystem;
     status = kExitUsage;
-    std::error_code ec;
     const std::string& input = args.positional[0];
-    setup.input = input == "-" ? input : fs::absolute(input, ec).string();
     setup.quiet = args.has("--quiet");
     setup.spec.automatic = true;
     if (args.has("--plane") && !parsePlaneSpec(args.value("--plane"), setup.spec, error))
         return false;
     if (!readTolerance(args, setup, error)) return false;
-    const std::string lockFile =
-        args.has("--lock") ? fs::absolute(args.value("--lock"), ec).string() : "";
 
     status = kExitFailure;
+    // fs::absolute fails only when the current folder cannot be learnt.
+    std::string lockFile;
+    if ((input != "-" && !absolutePath(input, setup.input, error)) ||
+        (args.has("--lock") && !absolutePath(args.value("--lock"), lockFile, error)))
+        return false;
+    if (input == "-") setup.input = input;
     setup.session = std::make_unique<HostSession>(out);
     setup.session->setEcho(!setup.quiet);
     setup.session->prepareViewport();

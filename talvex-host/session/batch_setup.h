@@ -15,6 +15,7 @@
 #include "pairing/plane_setup.h"
 #include "session/cli_args.h"
 #include "session/host_session.h"
+#include "session/plugin_tolerance.h"
 #include "session/working_folder.h"
 
 namespace talvexhost {
@@ -42,6 +43,7 @@ struct BatchSetup {
     // diagonal 3.64", "Talvex.ini", "measured from the mesh", "the plug-in's
     // built-in default" (without an OpenGL context to hand it another).
     std::string toleranceFrom;
+    ToleranceOrigin toleranceOrigin = ToleranceOrigin::fallback;
     // A line to print about it (a settings value ignored), or empty.
     std::string toleranceNote;
     // The tolerance as typed after --tolerance, or empty.

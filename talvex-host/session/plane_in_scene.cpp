@@ -54,15 +54,15 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets,
     }
 
     const SpanBox span = spanOf(targets);
-    PlanePose pose = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
+    HostPlane pose = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
     if (spec.general) {
         for (int k = 0; k < 3; ++k) {
             pose.normal[k] = spec.normal[k];
-            pose.point[k] = spec.offset * spec.normal[k];
+            pose.pivot[k] = spec.offset * spec.normal[k];
         }
     } else if (spec.atValue) {
         pose.normal[spec.axis] = 1.0;
-        pose.point[spec.axis] = spec.value;
+        pose.pivot[spec.axis] = spec.value;
     } else {
         std::vector<HostVertex*> source;
         for (HostObject* object : targets)
@@ -89,7 +89,7 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets,
             return false;
         }
         pose.normal[spec.axis] = 1.0;
-        pose.point[spec.axis] = component(created->position, spec.axis);
+        pose.pivot[spec.axis] = component(created->position, spec.axis);
     }
     session.selectObjects({});
     // Reposition's corners span the box by its own margin, and the normal they

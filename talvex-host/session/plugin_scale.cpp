@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "io/number_text.h"
+
 namespace talvexhost {
 
 namespace {
@@ -17,6 +19,10 @@ bool survives(float value, int k) {
 }
 
 }  // namespace
+
+std::string pluginToleranceRangeText() {
+    return formatFloat(kPluginLeastToleranceFloat) + " to " + formatFloat(kPluginMostTolerance);
+}
 
 bool pluginTakes(float tolerance) noexcept {
     return tolerance >= kPluginLeastToleranceFloat && tolerance <= kPluginMostTolerance;

@@ -13,19 +13,26 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
+#include "config/setting_keys.h"
 #include "host/host_records.h"
 #include "hostsim/sim_host.h"
 
 namespace talvexhost {
 
-// The plug-in takes a tolerance whose text reads as above the float 0.01 and
-// up to 1024; the text "0.01" is above it (0.01 > 0.0099999998) and is
-// stored as the float 0.01f, so the floats it can work with run from 0.01f
-// to 1024, both included.
-constexpr float kPluginLeastToleranceFloat = 0.01f;
-constexpr float kPluginMostTolerance = 1024.0f;
+// The plug-in's range for TOLERANCE_A, from its settings table: a text that
+// reads as above the float 0.01 and up to 1024. The text "0.01" is above it
+// (0.01 > 0.0099999998) and is stored as the float 0.01f, so the floats it
+// can work with run from the lower bound's float to the upper, both included.
+inline constexpr const SettingRange& kPluginToleranceRange =
+    kSettingKeys[settingKeyIndex("TOLERANCE_A")].range;
+constexpr float kPluginLeastToleranceFloat = static_cast<float>(kPluginToleranceRange.lower);
+constexpr float kPluginMostTolerance = static_cast<float>(kPluginToleranceRange.upper);
+
+// "0.01 to 1024": that range for people, as the host's messages give it.
+std::string pluginToleranceRangeText();
 
 // True when the plug-in can work with `tolerance` as it is.
 bool pluginTakes(float tolerance) noexcept;

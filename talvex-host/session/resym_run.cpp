@@ -51,6 +51,28 @@ std::string compactList(const std::vector<std::string>& labels) {
     return text;
 }
 
+std::string describeMasterRun(const ResymOutcome& outcome, int axis, int sign, bool would) {
+    constexpr std::size_t kListed = 20;
+    const int master = sign > 0 ? 1 : 0;
+    const std::string masterName = std::string(sign > 0 ? "+" : "-") + char('x' + axis);
+    const std::string otherName = std::string(sign > 0 ? "-" : "+") + char('x' + axis);
+    const std::vector<std::string>& left = outcome.unpaired[1 - master];
+    std::vector<std::string> shown(left.begin(),
+                                   left.begin() + std::ptrdiff_t(std::min(left.size(), kListed)));
+    std::string text = "master side: " + masterName + " (" + std::to_string(outcome.masterMarked) +
+                       " vertices there keep their positions, the centre line aside)\n" +
+                       (would ? "would move: " : "moved: ") +
+                       std::to_string(outcome.movedBySide[1 - master]) + " on the " + otherName +
+                       " side, " + std::to_string(outcome.movedBySide[master]) + " on the " +
+                       masterName + " side\n" +
+                       "left where they are: " + std::to_string(left.size()) +
+                       " unpaired vertices on the " + otherName + " side";
+    if (!left.empty()) text += " (" + compactList(shown);
+    if (left.size() > shown.size())
+        text += " and " + std::to_string(left.size() - shown.size()) + " more";
+    return text + (left.empty() ? "\n" : ")\n");
+}
+
 namespace {
 
 // The targets' vertices numbered 0..n-1 in target order, found again from
@@ -144,6 +166,7 @@ using Marks = std::vector<unsigned char>;
 struct Moves {
     int moved = 0;
     int noticeably = 0;
+    int bySide[2] = {0, 0};
     std::vector<int> which;  // ordinals of the moved vertices, when listed
 };
 
@@ -152,7 +175,7 @@ struct Moves {
 // moves no other), so no copy of the mesh is needed. A vertex registered
 // twice counts from its first.
 Moves countMoves(const hostsim::Host& host, std::size_t stepsBefore, const VertexOrdinals& ordinals,
-                 bool list) {
+                 const HostPlane& plane, int axis, bool list) {
     Marks seen(static_cast<std::size_t>(ordinals.count()), 0);
     Moves moves;
     for (std::size_t s = stepsBefore; s < host.undoSteps.size(); ++s) {
@@ -167,6 +190,8 @@ Moves countMoves(const hostsim::Host& host, std::size_t stepsBefore, const Verte
                 std::memcmp(&old.y, &v->y, sizeof(float)) != 0 ||
                 std::memcmp(&old.z, &v->z, sizeof(float)) != 0) {
                 ++moves.moved;
+                const Vector3 was(old.x, old.y, old.z);
+                ++moves.bySide[plane.signedDistance(was, axis) > 0.0 ? 1 : 0];
                 if (list) moves.which.push_back(k);
             }
             const double dx = double(v->x) - old.x;
@@ -188,11 +213,13 @@ void measurePairs(const hostsim::Host& host, const HostPlane& plane, const Verte
         step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
     outcome.pairs = static_cast<int>(list.size() / 2);
     outcome.pairList.reserve(list.size() / 2);
+    outcome.pairOrdinals.reserve(list.size() / 2);
     double sum = 0.0;
     for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
         const int a = ordinals.find(list[k]);
         const int b = ordinals.find(list[k + 1]);
-        if (a >= 0 && b >= 0) outcome.pairList.push_back({a, b});
+        outcome.pairList.push_back({list[k], list[k + 1]});
+        if (a >= 0 && b >= 0) outcome.pairOrdinals.push_back({a, b});
         if (a < 0 || b < 0 || offset + k + 1 >= step.vertices.size()) continue;
         paired[a] = 1;
         paired[b] = 1;
@@ -287,6 +314,18 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
     }
     std::vector<HostObject*> scaled = targets;
     if (options.planeObject != nullptr) scaled.push_back(options.planeObject);
+    std::vector<HostVertex*> marked;
+    if (options.masterSign != 0) {
+        for (int k = 0; k < ordinals.count(); ++k) {
+            HostVertex* v = const_cast<HostVertex*>(ordinals.vertex(k));
+            if ((v->flags & kVertexDoNotMove) != 0 ||
+                !(options.masterSign * plane.signedDistance(*v, axis) > 0.0))
+                continue;
+            v->flags |= kVertexDoNotMove;
+            marked.push_back(v);
+        }
+        outcome.masterMarked = static_cast<int>(marked.size());
+    }
     session.selectObjects(targets);
     const std::size_t callsBefore = host.calls.size();
     const std::size_t stepsBefore = host.undoSteps.size();
@@ -297,13 +336,16 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     scaleObjects(scaled, -options.scaleExponent);
     scaleUndoSteps(host, stepsBefore, -options.scaleExponent);
+    // The marks served the command only: the centre line belongs to neither
+    // side and goes onto the plane whichever side it strays to.
+    for (HostVertex* v : marked) v->flags &= ~kVertexDoNotMove;
     bool registered = false;
     for (std::size_t c = callsBefore; c < host.calls.size(); ++c)
         registered = registered || host.calls[c].service == "registerEditedVertices";
 
     // Moves and pairs are measured side by side: both only read the record.
-    auto moves =
-        runBeside([&] { return countMoves(host, stepsBefore, ordinals, options.listMoves); });
+    auto moves = runBeside(
+        [&] { return countMoves(host, stepsBefore, ordinals, plane, axis, options.listMoves); });
     Marks paired(static_cast<std::size_t>(ordinals.count()), 0);
     if (registered && host.undoSteps.size() > stepsBefore)
         measurePairs(host, plane, ordinals, paired, outcome);
@@ -312,6 +354,8 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
     Moves counted = moves.get();
     outcome.movedVertices = counted.moved;
     outcome.movedNoticeably = counted.noticeably;
+    outcome.movedBySide[0] = counted.bySide[0];
+    outcome.movedBySide[1] = counted.bySide[1];
     std::sort(counted.which.begin(), counted.which.end());
     for (int k : counted.which) outcome.movedLabels.push_back(ordinals.label(k));
     session.selectObjects({});

@@ -28,7 +28,10 @@ struct ResymOutcome {
     int betweenGates = 0;
     int movedVertices = 0;    // positions that changed at all
     int movedNoticeably = 0;  // by more than 0.0001, the plug-in's own count
-    int onPlane = 0;          // unpaired vertices within 0.0001 of the plane
+    // Of `movedVertices`, by side of where they were: [0] below, [1] above.
+    int movedBySide[2] = {0, 0};
+    int masterMarked = 0;  // vertices marked "do not move" for the master side
+    int onPlane = 0;       // unpaired vertices within 0.0001 of the plane
     // Unpaired vertices by side: [0] below the plane's coordinate, [1] above.
     std::vector<std::string> unpaired[2];
     double largestDeviation = 0.0;  // |B - mirror(A)| before the edit, model units
@@ -41,10 +44,11 @@ struct ResymOutcome {
     std::vector<HostVertex*> centreLineVertices;
     // Labels of the vertices that moved at all, in target order.
     std::vector<std::string> movedLabels;
-    // The registered list as (starter, partner), in the plug-in's order, as
-    // numbers of the targets' vertices in target order (pairs with a vertex
-    // of no target left out): no address needs looking up again.
-    std::vector<std::pair<int, int>> pairList;
+    // The registered list as (starter, partner), in the plug-in's order.
+    std::vector<std::pair<const HostVertex*, const HostVertex*>> pairList;
+    // The same as numbers of the targets' vertices in target order (pairs
+    // with a vertex of no target left out): the report looks up no address.
+    std::vector<std::pair<int, int>> pairOrdinals;
     double commandSeconds = 0.0;  // the command alone, through the plug-in's boundary
 };
 
@@ -63,6 +67,13 @@ struct ResymOptions {
     double tolerance = 0.0;
     std::function<EdgeFacts()> edgeFacts;
     bool listMoves = false;  // fill `movedLabels`
+    // With a master side (the sign of HostPlane::signedDistance on it, or 0
+    // for none), every target vertex on it is marked "do not move" for the
+    // command, so the plug-in moves each partner onto the exact mirror image
+    // of its master vertex; the marks are taken off again once it returns, so
+    // the centre line (unpaired vertices near the plane) is told apart on
+    // both sides alike.
+    int masterSign = 0;
 };
 
 // Below this share of partners found, resym refuses: snapping cannot mend
@@ -85,6 +96,12 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
 // Vertex ids as the report prints them: 1-based OBJ numbers for loaded
 // meshes, NAME:INDEX for others.
 std::string vertexLabel(const HostSession& session, const HostVertex* vertex);
+
+// The lines a run with a master side adds to the report: the side, how many
+// vertices moved on each side (`would`: "would move", for check) and the
+// unpaired vertices on the other side, which stay where they are. `sign` as
+// ResymOptions::masterSign.
+std::string describeMasterRun(const ResymOutcome& outcome, int axis, int sign, bool would);
 
 // "1-4, 7, 9-10" from labels that are numbers; others listed as they are.
 std::string compactList(const std::vector<std::string>& labels);

@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "config/setting_keys.h"
 #include "support/scratch_folder.h"
 
 namespace {

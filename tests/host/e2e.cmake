@@ -80,3 +80,38 @@ if(NOT WIN32)
       $<TARGET_FILE:talvex-host>
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
+# check --html's page in a real browser: Debian's chromium, headless, with
+# software WebGL and no network, driven over the DevTools protocol (native:
+# the browser is a Linux program).
+if(NOT WIN32)
+  add_test(NAME e2e_html_page
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/html_page_e2e.py ${CMAKE_SOURCE_DIR}
+      ${TALVEX_E2E_OUT}/html_page $<TARGET_FILE:talvex-host>
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()
+# Every JSON document the host writes: camelCase keys and a schema.
+add_test(NAME e2e_json_keys
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/json_keys_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/json_keys
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# check, detect and resym over several files and folders, a process per file.
+add_test(NAME e2e_many_files
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/many_files_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/many_files
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# resym --master and check --master: the master half byte for byte, the
+# other the exact mirror, the refusals.
+add_test(NAME e2e_master
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/master_e2e.sh ${TALVEX_E2E_OUT}/master ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# symmetrize: rebuilt meshes are symmetric and sound, the file's structure
+# kept, bad input refused.
+add_test(NAME e2e_symmetrize
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/symmetrize_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/symmetrize
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# --pairing topology: a posed side paired through its faces, and restored.
+add_test(NAME e2e_topology
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/topology_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/topology
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -123,6 +123,62 @@ TEST_F(SafeWriterTest, KeepsTheModeAndFollowsLinks) {
     EXPECT_FALSE(fs::exists(file("link.obj.lock")));
 }
 
+// What open() refuses it refuses before any byte is written; a commit
+// refused at the last moment, or a write that fails, leaves the target and
+// the folder as they were.
+TEST_F(SafeWriterTest, RefusesBeforeWorkAndLeavesNothingOnFailure) {
+    const std::string linked = file("linked.obj");
+    put(linked, "old");
+    fs::create_hard_link(linked, file("other-name.obj"));
+    std::string error;
+    for (const std::string& target : {linked, folder_.string(), std::string("/dev/null")}) {
+        EXPECT_FALSE(checkWritable(target, error)) << target;
+        SafeWriter writer;
+        EXPECT_FALSE(writer.open(target, error)) << target;
+        EXPECT_FALSE(fs::exists(target + ".lock")) << target;
+    }
+    EXPECT_NE(error.find("/dev/null: is a character device"), std::string::npos) << error;
+    EXPECT_FALSE(writeFileAtomically(linked, "new", error));
+    EXPECT_NE(error.find("has 2 hard links"), std::string::npos) << error;
+    EXPECT_EQ(get(file("other-name.obj")), "old");
+
+    const std::string target = file("out.obj");
+    put(target, "old");
+    {
+        SafeWriter writer;
+        ASSERT_TRUE(writer.open(target, error)) << error;
+        // Past one block, so the bytes go through the writing thread too.
+        ASSERT_TRUE(writer.write(std::string(5u << 20, 'x'), error)) << error;
+        EXPECT_FALSE(writer.commit(error, [](std::string& why) {
+            why = "out.obj: the input changed while it was read";
+            return false;
+        }));
+        EXPECT_EQ(error, "out.obj: the input changed while it was read");
+        EXPECT_EQ(get(target), "old");
+        EXPECT_FALSE(fs::exists(target + ".lock"));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 3)
+        << "only linked.obj, other-name.obj and out.obj stay";
+}
+
+// The replaced file keeps its owner and group where the process may set
+// them (as root), and with them a set-id bit.
+TEST_F(SafeWriterTest, KeepsTheOwner) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root may give a file another owner";
+    const std::string target = file("owned.obj");
+    put(target, "old");
+    ASSERT_EQ(chown(target.c_str(), 4321, 4322), 0);
+    ASSERT_EQ(chmod(target.c_str(), 02750), 0);
+    std::string error;
+    ASSERT_TRUE(writeFileAtomically(target, "new", error)) << error;
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 4321u);
+    EXPECT_EQ(info.st_gid, 4322u);
+    EXPECT_EQ(info.st_mode & 07777, 02750u);
+    EXPECT_EQ(get(target), "new");
+}
+
 TEST_F(SafeWriterTest, InputsReadWholeAreRegularFiles) {
     std::string bytes;
     std::string error;

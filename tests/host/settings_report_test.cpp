@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "config/setting_keys.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -80,7 +81,9 @@ TEST(SettingsReport, TheSampleFileIsTakenWhole) {
     makeFolder("report_sample", &sample);
     const std::string report = settingsReport("report_sample");
     EXPECT_EQ(countOf(report, "default"), 0) << report;
-    EXPECT_NE(report.find("27 of 27 keys taken from the file.\n"), std::string::npos) << report;
+    const std::string all = std::to_string(kSettingKeyCount);
+    EXPECT_NE(report.find(all + " of " + all + " keys taken from the file.\n"), std::string::npos)
+        << report;
     EXPECT_EQ(report.find("note:"), std::string::npos) << report;
 }
 
@@ -89,7 +92,7 @@ TEST(SettingsReport, SaysWhyNoFileWasRead) {
     const std::string none = settingsReport("report_none");
     EXPECT_NE(none.find("File: not found; every key takes its default.\n"), std::string::npos)
         << none;
-    EXPECT_EQ(countOf(none, "default: no file\n"), 27) << none;
+    EXPECT_EQ(countOf(none, "default: no file\n"), kSettingKeyCount) << none;
 
     {
         ScratchFolder folder("report_directory");
@@ -97,13 +100,13 @@ TEST(SettingsReport, SaysWhyNoFileWasRead) {
     }
     const std::string directory = settingsReport("report_directory");
     EXPECT_NE(directory.find("File: that path is a directory;"), std::string::npos) << directory;
-    EXPECT_EQ(countOf(directory, "default: no file\n"), 27) << directory;
+    EXPECT_EQ(countOf(directory, "default: no file\n"), kSettingKeyCount) << directory;
 
     // A symlink to itself, made by make_fixtures.cmake: it cannot be opened,
     // and Wine does not even see it, so only the outcome is the same.
     const std::string unreadable = settingsReport("unreadable_settings");
     EXPECT_NE(unreadable.find("every key takes its default.\n"), std::string::npos) << unreadable;
-    EXPECT_EQ(countOf(unreadable, "default: no file\n"), 27) << unreadable;
+    EXPECT_EQ(countOf(unreadable, "default: no file\n"), kSettingKeyCount) << unreadable;
 
     const auto before = std::filesystem::current_path();
     EXPECT_EQ(settingsReport("no_such_folder"),

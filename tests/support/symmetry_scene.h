@@ -9,20 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "support/command_indices.h"
 #include "support/plugin_fixture.h"
 
 namespace symtest {
 
 using hostsim::Point;
-
-constexpr int kSwitch = 1;
-constexpr int kCreate = 2;
-constexpr int kReloadIni = 3;
-constexpr int kSwitchTolerance = 4;
-constexpr int kSmartResym = 5;
-constexpr int kRaiseTolerance = 6;
-constexpr int kLowerTolerance = 7;
-constexpr int kReposition = 8;
 
 // Expected values follow the plug-in's documented arithmetic step by step
 // with the geometry types, so that float results can be compared exactly.

@@ -1,6 +1,6 @@
 // The helpers every session-script statement shares: the session's set-up,
 // numbers, files, objects and vertex references, and the plug-in's texts.
-#include "script/script_run.h"
+#include "script/script_state.h"
 
 #include <cstdint>
 #include <filesystem>

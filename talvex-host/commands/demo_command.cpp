@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
+#include "demo/demo_master.h"
 #include "demo/demo_model.h"
 #include "demo/demo_turned.h"
 #include "io/number_text.h"
+#include "io/safe_writer.h"
 #include "render/bitmap_font.h"
 #include "session/cli_args.h"
 #include "session/host_session.h"
@@ -27,7 +29,9 @@ const char kHelp[] =
     "writes demo.obj (the model after Smart Resym) and demo.png (the viewport mid-drag,\n"
     "with the plug-in's overlay). Then the same model, turned off every axis and moved:\n"
     "its symmetry plane is detected, the plane placed there and Smart Resym applied\n"
-    "(demo_turned.obj).\n"
+    "(demo_turned.obj). Last, the model made symmetric from its clean -x half, as\n"
+    "resym --master -x does it (demo_master.obj). First of all, check writes its page\n"
+    "for the model as built (demo_check.html).\n"
     "\n"
     "  --out DIR       where to write the files (default: the current folder)\n"
     "  --plugin PATH   the plug-in library (default: the one beside talvex-host)\n";
@@ -49,8 +53,8 @@ bool setUpScene(WorkingFolder& folder, HostSession& session, const std::string& 
                 const std::string& objPath, std::string& error) {
     if (!folder.enter(error)) return false;
     if (!session.loadPlugin(plugin, error)) return false;
-    ObjDocument model;
-    if (!model.parse(demoModelObj(), "demo model", error)) return false;
+    std::unique_ptr<MeshDocument> model = demoModelDocument(error);
+    if (!model) return false;
     session.addDocument(std::move(model), objPath);
     return session.openViewport(800, 600, error);
 }
@@ -131,15 +135,32 @@ void applySmartResym(HostSession& session, HostObject* head, const RenderOptions
     session.viewport()->render(session, view);
 }
 
+// The model as built (before the drag and Smart Resym) checked by check
+// itself, as a modeller would run it on the file, with its page written.
+int writeCheckPage(const CommandArgs& args, const std::string& pagePath) {
+    std::string error;
+    WorkingFolder folder;
+    const std::string model = "cat_head.obj";
+    if (!folder.enter(error) || !writeFileAtomically(model, demoModelObj(), error))
+        return commandFailure(kSpec, error);
+    std::cout << "> talvex-host check " << model << " --html " << pagePath << " --quiet\n";
+    Invocation check;
+    check.args = {model, "--html", pagePath, "--quiet", "--plugin", args.plugin};
+    return findSubcommand("check")->run(check);
+}
+
 }  // namespace
 
-int runDemo(const Invocation& invocation) {
+static int runDemo(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     const std::filesystem::path out = outputFolder(args);
     const std::string objPath = (out / "demo.obj").string();
     const std::string pngPath = (out / "demo.png").string();
 
+    // Before the demo's own session: check loads the plug-in in a session of
+    // its own, and one plug-in object serves one host at a time.
+    if (const int status = writeCheckPage(args, (out / "demo_check.html").string())) return status;
     std::string error;
     WorkingFolder folder;
     HostSession session(std::cout);
@@ -158,9 +179,14 @@ int runDemo(const Invocation& invocation) {
     if (!session.saveDocument(0, objPath, error)) return commandFailure(kSpec, error);
     std::cout << "wrote " << objPath << " (the model after Smart Resym)\n"
               << "wrote " << pngPath << " (the viewport mid-drag, with the overlay)\n";
-    if (!runTurnedDemo(session, (out / "demo_turned.obj").string(), std::cout, error))
+    if (!runTurnedDemo(session, (out / "demo_turned.obj").string(), std::cout, error) ||
+        !runMasterDemo(session, (out / "demo_master.obj").string(), std::cout, error))
         return commandFailure(kSpec, error);
     return kExitOk;
 }
+
+extern const Subcommand kDemoCommand = {
+    kSpec, "run Create, Reposition, Switch, a live drag and Smart Resym on a built-in model",
+    runDemo};
 
 }  // namespace talvexhost

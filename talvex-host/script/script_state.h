@@ -3,7 +3,7 @@
 // is one row {name, arguments, handler}: script_statements.cpp holds the
 // statements that build and change the scene, script_plugin_statements.cpp
 // those that reach the plug-in, script_expect.cpp the expectations, and
-// script_runner.cpp the loop that finds a row and runs it. Only those files
+// script_interpreter.cpp the loop that finds a row and runs it. Only those files
 // include this header.
 #pragma once
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "script/script_runner.h"
+#include "script/script_interpreter.h"
 #include "session/host_session.h"
 #include "session/working_folder.h"
 

@@ -2,14 +2,14 @@
 // verb in the statement tables and runs its handler, and fails the script at
 // the first statement that fails, expectation that does not hold, or error
 // the plug-in shows that the script does not expect.
-#include "script/script_runner.h"
+#include "script/script_interpreter.h"
 
 #include <cstddef>
 #include <ostream>
 #include <sstream>
 
-#include "io/obj/obj_document.h"
-#include "script/script_run.h"
+#include "io/safe_writer.h"
+#include "script/script_state.h"
 
 namespace talvexhost {
 

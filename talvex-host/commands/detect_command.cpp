@@ -5,11 +5,13 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
+#include "commands/many_files.h"
 #include "detect/symmetry_detect.h"
 #include "io/json_names.h"
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
+#include "io/safe_writer.h"
 #include "pairing/plane_setup.h"
 #include "session/cli_args.h"
 
@@ -19,6 +21,8 @@ namespace {
 
 const char kHelp[] =
     "usage: talvex-host detect IN.obj [--object NAME] [--as-one-object] [--top K] [--json FILE|-]\n"
+    "       talvex-host detect FILE|FOLDER... [--recursive] [--include GLOB] [--jsonl FILE|-]\n"
+    "                          [options above]\n"
     "\n"
     "Finds the best reflective symmetry plane of each object of the mesh, at any orientation\n"
     "and position, and prints it as a point and a unit normal and as the equation\n"
@@ -33,12 +37,25 @@ const char kHelp[] =
     "  --as-one-object   take all vertices (of the chosen objects) together\n"
     "  --top K           report up to K (1 to 20) distinct planes per object, best first\n"
     "                    (default 1)\n"
-    "  --json FILE|-     also write the result as JSON to FILE, or only JSON to stdout\n";
+    "  --json FILE|-     also write the result as JSON to FILE, or only JSON to stdout\n"
+    "  FILE... | FOLDER... several meshes at once, each in a process of its own, as many\n"
+    "                    at a time as there are cores: a folder's mesh files (by extension)\n"
+    "                    are taken in name order; each file's report and a\n"
+    "                    summary; --json writes one document with every file's result\n"
+    "  --recursive        also the mesh files in the folders' subfolders\n"
+    "  --include GLOB     only the folders' files whose name matches GLOB (* and ?)\n"
+    "  --jsonl FILE|-     with several files: one JSON line per file as each finishes\n"
+    "Exit status with several files: 1 when any file has no convincing plane or cannot be read.\n";
 
 // Reads the file only: no --plugin.
-const CommandSpec kSpec = {
-    "detect",         kHelp, {"--object", "--top", "--json"}, {"--as-one-object"}, 1, 1,
-    "one input mesh", false};
+const CommandSpec kSpec = {"detect",
+                           kHelp,
+                           {"--object", "--top", "--json", "--include", "--jsonl"},
+                           {"--as-one-object", "--recursive"},
+                           1,
+                           kManyFiles,
+                           "input meshes or folders",
+                           false};
 
 struct Part {
     std::string name;
@@ -56,7 +73,7 @@ nlohmann::json planeJson(const DetectedPlane& found) {
             {"point", {found.point.x, found.point.y, found.point.z}},
             {"equation", {n[0], n[1], n[2], found.plane.offset}},
             {"score", found.score},
-            {"rms_deviation", found.rmsDeviation}};
+            {"rmsDeviation", found.rmsDeviation}};
 }
 
 void printPart(std::ostream& out, const Part& part, const DetectResult& result, double seconds) {
@@ -94,13 +111,13 @@ void printPart(std::ostream& out, const Part& part, const DetectResult& result, 
 
 // The point sets to detect on: each object, or those --object names, or
 // them all as one with --as-one-object. False with `error` when none is left.
-bool collectParts(const ObjDocument& document, const ParsedArgs& args, std::vector<Part>& parts,
+bool collectParts(const MeshDocument& document, const ParsedArgs& args, std::vector<Part>& parts,
                   std::string& error) {
-    for (const ObjObject& object : document.objects()) {
+    for (const MeshObject& object : document.objects()) {
         if (args.has("--object") && object.name != args.value("--object")) continue;
         if (parts.empty() || !args.has("--as-one-object")) parts.push_back({object.name, {}});
         for (int v : object.vertices) {
-            const ObjPosition& p = document.position(v);
+            const MeshPosition& p = document.position(v);
             parts.back().points.push_back({p.x, p.y, p.z});
         }
     }
@@ -121,7 +138,7 @@ nlohmann::json partJson(const Part& part, const DetectResult& result, double sec
         {"spacing", result.spacing},         {"seconds", seconds}};
     putName(entry, "name", part.name);
     for (const DetectedPlane& found : result.planes) entry["planes"].push_back(planeJson(found));
-    if (result.planes.empty() && result.hasBest) entry["best_rejected"] = planeJson(result.best);
+    if (result.planes.empty() && result.hasBest) entry["bestRejected"] = planeJson(result.best);
     return entry;
 }
 
@@ -148,7 +165,8 @@ public:
 
     // The whole report; its keys in nlohmann::json's order, "objects" last.
     std::string text(const std::string& input) const {
-        nlohmann::json head = {{"convincing_score", kConvincingScore}};
+        nlohmann::json head = {{"schema", "talvex-detect/1"},
+                               {"convincingScore", kConvincingScore}};
         putName(head, "file", input);
         std::string whole = head.dump(2);
         whole.erase(whole.size() - 2);  // "\n}"
@@ -212,19 +230,20 @@ bool readTop(const std::string& text, std::int64_t& top, std::string& error) {
 
 }  // namespace
 
-int runDetect(const Invocation& invocation) {
+static int runDetect(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::int64_t top = 1;
     std::string topError;
     if (args.has("--top") && !readTop(args.value("--top"), top, topError))
         return usageError(kSpec, topError);
+    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
     const std::string input = args.positional[0];
-    ObjDocument document;
     std::string error;
-    if (!document.load(input, error)) return commandFailure(kSpec, error);
+    const std::unique_ptr<MeshDocument> document = loadMeshDocument(input, error);
+    if (!document) return commandFailure(kSpec, error);
     std::vector<Part> parts;
-    if (!collectParts(document, args, parts, error))
+    if (!collectParts(*document, args, parts, error))
         return commandFailure(kSpec, input + ": " + error);
 
     // --json -: only the JSON, on stdout; else the text as it comes, and the
@@ -244,5 +263,8 @@ int runDetect(const Invocation& invocation) {
     if (!anyPlane) return commandFailure(kSpec, "no convincing symmetry plane");
     return kExitOk;
 }
+
+extern const Subcommand kDetectCommand = {
+    kSpec, "find the symmetry planes of an OBJ mesh at any orientation", runDetect};
 
 }  // namespace talvexhost

@@ -8,17 +8,21 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
+#include "commands/many_files.h"
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
 #include "io/safe_writer.h"
+#include "pairing/plane_side.h"
 #include "report/asymmetry_report.h"
 #include "report/check_picture.h"
+#include "report/html_page.h"
 #include "report/report_input.h"
 #include "report/report_output.h"
 #include "session/batch_setup.h"
 #include "session/cli_args.h"
 #include "session/resym_run.h"
+#include "session/topology_run.h"
 
 namespace talvexhost {
 
@@ -31,7 +35,10 @@ const char kHelp[] =
     "[--quiet]\n"
     "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
     "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
-    "                         [--plugin PATH]\n"
+    "                         [--html FILE] [--master +x|-x|+y|-y|+z|-z|+|-]\n"
+    "                         [--pairing position|topology|auto] [--all-pairs] [--plugin PATH]\n"
+    "       talvex-host check FILE|FOLDER... [--recursive] [--include GLOB] [--jsonl FILE|-]\n"
+    "                         [--json FILE|-] [--fail-above D] [--fail-unpaired] [options above]\n"
     "\n"
     "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
     "inside an edit step, the host learns the vertex pairs from the list the plug-in\n"
@@ -66,10 +73,30 @@ const char kOptions[] =
     "  --view V           front, side, top or persp (default: along the plane's normal when\n"
     "                     everything flagged lies on one side, else obliquely at the plane)\n"
     "  --size WxH         the picture's size in pixels (default 800x600)\n"
-    "  --up y|z           the model's up axis for --png (default y)\n"
+    "  --up y|z           the model's up axis for --png and --html (default y)\n"
+    "  --html FILE        write one self-contained page to open in a browser: the mesh\n"
+    "                     coloured as --png colours it, to turn and click, and the ranked table\n"
+    "  --master SIDE      also say what resym --master SIDE would do: how many vertices it\n"
+    "                     would move on each side, and which unpaired ones it would leave\n"
+    "  --pairing P        position (default): the pairs Smart Resym finds; topology: also\n"
+    "                     pair through the faces, from certain pairs at the plane outwards\n"
+    "                     (for posed models), and say where the two differ; auto: positions\n"
+    "                     filled in by topology where they found no partner\n"
+    "  --all-pairs        list every pair taken, exact ones too: one a line (\"pair A B\")\n"
+    "                     in the text, \"allPairs\" in the JSON, and the CSV becomes\n"
+    "                     vertex_a,vertex_b\n"
     "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
+    "  FILE... | FOLDER...  several meshes at once, each in a process of its own, as many\n"
+    "                     at a time as there are cores: a folder's mesh files (by extension)\n"
+    "                     are taken in name order; one line per file (vertices, pairs,\n"
+    "                     unpaired off the plane, largest deviation, score, verdict) and a\n"
+    "                     summary; --json writes one document with every file's report, and\n"
+    "                     --fail-above and --fail-unpaired judge every file\n"
+    "  --recursive        also the mesh files in the folders' subfolders\n"
+    "  --include GLOB     only the folders' files whose name matches GLOB (* and ?)\n"
+    "  --jsonl FILE|-     with several files: one JSON line per file as each finishes\n"
     "\n"
-    "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
+    "Exit status: 0 done, 1 failed or a --fail-* condition held (for any file), 2 bad usage.\n";
 
 // The score is defined beside the code that computes it.
 const std::string kFullHelp = std::string(kHelp) + kScoreDefinition + kOptions;
@@ -78,14 +105,16 @@ const CommandSpec kSpec = {
     "check",
     kFullHelp.c_str(),
     {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
-     "--csv", "--fail-above", "--view", "--size"},
-    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
+     "--csv", "--fail-above", "--view", "--size", "--html", "--include", "--jsonl", "--master",
+     "--pairing"},
+    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object", "--recursive", "--all-pairs"},
     1,
-    1,
-    "one input mesh"};
+    kManyFiles,
+    "input meshes or folders"};
 
 struct CheckOptions {
     std::string png;
+    std::string html;
     std::string json;
     std::string csv;
     std::string view;
@@ -123,6 +152,7 @@ bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& err
         return value == "-" || value.empty() ? value : fs::absolute(value, ec).string();
     };
     options.png = args.has("--png") ? path("--png") : "";
+    options.html = args.has("--html") ? path("--html") : "";
     options.json = path("--json");
     options.csv = path("--csv");
     options.view = args.value("--view");
@@ -143,6 +173,8 @@ bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& err
     else if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 0))
         error = "--top must be a whole number of at least 0 (\"" + args.value("--top") +
                 "\" is not one, or too large to read)";
+    else if (options.html == "-")
+        error = "--html needs a file name (the page is too large for a terminal)";
     else if (options.json == "-" && options.csv == "-")
         error = "--json - and --csv - cannot both go to standard output";
     options.up = up[0];
@@ -187,7 +219,7 @@ std::uint64_t fileMeshesFingerprint(const HostSession& session) {
 }
 
 // Smart Resym inside its edit step, then undone; false when the mesh changed.
-bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
+bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::string& error) {
     HostSession& session = *setup.session;
     const std::uint64_t before = fileMeshesFingerprint(session);
     int vertices = 0;
@@ -198,6 +230,7 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
         ResymOptions options;
         fillResymOptions(setup, options);
         fillCentreLine(setup, options);
+        options.masterSign = masterSign;
         outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
     if (outcome.pairs > 0 && !session.host().undo()) {
@@ -210,7 +243,7 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
     if (fileMeshesFingerprint(session) == before) return true;
     // Something moved: find which against the file.
     session.syncDocuments();
-    const ObjDocument& document = session.documents()[0].document;
+    const MeshDocument& document = *session.documents()[0].document;
     for (int v = 0; v < document.vertexCount(); ++v) {
         if (document.changed(v)) {
             error = "vertex " + std::to_string(v + 1) + " was moved outside the edit step";
@@ -242,6 +275,13 @@ ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args,
     return context;
 }
 
+// The picture's and the page's caption: the file, then plane, tolerance and score.
+std::vector<std::string> captionOf(const ReportContext& context, const AsymmetryReport& report) {
+    return {std::filesystem::path(context.file).filename().string(),
+            "plane " + context.plane + ", tolerance " + formatFixed(context.tolerance, 4) +
+                ", symmetry score " + formatFixed(report.score, 4)};
+}
+
 bool writePicture(HostSession& session, const GatheredInput& gathered,
                   const AsymmetryReport& report, const ReportContext& context,
                   const CheckOptions& options, std::string& error) {
@@ -252,12 +292,32 @@ bool writePicture(HostSession& session, const GatheredInput& gathered,
     request.planeAxis = context.axis;
     request.up = options.up;
     request.view = options.view;
-    request.caption = {std::filesystem::path(context.file).filename().string(),
-                       "plane " + context.plane + ", tolerance " +
-                           formatFixed(context.tolerance, 4) + ", symmetry score " +
-                           formatFixed(report.score, 4)};
+    request.caption = captionOf(context, report);
     std::string chosen;
     return drawCheckPicture(session, request, options.png, chosen, error);
+}
+
+// The page, made from the same report as the JSON and drawn from the
+// checked meshes' faces.
+bool writePage(HostSession& session, std::ostream& text, const GatheredInput& gathered,
+               const AsymmetryReport& report, ReportContext context, const CheckOptions& options,
+               std::string& error) {
+    HtmlPageRequest request;
+    request.input = &gathered.input;
+    request.report = &report;
+    context.top = 0;  // the page carries the lists itself, whole
+    request.reportJson = reportJson(context, gathered.input, report);
+    request.caption = captionOf(context, report);
+    request.view = options.view;
+    request.up = options.up;
+    request.polygons = reportPolygons(*session.documents()[0].document, gathered.input.vertices);
+    const HtmlPage page = htmlPage(request);
+    if (!writeFileAtomically(options.html, page.text, error)) return false;
+    text << "page: " << options.html;
+    if (page.facesDrawn < page.faces)
+        text << " (drawing " << page.facesDrawn << " of " << page.faces << " faces to fit)";
+    text << "\n";
+    return true;
 }
 
 // Exit status from --fail-above and --fail-unpaired; says why on stderr.
@@ -313,6 +373,9 @@ bool writeReports(HostSession& session, std::ostream& text, const GatheredInput&
     if (!options.csv.empty() &&
         !writeOutput(options.csv, reportCsv(context, gathered.input, report), error))
         return false;
+    if (!options.html.empty() &&
+        !writePage(session, text, gathered, report, context, options, error))
+        return false;
     if (options.png.empty()) return true;
     if (!writePicture(session, gathered, report, context, options, error)) return false;
     text << "image: " << options.png << "\n";
@@ -321,13 +384,20 @@ bool writeReports(HostSession& session, std::ostream& text, const GatheredInput&
 
 }  // namespace
 
-int runCheck(const Invocation& invocation) {
+static int runCheck(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     CheckOptions options;
     std::string error;
     if (!readOptions(args, options, error)) return usageError(kSpec, error);
-    for (const std::string* target : {&options.png, &options.json, &options.csv}) {
+    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
+    PlaneSide master;
+    if (args.has("--master") && !parsePlaneSide(args.value("--master"), "--master", master, error))
+        return usageError(kSpec, error);
+    PairingMode pairing = PairingMode::kPosition;
+    if (args.has("--pairing") && !parsePairingMode(args.value("--pairing"), pairing, error))
+        return usageError(kSpec, error);
+    for (const std::string* target : {&options.png, &options.json, &options.csv, &options.html}) {
         if (!target->empty() && *target != "-" && !checkWritable(*target, error))
             return commandFailure(kSpec, error);
     }
@@ -338,21 +408,47 @@ int runCheck(const Invocation& invocation) {
     BatchSetup setup;
     if (const int status = prepare(args, options, text, setup)) return status;
     if (!setup.toleranceNote.empty() && !setup.quiet) text << setup.toleranceNote << "\n";
+    int masterSign = 0;
+    if (args.has("--master") && !sideSign(master, setup.spec, "--master", masterSign, error))
+        return commandFailure(kSpec, error);
     ResymOutcome outcome;
-    if (!runAndUndo(setup, outcome, error)) return commandFailure(kSpec, error);
+    if (!runAndUndo(setup, masterSign, outcome, error)) return commandFailure(kSpec, error);
 
     GatheredInput gathered = gatherInput(setup, outcome, options);
     // What the report needs no longer, given back before it builds its grids:
-    // the run's copy of the pairs, and the vertex addresses unless for a
-    // picture.
-    std::vector<std::pair<int, int>>().swap(outcome.pairList);
+    // the run's copies of the pairs (the addresses unless topology pairing
+    // reads them below), and the vertex addresses unless for a picture.
+    std::vector<std::pair<int, int>>().swap(outcome.pairOrdinals);
+    if (pairing == PairingMode::kPosition && !args.has("--all-pairs"))
+        std::vector<std::pair<const HostVertex*, const HostVertex*>>().swap(outcome.pairList);
     if (options.png.empty()) std::vector<const HostVertex*>().swap(gathered.hostVertices);
     const AsymmetryReport report = analyseAsymmetry(gathered.input);
-    const ReportContext context =
-        contextOf(setup, args, options, gathered.input.tolerance, outcome);
+    ReportContext context = contextOf(setup, args, options, gathered.input.tolerance, outcome);
+    TopologyRun run;
+    if (pairing != PairingMode::kPosition || args.has("--all-pairs"))
+        run = pairTargets(*setup.session, setup.targets, setup.plane, setup.spec.axis,
+                          double(setup.tolerance), pairing, outcome.pairList);
+    const std::vector<std::pair<int, int>> allPairs = pairNumbers(run);
+    if (masterSign != 0) {
+        context.masterSide = sideName(setup.spec.axis, masterSign);
+        context.masterSign = masterSign;
+    }
+    if (args.has("--all-pairs")) {
+        context.allPairs = &allPairs;
+        context.pairing = args.value("--pairing", "position");
+    }
     if (!writeReports(*setup.session, text, gathered, report, context, options, error))
         return commandFailure(kSpec, error);
+    if (masterSign != 0)
+        text << "resym --master " << args.value("--master") << ":\n"
+             << describeMasterRun(outcome, setup.spec.axis, masterSign, true);
+    if (pairing != PairingMode::kPosition) printTopologyRun(text, run, pairing);
+    if (args.has("--all-pairs"))
+        for (const auto& [a, b] : allPairs) text << "pair " << a << " " << b << "\n";
     return failureStatus(args, options, report);
 }
+
+extern const Subcommand kCheckCommand = {
+    kSpec, "report the asymmetric vertices of an OBJ mesh without changing it", runCheck};
 
 }  // namespace talvexhost

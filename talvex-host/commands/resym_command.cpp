@@ -7,14 +7,17 @@
 #include <iostream>
 #include <sstream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
+#include "commands/many_files.h"
 #include "io/host_files.h"
 #include "io/number_text.h"
 #include "io/safe_writer.h"
 #include "pairing/centre_line.h"
+#include "pairing/plane_side.h"
 #include "report/report_input.h"
 #include "session/batch_setup.h"
 #include "session/resym_run.h"
+#include "session/topology_run.h"
 
 namespace talvexhost {
 
@@ -24,7 +27,10 @@ const char kHelp[] =
     "usage: talvex-host resym IN.obj|- (-o OUT.obj | -o - | --in-place | --dry-run)\n"
     "                         [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--tolerance T|P%]\n"
     "                         [--force] [--no-center] [--lock FILE] [--object NAME]\n"
-    "                         [--as-one-object] [--quiet] [--plugin PATH]\n"
+    "                         [--as-one-object] [--master +x|-x|+y|-y|+z|-z|+|-] [--quiet]\n"
+    "                         [--pairing position|topology|auto] [--plugin PATH]\n"
+    "       talvex-host resym FILE|FOLDER... (--in-place | --dry-run) [--recursive]\n"
+    "                         [--include GLOB] [options above]\n"
     "\n"
     "Makes the mesh symmetric with the plug-in's \"Talvex Smart Resym\": vertices are paired\n"
     "across the plane within each object and every pair is snapped into mirror positions;\n"
@@ -64,6 +70,15 @@ const char kHelp[] =
     "  --center         put unpaired vertices near the plane onto it (default): nearer than\n"
     "                   the tolerance, or than half their shortest edge\n"
     "  --no-center      leave them where they are\n"
+    "  --master SIDE    that side keeps its positions and the other copies it: each partner\n"
+    "                   goes onto the exact mirror image of its vertex on SIDE (+x, -x, ...\n"
+    "                   for the plane's axis; + is where the plane's normal points, - the\n"
+    "                   other side). Unpaired vertices off the plane stay and are listed\n"
+    "  --pairing P      position (default): Smart Resym pairs and snaps; topology: the host\n"
+    "                   pairs through the faces, from certain pairs at the plane outwards,\n"
+    "                   and snaps those pairs itself by the same rule (with --master: each\n"
+    "                   partner onto its master vertex's mirror image), for posed models or\n"
+    "                   a broken side; auto: Smart Resym's pairs filled in by topology\n"
     "  --lock FILE      vertices that must not move: 1-based OBJ vertex numbers or ranges A-B\n"
     "  --object NAME    work on the objects of that name only (default: every object)\n"
     "  --as-one-object  give the plug-in one object holding every vertex of the file\n"
@@ -77,7 +92,13 @@ const char kHelp[] =
     "                   plain scan's estimated time (starters x vertices projections),\n"
     "                   and how long each step took (reading, first paint, plane, Smart\n"
     "                   Resym, writing)\n"
-    "  --plugin PATH    the plug-in library (default: the one beside talvex-host)\n";
+    "  --plugin PATH    the plug-in library (default: the one beside talvex-host)\n"
+    "  FILE... | FOLDER...  several meshes at once, each in a process of its own, as many\n"
+    "                   at a time as there are cores: a folder's mesh files (by extension)\n"
+    "                   are taken in name order; each file's report and a summary; exit\n"
+    "                   status 1 when any file fails\n"
+    "  --recursive      also the mesh files in the folders' subfolders\n"
+    "  --include GLOB   only the folders' files whose name matches GLOB (* and ?)\n";
 
 // Seconds one candidate test of the plain scan takes here: a plane
 // projection and a distance, in the geometry types' arithmetic, timed over
@@ -113,12 +134,13 @@ double secondsPerProjection(const std::vector<HostObject*>& targets) {
 
 const CommandSpec kSpec = {"resym",
                            kHelp,
-                           {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision"},
+                           {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision",
+                            "--include", "--master", "--pairing"},
                            {"--quiet", "--stats", "--as-one-object", "--in-place", "--dry-run",
-                            "--force", "--center", "--no-center"},
+                            "--force", "--center", "--no-center", "--recursive"},
                            1,
-                           1,
-                           "one input mesh"};
+                           kManyFiles,
+                           "input meshes or folders"};
 
 std::string percent(double share) {
     return formatFixed(100.0 * share, 1) + "%";
@@ -135,7 +157,8 @@ std::string scalingNote(const BatchSetup& setup, const ResymOutcome& outcome) {
            " searched for partners";
 }
 
-void printReport(std::ostream& out, const BatchSetup& setup, const ResymOutcome& outcome) {
+void printReport(std::ostream& out, const BatchSetup& setup, const ResymOutcome& outcome,
+                 int masterSign) {
     const char axis = static_cast<char>('x' + setup.spec.axis);
     out << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
         << "tolerance: " << describeTolerance(setup) << "\n"
@@ -146,6 +169,7 @@ void printReport(std::ostream& out, const BatchSetup& setup, const ResymOutcome&
         out << "(the plug-in reports " << outcome.movedNoticeably
             << " moved: it counts moves greater than 0.0001, "
             << outcome.movedVertices - outcome.movedNoticeably << " took a smaller step)\n";
+    if (masterSign != 0) out << describeMasterRun(outcome, setup.spec.axis, masterSign, false);
     out << "put on the plane: " << outcome.centreLine.size()
         << " unpaired vertices near it (the centre line)\n"
         << "unpaired vertices: " << outcome.unpaired[0].size() << " on the -" << axis << " side, "
@@ -194,8 +218,8 @@ std::string refusal(const ResymOutcome& outcome) {
 // Writes the mesh to standard output.
 // Standard output is already binary (main), so the file's line ends pass as
 // they are.
-bool writeToStdout(HostSession& session, ObjNumberStyle style, std::string& error) {
-    const std::string text = session.documentText(0, style);
+bool writeToStdout(HostSession& session, MeshNumberStyle style, std::string& error) {
+    const std::string text = session.documentBytes(0, style);
     std::cout.flush();
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
@@ -261,11 +285,84 @@ void printStats(std::ostream& out, const BatchSetup& setup, const ResymOutcome& 
         << "stats: peak extra memory is measured by make bench, not here\n";
 }
 
+// Where to write and how, as the command line said.
+struct Output {
+    std::string target;  // empty for standard output or --dry-run
+    bool toStdout = false;
+    bool dryRun = false;
+    MeshNumberStyle style = MeshNumberStyle::kFileDecimals;
+};
+
+bool writeOutput(BatchSetup& setup, const Output& output, std::string& error) {
+    return output.toStdout ? writeToStdout(*setup.session, output.style, error)
+                           : setup.session->saveDocument(0, output.target, error, output.style);
+}
+
+// resym --pairing topology|auto: Smart Resym runs inside an edit step that
+// is undone, for its positional pairs; the host pairs through the faces and
+// snaps the pairs itself.
+int resymByTopology(const CommandArgs& args, BatchSetup& setup, const ResymOptions& options,
+                    PairingMode mode, const Output& output, std::ostream& text) {
+    std::string error;
+    HostSession& session = *setup.session;
+    ResymOptions positional = options;
+    positional.centreLine = false;
+    const ResymOutcome outcome =
+        runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, positional);
+    if (outcome.pairs > 0 && !session.host().undo())
+        return commandFailure(kSpec, "the plug-in's edit left no undo step");
+    const TopologyRun run = pairTargets(session, setup.targets, setup.plane, setup.spec.axis,
+                                        double(setup.tolerance), mode, outcome.pairList);
+    int needing = 0;
+    int paired = 0;
+    for (std::size_t v = 0; v < run.partner.size(); ++v) {
+        if (run.partner[v] == int(v)) continue;
+        ++needing;
+        paired += run.partner[v] >= 0;
+    }
+    const double share = needing > 0 ? double(paired) / needing : 1.0;
+    const auto moved =
+        snapPairs(run, setup.plane, setup.spec.axis, !setup.spec.general, options.masterSign);
+    const char axis = static_cast<char>('x' + setup.spec.axis);
+    auto report = [&] {
+        if (setup.quiet) return;
+        text << "plane: " << describePlacedPlane(setup.spec, setup.plane) << "\n"
+             << "tolerance: " << describeTolerance(setup) << "\n";
+        printTopologyRun(text, run, mode);
+        if (options.masterSign != 0)
+            text << "master side: " << sideName(setup.spec.axis, options.masterSign) << "\n";
+        text << "vertices moved: " << moved.first << " on the -" << axis << " side, "
+             << moved.second << " on the +" << axis << " side\n"
+             << "partners found: " << paired << " of " << needing << " vertices off the plane ("
+             << percent(share) << "; resym refuses below " << percent(kLeastPairedShare) << ")\n";
+    };
+    if (share < kLeastPairedShare && !args.has("--force")) {
+        report();
+        return commandFailure(kSpec,
+                              "only " + percent(share) +
+                                  " of the vertices off the plane found a partner through "
+                                  "the faces, so nothing was written; --force writes anyway");
+    }
+    if (output.dryRun) {
+        report();
+        if (!setup.quiet) text << "wrote nothing (--dry-run)\n";
+        return kExitOk;
+    }
+    if (!writeOutput(setup, output, error)) return commandFailure(kSpec, error);
+    if (!output.target.empty()) warnOfMaterials(setup.input, output.target);
+    report();
+    if (!setup.quiet)
+        text << "wrote " << (output.toStdout ? std::string("standard output") : output.target)
+             << "\n";
+    return kExitOk;
+}
+
 }  // namespace
 
-int runResym(const Invocation& invocation) {
+static int runResym(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
+    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
     std::string error;
     std::error_code ec;
     const bool dryRun = args.has("--dry-run");
@@ -294,8 +391,14 @@ int runResym(const Invocation& invocation) {
     const std::string precision = args.has("--precision") ? args.value("--precision") : "file";
     if (precision != "file" && precision != "shortest")
         return usageError(kSpec, "--precision takes file or shortest, not \"" + precision + "\"");
-    const ObjNumberStyle style =
-        precision == "file" ? ObjNumberStyle::kFileDecimals : ObjNumberStyle::kShortest;
+    const MeshNumberStyle style =
+        precision == "file" ? MeshNumberStyle::kFileDecimals : MeshNumberStyle::kShortest;
+    PlaneSide master;
+    if (args.has("--master") && !parsePlaneSide(args.value("--master"), "--master", master, error))
+        return usageError(kSpec, error);
+    PairingMode pairing = PairingMode::kPosition;
+    if (args.has("--pairing") && !parsePairingMode(args.value("--pairing"), pairing, error))
+        return usageError(kSpec, error);
     BatchSetup setup;
     int status = kExitOk;
     if (!prepareBatch(args, text, setup, error, status))
@@ -305,6 +408,12 @@ int runResym(const Invocation& invocation) {
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
     ResymOptions options;
     fillResymOptions(setup, options);
+    if (args.has("--master") &&
+        !sideSign(master, setup.spec, "--master", options.masterSign, error))
+        return commandFailure(kSpec, error);
+    if (pairing != PairingMode::kPosition)
+        return resymByTopology(args, setup, options, pairing, {target, toStdout, dryRun, style},
+                               text);
     if (!args.has("--no-center")) fillCentreLine(setup, options);
     options.listMoves = dryRun;
     ResymOutcome outcome;
@@ -319,7 +428,7 @@ int runResym(const Invocation& invocation) {
     const bool refused = pairedShare(outcome) < kLeastPairedShare && !args.has("--force");
     if (dryRun || refused) {
         setup.phases.stop();
-        if (!setup.quiet) printReport(text, setup, outcome);
+        if (!setup.quiet) printReport(text, setup, outcome, options.masterSign);
         if (dryRun && !setup.quiet) printMoves(text, outcome);
         if (refused) return commandFailure(kSpec, refusal(outcome));
         if (!setup.quiet) text << "wrote nothing (--dry-run)\n";
@@ -341,10 +450,13 @@ int runResym(const Invocation& invocation) {
     setup.phases.stop();
     if (!target.empty()) warnOfMaterials(setup.input, target);
     if (setup.quiet) return kExitOk;
-    printReport(text, setup, outcome);
+    printReport(text, setup, outcome, options.masterSign);
     text << "wrote " << (toStdout ? std::string("standard output") : target) << "\n";
     if (args.has("--stats")) printStats(text, setup, outcome, vertices);
     return kExitOk;
 }
+
+extern const Subcommand kResymCommand = {kSpec, "make an OBJ mesh symmetric with Smart Resym",
+                                         runResym};
 
 }  // namespace talvexhost

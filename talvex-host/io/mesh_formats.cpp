@@ -1,0 +1,20 @@
+// The formats the host reads and writes, one row each. A file without a
+// known extension is offered to them in this order; OBJ, having no
+// signature, takes any text, so formats after it are found by extension or
+// by first bytes that are not text.
+#include "io/mesh_document.h"
+#include "io/obj/obj_document.h"
+
+namespace talvexhost {
+
+const std::vector<MeshFormat>& meshFormats() {
+    static const std::vector<MeshFormat> formats = {
+        {"OBJ",
+         {".obj"},
+         objRefuses,
+         [] { return std::unique_ptr<MeshDocument>(new ObjDocument); }},
+    };
+    return formats;
+}
+
+}  // namespace talvexhost

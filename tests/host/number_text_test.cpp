@@ -1,0 +1,91 @@
+// The number reader's fast path (one float division, for short decimals)
+// against the correctly rounded reader it stands in for, at its edges: 2^24,
+// ten decimals, signs, and exponents and long numbers, which fall back.
+#include "io/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "support/seeded_random.h"
+
+namespace talvexhost {
+namespace {
+
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// readPlainFloat must give readFloat's float, bit for bit, and stop at the
+// token's end.
+void expectAsReadFloat(const std::string& token) {
+    float whole = 0.0f;
+    ASSERT_EQ(readFloat(token, whole), NumberStatus::kOk) << token;
+    const std::string line = token + " next";
+    float plain = 1.0f;
+    const char* after = readPlainFloat(line.data(), line.data() + line.size(), plain);
+    ASSERT_EQ(after, line.data() + token.size()) << token;
+    EXPECT_TRUE(sameBits(plain, whole)) << token << ": " << plain << " instead of " << whole;
+}
+
+TEST(NumberText, ShortDecimalsReadAsTheCorrectlyRoundedReaderReadsThem) {
+    const char* edges[] = {
+        "16777216",     "16777215",
+        "16777217",     "-16777216",
+        "-16777217",    "1677721.6",
+        "1677721.7",    "0.16777216",
+        "0.16777217",   "33554431",
+        "0.000000001",  "0.0000000001",
+        "1.000000001",  "0.00000000001",
+        "99999999.9",   "0",
+        "-0",           "-0.0",
+        "0.",           ".5",
+        "-.5",          "5.",
+        "007",          "1e3",
+        "1.5e-3",       "-2.5E+3",
+        "1e-45",        "1e-50",
+        "3.4028235e38", "123456789",
+        "0.1",          "0.3",
+        "2.675",        "8388608.5",
+        "8388609.5",
+    };
+    for (const char* token : edges) expectAsReadFloat(token);
+
+    // Digits up to 2^25, so both sides of the fast path's limit, with zero to
+    // ten decimals placed anywhere.
+    SeededRandom random{7};
+    for (int i = 0; i < 200000; ++i) {
+        std::string digits = std::to_string(random.next() % (std::uint64_t(1) << 25));
+        const int decimals = random.below(11);
+        if (int(digits.size()) <= decimals) digits.insert(0, decimals + 1 - digits.size(), '0');
+        if (decimals > 0) digits.insert(digits.size() - decimals, ".");
+        if (random.chance(50)) digits.insert(0, "-");
+        expectAsReadFloat(digits);
+    }
+}
+
+TEST(NumberText, SignsAndEndsOfTheFastPath) {
+    float value = 1.0f;
+    const std::string negativeZero = "-0";
+    ASSERT_NE(readPlainFloat(negativeZero.data(), negativeZero.data() + 2, value), nullptr);
+    EXPECT_TRUE(value == 0.0f && std::signbit(value));
+    // Not plain numbers: a '+', no digits, trailing characters, inf and nan;
+    // readFloat judges them.
+    for (const std::string token :
+         {"+1", "-", ".", "1.5x", "1..5", "--1", "inf", "nan", "0x10", ""}) {
+        value = 42.0f;
+        EXPECT_EQ(readPlainFloat(token.data(), token.data() + token.size(), value), nullptr)
+            << token;
+        EXPECT_EQ(value, 42.0f) << token;
+    }
+    // A tab ends the token as a blank does.
+    const std::string tabbed = "2.5\t3";
+    EXPECT_EQ(readPlainFloat(tabbed.data(), tabbed.data() + tabbed.size(), value),
+              tabbed.data() + 3);
+    EXPECT_EQ(value, 2.5f);
+}
+
+}  // namespace
+}  // namespace talvexhost

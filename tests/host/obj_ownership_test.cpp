@@ -1,0 +1,81 @@
+// Which object owns a vertex, against a plain oracle: the lowest object of
+// any face, line or point that uses it (forward and relative references
+// alike), else the object current where it is defined. The reader settles
+// this across pieces read on several threads, so every cut is tried.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "io/obj/obj_document.h"
+#include "support/seeded_random.h"
+
+namespace talvexhost {
+namespace {
+
+struct RandomObj {
+    std::string text;
+    std::map<std::string, std::vector<int>> owned;  // non-empty objects only
+};
+
+// A few objects; vertices before the first `o` are the default object's.
+// Elements refer to any vertex of the file by number (later ones too) or
+// back from the current one by a negative number.
+RandomObj randomObj(std::uint64_t seed) {
+    SeededRandom random{seed};
+    const int vertices = 3 + random.below(10);
+    std::vector<int> definedIn(vertices, 0);
+    std::vector<int> usedBy(vertices, INT_MAX);
+    std::vector<std::string> names = {"default"};
+    RandomObj obj;
+    int defined = 0;
+    while (defined < vertices || random.chance(30)) {
+        if (random.chance(20)) {
+            names.push_back("O" + std::to_string(names.size()));
+            obj.text += "o " + names.back() + "\n";
+        } else if (defined < vertices && random.chance(50)) {
+            definedIn[defined++] = int(names.size()) - 1;
+            obj.text += "v " + std::to_string(defined) + " 0 0\n";
+        } else {
+            const char* kinds[] = {"f", "l", "p"};
+            const int kind = random.below(3);
+            const int count = 3 - kind + random.below(3);
+            std::string line = kinds[kind];
+            for (int i = 0; i < count; ++i) {
+                int v = random.below(vertices);
+                const bool back = defined > 0 && random.chance(40);
+                if (back) v = random.below(defined);
+                line += " " + std::to_string(back ? v - defined : v + 1);
+                usedBy[v] = std::min(usedBy[v], int(names.size()) - 1);
+            }
+            obj.text += line + "\n";
+        }
+    }
+    for (int v = 0; v < vertices; ++v) {
+        const int owner = usedBy[v] != INT_MAX ? usedBy[v] : definedIn[v];
+        obj.owned[names[owner]].push_back(v);
+    }
+    return obj;
+}
+
+TEST(ObjOwnership, LowestUsingObjectOwnsAVertexInPiecesOfEverySize) {
+    for (std::uint64_t seed = 1; seed <= 25; ++seed) {
+        const RandomObj obj = randomObj(seed);
+        for (std::size_t pieceBytes = 1; pieceBytes <= obj.text.size() + 1; ++pieceBytes) {
+            ObjDocument document;
+            std::string error;
+            ASSERT_TRUE(document.parse(obj.text, "mesh.obj", error, pieceBytes)) << error;
+            std::map<std::string, std::vector<int>> owned;
+            for (const ObjObject& object : document.objects()) owned[object.name] = object.vertices;
+            ASSERT_EQ(owned, obj.owned)
+                << "seed " << seed << ", pieces of " << pieceBytes << " bytes:\n"
+                << obj.text;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace talvexhost
