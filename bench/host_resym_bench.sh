@@ -3,7 +3,8 @@
 # mirror-symmetric grids, natively and as talvex-host.exe under Wine: wall
 # time and peak resident memory from /usr/bin/time -v, and the peak per
 # vertex above the same command on a three-vertex mesh (the fixed footprint,
-# mostly the OpenGL driver the first paint needs).
+# mostly the OpenGL driver the first paint needs); then `check` on the same
+# mesh, its wall time and peak beside resym's as ratios.
 #   host_resym_bench.sh [VERTICES...]   (default: 1000000 10000000)
 # Grids are generated once into build/bench-grids (about 62 bytes a vertex).
 set -uo pipefail
@@ -21,15 +22,17 @@ for n in "${sizes[@]}"; do
   [ -s "$grids/grid_$n.obj" ] || "$native/grid_obj" "$n" "$grids/grid_$n.obj" || exit 1
 done
 
-# measure BUILD MESH: prints "wall_seconds peak_kib status"
+# measure BUILD MESH [COMMAND]: prints "wall_seconds peak_kib status"
 measure() {
-  local build=$1 mesh=$2 log
+  local build=$1 mesh=$2 command=${3:-resym} log
   log=$(mktemp)
   local cmd=("$native/talvex-host")
   if [ "$build" = win32 ]; then
     cmd=(xvfb-run -a -s "-screen 0 1024x768x24" "$root/cmake/wine-run" "$win32/talvex-host.exe")
   fi
-  /usr/bin/time -v "${cmd[@]}" resym "$mesh" -o "$grids/out.obj" --plane x=0 --tolerance 0.05 --quiet \
+  local output=(-o "$grids/out.obj")
+  [ "$command" = check ] && output=()
+  /usr/bin/time -v "${cmd[@]}" "$command" "$mesh" "${output[@]}" --plane x=0 --tolerance 0.05 --quiet \
     >/dev/null 2>"$log"
   local status=$?
   local wall peak
@@ -56,6 +59,10 @@ for build in "${builds[@]}"; do
     else
       printf '%-8s %10s %9.2f %10.1f %16.0f\n' "$build" "$vertices" "$wall" "$(awk "BEGIN {print $peak / 1024}")" \
         "$(awk "BEGIN {print ($peak - $base) * 1024 / $vertices}")"
+      read -r cwall cpeak cstatus < <(measure "$build" "$grids/grid_$n.obj" check)
+      [ "$cstatus" -eq 0 ] && printf '%-8s %10s %9.2f %10.1f  check: %.2f x the time, %.2f x the peak\n' \
+        "$build" "$vertices" "$cwall" "$(awk "BEGIN {print $cpeak / 1024}")" \
+        "$(awk "BEGIN {print $cwall / $wall}")" "$(awk "BEGIN {print $cpeak / $peak}")"
     fi
   done
 done

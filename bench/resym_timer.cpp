@@ -1,15 +1,21 @@
 // Times the partner searches as a modeller meets them: the plug-in library
 // (Talvex.so natively, the real Talvex.dll in the win32 build, run under Wine)
 // loaded into the substitute host through its two exports, the tolerance set
-// through its settings file, "Talvex Smart Resym" run on a whole mesh, and a
-// drag reported to it twice: once with a fresh list (the fresh search) and
-// once with the same list again (the held pairs). Each figure is printed
+// through its settings file, "Talvex Smart Resym" run on a whole mesh, and two
+// drags of K vertices (a patch around one point, and vertices spread evenly
+// over the whole half, whose images span the other), each reported twice:
+// once with a fresh list (the fresh search) and once with the same list again
+// (the held pairs). Smart Resym's time includes the host's undo copy (its
+// registerEditedVertices), which users wait for as well; it is also printed
+// on its own as host_seconds. Each figure is printed
 // beside the plain scan's estimate from a sample of starters or sources, timed
 // in this process with the same build. One line per figure, "RESULT key=value
 // ...", for bench/compare.sh to put side by side.
 //
 //   talvex_timer (--grid N | --obj FILE) [--name NAME] [--plane x|y|z]
 //                [--tolerance T] [--repeats R] [--live K] [--no-scan] [--no-resym]
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -51,6 +57,16 @@ volatile long gSink = 0;  // keeps the sampled scans from being optimised away
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// This thread's processor time: on a shared machine the wall time of one run
+// grows with the load, this much less (the plug-in runs on the caller's
+// thread). Coarse under Wine (the scheduler's tick), so it is summed over
+// the repeats.
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
 }
 
 struct Options {
@@ -183,6 +199,7 @@ void timeResym(const Options& options, Session& session, float tolerance) {
     std::vector<double> times;
     std::vector<double> hostTimes;
     double peak = 0;
+    double cpu = 0;
     std::string message;
     // Small meshes get more repeats, so that the best of them is not a
     // moment the shared machine happened to be busy.
@@ -193,9 +210,11 @@ void timeResym(const Options& options, Session& session, float tolerance) {
         const std::int64_t base = support::liveHeapBytes();
         support::restartHeapPeak();
         gHostSeconds = 0;
+        const double cpuStart = threadSeconds();
         const Clock::time_point start = Clock::now();
         session.host.execute(kSmartResym);
         times.push_back(secondsSince(start));
+        cpu += threadSeconds() - cpuStart;
         hostTimes.push_back(gHostSeconds);
         peak = std::max(peak, double(support::peakHeapBytes() - base));
         message = session.host.messages.empty() ? "" : session.host.messages.back();
@@ -214,8 +233,9 @@ void timeResym(const Options& options, Session& session, float tolerance) {
     // fastest run, to read beside it.
     const std::size_t fastest =
         std::size_t(std::min_element(times.begin(), times.end()) - times.begin());
-    char host[48];
-    std::snprintf(host, sizeof host, " host_seconds=%.6f", hostTimes[fastest]);
+    char host[80];
+    std::snprintf(host, sizeof host, " host_seconds=%.6f cpu_seconds=%.6f", hostTimes[fastest],
+                  cpu / double(repeats));
     printResult(options, session, "resym", summarise(times), scan,
                 host + std::string(" touched=") + std::to_string(touched) +
                     " moved=" + std::to_string(moved) + heapText(peak, session.mesh->vertexCount));
@@ -256,13 +276,29 @@ std::vector<HostVertex*> dragPatch(const HostObject& mesh, const PlaneFrame& fra
     return patch;
 }
 
-void timeLive(const Options& options, Session& session, float tolerance) {
-    session.host.execute(kSwitch);
-    const std::vector<HostVertex*> patch = dragPatch(*session.mesh, session.frame(), options.live);
+// `count` vertices spread evenly over the whole +side of the plane, in mesh
+// order, and one more for the search point: a drag of a selection that
+// reaches everywhere, so the sources' images span the other half.
+std::vector<HostVertex*> dragSpread(const HostObject& mesh, const PlaneFrame& frame, int count) {
+    std::vector<HostVertex*> plus;
+    for (int i = 0; i < mesh.vertexCount; ++i) {
+        if (projectOntoPlane(frame, *mesh.vertices[i]).side > 0) plus.push_back(mesh.vertices[i]);
+    }
+    const std::size_t wanted = std::min(std::size_t(count) + 1, plus.size());
+    std::vector<HostVertex*> spread;
+    for (std::size_t k = 0; k < wanted; ++k) spread.push_back(plus[k * plus.size() / wanted]);
+    return spread;
+}
+
+// Times one drag of `patch` (its last vertex the search point): the fresh
+// search (case NAME-fresh) and the held pairs (NAME-held).
+void timeDrag(const Options& options, Session& session, float tolerance,
+              const std::vector<HostVertex*>& patch, const std::string& name) {
     if (patch.size() < 2) return;
     const std::vector<HostVertex*> forward(patch.begin(), patch.end() - 1);
     const std::vector<HostVertex*> backward(forward.rbegin(), forward.rend());
     // A first drag grows the plug-in's pair lists, as any earlier drag would.
+    session.restore();
     session.host.reportMoved(forward, patch.back());
     std::vector<double> fresh, held;
     double peak = 0;
@@ -285,9 +321,17 @@ void timeLive(const Options& options, Session& session, float tolerance) {
     session.restore();
     const double scan = options.scan ? liveScanEstimate(session, forward, tolerance) : 0.0;
     const std::string moved = " moved=" + std::to_string(forward.size());
-    printResult(options, session, "live-fresh", summarise(fresh), scan,
+    printResult(options, session, (name + "-fresh").c_str(), summarise(fresh), scan,
                 moved + heapText(peak, session.mesh->vertexCount));
-    printResult(options, session, "live-held", summarise(held), 0.0, moved);
+    printResult(options, session, (name + "-held").c_str(), summarise(held), 0.0, moved);
+}
+
+// Two drags: a patch around one point, and vertices spread over the half.
+void timeLive(const Options& options, Session& session, float tolerance) {
+    session.host.execute(kSwitch);
+    const PlaneFrame frame = session.frame();
+    timeDrag(options, session, tolerance, dragPatch(*session.mesh, frame, options.live), "live");
+    timeDrag(options, session, tolerance, dragSpread(*session.mesh, frame, options.live), "spread");
 }
 
 bool parse(int argc, char** argv, Options& o) {

@@ -98,7 +98,7 @@ IndexBox CandidateTable::sampleBox() const noexcept {
     return box;
 }
 
-bool CandidateTable::fillIndex(CellIndex& index) const noexcept {
+bool CandidateTable::fillIndex(CellIndex& index, std::uint32_t* columns) const noexcept {
     // Two passes over the host's vertices (count, then place) rather than a
     // copy sorted afterwards: a copy would hold every point twice at once.
     for (int r = 0; r < ranks_; ++r) {
@@ -107,7 +107,13 @@ bool CandidateTable::fillIndex(CellIndex& index) const noexcept {
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             const float p[3] = {v.x, v.y, v.z};
-            if (isFinitePoint(v)) index.count(p);
+            if (!isFinitePoint(v)) continue;
+            if (columns == nullptr) {
+                index.count(p);
+                continue;
+            }
+            columns[first_[r] + i] = index.columnOf(p);
+            index.countIn(columns[first_[r] + i]);
         }
     }
     if (!index.finishCounting()) return false;
@@ -117,15 +123,19 @@ bool CandidateTable::fillIndex(CellIndex& index) const noexcept {
             prefetchVertex(object, std::int64_t(i) + kVertexPrefetchDistance);
             const HostVertex& v = *object.vertices[i];
             const float p[3] = {v.x, v.y, v.z};
-            if (isFinitePoint(v)) index.place(first_[r] + i, p);
+            if (!isFinitePoint(v)) continue;
+            if (columns != nullptr)
+                index.placeIn(columns[first_[r] + i], first_[r] + i, p);
+            else
+                index.place(first_[r] + i, p);
         }
     }
     index.finish();
     return true;
 }
 
-bool CandidateTable::fillIndexInBox(CellIndex& index) const noexcept {
-    // One pass over every candidate counts those in the box and notes their
+bool CandidateTable::fillIndexInReach(CellIndex& index, const ColumnMask& mask) const noexcept {
+    // One pass over every candidate counts those in reach and notes their
     // ordinals; only those, usually few, are read again to be placed.
     std::uint32_t* kept = nullptr;
     std::size_t count = 0;
@@ -138,7 +148,7 @@ bool CandidateTable::fillIndexInBox(CellIndex& index) const noexcept {
             const HostVertex& v = *object.vertices[i];
             const float p[3] = {v.x, v.y, v.z};
             // The box is finite: it leaves out every position that is not.
-            if (!index.inBox(p)) continue;
+            if (!index.inBox(p) || !mask.holds(p)) continue;
             if (count == capacity) {
                 // Growth by half keeps this list and the entries within
                 // 24 bytes per candidate even when every one is in the box.

@@ -10,6 +10,7 @@
 
 #include "host/host_records.h"
 #include "symmetry/cell_index.h"
+#include "symmetry/column_grid.h"
 
 class CandidateTable {
 public:
@@ -30,7 +31,12 @@ public:
     // Ordinals of rank r's vertices: [first(r), first(r + 1)).
     std::uint32_t first(int rank) const noexcept { return first_[rank]; }
     std::uint32_t total() const noexcept { return ranks_ > 0 ? first_[ranks_] : 0; }
+    int rankCount() const noexcept { return ranks_; }
     int rankOf(std::uint32_t ordinal) const noexcept;
+    // The object of `rank` (0 <= rank < the number of ranks).
+    const HostObject* objectOf(int rank) const noexcept {
+        return list_->items[firstPosition_[rank]];
+    }
     HostVertex* vertexOf(std::uint32_t ordinal) const noexcept;
 
     // A box around a sample of the candidates at finite positions (about
@@ -41,11 +47,13 @@ public:
     // Counts and places every candidate at a finite position into `index`,
     // started by the caller, keyed by its ordinal. Positions that are not
     // finite are left out: such a candidate never passes the reach test.
-    // False when the index's entries cannot be allocated.
-    bool fillIndex(CellIndex& index) const noexcept;
-    // The same for the candidates inside the index's box only, which must
-    // have finite bounds.
-    bool fillIndexInBox(CellIndex& index) const noexcept;
+    // False when the index's entries cannot be allocated. `columns`, when
+    // given, is room for total() numbers, overwritten: each candidate's
+    // column is kept there from counting to placing.
+    bool fillIndex(CellIndex& index, std::uint32_t* columns = nullptr) const noexcept;
+    // The same for the candidates inside the index's box, which must have
+    // finite bounds, and in a column `mask` holds.
+    bool fillIndexInReach(CellIndex& index, const ColumnMask& mask) const noexcept;
 
     std::size_t bytes() const noexcept;
 

@@ -1,8 +1,7 @@
 // The spatial index of the fast partner searches (live_partner_search.h,
 // resym_partner_search.h): the candidates' coordinates copied once into one
 // compact array, sorted by column with a counting sort. Columns are a dense
-// grid over the two longest axes of a box, so finding a column is two
-// multiplications and an offset, with no hashing; along the third axis a
+// grid over the two longest axes of a box (column_grid.h); along the third axis a
 // column's entries are filtered by coordinate, and long columns are sorted by
 // it. The index decides nothing: callers run the exact acceptance tests on
 // what it hands out.
@@ -24,16 +23,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "symmetry/column_grid.h"
+
 // One indexed point: its coordinates bit for bit, and its key (an ordinal).
 struct CellEntry {
     float p[3];
     std::uint32_t key;
-};
-
-// An axis-aligned box in double; lo > hi on an axis means empty.
-struct IndexBox {
-    double lo[3];
-    double hi[3];
 };
 
 class CellIndex {
@@ -50,9 +45,15 @@ public:
     // outside the box go to its edge columns. start() and finishCounting()
     // return false when memory cannot be had; the index is then unusable.
     bool start(const IndexBox& box, double minCell, std::uint32_t columns) noexcept;
-    void count(const float p[3]) noexcept { ++starts_[columnOf(p) + 1]; }
+    void count(const float p[3]) noexcept { ++starts_[grid_.columnOf(p) + 1]; }
     bool finishCounting() noexcept;
     void place(std::uint32_t key, const float p[3]) noexcept;
+    // count() and place() for a point whose column (columnOf) the caller
+    // kept from counting to placing: each then costs no column lookup.
+    void countIn(std::uint32_t column) noexcept { ++starts_[column + 1]; }
+    void placeIn(std::uint32_t column, std::uint32_t key, const float p[3]) noexcept {
+        entries_[starts_[column]++] = CellEntry{{p[0], p[1], p[2]}, key};
+    }
     void finish() noexcept;
 
     // Whether p lies in the box given to start(), bounds included; never for
@@ -83,14 +84,11 @@ public:
     // The columns, for visiting every column once: entries
     // [columnStart(c), columnStart(c + 1)); long columns are sorted by
     // (third axis, first, second, key), so equal points lie side by side.
-    std::uint32_t columnCount() const noexcept { return columns_; }
+    std::uint32_t columnCount() const noexcept { return grid_.columnCount(); }
     std::uint32_t columnStart(std::uint32_t c) const noexcept { return starts_[c]; }
     static bool isLong(std::uint32_t length) noexcept { return length > kShortColumn; }
     // The column that holds the finite point p (entries lie in column order).
-    std::uint32_t columnOf(const float p[3]) const noexcept {
-        return std::uint32_t(cellOf(0, p[axis_[0]])) +
-               std::uint32_t(cells_[0]) * std::uint32_t(cellOf(1, p[axis_[1]]));
-    }
+    std::uint32_t columnOf(const float p[3]) const noexcept { return grid_.columnOf(p); }
 
     std::size_t bytes() const noexcept;
 
@@ -98,35 +96,25 @@ private:
     // Columns up to this length are scanned whole and left unsorted.
     static constexpr std::uint32_t kShortColumn = 8;
 
-    int cellOf(int role, double c) const noexcept {
-        const double q = (c - origin_[role]) * scale_;
-        if (!(q > 0.0)) return 0;
-        if (q >= last_[role]) return cells_[role] - 1;
-        return static_cast<int>(q);
-    }
+    int cellOf(int role, double c) const noexcept { return grid_.cellOf(role, c); }
     template <class Visit>
     void visitColumn(int u, int v, double tw, double reach, Visit& visit) const noexcept;
     static const CellEntry* firstAtOrAbove(const CellEntry* begin, const CellEntry* end, int axis,
                                            double w) noexcept;
 
-    int axis_[3] = {0, 1, 2};  // the two column axes, then the third
-    double origin_[2] = {0, 0};
-    double scale_ = 0;  // 1 / cell size
-    int cells_[2] = {1, 1};
-    double last_[2] = {0, 0};  // cells_ - 1, for the clamp
+    ColumnGrid grid_;
     IndexBox box_{{0, 0, 0}, {-1, -1, -1}};
-    std::uint32_t columns_ = 0;
-    std::uint32_t* starts_ = nullptr;  // columns_ + 1 offsets into entries_
+    std::uint32_t* starts_ = nullptr;  // a column count + 1 offsets into entries_
     CellEntry* entries_ = nullptr;
     std::uint32_t entryCount_ = 0;
 };
 
 template <class Visit>
 void CellIndex::visitColumn(int u, int v, double tw, double reach, Visit& visit) const noexcept {
-    const std::uint32_t column = std::uint32_t(u) + std::uint32_t(cells_[0]) * std::uint32_t(v);
+    const std::uint32_t column = grid_.column(u, v);
     const CellEntry* e = entries_ + starts_[column];
     const CellEntry* end = entries_ + starts_[column + 1];
-    const int w = axis_[2];
+    const int w = grid_.axis(2);
     const double wLo = tw - reach, wHi = tw + reach;
     if (isLong(std::uint32_t(end - e))) {
         for (e = firstAtOrAbove(e, end, w, wLo); e != end && double(e->p[w]) <= wHi; ++e) visit(*e);
@@ -142,24 +130,26 @@ template <class Visit>
 void CellIndex::visitNear(const float t[3], float reach, Visit&& visit) const noexcept {
     if (entryCount_ == 0) return;
     const double r = reach;
-    const int u0 = cellOf(0, double(t[axis_[0]]) - r), u1 = cellOf(0, double(t[axis_[0]]) + r);
-    const int v0 = cellOf(1, double(t[axis_[1]]) - r), v1 = cellOf(1, double(t[axis_[1]]) + r);
+    const double tu = t[grid_.axis(0)], tv = t[grid_.axis(1)], tw = t[grid_.axis(2)];
+    const int u0 = cellOf(0, tu - r), u1 = cellOf(0, tu + r);
+    const int v0 = cellOf(1, tv - r), v1 = cellOf(1, tv + r);
     for (int v = v0; v <= v1; ++v) {
-        for (int u = u0; u <= u1; ++u) visitColumn(u, v, t[axis_[2]], r, visit);
+        for (int u = u0; u <= u1; ++u) visitColumn(u, v, tw, r, visit);
     }
 }
 
 template <class Visit>
 void CellIndex::visitNarrowing(const float t[3], const float& reach, Visit&& visit) const noexcept {
     if (entryCount_ == 0) return;
-    const int cu = cellOf(0, t[axis_[0]]), cv = cellOf(1, t[axis_[1]]);
-    visitColumn(cu, cv, t[axis_[2]], reach, visit);
+    const double tu = t[grid_.axis(0)], tv = t[grid_.axis(1)], tw = t[grid_.axis(2)];
+    const int cu = cellOf(0, tu), cv = cellOf(1, tv);
+    visitColumn(cu, cv, tw, reach, visit);
     const double r = reach;
-    const int u0 = cellOf(0, double(t[axis_[0]]) - r), u1 = cellOf(0, double(t[axis_[0]]) + r);
-    const int v0 = cellOf(1, double(t[axis_[1]]) - r), v1 = cellOf(1, double(t[axis_[1]]) + r);
+    const int u0 = cellOf(0, tu - r), u1 = cellOf(0, tu + r);
+    const int v0 = cellOf(1, tv - r), v1 = cellOf(1, tv + r);
     for (int v = v0; v <= v1; ++v) {
         for (int u = u0; u <= u1; ++u) {
-            if (u != cu || v != cv) visitColumn(u, v, t[axis_[2]], reach, visit);
+            if (u != cu || v != cv) visitColumn(u, v, tw, reach, visit);
         }
     }
 }

@@ -38,7 +38,8 @@ public:
     explicit FlatFrame(const PlaneFrame& frame) noexcept
         : normal_{frame.normal.x, frame.normal.y, frame.normal.z},
           pivot_{frame.pivot.x, frame.pivot.y, frame.pivot.z},
-          normalSq_(frame.normal.dot(frame.normal)) {}
+          normalSq_(frame.normal.dot(frame.normal)),
+          inverseSq_(exactInverse(normalSq_)) {}
 
     // n . (p - pivot), unrounded: the side is +1 exactly when this is > 0.
     double signedScaled(const float p[3]) const noexcept {
@@ -53,7 +54,7 @@ public:
     // also p's mirror image foot + (foot - p), as probeVertex makes it.
     double distance(const float p[3], double signedScaled, float* image = nullptr) const noexcept {
         const float a = static_cast<float>(-signedScaled);
-        const float t = static_cast<float>(double(a) / normalSq_);
+        const float t = static_cast<float>(overNormalSq(a));
         double squares[3];
         for (int axis = 0; axis < 3; ++axis) {
             // step = normal scaled by t; foot = point + step; point.distanceTo(foot).
@@ -72,7 +73,7 @@ public:
     // p's mirror image, bit for bit mirrorAcross's: foot + (foot - p).
     void mirror(const float p[3], float image[3]) const noexcept {
         const float a = static_cast<float>(-signedScaled(p));
-        const float t = static_cast<float>(double(a) / normalSq_);
+        const float t = static_cast<float>(overNormalSq(a));
         for (int axis = 0; axis < 3; ++axis) {
             const float step = static_cast<float>(double(t) * normal_[axis]);
             const float foot = static_cast<float>(double(p[axis]) + double(step));
@@ -91,9 +92,25 @@ public:
     }
 
 private:
+    // 1 / v when that is exact (v a power of two whose inverse is a normal
+    // double), else 0. Then a * (1 / v) is the same real number as a / v,
+    // rounded the same way: the same double, bit for bit. The host lays axis
+    // planes with power-of-two corners, so most frames get it.
+    static double exactInverse(double v) noexcept {
+        int exponent = 0;
+        if (!(v > 0.0) || !std::isfinite(v) || std::frexp(v, &exponent) != 0.5) return 0.0;
+        return exponent >= -1020 && exponent <= 1021 ? 1.0 / v : 0.0;
+    }
+    // a / normalSq_, without a division when that can be had exactly: a
+    // million vertices mirrored wait on a division each.
+    double overNormalSq(float a) const noexcept {
+        return inverseSq_ != 0.0 ? double(a) * inverseSq_ : double(a) / normalSq_;
+    }
+
     double normal_[3];
     double pivot_[3];
     double normalSq_;
+    double inverseSq_;
 };
 
 // Exactly Vector3(target).distanceTo(p): each coordinate difference rounded

@@ -8,18 +8,24 @@ namespace {
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr double kFloatMax = std::numeric_limits<float>::max();
 
+// Calls visit(image) for each finite image of the sources, as bare floats.
+template <class Visit>
+void visitImages(const PlaneFrame& frame, const VertexList& moved, int sourceCount, Visit&& visit) {
+    for (int h = 0; h < sourceCount; ++h) {
+        double exactDistance = 0.0;
+        const FlatProbe flat(probeVertex(frame, *moved.items[h], exactDistance));
+        if (isFiniteTarget(flat.target)) visit(flat.target);
+    }
+}
+
 // The box of every point within `tolerance` of a finite image of the sources
 // on each axis, bounds rounded in double (see cell_index.h), clipped to the
 // float range so that its extent stays finite. False when no image is finite.
 bool reachOfImages(const PlaneFrame& frame, const VertexList& moved, int sourceCount,
                    float tolerance, IndexBox& box) {
     bool any = false;
-    for (int h = 0; h < sourceCount; ++h) {
-        double exactDistance = 0.0;
-        const MirrorProbe probe = probeVertex(frame, *moved.items[h], exactDistance);
-        const FlatProbe flat(probe);
-        if (!isFiniteTarget(flat.target)) continue;
-        const double t[3] = {flat.target[0], flat.target[1], flat.target[2]};
+    visitImages(frame, moved, sourceCount, [&](const float target[3]) {
+        const double t[3] = {target[0], target[1], target[2]};
         for (int axis = 0; axis < 3; ++axis) {
             const double lo = std::max(-kFloatMax, t[axis] - double(tolerance));
             const double hi = std::min(kFloatMax, t[axis] + double(tolerance));
@@ -27,7 +33,7 @@ bool reachOfImages(const PlaneFrame& frame, const VertexList& moved, int sourceC
             if (!any || hi > box.hi[axis]) box.hi[axis] = hi;
         }
         any = true;
-    }
+    });
     return any;
 }
 
@@ -43,9 +49,18 @@ LivePartnerSearch::LivePartnerSearch(const PlaneFrame& frame, const ObjectList& 
     // With no positive tolerance nothing is ever accepted: no index is needed.
     IndexBox box;
     if (tolerance > 0.0f && reachOfImages(frame, moved, sourceCount, tolerance, box)) {
+        // Sources spread over a mesh have images spread over the box, with
+        // most of the box out of every one's reach: a mask of fine columns
+        // (a bit per candidate at most) keeps out what lies there, so only
+        // the candidates near some image are indexed.
+        ColumnMask near;
+        if (!near.start(box, double(tolerance), table_.total() + 1)) return;
+        visitImages(frame, moved, sourceCount,
+                    [&](const float target[3]) { near.mark(target, tolerance); });
         // The candidates in reach number about as many as the sources.
         const std::uint32_t columns = std::min(std::uint32_t(sourceCount), table_.total() / 2 + 1);
-        if (!index_.start(box, double(tolerance), columns) || !table_.fillIndexInBox(index_))
+        if (!index_.start(box, double(tolerance), columns) ||
+            !table_.fillIndexInReach(index_, near))
             return;
     }
     indexed_ = true;

@@ -40,12 +40,17 @@ ResymPartnerSearch::ResymPartnerSearch(const PlaneFrame& frame, const ObjectList
     if (!useIndex || !table_.build(objects, plane) || !allocate()) return;
     // With no positive tolerance nothing is ever accepted: no partners.
     if (tolerance > 0.0f && table_.total() > 0) {
-        // About two candidates per column, and cells no narrower than half
-        // the tolerance: a target's reach then spans at most five columns per
-        // axis, and once a near candidate is found, one or two.
-        if (!index_.start(table_.sampleBox(), double(tolerance) / 2, table_.total() / 2) ||
-            !table_.fillIndex(index_))
+        // About four candidates per three columns (fewer visited per search
+        // than at two a column, for one byte more of column starts per
+        // candidate), and cells no narrower than half the tolerance: a
+        // target's reach then spans at most five columns per axis, and once
+        // a near candidate is found, one or two.
+        // partners_ keeps each candidate's column from counting to placing
+        // meanwhile: no column is looked up twice.
+        if (!index_.start(table_.sampleBox(), double(tolerance) / 2, table_.total() / 4 * 3) ||
+            !table_.fillIndex(index_, partners_))
             return;
+        std::fill(partners_, partners_ + table_.total() + 1, kPending);
         findTwins();
         findAllPartners();
     }
@@ -193,6 +198,66 @@ void ResymPartnerSearch::taken(const HostVertex* starter, const HostVertex* part
     if (!indexed_) return;
     markVertex(starter, starterOrdinal_);
     markVertex(partner, partnerOrdinal_);
+}
+
+std::uint32_t ResymPartnerSearch::decide(std::uint32_t k, int rank,
+                                         const HostObject& object) noexcept {
+    // nearestPartner, eitherHeld and taken, in ordinals.
+    if (bit(marks_, k)) return kNone;
+    const std::uint32_t first = table_.first(rank);
+    std::uint32_t partner = partners_[k];
+    if (partner == kDeferred) {
+        const HostVertex& v = *object.vertices[k - first];
+        const float p[3] = {v.x, v.y, v.z};
+        partner = searchFrom(p, rank);
+    }
+    if (partner >= kDeferred || bit(marks_, partner)) return kNone;
+    markVertex(object.vertices[k - first], k);
+    markVertex(object.vertices[partner - first], partner);
+    return partner;
+}
+
+bool ResymPartnerSearch::pairAll(PointerList& resym) noexcept {
+    if (!indexed_ || resym.items != nullptr) return false;
+    // First every starter's choice, kept in partners_ (each is read only at
+    // its own turn), which gives the count; then the list in one block.
+    std::uint32_t pairs = 0;
+    for (int rank = 0; rank < table_.rankCount(); ++rank) {
+        const HostObject& object = *table_.objectOf(rank);
+        for (std::uint32_t k = table_.first(rank); k < table_.first(rank + 1); ++k) {
+            partners_[k] = decide(k, rank, object);
+            pairs += partners_[k] != kNone ? 1 : 0;
+        }
+    }
+    if (pairs == 0) return true;
+    // appendPair doubles the storage (from 2) while fewer than three slots
+    // are free: it ends at the least power of two above the count.
+    const std::uint64_t count = 2 * std::uint64_t(pairs);
+    std::uint64_t capacity = 4;
+    while (capacity <= count) capacity *= 2;
+    void** items = capacity <= std::uint64_t(INT32_MAX)
+                       ? new (std::nothrow) void*[static_cast<std::size_t>(capacity)]
+                       : nullptr;
+    if (items == nullptr) {
+        // The caller's loop takes every starter again from unmarked; it
+        // reads each choice made here, which are its own.
+        std::fill(marks_, marks_ + table_.total() / 32 + 1, 0u);
+        return false;
+    }
+    std::size_t at = 0;
+    for (int rank = 0; rank < table_.rankCount(); ++rank) {
+        const HostObject& object = *table_.objectOf(rank);
+        const std::uint32_t first = table_.first(rank);
+        for (std::uint32_t k = first; k < table_.first(rank + 1); ++k) {
+            if (partners_[k] == kNone) continue;
+            items[at++] = object.vertices[k - first];
+            items[at++] = object.vertices[partners_[k] - first];
+        }
+    }
+    resym.items = items;
+    resym.count = static_cast<std::int32_t>(count);
+    resym.capacity = static_cast<std::int32_t>(capacity);
+    return true;
 }
 
 void ResymPartnerSearch::markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept {

@@ -67,6 +67,14 @@ public:
     // The resym list could not take a pair: from now on every call scans.
     void abandon() noexcept { indexed_ = false; }
 
+    // Pairs every starter at once, as the caller's loop of nearestPartner,
+    // eitherHeld, appendPair and taken would, objects in list order and
+    // vertices in order, into the empty `resym`: the same pairs in the same
+    // order, and the capacity those appends would have grown it to, in one
+    // allocation. False when not indexed, or when that storage cannot be
+    // had; the caller's loop then runs as if this had not been called.
+    bool pairAll(PointerList& resym) noexcept;
+
 private:
     bool allocate() noexcept;
     void findTwins() noexcept;
@@ -79,6 +87,9 @@ private:
     std::uint32_t nearestOrdinal(std::uint32_t lo, std::uint32_t hi,
                                  const FlatProbe& probe) const noexcept;
     void markVertex(const HostVertex* vertex, std::uint32_t ordinal) noexcept;
+    // The partner of starter `k` (rank `rank`, in `object`) under the marks
+    // as they stand, or kNone; marks the pair it takes.
+    std::uint32_t decide(std::uint32_t k, int rank, const HostObject& object) noexcept;
     static bool bit(const std::uint32_t* bits, std::uint32_t i) noexcept {
         return (bits[i >> 5] >> (i & 31)) & 1u;
     }

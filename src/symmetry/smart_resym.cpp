@@ -35,6 +35,7 @@ void collectPairs(const PlaneFrame& frame, const ObjectList& objects, const Host
                   float tolerance, bool useIndex, PointerList& resym) {
     // Starters off the plane only: the search skips the rest.
     ResymPartnerSearch search(frame, objects, plane, tolerance, kResymEpsilon, useIndex);
+    if (search.pairAll(resym)) return;
     for (std::int32_t o = 0; o < objects.count; ++o) {
         const HostObject* object = objects.items[o];
         if (object == plane || search.skips(o)) continue;
@@ -66,9 +67,15 @@ void moveVertex(HostVertex& vertex, const float position[3], int& movedCount) {
     double moved[3];
     for (int axis = 0; axis < 3; ++axis)
         moved[axis] = static_cast<float>(double(before[axis]) - double(position[axis]));
-    const double length =
-        std::sqrt(moved[0] * moved[0] + (moved[1] * moved[1] + moved[2] * moved[2]));
-    if (length > double(kResymEpsilon)) ++movedCount;
+    const double lengthSq = moved[0] * moved[0] + (moved[1] * moved[1] + moved[2] * moved[2]);
+    // The square root, correctly rounded and monotone, is decided by the
+    // square alone unless it lies within a factor of two of the epsilon's:
+    // most moves are far larger or nothing, and skip it.
+    const double epsilon = kResymEpsilon;
+    const double epsilonSq = epsilon * epsilon;
+    if (lengthSq > 2.0 * epsilonSq ||
+        (!(lengthSq < 0.5 * epsilonSq) && std::sqrt(lengthSq) > epsilon))
+        ++movedCount;
 }
 
 // The mirror image of a vertex where it stands now.

@@ -3,6 +3,8 @@
 // list the plug-in registers with the host; then the step is undone. The
 // report (text, JSON, CSV, picture) is computed from those pairs and the scene.
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -193,9 +195,34 @@ bool writeOutput(const std::string& target, const std::string& text, std::string
     return writeFileAtomically(target, text, error);
 }
 
+// The positions of every mesh read from the first file, bit for bit, folded
+// into one number: equal before and after the run, nothing moved, and the
+// file's text need not be read again to tell (a second of a million-vertex
+// check).
+std::uint64_t fileMeshesFingerprint(const HostSession& session) {
+    std::uint64_t hash = 0x9E3779B97F4A7C15ull;
+    const auto fold = [&hash](float value) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        hash = (hash ^ bits) * 0x100000001B3ull;
+        hash ^= hash >> 29;
+    };
+    for (const SceneMesh& mesh : session.meshes()) {
+        if (mesh.document != 0) continue;
+        for (int i = 0; i < mesh.object->vertexCount; ++i) {
+            const HostVertex* v = mesh.object->vertices[i];
+            fold(v->x);
+            fold(v->y);
+            fold(v->z);
+        }
+    }
+    return hash;
+}
+
 // Smart Resym inside its edit step, then undone; false when the mesh changed.
 bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::string& error) {
     HostSession& session = *setup.session;
+    const std::uint64_t before = fileMeshesFingerprint(session);
     int vertices = 0;
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
     {
@@ -211,6 +238,11 @@ bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::s
         error = "the plug-in's edit left no undo step";
         return false;
     }
+    // The pairs are in the outcome: the host's copy of the registered list
+    // is not needed again.
+    std::vector<HostVertex*>().swap(session.host().lastRegistered);
+    if (fileMeshesFingerprint(session) == before) return true;
+    // Something moved: find which against the file.
     session.syncDocuments();
     const MeshDocument& document = *session.documents()[0].document;
     for (int v = 0; v < document.vertexCount(); ++v) {
@@ -381,7 +413,14 @@ static int runCheck(const Invocation& invocation) {
     ResymOutcome outcome;
     if (!runAndUndo(setup, masterSign, outcome, error)) return commandFailure(kSpec, error);
 
-    const GatheredInput gathered = gatherInput(setup, outcome, options);
+    GatheredInput gathered = gatherInput(setup, outcome, options);
+    // What the report needs no longer, given back before it builds its grids:
+    // the run's copies of the pairs (the addresses unless topology pairing
+    // reads them below), and the vertex addresses unless for a picture.
+    std::vector<std::pair<int, int>>().swap(outcome.pairOrdinals);
+    if (pairing == PairingMode::kPosition && !args.has("--all-pairs"))
+        std::vector<std::pair<const HostVertex*, const HostVertex*>>().swap(outcome.pairList);
+    if (options.png.empty()) std::vector<const HostVertex*>().swap(gathered.hostVertices);
     const AsymmetryReport report = analyseAsymmetry(gathered.input);
     ReportContext context = contextOf(setup, args, options, gathered.input.tolerance, outcome);
     TopologyRun run;

@@ -29,21 +29,32 @@ std::vector<bool> bridgesPlane(const MeshDocument& document, const HostPlane& pl
 namespace {
 
 // The lengths of the edges whose two ends are both `used` (every edge when
-// it is empty), noting the zero-length ones not at all.
+// it is empty), noting the zero-length ones not at all; positionOf(v) gives
+// document vertex v's position.
+template <class PositionOf>
 struct EdgeLengths {
-    const std::vector<MeshPosition>& positions;
+    const PositionOf& positionOf;
+    std::size_t vertexCount;
     const std::vector<bool>& used;
     std::vector<double> lengths;
 
     void add(const MeshEdge& edge) {
         if (!used.empty() && (!used[edge.a] || !used[edge.b])) return;
-        const MeshPosition& pa = positions[edge.a];
-        const MeshPosition& pb = positions[edge.b];
+        const MeshPosition pa = positionOf(edge.a);
+        const MeshPosition pb = positionOf(edge.b);
         const double dx = double(pa.x) - pb.x;
         const double dy = double(pa.y) - pb.y;
         const double dz = double(pa.z) - pb.z;
         const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
         if (length > 0.0) lengths.push_back(length);
+    }
+    // Room for four edges a used vertex, as a quad mesh has (each shared
+    // edge counted from both faces): grown a step at a time, the lengths of
+    // a million-vertex mesh would pass through a copy half again their size.
+    void reserveForQuads() {
+        const std::size_t vertices =
+            used.empty() ? vertexCount : std::size_t(std::count(used.begin(), used.end(), true));
+        lengths.reserve(4 * vertices);
     }
     double median() {
         if (lengths.empty()) return 0.0;
@@ -52,32 +63,35 @@ struct EdgeLengths {
     }
 };
 
-}  // namespace
-
-EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<bool>& used,
-                    const HostPlane* plane, int axis) {
+template <class PositionOf>
+EdgeFacts edgeFactsWith(const MeshDocument& document, const PositionOf& positionOf,
+                        const std::vector<bool>& used, const HostPlane* plane, int axis,
+                        const std::vector<bool>* wanted) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
-    std::vector<MeshPosition> positions(count);
-    for (std::size_t v = 0; v < count; ++v) positions[v] = document.position(static_cast<int>(v));
-    std::vector<double> distance(plane != nullptr ? count : 0);
-    for (std::size_t v = 0; v < distance.size(); ++v) {
-        const MeshPosition& p = positions[v];
-        distance[v] = plane->signedDistance(Vector3(p.x, p.y, p.z), axis);
-    }
+    // Distances are worked out per edge end rather than kept per vertex: a
+    // million of them took more memory than the time they saved.
+    const auto distance = [&](int v) {
+        const MeshPosition p = positionOf(v);
+        return plane->signedDistance(Vector3(p.x, p.y, p.z), axis);
+    };
     // Bit 0: a neighbour on the vertex's own side, farther out; bit 1: one
     // on the other side, farther from the plane than the vertex.
-    std::vector<unsigned char> seen(distance.size(), 0);
-    auto note = [&](int v, int w) {
-        const double dv = distance[v];
-        const double dw = distance[w];
+    std::vector<unsigned char> seen(plane != nullptr ? count : 0, 0);
+    auto note = [&](int v, double dv, double dw) {
         if (std::fabs(dw) <= std::fabs(dv)) return;
         seen[v] |= (dv > 0.0) == (dw > 0.0) ? 1 : 2;
     };
-    EdgeLengths lengths{positions, used, {}};
+    EdgeLengths<PositionOf> lengths{positionOf, count, used, {}};
+    lengths.reserveForQuads();
     document.forEachEdge([&](const MeshEdge& edge) {
-        if (plane != nullptr) {
-            note(edge.a, edge.b);
-            note(edge.b, edge.a);
+        // Most vertices are paired, and only unpaired ones are asked about.
+        const bool forA = plane != nullptr && (wanted == nullptr || (*wanted)[edge.a]);
+        const bool forB = plane != nullptr && (wanted == nullptr || (*wanted)[edge.b]);
+        if (forA || forB) {
+            const double da = distance(edge.a);
+            const double db = distance(edge.b);
+            if (forA) note(edge.a, da, db);
+            if (forB) note(edge.b, db, da);
         }
         lengths.add(edge);
     });
@@ -88,9 +102,40 @@ EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<bool>& used,
     return facts;
 }
 
+}  // namespace
+
+EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<bool>& used,
+                    const HostPlane* plane, int axis, const std::vector<bool>* bridgesWanted) {
+    const std::size_t count = static_cast<std::size_t>(document.vertexCount());
+    std::vector<MeshPosition> positions(count);
+    for (std::size_t v = 0; v < count; ++v) positions[v] = document.position(static_cast<int>(v));
+    return edgeFacts(document, positions, used, plane, axis, bridgesWanted);
+}
+
+EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<MeshPosition>& positions,
+                    const std::vector<bool>& used, const HostPlane* plane, int axis,
+                    const std::vector<bool>* bridgesWanted) {
+    return edgeFactsWith(
+        document, [&positions](int v) { return positions[v]; }, used, plane, axis, bridgesWanted);
+}
+
+EdgeFacts edgeFacts(const MeshDocument& document, const HostVertex* const* vertexAt,
+                    const std::vector<bool>& used, const HostPlane* plane, int axis,
+                    const std::vector<bool>* bridgesWanted) {
+    return edgeFactsWith(
+        document,
+        [vertexAt](int v) {
+            const HostVertex& p = *vertexAt[v];
+            return MeshPosition{p.x, p.y, p.z};
+        },
+        used, plane, axis, bridgesWanted);
+}
+
 double medianEdgeLength(const MeshDocument& document, const std::vector<MeshPosition>& positions,
                         const std::vector<bool>& used) {
-    EdgeLengths lengths{positions, used, {}};
+    const auto positionOf = [&positions](int v) { return positions[v]; };
+    EdgeLengths<decltype(positionOf)> lengths{positionOf, positions.size(), used, {}};
+    lengths.reserveForQuads();
     document.forEachEdge([&](const MeshEdge& edge) { lengths.add(edge); });
     return lengths.median();
 }

@@ -30,13 +30,25 @@ std::vector<bool> bridgesPlane(const MeshDocument& document, const HostPlane& pl
 
 // Both of the above from one reading of the faces and lines (the document
 // reads them again from its text each time): the median over `used` edges,
-// and the bridges when `plane` is given (else empty).
+// and the bridges when `plane` is given (else empty), worked out only for
+// the vertices `bridgesWanted` marks when it is given (false for the rest).
 struct EdgeFacts {
     double medianEdge = 0.0;
     std::vector<bool> bridges;
 };
 EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<bool>& used,
-                    const HostPlane* plane, int axis);
+                    const HostPlane* plane, int axis,
+                    const std::vector<bool>* bridgesWanted = nullptr);
+// The same with every document vertex's position given (the scene's, when
+// it holds them all unmoved): reading them from the text again takes longer
+// than the faces.
+EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<MeshPosition>& positions,
+                    const std::vector<bool>& used, const HostPlane* plane, int axis,
+                    const std::vector<bool>* bridgesWanted = nullptr);
+// The same with document vertex v at *vertexAt[v] (the scene's vertices, unmoved).
+EdgeFacts edgeFacts(const MeshDocument& document, const HostVertex* const* vertexAt,
+                    const std::vector<bool>& used, const HostPlane* plane, int axis,
+                    const std::vector<bool>* bridgesWanted = nullptr);
 
 // The median above with the positions given for (at least) the `used`
 // vertices, rather than the document's: reading them from its text again

@@ -11,10 +11,10 @@ namespace {
 // larger than the cell would otherwise visit mostly empty cells.
 constexpr std::int64_t kMostCellsPerQuery = 4096;
 
-double distanceBetween(const double a[3], const double b[3]) {
-    const double dx = a[0] - b[0];
-    const double dy = a[1] - b[1];
-    const double dz = a[2] - b[2];
+double distanceBetween(const float a[3], const double b[3]) {
+    const double dx = double(a[0]) - b[0];
+    const double dy = double(a[1]) - b[1];
+    const double dz = double(a[2]) - b[2];
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
@@ -35,37 +35,88 @@ std::uint64_t slotHash(std::int64_t key) {
 
 }  // namespace
 
-VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double cell)
-    : vertices_(vertices), cell_(cell > 0.0 && std::isfinite(cell) ? cell : 1.0) {
-    // (key, vertex) sorted groups each cell's vertices, in vertex order.
-    std::vector<std::pair<std::int64_t, int>> keyed(vertices.size());
-    for (std::size_t v = 0; v < vertices.size(); ++v) {
-        const double* p = vertices[v].position;
-        keyed[v] = {
-            key(std::int64_t(std::floor(p[0] / cell_)), std::int64_t(std::floor(p[1] / cell_)),
-                std::int64_t(std::floor(p[2] / cell_))),
-            static_cast<int>(v)};
+namespace {
+
+// The cube's edge for queries of radius `reach`: at least twice the reach, so
+// a query looks into at most eight cubes, and up to three times the mesh's
+// typical spacing, so that a cube holds a few vertices: far fewer cubes, their
+// table small enough to stay in cache, and most queries find everything in
+// one. The spacing is estimated from the box of a spread sample (a few far
+// vertices seldom widen it) over the two longest sides, as for a surface,
+// and kept under eight times the reach.
+double cubeEdge(const std::vector<ReportVertex>& vertices, double reach) {
+    if (!(reach > 0.0) || !std::isfinite(16.0 * reach)) return 1.0;
+    constexpr std::size_t kSample = 4096;
+    const std::size_t stride = std::max<std::size_t>(1, vertices.size() / kSample);
+    double lo[3] = {0, 0, 0};
+    double hi[3] = {0, 0, 0};
+    for (std::size_t v = 0; v < vertices.size(); v += stride) {
+        for (int a = 0; a < 3; ++a) {
+            const double c = vertices[v].position[a];
+            if (v == 0 || c < lo[a]) lo[a] = c;
+            if (v == 0 || c > hi[a]) hi[a] = c;
+        }
     }
-    std::sort(keyed.begin(), keyed.end());
-    std::size_t cells = 0;
-    for (std::size_t i = 0; i < keyed.size(); ++i)
-        if (i == 0 || keyed[i].first != keyed[i - 1].first) ++cells;
-    // A power of two at most half full: most queries miss (the cells around
-    // a mirror image are mostly empty), and a miss probes until an empty slot.
+    double extent[3] = {hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
+    std::sort(extent, extent + 3);
+    const double spacing =
+        vertices.empty() ? 0.0 : std::sqrt(extent[2] * extent[1] / double(vertices.size()));
+    const double edge = std::max(2.0 * reach, 3.0 * spacing);
+    return std::isfinite(edge) ? std::min(edge, 16.0 * reach) : 2.0 * reach;
+}
+
+}  // namespace
+
+VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
+    : vertices_(vertices), cell_(cubeEdge(vertices, reach)), perCell_(1.0 / cell_) {
+    // Each vertex's cell is found twice (to count, then to place) rather
+    // than kept: a million keys would double the grid's memory while it is
+    // built. A power of two at most half full: most queries miss (the cells
+    // around a mirror image are mostly empty), and a miss probes until an
+    // empty slot.
+    const auto cellKey = [this](const ReportVertex& vertex) {
+        const double p[3] = {vertex.position[0], vertex.position[1], vertex.position[2]};
+        return key(std::int64_t(std::floor(inCells(p[0]))), std::int64_t(std::floor(inCells(p[1]))),
+                   std::int64_t(std::floor(inCells(p[2]))));
+    };
     std::size_t size = 2;
-    while (size < 2 * cells) size *= 2;
+    std::size_t cells = 0;
+    // Grown while counting: the number of cells is known only at the end.
+    auto slotFor = [this, &size](std::int64_t k) -> Slot& {
+        std::size_t s = slotHash(k) & (size - 1);
+        while (slots_[s].count != 0 && slots_[s].key != k) s = (s + 1) & (size - 1);
+        return slots_[s];
+    };
     slots_.assign(size, Slot{0, 0, 0});
-    order_.resize(keyed.size());
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        order_[i] = keyed[i].second;
-        if (i > 0 && keyed[i].first == keyed[i - 1].first) continue;
-        std::size_t s = slotHash(keyed[i].first) & (size - 1);
-        while (slots_[s].count != 0) s = (s + 1) & (size - 1);
-        std::size_t end = i + 1;
-        while (end < keyed.size() && keyed[end].first == keyed[i].first) ++end;
-        slots_[s] = {keyed[i].first, static_cast<std::uint32_t>(i),
-                     static_cast<std::uint32_t>(end - i)};
+    for (const ReportVertex& vertex : vertices) {
+        const std::int64_t k = cellKey(vertex);
+        Slot& slot = slotFor(k);
+        if (slot.count == 0) {
+            slot.key = k;
+            ++cells;
+        }
+        ++slot.count;
+        if (2 * cells <= size) continue;
+        // Rehash into twice the table.
+        std::vector<Slot> old;
+        old.swap(slots_);
+        size *= 2;
+        slots_.assign(size, Slot{0, 0, 0});
+        for (const Slot& moved : old)
+            if (moved.count != 0) slotFor(moved.key) = moved;
     }
+    // Each cell's vertices follow the cells before it in the table, in
+    // vertex order within the cell; `first` runs past them while they are
+    // placed and is put back after.
+    std::uint32_t first = 0;
+    for (Slot& slot : slots_) {
+        slot.first = first;
+        first += slot.count;
+    }
+    order_.resize(vertices.size());
+    for (std::size_t v = 0; v < vertices.size(); ++v)
+        order_[slotFor(cellKey(vertices[v])).first++] = static_cast<int>(v);
+    for (Slot& slot : slots_) slot.first -= slot.count;
 }
 
 std::int64_t VertexGrid::key(std::int64_t i, std::int64_t j, std::int64_t k) const {
@@ -84,12 +135,18 @@ const VertexGrid::Slot* VertexGrid::find(std::int64_t key) const {
 
 std::vector<Candidate> VertexGrid::within(const double point[3], double radius) const {
     std::vector<Candidate> found;
+    within(point, radius, found);
+    return found;
+}
+
+void VertexGrid::within(const double point[3], double radius, std::vector<Candidate>& found) const {
+    found.clear();
     std::int64_t lo[3];
     std::int64_t hi[3];
     std::int64_t cells = 1;
     for (int a = 0; a < 3; ++a) {
-        lo[a] = std::int64_t(std::floor((point[a] - radius) / cell_));
-        hi[a] = std::int64_t(std::floor((point[a] + radius) / cell_));
+        lo[a] = std::int64_t(std::floor(inCells(point[a] - radius)));
+        hi[a] = std::int64_t(std::floor(inCells(point[a] + radius)));
         cells *= std::min<std::int64_t>(hi[a] - lo[a] + 1, kMostCellsPerQuery + 1);
     }
     auto test = [&](int v) {
@@ -98,7 +155,7 @@ std::vector<Candidate> VertexGrid::within(const double point[3], double radius) 
     };
     if (cells > kMostCellsPerQuery) {
         for (std::size_t v = 0; v < vertices_.size(); ++v) test(static_cast<int>(v));
-        return found;
+        return;
     }
     for (std::int64_t i = lo[0]; i <= hi[0]; ++i)
         for (std::int64_t j = lo[1]; j <= hi[1]; ++j)
@@ -113,19 +170,27 @@ std::vector<Candidate> VertexGrid::within(const double point[3], double radius) 
         std::unique(found.begin(), found.end(),
                     [](const Candidate& a, const Candidate& b) { return a.vertex == b.vertex; }),
         found.end());
-    return found;
 }
 
 std::vector<Candidate> mirrorCandidates(const std::vector<ReportVertex>& vertices,
                                         const VertexGrid& grid, const HostPlane& plane, int m,
                                         double tolerance, ObjectRule rule) {
+    std::vector<Candidate> accepted;
+    std::vector<Candidate> scratch;
+    mirrorCandidates(vertices, grid, plane, m, tolerance, rule, accepted, scratch);
+    return accepted;
+}
+
+void mirrorCandidates(const std::vector<ReportVertex>& vertices, const VertexGrid& grid,
+                      const HostPlane& plane, int m, double tolerance, ObjectRule rule,
+                      std::vector<Candidate>& accepted, std::vector<Candidate>& scratch) {
     const ReportVertex& starter = vertices[m];
-    const Vector3 p(float(starter.position[0]), float(starter.position[1]),
-                    float(starter.position[2]));
+    const Vector3 p(starter.position[0], starter.position[1], starter.position[2]);
     double image[3];
     plane.mirror(p, image);
-    std::vector<Candidate> accepted;
-    for (const Candidate& c : grid.within(image, tolerance)) {
+    accepted.clear();
+    grid.within(image, tolerance, scratch);
+    for (const Candidate& c : scratch) {
         const ReportVertex& other = vertices[c.vertex];
         if (c.vertex == m) continue;
         if ((other.object == starter.object) != (rule == ObjectRule::sameObject)) continue;
@@ -137,10 +202,16 @@ std::vector<Candidate> mirrorCandidates(const std::vector<ReportVertex>& vertice
             continue;
         accepted.push_back(c);
     }
-    std::stable_sort(accepted.begin(), accepted.end(), [](const Candidate& a, const Candidate& b) {
-        return a.distance < b.distance;
-    });
-    return accepted;
+    // Nearest first, equal distances kept in vertex order: an insertion
+    // sort, as the lists are a few long and a library stable sort would ask
+    // for a buffer on each of a million calls.
+    for (std::size_t i = 1; i < accepted.size(); ++i) {
+        const Candidate moving = accepted[i];
+        std::size_t j = i;
+        for (; j > 0 && moving.distance < accepted[j - 1].distance; --j)
+            accepted[j] = accepted[j - 1];
+        accepted[j] = moving;
+    }
 }
 
 }  // namespace talvexhost

@@ -15,11 +15,13 @@ namespace talvexhost {
 
 // A mesh vertex as the report sees it.
 struct ReportVertex {
-    int number = 0;                  // 1-based OBJ vertex number
-    int object = 0;                  // the object the plug-in saw it in
-    double position[3] = {0, 0, 0};  // its float coordinates, widened
-    double distance = 0.0;           // signed distance from the plane
-    bool bridgesPlane = false;       // centre_line.h: neighbours on both sides, farther out
+    int number = 0;  // 1-based OBJ vertex number
+    int object = 0;  // the object the plug-in saw it in
+    // Its coordinates: floats, as every producer has them (the scene's
+    // vertices); doubles would take 12 bytes more a vertex.
+    float position[3] = {0, 0, 0};
+    double distance = 0.0;      // signed distance from the plane
+    bool bridgesPlane = false;  // centre_line.h: neighbours on both sides, farther out
 };
 
 // One vertex near a mirror image.
@@ -31,12 +33,18 @@ struct Candidate {
 // The vertices in a uniform grid of cubes, for queries around a point.
 class VertexGrid {
 public:
-    // `cell` is the cube's edge; a useful one is about the query radius.
-    VertexGrid(const std::vector<ReportVertex>& vertices, double cell);
+    // Laid for queries of radius `reach`: the cubes' edge is at least twice
+    // that, so such a query looks into at most eight cubes (at the reach
+    // itself it would be up to 27, most of them empty), and larger on a mesh
+    // whose vertices lie farther apart. Any radius answers right.
+    VertexGrid(const std::vector<ReportVertex>& vertices, double reach);
 
     // Indices of the vertices within `radius` (strict) of `point`, with their
     // distances, in vertex order.
     std::vector<Candidate> within(const double point[3], double radius) const;
+    // The same into `found` (emptied first), whose storage is reused: a
+    // report asks this once for each of a million vertices.
+    void within(const double point[3], double radius, std::vector<Candidate>& found) const;
 
 private:
     // One occupied cell: its key and where its vertices are in `order_`.
@@ -49,11 +57,17 @@ private:
     const Slot* find(std::int64_t key) const;
 
     const std::vector<ReportVertex>& vertices_;
+    // A coordinate in cube edges: multiplied by the inverse, which is as
+    // monotone as the division it saves (cubes and queries use the same), or
+    // divided when the inverse overflows.
+    double inCells(double c) const { return perCell_ <= 1e300 ? c * perCell_ : c / cell_; }
+
     double cell_;
+    double perCell_;
     // The vertices grouped by cell, in vertex order within each, and an
     // open-addressed table of the occupied cells (a power of two, at most
-    // half full): about 40 bytes a vertex where a map of lists took twice
-    // that, with a heap block per cell.
+    // half full): 4 bytes a vertex and 32 an occupied cell, where a map of
+    // lists took some 80 a vertex, with a heap block per cell.
     std::vector<int> order_;
     std::vector<Slot> slots_;
 };
@@ -68,5 +82,10 @@ enum class ObjectRule { sameObject, otherObject };
 std::vector<Candidate> mirrorCandidates(const std::vector<ReportVertex>& vertices,
                                         const VertexGrid& grid, const HostPlane& plane, int m,
                                         double tolerance, ObjectRule rule);
+// The same into `accepted` (emptied first), with `scratch` for the grid's
+// answer: both keep their storage from call to call.
+void mirrorCandidates(const std::vector<ReportVertex>& vertices, const VertexGrid& grid,
+                      const HostPlane& plane, int m, double tolerance, ObjectRule rule,
+                      std::vector<Candidate>& accepted, std::vector<Candidate>& scratch);
 
 }  // namespace talvexhost

@@ -17,9 +17,9 @@ constexpr std::size_t kMostMeasured = 50000;
 // For each off-plane vertex, the distances from its mirror image to its
 // nearest and second-nearest candidate on the other side in the same object,
 // searched up to `reach`; infinity when there is none that near.
-void candidateDistances(const std::vector<ReportVertex>& vertices, const HostPlane& plane,
-                        double reach, std::vector<double>& nearest, std::vector<double>& runnerUp) {
-    const VertexGrid grid(vertices, reach);
+void candidateDistances(const std::vector<ReportVertex>& vertices, const VertexGrid& grid,
+                        const HostPlane& plane, double reach, std::vector<double>& nearest,
+                        std::vector<double>& runnerUp) {
     const double none = std::numeric_limits<double>::infinity();
     // Percentiles need no more than a spread sample: every n-th vertex off
     // the plane, so the measure takes the same time on any mesh (and the
@@ -28,11 +28,13 @@ void candidateDistances(const std::vector<ReportVertex>& vertices, const HostPla
     for (const ReportVertex& v : vertices) offPlane += std::fabs(v.distance) > kOffPlane ? 1 : 0;
     const std::size_t stride = std::max<std::size_t>(1, offPlane / kMostMeasured);
     std::size_t seen = 0;
+    std::vector<Candidate> found;
+    std::vector<Candidate> scratch;
     for (std::size_t m = 0; m < vertices.size(); ++m) {
         if (std::fabs(vertices[m].distance) <= kOffPlane) continue;
         if (seen++ % stride != 0) continue;
-        const std::vector<Candidate> found = mirrorCandidates(
-            vertices, grid, plane, static_cast<int>(m), reach, ObjectRule::sameObject);
+        mirrorCandidates(vertices, grid, plane, static_cast<int>(m), reach, ObjectRule::sameObject,
+                         found, scratch);
         nearest.push_back(found.empty() ? none : found[0].distance);
         runnerUp.push_back(found.size() < 2 ? none : found[1].distance);
     }
@@ -90,7 +92,8 @@ std::string roundedDown(double value) {
 }
 
 ToleranceAdvice adviseTolerance(const std::vector<ReportVertex>& vertices, const HostPlane& plane,
-                                double edgeLength, double diagonal, double inUse) {
+                                double edgeLength, double diagonal, double inUse,
+                                const VertexGrid* grid) {
     ToleranceAdvice advice;
     advice.edgeLength = edgeLength > 0.0 ? edgeLength : estimatedSpacing(vertices, diagonal);
     const double spacing = advice.edgeLength;
@@ -100,7 +103,12 @@ ToleranceAdvice adviseTolerance(const std::vector<ReportVertex>& vertices, const
     }
     std::vector<double> nearest;
     std::vector<double> runnerUp;
-    candidateDistances(vertices, plane, spacing, nearest, runnerUp);
+    if (grid != nullptr) {
+        candidateDistances(vertices, *grid, plane, spacing, nearest, runnerUp);
+    } else {
+        const VertexGrid own(vertices, spacing);
+        candidateDistances(vertices, own, plane, spacing, nearest, runnerUp);
+    }
     if (nearest.empty()) {
         advice.reason = "no vertex lies off the plane";
         return advice;

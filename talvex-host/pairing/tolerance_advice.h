@@ -29,8 +29,11 @@ constexpr double kPluginLeastTolerance = double(0.01f);
 // `edgeLength` is the mesh's median edge length, 0 when it has no edges (a
 // spacing is then estimated from the box and the vertex count). `inUse` is the
 // tolerance the plug-in worked with, for the comparison in the reason.
+// `grid`, when given, is a grid of `vertices` to search (any reach answers
+// right); else one is built.
 ToleranceAdvice adviseTolerance(const std::vector<ReportVertex>& vertices, const HostPlane& plane,
-                                double edgeLength, double diagonal, double inUse);
+                                double edgeLength, double diagonal, double inUse,
+                                const VertexGrid* grid = nullptr);
 
 // `value` rounded down to two significant digits, as text ("0.012", "2.2e-16").
 std::string roundedDown(double value);

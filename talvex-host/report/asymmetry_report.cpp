@@ -13,13 +13,13 @@ namespace {
 constexpr double kOnPlane = double(0.0001f);
 
 double pairDeviation(const ReportInput& input, int starter, int partner) {
-    const double* a = input.vertices[starter].position;
-    const double* b = input.vertices[partner].position;
+    const float* a = input.vertices[starter].position;
+    const float* b = input.vertices[partner].position;
     double image[3];
-    input.plane.mirror(Vector3(float(a[0]), float(a[1]), float(a[2])), image);
-    const double dx = b[0] - image[0];
-    const double dy = b[1] - image[1];
-    const double dz = b[2] - image[2];
+    input.plane.mirror(Vector3(a[0], a[1], a[2]), image);
+    const double dx = double(b[0]) - image[0];
+    const double dy = double(b[1]) - image[1];
+    const double dz = double(b[2]) - image[2];
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
@@ -46,9 +46,24 @@ void measurePairs(const ReportInput& input, AsymmetryReport& report,
         report.meanDeviation = sum / report.pairs;
         report.rmsDeviation = std::sqrt(sumSq / report.pairs);
     }
-    std::stable_sort(
-        report.deviating.begin(), report.deviating.end(),
-        [](const PairDeviation& a, const PairDeviation& b) { return a.deviation > b.deviation; });
+    // Largest first, equal deviations in the plug-in's order. That order
+    // has its starters rising (it pairs them in vertex order), so a plain
+    // sort with the starter as the tie-break gives the same list without a
+    // merge sort's buffer; any other order keeps the stable sort.
+    const auto larger = [](const PairDeviation& a, const PairDeviation& b) {
+        return a.deviation > b.deviation;
+    };
+    bool rising = true;
+    for (std::size_t k = 1; k < report.deviating.size() && rising; ++k)
+        rising = report.deviating[k - 1].starter < report.deviating[k].starter;
+    if (rising) {
+        std::sort(report.deviating.begin(), report.deviating.end(),
+                  [&](const PairDeviation& a, const PairDeviation& b) {
+                      return larger(a, b) || (!larger(b, a) && a.starter < b.starter);
+                  });
+    } else {
+        std::stable_sort(report.deviating.begin(), report.deviating.end(), larger);
+    }
 }
 
 void sortUnpaired(const ReportInput& input, const std::vector<bool>& paired,
@@ -75,13 +90,15 @@ double margin(const AmbiguousStarter& a) {
 }
 
 void findAmbiguity(const ReportInput& input, const VertexGrid& grid, AsymmetryReport& report) {
+    std::vector<Candidate> found;
+    std::vector<Candidate> scratch;
     for (const auto& [starter, partner] : input.pairs) {
-        std::vector<Candidate> found = mirrorCandidates(input.vertices, grid, input.plane, starter,
-                                                        input.tolerance, ObjectRule::sameObject);
+        mirrorCandidates(input.vertices, grid, input.plane, starter, input.tolerance,
+                         ObjectRule::sameObject, found, scratch);
         if (found.size() < 2) continue;
         AmbiguousStarter entry{starter, partner, static_cast<int>(found.size()), {}};
-        found.resize(std::min<std::size_t>(found.size(), kCandidatesKept));
-        entry.nearest = std::move(found);
+        entry.nearest.assign(found.begin(),
+                             found.begin() + std::min<std::size_t>(found.size(), kCandidatesKept));
         report.ambiguous.push_back(std::move(entry));
     }
     // The closest calls first: a runner-up barely farther than the winner.
@@ -124,18 +141,17 @@ AsymmetryReport analyseAsymmetry(const ReportInput& input) {
 
     measurePairs(input, report, vertexScore);
     sortUnpaired(input, paired, report, vertexScore);
-    {
-        // Gone before the advice builds a grid of its own.
-        const VertexGrid grid(input.vertices, input.tolerance);
-        findAmbiguity(input, grid, report);
-    }
+    // One grid serves the ambiguity and the advice (which searches as far
+    // as an edge), rather than one each.
+    const VertexGrid grid(input.vertices, std::max(input.tolerance, input.edgeLength));
+    findAmbiguity(input, grid, report);
     if (input.severalObjects) {
         std::vector<int> unpaired = report.nearPlane;
         unpaired.insert(unpaired.end(), report.offPlane.begin(), report.offPlane.end());
         report.partnersInOtherObjects = partnersInOtherObjects(input, unpaired);
     }
     report.advice = adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal,
-                                    input.tolerance);
+                                    input.tolerance, &grid);
 
     double total = 0.0;
     for (double s : vertexScore) total += s;

@@ -22,15 +22,59 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     // The edge facts first: the faces they read are gone before the
     // report's vertices are built.
     EdgeFacts facts;
-    if (!session.documents().empty()) {
+    if (centreLine && !session.documents().empty()) {
         const MeshDocument& document = *session.documents()[0].document;
-        std::vector<bool> used(document.vertexCount(), false);
+        const std::size_t count = static_cast<std::size_t>(document.vertexCount());
+        // The document vertex of each target vertex, in target order (the
+        // numbering of the run's pairs); -1 for one from no file.
+        std::vector<int> fileOf;
+        std::size_t targetVertices = 0;
+        for (const HostObject* target : targets) targetVertices += std::size_t(target->vertexCount);
+        fileOf.reserve(targetVertices);
         for (const HostObject* target : targets) {
             const SceneMesh* mesh = session.meshOf(target);
-            if (mesh == nullptr || mesh->document != 0) continue;
-            for (int i = 0; i < target->vertexCount; ++i) used[mesh->fileVertices[i]] = true;
+            for (int i = 0; i < target->vertexCount; ++i)
+                fileOf.push_back(mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i]
+                                                                        : -1);
         }
-        facts = edgeFacts(document, used, centreLine ? &plane : nullptr, axis);
+        std::vector<bool> used(count, false);
+        std::size_t covered = 0;
+        for (int file : fileOf) {
+            if (file < 0 || used[file]) continue;
+            used[file] = true;
+            ++covered;
+        }
+        // Only an unpaired vertex is asked whether it bridges the plane.
+        std::vector<bool> unpaired(count, true);
+        for (const auto& [a, b] : outcome.pairOrdinals) {
+            if (fileOf[a] >= 0) unpaired[fileOf[a]] = false;
+            if (fileOf[b] >= 0) unpaired[fileOf[b]] = false;
+        }
+        // The scene's positions are the document's (the caller has undone
+        // any edit); when they cover every vertex of the document, they are
+        // taken rather than read from its text again, straight from the
+        // object's own vertex list when it is the file's in order.
+        const HostObject* inOrder = nullptr;
+        if (targets.size() == 1 && std::size_t(targets[0]->vertexCount) == count) {
+            bool same = true;
+            for (std::size_t i = 0; i < count && same; ++i) same = fileOf[i] == int(i);
+            if (same) inOrder = targets[0];
+        }
+        if (inOrder != nullptr) {
+            std::vector<int>().swap(fileOf);
+            facts = edgeFacts(document, inOrder->vertices, used, &plane, axis, &unpaired);
+        } else if (covered == count) {
+            std::vector<const HostVertex*> vertexAt(count, nullptr);
+            std::size_t k = 0;
+            for (const HostObject* target : targets)
+                for (int i = 0; i < target->vertexCount; ++i, ++k)
+                    if (fileOf[k] >= 0) vertexAt[fileOf[k]] = target->vertices[i];
+            std::vector<int>().swap(fileOf);
+            facts = edgeFacts(document, vertexAt.data(), used, &plane, axis, &unpaired);
+        } else {
+            std::vector<int>().swap(fileOf);
+            facts = edgeFacts(document, used, &plane, axis, &unpaired);
+        }
         input.edgeLength = facts.medianEdge;
     }
 
@@ -38,12 +82,6 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     for (const HostObject* object : targets) count += std::size_t(object->vertexCount);
     input.vertices.reserve(count);
     gathered.hostVertices.reserve(count);
-    // Each host vertex's report index, found by address: a sorted array
-    // takes a quarter of a hash map's memory on a large mesh. Only pairs
-    // need the way back from a vertex to its number.
-    const bool needIndex = !outcome.pairList.empty();
-    std::vector<std::pair<const HostVertex*, int>> index;
-    if (needIndex) index.reserve(count);
     for (std::size_t t = 0; t < targets.size(); ++t) {
         const SceneMesh* mesh = session.meshOf(targets[t]);
         for (int i = 0; i < targets[t]->vertexCount; ++i) {
@@ -57,30 +95,12 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
             vertex.distance = plane.signedDistance(*v, axis);
             if (vertex.number > 0 && centreLine && !facts.bridges.empty())
                 vertex.bridgesPlane = facts.bridges[vertex.number - 1];
-            if (needIndex) index.push_back({v, static_cast<int>(input.vertices.size())});
             input.vertices.push_back(vertex);
             gathered.hostVertices.push_back(v);
         }
     }
-    const auto byAddress = [](const std::pair<const HostVertex*, int>& a,
-                              const std::pair<const HostVertex*, int>& b) {
-        return std::less<const HostVertex*>()(a.first, b.first);
-    };
-    std::sort(index.begin(), index.end(), byAddress);
-    // The first listing of a vertex, as the map kept the first it was given.
-    index.erase(std::unique(index.begin(), index.end(),
-                            [](const auto& a, const auto& b) { return a.first == b.first; }),
-                index.end());
-    const auto find = [&](const HostVertex* v) {
-        auto it = std::lower_bound(index.begin(), index.end(), std::make_pair(v, 0), byAddress);
-        return it != index.end() && it->first == v ? it->second : -1;
-    };
-    input.pairs.reserve(outcome.pairList.size());
-    for (const auto& [starter, partner] : outcome.pairList) {
-        const int a = find(starter);
-        const int b = find(partner);
-        if (a >= 0 && b >= 0) input.pairs.push_back({a, b});
-    }
+    // The report numbers the targets' vertices in target order, as the run did.
+    input.pairs = outcome.pairOrdinals;
     return gathered;
 }
 

@@ -26,7 +26,9 @@ int unpairedWithPartnerElsewhere(const HostSession& session, const BatchSetup& s
                                  const ResymOutcome& outcome);
 
 // `targets` are the meshes checked, `outcome` the run whose pairs to use.
-// With `centreLine`, each vertex says whether it bridges the plane.
+// With `centreLine`, each vertex says whether it bridges the plane, and the
+// median edge is measured (the scene's positions must be the document's
+// then: nothing moved, or the edit undone); without, edgeLength stays 0.
 GatheredInput gatherReportInput(const HostSession& session, const std::vector<HostObject*>& targets,
                                 const ResymOutcome& outcome, const HostPlane& plane, int axis,
                                 bool centreLine = true);

@@ -33,7 +33,7 @@ double medianMirrorError(const std::vector<ReportVertex>& points, const VertexGr
     const std::size_t step = std::max<std::size_t>(1, points.size() / kMostMeasured);
     std::vector<double> errors;
     for (std::size_t i = 0; i < points.size(); i += step) {
-        const double* p = points[i].position;
+        const double p[3] = {points[i].position[0], points[i].position[1], points[i].position[2]};
         const double along = normal[0] * p[0] + normal[1] * p[1] + normal[2] * p[2] - offset;
         const double image[3] = {p[0] - 2.0 * along * normal[0], p[1] - 2.0 * along * normal[1],
                                  p[2] - 2.0 * along * normal[2]};
@@ -54,9 +54,10 @@ bool nearbyAxisPlane(const std::vector<Point3>& points, const DetectResult& resu
     if (!(off < kNearAxisSine) || !(result.spacing > 0.0)) return false;
     std::vector<ReportVertex> vertices(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
-        vertices[i].position[0] = points[i].x;
-        vertices[i].position[1] = points[i].y;
-        vertices[i].position[2] = points[i].z;
+        // The points are the scene's floats, widened: narrowing is exact.
+        vertices[i].position[0] = static_cast<float>(points[i].x);
+        vertices[i].position[1] = static_cast<float>(points[i].y);
+        vertices[i].position[2] = static_cast<float>(points[i].z);
     }
     const double reach = result.spacing;
     const VertexGrid grid(vertices, reach);

@@ -212,11 +212,14 @@ void measurePairs(const hostsim::Host& host, const HostPlane& plane, const Verte
     const std::size_t offset =
         step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
     outcome.pairs = static_cast<int>(list.size() / 2);
+    outcome.pairList.reserve(list.size() / 2);
+    outcome.pairOrdinals.reserve(list.size() / 2);
     double sum = 0.0;
     for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
-        outcome.pairList.push_back({list[k], list[k + 1]});
         const int a = ordinals.find(list[k]);
         const int b = ordinals.find(list[k + 1]);
+        outcome.pairList.push_back({list[k], list[k + 1]});
+        if (a >= 0 && b >= 0) outcome.pairOrdinals.push_back({a, b});
         if (a < 0 || b < 0 || offset + k + 1 >= step.vertices.size()) continue;
         paired[a] = 1;
         paired[b] = 1;

@@ -46,6 +46,9 @@ struct ResymOutcome {
     std::vector<std::string> movedLabels;
     // The registered list as (starter, partner), in the plug-in's order.
     std::vector<std::pair<const HostVertex*, const HostVertex*>> pairList;
+    // The same as numbers of the targets' vertices in target order (pairs
+    // with a vertex of no target left out): the report looks up no address.
+    std::vector<std::pair<int, int>> pairOrdinals;
     double commandSeconds = 0.0;  // the command alone, through the plug-in's boundary
 };
 

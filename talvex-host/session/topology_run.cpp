@@ -32,8 +32,10 @@ double medianFirstEdge(const std::vector<ReportVertex>& vertices, const Topology
     std::vector<double> lengths;
     lengths.reserve(faces.faceStart.size());
     for (std::size_t f = 0; f + 1 < faces.faceStart.size(); ++f) {
-        const double* a = vertices[std::size_t(faces.corners[faces.faceStart[f]])].position;
-        const double* b = vertices[std::size_t(faces.corners[faces.faceStart[f] + 1])].position;
+        const float* pa = vertices[std::size_t(faces.corners[faces.faceStart[f]])].position;
+        const float* pb = vertices[std::size_t(faces.corners[faces.faceStart[f] + 1])].position;
+        const double a[3] = {pa[0], pa[1], pa[2]};
+        const double b[3] = {pb[0], pb[1], pb[2]};
         lengths.push_back(std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
                                     (a[2] - b[2]) * (a[2] - b[2])));
     }

@@ -17,7 +17,7 @@ namespace {
 std::vector<ReportVertex> randomVertices(SeededRandom& random, int count) {
     std::vector<ReportVertex> vertices(count);
     for (ReportVertex& v : vertices) {
-        for (double& c : v.position) c = random.between(-1.0, 1.0);
+        for (float& c : v.position) c = static_cast<float>(random.between(-1.0, 1.0));
         v.object = random.below(2);
         v.distance = v.position[0];
     }
@@ -36,7 +36,8 @@ TEST(VertexGrid, FindsWhatAPlainScanFinds) {
             const double radius = random.between(0.01, 0.6);
             std::vector<int> expected;
             for (std::size_t v = 0; v < vertices.size(); ++v) {
-                const double* p = vertices[v].position;
+                const double p[3] = {vertices[v].position[0], vertices[v].position[1],
+                                     vertices[v].position[2]};
                 const double d = std::sqrt((p[0] - point[0]) * (p[0] - point[0]) +
                                            (p[1] - point[1]) * (p[1] - point[1]) +
                                            (p[2] - point[2]) * (p[2] - point[2]));
