@@ -84,7 +84,8 @@ const char kStyle[] =
     "body{font:14px/1.4 system-ui,sans-serif;margin:24px;color:#222}"
     "table{border-collapse:collapse}"
     "th,td{padding:4px 10px;border-bottom:1px solid #ddd;text-align:right}"
-    "th:first-child,td:first-child,td.verdict{text-align:left}"
+    "th:first-child,th:last-child,td:first-child,td.verdict{text-align:left}"
+    "td:first-child,td.verdict{overflow-wrap:anywhere}"
     "th{background:#f2f2f2}"
     "tr.failed td.verdict{color:#b06000}"
     "tr.error td.verdict{color:#c00000}";
@@ -129,17 +130,19 @@ std::string htmlIndexPage(const std::vector<IndexRow>& rows, const std::string& 
         "</style>\n</head>\n<body>\n<h1>Symmetry check</h1>\n<p id=\"summary\">" +
         escaped(summary) +
         "</p>\n<table id=\"files\">\n<thead><tr><th>file</th><th>vertices</th><th>pairs</th>"
-        "<th>off plane</th><th>largest deviation</th><th>score</th><th>verdict</th>"
-        "<th>page</th></tr></thead>\n<tbody>\n";
+        "<th>off plane</th><th>largest deviation</th><th>score</th><th>verdict</th></tr></thead>\n"
+        "<tbody>\n";
     for (const IndexRow& row : rows) {
-        page += "<tr class=\"" + escaped(row.verdict) + "\"><td>" + escaped(row.file) +
-                "</td><td>" + escaped(row.vertices) + "</td><td>" + escaped(row.pairs) +
-                "</td><td>" + escaped(row.offPlane) + "</td><td>" + escaped(row.maxDeviation) +
-                "</td><td>" + escaped(row.score) + "</td><td class=\"verdict\">" +
-                escaped(row.verdict) + (row.reason.empty() ? "" : ": " + escaped(row.reason)) +
-                "</td><td>";
-        if (!row.page.empty()) page += "<a href=\"" + linkTo(row.page) + "\">open</a>";
-        page += "</td></tr>\n";
+        // The file's name is the link to its page, so it is in view however
+        // long the reasons make the row.
+        const std::string file =
+            row.page.empty() ? escaped(row.file)
+                             : "<a href=\"" + linkTo(row.page) + "\">" + escaped(row.file) + "</a>";
+        page += "<tr class=\"" + escaped(row.verdict) + "\"><td>" + file + "</td><td>" +
+                escaped(row.vertices) + "</td><td>" + escaped(row.pairs) + "</td><td>" +
+                escaped(row.offPlane) + "</td><td>" + escaped(row.maxDeviation) + "</td><td>" +
+                escaped(row.score) + "</td><td class=\"verdict\">" + escaped(row.verdict) +
+                (row.reason.empty() ? "" : ": " + escaped(row.reason)) + "</td></tr>\n";
     }
     return page + "</tbody>\n</table>\n</body>\n</html>\n";
 }

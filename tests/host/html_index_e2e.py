@@ -88,6 +88,7 @@ try:
     browser.navigate(index)
     browser.wait_for("document.readyState === 'complete' && !!document.querySelector('#files')")
     check(browser.evaluate("document.scripts.length") == 0, "the index holds a script")
+    open(os.path.join(out, "index.png"), "wb").write(browser.screenshot())
     rows = browser.evaluate(
         "Array.from(document.querySelectorAll('#files tbody tr')).map(tr => ({"
         " cells: Array.from(tr.cells).map(td => td.textContent),"
@@ -113,15 +114,21 @@ try:
     outside = [u for u in browser.requested_urls() if u != index]
     check(not outside and not browser.blocked, "the index asked for %s %s" % (outside, browser.blocked))
 
-    # A real click on the second file's link opens its page, drawn without error.
+    # A real click on the second file's link opens its page, drawn without
+    # error (on the link's first line: a long path wraps).
     target = next(i for i, r in enumerate(rows) if "b/head.obj" in r["cells"][0])
     rect = browser.evaluate(
-        "(() => { const r = document.querySelectorAll('#files tbody tr')[%d]"
-        ".querySelector('a').getBoundingClientRect();"
+        "(() => { const a = document.querySelectorAll('#files tbody tr')[%d].querySelector('a');"
+        " a.scrollIntoView({block: 'center', inline: 'center'}); const r = a.getClientRects()[0];"
         " return {x: r.x + r.width / 2, y: r.y + r.height / 2}; })()" % target)
     browser.click(rect["x"], rect["y"])
-    state = browser.wait_for("location.href.endsWith('/b_head.obj.html') && document.body &&"
-                             " document.body.dataset.ready", timeout=120)
+    try:
+        state = browser.wait_for("location.href.endsWith('/b_head.obj.html') && !!document.body &&"
+                                 " document.body.dataset.ready", timeout=120)
+    except BrowserError:
+        raise BrowserError("clicking at %s on row %d left the browser at %s, ready %s" % (
+            rect, target, browser.evaluate("location.href"),
+            browser.evaluate("document.body && document.body.dataset.ready")))
     time.sleep(0.3)
     check(state == "drawn", "the linked page did not draw its view: %s" % state)
     check(not browser.errors(), "the linked page's scripts reported errors: %s" % browser.errors())

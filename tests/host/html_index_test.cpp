@@ -41,9 +41,12 @@ TEST(HtmlIndex, IndexHasARowPerFileAndNoScript) {
     const std::string page = htmlIndexPage({good, bad}, "2 files: 1 ok, 0 failed, 1 could not");
     EXPECT_EQ(page.find("<script"), std::string::npos);
     EXPECT_EQ(page.find("http"), std::string::npos);
-    EXPECT_NE(page.find("<td>a/&lt;cat&gt;&amp;.obj</td>"), std::string::npos);
-    EXPECT_NE(page.find("href=\"a_%3Ccat%3E%26%231.obj.html\""), std::string::npos);
-    EXPECT_NE(page.find("error: line 3: not a number</td><td></td></tr>"), std::string::npos);
+    EXPECT_NE(
+        page.find("<td><a href=\"a_%3Ccat%3E%26%231.obj.html\">a/&lt;cat&gt;&amp;.obj</a></td>"),
+        std::string::npos);
+    EXPECT_NE(page.find("<td>a/broken.obj</td>"), std::string::npos);
+    EXPECT_NE(page.find("error: line 3: not a number</td></tr>"), std::string::npos);
+    EXPECT_EQ(page.find("<a ", page.find("a/broken.obj")), std::string::npos);
     EXPECT_NE(page.find("2 files: 1 ok"), std::string::npos);
     std::size_t rows = 0;
     for (std::size_t at = page.find("<tr class="); at != std::string::npos;
