@@ -39,7 +39,8 @@ const char kHelp[] =
     "                         [--html FILE] [--master +x|-x|+y|-y|+z|-z|+|-]\n"
     "                         [--pairing position|topology|auto] [--all-pairs] [--plugin PATH]\n"
     "       talvex-host check FILE|FOLDER... [--recursive] [--include GLOB] [--jsonl FILE|-]\n"
-    "                         [--json FILE|-] [--fail-above D] [--fail-unpaired] [options above]\n"
+    "                         [--json FILE|-] [--html FOLDER] [--fail-above D] [--fail-unpaired]\n"
+    "                         [options above]\n"
     "\n"
     "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
     "inside an edit step, the host learns the vertex pairs from the list the plug-in\n"
@@ -96,6 +97,9 @@ const char kOptions[] =
     "  --recursive        also the mesh files in the folders' subfolders\n"
     "  --include GLOB     only the folders' files whose name matches GLOB (* and ?)\n"
     "  --jsonl FILE|-     with several files: one JSON line per file as each finishes\n"
+    "  --html FOLDER      with several files: a page per file in FOLDER (made if need be),\n"
+    "                     named after its path (a/cat.obj: a_cat.obj.html), and index.html,\n"
+    "                     the table of files with a link to each page\n"
     "\n"
     "Exit status: 0 done, 1 failed or a --fail-* condition held (for any file), 2 bad usage.\n";
 

@@ -11,8 +11,10 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <set>
 #include <thread>
 
+#include "commands/html_index.h"
 #include "io/child_process.h"
 #include "io/host_files.h"
 #include "io/number_text.h"
@@ -27,7 +29,8 @@ using Json = nlohmann::ordered_json;
 
 // Options that mean something only for a list of files; a file's own
 // process is not given them.
-const char* const kListOptions[] = {"--recursive", "--include", "--jsonl", "--json", "--plugin"};
+const char* const kListOptions[] = {"--recursive", "--include", "--jsonl",
+                                    "--json",      "--plugin",  "--html"};
 
 bool isListOption(const std::string& option) {
     for (const char* list : kListOptions)
@@ -119,9 +122,11 @@ std::vector<std::string> reasonsIn(const std::string& err, const std::string& co
 }
 
 // The command line of one file's process: the options given, less the list's
-// own, with its JSON report to `json` when the command writes one.
+// own, with its JSON report to `json` when the command writes one and its
+// page to `page` when there are pages.
 std::vector<std::string> fileArguments(const CommandSpec& spec, const CommandArgs& args,
-                                       const std::string& file, const std::string& json) {
+                                       const std::string& file, const std::string& json,
+                                       const std::string& page) {
     std::vector<std::string> out = {spec.name};
     for (const auto& option : args.values) {
         if (isListOption(option.first)) continue;
@@ -138,6 +143,10 @@ std::vector<std::string> fileArguments(const CommandSpec& spec, const CommandArg
         out.push_back("--json");
         out.push_back(json);
     }
+    if (!page.empty()) {
+        out.push_back("--html");
+        out.push_back(page);
+    }
     out.push_back("--");
     out.push_back(file);
     return out;
@@ -145,7 +154,7 @@ std::vector<std::string> fileArguments(const CommandSpec& spec, const CommandArg
 
 FileOutcome runOne(const std::string& program, const CommandSpec& spec, const CommandArgs& args,
                    const ListedFile& file, const ScratchOutputs& scratch, std::size_t index,
-                   bool writesJson) {
+                   bool writesJson, const std::string& page) {
     FileOutcome outcome;
     if (!file.error.empty()) {
         outcome.reasons.push_back(file.error);
@@ -156,7 +165,7 @@ FileOutcome runOne(const std::string& program, const CommandSpec& spec, const Co
     const std::string err = scratch.file(index, ".err");
     std::string error;
     outcome.status =
-        runChildProcess(program, fileArguments(spec, args, file.path, json), out, err, error);
+        runChildProcess(program, fileArguments(spec, args, file.path, json, page), out, err, error);
     outcome.text = fileText(out);
     outcome.reasons = reasonsIn(fileText(err), spec.name);
     if (outcome.status < 0) outcome.reasons.push_back(error);
@@ -192,6 +201,16 @@ std::string padded(std::string text, std::size_t width, bool right) {
     return right ? pad + text : text + pad;
 }
 
+// A number of a file's report's summary as text, "-" when it has none.
+std::string summaryNumber(const FileOutcome& outcome, const char* key, int decimals) {
+    const Json summary =
+        outcome.report.is_object() ? outcome.report.value("summary", Json()) : Json();
+    if (!summary.is_object() || !summary.contains(key)) return "-";
+    const Json& value = summary[key];
+    if (value.is_number_integer()) return std::to_string(value.get<long long>());
+    return value.is_number() ? formatFixed(value.get<double>(), decimals) : "-";
+}
+
 // check's line for a file: vertices, pairs, unpaired off the plane, largest
 // deviation, score, verdict.
 class CheckTable {
@@ -205,13 +224,8 @@ public:
 
     std::string row(const ListedFile& file, const FileOutcome& outcome) const {
         std::string line = padded(file.path, nameWidth_, false);
-        const Json summary =
-            outcome.report.is_object() ? outcome.report.value("summary", Json()) : Json();
-        auto number = [&](const char* key, int decimals) -> std::string {
-            if (!summary.is_object() || !summary.contains(key)) return "-";
-            const Json& value = summary[key];
-            if (value.is_number_integer()) return std::to_string(value.get<long long>());
-            return value.is_number() ? formatFixed(value.get<double>(), decimals) : "-";
+        auto number = [&](const char* key, int decimals) {
+            return summaryNumber(outcome, key, decimals);
         };
         line += "  " + padded(number("vertices", 0), 8, true);
         line += "  " + padded(number("pairs", 0), 8, true);
@@ -282,7 +296,7 @@ std::string listRefusal(const CommandSpec& spec, const CommandArgs& args) {
     for (const std::string& file : args.positional)
         if (file == "-") return "standard input (-) is one mesh, not a list of files";
     const std::string command = spec.name;
-    for (const char* option : {"--png", "--csv", "--html", "-o"})
+    for (const char* option : {"--png", "--csv", "-o"})
         if (args.has(option))
             return std::string(option) + " writes one file's result; give one input mesh";
     if (command == "resym" && !args.has("--in-place") && !args.has("--dry-run"))
@@ -299,6 +313,59 @@ bool writeTo(const std::string& target, const std::string& text, std::string& er
         return true;
     }
     return writeFileAtomically(target, text, error);
+}
+
+// check --html FOLDER with several files: the folder, made when missing, and
+// the path of each file's page there ("" for an entry that is no file). No
+// page is named after an input in the folder, and the index may not replace
+// one either.
+bool preparePages(const std::string& folderText, const std::vector<ListedFile>& files,
+                  std::vector<std::string>& pages, std::string& error) {
+    std::error_code ec;
+    const fs::path folder = fs::absolute(folderText, ec);
+    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+        error = folderText + ": with several files --html names a folder, and this is a file";
+        return false;
+    }
+    fs::create_directories(folder, ec);
+    if (ec) {
+        error = folderText + ": cannot make the folder (" + ec.message() + ")";
+        return false;
+    }
+    std::set<std::pair<std::uint64_t, std::uint64_t>> inputs;
+    std::vector<std::string> paths;
+    for (const ListedFile& file : files) {
+        paths.push_back(file.path);
+        FileIdentity identity;
+        if (!file.error.empty() || !identifyFile(file.path, identity)) continue;
+        inputs.insert({identity.device, identity.index});
+        noteInput(identity);
+    }
+    const std::vector<std::string> names = pageNames(paths, [&](const std::string& name) {
+        FileIdentity identity;
+        return identifyFile((folder / name).string(), identity) &&
+               inputs.count({identity.device, identity.index}) > 0;
+    });
+    for (std::size_t i = 0; i < files.size(); ++i)
+        pages.push_back(files[i].error.empty() ? (folder / names[i]).string() : "");
+    return checkWritable((folder / kIndexPageName).string(), error);
+}
+
+// The index's row for a file; its link only when its process wrote its page.
+IndexRow indexRow(const ListedFile& file, const FileOutcome& outcome, const std::string& page) {
+    IndexRow row;
+    row.file = file.path;
+    std::error_code ec;
+    if (!page.empty() && !outcome.report.is_null() && fs::is_regular_file(page, ec))
+        row.page = fs::path(page).filename().string();
+    row.vertices = summaryNumber(outcome, "vertices", 0);
+    row.pairs = summaryNumber(outcome, "pairs", 0);
+    row.offPlane = summaryNumber(outcome, "offPlane", 0);
+    row.maxDeviation = summaryNumber(outcome, "maxDeviation", 6);
+    row.score = summaryNumber(outcome, "score", 4);
+    row.verdict = verdictName(outcome.verdict);
+    if (outcome.verdict != Verdict::kOk) row.reason = joined(outcome.reasons);
+    return row;
 }
 
 }  // namespace
@@ -328,6 +395,11 @@ int runOnManyFiles(const Invocation& invocation, const CommandSpec& spec, const 
     if (!scratch.create(error)) return commandFailure(spec, error);
 
     const std::vector<ListedFile> files = listMeshFiles(args);
+    std::vector<std::string> pages;
+    const bool writesPages = args.has("--html");
+    if (writesPages && !preparePages(args.value("--html"), files, pages, error))
+        return commandFailure(spec, error);
+    pages.resize(files.size());
     std::ostream& text = jsonTarget == "-" || linesTarget == "-" ? std::cerr : std::cout;
     // A --jsonl file grows in its lock file as the files finish and takes
     // the target's place at the end, as every file the host writes does.
@@ -348,7 +420,8 @@ int runOnManyFiles(const Invocation& invocation, const CommandSpec& spec, const 
     for (std::size_t w = 0; w < workers; ++w) {
         threads.emplace_back([&] {
             for (std::size_t i = next++; i < files.size(); i = next++) {
-                FileOutcome outcome = runOne(program, spec, args, files[i], scratch, i, writesJson);
+                FileOutcome outcome =
+                    runOne(program, spec, args, files[i], scratch, i, writesJson, pages[i]);
                 std::lock_guard<std::mutex> lock(mutex);
                 outcomes[i] = std::move(outcome);
                 finished[i] = true;
@@ -397,7 +470,21 @@ int runOnManyFiles(const Invocation& invocation, const CommandSpec& spec, const 
     }
     for (std::thread& thread : threads) thread.join();
     progress.clear();
-    text << summaryLine(command, counts);
+    const std::string summary = summaryLine(command, counts);
+    text << summary;
+    if (writesPages) {
+        std::vector<IndexRow> rows;
+        for (std::size_t i = 0; i < files.size(); ++i)
+            rows.push_back(indexRow(files[i], outcomes[i], pages[i]));
+        std::error_code ec;
+        const std::string index =
+            (fs::absolute(args.value("--html"), ec) / kIndexPageName).string();
+        const std::string line = summary.substr(summary.find(' ') + 1);
+        if (!writeFileAtomically(index, htmlIndexPage(rows, line.substr(0, line.size() - 1)),
+                                 error))
+            return commandFailure(spec, error);
+        text << "index: " << index << "\n";
+    }
     text.flush();
 
     if (!jsonTarget.empty()) {

@@ -89,6 +89,14 @@ if(NOT WIN32)
       ${TALVEX_E2E_OUT}/html_page $<TARGET_FILE:talvex-host>
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
+# check --html FOLDER over several files: the index's rows and links in the
+# same browser.
+if(NOT WIN32)
+  add_test(NAME e2e_html_index
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/html_index_e2e.py ${CMAKE_SOURCE_DIR}
+      ${TALVEX_E2E_OUT}/html_index $<TARGET_FILE:talvex-host>
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()
 # Every JSON document the host writes: camelCase keys and a schema.
 add_test(NAME e2e_json_keys
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/json_keys_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/json_keys
