@@ -1,0 +1,76 @@
+// A glTF 2.0 file (.gltf with external or data-URI buffers, or .glb) as a
+// mesh document. Each node's mesh is an object named after the node, its
+// vertices the primitives' POSITION accessors; node transforms are applied
+// on reading, so positions are in scene space, and undone on writing.
+// Writing changes only the bytes of moved positions and the accessors'
+// min and max; everything else, the JSON's text included, stays as it was.
+// Sparse, quantized or normalized positions, Draco compression, morph
+// targets and meshes placed by several nodes are refused with the reason.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "io/mesh_file_document.h"
+
+namespace talvexhost {
+
+class GltfDocument : public MeshFileDocument {
+public:
+    GltfDocument();
+    ~GltfDocument() override;
+
+    const char* formatName() const override { return "glTF"; }
+    std::string placeOf(int vertex) const override;
+    // The .gltf or .glb with moved positions written; the bytes of external
+    // buffers are written by save().
+    std::string bytes() const override;
+    // Writes the file and its external buffers. Beside the input, under
+    // another name, external buffers are written as NAME.bin (NAME_K.bin
+    // for several) and their URIs changed to match; in another folder they
+    // keep their URIs; over the input itself, only changed buffers are
+    // rewritten.
+    bool save(const std::string& path, std::string& error) override;
+
+    static std::string refusesGlb(std::string_view head);
+    static std::string refusesGltf(std::string_view head);
+
+    // A 3x4 affine transform, rows of (x y z translation), in double.
+    using Affine = std::array<double, 12>;
+
+protected:
+    bool parse(std::string& error, const MeshLoadOptions& options) override;
+    MeshPosition filePosition(int vertex) const override;
+
+private:
+    struct Buffer;
+    struct Run;
+    struct Output;
+
+    bool parseJson(std::string& error, const MeshLoadOptions& options);
+    // "PATH: offset N: " for the `index`th entry of the top-level array `array`.
+    std::string where(const char* array, std::size_t index) const;
+    bool loadBuffer(std::size_t index, std::string& error);
+    const Run& runOf(int vertex) const;
+    // The run's vertex as stored, before any transform.
+    MeshPosition localPosition(const Run& run, int vertex, std::string_view bytes) const;
+    Output compose(const std::vector<std::string>& uris) const;
+    bool sourcesUnchanged() const;
+
+    bool glb_ = false;
+    std::string_view json_;
+    std::size_t jsonStart_ = 0;  // where json_ starts in the file
+    std::size_t binStart_ = 0;   // the GLB's BIN chunk's data, when it has one
+    std::size_t binLength_ = 0;
+    bool hasBin_ = false;
+    std::vector<std::unique_ptr<Buffer>> buffers_;
+    std::vector<Run> runs_;
+    std::vector<Affine> transforms_;  // per run: node to scene
+    std::vector<Affine> inverses_;
+};
+
+}  // namespace talvexhost
