@@ -123,7 +123,8 @@ talvex_test(host_unit_tests
   SOURCES tests/host/obj_document_test.cpp tests/host/cli_helpers_test.cpp tests/host/mirror_candidates_test.cpp
     tests/host/point_index_test.cpp tests/host/safe_writer_test.cpp tests/host/host_session_test.cpp
     tests/host/symmetry_detect_test.cpp
-    tests/host/safe_defaults_test.cpp tests/host/ply_document_test.cpp tests/host/stl_document_test.cpp tests/host/gltf_document_test.cpp
+    tests/host/safe_defaults_test.cpp tests/host/mesh_document_test.cpp
+    tests/host/ply_document_test.cpp tests/host/stl_document_test.cpp tests/host/gltf_document_test.cpp
   LIBS talvex_host_core)
 
 # End-to-end: session scripts and subcommands through the built host and

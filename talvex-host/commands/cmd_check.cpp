@@ -7,8 +7,8 @@
 #include <iostream>
 
 #include "commands/commands.h"
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
 #include "io/safe_writer.h"
 #include "report/asymmetry_report.h"
 #include "report/check_picture.h"
@@ -178,7 +178,7 @@ bool runAndUndo(BatchSetup& setup, ResymOutcome& outcome, std::string& error) {
         return false;
     }
     session.syncDocuments();
-    const ObjDocument& document = session.documents()[0].document;
+    const MeshDocument& document = *session.documents()[0].document;
     for (int v = 0; v < document.vertexCount(); ++v) {
         if (document.changed(v)) {
             error = "vertex " + std::to_string(v + 1) + " was moved outside the edit step";

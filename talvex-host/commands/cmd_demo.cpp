@@ -49,8 +49,8 @@ bool setUpScene(WorkingFolder& folder, HostSession& session, const std::string& 
                 const std::string& objPath, std::string& error) {
     if (!folder.enter(error)) return false;
     if (!session.loadPlugin(plugin, error)) return false;
-    ObjDocument model;
-    if (!model.parse(demoModelObj(), "demo model", error)) return false;
+    std::unique_ptr<MeshDocument> model = demoModelDocument(error);
+    if (!model) return false;
     session.addDocument(std::move(model), objPath);
     return session.openViewport(800, 600, error);
 }

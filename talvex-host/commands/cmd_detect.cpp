@@ -8,8 +8,9 @@
 #include "commands/commands.h"
 #include "detect/symmetry_detect.h"
 #include "io/json_names.h"
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
+#include "io/safe_writer.h"
 #include "pairing/plane_setup.h"
 #include "session/cli_args.h"
 
@@ -94,13 +95,13 @@ void printPart(std::ostream& out, const Part& part, const DetectResult& result, 
 
 // The point sets to detect on: each object, or those --object names, or
 // them all as one with --as-one-object. False with `error` when none is left.
-bool collectParts(const ObjDocument& document, const ParsedArgs& args, std::vector<Part>& parts,
+bool collectParts(const MeshDocument& document, const ParsedArgs& args, std::vector<Part>& parts,
                   std::string& error) {
-    for (const ObjObject& object : document.objects()) {
+    for (const MeshObject& object : document.objects()) {
         if (args.has("--object") && object.name != args.value("--object")) continue;
         if (parts.empty() || !args.has("--as-one-object")) parts.push_back({object.name, {}});
         for (int v : object.vertices) {
-            const ObjPosition& p = document.position(v);
+            const MeshPosition& p = document.position(v);
             parts.back().points.push_back({p.x, p.y, p.z});
         }
     }
@@ -220,11 +221,11 @@ int runDetect(const Invocation& invocation) {
     if (args.has("--top") && !readTop(args.value("--top"), top, topError))
         return usageError(kSpec, topError);
     const std::string input = args.positional[0];
-    ObjDocument document;
     std::string error;
-    if (!document.load(input, error)) return commandFailure(kSpec, error);
+    const std::unique_ptr<MeshDocument> document = loadMeshDocument(input, error);
+    if (!document) return commandFailure(kSpec, error);
     std::vector<Part> parts;
-    if (!collectParts(document, args, parts, error))
+    if (!collectParts(*document, args, parts, error))
         return commandFailure(kSpec, input + ": " + error);
 
     // --json -: only the JSON, on stdout; else the text as it comes, and the

@@ -5,8 +5,8 @@
 #include <iostream>
 
 #include "commands/commands.h"
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
 #include "session/cli_args.h"
 
 namespace talvexhost {
@@ -24,11 +24,11 @@ const char kHelp[] =
 // Reads the file only: no --plugin.
 const CommandSpec kSpec = {"objects", kHelp, {}, {}, 1, 1, "one input mesh", false};
 
-std::string boxText(const ObjDocument& document, const ObjObject& object) {
-    ObjPosition lo = document.position(object.vertices.front());
-    ObjPosition hi = lo;
+std::string boxText(const MeshDocument& document, const MeshObject& object) {
+    MeshPosition lo = document.position(object.vertices.front());
+    MeshPosition hi = lo;
     for (int v : object.vertices) {
-        const ObjPosition& p = document.position(v);
+        const MeshPosition& p = document.position(v);
         lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
         hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
     }
@@ -41,15 +41,15 @@ std::string boxText(const ObjDocument& document, const ObjObject& object) {
 int runObjects(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
-    ObjDocument document;
     std::string error;
-    if (!document.load(args.positional[0], error)) return commandFailure(kSpec, error);
-    const std::size_t count = document.objects().size();
-    std::cout << count << (count == 1 ? " object, " : " objects, ") << document.vertexCount()
+    const std::unique_ptr<MeshDocument> document = loadMeshDocument(args.positional[0], error);
+    if (!document) return commandFailure(kSpec, error);
+    const std::size_t count = document->objects().size();
+    std::cout << count << (count == 1 ? " object, " : " objects, ") << document->vertexCount()
               << " vertices\n";
-    for (const ObjObject& object : document.objects())
+    for (const MeshObject& object : document->objects())
         std::cout << "\"" << object.name << "\": " << object.vertices.size() << " vertices, box "
-                  << boxText(document, object) << "\n";
+                  << boxText(*document, object) << "\n";
     return kExitOk;
 }
 

@@ -194,8 +194,8 @@ std::string refusal(const ResymOutcome& outcome) {
 // Writes the mesh to standard output.
 // Standard output is already binary (main), so the file's line ends pass as
 // they are.
-bool writeToStdout(HostSession& session, ObjNumberStyle style, std::string& error) {
-    const std::string text = session.documentText(0, style);
+bool writeToStdout(HostSession& session, MeshNumberStyle style, std::string& error) {
+    const std::string text = session.documentBytes(0, style);
     std::cout.flush();
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
@@ -294,8 +294,8 @@ int runResym(const Invocation& invocation) {
     const std::string precision = args.has("--precision") ? args.value("--precision") : "file";
     if (precision != "file" && precision != "shortest")
         return usageError(kSpec, "--precision takes file or shortest, not \"" + precision + "\"");
-    const ObjNumberStyle style =
-        precision == "file" ? ObjNumberStyle::kFileDecimals : ObjNumberStyle::kShortest;
+    const MeshNumberStyle style =
+        precision == "file" ? MeshNumberStyle::kFileDecimals : MeshNumberStyle::kShortest;
     BatchSetup setup;
     int status = kExitOk;
     if (!prepareBatch(args, text, setup, error, status))

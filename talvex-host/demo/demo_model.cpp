@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "io/number_text.h"
+#include "io/obj/obj_document.h"
 
 namespace talvexhost {
 
@@ -92,6 +93,12 @@ std::string demoModelObj() {
                std::to_string(bottom + 1) + "\n";
     }
     return obj;
+}
+
+std::unique_ptr<MeshDocument> demoModelDocument(std::string& error) {
+    auto document = std::make_unique<ObjDocument>();
+    if (!document->parse(demoModelObj(), "demo model", error)) return nullptr;
+    return document;
 }
 
 }  // namespace talvexhost

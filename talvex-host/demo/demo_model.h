@@ -4,12 +4,19 @@
 // there is something for live matching and Smart Resym to put right.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "io/mesh_document.h"
 
 namespace talvexhost {
 
 // The model as OBJ text: one object "Head", 146 vertices, quads and triangles.
 std::string demoModelObj();
+
+// That text read as a document, as if from a file called "demo model"; null
+// with `error` should it not read.
+std::unique_ptr<MeshDocument> demoModelDocument(std::string& error);
 
 // 0-based vertex indices the demo drags: the left ear's tip (x < 0) and its
 // mirror partner, the right ear's tip.

@@ -20,7 +20,7 @@ constexpr double kTurnDegrees = 35.0;
 constexpr double kAxis[3] = {1.0 / 3.0, 2.0 / 3.0, 2.0 / 3.0};
 constexpr double kShift[3] = {2.0, 1.0, -1.0};
 
-ObjPosition turned(const ObjPosition& p) {
+MeshPosition turned(const MeshPosition& p) {
     const double angle = kTurnDegrees * 3.14159265358979323846 / 180.0;
     const double c = std::cos(angle);
     const double s = std::sin(angle);
@@ -38,9 +38,10 @@ ObjPosition turned(const ObjPosition& p) {
 
 bool runTurnedDemo(HostSession& session, const std::string& path, std::ostream& out,
                    std::string& error) {
-    ObjDocument model;
-    if (!model.parse(demoModelObj(), "demo model", error)) return false;
-    for (int v = 0; v < model.vertexCount(); ++v) model.setPosition(v, turned(model.position(v)));
+    std::unique_ptr<MeshDocument> model = demoModelDocument(error);
+    if (!model) return false;
+    for (int v = 0; v < model->vertexCount(); ++v)
+        model->setPosition(v, turned(model->position(v)));
     const int document = session.addDocument(std::move(model), path);
     HostObject* head = session.meshes().back().object;
     out << "> the model as it came, turned " << formatFixed(kTurnDegrees, 0)

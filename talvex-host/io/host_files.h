@@ -89,6 +89,11 @@ void noteInput(const std::string& path);
 // end of the file.
 bool readRegularFile(const std::string& path, std::string& bytes, std::string& error);
 
+// The first `size` bytes of a regular file (fewer when it is shorter), to
+// tell its format; false when it cannot be read, which the loading that
+// follows reports. Not noted as an input: the loading notes it.
+bool readFileHead(const std::string& path, std::size_t size, std::string& head);
+
 // The running program's own file, links followed (/proc/self/exe, the
 // module's file name on Windows); empty when the system cannot say.
 std::string executablePath();

@@ -417,6 +417,24 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& e
     return read;
 }
 
+bool readFileHead(const std::string& path, std::size_t size, std::string& head) {
+    struct stat info {};
+    std::string error;
+    const int fd = openRegular(path, info, error);
+    if (fd < 0) return false;
+    head.assign(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = read(fd, &head[got], size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    head.resize(got);
+    return true;
+}
+
 std::string executablePath() {
     std::string buffer(256, '\0');
     for (;;) {

@@ -403,6 +403,23 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& e
     return true;
 }
 
+bool readFileHead(const std::string& path, std::size_t size, std::string& head) {
+    std::string error;
+    HANDLE file = openRegular(path, error);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    head.assign(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+        DWORD n = 0;
+        if (!ReadFile(file, &head[got], static_cast<DWORD>(size - got), &n, nullptr) || n == 0)
+            break;
+        got += n;
+    }
+    CloseHandle(file);
+    head.resize(got);
+    return true;
+}
+
 std::string executablePath() {
     std::wstring name(MAX_PATH, L'\0');
     for (;;) {

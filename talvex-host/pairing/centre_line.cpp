@@ -18,11 +18,11 @@ bool nearCentreLine(double distance, double tolerance, double edgeLength, bool b
     return d < tolerance || (bridges && d < 0.5 * edgeLength);
 }
 
-double medianEdgeLength(const ObjDocument& document, const std::vector<bool>& used) {
+double medianEdgeLength(const MeshDocument& document, const std::vector<bool>& used) {
     return edgeFacts(document, used, nullptr, 0).medianEdge;
 }
 
-std::vector<bool> bridgesPlane(const ObjDocument& document, const HostPlane& plane, int axis) {
+std::vector<bool> bridgesPlane(const MeshDocument& document, const HostPlane& plane, int axis) {
     return edgeFacts(document, {}, &plane, axis).bridges;
 }
 
@@ -31,14 +31,14 @@ namespace {
 // The lengths of the edges whose two ends are both `used` (every edge when
 // it is empty), noting the zero-length ones not at all.
 struct EdgeLengths {
-    const std::vector<ObjPosition>& positions;
+    const std::vector<MeshPosition>& positions;
     const std::vector<bool>& used;
     std::vector<double> lengths;
 
-    void add(const ObjEdge& edge) {
+    void add(const MeshEdge& edge) {
         if (!used.empty() && (!used[edge.a] || !used[edge.b])) return;
-        const ObjPosition& pa = positions[edge.a];
-        const ObjPosition& pb = positions[edge.b];
+        const MeshPosition& pa = positions[edge.a];
+        const MeshPosition& pb = positions[edge.b];
         const double dx = double(pa.x) - pb.x;
         const double dy = double(pa.y) - pb.y;
         const double dz = double(pa.z) - pb.z;
@@ -54,14 +54,14 @@ struct EdgeLengths {
 
 }  // namespace
 
-EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
+EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<bool>& used,
                     const HostPlane* plane, int axis) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
-    std::vector<ObjPosition> positions(count);
+    std::vector<MeshPosition> positions(count);
     for (std::size_t v = 0; v < count; ++v) positions[v] = document.position(static_cast<int>(v));
     std::vector<double> distance(plane != nullptr ? count : 0);
     for (std::size_t v = 0; v < distance.size(); ++v) {
-        const ObjPosition& p = positions[v];
+        const MeshPosition& p = positions[v];
         distance[v] = plane->signedDistance(Vector3(p.x, p.y, p.z), axis);
     }
     // Bit 0: a neighbour on the vertex's own side, farther out; bit 1: one
@@ -74,7 +74,7 @@ EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
         seen[v] |= (dv > 0.0) == (dw > 0.0) ? 1 : 2;
     };
     EdgeLengths lengths{positions, used, {}};
-    document.forEachEdge([&](const ObjEdge& edge) {
+    document.forEachEdge([&](const MeshEdge& edge) {
         if (plane != nullptr) {
             note(edge.a, edge.b);
             note(edge.b, edge.a);
@@ -88,10 +88,10 @@ EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
     return facts;
 }
 
-double medianEdgeLength(const ObjDocument& document, const std::vector<ObjPosition>& positions,
+double medianEdgeLength(const MeshDocument& document, const std::vector<MeshPosition>& positions,
                         const std::vector<bool>& used) {
     EdgeLengths lengths{positions, used, {}};
-    document.forEachEdge([&](const ObjEdge& edge) { lengths.add(edge); });
+    document.forEachEdge([&](const MeshEdge& edge) { lengths.add(edge); });
     return lengths.median();
 }
 

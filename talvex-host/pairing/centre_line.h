@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/host_records.h"
-#include "io/obj/obj_document.h"
+#include "io/mesh_document.h"
 #include "pairing/plane_setup.h"
 
 namespace talvexhost {
@@ -26,7 +26,7 @@ bool nearCentreLine(double distance, double tolerance, double edgeLength, bool b
 // sides of the plane, each farther from the plane than itself, as a vertex
 // of the centre line has (the rows beside it). Positions as the document
 // holds them now; `axis` names the sides as HostPlane::signedDistance does.
-std::vector<bool> bridgesPlane(const ObjDocument& document, const HostPlane& plane, int axis);
+std::vector<bool> bridgesPlane(const MeshDocument& document, const HostPlane& plane, int axis);
 
 // Both of the above from one reading of the faces and lines (the document
 // reads them again from its text each time): the median over `used` edges,
@@ -35,19 +35,19 @@ struct EdgeFacts {
     double medianEdge = 0.0;
     std::vector<bool> bridges;
 };
-EdgeFacts edgeFacts(const ObjDocument& document, const std::vector<bool>& used,
+EdgeFacts edgeFacts(const MeshDocument& document, const std::vector<bool>& used,
                     const HostPlane* plane, int axis);
 
 // The median above with the positions given for (at least) the `used`
 // vertices, rather than the document's: reading them from its text again
 // takes longer than the faces.
-double medianEdgeLength(const ObjDocument& document, const std::vector<ObjPosition>& positions,
+double medianEdgeLength(const MeshDocument& document, const std::vector<MeshPosition>& positions,
                         const std::vector<bool>& used);
 
 // Median length of the edges of the faces and lines whose two ends are both
 // `used` (indexed by document vertex; empty: every vertex); 0 when there are
 // none.
-double medianEdgeLength(const ObjDocument& document, const std::vector<bool>& used);
+double medianEdgeLength(const MeshDocument& document, const std::vector<bool>& used);
 
 // `p` moved onto `plane` along its normal, rounded to float. For a plane
 // perpendicular to `axis` only that coordinate changes, to the plane's.

@@ -23,7 +23,7 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     // report's vertices are built.
     EdgeFacts facts;
     if (!session.documents().empty()) {
-        const ObjDocument& document = session.documents()[0].document;
+        const MeshDocument& document = *session.documents()[0].document;
         std::vector<bool> used(document.vertexCount(), false);
         for (const HostObject* target : targets) {
             const SceneMesh* mesh = session.meshOf(target);

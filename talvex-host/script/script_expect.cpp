@@ -6,8 +6,9 @@
 #include <cstring>
 #include <sstream>
 
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
+#include "io/safe_writer.h"
 #include "script/script_run.h"
 
 namespace talvexhost {
@@ -178,9 +179,8 @@ bool same(ScriptRun& run, const Tokens& a, std::string& error) {
 // expect load-error FILE "TEXT": loading FILE fails with a message
 // containing TEXT.
 bool loadError(ScriptRun& run, const Tokens& a, std::string& error) {
-    ObjDocument document;
     std::string reason;
-    if (document.load(run.file(a[0]), reason)) {
+    if (loadMeshDocument(run.file(a[0]), reason)) {
         error = a[0] + " loaded without error";
         return false;
     }

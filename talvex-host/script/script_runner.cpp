@@ -8,7 +8,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "io/obj/obj_document.h"
+#include "io/safe_writer.h"
 #include "script/script_run.h"
 
 namespace talvexhost {

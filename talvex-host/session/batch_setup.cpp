@@ -11,8 +11,9 @@
 #include <sstream>
 
 #include "config/settings.h"
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
+#include "io/safe_writer.h"
 #include "pairing/centre_line.h"
 #include "pairing/mirror_candidates.h"
 #include "pairing/tolerance_advice.h"
@@ -181,9 +182,9 @@ HostPlane expectedPlane(const PlaneSpec& spec, const std::vector<HostObject*>& t
 double medianEdgeOfTargets(const BatchSetup& setup) {
     const HostSession& session = *setup.session;
     if (session.documents().empty()) return 0.0;
-    const ObjDocument& document = session.documents()[0].document;
+    const MeshDocument& document = *session.documents()[0].document;
     std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
-    std::vector<ObjPosition> positions(used.size());
+    std::vector<MeshPosition> positions(used.size());
     for (const HostObject* object : setup.targets) {
         const SceneMesh* mesh = session.meshOf(object);
         if (mesh == nullptr || mesh->document != 0) continue;
@@ -357,7 +358,7 @@ void fillCentreLine(const BatchSetup& setup, ResymOptions& options) {
         const HostSession& session = *setup.session;
         if (session.documents().empty()) return EdgeFacts{};
         // The document still holds the positions from before the edit.
-        const ObjDocument& document = session.documents()[0].document;
+        const MeshDocument& document = *session.documents()[0].document;
         std::vector<bool> used(static_cast<std::size_t>(document.vertexCount()), false);
         for (const HostObject* object : setup.targets) {
             const SceneMesh* mesh = session.meshOf(object);

@@ -77,13 +77,14 @@ bool HostSession::openViewport(int width, int height, std::string& error) {
     return true;
 }
 
-int HostSession::addDocument(ObjDocument document, const std::string& path, bool asOneObject) {
+int HostSession::addDocument(std::unique_ptr<MeshDocument> document, const std::string& path,
+                             bool asOneObject) {
     const int index = static_cast<int>(documents_.size());
     documents_.push_back({path, std::move(document)});
-    ObjDocument& doc = documents_.back().document;
-    std::vector<ObjObject> objects = doc.takeObjects();
+    MeshDocument& doc = *documents_.back().document;
+    std::vector<MeshObject> objects = doc.takeObjects();
     if (asOneObject && doc.vertexCount() > 0) {
-        objects.assign(1, ObjObject{});
+        objects.assign(1, MeshObject{});
         objects[0].name = "all";
         objects[0].vertices.resize(static_cast<std::size_t>(doc.vertexCount()));
         for (int v = 0; v < doc.vertexCount(); ++v)
@@ -92,11 +93,11 @@ int HostSession::addDocument(ObjDocument document, const std::string& path, bool
     // Sized once: with millions of small objects a doubling copy would
     // briefly hold the list three times over.
     meshes_.reserve(meshes_.size() + objects.size());
-    for (ObjObject& object : objects) {
+    for (MeshObject& object : objects) {
         const std::vector<int>& vertices = object.vertices;
         HostObject* hostObject =
             host_.scene.addObject(object.name, vertices.size(), [&](std::size_t i) {
-                const ObjPosition p = doc.position(vertices[i]);
+                const MeshPosition p = doc.position(vertices[i]);
                 return hostsim::Point{p.x, p.y, p.z};
             });
         meshes_.push_back({std::move(object.name), hostObject, index, std::move(object.vertices)});
@@ -110,20 +111,20 @@ int HostSession::addDocument(ObjDocument document, const std::string& path, bool
 
 int HostSession::loadMesh(const std::string& path, std::string& error, bool asOneObject,
                           std::function<void(double)> progress) {
-    ObjDocument document;
-    ObjLoadOptions options;
+    MeshLoadOptions options;
     options.progress = std::move(progress);
     // The end-to-end tests switch the estimate off to see a real allocation
     // failure end the command cleanly.
     const bool estimate = std::getenv("TALVEX_HOST_NO_MEMORY_ESTIMATE") == nullptr;
     options.bytesPerVertex = estimate ? kBytesPerVertex : 0;
-    if (!document.load(path, error, options)) {
+    std::unique_ptr<MeshDocument> document = loadMeshDocument(path, error, options);
+    if (!document) {
         markOutOfMemory(error);
         return -1;
     }
     // The reader counted the vertices; the objects and the OpenGL context
     // the run will still make count too.
-    const std::uint64_t objects = asOneObject ? 1 : document.objects().size();
+    const std::uint64_t objects = asOneObject ? 1 : document->objects().size();
     const std::uint64_t needed = objects * kBytesPerObject + glBytesStillNeeded();
     if (estimate &&
         !enoughMemory(path + ": " + std::to_string(objects) + " objects and an OpenGL context",
@@ -143,7 +144,7 @@ HostObject* HostSession::addObject(const std::string& name,
 void HostSession::syncDocuments() {
     for (const SceneMesh& mesh : meshes_) {
         if (mesh.document < 0) continue;
-        ObjDocument& doc = documents_[mesh.document].document;
+        MeshDocument& doc = *documents_[mesh.document].document;
         for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i) {
             const HostVertex& v = hostsim::vertexOf(mesh.object, static_cast<int>(i));
             doc.setPosition(mesh.fileVertices[i], {v.x, v.y, v.z});
@@ -152,16 +153,16 @@ void HostSession::syncDocuments() {
 }
 
 bool HostSession::saveDocument(int index, const std::string& path, std::string& error,
-                               ObjNumberStyle style) {
+                               MeshNumberStyle style) {
     syncDocuments();
-    documents_[index].document.setNumberStyle(style);
-    return documents_[index].document.save(path, error);
+    documents_[index].document->setNumberStyle(style);
+    return documents_[index].document->save(path, error);
 }
 
-std::string HostSession::documentText(int index, ObjNumberStyle style) {
+std::string HostSession::documentBytes(int index, MeshNumberStyle style) {
     syncDocuments();
-    documents_[index].document.setNumberStyle(style);
-    return documents_[index].document.text();
+    documents_[index].document->setNumberStyle(style);
+    return documents_[index].document->bytes();
 }
 
 void HostSession::tagMeshes(std::size_t from) {

@@ -13,7 +13,7 @@
 
 #include "hostsim/gl_context.h"
 #include "hostsim/sim_host.h"
-#include "io/obj/obj_document.h"
+#include "io/mesh_document.h"
 
 namespace talvexhost {
 
@@ -31,7 +31,7 @@ struct SceneMesh {
 
 struct LoadedDocument {
     std::string path;
-    ObjDocument document;
+    std::unique_ptr<MeshDocument> document;
 };
 
 // A text the plug-in showed through showMessage or showError.
@@ -63,7 +63,7 @@ public:
     void prepareViewport();
     Viewport* viewport() { return viewport_.get(); }
 
-    // Loads an OBJ file and adds each of its objects to the scene (not
+    // Loads a mesh file (loadMeshDocument) and adds each of its objects to the scene (not
     // selected, not under edit); with `asOneObject`, one object holding every
     // vertex of the file instead. Returns the document index or -1 with
     // `error`; a mesh too large for the memory left is refused before it is
@@ -72,7 +72,8 @@ public:
     int loadMesh(const std::string& path, std::string& error, bool asOneObject = false,
                  std::function<void(double)> progress = {});
     // Adds a document parsed elsewhere (the demo's generated model).
-    int addDocument(ObjDocument document, const std::string& path, bool asOneObject = false);
+    int addDocument(std::unique_ptr<MeshDocument> document, const std::string& path,
+                    bool asOneObject = false);
     // Adds an object without faces, as scripts define small scenes.
     HostObject* addObject(const std::string& name, const std::vector<hostsim::Point>& positions);
 
@@ -80,9 +81,9 @@ public:
     void syncDocuments();
     // Saves document `index` to `path` after syncing; false with `error`.
     bool saveDocument(int index, const std::string& path, std::string& error,
-                      ObjNumberStyle style = ObjNumberStyle::kFileDecimals);
-    // Document `index`'s text after syncing, as saveDocument would write it.
-    std::string documentText(int index, ObjNumberStyle style = ObjNumberStyle::kFileDecimals);
+                      MeshNumberStyle style = MeshNumberStyle::kFileDecimals);
+    // Document `index`'s bytes after syncing, as saveDocument would write it.
+    std::string documentBytes(int index, MeshNumberStyle style = MeshNumberStyle::kFileDecimals);
 
     const std::vector<SceneMesh>& meshes() const { return meshes_; }
     const std::vector<LoadedDocument>& documents() const { return documents_; }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "hostsim/gl_context.h"
+#include "io/safe_writer.h"
 #include "render/bitmap_font.h"
 #include "render/png_encode.h"
 #include "session/host_session.h"
@@ -47,7 +48,7 @@ using VertexTables = std::vector<std::vector<const HostVertex*>>;
 VertexTables vertexTables(const HostSession& session) {
     VertexTables tables(session.documents().size());
     for (std::size_t d = 0; d < tables.size(); ++d)
-        tables[d].assign(session.documents()[d].document.vertexCount(), nullptr);
+        tables[d].assign(session.documents()[d].document->vertexCount(), nullptr);
     for (const SceneMesh& mesh : session.meshes()) {
         if (mesh.document < 0) continue;
         for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i)
@@ -151,10 +152,10 @@ void vertexIn(const HostVertex* v, const RenderOptions& options) {
 }
 
 // Each document's faces, lines and points.
-using DocumentElements = std::vector<std::vector<ObjElement>>;
+using DocumentElements = std::vector<std::vector<MeshElement>>;
 
 // Newell's normal copes with non-planar and concave polygons.
-Vec faceNormal(const ObjElement& face, const std::vector<const HostVertex*>& table) {
+Vec faceNormal(const MeshElement& face, const std::vector<const HostVertex*>& table) {
     Vec normal{0.0, 0.0, 0.0};
     const std::size_t n = face.vertices.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -178,8 +179,8 @@ void drawFaces(const DocumentElements& elements, const VertexTables& tables,
     glPolygonOffset(1.0f, 1.0f);
     glColor3f(0.62f, 0.70f, 0.80f);
     for (std::size_t d = 0; d < tables.size(); ++d) {
-        for (const ObjElement& element : elements[d]) {
-            if (element.kind != ObjElement::kFace) continue;
+        for (const MeshElement& element : elements[d]) {
+            if (element.kind != MeshElement::kFace) continue;
             const HostVertex* first = tables[d][element.vertices[0]];
             if (first == nullptr) continue;
             const Vec normal = faceNormal(element, tables[d]);
@@ -200,10 +201,10 @@ void drawEdges(const DocumentElements& elements, const VertexTables& tables,
     glColor3f(0.16f, 0.20f, 0.28f);
     glBegin(GL_LINES);
     for (std::size_t d = 0; d < tables.size() && options.wireframe; ++d) {
-        for (const ObjElement& element : elements[d]) {
-            if (element.kind == ObjElement::kPoint) continue;
+        for (const MeshElement& element : elements[d]) {
+            if (element.kind == MeshElement::kPoint) continue;
             const std::size_t n = element.vertices.size();
-            const std::size_t edges = element.kind == ObjElement::kFace ? n : n - 1;
+            const std::size_t edges = element.kind == MeshElement::kFace ? n : n - 1;
             for (std::size_t i = 0; i < edges; ++i) {
                 vertexAt(tables[d][element.vertices[i]]);
                 vertexAt(tables[d][element.vertices[(i + 1) % n]]);
@@ -230,7 +231,7 @@ void drawMeshes(HostSession& session, const RenderOptions& options) {
     // Documents read their elements again on each request: once per document.
     DocumentElements elements;
     for (std::size_t d = 0; d < tables.size(); ++d)
-        elements.push_back(session.documents()[d].document.elements());
+        elements.push_back(session.documents()[d].document->elements());
     drawFaces(elements, tables, options);
     drawEdges(elements, tables, options);
     drawLooseVertices(session);

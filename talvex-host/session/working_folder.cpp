@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <random>
 
-#include "io/obj/obj_document.h"
+#include "io/safe_writer.h"
 
 namespace talvexhost {
 

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 
+#include "io/obj/obj_document.h"
 #include "pairing/plane_setup.h"
 #include "report/report_input.h"
 #include "session/plane_in_scene.h"
@@ -40,8 +42,8 @@ BatchRun runBatch(int objects) {
     HostSession session(shown);
     std::string error;
     EXPECT_TRUE(session.loadPlugin("./" TALVEX_PLUGIN_FILE, error)) << error;
-    ObjDocument document;
-    EXPECT_TRUE(document.parse(trianglesAsObjects(objects), "many.obj", error)) << error;
+    auto document = std::make_unique<ObjDocument>();
+    EXPECT_TRUE(document->parse(trianglesAsObjects(objects), "many.obj", error)) << error;
     session.addDocument(std::move(document), "many.obj");
     std::vector<HostObject*> targets;
     for (const SceneMesh& mesh : session.meshes()) targets.push_back(mesh.object);

@@ -259,16 +259,13 @@ struct GltfDocument::Output {
 GltfDocument::GltfDocument() = default;
 GltfDocument::~GltfDocument() = default;
 
-std::string GltfDocument::refusesGlb(std::string_view head) {
+std::string GltfDocument::refuses(std::string_view head) {
     if (head.size() >= 4 && loadWord(head, 0) == kGlbMagic) return {};
-    return "is not binary glTF (it does not start with \"glTF\")";
-}
-
-std::string GltfDocument::refusesGltf(std::string_view head) {
     std::size_t i = head.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n')) ++i;
     if (i < head.size() && head[i] == '{') return {};
-    return "is not glTF JSON (it does not start with '{')";
+    return "is neither glTF JSON (it does not start with '{') nor binary glTF (nor with "
+           "\"glTF\")";
 }
 
 std::string GltfDocument::where(const char* array, std::size_t index) const {

@@ -36,8 +36,8 @@ public:
     // rewritten.
     bool save(const std::string& path, std::string& error) override;
 
-    static std::string refusesGlb(std::string_view head);
-    static std::string refusesGltf(std::string_view head);
+    // Empty when `head` starts like JSON or binary glTF; otherwise why not.
+    static std::string refuses(std::string_view head);
 
     // A 3x4 affine transform, rows of (x y z translation), in double.
     using Affine = std::array<double, 12>;

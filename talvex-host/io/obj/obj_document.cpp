@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -119,12 +120,29 @@ void holdBeforeWriteForTest() {
 
 }  // namespace
 
+// OBJ has no signature: any text may be one. What rules it out at once is a
+// first line holding bytes no text has, as binary formats' first bytes do;
+// the reader refuses such bytes further on with their line.
+std::string objRefuses(std::string_view head) {
+    std::size_t i = firstLineStart(head);
+    for (; i < head.size() && head[i] != '\n' && head[i] != '\r'; ++i) {
+        const auto c = static_cast<unsigned char>(head[i]);
+        if ((c >= 0x20 && c != 0x7F) || c == '\t') continue;
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", c);
+        return std::string("binary data (byte ") + byte + " at offset " + std::to_string(i) +
+               "), not OBJ text";
+    }
+    return {};
+}
+
 ObjDocument::ObjDocument() = default;
 ObjDocument::~ObjDocument() = default;
 ObjDocument::ObjDocument(ObjDocument&&) noexcept = default;
 ObjDocument& ObjDocument::operator=(ObjDocument&&) noexcept = default;
 
-bool ObjDocument::load(const std::string& path, std::string& error, const ObjLoadOptions& options) {
+bool ObjDocument::load(const std::string& path, std::string& error,
+                       const MeshLoadOptions& options) {
     auto mapped = std::make_unique<MappedFile>();
     if (!mapped->open(path, error)) return false;
     const std::string_view bytes = mapped->bytes();
@@ -231,6 +249,10 @@ int ObjDocument::lineOf(int vertex) const {
     return line;
 }
 
+std::string ObjDocument::placeOf(int vertex) const {
+    return name_ + ":" + std::to_string(lineOf(vertex));
+}
+
 std::vector<ObjElement> ObjDocument::elements() const {
     std::vector<ObjElement> elements;
     ObjReader reader(text_, name_);
@@ -245,14 +267,6 @@ struct ObjDocument::FormattedPiece {
     std::vector<char> bytes;
     bool intact;  // the piece still held the bytes first read
 };
-
-void appendEdges(const ObjElement& element, std::vector<ObjEdge>& edges) {
-    if (element.kind == ObjElement::kPoint) return;
-    const std::size_t n = element.vertices.size();
-    const std::size_t count = element.kind == ObjElement::kFace ? n : n - 1;
-    for (std::size_t i = 0; i < count && n > 1; ++i)
-        edges.push_back({element.vertices[i], element.vertices[(i + 1) % n]});
-}
 
 void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) const {
     ObjReader reader(text_, name_);

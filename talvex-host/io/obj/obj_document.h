@@ -1,7 +1,8 @@
 // A Wavefront OBJ file held as its exact bytes plus what the host needs from
 // it: vertex positions, objects and polygons. Writing it back reproduces every
 // byte, except the `v` lines of vertices whose position changed, so edits
-// never disturb what the host does not understand. Used by every subcommand.
+// never disturb what the host does not understand. The first format behind
+// MeshDocument (io/mesh_document.h).
 #pragma once
 
 #include <cstddef>
@@ -13,44 +14,23 @@
 #include <vector>
 
 #include "io/host_files.h"
+#include "io/mesh_document.h"
 #include "io/safe_writer.h"
 
 namespace talvexhost {
 
 struct ObjReadResult;
 
-struct ObjPosition {
-    float x;
-    float y;
-    float z;
-};
+// The seam's types under the names the OBJ code has always used.
+using ObjPosition = MeshPosition;
+using ObjObject = MeshObject;
+using ObjElement = MeshElement;
+using ObjEdge = MeshEdge;
+using ObjNumberStyle = MeshNumberStyle;
+using ObjLoadOptions = MeshLoadOptions;
 
-// Vertices belong to the object of the first face, line or point that uses
-// them; a vertex no element uses belongs to the object current where it is
-// defined. Objects come from `o` lines, or from `g` lines in files without
-// any `o`; vertices before either belong to an object named "default".
-struct ObjObject {
-    std::string name;
-    std::vector<int> vertices;  // global 0-based vertex indices, ascending (file order)
-};
-
-// A face (3 or more vertices), line (2 or more) or point (1 or more), by
-// global 0-based vertex index.
-struct ObjElement {
-    enum Kind { kFace, kLine, kPoint };
-    Kind kind;
-    std::vector<int> vertices;
-};
-
-// One edge of a face (each side, the last back to the first) or of a line
-// (each segment), as two 0-based document vertices; points have none.
-struct ObjEdge {
-    int a;
-    int b;
-};
-
-// Appends the edges of `element` to `edges`.
-void appendEdges(const ObjElement& element, std::vector<ObjEdge>& edges);
+// Empty when `head` (a file's first bytes) can be OBJ text, else why not.
+std::string objRefuses(std::string_view head);
 
 // A stretch of whole lines of the file, the number of the first vertex
 // defined in it and how many are: what lets pieces be read and written each
@@ -64,43 +44,30 @@ struct ObjTextPiece {
     std::uint64_t checksum;
 };
 
-// How the `v` line of a moved vertex is written.
-enum class ObjNumberStyle {
-    // Keeps the file's digits. A moved coordinate is written in fixed
-    // notation with the file's decimals (the most any `v` coordinate has),
-    // correctly rounded, when that reads back as another value than the
-    // file's; a change of less than one unit of that last decimal keeps the
-    // coordinate's text, so an edit run again on its own output, whose moves
-    // are then below the file's precision, changes nothing. Coordinates that
-    // did not move (or whose zero changed sign) keep their text. In files
-    // without decimals, or with more than nine (printed to full float
-    // precision), moved coordinates get the shortest text.
-    kFileDecimals,
-    // All three coordinates of a moved vertex as the shortest text that
-    // reads back as the same float.
-    kShortest,
-};
-
-// What load() may do besides reading.
-struct ObjLoadOptions {
-    // Called now and then with the share of the file read so far, 0 to 1.
-    std::function<void(double)> progress;
-    // Memory the caller will need per vertex; when set, a file whose vertices
-    // would need more than the machine has left is refused before it is read.
-    std::uint64_t bytesPerVertex = 0;
-};
-
-class ObjDocument {
+// How the `v` line of a moved vertex is written (MeshNumberStyle):
+// kFileDecimals keeps the file's digits. A moved coordinate is written in
+// fixed notation with the file's decimals (the most any `v` coordinate has),
+// correctly rounded, when that reads back as another value than the file's;
+// a change of less than one unit of that last decimal keeps the coordinate's
+// text, so an edit run again on its own output, whose moves are then below
+// the file's precision, changes nothing. Coordinates that did not move (or
+// whose zero changed sign) keep their text. In files without decimals, or
+// with more than nine (printed to full float precision), moved coordinates
+// get the shortest text. kShortest writes all three coordinates of a moved
+// vertex as the shortest text that reads back as the same float.
+class ObjDocument : public MeshDocument {
 public:
     ObjDocument();
-    ~ObjDocument();
+    ~ObjDocument() override;
     ObjDocument(ObjDocument&&) noexcept;
     ObjDocument& operator=(ObjDocument&&) noexcept;
 
     // Reads `path`, mapped rather than copied. On failure returns false and
     // sets `error` to "PATH:LINE: what is wrong" (or "PATH: ..." for
     // whole-file problems).
-    bool load(const std::string& path, std::string& error, const ObjLoadOptions& options = {});
+    bool load(const std::string& path, std::string& error,
+              const MeshLoadOptions& options = {}) override;
+    const char* formatName() const override { return "OBJ"; }
 
     // Parses `text` as if read from a file called `name`, in pieces of
     // about `pieceBytes` (0: the reader's own size; tests cut finer).
@@ -109,10 +76,11 @@ public:
 
     // The file's text with the `v` lines of changed vertices rewritten.
     std::string text() const;
+    std::string bytes() const override { return text(); }
 
     // How moved vertices are written (default kFileDecimals); kept until the
     // next load() or parse().
-    void setNumberStyle(ObjNumberStyle style) { numberStyle_ = style; }
+    void setNumberStyle(MeshNumberStyle style) override { numberStyle_ = style; }
     // The most digits after the point among the file's `v` coordinates
     // written in fixed notation.
     int fileDecimals() const { return decimals_; }
@@ -124,33 +92,39 @@ public:
     // has changed since: a piece no longer holds the bytes first read, or,
     // just before the new file takes the target's place, the file is no
     // longer the one loaded (device, file number, size, modification time).
-    bool save(const std::string& path, std::string& error);
+    bool save(const std::string& path, std::string& error) override;
 
-    int vertexCount() const { return vertexCount_; }
+    int vertexCount() const override { return vertexCount_; }
     // The position set last, or the file's (read again from the text after
     // releasePositions(), for vertices not set since).
-    ObjPosition position(int vertex) const;
-    void setPosition(int vertex, const ObjPosition& position);
+    MeshPosition position(int vertex) const override;
+    void setPosition(int vertex, const MeshPosition& position) override;
     // True when the position differs bit for bit from the file's, as its text
     // gives it. The first call finds every `v` line once.
-    bool changed(int vertex) const;
+    bool changed(int vertex) const override;
     // Frees the positions while a host keeps its own copy; vertices the host
     // does not set again are written as they were.
-    void releasePositions();
+    void releasePositions() override;
     // 1-based line number of the vertex's `v` line (counts the lines before it).
     int lineOf(int vertex) const;
+    // "PATH:LINE".
+    std::string placeOf(int vertex) const override;
 
     // Objects that own at least one vertex, in order of first appearance.
-    const std::vector<ObjObject>& objects() const { return objects_; }
+    // Vertices belong to the object of the first face, line or point that uses
+    // them; a vertex no element uses belongs to the object current where it is
+    // defined. Objects come from `o` lines, or from `g` lines in files without
+    // any `o`; vertices before either belong to an object named "default".
+    const std::vector<MeshObject>& objects() const override { return objects_; }
     // Hands the objects over (the scene keeps their vertex lists), leaving none.
-    std::vector<ObjObject> takeObjects() { return std::move(objects_); }
+    std::vector<MeshObject> takeObjects() override { return std::move(objects_); }
     // The faces, lines and points, read again from the text on each call:
     // only drawing needs them, so they take no memory in between.
-    std::vector<ObjElement> elements() const;
+    std::vector<MeshElement> elements() const override;
     // Hands `edge` the edges of the faces and lines in file order, an edge
     // shared by two faces once for each, read again from the text on each
     // call: far quicker than elements(), and they need not all be held.
-    void forEachEdge(const std::function<void(const ObjEdge&)>& edge) const;
+    void forEachEdge(const std::function<void(const MeshEdge&)>& edge) const override;
 
     // The longest line accepted; longer ones are refused as malformed.
     static constexpr std::size_t kMaxLineLength = 65536;
