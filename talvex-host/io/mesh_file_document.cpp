@@ -32,6 +32,56 @@ bool sameFloatBits(float a, float b) {
 
 }  // namespace
 
+PositionWelder::PositionWelder(std::vector<MeshPosition>& positions, std::size_t expected,
+                               std::size_t first)
+    : positions_(positions), first_(first) {
+    std::size_t size = 1024;
+    while (size < expected * 2) size <<= 1;
+    table_.assign(size, -1);
+}
+
+int PositionWelder::vertexAt(const MeshPosition& p) {
+    if ((positions_.size() - first_ + 1) * 10 > table_.size() * 7) grow();
+    const Key key = keyOf(p);
+    std::size_t slot = hashOf(key) & (table_.size() - 1);
+    for (;;) {
+        const int vertex = table_[slot];
+        if (vertex < 0) break;
+        if (keyOf(positions_[vertex]) == key) return vertex;
+        slot = (slot + 1) & (table_.size() - 1);
+    }
+    table_[slot] = static_cast<int>(positions_.size());
+    positions_.push_back(p);
+    return table_[slot];
+}
+
+PositionWelder::Key PositionWelder::keyOf(const MeshPosition& p) {
+    Key key;
+    const float values[3] = {p.x == 0.0f ? 0.0f : p.x, p.y == 0.0f ? 0.0f : p.y,
+                             p.z == 0.0f ? 0.0f : p.z};
+    std::memcpy(key.bits, values, sizeof key.bits);
+    return key;
+}
+
+std::size_t PositionWelder::hashOf(const Key& key) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull;
+    for (std::uint32_t b : key.bits) {
+        h = (h ^ b) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    return static_cast<std::size_t>(h);
+}
+
+void PositionWelder::grow() {
+    std::vector<int> old(table_.size() * 2, -1);
+    old.swap(table_);
+    for (std::size_t v = first_; v < positions_.size(); ++v) {
+        std::size_t slot = hashOf(keyOf(positions_[v])) & (table_.size() - 1);
+        while (table_[slot] >= 0) slot = (slot + 1) & (table_.size() - 1);
+        table_[slot] = static_cast<int>(v);
+    }
+}
+
 bool samePositionBits(const MeshPosition& a, const MeshPosition& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }

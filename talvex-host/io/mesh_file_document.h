@@ -80,6 +80,34 @@ private:
     std::string owned_;
 };
 
+// Welds corners stored apart (STL's facets, glTF's vertices split by normals)
+// into vertices: positions equal bit for bit, minus zero taken as zero, are
+// one. A table of vertex numbers keyed by the bits, found by open addressing,
+// costs a few bytes per vertex while reading.
+class PositionWelder {
+public:
+    // Adds to `positions`; vertices before `first` are never matched.
+    PositionWelder(std::vector<MeshPosition>& positions, std::size_t expected,
+                   std::size_t first = 0);
+    // The vertex at `p`, added when new.
+    int vertexAt(const MeshPosition& p);
+
+private:
+    struct Key {
+        std::uint32_t bits[3];
+        bool operator==(const Key& o) const {
+            return bits[0] == o.bits[0] && bits[1] == o.bits[1] && bits[2] == o.bits[2];
+        }
+    };
+    static Key keyOf(const MeshPosition& p);
+    static std::size_t hashOf(const Key& key);
+    void grow();
+
+    std::vector<MeshPosition>& positions_;
+    std::size_t first_;
+    std::vector<int> table_;
+};
+
 // True when the two positions are the same bit for bit.
 bool samePositionBits(const MeshPosition& a, const MeshPosition& b);
 

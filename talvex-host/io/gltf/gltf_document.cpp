@@ -137,7 +137,7 @@ bool isIdentity(const GltfDocument::Affine& m) {
 }
 
 // Float coordinates in, double arithmetic, rounded to float once.
-MeshPosition apply(const GltfDocument::Affine& m, const MeshPosition& p) {
+MeshPosition transformed(const GltfDocument::Affine& m, const MeshPosition& p) {
     const double x = p.x, y = p.y, z = p.z;
     return {float(m[0] * x + m[1] * y + m[2] * z + m[3]), float(m[4] * x + m[5] * y + m[6] * z + m[7]),
             float(m[8] * x + m[9] * y + m[10] * z + m[11])};
@@ -244,7 +244,7 @@ struct GltfDocument::Run {
     std::size_t buffer;
     std::size_t offset;  // of the first position in the buffer
     std::size_t stride;
-    int firstVertex;
+    std::size_t firstSlot;  // the run's positions are slots firstSlot .. firstSlot + count - 1
     int count;
     int node;  // -1 for a mesh no node places
     bool identity;
@@ -280,6 +280,8 @@ std::string GltfDocument::where(const char* array, std::size_t index) const {
 bool GltfDocument::parse(std::string& error, const MeshLoadOptions& options) {
     buffers_.clear();
     runs_.clear();
+    slotVertex_.clear();
+    vertexSlot_.clear();
     transforms_.clear();
     inverses_.clear();
     glb_ = false;
@@ -433,6 +435,10 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
         const json& mesh = (*meshes)[placement.mesh];
         const json* primitives = member(mesh, "primitives");
         MeshObject object{objectName, {}};
+        // Exporters split a vertex wherever its normal or texture coordinates
+        // change; its copies are one vertex, or pairing would see each copy
+        // unpaired and snapping would tear the seams open.
+        PositionWelder welder(positions_, 1024, positions_.size());
         const std::string meshPlace = where("meshes", placement.mesh) + "mesh " + std::to_string(placement.mesh);
         for (std::size_t p = 0; primitives && primitives->is_array() && p < primitives->size(); ++p) {
             const json& primitive = (*primitives)[p];
@@ -495,14 +501,14 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                     stride * (count - 1) + 12 > viewLength - byteOffset)
                     return refuse(accessorPlace + "'s " + std::to_string(count) +
                                   " positions reach past the end of its buffer view");
-                if (positions_.size() + count > std::uint64_t(INT32_MAX))
+                if (slotVertex_.size() + count > std::uint64_t(INT32_MAX))
                     return refuse(name_ + ": more vertices than the host takes");
-                if (!affordable(positions_.size() + count, options, error)) return false;
+                if (!affordable(slotVertex_.size() + count, options, error)) return false;
                 Run run{a,
                         buffer,
                         std::size_t(viewOffset + byteOffset),
                         std::size_t(stride),
-                        int(positions_.size()),
+                        slotVertex_.size(),
                         int(count),
                         int(placement.node),
                         isIdentity(world)};
@@ -510,10 +516,15 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 runs_.push_back(run);
                 transforms_.push_back(world);
                 inverses_.push_back(inverse);
-                positions_.resize(positions_.size() + count);
-                for (int v = run.firstVertex; v < run.firstVertex + run.count; ++v) {
-                    object.vertices.push_back(v);
-                    positions_[v] = filePosition(v);
+                const std::string_view bytes = buffers_[buffer]->bytes;
+                for (std::size_t slot = run.firstSlot; slot < run.firstSlot + count; ++slot) {
+                    const MeshPosition local = localPosition(run, slot, bytes);
+                    const int vertex = welder.vertexAt(run.identity ? local : transformed(world, local));
+                    if (std::size_t(vertex) == vertexSlot_.size()) {
+                        vertexSlot_.push_back(slot);
+                        object.vertices.push_back(vertex);
+                    }
+                    slotVertex_.push_back(vertex);
                 }
             }
             const Run& run = runs_[runOfAccessor[a]];
@@ -570,7 +581,7 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 return refuse(meshPlace + " has a primitive of unknown mode");
             const auto add = [&](MeshElement::Kind kind, std::initializer_list<std::size_t> at) {
                 corners.clear();
-                for (std::size_t i : at) corners.push_back(run.firstVertex + int(order[i]));
+                for (std::size_t i : at) corners.push_back(slotVertex_[run.firstSlot + order[i]]);
                 addElement(kind, corners.data(), corners.size());
             };
             const std::size_t n = order.size();
@@ -691,29 +702,31 @@ bool GltfDocument::loadBuffer(std::size_t index, std::string& error) {
     return true;
 }
 
-const GltfDocument::Run& GltfDocument::runOf(int vertex) const {
-    const auto found = std::upper_bound(runs_.begin(), runs_.end(), vertex,
-                                        [](int v, const Run& run) { return v < run.firstVertex; });
+const GltfDocument::Run& GltfDocument::runOf(std::size_t slot) const {
+    const auto found = std::upper_bound(
+        runs_.begin(), runs_.end(), slot, [](std::size_t s, const Run& run) { return s < run.firstSlot; });
     return *(found - 1);
 }
 
-MeshPosition GltfDocument::localPosition(const Run& run, int vertex, std::string_view bytes) const {
+MeshPosition GltfDocument::localPosition(const Run& run, std::size_t slot, std::string_view bytes) const {
     MeshPosition p;
-    std::memcpy(&p, bytes.data() + run.offset + std::size_t(vertex - run.firstVertex) * run.stride, 12);
+    std::memcpy(&p, bytes.data() + run.offset + (slot - run.firstSlot) * run.stride, 12);
     return p;
 }
 
 MeshPosition GltfDocument::filePosition(int vertex) const {
-    const Run& run = runOf(vertex);
-    const MeshPosition local = localPosition(run, vertex, buffers_[run.buffer]->bytes);
+    const std::size_t slot = vertexSlot_[vertex];
+    const Run& run = runOf(slot);
+    const MeshPosition local = localPosition(run, slot, buffers_[run.buffer]->bytes);
     if (run.identity) return local;
-    return apply(transforms_[std::size_t(&run - runs_.data())], local);
+    return transformed(transforms_[std::size_t(&run - runs_.data())], local);
 }
 
 std::string GltfDocument::placeOf(int vertex) const {
-    const Run& run = runOf(vertex);
+    const std::size_t slot = vertexSlot_[vertex];
+    const Run& run = runOf(slot);
     const Buffer& buffer = *buffers_[run.buffer];
-    const std::size_t within = run.offset + std::size_t(vertex - run.firstVertex) * run.stride;
+    const std::size_t within = run.offset + (slot - run.firstSlot) * run.stride;
     if (buffer.source == Buffer::kChunk)
         return name_ + ": offset " + std::to_string(binStart_ + within);
     if (buffer.source == Buffer::kFile) return buffer.path + ": offset " + std::to_string(within);
@@ -727,14 +740,19 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
     std::vector<BytePatch> patches;
     std::size_t root = jsonValueAt(json_, json_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
     const std::size_t accessorList = jsonMember(json_, root, "accessors");
+    std::vector<bool> moved(positions_.size());
+    for (std::size_t v = 0; v < positions_.size(); ++v) moved[v] = changed(int(v));
     for (std::size_t r = 0; r < runs_.size(); ++r) {
         const Run& run = runs_[r];
         std::string* bytes = nullptr;
-        for (int v = run.firstVertex; v < run.firstVertex + run.count; ++v) {
-            if (!changed(v)) continue;
+        const std::size_t end = run.firstSlot + std::size_t(run.count);
+        for (std::size_t slot = run.firstSlot; slot < end; ++slot) {
+            // Every copy of a moved vertex moves.
+            const int v = slotVertex_[slot];
+            if (!moved[v]) continue;
             const MeshPosition local =
-                run.identity ? positions_[v] : apply(inverses_[r], positions_[v]);
-            const MeshPosition had = localPosition(run, v, buffers_[run.buffer]->bytes);
+                run.identity ? positions_[v] : transformed(inverses_[r], positions_[v]);
+            const MeshPosition had = localPosition(run, slot, buffers_[run.buffer]->bytes);
             if (samePositionBits(local, had)) continue;
             if (bytes == nullptr) {
                 std::string& held = out.buffers[run.buffer];
@@ -742,13 +760,13 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
                 out.changed[run.buffer] = true;
                 bytes = &held;
             }
-            std::memcpy(&(*bytes)[run.offset + std::size_t(v - run.firstVertex) * run.stride], &local, 12);
+            std::memcpy(&(*bytes)[run.offset + (slot - run.firstSlot) * run.stride], &local, 12);
         }
         if (bytes == nullptr) continue;
         // The accessor's bounds follow its positions; numbers still right keep their text.
         float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
-        for (int v = run.firstVertex; v < run.firstVertex + run.count; ++v) {
-            const MeshPosition p = localPosition(run, v, *bytes);
+        for (std::size_t slot = run.firstSlot; slot < end; ++slot) {
+            const MeshPosition p = localPosition(run, slot, *bytes);
             const float xyz[3] = {p.x, p.y, p.z};
             for (int c = 0; c < 3; ++c) {
                 low[c] = std::min(low[c], xyz[c]);
@@ -760,13 +778,14 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
             const float* wanted = key[1] == 'i' ? low : high;
             const std::vector<std::size_t> numbers = jsonElements(json_, jsonMember(json_, accessor, key));
             for (std::size_t c = 0; c < numbers.size() && c < 3; ++c) {
-                const std::size_t end = jsonValueEnd(json_, numbers[c]);
+                const std::size_t numberEnd = jsonValueEnd(json_, numbers[c]);
                 double old = 0;
                 const float now = wanted[c];
-                const bool read = parseDouble(json_.substr(numbers[c], end - numbers[c]), old);
+                const bool read =
+                    parseDouble(json_.substr(numbers[c], numberEnd - numbers[c]), old);
                 const float had = float(old);
                 if (read && std::memcmp(&now, &had, 4) == 0) continue;
-                patches.push_back({numbers[c], end, shortestDouble(double(now))});
+                patches.push_back({numbers[c], numberEnd, shortestDouble(double(now))});
             }
         }
     }

@@ -55,9 +55,9 @@ private:
     // "PATH: offset N: " for the `index`th entry of the top-level array `array`.
     std::string where(const char* array, std::size_t index) const;
     bool loadBuffer(std::size_t index, std::string& error);
-    const Run& runOf(int vertex) const;
-    // The run's vertex as stored, before any transform.
-    MeshPosition localPosition(const Run& run, int vertex, std::string_view bytes) const;
+    const Run& runOf(std::size_t slot) const;
+    // The run's position at `slot` as stored, before any transform.
+    MeshPosition localPosition(const Run& run, std::size_t slot, std::string_view bytes) const;
     Output compose(const std::vector<std::string>& uris) const;
     bool sourcesUnchanged() const;
 
@@ -69,6 +69,11 @@ private:
     bool hasBin_ = false;
     std::vector<std::unique_ptr<Buffer>> buffers_;
     std::vector<Run> runs_;
+    // Every position the accessors hold is a slot; copies of one vertex
+    // (same place, same node) are welded: each slot's vertex, and each
+    // vertex's first slot.
+    std::vector<int> slotVertex_;
+    std::vector<std::size_t> vertexSlot_;
     std::vector<Affine> transforms_;  // per run: node to scene
     std::vector<Affine> inverses_;
 };

@@ -13,66 +13,6 @@ namespace {
 constexpr std::size_t kHeaderBytes = 84;
 constexpr std::size_t kFacetBytes = 50;
 
-// Welds corners: a table of vertex numbers keyed by the position's bits,
-// found by open addressing. Minus zero is zero, so a centre-line corner
-// written both ways is one vertex.
-class CornerWelder {
-public:
-    CornerWelder(std::vector<MeshPosition>& positions, std::size_t expected)
-        : positions_(positions) {
-        std::size_t size = 1024;
-        while (size < expected * 2) size <<= 1;
-        table_.assign(size, -1);
-    }
-
-    int vertexAt(const MeshPosition& p) {
-        if ((positions_.size() + 1) * 10 > table_.size() * 7) grow();
-        const Key key = keyOf(p);
-        std::size_t slot = hashOf(key) & (table_.size() - 1);
-        for (;;) {
-            const int vertex = table_[slot];
-            if (vertex < 0) break;
-            if (keyOf(positions_[vertex]) == key) return vertex;
-            slot = (slot + 1) & (table_.size() - 1);
-        }
-        table_[slot] = static_cast<int>(positions_.size());
-        positions_.push_back(p);
-        return table_[slot];
-    }
-
-private:
-    struct Key {
-        std::uint32_t bits[3];
-        bool operator==(const Key& o) const {
-            return bits[0] == o.bits[0] && bits[1] == o.bits[1] && bits[2] == o.bits[2];
-        }
-    };
-    static Key keyOf(const MeshPosition& p) {
-        Key key;
-        const float values[3] = {p.x == 0.0f ? 0.0f : p.x, p.y == 0.0f ? 0.0f : p.y,
-                                 p.z == 0.0f ? 0.0f : p.z};
-        std::memcpy(key.bits, values, sizeof key.bits);
-        return key;
-    }
-    static std::size_t hashOf(const Key& key) {
-        std::uint64_t h = 0x9E3779B97F4A7C15ull;
-        for (std::uint32_t b : key.bits) h = (h ^ b) * 0xFF51AFD7ED558CCDull, h ^= h >> 32;
-        return static_cast<std::size_t>(h);
-    }
-    void grow() {
-        std::vector<int> old(table_.size() * 2, -1);
-        old.swap(table_);
-        for (std::size_t v = 0; v < positions_.size(); ++v) {
-            std::size_t slot = hashOf(keyOf(positions_[v])) & (table_.size() - 1);
-            while (table_[slot] >= 0) slot = (slot + 1) & (table_.size() - 1);
-            table_[slot] = static_cast<int>(v);
-        }
-    }
-
-    std::vector<MeshPosition>& positions_;
-    std::vector<int> table_;
-};
-
 float loadFloat(const char* p) {
     float value;
     std::memcpy(&value, p, 4);  // STL is little-endian, as every target we build for
@@ -195,7 +135,7 @@ bool StlDocument::parseBinary(std::string& error, const MeshLoadOptions& options
     if (!affordable(count / 2, options, error)) return false;
     facets_ = count;
     cornerVertex_.resize(std::size_t(count) * 3);
-    CornerWelder welder(filePositions_, count / 2 + 1);
+    PositionWelder welder(filePositions_, count / 2 + 1);
     for (std::size_t f = 0; f < count; ++f) {
         const char* facet = data_.data() + kHeaderBytes + f * kFacetBytes;
         for (int c = 0; c < 3; ++c) {
@@ -218,7 +158,7 @@ bool StlDocument::parseBinary(std::string& error, const MeshLoadOptions& options
 
 bool StlDocument::parseAscii(std::string& error, const MeshLoadOptions& options) {
     Tokens tokens{data_, 0, 1};
-    CornerWelder welder(filePositions_, data_.size() / 400 + 1);
+    PositionWelder welder(filePositions_, data_.size() / 400 + 1);
     std::string_view token;
     const auto here = [&] { return name_ + ":" + std::to_string(tokens.line) + ": "; };
     const auto expect = [&](const char* word) {
