@@ -172,8 +172,7 @@ bool MeshFileDocument::load(const std::string& path, std::string& error,
     return true;
 }
 
-bool MeshFileDocument::parseBytes(std::string bytes, const std::string& name,
-                                  std::string& error) {
+bool MeshFileDocument::parseBytes(std::string bytes, const std::string& name, std::string& error) {
     clear();
     mapped_.reset();
     owned_ = std::move(bytes);
@@ -196,14 +195,12 @@ bool MeshFileDocument::affordable(std::uint64_t vertices, const MeshLoadOptions&
     const std::uint64_t needed = data_.size() + vertices * (options.bytesPerVertex + 16);
     const std::uint64_t available = availableMemory();
     if (available == 0 || needed <= available) return true;
-    error = name_ + ": " + std::to_string(vertices) + " vertices need about " +
-            megabytes(needed) + " of memory, but only " + megabytes(available) +
-            " are available; nothing was done";
+    error = name_ + ": " + std::to_string(vertices) + " vertices need about " + megabytes(needed) +
+            " of memory, but only " + megabytes(available) + " are available; nothing was done";
     return false;
 }
 
-void MeshFileDocument::addElement(MeshElement::Kind kind, const int* vertices,
-                                  std::size_t count) {
+void MeshFileDocument::addElement(MeshElement::Kind kind, const int* vertices, std::size_t count) {
     if (elementStarts_.empty()) elementStarts_.push_back(0);
     if (kind != MeshElement::kFace && elementKinds_.empty())
         elementKinds_.assign(elementStarts_.size() - 1, MeshElement::kFace);

@@ -2,8 +2,8 @@
 // known extension is offered to them in this order; OBJ, having no
 // signature, takes any text, so formats after it are found by extension or
 // by first bytes that are not text.
-#include "io/mesh_document.h"
 #include "io/gltf/gltf_document.h"
+#include "io/mesh_document.h"
 #include "io/obj/obj_document.h"
 #include "io/ply/ply_document.h"
 #include "io/stl/stl_document.h"

@@ -80,3 +80,8 @@ if(NOT WIN32)
       $<TARGET_FILE:talvex-host>
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
+# PLY, STL and glTF through the subcommands, on files Blender wrote.
+add_test(NAME e2e_formats
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/formats_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/formats
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})

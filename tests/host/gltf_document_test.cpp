@@ -33,7 +33,8 @@ std::string base64(const std::string& bytes) {
         const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
         for (std::size_t k = 0; k < 3; ++k)
             bits = (bits << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
-        for (std::size_t k = 0; k < 4; ++k) out += k <= n ? digits[(bits >> (18 - 6 * k)) & 63] : '=';
+        for (std::size_t k = 0; k < 4; ++k)
+            out += k <= n ? digits[(bits >> (18 - 6 * k)) & 63] : '=';
     }
     return out;
 }
@@ -41,14 +42,22 @@ std::string base64(const std::string& bytes) {
 // A scene of one node placing one triangle; `node` and `accessor` add members.
 std::string gltfText(const std::string& bufferJson, const std::string& node = "",
                      const std::string& accessor = "", const std::string& primitive = "") {
-    return "{\n  \"asset\": {\"version\": \"2.0\"},\n  \"nodes\": [{\"name\": \"Head\", \"mesh\": 0" + node +
-           "}],\n  \"meshes\": [{\"primitives\": [{\"attributes\": {\"POSITION\": 0}, \"indices\": 1" +
+    return "{\n  \"asset\": {\"version\": \"2.0\"},\n  \"nodes\": [{\"name\": \"Head\", \"mesh\": "
+           "0" +
+           node +
+           "}],\n  \"meshes\": [{\"primitives\": [{\"attributes\": {\"POSITION\": 0}, \"indices\": "
+           "1" +
            primitive +
-           "}]}],\n  \"accessors\": [\n    {\"bufferView\": 0, \"componentType\": 5126, \"count\": 3, "
-           "\"type\": \"VEC3\", \"min\": [-1.0, 0.0, 0.0], \"max\": [1.0, 2.0, 0.5]" + accessor +
-           "},\n    {\"bufferView\": 1, \"componentType\": 5123, \"count\": 3, \"type\": \"SCALAR\"}\n  ],\n"
-           "  \"bufferViews\": [{\"buffer\": 0, \"byteLength\": 36}, {\"buffer\": 0, \"byteOffset\": 36, "
-           "\"byteLength\": 6}],\n  \"buffers\": [" + bufferJson + "]\n}\n";
+           "}]}],\n  \"accessors\": [\n    {\"bufferView\": 0, \"componentType\": 5126, \"count\": "
+           "3, "
+           "\"type\": \"VEC3\", \"min\": [-1.0, 0.0, 0.0], \"max\": [1.0, 2.0, 0.5]" +
+           accessor +
+           "},\n    {\"bufferView\": 1, \"componentType\": 5123, \"count\": 3, \"type\": "
+           "\"SCALAR\"}\n  ],\n"
+           "  \"bufferViews\": [{\"buffer\": 0, \"byteLength\": 36}, {\"buffer\": 0, "
+           "\"byteOffset\": 36, "
+           "\"byteLength\": 6}],\n  \"buffers\": [" +
+           bufferJson + "]\n}\n";
 }
 
 std::string dataUriGltf(const std::string& node = "", const std::string& accessor = "",
@@ -62,7 +71,9 @@ std::string glb(const std::string& json, const std::string& bin) {
     std::string padded = json;
     while (padded.size() % 4 != 0) padded += ' ';
     std::string out = "glTF";
-    const auto word = [&out](std::uint32_t value) { out.append(reinterpret_cast<const char*>(&value), 4); };
+    const auto word = [&out](std::uint32_t value) {
+        out.append(reinterpret_cast<const char*>(&value), 4);
+    };
     word(2);
     word(std::uint32_t(12 + 8 + padded.size() + 8 + bin.size()));
     word(std::uint32_t(padded.size()));
@@ -74,7 +85,8 @@ std::string glb(const std::string& json, const std::string& bin) {
     return out;
 }
 
-std::unique_ptr<GltfDocument> parsed(const std::string& bytes, const std::string& name = "scene.gltf") {
+std::unique_ptr<GltfDocument> parsed(const std::string& bytes,
+                                     const std::string& name = "scene.gltf") {
     auto document = std::make_unique<GltfDocument>();
     std::string error;
     EXPECT_TRUE(document->parseBytes(bytes, name, error)) << error;
@@ -167,9 +179,10 @@ TEST(GltfDocument, ExternalBuffersAreWrittenBesideTheFile) {
     std::memcpy(&z, bin.data() + 8, 4);
     EXPECT_EQ(z, 0.25f);
     EXPECT_EQ(ScratchFolder::read("mesh data.bin"), bufferBytes());
-    // In another folder: the URI stays.
-    ASSERT_TRUE(document.save("out/scene.gltf", error)) << error;
-    EXPECT_EQ(ScratchFolder::read("out/scene.gltf"), text);
+    // In another folder too; a name that matches keeps its URI.
+    ScratchFolder::write("out/keep", "");
+    ASSERT_TRUE(document.save("out/mesh data.gltf", error)) << error;
+    EXPECT_EQ(ScratchFolder::read("out/mesh data.gltf"), text);
     EXPECT_EQ(ScratchFolder::read("out/mesh data.bin"), bin);
     // Over itself: the buffer is replaced too.
     allowReplacing("scene.gltf");
@@ -178,11 +191,14 @@ TEST(GltfDocument, ExternalBuffersAreWrittenBesideTheFile) {
     EXPECT_EQ(ScratchFolder::read("mesh data.bin"), bin);
     EXPECT_FALSE(document.changed(0));
 
-    for (const char* uri : {"../mesh data.bin", "/etc/passwd", "sub/../../x.bin", "http://host/x.bin"}) {
-        ScratchFolder::write("bad.gltf", gltfText(std::string("{\"byteLength\": 44, \"uri\": \"") + uri + "\"}"));
+    for (const char* uri :
+         {"../mesh data.bin", "/etc/passwd", "sub/../../x.bin", "http://host/x.bin"}) {
+        ScratchFolder::write(
+            "bad.gltf", gltfText(std::string("{\"byteLength\": 44, \"uri\": \"") + uri + "\"}"));
         GltfDocument bad;
         EXPECT_FALSE(bad.load("bad.gltf", error));
-        EXPECT_NE(error.find("points outside the file's folder"), std::string::npos) << uri << ": " << error;
+        EXPECT_NE(error.find("points outside the file's folder"), std::string::npos)
+            << uri << ": " << error;
     }
 }
 
@@ -193,7 +209,8 @@ TEST(GltfDocument, WhatCannotBeWrittenBackIsRefusedWithWhere) {
         std::string reason;
     };
     const Case cases[] = {
-        {dataUriGltf("", ", \"sparse\": {}"), "scene.gltf: offset " + accessorAt + ": accessor 0 is sparse"},
+        {dataUriGltf("", ", \"sparse\": {}"),
+         "scene.gltf: offset " + accessorAt + ": accessor 0 is sparse"},
         {dataUriGltf("", ", \"normalized\": true"), "accessor 0 holds normalized positions"},
         {dataUriGltf("", "", ", \"targets\": [{\"POSITION\": 0}]"), "mesh 0 has morph targets"},
         {dataUriGltf("", "", ", \"extensions\": {\"KHR_draco_mesh_compression\": {}}"),

@@ -24,7 +24,8 @@ void put(std::string& out, T value, bool big) {
 // triangle, plus an element the document does not understand.
 std::string binaryPly(bool big, bool doubles) {
     const char* type = doubles ? "double" : "float";
-    std::string out = std::string("ply\nformat ") + (big ? "binary_big_endian" : "binary_little_endian") +
+    std::string out = std::string("ply\nformat ") +
+                      (big ? "binary_big_endian" : "binary_little_endian") +
                       " 1.0\ncomment made by hand\nelement vertex 3\nproperty " + type +
                       " x\nproperty uchar red\nproperty " + type + " y\nproperty " + type +
                       " z\nelement face 1\nproperty list uchar int vertex_indices\n"
@@ -33,8 +34,10 @@ std::string binaryPly(bool big, bool doubles) {
     for (const auto& p : xyz) {
         for (int c = 0; c < 3; ++c) {
             if (c == 1) out += char(200);
-            if (doubles) put(out, double(p[c]), big);
-            else put(out, p[c], big);
+            if (doubles)
+                put(out, double(p[c]), big);
+            else
+                put(out, p[c], big);
         }
     }
     out += char(3);
@@ -153,8 +156,9 @@ TEST(PlyDocument, LyingFilesAreRefusedWithWhere) {
                                 ": face 0 names vertex 9, but there are 3");
     std::string shortText = kAscii;
     shortText.resize(shortText.find("3 0 1 2"));
-    EXPECT_EQ(refusal(shortText),
-              "mesh.ply:14: the header promises 2 face elements, but the file ends inside element 0");
+    EXPECT_EQ(
+        refusal(shortText),
+        "mesh.ply:14: the header promises 2 face elements, but the file ends inside element 0");
     std::string word = kAscii;
     word.replace(word.find("0.25"), 4, "zero");
     EXPECT_EQ(refusal(word), "mesh.ply:13: \"zero\" is not a coordinate");
@@ -162,7 +166,8 @@ TEST(PlyDocument, LyingFilesAreRefusedWithWhere) {
               "mesh.ply: the vertex element needs x as a float or double property");
     EXPECT_EQ(refusal("ply\nformat ascii 1.0\nelement vertex 1\n"),
               "mesh.ply:4: the header has no end_header line");
-    EXPECT_EQ(refusal("solid x\n"), "mesh.ply:1: has no PLY header (its first line is not \"ply\")");
+    EXPECT_EQ(refusal("solid x\n"),
+              "mesh.ply:1: has no PLY header (its first line is not \"ply\")");
 }
 
 }  // namespace

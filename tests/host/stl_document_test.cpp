@@ -93,8 +93,8 @@ TEST(StlDocument, AMovedVertexMovesEveryCornerAndItsFacetsNormals) {
     EXPECT_EQ(out.substr(0, 84), in.substr(0, 84));
     EXPECT_EQ(out.substr(132, 2), "\x34\x12");
     EXPECT_EQ(out.substr(182, 2), "\x78\x56");
-    EXPECT_EQ(floatAt(out, 84 + 12 + 24 + 8), 1.0f);       // facet 0, corner 2, z
-    EXPECT_EQ(floatAt(out, 134 + 12 + 12 + 8), 1.0f);      // facet 1, corner 1, z
+    EXPECT_EQ(floatAt(out, 84 + 12 + 24 + 8), 1.0f);   // facet 0, corner 2, z
+    EXPECT_EQ(floatAt(out, 134 + 12 + 12 + 8), 1.0f);  // facet 1, corner 1, z
     const float half = float(1.0 / std::sqrt(2.0));
     EXPECT_EQ(floatAt(out, 84 + 4), -half);  // facet 0's normal is (0, -1, 1) / sqrt 2
     EXPECT_EQ(floatAt(out, 84 + 8), half);
@@ -116,7 +116,8 @@ TEST(StlDocument, FilesThatPromiseMoreAreRefused) {
     more[80] = 3;
     more += "x";  // neither the promised size nor text
     EXPECT_EQ(refusal(more),
-              "part.stl: offset 80: the header promises 3 facets (234 bytes), but the file has 185 bytes");
+              "part.stl: offset 80: the header promises 3 facets (234 bytes), but the file has 185 "
+              "bytes");
     EXPECT_EQ(refusal(std::string("\x01\x02", 2)).substr(0, 35),
               "part.stl: offset 2: the file ends i");
     std::string cut = kAscii;

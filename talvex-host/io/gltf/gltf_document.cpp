@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-
 #include <nlohmann/json.hpp>
 
 #include "io/gltf/json_spans.h"
@@ -139,7 +138,8 @@ bool isIdentity(const GltfDocument::Affine& m) {
 // Float coordinates in, double arithmetic, rounded to float once.
 MeshPosition transformed(const GltfDocument::Affine& m, const MeshPosition& p) {
     const double x = p.x, y = p.y, z = p.z;
-    return {float(m[0] * x + m[1] * y + m[2] * z + m[3]), float(m[4] * x + m[5] * y + m[6] * z + m[7]),
+    return {float(m[0] * x + m[1] * y + m[2] * z + m[3]),
+            float(m[4] * x + m[5] * y + m[6] * z + m[7]),
             float(m[8] * x + m[9] * y + m[10] * z + m[11])};
 }
 
@@ -232,9 +232,8 @@ struct GltfDocument::Buffer {
     std::string decoded;
     std::unique_ptr<MappedFile> file;
     FileVersion version;
-    std::string path;               // kFile: the file, as opened
-    std::string relative;           // kFile: the URI decoded, '/' between folders
-    std::size_t uriText = 0;        // offset in json_ of the URI's characters
+    std::string path;         // kFile: the file, as opened
+    std::size_t uriText = 0;  // offset in json_ of the URI's characters
     std::size_t uriLength = 0;
     bool loaded = false;
 };
@@ -262,7 +261,9 @@ GltfDocument::~GltfDocument() = default;
 std::string GltfDocument::refuses(std::string_view head) {
     if (head.size() >= 4 && loadWord(head, 0) == kGlbMagic) return {};
     std::size_t i = head.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n')) ++i;
+    while (i < head.size() &&
+           (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n'))
+        ++i;
     if (i < head.size() && head[i] == '{') return {};
     return "is neither glTF JSON (it does not start with '{') nor binary glTF (nor with "
            "\"glTF\")";
@@ -296,7 +297,8 @@ bool GltfDocument::parse(std::string& error, const MeshLoadOptions& options) {
         };
         if (data_.size() < 20) return refuse(data_.size(), "the file ends inside the GLB header");
         if (loadWord(data_, 4) != 2)
-            return refuse(4, "GLB version " + std::to_string(loadWord(data_, 4)) + "; only 2 is read");
+            return refuse(4,
+                          "GLB version " + std::to_string(loadWord(data_, 4)) + "; only 2 is read");
         const std::uint64_t length = loadWord(data_, 8);
         if (length > data_.size())
             return refuse(8, "the header promises " + std::to_string(length) +
@@ -332,7 +334,8 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
     try {
         root = json::parse(json_.begin(), json_.end());
     } catch (const json::parse_error& failure) {
-        error = name_ + ": offset " + std::to_string(jsonStart_ + (failure.byte > 0 ? failure.byte - 1 : 0)) +
+        error = name_ + ": offset " +
+                std::to_string(jsonStart_ + (failure.byte > 0 ? failure.byte - 1 : 0)) +
                 ": the JSON is malformed";
         return false;
     }
@@ -343,7 +346,8 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
     if (!root.is_object()) return refuse(name_ + ": the JSON is not an object");
     const json* asset = member(root, "asset");
     const json* version = asset ? member(*asset, "version") : nullptr;
-    if (version == nullptr || !version->is_string() || version->get<std::string>().rfind("2.", 0) != 0)
+    if (version == nullptr || !version->is_string() ||
+        version->get<std::string>().rfind("2.", 0) != 0)
         return refuse(name_ + ": not glTF 2.0 (asset.version is missing or not 2.x)");
     if (const json* required = member(root, "extensionsRequired")) {
         for (const json& name : *required) {
@@ -358,7 +362,8 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
     const json* buffers = member(root, "buffers");
     buffers_.clear();
     if (buffers && buffers->is_array())
-        for (std::size_t i = 0; i < buffers->size(); ++i) buffers_.push_back(std::make_unique<Buffer>());
+        for (std::size_t i = 0; i < buffers->size(); ++i)
+            buffers_.push_back(std::make_unique<Buffer>());
 
     // Which node places each mesh, and each node's parent.
     const json* nodes = member(root, "nodes");
@@ -439,8 +444,10 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
         // change; its copies are one vertex, or pairing would see each copy
         // unpaired and snapping would tear the seams open.
         PositionWelder welder(positions_, 1024, positions_.size());
-        const std::string meshPlace = where("meshes", placement.mesh) + "mesh " + std::to_string(placement.mesh);
-        for (std::size_t p = 0; primitives && primitives->is_array() && p < primitives->size(); ++p) {
+        const std::string meshPlace =
+            where("meshes", placement.mesh) + "mesh " + std::to_string(placement.mesh);
+        for (std::size_t p = 0; primitives && primitives->is_array() && p < primitives->size();
+             ++p) {
             const json& primitive = (*primitives)[p];
             const json* targets = member(primitive, "targets");
             if (targets && targets->is_array() && !targets->empty())
@@ -454,7 +461,8 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
             if (!indexMember(*attributes, "POSITION", a) || a >= accessorCount)
                 return refuse(meshPlace + " names a POSITION accessor that does not exist");
             const json& accessor = (*accessors)[a];
-            const std::string accessorPlace = where("accessors", a) + "accessor " + std::to_string(a);
+            const std::string accessorPlace =
+                where("accessors", a) + "accessor " + std::to_string(a);
             if (runOfAccessor[a] >= 0) {
                 if (runs_[runOfAccessor[a]].node != placement.node)
                     return refuse(accessorPlace +
@@ -471,7 +479,8 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                                   std::to_string(componentType) + "), which are not read");
                 const json* normalized = member(accessor, "normalized");
                 if (normalized && normalized->is_boolean() && normalized->get<bool>())
-                    return refuse(accessorPlace + " holds normalized positions, which are not read");
+                    return refuse(accessorPlace +
+                                  " holds normalized positions, which are not read");
                 const json* type = member(accessor, "type");
                 if (type == nullptr || *type != "VEC3")
                     return refuse(accessorPlace + " is not of type VEC3");
@@ -486,7 +495,8 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 if (bufferView == nullptr || !indexMember(*bufferView, "buffer", buffer) ||
                     !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
                     !indexMember(*bufferView, "byteLength", viewLength) ||
-                    !indexMember(*bufferView, "byteStride", stride, 12) || buffer >= buffers_.size())
+                    !indexMember(*bufferView, "byteStride", stride, 12) ||
+                    buffer >= buffers_.size())
                     return refuse(accessorPlace + "'s buffer view " + std::to_string(view) +
                                   " is missing or names no buffer");
                 if (stride < 12 || stride % 4 != 0)
@@ -495,8 +505,9 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 if (!loadBuffer(buffer, error)) return false;
                 const std::uint64_t bufferLength = buffers_[buffer]->bytes.size();
                 if (viewOffset > bufferLength || viewLength > bufferLength - viewOffset)
-                    return refuse(where("bufferViews", view) + "buffer view " + std::to_string(view) +
-                                  " reaches past the end of buffer " + std::to_string(buffer));
+                    return refuse(where("bufferViews", view) + "buffer view " +
+                                  std::to_string(view) + " reaches past the end of buffer " +
+                                  std::to_string(buffer));
                 if (count > (UINT64_MAX - 12) / stride || byteOffset > viewLength ||
                     stride * (count - 1) + 12 > viewLength - byteOffset)
                     return refuse(accessorPlace + "'s " + std::to_string(count) +
@@ -519,7 +530,8 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 const std::string_view bytes = buffers_[buffer]->bytes;
                 for (std::size_t slot = run.firstSlot; slot < run.firstSlot + count; ++slot) {
                     const MeshPosition local = localPosition(run, slot, bytes);
-                    const int vertex = welder.vertexAt(run.identity ? local : transformed(world, local));
+                    const int vertex =
+                        welder.vertexAt(run.identity ? local : transformed(world, local));
                     if (std::size_t(vertex) == vertexSlot_.size()) {
                         vertexSlot_.push_back(slot);
                         object.vertices.push_back(vertex);
@@ -535,13 +547,15 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 if (!indexMember(primitive, "indices", indices) || indices >= accessorCount)
                     return refuse(meshPlace + " names an index accessor that does not exist");
                 const json& ia = (*accessors)[indices];
-                const std::string place = where("accessors", indices) + "accessor " + std::to_string(indices);
+                const std::string place =
+                    where("accessors", indices) + "accessor " + std::to_string(indices);
                 std::uint64_t componentType = 0, count = 0, view = 0, byteOffset = 0;
                 if (member(ia, "sparse")) return refuse(place + " is sparse, which is not read");
                 if (!indexMember(ia, "componentType", componentType) ||
                     (componentType != 5121 && componentType != 5123 && componentType != 5125))
                     return refuse(place + " holds indices of component type " +
-                                  std::to_string(componentType) + ", which is not an unsigned integer");
+                                  std::to_string(componentType) +
+                                  ", which is not an unsigned integer");
                 const std::size_t size = componentType == 5121 ? 1 : componentType == 5123 ? 2 : 4;
                 std::uint64_t buffer = 0, viewOffset = 0, viewLength = 0, stride = 0;
                 const json* bufferView = nullptr;
@@ -552,7 +566,8 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                     !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
                     !indexMember(*bufferView, "byteLength", viewLength) ||
                     !indexMember(*bufferView, "byteStride", stride, size) || stride < size)
-                    return refuse(place + " has no count, buffer view or buffer it can be read from");
+                    return refuse(place +
+                                  " has no count, buffer view or buffer it can be read from");
                 if (!loadBuffer(buffer, error)) return false;
                 const std::string_view bytes = buffers_[buffer]->bytes;
                 if (viewOffset > bytes.size() || viewLength > bytes.size() - viewOffset ||
@@ -593,11 +608,13 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 for (std::size_t i = 0; i + 1 < n; ++i) add(MeshElement::kLine, {i, i + 1});
                 if (mode == 2 && n > 2) add(MeshElement::kLine, {n - 1, 0});
             } else if (mode == 4) {
-                for (std::size_t i = 0; i + 2 < n; i += 3) add(MeshElement::kFace, {i, i + 1, i + 2});
+                for (std::size_t i = 0; i + 2 < n; i += 3)
+                    add(MeshElement::kFace, {i, i + 1, i + 2});
             } else if (mode == 5) {
                 for (std::size_t i = 0; i + 2 < n; ++i)
-                    add(MeshElement::kFace, i % 2 == 0 ? std::initializer_list<std::size_t>{i, i + 1, i + 2}
-                                                       : std::initializer_list<std::size_t>{i + 1, i, i + 2});
+                    add(MeshElement::kFace,
+                        i % 2 == 0 ? std::initializer_list<std::size_t>{i, i + 1, i + 2}
+                                   : std::initializer_list<std::size_t>{i + 1, i, i + 2});
             } else {
                 for (std::size_t i = 1; i + 1 < n; ++i) add(MeshElement::kFace, {0, i, i + 1});
             }
@@ -619,8 +636,8 @@ bool GltfDocument::loadBuffer(std::size_t index, std::string& error) {
     {
         std::int64_t length = -1;
         const std::size_t end = jsonValueEnd(json_, lengthAt);
-        if (lengthAt == kNoJsonValue || !parseInteger(json_.substr(lengthAt, end - lengthAt), length) ||
-            length < 0) {
+        if (lengthAt == kNoJsonValue ||
+            !parseInteger(json_.substr(lengthAt, end - lengthAt), length) || length < 0) {
             error = place + " has no byteLength";
             return false;
         }
@@ -675,7 +692,8 @@ bool GltfDocument::loadBuffer(std::size_t index, std::string& error) {
                 // Links followed: a link inside the folder that leads out is refused too.
                 const std::string real = std::filesystem::weakly_canonical(file, ec).string();
                 const std::string base = std::filesystem::weakly_canonical(folder, ec).string();
-                inside = !ec && real.size() > base.size() && real.compare(0, base.size(), base) == 0 &&
+                inside = !ec && real.size() > base.size() &&
+                         real.compare(0, base.size(), base) == 0 &&
                          (real[base.size()] == '/' || real[base.size()] == '\\');
             }
             if (!inside) {
@@ -684,7 +702,6 @@ bool GltfDocument::loadBuffer(std::size_t index, std::string& error) {
                 return false;
             }
             buffer.source = Buffer::kFile;
-            buffer.relative = relative;
             buffer.path = file.string();
             buffer.file = std::make_unique<MappedFile>();
             if (!buffer.file->open(buffer.path, error)) return false;
@@ -703,12 +720,14 @@ bool GltfDocument::loadBuffer(std::size_t index, std::string& error) {
 }
 
 const GltfDocument::Run& GltfDocument::runOf(std::size_t slot) const {
-    const auto found = std::upper_bound(
-        runs_.begin(), runs_.end(), slot, [](std::size_t s, const Run& run) { return s < run.firstSlot; });
+    const auto found =
+        std::upper_bound(runs_.begin(), runs_.end(), slot,
+                         [](std::size_t s, const Run& run) { return s < run.firstSlot; });
     return *(found - 1);
 }
 
-MeshPosition GltfDocument::localPosition(const Run& run, std::size_t slot, std::string_view bytes) const {
+MeshPosition GltfDocument::localPosition(const Run& run, std::size_t slot,
+                                         std::string_view bytes) const {
     MeshPosition p;
     std::memcpy(&p, bytes.data() + run.offset + (slot - run.firstSlot) * run.stride, 12);
     return p;
@@ -776,7 +795,8 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
         const std::size_t accessor = jsonElement(json_, accessorList, run.accessor);
         for (const char* key : {"min", "max"}) {
             const float* wanted = key[1] == 'i' ? low : high;
-            const std::vector<std::size_t> numbers = jsonElements(json_, jsonMember(json_, accessor, key));
+            const std::vector<std::size_t> numbers =
+                jsonElements(json_, jsonMember(json_, accessor, key));
             for (std::size_t c = 0; c < numbers.size() && c < 3; ++c) {
                 const std::size_t numberEnd = jsonValueEnd(json_, numbers[c]);
                 double old = 0;
@@ -850,24 +870,20 @@ bool GltfDocument::save(const std::string& path, std::string& error) {
     std::vector<std::string> uris(buffers_.size());
     std::vector<std::string> targets(buffers_.size());
     const fs::path outFolder = fs::absolute(fs::path(path)).parent_path();
-    const bool sameFolder =
-        fs::equivalent(outFolder, fs::absolute(fs::path(name_)).parent_path(), ec);
     for (std::size_t b = 0, k = 0; b < buffers_.size(); ++b) {
         const Buffer& buffer = *buffers_[b];
         if (buffer.source != Buffer::kFile) continue;
         if (inPlace) {
             targets[b] = buffer.path;
-        } else if (sameFolder) {
-            const std::string file = fs::path(path).stem().string() +
-                                     (external > 1 ? "_" + std::to_string(k) : "") + ".bin";
-            targets[b] = (outFolder / file).string();
-            const std::string uri = percentEncoded(file);
-            if (uri != json_.substr(buffer.uriText, buffer.uriLength)) uris[b] = uri;
-        } else {
-            targets[b] = (outFolder / fs::path(buffer.relative)).string();
-            fs::create_directories(fs::path(targets[b]).parent_path(), ec);
+            continue;
         }
-        ++k;
+        // Named after the output, so that outputs written side by side never
+        // share (and overwrite) one another's buffers.
+        const std::string file = fs::path(path).stem().string() +
+                                 (external > 1 ? "_" + std::to_string(k++) : "") + ".bin";
+        targets[b] = (outFolder / file).string();
+        const std::string uri = percentEncoded(file);
+        if (uri != json_.substr(buffer.uriText, buffer.uriLength)) uris[b] = uri;
     }
     const Output out = compose(uris);
     if (!sourcesUnchanged()) {
@@ -876,7 +892,8 @@ bool GltfDocument::save(const std::string& path, std::string& error) {
     }
     for (std::size_t b = 0; b < buffers_.size(); ++b) {
         if (targets[b].empty() || (inPlace && !out.changed[b])) continue;
-        const std::string& bytes = out.changed[b] ? out.buffers[b] : std::string(buffers_[b]->bytes);
+        const std::string& bytes =
+            out.changed[b] ? out.buffers[b] : std::string(buffers_[b]->bytes);
         // A buffer rewritten in place is an input; it may be replaced like the file itself.
         if (inPlace) {
             buffers_[b]->file.reset();

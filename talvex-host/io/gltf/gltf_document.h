@@ -29,11 +29,10 @@ public:
     // The .gltf or .glb with moved positions written; the bytes of external
     // buffers are written by save().
     std::string bytes() const override;
-    // Writes the file and its external buffers. Beside the input, under
-    // another name, external buffers are written as NAME.bin (NAME_K.bin
-    // for several) and their URIs changed to match; in another folder they
-    // keep their URIs; over the input itself, only changed buffers are
-    // rewritten.
+    // Writes the file and its external buffers: beside the output as
+    // NAME.bin for an output NAME.gltf (NAME_K.bin for several), their URIs
+    // changed to match where they differ; over the input itself, only
+    // changed buffers are rewritten.
     bool save(const std::string& path, std::string& error) override;
 
     // Empty when `head` starts like JSON or binary glTF; otherwise why not.

@@ -11,8 +11,10 @@ bool isJsonSpace(char c) {
 // Past the string whose opening quote is at `at`.
 std::size_t stringEnd(std::string_view text, std::size_t at) {
     for (std::size_t i = at + 1; i < text.size(); ++i) {
-        if (text[i] == '\\') ++i;
-        else if (text[i] == '"') return i + 1;
+        if (text[i] == '\\')
+            ++i;
+        else if (text[i] == '"')
+            return i + 1;
     }
     return text.size();
 }

@@ -20,10 +20,10 @@ struct ScalarType {
 };
 
 constexpr ScalarType kTypes[] = {
-    {"char", "int8", 1, false, true},     {"uchar", "uint8", 1, false, false},
-    {"short", "int16", 2, false, true},   {"ushort", "uint16", 2, false, false},
-    {"int", "int32", 4, false, true},     {"uint", "uint32", 4, false, false},
-    {"float", "float32", 4, true, true},  {"double", "float64", 8, true, true},
+    {"char", "int8", 1, false, true},    {"uchar", "uint8", 1, false, false},
+    {"short", "int16", 2, false, true},  {"ushort", "uint16", 2, false, false},
+    {"int", "int32", 4, false, true},    {"uint", "uint32", 4, false, false},
+    {"float", "float32", 4, true, true}, {"double", "float64", 8, true, true},
 };
 constexpr int kFloat = 6;
 constexpr int kDouble = 7;
@@ -36,7 +36,8 @@ int typeNamed(std::string_view name) {
 
 // The bytes at `p` in the file's order as the machine's value.
 void loadOrdered(const char* p, std::size_t size, bool bigEndian, unsigned char* out) {
-    for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<unsigned char>(p[bigEndian ? size - 1 - i : i]);
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = static_cast<unsigned char>(p[bigEndian ? size - 1 - i : i]);
 }
 
 // Host byte order is little-endian on every target we build for (x86).
@@ -44,14 +45,40 @@ double readScalar(const char* p, int type, bool bigEndian) {
     unsigned char raw[8] = {};
     loadOrdered(p, kTypes[type].size, bigEndian, raw);
     switch (type) {
-        case 0: return double(static_cast<std::int8_t>(raw[0]));
-        case 1: return double(raw[0]);
-        case 2: { std::int16_t v; std::memcpy(&v, raw, 2); return v; }
-        case 3: { std::uint16_t v; std::memcpy(&v, raw, 2); return v; }
-        case 4: { std::int32_t v; std::memcpy(&v, raw, 4); return v; }
-        case 5: { std::uint32_t v; std::memcpy(&v, raw, 4); return v; }
-        case kFloat: { float v; std::memcpy(&v, raw, 4); return v; }
-        default: { double v; std::memcpy(&v, raw, 8); return v; }
+        case 0:
+            return double(static_cast<std::int8_t>(raw[0]));
+        case 1:
+            return double(raw[0]);
+        case 2: {
+            std::int16_t v;
+            std::memcpy(&v, raw, 2);
+            return v;
+        }
+        case 3: {
+            std::uint16_t v;
+            std::memcpy(&v, raw, 2);
+            return v;
+        }
+        case 4: {
+            std::int32_t v;
+            std::memcpy(&v, raw, 4);
+            return v;
+        }
+        case 5: {
+            std::uint32_t v;
+            std::memcpy(&v, raw, 4);
+            return v;
+        }
+        case kFloat: {
+            float v;
+            std::memcpy(&v, raw, 4);
+            return v;
+        }
+        default: {
+            double v;
+            std::memcpy(&v, raw, 8);
+            return v;
+        }
     }
 }
 
@@ -78,7 +105,8 @@ void storeCoordinate(char* p, int type, bool bigEndian, float value) {
         std::memcpy(raw, &wide, 8);
         size = 8;
     }
-    for (std::size_t i = 0; i < size; ++i) p[i] = static_cast<char>(raw[bigEndian ? size - 1 - i : i]);
+    for (std::size_t i = 0; i < size; ++i)
+        p[i] = static_cast<char>(raw[bigEndian ? size - 1 - i : i]);
 }
 
 bool isSpace(char c) {
@@ -123,8 +151,9 @@ bool isFaceList(const PlyDocument::Property& property) {
 }
 
 MeshElement::Kind kindOf(std::size_t corners) {
-    return corners >= 3 ? MeshElement::kFace
-                        : corners == 2 ? MeshElement::kLine : MeshElement::kPoint;
+    return corners >= 3   ? MeshElement::kFace
+           : corners == 2 ? MeshElement::kLine
+                          : MeshElement::kPoint;
 }
 
 }  // namespace
@@ -170,9 +199,12 @@ bool PlyDocument::parseHeader(std::string& error) {
                 error = here + "unsupported format line \"" + std::string(line) + "\"";
                 return false;
             }
-            if (words[1] == "ascii") encoding_ = Encoding::kAscii;
-            else if (words[1] == "binary_little_endian") encoding_ = Encoding::kLittleEndian;
-            else if (words[1] == "binary_big_endian") encoding_ = Encoding::kBigEndian;
+            if (words[1] == "ascii")
+                encoding_ = Encoding::kAscii;
+            else if (words[1] == "binary_little_endian")
+                encoding_ = Encoding::kLittleEndian;
+            else if (words[1] == "binary_big_endian")
+                encoding_ = Encoding::kBigEndian;
             else {
                 error = here + "unknown format \"" + std::string(words[1]) + "\"";
                 return false;
@@ -257,8 +289,7 @@ bool PlyDocument::parse(std::string& error, const MeshLoadOptions& options) {
         return false;
     }
     if (!affordable(vertices, options, error)) return false;
-    if (!(encoding_ == Encoding::kAscii ? parseAscii(error, options)
-                                        : parseBinary(error, options)))
+    if (!(encoding_ == Encoding::kAscii ? parseAscii(error, options) : parseBinary(error, options)))
         return false;
     if (!positions_.empty()) {
         MeshObject object;
@@ -280,8 +311,10 @@ bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options
         bool fixed = true;
         std::size_t stride = 0;
         for (const Property& property : element.properties) {
-            if (property.countType >= 0) fixed = false;
-            else stride += kTypes[property.type].size;
+            if (property.countType >= 0)
+                fixed = false;
+            else
+                stride += kTypes[property.type].size;
         }
         if (isVertex) {
             positions_.resize(element.count);
@@ -315,8 +348,9 @@ bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options
                     MeshPosition& p = positions_[v];
                     float* xyz[3] = {&p.x, &p.y, &p.z};
                     for (int c = 0; c < 3; ++c)
-                        *xyz[c] = readCoordinate(record + coordinateAt_[c],
-                                                 element.properties[coordinateProperty_[c]].type, big);
+                        *xyz[c] =
+                            readCoordinate(record + coordinateAt_[c],
+                                           element.properties[coordinateProperty_[c]].type, big);
                     if (options.progress && (v & 0xFFFFF) == 0xFFFFF)
                         options.progress(double(at + v * stride) / double(data_.size()));
                 }
@@ -332,9 +366,9 @@ bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options
             for (std::size_t p = 0; p < element.properties.size(); ++p) {
                 const Property& property = element.properties[p];
                 const auto truncated = [&] {
-                    error = binaryError(at, "the file ends inside " + element.name + " " +
-                                                std::to_string(r) + " of " +
-                                                std::to_string(element.count) + " the header promises");
+                    error = binaryError(
+                        at, "the file ends inside " + element.name + " " + std::to_string(r) +
+                                " of " + std::to_string(element.count) + " the header promises");
                     return false;
                 };
                 if (property.countType < 0) {
@@ -360,7 +394,8 @@ bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options
                 if (hasFaces && isFaceList(property)) {
                     corners.clear();
                     for (std::size_t i = 0; i < items; ++i) {
-                        const double index = readScalar(data_.data() + at + i * size, property.type, big);
+                        const double index =
+                            readScalar(data_.data() + at + i * size, property.type, big);
                         if (!(index >= 0 && index < double(positions_.size())) ||
                             kTypes[property.type].isFloat) {
                             error = binaryError(at + i * size,
@@ -382,7 +417,9 @@ bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options
 }
 
 bool PlyDocument::parseAscii(std::string& error, const MeshLoadOptions& options) {
-    Tokens tokens{data_, bodyOffset_, std::size_t(1 + std::count(data_.begin(), data_.begin() + std::ptrdiff_t(bodyOffset_), '\n'))};
+    Tokens tokens{data_, bodyOffset_,
+                  std::size_t(1 + std::count(data_.begin(),
+                                             data_.begin() + std::ptrdiff_t(bodyOffset_), '\n'))};
     std::vector<int> corners;
     for (std::size_t e = 0; e < elements_.size(); ++e) {
         const Element& element = elements_[e];
@@ -407,7 +444,8 @@ bool PlyDocument::parseAscii(std::string& error, const MeshLoadOptions& options)
                 const Property& property = element.properties[p];
                 if (property.countType < 0) {
                     if (!next()) return false;
-                    if (isVertex && p == 0) vertexOffsets_[r] = std::size_t(token.data() - data_.data());
+                    if (isVertex && p == 0)
+                        vertexOffsets_[r] = std::size_t(token.data() - data_.data());
                     for (int c = 0; c < 3; ++c) {
                         if (!isVertex || int(p) != coordinateProperty_[c]) continue;
                         bool ok;
@@ -427,7 +465,8 @@ bool PlyDocument::parseAscii(std::string& error, const MeshLoadOptions& options)
                     continue;
                 }
                 if (!next()) return false;
-                if (isVertex && p == 0) vertexOffsets_[r] = std::size_t(token.data() - data_.data());
+                if (isVertex && p == 0)
+                    vertexOffsets_[r] = std::size_t(token.data() - data_.data());
                 std::int64_t count = 0;
                 if (!parseInteger(token, count) || count < 0) {
                     error = here() + "\"" + std::string(token) + "\" is not a list length";
@@ -482,7 +521,8 @@ void PlyDocument::binaryCoordinates(int vertex, std::size_t at[3]) const {
             cursor += kTypes[property.type].size;
         } else {
             const double count = readScalar(data_.data() + cursor, property.countType, big);
-            cursor += kTypes[property.countType].size + std::size_t(count) * kTypes[property.type].size;
+            cursor +=
+                kTypes[property.countType].size + std::size_t(count) * kTypes[property.type].size;
         }
     }
 }
@@ -521,7 +561,8 @@ MeshPosition PlyDocument::filePosition(int vertex) const {
         std::size_t at[3];
         binaryCoordinates(vertex, at);
         for (int c = 0; c < 3; ++c)
-            xyz[c] = readCoordinate(data_.data() + at[c], element.properties[coordinateProperty_[c]].type,
+            xyz[c] = readCoordinate(data_.data() + at[c],
+                                    element.properties[coordinateProperty_[c]].type,
                                     encoding_ == Encoding::kBigEndian);
     }
     return {xyz[0], xyz[1], xyz[2]};

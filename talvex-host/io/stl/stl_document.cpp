@@ -126,8 +126,8 @@ bool StlDocument::parseBinary(std::string& error, const MeshLoadOptions& options
     std::memcpy(&count, data_.data() + 80, 4);
     const std::uint64_t needed = kHeaderBytes + std::uint64_t(count) * kFacetBytes;
     if (needed > data_.size()) {
-        error = name_ + ": offset 80: the header promises " + std::to_string(count) +
-                " facets (" + std::to_string(needed) + " bytes), but the file has " +
+        error = name_ + ": offset 80: the header promises " + std::to_string(count) + " facets (" +
+                std::to_string(needed) + " bytes), but the file has " +
                 std::to_string(data_.size()) + " bytes";
         return false;
     }
@@ -166,7 +166,7 @@ bool StlDocument::parseAscii(std::string& error, const MeshLoadOptions& options)
         if (tokens.next(token) && sameWord(token, word)) return true;
         error = here() + "expected \"" + word + "\"" +
                 (token.empty() ? std::string(", the file ended")
-                                                            : ", found \"" + std::string(token) + "\"");
+                               : ", found \"" + std::string(token) + "\"");
         return false;
     };
     const auto number = [&](float& value) {
@@ -200,7 +200,8 @@ bool StlDocument::parseAscii(std::string& error, const MeshLoadOptions& options)
                 break;
             }
             if (!sameWord(token, "facet")) {
-                error = here() + "expected \"facet\" or \"endsolid\", found \"" + std::string(token) + "\"";
+                error = here() + "expected \"facet\" or \"endsolid\", found \"" +
+                        std::string(token) + "\"";
                 return false;
             }
             facetOffsets_.push_back(std::size_t(token.data() - data_.data()));
@@ -273,10 +274,11 @@ std::string StlDocument::placeOf(int vertex) const {
     while (corner < cornerVertex_.size() && cornerVertex_[corner] != vertex) ++corner;
     if (ascii_) {
         const FacetTokens tokens = facetTokens(facetOffsets_[corner / 3]);
-        return lineOf(data_, std::size_t(tokens.corners[corner % 3][0].data() - data_.data()), name_);
+        return lineOf(data_, std::size_t(tokens.corners[corner % 3][0].data() - data_.data()),
+                      name_);
     }
-    return name_ + ": offset " + std::to_string(kHeaderBytes + (corner / 3) * kFacetBytes + 12 +
-                                               (corner % 3) * 12);
+    return name_ + ": offset " +
+           std::to_string(kHeaderBytes + (corner / 3) * kFacetBytes + 12 + (corner % 3) * 12);
 }
 
 std::string StlDocument::bytes() const {

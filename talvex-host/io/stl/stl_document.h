@@ -45,9 +45,9 @@ private:
 
     bool ascii_ = false;
     std::size_t facets_ = 0;
-    std::vector<int> cornerVertex_;          // three per facet, in file order
+    std::vector<int> cornerVertex_;            // three per facet, in file order
     std::vector<MeshPosition> filePositions_;  // each vertex's first corner as read
-    std::vector<std::size_t> facetOffsets_;  // ASCII: where each "facet" keyword is
+    std::vector<std::size_t> facetOffsets_;    // ASCII: where each "facet" keyword is
 };
 
 }  // namespace talvexhost
