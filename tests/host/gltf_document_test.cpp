@@ -202,6 +202,34 @@ TEST(GltfDocument, ExternalBuffersAreWrittenBesideTheFile) {
     }
 }
 
+TEST(GltfDocument, CopiesOfAVertexAreOneAndMoveTogether) {
+    // Position 3 repeats position 0, as exporters split a vertex by its normals.
+    const float positions[12] = {-1, 0, 0, 1, 0, 0, 0, 2, 0, -1, 0, 0};
+    const std::uint16_t indices[6] = {0, 1, 2, 3, 2, 1};
+    std::string bin(reinterpret_cast<const char*>(positions), sizeof positions);
+    bin.append(reinterpret_cast<const char*>(indices), sizeof indices);
+    const std::string text =
+        "{\"asset\": {\"version\": \"2.0\"}, \"nodes\": [{\"mesh\": 0}], \"meshes\": "
+        "[{\"primitives\": [{\"attributes\": {\"POSITION\": 0}, \"indices\": 1}]}], "
+        "\"accessors\": [{\"bufferView\": 0, \"componentType\": 5126, \"count\": 4, \"type\": "
+        "\"VEC3\", \"min\": [-1, 0, 0], \"max\": [1, 2, 0]}, {\"bufferView\": 1, "
+        "\"componentType\": 5123, \"count\": 6, \"type\": \"SCALAR\"}], \"bufferViews\": "
+        "[{\"buffer\": 0, \"byteLength\": 48}, {\"buffer\": 0, \"byteOffset\": 48, "
+        "\"byteLength\": 12}], \"buffers\": [{\"byteLength\": 60}]}";
+    auto document = parsed(glb(text, bin), "split.glb");
+    ASSERT_EQ(document->vertexCount(), 3);
+    EXPECT_EQ(document->objects()[0].name, "node 0");
+    const std::vector<MeshElement> faces = document->elements();
+    ASSERT_EQ(faces.size(), 2u);
+    EXPECT_EQ(faces[1].vertices, (std::vector<int>{0, 2, 1}));
+    document->setPosition(0, {-2.0f, 0.0f, 0.0f});
+    const std::string out = document->bytes();
+    auto back = parsed(out, "split.glb");
+    ASSERT_EQ(back->vertexCount(), 3);  // both copies moved, so they still weld
+    EXPECT_EQ(back->position(0).x, -2.0f);
+    EXPECT_NE(out.find("\"min\": [-2, 0, 0]"), std::string::npos) << out.substr(20, 400);
+}
+
 TEST(GltfDocument, WhatCannotBeWrittenBackIsRefusedWithWhere) {
     const std::string accessorAt = std::to_string(dataUriGltf().find("{\"bufferView\": 0"));
     struct Case {

@@ -834,7 +834,9 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
     std::string file(data_);
     if (hasBin_ && out.changed[0] && buffers_[0]->source == Buffer::kChunk)
         file.replace(binStart_, out.buffers[0].size(), out.buffers[0]);
-    if (text.size() != json_.size()) {
+    if (text.size() == json_.size()) {
+        file.replace(20, text.size(), text);
+    } else {
         // The JSON chunk is padded with spaces to four bytes.
         while (!text.empty() && text.back() == ' ') text.pop_back();
         while (text.size() % 4 != 0) text += ' ';
