@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -154,11 +155,21 @@ TEST(PlyDocument, LyingFilesAreRefusedWithWhere) {
     far[body + 3 * 13 + 1] = 9;
     EXPECT_EQ(refusal(far), "mesh.ply: offset " + std::to_string(body + 3 * 13 + 1) +
                                 ": face 0 names vertex 9, but there are 3");
+    std::string infinite = bytes;
+    const float inf = INFINITY;
+    std::memcpy(&infinite[body + 13 + 5], &inf, 4);  // vertex 1's y
+    EXPECT_EQ(refusal(infinite), "mesh.ply: offset " + std::to_string(body + 13) +
+                                     ": vertex 1 is not at a finite position");
     std::string shortText = kAscii;
     shortText.resize(shortText.find("3 0 1 2"));
     EXPECT_EQ(
         refusal(shortText),
-        "mesh.ply:14: the header promises 2 face elements, but the file ends inside element 0");
+        "mesh.ply:13: the header promises 2 face elements, but the file has only 2 bytes left");
+    shortText = kAscii;
+    shortText.resize(shortText.find("2 2 0"));
+    EXPECT_EQ(
+        refusal(shortText + "3 1\r\n"),
+        "mesh.ply:16: the header promises 2 face elements, but the file ends inside element 1");
     std::string word = kAscii;
     word.replace(word.find("0.25"), 4, "zero");
     EXPECT_EQ(refusal(word), "mesh.ply:13: \"zero\" is not a coordinate");

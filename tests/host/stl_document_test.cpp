@@ -120,6 +120,11 @@ TEST(StlDocument, FilesThatPromiseMoreAreRefused) {
               "bytes");
     EXPECT_EQ(refusal(std::string("\x01\x02", 2)).substr(0, 35),
               "part.stl: offset 2: the file ends i");
+    std::string nan = binaryStl();
+    const float notANumber = NAN;
+    std::memcpy(&nan[134 + 12 + 12 + 4], &notANumber, 4);
+    EXPECT_EQ(refusal(nan),
+              "part.stl: offset 158: facet 1 has a corner that is not at a finite position");
     std::string cut = kAscii;
     cut.resize(cut.find("   vertex -1"));
     EXPECT_EQ(refusal(cut), "part.stl:15: expected \"vertex\", the file ended");

@@ -515,14 +515,10 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 if (slotVertex_.size() + count > std::uint64_t(INT32_MAX))
                     return refuse(name_ + ": more vertices than the host takes");
                 if (!affordable(slotVertex_.size() + count, options, error)) return false;
-                Run run{a,
-                        buffer,
-                        std::size_t(viewOffset + byteOffset),
-                        std::size_t(stride),
-                        slotVertex_.size(),
-                        int(count),
-                        int(placement.node),
-                        isIdentity(world)};
+                Run run{
+                    std::size_t(a),      std::size_t(buffer), std::size_t(viewOffset + byteOffset),
+                    std::size_t(stride), slotVertex_.size(),  int(count),
+                    int(placement.node), isIdentity(world)};
                 runOfAccessor[a] = std::int64_t(runs_.size());
                 runs_.push_back(run);
                 transforms_.push_back(world);
@@ -530,8 +526,13 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 const std::string_view bytes = buffers_[buffer]->bytes;
                 for (std::size_t slot = run.firstSlot; slot < run.firstSlot + count; ++slot) {
                     const MeshPosition local = localPosition(run, slot, bytes);
-                    const int vertex =
-                        welder.vertexAt(run.identity ? local : transformed(world, local));
+                    const MeshPosition scene = run.identity ? local : transformed(world, local);
+                    if (!std::isfinite(scene.x) || !std::isfinite(scene.y) ||
+                        !std::isfinite(scene.z))
+                        return refuse(accessorPlace + "'s position " +
+                                      std::to_string(slot - run.firstSlot) +
+                                      " is not a finite number in the scene");
+                    const int vertex = welder.vertexAt(scene);
                     if (std::size_t(vertex) == vertexSlot_.size()) {
                         vertexSlot_.push_back(slot);
                         object.vertices.push_back(vertex);

@@ -316,6 +316,27 @@ bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options
             else
                 stride += kTypes[property.type].size;
         }
+        // Each record takes at least its scalars and list counts: a header
+        // promising more than the file can hold is refused before anything
+        // is set aside for it.
+        std::size_t least = 0;
+        for (const Property& property : element.properties)
+            least += kTypes[property.countType >= 0 ? property.countType : property.type].size;
+        const std::size_t left = data_.size() - at;
+        if (least > 0 && element.count > left / least) {
+            if (fixed)
+                error = binaryError(at + (left / stride) * stride,
+                                    "the header promises " + std::to_string(element.count) + " " +
+                                        element.name + " elements of " + std::to_string(stride) +
+                                        " bytes, but the file ends after " +
+                                        std::to_string(left / stride));
+            else
+                error = binaryError(at, "the header promises " + std::to_string(element.count) +
+                                            " " + element.name + " elements of at least " +
+                                            std::to_string(least) + " bytes, but " +
+                                            std::to_string(left) + " bytes follow");
+            return false;
+        }
         if (isVertex) {
             positions_.resize(element.count);
             if (fixed) {
@@ -333,15 +354,6 @@ bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options
         }
         const bool hasFaces = element.name == "face";
         if (fixed && !hasFaces) {
-            const std::size_t left = data_.size() - at;
-            if (stride > 0 && element.count > left / stride) {
-                error = binaryError(at + (left / stride) * stride,
-                                    "the header promises " + std::to_string(element.count) + " " +
-                                        element.name + " elements of " + std::to_string(stride) +
-                                        " bytes, but the file ends after " +
-                                        std::to_string(left / stride));
-                return false;
-            }
             if (isVertex) {
                 for (std::size_t v = 0; v < element.count; ++v) {
                     const char* record = data_.data() + at + v * stride;
@@ -351,6 +363,11 @@ bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options
                         *xyz[c] =
                             readCoordinate(record + coordinateAt_[c],
                                            element.properties[coordinateProperty_[c]].type, big);
+                    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+                        error = binaryError(at + v * stride, "vertex " + std::to_string(v) +
+                                                                 " is not at a finite position");
+                        return false;
+                    }
                     if (options.progress && (v & 0xFFFFF) == 0xFFFFF)
                         options.progress(double(at + v * stride) / double(data_.size()));
                 }
@@ -410,7 +427,14 @@ bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options
                 }
                 at += items * size;
             }
-            if (isVertex) positions_[r] = MeshPosition{xyz[0], xyz[1], xyz[2]};
+            if (isVertex) {
+                if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+                    error = binaryError(
+                        record, "vertex " + std::to_string(r) + " is not at a finite position");
+                    return false;
+                }
+                positions_[r] = MeshPosition{xyz[0], xyz[1], xyz[2]};
+            }
         }
     }
     return true;
@@ -425,6 +449,15 @@ bool PlyDocument::parseAscii(std::string& error, const MeshLoadOptions& options)
         const Element& element = elements_[e];
         const bool isVertex = int(e) == vertexElement_;
         const bool hasFaces = element.name == "face";
+        // A record needs at least a character and a separator per property.
+        if (element.properties.empty()) continue;
+        const std::size_t left = data_.size() - tokens.at;
+        if (element.count > (left + 1) / (2 * element.properties.size())) {
+            error = lineOf(data_, tokens.at, name_) + ": the header promises " +
+                    std::to_string(element.count) + " " + element.name +
+                    " elements, but the file has only " + std::to_string(left) + " bytes left";
+            return false;
+        }
         if (isVertex) {
             positions_.resize(element.count);
             vertexOffsets_.resize(element.count);

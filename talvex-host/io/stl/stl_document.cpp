@@ -140,8 +140,13 @@ bool StlDocument::parseBinary(std::string& error, const MeshLoadOptions& options
         const char* facet = data_.data() + kHeaderBytes + f * kFacetBytes;
         for (int c = 0; c < 3; ++c) {
             const char* p = facet + 12 + 12 * c;
-            cornerVertex_[f * 3 + c] =
-                welder.vertexAt({loadFloat(p), loadFloat(p + 4), loadFloat(p + 8)});
+            const MeshPosition corner{loadFloat(p), loadFloat(p + 4), loadFloat(p + 8)};
+            if (!std::isfinite(corner.x) || !std::isfinite(corner.y) || !std::isfinite(corner.z)) {
+                error = name_ + ": offset " + std::to_string(p - data_.data()) + ": facet " +
+                        std::to_string(f) + " has a corner that is not at a finite position";
+                return false;
+            }
+            cornerVertex_[f * 3 + c] = welder.vertexAt(corner);
         }
         if (options.progress && (f & 0xFFFFF) == 0xFFFFF) options.progress(double(f) / count);
     }
