@@ -137,6 +137,14 @@ std::string applyPatches(std::string_view bytes, std::vector<BytePatch> patches)
     return out;
 }
 
+std::string fileStem(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
 std::string lineOf(std::string_view text, std::size_t offset, const std::string& name) {
     offset = std::min(offset, text.size());
     const std::size_t line = 1 + std::size_t(std::count(text.begin(), text.begin() + offset, '\n'));

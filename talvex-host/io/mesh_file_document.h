@@ -129,6 +129,10 @@ struct BytePatch {
 // `bytes` with `patches` applied; they need not be sorted but must not overlap.
 std::string applyPatches(std::string_view bytes, std::vector<BytePatch> patches);
 
+// The file name of `path` without its folder and last extension, its bytes
+// as they are (no conversion through the system's code page).
+std::string fileStem(const std::string& path);
+
 // Where `offset` is in a text, for messages: "NAME:LINE".
 std::string lineOf(std::string_view text, std::size_t offset, const std::string& name);
 

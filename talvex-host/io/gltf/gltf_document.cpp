@@ -882,8 +882,8 @@ bool GltfDocument::save(const std::string& path, std::string& error) {
         }
         // Named after the output, so that outputs written side by side never
         // share (and overwrite) one another's buffers.
-        const std::string file = fs::path(path).stem().string() +
-                                 (external > 1 ? "_" + std::to_string(k++) : "") + ".bin";
+        const std::string file =
+            fileStem(path) + (external > 1 ? "_" + std::to_string(k++) : "") + ".bin";
         targets[b] = (outFolder / file).string();
         const std::string uri = percentEncoded(file);
         if (uri != json_.substr(buffer.uriText, buffer.uriLength)) uris[b] = uri;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 
 #include "io/number_text.h"
 
@@ -293,7 +292,7 @@ bool PlyDocument::parse(std::string& error, const MeshLoadOptions& options) {
         return false;
     if (!positions_.empty()) {
         MeshObject object;
-        object.name = std::filesystem::path(name_).stem().string();
+        object.name = fileStem(name_);
         if (object.name.empty()) object.name = "default";
         object.vertices.resize(positions_.size());
         for (std::size_t v = 0; v < positions_.size(); ++v) object.vertices[v] = int(v);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 
 #include "io/number_text.h"
 
@@ -152,7 +151,7 @@ bool StlDocument::parseBinary(std::string& error, const MeshLoadOptions& options
     }
     if (!filePositions_.empty()) {
         MeshObject object;
-        object.name = std::filesystem::path(name_).stem().string();
+        object.name = fileStem(name_);
         if (object.name.empty()) object.name = "default";
         object.vertices.resize(filePositions_.size());
         for (std::size_t v = 0; v < filePositions_.size(); ++v) object.vertices[v] = int(v);
@@ -191,7 +190,7 @@ bool StlDocument::parseAscii(std::string& error, const MeshLoadOptions& options)
             return false;
         }
         std::string name(tokens.restOfLine());
-        if (name.empty()) name = std::filesystem::path(name_).stem().string();
+        if (name.empty()) name = fileStem(name_);
         if (name.empty()) name = "default";
         solids.push_back(name);
         for (;;) {
