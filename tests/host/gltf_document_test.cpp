@@ -273,6 +273,16 @@ TEST(GltfDocument, WhatCannotBeWrittenBackIsRefusedWithWhere) {
     far.replace(far.find("\"count\": 3, \"type\": \"VEC3\""), 10, "\"count\": 4");
     EXPECT_NE(refusal(far).find("accessor 0's 4 positions reach past the end of its buffer view"),
               std::string::npos);
+    // A move that undoing a tiny scale would put beyond float range is not written.
+    ScratchFolder folder("gltf_range");
+    auto tiny = parsed(dataUriGltf(", \"scale\": [1e-30, 1e-30, 1e-30]"));
+    tiny->setPosition(0, {1e10f, 0.0f, 0.0f});
+    std::string error;
+    EXPECT_FALSE(tiny->save("out.gltf", error));
+    EXPECT_NE(error.find("vertex 1 cannot be written: undoing its node's transform"),
+              std::string::npos)
+        << error;
+    EXPECT_EQ(ScratchFolder::read("out.gltf"), "");
     const std::string bin = bufferBytes();
     std::string cut = glb(gltfText("{\"byteLength\": 44}"), bin);
     cut.resize(cut.size() - 10);

@@ -253,6 +253,7 @@ struct GltfDocument::Output {
     std::string main;
     std::vector<std::string> buffers;  // per buffer: its new bytes, or empty when unchanged
     std::vector<bool> changed;
+    std::string refused;  // why the positions cannot all be written
 };
 
 GltfDocument::GltfDocument() = default;
@@ -774,6 +775,13 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
                 run.identity ? positions_[v] : transformed(inverses_[r], positions_[v]);
             const MeshPosition had = localPosition(run, slot, buffers_[run.buffer]->bytes);
             if (samePositionBits(local, had)) continue;
+            if (!std::isfinite(local.x) || !std::isfinite(local.y) || !std::isfinite(local.z)) {
+                if (out.refused.empty())
+                    out.refused = name_ + ": vertex " + std::to_string(v + 1) +
+                                  " cannot be written: undoing its node's transform puts it "
+                                  "beyond the range of a float; nothing was written";
+                continue;
+            }
             if (bytes == nullptr) {
                 std::string& held = out.buffers[run.buffer];
                 if (held.empty()) held = std::string(buffers_[run.buffer]->bytes);
@@ -889,6 +897,10 @@ bool GltfDocument::save(const std::string& path, std::string& error) {
         if (uri != json_.substr(buffer.uriText, buffer.uriLength)) uris[b] = uri;
     }
     const Output out = compose(uris);
+    if (!out.refused.empty()) {
+        error = out.refused;
+        return false;
+    }
     if (!sourcesUnchanged()) {
         error = changedUnderneath();
         return false;
