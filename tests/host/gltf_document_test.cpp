@@ -254,6 +254,7 @@ TEST(GltfDocument, WhatCannotBeWrittenBackIsRefusedWithWhere) {
         {"{\"asset\": {\"version\": \"2.0\"}, \"extensionsRequired\": [\"KHR_mesh_quantization\"]}",
          "its positions are quantized"},
         {"{\"asset\": ", "scene.gltf: offset 10: the JSON is malformed"},
+        {"{\"asset\": 1e999}", "scene.gltf: offset 0: the JSON holds a number out of range"},
         {std::string(100, '[') + std::string(100, ']'), "nests deeper than"},
     };
     for (const Case& c : cases) {

@@ -339,6 +339,11 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                 std::to_string(jsonStart_ + (failure.byte > 0 ? failure.byte - 1 : 0)) +
                 ": the JSON is malformed";
         return false;
+    } catch (const json::exception&) {
+        // A number beyond a double's range.
+        error = name_ + ": offset " + std::to_string(jsonStart_) +
+                ": the JSON holds a number out of range";
+        return false;
     }
     const auto refuse = [&](const std::string& what) {
         error = what;
