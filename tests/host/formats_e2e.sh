@@ -91,6 +91,8 @@ refused outside_gltf "$out/outside.gltf" "buffer 0's URI \"../suzanne_L0_sep.bin
 # The extension chooses, the content must agree.
 cp "$meshes/suzanne_L0_ascii.stl" "$out/stl_content.ply"
 refused mismatch "$out/stl_content.ply" "stl_content.ply: has no PLY header"
+cp "$meshes/suzanne_L0_ascii.ply" "$out/ply_content.stl"
+refused mismatch_stl "$out/ply_content.stl" "ply_content.stl: is text, but ASCII STL starts with \"solid\""
 
 [ "$failures" -eq 0 ] || exit 1
 echo "formats: all checks passed"

@@ -131,9 +131,11 @@ TEST(StlDocument, FilesThatPromiseMoreAreRefused) {
     std::string word = kAscii;
     word.replace(word.find("1.000"), 5, "1,000");
     EXPECT_EQ(refusal(word), "part.stl:5: \"1,000\" is not a number");
-    EXPECT_EQ(StlDocument::refuses("ply\n"),
-              "is neither ASCII STL (it does not start with \"solid\") nor binary STL (4 bytes, "
+    EXPECT_EQ(StlDocument::refuses("ply\n"), "is text, but ASCII STL starts with \"solid\"");
+    EXPECT_EQ(StlDocument::refuses(std::string("\0\1", 2)),
+              "is neither ASCII STL (it does not start with \"solid\") nor binary STL (2 bytes, "
               "fewer than the 84 of the header)");
+    EXPECT_EQ(StlDocument::refuses(binaryStl()), "");
 }
 
 }  // namespace

@@ -91,7 +91,10 @@ MeshPosition facetNormal(const MeshPosition& a, const MeshPosition& b, const Mes
 }  // namespace
 
 std::string StlDocument::refuses(std::string_view head) {
-    if (startsWithSolid(head) || head.size() >= kHeaderBytes) return {};
+    if (startsWithSolid(head)) return {};
+    // Binary STL's facet count and floats always hold bytes no text has.
+    if (looksLikeText(head)) return "is text, but ASCII STL starts with \"solid\"";
+    if (head.size() >= kHeaderBytes) return {};
     return "is neither ASCII STL (it does not start with \"solid\") nor binary STL (" +
            std::to_string(head.size()) + " bytes, fewer than the 84 of the header)";
 }
