@@ -711,7 +711,10 @@ bool GltfDocument::loadBuffer(std::size_t index, std::string& error) {
             buffer.source = Buffer::kFile;
             buffer.path = file.string();
             buffer.file = std::make_unique<MappedFile>();
-            if (!buffer.file->open(buffer.path, error)) return false;
+            if (!buffer.file->open(buffer.path, error)) {
+                error = place + ": " + error;
+                return false;
+            }
             buffer.version = buffer.file->version();
             buffer.bytes = buffer.file->bytes();
         }
