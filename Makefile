@@ -42,6 +42,7 @@ demo: bootstrap
 	@build/native/talvex-host demo --out build/demo
 	@echo "make demo: the model after Smart Resym is $(CURDIR)/build/demo/demo.obj"
 	@echo "make demo: the viewport mid-drag is       $(CURDIR)/build/demo/demo.png"
+	@echo "make demo: check's page for the head is   $(CURDIR)/build/demo/demo_check.html"
 
 # Timings of the partner searches as users run them: the DLL under Wine and
 # the native build side by side, beside the plain scan and, when Blender is
@@ -60,9 +61,10 @@ bench: bench-dll
 	@bench/host_objects_bench.sh
 
 # What users download, as build/dist/Talvex.zip: the stripped DLL the win32
-# tests ran, the settings file as a sample and the install text, all in
-# Plugins/Startup Plugins. The DLL's debug information stays beside the
-# build as build/win32/Talvex.dll.debug.
+# tests ran, the settings file as a sample and the install text, in
+# Plugins/Startup Plugins; the command line (talvex-host.exe, stripped, with
+# a copy of the DLL and its README) in Tools/Talvex. The DLL's debug
+# information stays beside the build as build/win32/Talvex.dll.debug.
 dist: win32
 	@rm -rf build/dist
 	@packaging/make-zip.sh build/win32 build/dist/Talvex.zip

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <vector>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "host/plugin_tables.h"
 #include "hostsim/library.h"
 #include "io/host_files.h"
@@ -18,25 +18,34 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: talvex-host <command> [options]\n"
-    "\n"
-    "The reference host of the Talvex symmetry plug-in: it loads Talvex through its\n"
-    "binary interface, keeps a scene, draws the viewport and runs the plug-in's commands.\n"
-    "\n"
-    "commands:\n"
-    "  demo      run Create, Reposition, Switch, a live drag and Smart Resym on a built-in model\n"
-    "  resym     make an OBJ mesh symmetric with Smart Resym\n"
-    "  check     report the asymmetric vertices of an OBJ mesh without changing it\n"
-    "  detect    find the symmetry planes of an OBJ mesh at any orientation\n"
-    "  run       run a host session script\n"
-    "  settings  print the plug-in's settings as it would read them\n"
-    "  objects   list the objects of an OBJ mesh\n"
-    "\n"
-    "Every command takes --help; demo, resym, check and run also take --plugin PATH.\n"
-    "talvex-host --version [--plugin PATH] prints the host's and the plug-in's versions.\n";
-
-const char* const kCommands[] = {"demo", "resym", "check", "detect", "run", "settings", "objects"};
+// The usage, its list of commands and who takes --plugin made from the table.
+std::string usage() {
+    using namespace talvexhost;
+    std::string text =
+        "usage: talvex-host <command> [options]\n"
+        "\n"
+        "The reference host of the Talvex symmetry plug-in: it loads Talvex through its\n"
+        "binary interface, keeps a scene, draws the viewport and runs the plug-in's commands.\n"
+        "\n"
+        "commands:\n";
+    std::size_t width = 0;
+    for (const Subcommand* command : subcommands())
+        width = std::max(width, std::strlen(command->options.name));
+    std::vector<std::string> plugin;
+    for (const Subcommand* command : subcommands()) {
+        const std::string name = command->options.name;
+        text += "  " + name + std::string(width + 2 - name.size(), ' ') + command->summary + "\n";
+        if (command->options.loadsPlugin) plugin.push_back(name);
+    }
+    text += "\nEvery command takes --help";
+    for (std::size_t i = 0; i < plugin.size(); ++i)
+        text += (i == 0 ? "; " : i + 1 == plugin.size() ? " and " : ", ") + plugin[i];
+    if (!plugin.empty())
+        text += plugin.size() == 1 ? " also takes --plugin PATH" : " also take --plugin PATH";
+    text +=
+        ".\ntalvex-host --version [--plugin PATH] prints the host's and the plug-in's versions.\n";
+    return text;
+}
 
 // Edits (insert, delete, replace, swap two neighbours) between two short words.
 std::size_t editDistance(const std::string& a, const std::string& b) {
@@ -58,10 +67,10 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
 std::string closestCommand(const std::string& typed) {
     std::string best;
     std::size_t bestDistance = 3;
-    for (const char* command : kCommands) {
-        const std::size_t distance = editDistance(typed, command);
+    for (const talvexhost::Subcommand* command : talvexhost::subcommands()) {
+        const std::size_t distance = editDistance(typed, command->options.name);
         if (distance < bestDistance) {
-            best = command;
+            best = command->options.name;
             bestDistance = distance;
         }
     }
@@ -101,7 +110,7 @@ int dispatch(int argc, char** argv) {
     using namespace talvexhost;
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
-        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        std::fputs(usage().c_str(), argc < 2 ? stderr : stdout);
         return argc < 2 ? kExitUsage : kExitOk;
     }
     if (std::strcmp(argv[1], "--version") == 0) return printVersion(argc, argv);
@@ -109,20 +118,15 @@ int dispatch(int argc, char** argv) {
     invocation.argv0 = argv[0];
     for (int i = 2; i < argc; ++i) invocation.args.push_back(argv[i]);
     const std::string command = argv[1];
-    if (command == "demo") return runDemo(invocation);
-    if (command == "resym") return runResym(invocation);
-    if (command == "check") return runCheck(invocation);
-    if (command == "detect") return runDetect(invocation);
-    if (command == "run") return runScript(invocation);
-    if (command == "settings") return runSettings(invocation);
-    if (command == "objects") return runObjects(invocation);
+    if (const Subcommand* subcommand = findSubcommand(command)) return subcommand->run(invocation);
     const std::string guess = closestCommand(command);
     if (!guess.empty()) {
         std::fprintf(stderr, "talvex-host: unknown command \"%s\"; did you mean %s?\n",
                      command.c_str(), guess.c_str());
         return kExitUsage;
     }
-    std::fprintf(stderr, "talvex-host: unknown command \"%s\"\n\n%s", command.c_str(), kUsage);
+    std::fprintf(stderr, "talvex-host: unknown command \"%s\"\n\n%s", command.c_str(),
+                 usage().c_str());
     return kExitUsage;
 }
 

@@ -133,7 +133,11 @@ const std::vector<MeshFormat>& meshFormats();
 const MeshFormat* meshFormatFor(const std::string& path);
 
 // Reads `path` with the format its extension names, once its first bytes
-// confirm it; a mismatch is refused with the reason. Null with `error` set.
+// confirm it; a mismatch is refused with the reason ("PATH: reason", and the
+// format the bytes look like, if any). A file without a known extension is
+// read by the first format in table order that takes its first bytes, and
+// refused when none does. Standard input ("-") cannot be looked at before it
+// is read: it is read as the table's first format. Null with `error` set.
 std::unique_ptr<MeshDocument> loadMeshDocument(const std::string& path, std::string& error,
                                                const MeshLoadOptions& options = {});
 

@@ -22,7 +22,9 @@ double rampTop(double largest) {
     if (!(largest > 0.0) || !std::isfinite(largest)) return 1.0;
     double power = std::pow(10.0, std::floor(std::log10(largest)));
     for (;;) {
-        for (double step : {1.0, 2.0, 5.0})
+        // Steps close enough that the largest deviation lands in the red end
+        // of the ramp (at least 80 % of the top), not in its yellow middle.
+        for (double step : {1.0, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0, 3.5, 4.0, 5.0, 6.0, 7.0, 8.0})
             if (step * power >= largest * (1.0 - 1e-12)) return step * power;
         power *= 10.0;
     }

@@ -80,6 +80,20 @@ if(NOT WIN32)
       $<TARGET_FILE:talvex-host>
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
+# check --html's page in a real browser: Debian's chromium, headless, with
+# software WebGL and no network, driven over the DevTools protocol (native:
+# the browser is a Linux program).
+if(NOT WIN32)
+  add_test(NAME e2e_html_page
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/html_page_e2e.py ${CMAKE_SOURCE_DIR}
+      ${TALVEX_E2E_OUT}/html_page $<TARGET_FILE:talvex-host>
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()
+# check, detect and resym over several files and folders, a process per file.
+add_test(NAME e2e_many_files
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/many_files_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/many_files
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 # PLY, STL and glTF through the subcommands, on files Blender wrote.
 add_test(NAME e2e_formats
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/formats_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/formats

@@ -79,8 +79,11 @@ TEST(ReportNumbers, RoundAndScaleForPeople) {
     EXPECT_EQ(roundedDown(8.1), "8.1");
     EXPECT_EQ(roundedDown(0.0), "0");
     EXPECT_EQ(rampTop(0.05), 0.05);
-    EXPECT_EQ(rampTop(0.0500001), 0.1);
-    EXPECT_EQ(rampTop(0.003), 0.005);
+    EXPECT_DOUBLE_EQ(rampTop(0.0500001), 0.06);
+    EXPECT_DOUBLE_EQ(rampTop(0.003), 0.003);
+    // The largest stays in the red end of the ramp, wherever it falls between steps.
+    for (double largest = 0.0011; largest < 0.1; largest *= 1.07)
+        EXPECT_GE(largest / rampTop(largest), 0.8 - 1e-9) << largest;
     EXPECT_EQ(rampTop(0.0), 1.0);
     EXPECT_EQ(shortNumber(0.0001), "0.0001");
 }

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "report/settings_report.h"
 #include "session/cli_args.h"
 
@@ -25,7 +25,7 @@ const CommandSpec kSpec = {"settings", kHelp, {"--dir"}, {}, 0, 0, "", false};
 
 }  // namespace
 
-int runSettings(const Invocation& invocation) {
+static int runSettings(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     const std::string directory = args.value("--dir", ".");
@@ -38,5 +38,8 @@ int runSettings(const Invocation& invocation) {
     writeSettingsReport(std::cout, directory);
     return kExitOk;
 }
+
+extern const Subcommand kSettingsCommand = {
+    kSpec, "print the plug-in's settings as it would read them", runSettings};
 
 }  // namespace talvexhost

@@ -4,10 +4,11 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "demo/demo_model.h"
 #include "demo/demo_turned.h"
 #include "io/number_text.h"
+#include "io/safe_writer.h"
 #include "render/bitmap_font.h"
 #include "session/cli_args.h"
 #include "session/host_session.h"
@@ -27,7 +28,8 @@ const char kHelp[] =
     "writes demo.obj (the model after Smart Resym) and demo.png (the viewport mid-drag,\n"
     "with the plug-in's overlay). Then the same model, turned off every axis and moved:\n"
     "its symmetry plane is detected, the plane placed there and Smart Resym applied\n"
-    "(demo_turned.obj).\n"
+    "(demo_turned.obj). First of all, check writes its page for the model as built\n"
+    "(demo_check.html).\n"
     "\n"
     "  --out DIR       where to write the files (default: the current folder)\n"
     "  --plugin PATH   the plug-in library (default: the one beside talvex-host)\n";
@@ -131,15 +133,32 @@ void applySmartResym(HostSession& session, HostObject* head, const RenderOptions
     session.viewport()->render(session, view);
 }
 
+// The model as built (before the drag and Smart Resym) checked by check
+// itself, as a modeller would run it on the file, with its page written.
+int writeCheckPage(const CommandArgs& args, const std::string& pagePath) {
+    std::string error;
+    WorkingFolder folder;
+    const std::string model = "cat_head.obj";
+    if (!folder.enter(error) || !writeFileAtomically(model, demoModelObj(), error))
+        return commandFailure(kSpec, error);
+    std::cout << "> talvex-host check " << model << " --html " << pagePath << " --quiet\n";
+    Invocation check;
+    check.args = {model, "--html", pagePath, "--quiet", "--plugin", args.plugin};
+    return findSubcommand("check")->run(check);
+}
+
 }  // namespace
 
-int runDemo(const Invocation& invocation) {
+static int runDemo(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     const std::filesystem::path out = outputFolder(args);
     const std::string objPath = (out / "demo.obj").string();
     const std::string pngPath = (out / "demo.png").string();
 
+    // Before the demo's own session: check loads the plug-in in a session of
+    // its own, and one plug-in object serves one host at a time.
+    if (const int status = writeCheckPage(args, (out / "demo_check.html").string())) return status;
     std::string error;
     WorkingFolder folder;
     HostSession session(std::cout);
@@ -162,5 +181,9 @@ int runDemo(const Invocation& invocation) {
         return commandFailure(kSpec, error);
     return kExitOk;
 }
+
+extern const Subcommand kDemoCommand = {
+    kSpec, "run Create, Reposition, Switch, a live drag and Smart Resym on a built-in model",
+    runDemo};
 
 }  // namespace talvexhost

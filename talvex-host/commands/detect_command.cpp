@@ -5,7 +5,8 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
+#include "commands/many_files.h"
 #include "detect/symmetry_detect.h"
 #include "io/json_names.h"
 #include "io/mesh_document.h"
@@ -20,6 +21,8 @@ namespace {
 
 const char kHelp[] =
     "usage: talvex-host detect IN.obj [--object NAME] [--as-one-object] [--top K] [--json FILE|-]\n"
+    "       talvex-host detect FILE|FOLDER... [--recursive] [--include GLOB] [--jsonl FILE|-]\n"
+    "                          [options above]\n"
     "\n"
     "Finds the best reflective symmetry plane of each object of the mesh, at any orientation\n"
     "and position, and prints it as a point and a unit normal and as the equation\n"
@@ -34,12 +37,25 @@ const char kHelp[] =
     "  --as-one-object   take all vertices (of the chosen objects) together\n"
     "  --top K           report up to K (1 to 20) distinct planes per object, best first\n"
     "                    (default 1)\n"
-    "  --json FILE|-     also write the result as JSON to FILE, or only JSON to stdout\n";
+    "  --json FILE|-     also write the result as JSON to FILE, or only JSON to stdout\n"
+    "  FILE... | FOLDER... several meshes at once, each in a process of its own, as many\n"
+    "                    at a time as there are cores: a folder's mesh files (by extension)\n"
+    "                    are taken in name order; each file's report and a\n"
+    "                    summary; --json writes one document with every file's result\n"
+    "  --recursive        also the mesh files in the folders' subfolders\n"
+    "  --include GLOB     only the folders' files whose name matches GLOB (* and ?)\n"
+    "  --jsonl FILE|-     with several files: one JSON line per file as each finishes\n"
+    "Exit status with several files: 1 when any file has no convincing plane or cannot be read.\n";
 
 // Reads the file only: no --plugin.
-const CommandSpec kSpec = {
-    "detect",         kHelp, {"--object", "--top", "--json"}, {"--as-one-object"}, 1, 1,
-    "one input mesh", false};
+const CommandSpec kSpec = {"detect",
+                           kHelp,
+                           {"--object", "--top", "--json", "--include", "--jsonl"},
+                           {"--as-one-object", "--recursive"},
+                           1,
+                           kManyFiles,
+                           "input meshes or folders",
+                           false};
 
 struct Part {
     std::string name;
@@ -213,13 +229,14 @@ bool readTop(const std::string& text, std::int64_t& top, std::string& error) {
 
 }  // namespace
 
-int runDetect(const Invocation& invocation) {
+static int runDetect(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::int64_t top = 1;
     std::string topError;
     if (args.has("--top") && !readTop(args.value("--top"), top, topError))
         return usageError(kSpec, topError);
+    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
     const std::string input = args.positional[0];
     std::string error;
     const std::unique_ptr<MeshDocument> document = loadMeshDocument(input, error);
@@ -245,5 +262,8 @@ int runDetect(const Invocation& invocation) {
     if (!anyPlane) return commandFailure(kSpec, "no convincing symmetry plane");
     return kExitOk;
 }
+
+extern const Subcommand kDetectCommand = {
+    kSpec, "find the symmetry planes of an OBJ mesh at any orientation", runDetect};
 
 }  // namespace talvexhost

@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
+#include "commands/many_files.h"
 #include "io/mesh_document.h"
 #include "io/number_text.h"
 #include "io/safe_writer.h"
 #include "report/asymmetry_report.h"
 #include "report/check_picture.h"
+#include "report/html_page.h"
 #include "report/report_input.h"
 #include "report/report_output.h"
 #include "session/batch_setup.h"
@@ -29,7 +31,9 @@ const char kHelp[] =
     "[--quiet]\n"
     "                         [--json FILE|-] [--csv FILE|-] [--fail-above D] [--fail-unpaired]\n"
     "                         [--png FILE] [--view front|side|top|persp] [--size WxH] [--up y|z]\n"
-    "                         [--plugin PATH]\n"
+    "                         [--html FILE] [--plugin PATH]\n"
+    "       talvex-host check FILE|FOLDER... [--recursive] [--include GLOB] [--jsonl FILE|-]\n"
+    "                         [--json FILE|-] [--fail-above D] [--fail-unpaired] [options above]\n"
     "\n"
     "Reports how symmetric the mesh is, without changing it: the plug-in's Smart Resym runs\n"
     "inside an edit step, the host learns the vertex pairs from the list the plug-in\n"
@@ -64,10 +68,21 @@ const char kOptions[] =
     "  --view V           front, side, top or persp (default: along the plane's normal when\n"
     "                     everything flagged lies on one side, else obliquely at the plane)\n"
     "  --size WxH         the picture's size in pixels (default 800x600)\n"
-    "  --up y|z           the model's up axis for --png (default y)\n"
+    "  --up y|z           the model's up axis for --png and --html (default y)\n"
+    "  --html FILE        write one self-contained page to open in a browser: the mesh\n"
+    "                     coloured as --png colours it, to turn and click, and the ranked table\n"
     "  --plugin PATH      the plug-in library (default: the one beside talvex-host)\n"
+    "  FILE... | FOLDER...  several meshes at once, each in a process of its own, as many\n"
+    "                     at a time as there are cores: a folder's mesh files (by extension)\n"
+    "                     are taken in name order; one line per file (vertices, pairs,\n"
+    "                     unpaired off the plane, largest deviation, score, verdict) and a\n"
+    "                     summary; --json writes one document with every file's report, and\n"
+    "                     --fail-above and --fail-unpaired judge every file\n"
+    "  --recursive        also the mesh files in the folders' subfolders\n"
+    "  --include GLOB     only the folders' files whose name matches GLOB (* and ?)\n"
+    "  --jsonl FILE|-     with several files: one JSON line per file as each finishes\n"
     "\n"
-    "Exit status: 0 done, 1 failed or a --fail-* condition held, 2 bad usage.\n";
+    "Exit status: 0 done, 1 failed or a --fail-* condition held (for any file), 2 bad usage.\n";
 
 // The score is defined beside the code that computes it.
 const std::string kFullHelp = std::string(kHelp) + kScoreDefinition + kOptions;
@@ -76,14 +91,15 @@ const CommandSpec kSpec = {
     "check",
     kFullHelp.c_str(),
     {"--plane", "--tolerance", "--object", "--png", "--up", "--min-deviation", "--top", "--json",
-     "--csv", "--fail-above", "--view", "--size"},
-    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object"},
+     "--csv", "--fail-above", "--view", "--size", "--html", "--include", "--jsonl"},
+    {"--quiet", "--verbose", "--fail-unpaired", "--as-one-object", "--recursive"},
     1,
-    1,
-    "one input mesh"};
+    kManyFiles,
+    "input meshes or folders"};
 
 struct CheckOptions {
     std::string png;
+    std::string html;
     std::string json;
     std::string csv;
     std::string view;
@@ -121,6 +137,7 @@ bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& err
         return value == "-" || value.empty() ? value : fs::absolute(value, ec).string();
     };
     options.png = args.has("--png") ? path("--png") : "";
+    options.html = args.has("--html") ? path("--html") : "";
     options.json = path("--json");
     options.csv = path("--csv");
     options.view = args.value("--view");
@@ -141,6 +158,8 @@ bool readOptions(const ParsedArgs& args, CheckOptions& options, std::string& err
     else if (args.has("--top") && (!parseInteger(args.value("--top"), top) || top < 0))
         error = "--top must be a whole number of at least 0 (\"" + args.value("--top") +
                 "\" is not one, or too large to read)";
+    else if (options.html == "-")
+        error = "--html needs a file name (the page is too large for a terminal)";
     else if (options.json == "-" && options.csv == "-")
         error = "--json - and --csv - cannot both go to standard output";
     options.up = up[0];
@@ -210,6 +229,13 @@ ReportContext contextOf(const BatchSetup& setup, const ParsedArgs& args,
     return context;
 }
 
+// The picture's and the page's caption: the file, then plane, tolerance and score.
+std::vector<std::string> captionOf(const ReportContext& context, const AsymmetryReport& report) {
+    return {std::filesystem::path(context.file).filename().string(),
+            "plane " + context.plane + ", tolerance " + formatFixed(context.tolerance, 4) +
+                ", symmetry score " + formatFixed(report.score, 4)};
+}
+
 bool writePicture(HostSession& session, const GatheredInput& gathered,
                   const AsymmetryReport& report, const ReportContext& context,
                   const CheckOptions& options, std::string& error) {
@@ -220,12 +246,32 @@ bool writePicture(HostSession& session, const GatheredInput& gathered,
     request.planeAxis = context.axis;
     request.up = options.up;
     request.view = options.view;
-    request.caption = {std::filesystem::path(context.file).filename().string(),
-                       "plane " + context.plane + ", tolerance " +
-                           formatFixed(context.tolerance, 4) + ", symmetry score " +
-                           formatFixed(report.score, 4)};
+    request.caption = captionOf(context, report);
     std::string chosen;
     return drawCheckPicture(session, request, options.png, chosen, error);
+}
+
+// The page, made from the same report as the JSON and drawn from the
+// checked meshes' faces.
+bool writePage(HostSession& session, std::ostream& text, const GatheredInput& gathered,
+               const AsymmetryReport& report, ReportContext context, const CheckOptions& options,
+               std::string& error) {
+    HtmlPageRequest request;
+    request.input = &gathered.input;
+    request.report = &report;
+    context.top = 0;  // the page carries the lists itself, whole
+    request.reportJson = reportJson(context, gathered.input, report);
+    request.caption = captionOf(context, report);
+    request.view = options.view;
+    request.up = options.up;
+    request.polygons = reportPolygons(*session.documents()[0].document, gathered.input.vertices);
+    const HtmlPage page = htmlPage(request);
+    if (!writeFileAtomically(options.html, page.text, error)) return false;
+    text << "page: " << options.html;
+    if (page.facesDrawn < page.faces)
+        text << " (drawing " << page.facesDrawn << " of " << page.faces << " faces to fit)";
+    text << "\n";
+    return true;
 }
 
 // Exit status from --fail-above and --fail-unpaired; says why on stderr.
@@ -281,6 +327,9 @@ bool writeReports(HostSession& session, std::ostream& text, const GatheredInput&
     if (!options.csv.empty() &&
         !writeOutput(options.csv, reportCsv(context, gathered.input, report), error))
         return false;
+    if (!options.html.empty() &&
+        !writePage(session, text, gathered, report, context, options, error))
+        return false;
     if (options.png.empty()) return true;
     if (!writePicture(session, gathered, report, context, options, error)) return false;
     text << "image: " << options.png << "\n";
@@ -289,13 +338,14 @@ bool writeReports(HostSession& session, std::ostream& text, const GatheredInput&
 
 }  // namespace
 
-int runCheck(const Invocation& invocation) {
+static int runCheck(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     CheckOptions options;
     std::string error;
     if (!readOptions(args, options, error)) return usageError(kSpec, error);
-    for (const std::string* target : {&options.png, &options.json, &options.csv}) {
+    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
+    for (const std::string* target : {&options.png, &options.json, &options.csv, &options.html}) {
         if (!target->empty() && *target != "-" && !checkWritable(*target, error))
             return commandFailure(kSpec, error);
     }
@@ -317,5 +367,8 @@ int runCheck(const Invocation& invocation) {
         return commandFailure(kSpec, error);
     return failureStatus(args, options, report);
 }
+
+extern const Subcommand kCheckCommand = {
+    kSpec, "report the asymmetric vertices of an OBJ mesh without changing it", runCheck};
 
 }  // namespace talvexhost

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "io/mesh_document.h"
 #include "io/number_text.h"
 #include "session/cli_args.h"
@@ -38,7 +38,7 @@ std::string boxText(const MeshDocument& document, const MeshObject& object) {
 
 }  // namespace
 
-int runObjects(const Invocation& invocation) {
+static int runObjects(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::string error;
@@ -52,5 +52,7 @@ int runObjects(const Invocation& invocation) {
                   << boxText(*document, object) << "\n";
     return kExitOk;
 }
+
+extern const Subcommand kObjectsCommand = {kSpec, "list the objects of an OBJ mesh", runObjects};
 
 }  // namespace talvexhost

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
 #include "script/script_runner.h"
 #include "session/cli_args.h"
 
@@ -32,7 +32,7 @@ const CommandSpec kSpec = {"run", kHelp, {"--out", "--size"}, {}, 1, 1, "one scr
 
 }  // namespace
 
-int runScript(const Invocation& invocation) {
+static int runScript(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     ScriptOptions options;
@@ -59,5 +59,7 @@ int runScript(const Invocation& invocation) {
     }
     return kExitOk;
 }
+
+extern const Subcommand kScriptCommand = {kSpec, "run a host session script", runScript};
 
 }  // namespace talvexhost

@@ -7,7 +7,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "commands/commands.h"
+#include "commands/command_table.h"
+#include "commands/many_files.h"
 #include "io/host_files.h"
 #include "io/number_text.h"
 #include "io/safe_writer.h"
@@ -25,6 +26,8 @@ const char kHelp[] =
     "                         [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--tolerance T|P%]\n"
     "                         [--force] [--no-center] [--lock FILE] [--object NAME]\n"
     "                         [--as-one-object] [--quiet] [--plugin PATH]\n"
+    "       talvex-host resym FILE|FOLDER... (--in-place | --dry-run) [--recursive]\n"
+    "                         [--include GLOB] [options above]\n"
     "\n"
     "Makes the mesh symmetric with the plug-in's \"Talvex Smart Resym\": vertices are paired\n"
     "across the plane within each object and every pair is snapped into mirror positions;\n"
@@ -77,7 +80,13 @@ const char kHelp[] =
     "                   plain scan's estimated time (starters x vertices projections),\n"
     "                   and how long each step took (reading, first paint, plane, Smart\n"
     "                   Resym, writing)\n"
-    "  --plugin PATH    the plug-in library (default: the one beside talvex-host)\n";
+    "  --plugin PATH    the plug-in library (default: the one beside talvex-host)\n"
+    "  FILE... | FOLDER...  several meshes at once, each in a process of its own, as many\n"
+    "                   at a time as there are cores: a folder's mesh files (by extension)\n"
+    "                   are taken in name order; each file's report and a summary; exit\n"
+    "                   status 1 when any file fails\n"
+    "  --recursive      also the mesh files in the folders' subfolders\n"
+    "  --include GLOB   only the folders' files whose name matches GLOB (* and ?)\n";
 
 // Seconds one candidate test of the plain scan takes here: a plane
 // projection and a distance, in the geometry types' arithmetic, timed over
@@ -111,14 +120,15 @@ double secondsPerProjection(const std::vector<HostObject*>& targets) {
     return tests > 0 ? seconds / double(tests) : 0.0;
 }
 
-const CommandSpec kSpec = {"resym",
-                           kHelp,
-                           {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision"},
-                           {"--quiet", "--stats", "--as-one-object", "--in-place", "--dry-run",
-                            "--force", "--center", "--no-center"},
-                           1,
-                           1,
-                           "one input mesh"};
+const CommandSpec kSpec = {
+    "resym",
+    kHelp,
+    {"-o", "--plane", "--tolerance", "--lock", "--object", "--precision", "--include"},
+    {"--quiet", "--stats", "--as-one-object", "--in-place", "--dry-run", "--force", "--center",
+     "--no-center", "--recursive"},
+    1,
+    kManyFiles,
+    "input meshes or folders"};
 
 std::string percent(double share) {
     return formatFixed(100.0 * share, 1) + "%";
@@ -263,9 +273,10 @@ void printStats(std::ostream& out, const BatchSetup& setup, const ResymOutcome& 
 
 }  // namespace
 
-int runResym(const Invocation& invocation) {
+static int runResym(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
+    if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
     std::string error;
     std::error_code ec;
     const bool dryRun = args.has("--dry-run");
@@ -346,5 +357,8 @@ int runResym(const Invocation& invocation) {
     if (args.has("--stats")) printStats(text, setup, outcome, vertices);
     return kExitOk;
 }
+
+extern const Subcommand kResymCommand = {kSpec, "make an OBJ mesh symmetric with Smart Resym",
+                                         runResym};
 
 }  // namespace talvexhost
