@@ -94,5 +94,9 @@ refused mismatch "$out/stl_content.ply" "stl_content.ply: has no PLY header"
 cp "$meshes/suzanne_L0_ascii.ply" "$out/ply_content.stl"
 refused mismatch_stl "$out/ply_content.stl" "ply_content.stl: is text, but ASCII STL starts with \"solid\""
 
+# The folder at once: every kind is listed by its extension, the buffer not.
+expect_status folder 0 check "$meshes" --plane x=0
+expect_line folder out "summary: 6 files: 6 ok, 0 failed, 0 could not be checked"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "formats: all checks passed"
