@@ -270,6 +270,12 @@ TEST(GltfDocument, WhatCannotBeWrittenBackIsRefusedWithWhere) {
                   "\"nodes\": [{\"mesh\": 0}, {\"mesh\": 0}]");
     EXPECT_NE(refusal(twice).find("mesh 0 is placed by more than one node"), std::string::npos)
         << refusal(twice);
+    // Positions read from byte 8 on reach into the indices at 36.
+    std::string shared = dataUriGltf("", ", \"byteOffset\": 8");
+    shared.replace(shared.find("\"byteLength\": 36"), 16, "\"byteLength\": 44");
+    EXPECT_NE(refusal(shared).find("accessor 0's positions share bytes with accessor 1's indices"),
+              std::string::npos)
+        << refusal(shared);
     std::string far = dataUriGltf();
     far.replace(far.find("\"count\": 3, \"type\": \"VEC3\""), 10, "\"count\": 4");
     EXPECT_NE(refusal(far).find("accessor 0's 4 positions reach past the end of its buffer view"),

@@ -417,6 +417,10 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
     const std::size_t accessorCount = accessors && accessors->is_array() ? accessors->size() : 0;
     runOfAccessor.assign(accessorCount, -1);
     std::vector<int> corners;
+    struct ByteRange {
+        std::size_t buffer, begin, end, accessor;
+    };
+    std::vector<ByteRange> indexRanges;
     for (const Placement& placement : placements) {
         Affine world = identity();
         std::string objectName;
@@ -583,6 +587,11 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                                    stride * (count - 1) + size > viewLength - byteOffset)))
                     return refuse(place + "'s " + std::to_string(count) +
                                   " indices reach past the end of their buffer view");
+                if (count > 0)
+                    indexRanges.push_back(
+                        {std::size_t(buffer), std::size_t(viewOffset + byteOffset),
+                         std::size_t(viewOffset + byteOffset + stride * (count - 1) + size),
+                         std::size_t(indices)});
                 order.resize(count);
                 const char* base = bytes.data() + viewOffset + byteOffset;
                 for (std::size_t i = 0; i < count; ++i) {
@@ -627,6 +636,17 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
             }
         }
         if (!object.vertices.empty()) objects_.push_back(std::move(object));
+    }
+    // Writing a position must not change an index: refuse files whose
+    // positions and indices share bytes.
+    for (const Run& run : runs_) {
+        const std::size_t end = run.offset + run.stride * std::size_t(run.count - 1) + 12;
+        for (const ByteRange& range : indexRanges)
+            if (range.buffer == run.buffer && range.begin < end && run.offset < range.end)
+                return refuse(
+                    where("accessors", run.accessor) + "accessor " + std::to_string(run.accessor) +
+                    "'s positions share bytes with accessor " + std::to_string(range.accessor) +
+                    "'s indices, which writing them would change");
     }
     return true;
 }
