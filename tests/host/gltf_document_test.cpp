@@ -145,6 +145,9 @@ TEST(GltfDocument, GlbChunksKeepTheirLayout) {
     const std::string file = glb(json, bufferBytes());
     auto document = parsed(file, "scene.glb");
     EXPECT_EQ(document->bytes(), file);
+    // A BIN chunk no buffer names is kept as it is.
+    const std::string bare = glb("{\"asset\": {\"version\": \"2.0\"}}", "abcd");
+    EXPECT_EQ(parsed(bare, "bare.glb")->bytes(), bare);
     EXPECT_EQ(document->placeOf(2), "scene.glb: offset " + std::to_string(file.size() - 44 + 24));
     // A bound whose text grows: the JSON chunk is padded again and the length follows.
     document->setPosition(2, {0.0f, 2.25f, 0.5f});

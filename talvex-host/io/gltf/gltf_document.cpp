@@ -869,7 +869,7 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
         return out;
     }
     std::string file(data_);
-    if (hasBin_ && out.changed[0] && buffers_[0]->source == Buffer::kChunk)
+    if (hasBin_ && !buffers_.empty() && out.changed[0] && buffers_[0]->source == Buffer::kChunk)
         file.replace(binStart_, out.buffers[0].size(), out.buffers[0]);
     if (text.size() == json_.size()) {
         file.replace(20, text.size(), text);
