@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "io/gltf/json_spans.h"
+#include "io/gltf/uri_text.h"
 #include "io/number_text.h"
 #include "io/safe_writer.h"
 
@@ -59,24 +60,8 @@ const json* entry(const json& root, const char* array, std::uint64_t index) {
     return &(*list)[index];
 }
 
-GltfDocument::Affine identity() {
-    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
-}
-
-GltfDocument::Affine multiply(const GltfDocument::Affine& a, const GltfDocument::Affine& b) {
-    GltfDocument::Affine out;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 4; ++c) {
-            double sum = c == 3 ? a[r * 4 + 3] : 0.0;
-            for (int k = 0; k < 3; ++k) sum += a[r * 4 + k] * b[k * 4 + c];
-            out[r * 4 + c] = sum;
-        }
-    }
-    return out;
-}
-
 // The node's own transform: its matrix, or translation * rotation * scale.
-bool localTransform(const json& node, GltfDocument::Affine& out) {
+bool localTransform(const json& node, Affine& out) {
     out = identity();
     if (const json* matrix = member(node, "matrix")) {
         if (!matrix->is_array() || matrix->size() != 16) return false;
@@ -114,106 +99,6 @@ bool localTransform(const json& node, GltfDocument::Affine& out) {
         out[row * 4 + 3] = t[row];
     }
     return true;
-}
-
-bool invert(const GltfDocument::Affine& m, GltfDocument::Affine& out) {
-    const double a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9],
-                 i = m[10];
-    const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
-    if (!(std::fabs(det) > 1e-300) || !std::isfinite(det)) return false;
-    const double inv[9] = {(e * i - f * h) / det,  -(b * i - c * h) / det, (b * f - c * e) / det,
-                           -(d * i - f * g) / det, (a * i - c * g) / det,  -(a * f - c * d) / det,
-                           (d * h - e * g) / det,  -(a * h - b * g) / det, (a * e - b * d) / det};
-    for (int r = 0; r < 3; ++r) {
-        for (int k = 0; k < 3; ++k) out[r * 4 + k] = inv[r * 3 + k];
-        out[r * 4 + 3] = -(inv[r * 3] * m[3] + inv[r * 3 + 1] * m[7] + inv[r * 3 + 2] * m[11]);
-    }
-    return true;
-}
-
-bool isIdentity(const GltfDocument::Affine& m) {
-    return m == identity();
-}
-
-// Float coordinates in, double arithmetic, rounded to float once.
-MeshPosition transformed(const GltfDocument::Affine& m, const MeshPosition& p) {
-    const double x = p.x, y = p.y, z = p.z;
-    return {float(m[0] * x + m[1] * y + m[2] * z + m[3]),
-            float(m[4] * x + m[5] * y + m[6] * z + m[7]),
-            float(m[8] * x + m[9] * y + m[10] * z + m[11])};
-}
-
-constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int base64Value(char c) {
-    const char* found = std::strchr(kBase64, c);
-    return c != '\0' && found != nullptr ? int(found - kBase64) : -1;
-}
-
-bool decodeBase64(std::string_view text, std::string& out) {
-    out.clear();
-    out.reserve(text.size() / 4 * 3);
-    while (!text.empty() && text.back() == '=') text.remove_suffix(1);
-    std::uint32_t bits = 0;
-    int held = 0;
-    for (char c : text) {
-        const int value = base64Value(c);
-        if (value < 0) return false;
-        bits = (bits << 6) | std::uint32_t(value);
-        held += 6;
-        if (held >= 8) {
-            held -= 8;
-            out += char((bits >> held) & 0xFF);
-        }
-    }
-    return true;
-}
-
-// The base64 characters of bytes [3g, 3g + 3) of `bytes`, as many as the
-// original text has for that group (2 or 3 for a short last group).
-std::string encodeGroup(std::string_view bytes, std::size_t group) {
-    const std::size_t begin = group * 3;
-    const std::size_t count = std::min<std::size_t>(3, bytes.size() - begin);
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < 3; ++i)
-        bits = (bits << 8) | (i < count ? static_cast<unsigned char>(bytes[begin + i]) : 0u);
-    std::string out;
-    for (std::size_t i = 0; i < count + 1; ++i) out += kBase64[(bits >> (18 - 6 * i)) & 63];
-    return out;
-}
-
-std::string percentDecoded(std::string_view uri, bool& ok) {
-    std::string out;
-    ok = true;
-    for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] != '%') {
-            out += uri[i];
-            continue;
-        }
-        int hi = i + 2 < uri.size() ? std::isxdigit(static_cast<unsigned char>(uri[i + 1])) : 0;
-        int lo = i + 2 < uri.size() ? std::isxdigit(static_cast<unsigned char>(uri[i + 2])) : 0;
-        if (!hi || !lo) {
-            ok = false;
-            return out;
-        }
-        out += char(std::stoi(std::string(uri.substr(i + 1, 2)), nullptr, 16));
-        i += 2;
-    }
-    return out;
-}
-
-std::string percentEncoded(const std::string& name) {
-    std::string out;
-    for (unsigned char c : name) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
-            out += char(c);
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        }
-    }
-    return out;
 }
 
 // The shortest text of the double `value`, as min and max are usually written.

@@ -8,13 +8,13 @@
 // targets and meshes placed by several nodes are refused with the reason.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "io/gltf/node_transform.h"
 #include "io/mesh_file_document.h"
 
 namespace talvexhost {
@@ -37,9 +37,6 @@ public:
 
     // Empty when `head` starts like JSON or binary glTF; otherwise why not.
     static std::string refuses(std::string_view head);
-
-    // A 3x4 affine transform, rows of (x y z translation), in double.
-    using Affine = std::array<double, 12>;
 
 protected:
     bool parse(std::string& error, const MeshLoadOptions& options) override;
