@@ -671,6 +671,15 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
     Output out;
     out.buffers.resize(buffers_.size());
     out.changed.assign(buffers_.size(), false);
+    // A GLB is copied once and its BIN chunk patched inside the copy.
+    if (glb_) out.main = std::string(data_);
+    const auto writable = [&](std::size_t b) {
+        out.changed[b] = true;
+        if (buffers_[b]->source == Buffer::kChunk) return &out.main[binStart_];
+        std::string& held = out.buffers[b];
+        if (held.empty()) held = std::string(buffers_[b]->bytes);
+        return &held[0];
+    };
     std::vector<BytePatch> patches;
     std::size_t root = jsonValueAt(json_, json_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
     const std::size_t accessorList = jsonMember(json_, root, "accessors");
@@ -678,7 +687,7 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
     for (std::size_t v = 0; v < positions_.size(); ++v) moved[v] = changed(int(v));
     for (std::size_t r = 0; r < runs_.size(); ++r) {
         const Run& run = runs_[r];
-        std::string* bytes = nullptr;
+        char* bytes = nullptr;
         const std::size_t end = run.firstSlot + std::size_t(run.count);
         for (std::size_t slot = run.firstSlot; slot < end; ++slot) {
             // Every copy of a moved vertex moves.
@@ -695,19 +704,15 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
                                   "beyond the range of a float; nothing was written";
                 continue;
             }
-            if (bytes == nullptr) {
-                std::string& held = out.buffers[run.buffer];
-                if (held.empty()) held = std::string(buffers_[run.buffer]->bytes);
-                out.changed[run.buffer] = true;
-                bytes = &held;
-            }
-            std::memcpy(&(*bytes)[run.offset + (slot - run.firstSlot) * run.stride], &local, 12);
+            if (bytes == nullptr) bytes = writable(run.buffer);
+            std::memcpy(bytes + run.offset + (slot - run.firstSlot) * run.stride, &local, 12);
         }
         if (bytes == nullptr) continue;
         // The accessor's bounds follow its positions; numbers still right keep their text.
         float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
         for (std::size_t slot = run.firstSlot; slot < end; ++slot) {
-            const MeshPosition p = localPosition(run, slot, *bytes);
+            const MeshPosition p = localPosition(
+                run, slot, std::string_view(bytes, buffers_[run.buffer]->bytes.size()));
             const float xyz[3] = {p.x, p.y, p.z};
             for (int c = 0; c < 3; ++c) {
                 low[c] = std::min(low[c], xyz[c]);
@@ -753,21 +758,17 @@ GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris)
         out.main = std::move(text);
         return out;
     }
-    std::string file(data_);
-    if (hasBin_ && !buffers_.empty() && out.changed[0] && buffers_[0]->source == Buffer::kChunk)
-        file.replace(binStart_, out.buffers[0].size(), out.buffers[0]);
     if (text.size() == json_.size()) {
-        file.replace(20, text.size(), text);
-    } else {
-        // The JSON chunk is padded with spaces to four bytes.
-        while (!text.empty() && text.back() == ' ') text.pop_back();
-        while (text.size() % 4 != 0) text += ' ';
-        std::string head = file.substr(0, 20);
-        storeWord(head, 12, std::uint32_t(text.size()));
-        file = head + text + file.substr(20 + json_.size());
-        storeWord(file, 8, std::uint32_t(file.size()));
+        out.main.replace(20, text.size(), text);
+        return out;
     }
-    out.main = std::move(file);
+    // The JSON chunk is padded with spaces to four bytes; the lengths follow it.
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    while (text.size() % 4 != 0) text += ' ';
+    const std::uint32_t length = loadWord(out.main, 8);
+    out.main.replace(20, json_.size(), text);
+    storeWord(out.main, 12, std::uint32_t(text.size()));
+    storeWord(out.main, 8, std::uint32_t(length + text.size() - json_.size()));
     return out;
 }
 

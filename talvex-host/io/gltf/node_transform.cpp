@@ -20,7 +20,6 @@ Affine multiply(const Affine& a, const Affine& b) {
     return out;
 }
 
-
 bool invert(const Affine& m, Affine& out) {
     const double a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9],
                  i = m[10];
