@@ -158,6 +158,7 @@ void MeshFileDocument::clear() {
     positions_.clear();
     objects_.clear();
     elementStarts_.clear();
+    uniformSize_ = 0;
     elementVertices_.clear();
     elementKinds_.clear();
 }
@@ -209,36 +210,49 @@ bool MeshFileDocument::affordable(std::uint64_t vertices, const MeshLoadOptions&
 }
 
 void MeshFileDocument::addElement(MeshElement::Kind kind, const int* vertices, std::size_t count) {
-    if (elementStarts_.empty()) elementStarts_.push_back(0);
+    const std::size_t before = elementCount();
+    if (before == 0 && elementStarts_.empty()) uniformSize_ = count;
+    // The first element of another size lists where every element starts.
+    if (uniformSize_ != 0 && count != uniformSize_) {
+        elementStarts_.resize(before + 1);
+        for (std::size_t k = 0; k <= before; ++k) elementStarts_[k] = k * uniformSize_;
+        uniformSize_ = 0;
+    }
     if (kind != MeshElement::kFace && elementKinds_.empty())
-        elementKinds_.assign(elementStarts_.size() - 1, MeshElement::kFace);
+        elementKinds_.assign(before, MeshElement::kFace);
     if (!elementKinds_.empty()) elementKinds_.push_back(static_cast<std::uint8_t>(kind));
     elementVertices_.insert(elementVertices_.end(), vertices, vertices + count);
-    elementStarts_.push_back(elementVertices_.size());
+    if (uniformSize_ == 0) elementStarts_.push_back(elementVertices_.size());
+}
+
+std::size_t MeshFileDocument::elementCount() const {
+    if (uniformSize_ != 0) return elementVertices_.size() / uniformSize_;
+    return elementStarts_.empty() ? 0 : elementStarts_.size() - 1;
+}
+
+std::size_t MeshFileDocument::elementStart(std::size_t k) const {
+    return uniformSize_ != 0 ? k * uniformSize_ : elementStarts_[k];
 }
 
 std::vector<MeshElement> MeshFileDocument::elements() const {
-    std::vector<MeshElement> out;
-    if (elementStarts_.empty()) return out;
-    out.reserve(elementStarts_.size() - 1);
-    for (std::size_t k = 0; k + 1 < elementStarts_.size(); ++k) {
-        MeshElement element;
-        element.kind = elementKinds_.empty() ? MeshElement::kFace
-                                             : static_cast<MeshElement::Kind>(elementKinds_[k]);
-        element.vertices.assign(elementVertices_.begin() + std::ptrdiff_t(elementStarts_[k]),
-                                elementVertices_.begin() + std::ptrdiff_t(elementStarts_[k + 1]));
-        out.push_back(std::move(element));
+    std::vector<MeshElement> out(elementCount());
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        out[k].kind = elementKinds_.empty() ? MeshElement::kFace
+                                            : static_cast<MeshElement::Kind>(elementKinds_[k]);
+        out[k].vertices.assign(elementVertices_.begin() + std::ptrdiff_t(elementStart(k)),
+                               elementVertices_.begin() + std::ptrdiff_t(elementStart(k + 1)));
     }
     return out;
 }
 
 void MeshFileDocument::forEachEdge(const std::function<void(const MeshEdge&)>& edge) const {
-    for (std::size_t k = 0; k + 1 < elementStarts_.size(); ++k) {
+    const std::size_t count = elementCount();
+    for (std::size_t k = 0; k < count; ++k) {
         const MeshElement::Kind kind = elementKinds_.empty()
                                            ? MeshElement::kFace
                                            : static_cast<MeshElement::Kind>(elementKinds_[k]);
-        const std::size_t begin = elementStarts_[k];
-        const std::size_t end = elementStarts_[k + 1];
+        const std::size_t begin = elementStart(k);
+        const std::size_t end = elementStart(k + 1);
         if (kind == MeshElement::kPoint || end - begin < 2) continue;
         for (std::size_t i = begin; i + 1 < end; ++i)
             edge(MeshEdge{elementVertices_[i], elementVertices_[i + 1]});

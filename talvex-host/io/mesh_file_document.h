@@ -68,8 +68,12 @@ protected:
     FileVersion version_;  // size -1 when parsed from memory
     std::vector<MeshPosition> positions_;
     std::vector<MeshObject> objects_;
-    // Element k holds elementVertices_[elementStarts_[k] .. elementStarts_[k+1]);
-    // kinds are kept only when some element is not a face.
+    // Element k holds elementVertices_[elementStart(k) .. elementStart(k + 1)).
+    // While every element has uniformSize_ vertices (triangles, quads) no
+    // starts are listed; kinds are kept only when some element is not a face.
+    std::size_t elementCount() const;
+    std::size_t elementStart(std::size_t k) const;
+    std::size_t uniformSize_ = 0;
     std::vector<std::size_t> elementStarts_;
     std::vector<int> elementVertices_;
     std::vector<std::uint8_t> elementKinds_;
