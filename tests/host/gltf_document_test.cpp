@@ -268,6 +268,16 @@ TEST(GltfDocument, WhatCannotBeWrittenBackIsRefusedWithWhere) {
     quantized.replace(quantized.find("5126"), 4, "5123");
     EXPECT_NE(refusal(quantized).find("accessor 0 holds quantized positions (component type 5123)"),
               std::string::npos);
+    std::string floatIndices = dataUriGltf();
+    floatIndices.replace(floatIndices.find("5123"), 4, "5126");
+    EXPECT_NE(refusal(floatIndices).find("accessor 1 holds indices of component type 5126"),
+              std::string::npos)
+        << refusal(floatIndices);
+    std::string noIndices = dataUriGltf();
+    noIndices.replace(noIndices.find("\"indices\": 1"), 12, "\"indices\": 7");
+    EXPECT_NE(refusal(noIndices).find("mesh 0 names an index accessor that does not exist"),
+              std::string::npos)
+        << refusal(noIndices);
     std::string twice = dataUriGltf();
     twice.replace(twice.find("\"nodes\": [{\"name\": \"Head\", \"mesh\": 0}]"), 38,
                   "\"nodes\": [{\"mesh\": 0}, {\"mesh\": 0}]");

@@ -164,9 +164,71 @@ std::string GltfDocument::where(const char* array, std::size_t index) const {
            ": ";
 }
 
+// An index accessor as a primitive names it, its JSON read: what reading
+// the indices from its buffer needs.
+struct GltfIndexAccessor {
+    std::uint64_t accessor = 0;
+    std::uint64_t count = 0;
+    std::uint64_t buffer = 0;
+    std::uint64_t viewOffset = 0;
+    std::uint64_t viewLength = 0;
+    std::uint64_t byteOffset = 0;
+    std::uint64_t stride = 0;
+    std::size_t size = 0;  // bytes of one index
+};
+
+namespace {
+
+// The primitive's index accessor, or false with what is wrong (after
+// `place`, which names the accessor, once it is known).
+bool indexAccessorOf(const json& root, const json& primitive, GltfIndexAccessor& out,
+                     std::string& why) {
+    std::uint64_t& accessor = out.accessor;
+    if (!indexMember(primitive, "indices", accessor) || !entry(root, "accessors", accessor)) {
+        why = "names an index accessor that does not exist";
+        return false;
+    }
+    const json& ia = *entry(root, "accessors", accessor);
+    std::uint64_t componentType = 0, count = 0, view = 0, byteOffset = 0;
+    if (member(ia, "sparse")) {
+        why = " is sparse, which is not read";
+        return false;
+    }
+    if (!indexMember(ia, "componentType", componentType) ||
+        (componentType != 5121 && componentType != 5123 && componentType != 5125)) {
+        why = " holds indices of component type " + std::to_string(componentType) +
+              ", which is not an unsigned integer";
+        return false;
+    }
+    const std::uint64_t size = componentType == 5121 ? 1 : componentType == 5123 ? 2 : 4;
+    std::uint64_t buffer = 0, viewOffset = 0, viewLength = 0, stride = 0;
+    const json* bufferView = nullptr;
+    if (!indexMember(ia, "count", count) || !indexMember(ia, "bufferView", view) ||
+        !indexMember(ia, "byteOffset", byteOffset, 0) ||
+        (bufferView = entry(root, "bufferViews", view)) == nullptr ||
+        !indexMember(*bufferView, "buffer", buffer) ||
+        !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
+        !indexMember(*bufferView, "byteLength", viewLength) ||
+        !indexMember(*bufferView, "byteStride", stride, size) || stride < size) {
+        why = " has no count, buffer view or buffer it can be read from";
+        return false;
+    }
+    out.count = count;
+    out.buffer = buffer;
+    out.viewOffset = viewOffset;
+    out.viewLength = viewLength;
+    out.byteOffset = byteOffset;
+    out.stride = stride;
+    out.size = std::size_t(size);
+    return true;
+}
+
+}  // namespace
+
 bool GltfDocument::parse(std::string& error, const MeshLoadOptions& options) {
     buffers_.clear();
     runs_.clear();
+    indexRanges_.clear();
     slotVertex_.clear();
     vertexSlot_.clear();
     transforms_.clear();
@@ -302,10 +364,6 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
     const std::size_t accessorCount = accessors && accessors->is_array() ? accessors->size() : 0;
     runOfAccessor.assign(accessorCount, -1);
     std::vector<int> corners;
-    struct ByteRange {
-        std::size_t buffer, begin, end, accessor;
-    };
-    std::vector<ByteRange> indexRanges;
     for (const Placement& placement : placements) {
         Affine world = identity();
         std::string objectName;
@@ -438,56 +496,14 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
             const Run& run = runs_[runOfAccessor[a]];
             // The primitive's indices, or its positions in order.
             std::vector<std::uint32_t> order;
-            std::uint64_t indices = 0;
             if (member(primitive, "indices")) {
-                if (!indexMember(primitive, "indices", indices) || indices >= accessorCount)
-                    return refuse(meshPlace + " names an index accessor that does not exist");
-                const json& ia = (*accessors)[indices];
-                const std::string place =
-                    where("accessors", indices) + "accessor " + std::to_string(indices);
-                std::uint64_t componentType = 0, count = 0, view = 0, byteOffset = 0;
-                if (member(ia, "sparse")) return refuse(place + " is sparse, which is not read");
-                if (!indexMember(ia, "componentType", componentType) ||
-                    (componentType != 5121 && componentType != 5123 && componentType != 5125))
-                    return refuse(place + " holds indices of component type " +
-                                  std::to_string(componentType) +
-                                  ", which is not an unsigned integer");
-                const std::size_t size = componentType == 5121 ? 1 : componentType == 5123 ? 2 : 4;
-                std::uint64_t buffer = 0, viewOffset = 0, viewLength = 0, stride = 0;
-                const json* bufferView = nullptr;
-                if (!indexMember(ia, "count", count) || !indexMember(ia, "bufferView", view) ||
-                    !indexMember(ia, "byteOffset", byteOffset, 0) ||
-                    (bufferView = entry(root, "bufferViews", view)) == nullptr ||
-                    !indexMember(*bufferView, "buffer", buffer) || buffer >= buffers_.size() ||
-                    !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
-                    !indexMember(*bufferView, "byteLength", viewLength) ||
-                    !indexMember(*bufferView, "byteStride", stride, size) || stride < size)
-                    return refuse(place +
-                                  " has no count, buffer view or buffer it can be read from");
-                if (!loadBuffer(buffer, error)) return false;
-                const std::string_view bytes = buffers_[buffer]->bytes;
-                if (viewOffset > bytes.size() || viewLength > bytes.size() - viewOffset ||
-                    byteOffset > viewLength ||
-                    (count > 0 && (count - 1 > (viewLength - byteOffset) / stride ||
-                                   stride * (count - 1) + size > viewLength - byteOffset)))
-                    return refuse(place + "'s " + std::to_string(count) +
-                                  " indices reach past the end of their buffer view");
-                if (count > 0)
-                    indexRanges.push_back(
-                        {std::size_t(buffer), std::size_t(viewOffset + byteOffset),
-                         std::size_t(viewOffset + byteOffset + stride * (count - 1) + size),
-                         std::size_t(indices)});
-                order.resize(count);
-                const char* base = bytes.data() + viewOffset + byteOffset;
-                for (std::size_t i = 0; i < count; ++i) {
-                    std::uint32_t index = 0;
-                    std::memcpy(&index, base + i * stride, size);  // little-endian
-                    if (index >= std::uint32_t(run.count))
-                        return refuse(place + "'s index " + std::to_string(i) + " is " +
-                                      std::to_string(index) + ", but its positions number " +
-                                      std::to_string(run.count));
-                    order[i] = index;
-                }
+                GltfIndexAccessor ia;
+                std::string why;
+                if (!indexAccessorOf(root, primitive, ia, why))
+                    return refuse(why[0] == ' ' ? where("accessors", ia.accessor) + "accessor " +
+                                                      std::to_string(ia.accessor) + why
+                                                : meshPlace + " " + why);
+                if (!readIndices(ia, run, order, error)) return false;
             } else {
                 order.resize(std::size_t(run.count));
                 for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
@@ -495,30 +511,7 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
             std::uint64_t mode = 4;
             if (!indexMember(primitive, "mode", mode, 4) || mode > 6)
                 return refuse(meshPlace + " has a primitive of unknown mode");
-            const auto add = [&](MeshElement::Kind kind, std::initializer_list<std::size_t> at) {
-                corners.clear();
-                for (std::size_t i : at) corners.push_back(slotVertex_[run.firstSlot + order[i]]);
-                addElement(kind, corners.data(), corners.size());
-            };
-            const std::size_t n = order.size();
-            if (mode == 0) {
-                for (std::size_t i = 0; i < n; ++i) add(MeshElement::kPoint, {i});
-            } else if (mode == 1) {
-                for (std::size_t i = 0; i + 1 < n; i += 2) add(MeshElement::kLine, {i, i + 1});
-            } else if (mode == 2 || mode == 3) {
-                for (std::size_t i = 0; i + 1 < n; ++i) add(MeshElement::kLine, {i, i + 1});
-                if (mode == 2 && n > 2) add(MeshElement::kLine, {n - 1, 0});
-            } else if (mode == 4) {
-                for (std::size_t i = 0; i + 2 < n; i += 3)
-                    add(MeshElement::kFace, {i, i + 1, i + 2});
-            } else if (mode == 5) {
-                for (std::size_t i = 0; i + 2 < n; ++i)
-                    add(MeshElement::kFace,
-                        i % 2 == 0 ? std::initializer_list<std::size_t>{i, i + 1, i + 2}
-                                   : std::initializer_list<std::size_t>{i + 1, i, i + 2});
-            } else {
-                for (std::size_t i = 1; i + 1 < n; ++i) add(MeshElement::kFace, {0, i, i + 1});
-            }
+            addPrimitive(mode, run, order);
         }
         if (!object.vertices.empty()) objects_.push_back(std::move(object));
     }
@@ -526,7 +519,7 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
     // positions and indices share bytes.
     for (const Run& run : runs_) {
         const std::size_t end = run.offset + run.stride * std::size_t(run.count - 1) + 12;
-        for (const ByteRange& range : indexRanges)
+        for (const ByteRange& range : indexRanges_)
             if (range.buffer == run.buffer && range.begin < end && run.offset < range.end)
                 return refuse(
                     where("accessors", run.accessor) + "accessor " + std::to_string(run.accessor) +
@@ -534,6 +527,74 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                     "'s indices, which writing them would change");
     }
     return true;
+}
+
+bool GltfDocument::readIndices(const GltfIndexAccessor& ia, const Run& run,
+                               std::vector<std::uint32_t>& order, std::string& error) {
+    const std::string place =
+        where("accessors", ia.accessor) + "accessor " + std::to_string(ia.accessor);
+    if (ia.buffer >= buffers_.size()) {
+        error = place + " has no count, buffer view or buffer it can be read from";
+        return false;
+    }
+    if (!loadBuffer(std::size_t(ia.buffer), error)) return false;
+    const std::string_view bytes = buffers_[ia.buffer]->bytes;
+    const std::uint64_t count = ia.count, stride = ia.stride, size = ia.size;
+    const std::uint64_t viewOffset = ia.viewOffset, viewLength = ia.viewLength;
+    const std::uint64_t byteOffset = ia.byteOffset;
+    if (viewOffset > bytes.size() || viewLength > bytes.size() - viewOffset ||
+        byteOffset > viewLength ||
+        (count > 0 && (count - 1 > (viewLength - byteOffset) / stride ||
+                       stride * (count - 1) + size > viewLength - byteOffset))) {
+        error = place + "'s " + std::to_string(count) +
+                " indices reach past the end of their buffer view";
+        return false;
+    }
+    if (count > 0)
+        indexRanges_.push_back({std::size_t(ia.buffer), std::size_t(viewOffset + byteOffset),
+                                std::size_t(viewOffset + byteOffset + stride * (count - 1) + size),
+                                std::size_t(ia.accessor)});
+    order.resize(std::size_t(count));
+    const char* base = bytes.data() + viewOffset + byteOffset;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t index = 0;
+        std::memcpy(&index, base + i * stride, std::size_t(size));  // little-endian
+        if (index >= std::uint32_t(run.count)) {
+            error = place + "'s index " + std::to_string(i) + " is " + std::to_string(index) +
+                    ", but its positions number " + std::to_string(run.count);
+            return false;
+        }
+        order[i] = index;
+    }
+    return true;
+}
+
+void GltfDocument::addPrimitive(std::uint64_t mode, const Run& run,
+                                const std::vector<std::uint32_t>& order) {
+    std::vector<int> corners;
+    const auto add = [&](MeshElement::Kind kind, std::initializer_list<std::size_t> at) {
+        corners.clear();
+        for (std::size_t i : at) corners.push_back(slotVertex_[run.firstSlot + order[i]]);
+        addElement(kind, corners.data(), corners.size());
+    };
+    const std::size_t n = order.size();
+    if (mode == 0) {
+        for (std::size_t i = 0; i < n; ++i) add(MeshElement::kPoint, {i});
+    } else if (mode == 1) {
+        for (std::size_t i = 0; i + 1 < n; i += 2) add(MeshElement::kLine, {i, i + 1});
+    } else if (mode == 2 || mode == 3) {
+        for (std::size_t i = 0; i + 1 < n; ++i) add(MeshElement::kLine, {i, i + 1});
+        if (mode == 2 && n > 2) add(MeshElement::kLine, {n - 1, 0});
+    } else if (mode == 4) {
+        for (std::size_t i = 0; i + 2 < n; i += 3) add(MeshElement::kFace, {i, i + 1, i + 2});
+    } else if (mode == 5) {
+        for (std::size_t i = 0; i + 2 < n; ++i)
+            add(MeshElement::kFace, i % 2 == 0
+                                        ? std::initializer_list<std::size_t>{i, i + 1, i + 2}
+                                        : std::initializer_list<std::size_t>{i + 1, i, i + 2});
+    } else {
+        for (std::size_t i = 1; i + 1 < n; ++i) add(MeshElement::kFace, {0, i, i + 1});
+    }
 }
 
 bool GltfDocument::loadBuffer(std::size_t index, std::string& error) {

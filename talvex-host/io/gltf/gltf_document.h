@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@
 #include "io/mesh_file_document.h"
 
 namespace talvexhost {
+
+struct GltfIndexAccessor;
 
 class GltfDocument : public MeshFileDocument {
 public:
@@ -51,6 +54,11 @@ private:
     // "PATH: offset N: " for the `index`th entry of the top-level array `array`.
     std::string where(const char* array, std::size_t index) const;
     bool loadBuffer(std::size_t index, std::string& error);
+    // The indices `ia` names, checked against the run's positions.
+    bool readIndices(const GltfIndexAccessor& ia, const Run& run, std::vector<std::uint32_t>& order,
+                     std::string& error);
+    // The faces, lines or points of a primitive of glTF mode `mode` (0 to 6).
+    void addPrimitive(std::uint64_t mode, const Run& run, const std::vector<std::uint32_t>& order);
     const Run& runOf(std::size_t slot) const;
     // The run's position at `slot` as stored, before any transform.
     MeshPosition localPosition(const Run& run, std::size_t slot, std::string_view bytes) const;
@@ -65,6 +73,11 @@ private:
     bool hasBin_ = false;
     std::vector<std::unique_ptr<Buffer>> buffers_;
     std::vector<Run> runs_;
+    // Where index accessors lie, so that positions sharing their bytes are refused.
+    struct ByteRange {
+        std::size_t buffer, begin, end, accessor;
+    };
+    std::vector<ByteRange> indexRanges_;
     // Every position the accessors hold is a slot; copies of one vertex
     // (same place, same node) are welded: each slot's vertex, and each
     // vertex's first slot.
