@@ -10,12 +10,6 @@
 
 namespace talvexhost {
 
-namespace {
-
-const char kAxisNames[] = "XYZ";
-
-}  // namespace
-
 bool setGeneralPlane(PlaneSpec& spec, const double normal[3], double offset) {
     // Divided by the largest first, so coefficients near the double range's
     // ends (1e300, 1e-300) neither overflow nor underflow when squared.
