@@ -6,11 +6,12 @@ if(NOT TALVEX_FUZZ)
   return()
 endif()
 
-# Coverage feedback comes from the plug-in's own code and the host's OBJ
-# reader; the harnesses and the host simulation stay uninstrumented, so
-# libFuzzer steers by what the code under test does.
+# Coverage feedback comes from the plug-in's own code and the host's rooms
+# (its mesh readers among them); the harnesses and the host simulation stay
+# uninstrumented, so libFuzzer steers by what the code under test does.
 foreach(layer talvex_geometry talvex_platform talvex_config talvex_overlay talvex_symmetry
-    talvex_plugin talvex_host_core)
+    talvex_plugin talvexhost_io talvexhost_detect talvexhost_pairing talvexhost_render
+    talvexhost_session talvexhost_report talvexhost_script talvexhost_demo talvexhost_commands)
   target_compile_options(${layer} PRIVATE -fsanitize=fuzzer-no-link)
 endforeach()
 
@@ -40,3 +41,4 @@ endfunction()
 talvex_fuzzer(host_calls_fuzzer SOURCES fuzz/host_calls_fuzzer.cpp LIBS talvex_core hostsim)
 talvex_fuzzer(ini_reader_fuzzer SOURCES fuzz/ini_reader_fuzzer.cpp LIBS talvex_config talvex_platform)
 talvex_fuzzer(obj_reader_fuzzer SOURCES fuzz/obj_reader_fuzzer.cpp LIBS talvex_host_core)
+talvex_fuzzer(mesh_formats_fuzzer SOURCES fuzz/mesh_formats_fuzzer.cpp LIBS talvex_host_core)

@@ -46,8 +46,24 @@ both demo demo --out "{OUT}"
 both detect_teapot detect "$meshes/teapot_assimp.obj" --top 3
 both resym_auto resym "$meshes/suzanne_L1.obj" -o "{OUT}/suzanne_auto.obj" --plane auto
 both resym_tilted resym "$meshes/teapot_assimp.obj" -o "{OUT}/teapot_tilted.obj" --plane 0.1,1,0.05,0.5 --tolerance 2 --force
+# PLY, STL and glTF written after moves, and a glTF whose node turns the mesh
+# (its transform applied and undone in double arithmetic in both builds).
+formats=$src/tests/data/meshes/formats
+for kind in bin.ply ascii.ply bin.stl ascii.stl sep.gltf .glb; do
+  file=suzanne_L0_$kind
+  file=${file/_.glb/.glb}
+  both "resym_$kind" resym "$formats/$file" -o "{OUT}/$file" --plane x=0.001
+done
+mkdir -p "$out/turned"
+cp "$formats/suzanne_L0_sep.bin" "$out/turned/"
+sed '0,/"mesh" : 0,/s//"mesh" : 0, "rotation" : [0.1, 0.2, 0.3, 0.927], "translation" : [1, 2, 3],/' \
+  "$formats/suzanne_L0_sep.gltf" >"$out/turned/turned.gltf"
+both resym_turned resym "$out/turned/turned.gltf" -o "{OUT}/turned.gltf" --plane auto
 
-for file in suzanne_L1.obj teapot.obj teapot_resym.obj suzanne_resym.obj demo.obj demo_turned.obj suzanne_auto.obj teapot_tilted.obj check.json check.csv; do
+
+for file in suzanne_L0_bin.ply suzanne_L0_ascii.ply suzanne_L0_bin.stl suzanne_L0_ascii.stl \
+    suzanne_L0_sep.gltf suzanne_L0_sep.bin suzanne_L0.glb turned.gltf turned.bin \
+    suzanne_L1.obj teapot.obj teapot_resym.obj suzanne_resym.obj demo.obj demo_turned.obj suzanne_auto.obj teapot_tilted.obj check.json check.csv; do
   if [ ! -s "$out/native/$file" ]; then
     echo "FAIL: $file was not written"
     failures=$((failures + 1))

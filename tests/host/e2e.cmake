@@ -115,3 +115,8 @@ add_test(NAME e2e_topology
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/topology_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/topology
     ${TALVEX_HOST_RUNNER}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# PLY, STL and glTF through the subcommands, on files Blender wrote.
+add_test(NAME e2e_formats
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/formats_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/formats
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -1,7 +1,7 @@
 // The name patterns --include takes, which pick the files of a folder.
-#include "commands/mesh_file_list.h"
-
 #include <gtest/gtest.h>
+
+#include "commands/mesh_file_list.h"
 
 namespace talvexhost {
 namespace {

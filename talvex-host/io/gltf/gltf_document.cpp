@@ -1,0 +1,919 @@
+#include "io/gltf/gltf_document.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "io/gltf/json_spans.h"
+#include "io/gltf/uri_text.h"
+#include "io/number_text.h"
+#include "io/safe_writer.h"
+
+namespace talvexhost {
+
+using nlohmann::json;
+
+namespace {
+
+constexpr std::uint32_t kGlbMagic = 0x46546C67;  // "glTF"
+constexpr std::uint32_t kJsonChunk = 0x4E4F534A;
+constexpr std::uint32_t kBinChunk = 0x004E4942;
+constexpr int kFloatComponent = 5126;
+// Deeper JSON than any glTF needs is refused before the library reads it.
+constexpr std::size_t kDeepestJson = 64;
+
+std::uint32_t loadWord(std::string_view bytes, std::size_t at) {
+    std::uint32_t value;
+    std::memcpy(&value, bytes.data() + at, 4);  // little-endian, as every target we build for
+    return value;
+}
+
+void storeWord(std::string& bytes, std::size_t at, std::uint32_t value) {
+    std::memcpy(&bytes[at], &value, 4);
+}
+
+const json* member(const json& object, const char* key) {
+    if (!object.is_object()) return nullptr;
+    const auto found = object.find(key);
+    return found == object.end() ? nullptr : &*found;
+}
+
+// A non-negative integer member, or `fallback` when absent; false when present but not one.
+bool indexMember(const json& object, const char* key, std::uint64_t& value,
+                 std::uint64_t fallback = UINT64_MAX) {
+    const json* found = member(object, key);
+    if (found == nullptr) {
+        value = fallback;
+        return fallback != UINT64_MAX;
+    }
+    if (!found->is_number_unsigned()) return false;
+    value = found->get<std::uint64_t>();
+    return true;
+}
+
+const json* entry(const json& root, const char* array, std::uint64_t index) {
+    const json* list = member(root, array);
+    if (list == nullptr || !list->is_array() || index >= list->size()) return nullptr;
+    return &(*list)[index];
+}
+
+// The node's own transform: its matrix, or translation * rotation * scale.
+bool localTransform(const json& node, Affine& out) {
+    out = identity();
+    if (const json* matrix = member(node, "matrix")) {
+        if (!matrix->is_array() || matrix->size() != 16) return false;
+        double m[16];
+        for (int i = 0; i < 16; ++i) {
+            if (!(*matrix)[i].is_number()) return false;
+            m[i] = (*matrix)[i].get<double>();
+        }
+        // Column-major; the last row must be 0 0 0 1 for an affine transform.
+        if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) return false;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c) out[r * 4 + c] = m[c * 4 + r];
+        return true;
+    }
+    double t[3] = {0, 0, 0}, q[4] = {0, 0, 0, 1}, s[3] = {1, 1, 1};
+    const auto read = [&](const char* key, double* values, std::size_t count) {
+        const json* found = member(node, key);
+        if (found == nullptr) return true;
+        if (!found->is_array() || found->size() != count) return false;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!(*found)[i].is_number()) return false;
+            values[i] = (*found)[i].get<double>();
+        }
+        return true;
+    };
+    if (!read("translation", t, 3) || !read("rotation", q, 4) || !read("scale", s, 3)) return false;
+    const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    if (!(length > 0)) return false;
+    const double x = q[0] / length, y = q[1] / length, z = q[2] / length, w = q[3] / length;
+    const double r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y - z * w),     2 * (x * z + y * w),
+                         2 * (x * y + z * w),     1 - 2 * (x * x + z * z), 2 * (y * z - x * w),
+                         2 * (x * z - y * w),     2 * (y * z + x * w),     1 - 2 * (x * x + y * y)};
+    for (int row = 0; row < 3; ++row) {
+        for (int c = 0; c < 3; ++c) out[row * 4 + c] = r[row * 3 + c] * s[c];
+        out[row * 4 + 3] = t[row];
+    }
+    return true;
+}
+
+// The shortest text of the double `value`, as min and max are usually written.
+std::string shortestDouble(double value) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+}  // namespace
+
+struct GltfDocument::Buffer {
+    enum Source { kChunk, kDataUri, kFile };
+    Source source = kChunk;
+    std::string_view bytes;
+    std::string decoded;
+    std::unique_ptr<MappedFile> file;
+    FileVersion version;
+    std::string path;         // kFile: the file, as opened
+    std::size_t uriText = 0;  // offset in json_ of the URI's characters
+    std::size_t uriLength = 0;
+    bool loaded = false;
+};
+
+struct GltfDocument::Run {
+    std::size_t accessor;
+    std::size_t buffer;
+    std::size_t offset;  // of the first position in the buffer
+    std::size_t stride;
+    std::size_t firstSlot;  // the run's positions are slots firstSlot .. firstSlot + count - 1
+    int count;
+    int node;  // -1 for a mesh no node places
+    bool identity;
+};
+
+struct GltfDocument::Output {
+    std::string main;
+    std::vector<std::string> buffers;  // per buffer: its new bytes, or empty when unchanged
+    std::vector<bool> changed;
+    std::string refused;  // why the positions cannot all be written
+};
+
+GltfDocument::GltfDocument() = default;
+GltfDocument::~GltfDocument() = default;
+
+std::string GltfDocument::refuses(std::string_view head) {
+    if (head.size() >= 4 && loadWord(head, 0) == kGlbMagic) return {};
+    std::size_t i = head.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    while (i < head.size() &&
+           (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n'))
+        ++i;
+    if (i < head.size() && head[i] == '{') return {};
+    return "is neither glTF JSON (it does not start with '{') nor binary glTF (nor with "
+           "\"glTF\")";
+}
+
+std::string GltfDocument::where(const char* array, std::size_t index) const {
+    std::size_t at = jsonValueAt(json_, 0);
+    if (json_.substr(0, 3) == "\xEF\xBB\xBF") at = jsonValueAt(json_, 3);
+    const std::size_t list = at == kNoJsonValue ? kNoJsonValue : jsonMember(json_, at, array);
+    const std::size_t found = list == kNoJsonValue ? kNoJsonValue : jsonElement(json_, list, index);
+    return name_ + ": offset " + std::to_string(jsonStart_ + (found == kNoJsonValue ? 0 : found)) +
+           ": ";
+}
+
+// An index accessor as a primitive names it, its JSON read: what reading
+// the indices from its buffer needs.
+struct GltfIndexAccessor {
+    std::uint64_t accessor = 0;
+    std::uint64_t count = 0;
+    std::uint64_t buffer = 0;
+    std::uint64_t viewOffset = 0;
+    std::uint64_t viewLength = 0;
+    std::uint64_t byteOffset = 0;
+    std::uint64_t stride = 0;
+    std::size_t size = 0;  // bytes of one index
+};
+
+namespace {
+
+// The primitive's index accessor, or false with what is wrong (after
+// `place`, which names the accessor, once it is known).
+bool indexAccessorOf(const json& root, const json& primitive, GltfIndexAccessor& out,
+                     std::string& why) {
+    std::uint64_t& accessor = out.accessor;
+    if (!indexMember(primitive, "indices", accessor) || !entry(root, "accessors", accessor)) {
+        why = "names an index accessor that does not exist";
+        return false;
+    }
+    const json& ia = *entry(root, "accessors", accessor);
+    std::uint64_t componentType = 0, count = 0, view = 0, byteOffset = 0;
+    if (member(ia, "sparse")) {
+        why = " is sparse, which is not read";
+        return false;
+    }
+    if (!indexMember(ia, "componentType", componentType) ||
+        (componentType != 5121 && componentType != 5123 && componentType != 5125)) {
+        why = " holds indices of component type " + std::to_string(componentType) +
+              ", which is not an unsigned integer";
+        return false;
+    }
+    const std::uint64_t size = componentType == 5121 ? 1 : componentType == 5123 ? 2 : 4;
+    std::uint64_t buffer = 0, viewOffset = 0, viewLength = 0, stride = 0;
+    const json* bufferView = nullptr;
+    if (!indexMember(ia, "count", count) || !indexMember(ia, "bufferView", view) ||
+        !indexMember(ia, "byteOffset", byteOffset, 0) ||
+        (bufferView = entry(root, "bufferViews", view)) == nullptr ||
+        !indexMember(*bufferView, "buffer", buffer) ||
+        !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
+        !indexMember(*bufferView, "byteLength", viewLength) ||
+        !indexMember(*bufferView, "byteStride", stride, size) || stride < size) {
+        why = " has no count, buffer view or buffer it can be read from";
+        return false;
+    }
+    out.count = count;
+    out.buffer = buffer;
+    out.viewOffset = viewOffset;
+    out.viewLength = viewLength;
+    out.byteOffset = byteOffset;
+    out.stride = stride;
+    out.size = std::size_t(size);
+    return true;
+}
+
+}  // namespace
+
+bool GltfDocument::parse(std::string& error, const MeshLoadOptions& options) {
+    buffers_.clear();
+    runs_.clear();
+    indexRanges_.clear();
+    slotVertex_.clear();
+    vertexSlot_.clear();
+    transforms_.clear();
+    inverses_.clear();
+    glb_ = false;
+    hasBin_ = false;
+    json_ = data_;
+    jsonStart_ = 0;
+    if (data_.size() >= 4 && loadWord(data_, 0) == kGlbMagic) {
+        glb_ = true;
+        const auto refuse = [&](std::size_t at, const std::string& what) {
+            error = name_ + ": offset " + std::to_string(at) + ": " + what;
+            return false;
+        };
+        if (data_.size() < 20) return refuse(data_.size(), "the file ends inside the GLB header");
+        if (loadWord(data_, 4) != 2)
+            return refuse(4,
+                          "GLB version " + std::to_string(loadWord(data_, 4)) + "; only 2 is read");
+        const std::uint64_t length = loadWord(data_, 8);
+        if (length > data_.size())
+            return refuse(8, "the header promises " + std::to_string(length) +
+                                 " bytes, but the file has " + std::to_string(data_.size()));
+        const std::uint64_t jsonLength = loadWord(data_, 12);
+        if (loadWord(data_, 16) != kJsonChunk) return refuse(16, "the first chunk is not JSON");
+        if (20 + jsonLength > length)
+            return refuse(12, "the JSON chunk's " + std::to_string(jsonLength) +
+                                  " bytes reach past the file's end");
+        json_ = data_.substr(20, jsonLength);
+        jsonStart_ = 20;
+        const std::uint64_t next = 20 + jsonLength;
+        if (next + 8 <= length && loadWord(data_, next + 4) == kBinChunk) {
+            const std::uint64_t binLength = loadWord(data_, next);
+            if (next + 8 + binLength > length)
+                return refuse(next, "the BIN chunk's " + std::to_string(binLength) +
+                                        " bytes reach past the file's end");
+            hasBin_ = true;
+            binStart_ = next + 8;
+            binLength_ = binLength;
+        }
+    }
+    return parseJson(error, options);
+}
+
+bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options) {
+    if (jsonDepth(json_) > kDeepestJson) {
+        error = name_ + ": offset " + std::to_string(jsonStart_) + ": the JSON nests deeper than " +
+                std::to_string(kDeepestJson) + " levels";
+        return false;
+    }
+    json root;
+    try {
+        root = json::parse(json_.begin(), json_.end());
+    } catch (const json::parse_error& failure) {
+        error = name_ + ": offset " +
+                std::to_string(jsonStart_ + (failure.byte > 0 ? failure.byte - 1 : 0)) +
+                ": the JSON is malformed";
+        return false;
+    } catch (const json::exception&) {
+        // A number beyond a double's range.
+        error = name_ + ": offset " + std::to_string(jsonStart_) +
+                ": the JSON holds a number out of range";
+        return false;
+    }
+    const auto refuse = [&](const std::string& what) {
+        error = what;
+        return false;
+    };
+    if (!root.is_object()) return refuse(name_ + ": the JSON is not an object");
+    const json* asset = member(root, "asset");
+    const json* version = asset ? member(*asset, "version") : nullptr;
+    if (version == nullptr || !version->is_string() ||
+        version->get<std::string>().rfind("2.", 0) != 0)
+        return refuse(name_ + ": not glTF 2.0 (asset.version is missing or not 2.x)");
+    if (const json* required = member(root, "extensionsRequired")) {
+        for (const json& name : *required) {
+            if (name == "KHR_draco_mesh_compression")
+                return refuse(name_ + ": its meshes are Draco-compressed, which is not read");
+            if (name == "KHR_mesh_quantization")
+                return refuse(name_ + ": its positions are quantized, which is not read");
+            if (name == "EXT_meshopt_compression")
+                return refuse(name_ + ": its buffers are meshopt-compressed, which is not read");
+        }
+    }
+    const json* buffers = member(root, "buffers");
+    buffers_.clear();
+    if (buffers && buffers->is_array())
+        for (std::size_t i = 0; i < buffers->size(); ++i)
+            buffers_.push_back(std::make_unique<Buffer>());
+
+    // Which node places each mesh, and each node's parent.
+    const json* nodes = member(root, "nodes");
+    const std::size_t nodeCount = nodes && nodes->is_array() ? nodes->size() : 0;
+    const json* meshes = member(root, "meshes");
+    const std::size_t meshCount = meshes && meshes->is_array() ? meshes->size() : 0;
+    std::vector<std::int64_t> parent(nodeCount, -1);
+    std::vector<std::int64_t> placedBy(meshCount, -1);
+    for (std::size_t n = 0; n < nodeCount; ++n) {
+        const json& node = (*nodes)[n];
+        if (const json* children = member(node, "children")) {
+            for (const json& child : *children) {
+                if (!child.is_number_unsigned() || child.get<std::uint64_t>() >= nodeCount ||
+                    parent[child.get<std::uint64_t>()] >= 0)
+                    return refuse(where("nodes", n) + "node " + std::to_string(n) +
+                                  " lists a child that is no node or has another parent");
+                parent[child.get<std::uint64_t>()] = std::int64_t(n);
+            }
+        }
+        std::uint64_t mesh = 0;
+        if (member(node, "mesh") == nullptr) continue;
+        if (!indexMember(node, "mesh", mesh) || mesh >= meshCount)
+            return refuse(where("nodes", n) + "node " + std::to_string(n) + " names no mesh");
+        if (placedBy[mesh] >= 0)
+            return refuse(where("nodes", n) + "mesh " + std::to_string(mesh) +
+                          " is placed by more than one node, and one set of positions cannot be "
+                          "written back for each");
+        placedBy[mesh] = std::int64_t(n);
+    }
+
+    // Objects in node order, then meshes no node places.
+    struct Placement {
+        std::size_t mesh;
+        std::int64_t node;
+    };
+    std::vector<Placement> placements;
+    for (std::size_t n = 0; n < nodeCount; ++n)
+        if (member((*nodes)[n], "mesh") != nullptr)
+            placements.push_back({(*nodes)[n]["mesh"].get<std::size_t>(), std::int64_t(n)});
+    for (std::size_t m = 0; m < meshCount; ++m)
+        if (placedBy[m] < 0) placements.push_back({m, -1});
+
+    std::vector<std::int64_t> runOfAccessor;
+    const json* accessors = member(root, "accessors");
+    const std::size_t accessorCount = accessors && accessors->is_array() ? accessors->size() : 0;
+    runOfAccessor.assign(accessorCount, -1);
+    std::vector<int> corners;
+    for (const Placement& placement : placements) {
+        Affine world = identity();
+        std::string objectName;
+        if (placement.node >= 0) {
+            std::size_t steps = 0;
+            for (std::int64_t n = placement.node; n >= 0; n = parent[n]) {
+                Affine local;
+                if (++steps > nodeCount || !localTransform((*nodes)[n], local))
+                    return refuse(where("nodes", std::size_t(n)) + "node " + std::to_string(n) +
+                                  "'s transform is not an affine matrix or translation, rotation "
+                                  "and scale");
+                world = multiply(local, world);
+            }
+            const json* name = member((*nodes)[placement.node], "name");
+            objectName = name && name->is_string() ? name->get<std::string>()
+                                                   : "node " + std::to_string(placement.node);
+        } else {
+            const json* name = member((*meshes)[placement.mesh], "name");
+            objectName = name && name->is_string() ? name->get<std::string>()
+                                                   : "mesh " + std::to_string(placement.mesh);
+        }
+        Affine inverse;
+        if (!invert(world, inverse))
+            return refuse(where("nodes", std::size_t(std::max<std::int64_t>(placement.node, 0))) +
+                          "node " + std::to_string(placement.node) +
+                          "'s transform flattens the mesh and cannot be undone on writing");
+        const json& mesh = (*meshes)[placement.mesh];
+        const json* primitives = member(mesh, "primitives");
+        MeshObject object{objectName, {}};
+        // Exporters split a vertex wherever its normal or texture coordinates
+        // change; its copies are one vertex, or pairing would see each copy
+        // unpaired and snapping would tear the seams open.
+        PositionWelder welder(positions_, 1024, positions_.size());
+        const std::string meshPlace =
+            where("meshes", placement.mesh) + "mesh " + std::to_string(placement.mesh);
+        for (std::size_t p = 0; primitives && primitives->is_array() && p < primitives->size();
+             ++p) {
+            const json& primitive = (*primitives)[p];
+            const json* targets = member(primitive, "targets");
+            if (targets && targets->is_array() && !targets->empty())
+                return refuse(meshPlace + " has morph targets, which are not read");
+            const json* extensions = member(primitive, "extensions");
+            if (extensions && member(*extensions, "KHR_draco_mesh_compression"))
+                return refuse(meshPlace + " is Draco-compressed, which is not read");
+            const json* attributes = member(primitive, "attributes");
+            std::uint64_t a = 0;
+            if (attributes == nullptr || member(*attributes, "POSITION") == nullptr) continue;
+            if (!indexMember(*attributes, "POSITION", a) || a >= accessorCount)
+                return refuse(meshPlace + " names a POSITION accessor that does not exist");
+            const json& accessor = (*accessors)[a];
+            const std::string accessorPlace =
+                where("accessors", a) + "accessor " + std::to_string(a);
+            if (runOfAccessor[a] >= 0) {
+                if (runs_[runOfAccessor[a]].node != placement.node)
+                    return refuse(accessorPlace +
+                                  " holds the positions of two nodes' meshes, which cannot both be "
+                                  "written back");
+            } else {
+                // A POSITION accessor's checks, in the order a reader meets them.
+                if (member(accessor, "sparse"))
+                    return refuse(accessorPlace + " is sparse, which is not read");
+                std::uint64_t componentType = 0, count = 0, view = 0, byteOffset = 0;
+                if (!indexMember(accessor, "componentType", componentType) ||
+                    componentType != kFloatComponent)
+                    return refuse(accessorPlace + " holds quantized positions (component type " +
+                                  std::to_string(componentType) + "), which are not read");
+                const json* normalized = member(accessor, "normalized");
+                if (normalized && normalized->is_boolean() && normalized->get<bool>())
+                    return refuse(accessorPlace +
+                                  " holds normalized positions, which are not read");
+                const json* type = member(accessor, "type");
+                if (type == nullptr || *type != "VEC3")
+                    return refuse(accessorPlace + " is not of type VEC3");
+                if (!indexMember(accessor, "count", count) || count == 0)
+                    return refuse(accessorPlace + " has no count of one or more");
+                if (!indexMember(accessor, "bufferView", view))
+                    return refuse(accessorPlace + " has no buffer view");
+                if (!indexMember(accessor, "byteOffset", byteOffset, 0))
+                    return refuse(accessorPlace + " has a byteOffset that is no count");
+                const json* bufferView = entry(root, "bufferViews", view);
+                std::uint64_t buffer = 0, viewOffset = 0, viewLength = 0, stride = 0;
+                if (bufferView == nullptr || !indexMember(*bufferView, "buffer", buffer) ||
+                    !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
+                    !indexMember(*bufferView, "byteLength", viewLength) ||
+                    !indexMember(*bufferView, "byteStride", stride, 12) ||
+                    buffer >= buffers_.size())
+                    return refuse(accessorPlace + "'s buffer view " + std::to_string(view) +
+                                  " is missing or names no buffer");
+                if (stride < 12 || stride % 4 != 0)
+                    return refuse(accessorPlace + "'s buffer view has a stride of " +
+                                  std::to_string(stride) + " bytes, fewer than a position's 12");
+                if (!loadBuffer(buffer, error)) return false;
+                const std::uint64_t bufferLength = buffers_[buffer]->bytes.size();
+                if (viewOffset > bufferLength || viewLength > bufferLength - viewOffset)
+                    return refuse(where("bufferViews", view) + "buffer view " +
+                                  std::to_string(view) + " reaches past the end of buffer " +
+                                  std::to_string(buffer));
+                if (count > (UINT64_MAX - 12) / stride || byteOffset > viewLength ||
+                    stride * (count - 1) + 12 > viewLength - byteOffset)
+                    return refuse(accessorPlace + "'s " + std::to_string(count) +
+                                  " positions reach past the end of its buffer view");
+                if (slotVertex_.size() + count > std::uint64_t(INT32_MAX))
+                    return refuse(name_ + ": more vertices than the host takes");
+                if (!affordable(slotVertex_.size() + count, options, error)) return false;
+                Run run{
+                    std::size_t(a),      std::size_t(buffer), std::size_t(viewOffset + byteOffset),
+                    std::size_t(stride), slotVertex_.size(),  int(count),
+                    int(placement.node), isIdentity(world)};
+                runOfAccessor[a] = std::int64_t(runs_.size());
+                runs_.push_back(run);
+                transforms_.push_back(world);
+                inverses_.push_back(inverse);
+                const std::string_view bytes = buffers_[buffer]->bytes;
+                for (std::size_t slot = run.firstSlot; slot < run.firstSlot + count; ++slot) {
+                    const MeshPosition local = localPosition(run, slot, bytes);
+                    const MeshPosition scene = run.identity ? local : transformed(world, local);
+                    if (!std::isfinite(scene.x) || !std::isfinite(scene.y) ||
+                        !std::isfinite(scene.z))
+                        return refuse(accessorPlace + "'s position " +
+                                      std::to_string(slot - run.firstSlot) +
+                                      " is not a finite number in the scene");
+                    const int vertex = welder.vertexAt(scene);
+                    if (std::size_t(vertex) == vertexSlot_.size()) {
+                        vertexSlot_.push_back(slot);
+                        object.vertices.push_back(vertex);
+                    }
+                    slotVertex_.push_back(vertex);
+                }
+            }
+            const Run& run = runs_[runOfAccessor[a]];
+            // The primitive's indices, or its positions in order.
+            std::vector<std::uint32_t> order;
+            if (member(primitive, "indices")) {
+                GltfIndexAccessor ia;
+                std::string why;
+                if (!indexAccessorOf(root, primitive, ia, why))
+                    return refuse(why[0] == ' ' ? where("accessors", ia.accessor) + "accessor " +
+                                                      std::to_string(ia.accessor) + why
+                                                : meshPlace + " " + why);
+                if (!readIndices(ia, run, order, error)) return false;
+            } else {
+                order.resize(std::size_t(run.count));
+                for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
+            }
+            std::uint64_t mode = 4;
+            if (!indexMember(primitive, "mode", mode, 4) || mode > 6)
+                return refuse(meshPlace + " has a primitive of unknown mode");
+            addPrimitive(mode, run, order);
+        }
+        if (!object.vertices.empty()) objects_.push_back(std::move(object));
+    }
+    // Writing a position must not change an index: refuse files whose
+    // positions and indices share bytes.
+    for (const Run& run : runs_) {
+        const std::size_t end = run.offset + run.stride * std::size_t(run.count - 1) + 12;
+        for (const ByteRange& range : indexRanges_)
+            if (range.buffer == run.buffer && range.begin < end && run.offset < range.end)
+                return refuse(
+                    where("accessors", run.accessor) + "accessor " + std::to_string(run.accessor) +
+                    "'s positions share bytes with accessor " + std::to_string(range.accessor) +
+                    "'s indices, which writing them would change");
+    }
+    return true;
+}
+
+bool GltfDocument::readIndices(const GltfIndexAccessor& ia, const Run& run,
+                               std::vector<std::uint32_t>& order, std::string& error) {
+    const std::string place =
+        where("accessors", ia.accessor) + "accessor " + std::to_string(ia.accessor);
+    if (ia.buffer >= buffers_.size()) {
+        error = place + " has no count, buffer view or buffer it can be read from";
+        return false;
+    }
+    if (!loadBuffer(std::size_t(ia.buffer), error)) return false;
+    const std::string_view bytes = buffers_[ia.buffer]->bytes;
+    const std::uint64_t count = ia.count, stride = ia.stride, size = ia.size;
+    const std::uint64_t viewOffset = ia.viewOffset, viewLength = ia.viewLength;
+    const std::uint64_t byteOffset = ia.byteOffset;
+    if (viewOffset > bytes.size() || viewLength > bytes.size() - viewOffset ||
+        byteOffset > viewLength ||
+        (count > 0 && (count - 1 > (viewLength - byteOffset) / stride ||
+                       stride * (count - 1) + size > viewLength - byteOffset))) {
+        error = place + "'s " + std::to_string(count) +
+                " indices reach past the end of their buffer view";
+        return false;
+    }
+    if (count > 0)
+        indexRanges_.push_back({std::size_t(ia.buffer), std::size_t(viewOffset + byteOffset),
+                                std::size_t(viewOffset + byteOffset + stride * (count - 1) + size),
+                                std::size_t(ia.accessor)});
+    order.resize(std::size_t(count));
+    const char* base = bytes.data() + viewOffset + byteOffset;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t index = 0;
+        std::memcpy(&index, base + i * stride, std::size_t(size));  // little-endian
+        if (index >= std::uint32_t(run.count)) {
+            error = place + "'s index " + std::to_string(i) + " is " + std::to_string(index) +
+                    ", but its positions number " + std::to_string(run.count);
+            return false;
+        }
+        order[i] = index;
+    }
+    return true;
+}
+
+void GltfDocument::addPrimitive(std::uint64_t mode, const Run& run,
+                                const std::vector<std::uint32_t>& order) {
+    std::vector<int> corners;
+    const auto add = [&](MeshElement::Kind kind, std::initializer_list<std::size_t> at) {
+        corners.clear();
+        for (std::size_t i : at) corners.push_back(slotVertex_[run.firstSlot + order[i]]);
+        addElement(kind, corners.data(), corners.size());
+    };
+    const std::size_t n = order.size();
+    if (mode == 0) {
+        for (std::size_t i = 0; i < n; ++i) add(MeshElement::kPoint, {i});
+    } else if (mode == 1) {
+        for (std::size_t i = 0; i + 1 < n; i += 2) add(MeshElement::kLine, {i, i + 1});
+    } else if (mode == 2 || mode == 3) {
+        for (std::size_t i = 0; i + 1 < n; ++i) add(MeshElement::kLine, {i, i + 1});
+        if (mode == 2 && n > 2) add(MeshElement::kLine, {n - 1, 0});
+    } else if (mode == 4) {
+        for (std::size_t i = 0; i + 2 < n; i += 3) add(MeshElement::kFace, {i, i + 1, i + 2});
+    } else if (mode == 5) {
+        for (std::size_t i = 0; i + 2 < n; ++i)
+            add(MeshElement::kFace, i % 2 == 0
+                                        ? std::initializer_list<std::size_t>{i, i + 1, i + 2}
+                                        : std::initializer_list<std::size_t>{i + 1, i, i + 2});
+    } else {
+        for (std::size_t i = 1; i + 1 < n; ++i) add(MeshElement::kFace, {0, i, i + 1});
+    }
+}
+
+bool GltfDocument::loadBuffer(std::size_t index, std::string& error) {
+    Buffer& buffer = *buffers_[index];
+    if (buffer.loaded) return true;
+    std::size_t at = jsonValueAt(json_, json_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
+    const std::size_t list = jsonMember(json_, at, "buffers");
+    const std::size_t object = jsonElement(json_, list, index);
+    const std::string place = where("buffers", index) + "buffer " + std::to_string(index);
+    const std::size_t lengthAt = jsonMember(json_, object, "byteLength");
+    std::uint64_t byteLength = 0;
+    {
+        std::int64_t length = -1;
+        const std::size_t end = jsonValueEnd(json_, lengthAt);
+        if (lengthAt == kNoJsonValue ||
+            !parseInteger(json_.substr(lengthAt, end - lengthAt), length) || length < 0) {
+            error = place + " has no byteLength";
+            return false;
+        }
+        byteLength = std::uint64_t(length);
+    }
+    const std::size_t uriAt = jsonMember(json_, object, "uri");
+    if (uriAt == kNoJsonValue) {
+        if (!glb_ || index != 0 || !hasBin_) {
+            error = place + " has no URI and is not the GLB's BIN chunk";
+            return false;
+        }
+        buffer.source = Buffer::kChunk;
+        buffer.bytes = data_.substr(binStart_, binLength_);
+    } else {
+        const std::size_t uriEnd = jsonValueEnd(json_, uriAt);
+        if (json_[uriAt] != '"' || uriEnd < uriAt + 2) {
+            error = place + "'s URI is not a string";
+            return false;
+        }
+        const std::string_view uri = json_.substr(uriAt + 1, uriEnd - uriAt - 2);
+        buffer.uriText = uriAt + 1;
+        buffer.uriLength = uri.size();
+        if (uri.find('\\') != std::string_view::npos) {
+            error = place + "'s URI has escaped characters, which are not read";
+            return false;
+        }
+        if (uri.rfind("data:", 0) == 0) {
+            const std::size_t comma = uri.find(',');
+            if (comma == std::string_view::npos ||
+                uri.substr(0, comma).find(";base64") == std::string_view::npos ||
+                !decodeBase64(uri.substr(comma + 1), buffer.decoded)) {
+                error = place + "'s data URI is not base64";
+                return false;
+            }
+            buffer.source = Buffer::kDataUri;
+            buffer.bytes = buffer.decoded;
+        } else {
+            bool ok = true;
+            const std::string relative = percentDecoded(uri, ok);
+            const std::filesystem::path folder =
+                std::filesystem::absolute(std::filesystem::path(name_)).parent_path();
+            bool inside = ok && !relative.empty() && relative.find(':') == std::string::npos &&
+                          relative.front() != '/';
+            for (std::size_t start = 0; inside && start <= relative.size();) {
+                const std::size_t slash = std::min(relative.find('/', start), relative.size());
+                if (relative.substr(start, slash - start) == "..") inside = false;
+                start = slash + 1;
+            }
+            std::error_code ec;
+            const std::filesystem::path file = folder / std::filesystem::path(relative);
+            if (inside) {
+                // Links followed: a link inside the folder that leads out is refused too.
+                const std::string real = std::filesystem::weakly_canonical(file, ec).string();
+                const std::string base = std::filesystem::weakly_canonical(folder, ec).string();
+                inside = !ec && real.size() > base.size() &&
+                         real.compare(0, base.size(), base) == 0 &&
+                         (real[base.size()] == '/' || real[base.size()] == '\\');
+            }
+            if (!inside) {
+                error = place + "'s URI \"" + std::string(uri) +
+                        "\" points outside the file's folder, which is refused";
+                return false;
+            }
+            buffer.source = Buffer::kFile;
+            buffer.path = file.string();
+            buffer.file = std::make_unique<MappedFile>();
+            if (!buffer.file->open(buffer.path, error)) {
+                error = place + ": " + error;
+                return false;
+            }
+            buffer.version = buffer.file->version();
+            buffer.bytes = buffer.file->bytes();
+        }
+    }
+    if (buffer.bytes.size() < byteLength) {
+        error = place + " promises " + std::to_string(byteLength) + " bytes, but holds " +
+                std::to_string(buffer.bytes.size());
+        return false;
+    }
+    buffer.bytes = buffer.bytes.substr(0, byteLength);
+    buffer.loaded = true;
+    return true;
+}
+
+const GltfDocument::Run& GltfDocument::runOf(std::size_t slot) const {
+    const auto found =
+        std::upper_bound(runs_.begin(), runs_.end(), slot,
+                         [](std::size_t s, const Run& run) { return s < run.firstSlot; });
+    return *(found - 1);
+}
+
+MeshPosition GltfDocument::localPosition(const Run& run, std::size_t slot,
+                                         std::string_view bytes) const {
+    MeshPosition p;
+    std::memcpy(&p, bytes.data() + run.offset + (slot - run.firstSlot) * run.stride, 12);
+    return p;
+}
+
+MeshPosition GltfDocument::filePosition(int vertex) const {
+    const std::size_t slot = vertexSlot_[vertex];
+    const Run& run = runOf(slot);
+    const MeshPosition local = localPosition(run, slot, buffers_[run.buffer]->bytes);
+    if (run.identity) return local;
+    return transformed(transforms_[std::size_t(&run - runs_.data())], local);
+}
+
+std::string GltfDocument::placeOf(int vertex) const {
+    const std::size_t slot = vertexSlot_[vertex];
+    const Run& run = runOf(slot);
+    const Buffer& buffer = *buffers_[run.buffer];
+    const std::size_t within = run.offset + (slot - run.firstSlot) * run.stride;
+    if (buffer.source == Buffer::kChunk)
+        return name_ + ": offset " + std::to_string(binStart_ + within);
+    if (buffer.source == Buffer::kFile) return buffer.path + ": offset " + std::to_string(within);
+    return name_ + ": buffer " + std::to_string(run.buffer) + " offset " + std::to_string(within);
+}
+
+GltfDocument::Output GltfDocument::compose(const std::vector<std::string>& uris) const {
+    Output out;
+    out.buffers.resize(buffers_.size());
+    out.changed.assign(buffers_.size(), false);
+    // A GLB is copied once and its BIN chunk patched inside the copy.
+    if (glb_) out.main = std::string(data_);
+    const auto writable = [&](std::size_t b) {
+        out.changed[b] = true;
+        if (buffers_[b]->source == Buffer::kChunk) return &out.main[binStart_];
+        std::string& held = out.buffers[b];
+        if (held.empty()) held = std::string(buffers_[b]->bytes);
+        return &held[0];
+    };
+    std::vector<BytePatch> patches;
+    std::size_t root = jsonValueAt(json_, json_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
+    const std::size_t accessorList = jsonMember(json_, root, "accessors");
+    std::vector<bool> moved(positions_.size());
+    for (std::size_t v = 0; v < positions_.size(); ++v) moved[v] = changed(int(v));
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+        const Run& run = runs_[r];
+        char* bytes = nullptr;
+        const std::size_t end = run.firstSlot + std::size_t(run.count);
+        for (std::size_t slot = run.firstSlot; slot < end; ++slot) {
+            // Every copy of a moved vertex moves.
+            const int v = slotVertex_[slot];
+            if (!moved[v]) continue;
+            const MeshPosition local =
+                run.identity ? positions_[v] : transformed(inverses_[r], positions_[v]);
+            const MeshPosition had = localPosition(run, slot, buffers_[run.buffer]->bytes);
+            if (samePositionBits(local, had)) continue;
+            if (!std::isfinite(local.x) || !std::isfinite(local.y) || !std::isfinite(local.z)) {
+                if (out.refused.empty())
+                    out.refused = name_ + ": vertex " + std::to_string(v + 1) +
+                                  " cannot be written: undoing its node's transform puts it "
+                                  "beyond the range of a float; nothing was written";
+                continue;
+            }
+            if (bytes == nullptr) bytes = writable(run.buffer);
+            std::memcpy(bytes + run.offset + (slot - run.firstSlot) * run.stride, &local, 12);
+        }
+        if (bytes == nullptr) continue;
+        // The accessor's bounds follow its positions; numbers still right keep their text.
+        float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+        for (std::size_t slot = run.firstSlot; slot < end; ++slot) {
+            const MeshPosition p = localPosition(
+                run, slot, std::string_view(bytes, buffers_[run.buffer]->bytes.size()));
+            const float xyz[3] = {p.x, p.y, p.z};
+            for (int c = 0; c < 3; ++c) {
+                low[c] = std::min(low[c], xyz[c]);
+                high[c] = std::max(high[c], xyz[c]);
+            }
+        }
+        const std::size_t accessor = jsonElement(json_, accessorList, run.accessor);
+        for (const char* key : {"min", "max"}) {
+            const float* wanted = key[1] == 'i' ? low : high;
+            const std::vector<std::size_t> numbers =
+                jsonElements(json_, jsonMember(json_, accessor, key));
+            for (std::size_t c = 0; c < numbers.size() && c < 3; ++c) {
+                const std::size_t numberEnd = jsonValueEnd(json_, numbers[c]);
+                double old = 0;
+                const float now = wanted[c];
+                const bool read =
+                    parseDouble(json_.substr(numbers[c], numberEnd - numbers[c]), old);
+                const float had = float(old);
+                if (read && std::memcmp(&now, &had, 4) == 0) continue;
+                patches.push_back({numbers[c], numberEnd, shortestDouble(double(now))});
+            }
+        }
+    }
+    for (std::size_t b = 0; b < buffers_.size(); ++b) {
+        const Buffer& buffer = *buffers_[b];
+        if (buffer.source == Buffer::kFile && b < uris.size() && !uris[b].empty())
+            patches.push_back({buffer.uriText, buffer.uriText + buffer.uriLength, uris[b]});
+        if (buffer.source != Buffer::kDataUri || !out.changed[b]) continue;
+        // Only the base64 groups of changed bytes are written again.
+        const std::string& now = out.buffers[b];
+        const std::size_t payload =
+            buffer.uriText + json_.substr(buffer.uriText, buffer.uriLength).find(',') + 1;
+        for (std::size_t group = 0; group * 3 < now.size(); ++group) {
+            const std::size_t begin = group * 3;
+            const std::size_t count = std::min<std::size_t>(3, now.size() - begin);
+            if (now.compare(begin, count, buffer.bytes.data() + begin, count) == 0) continue;
+            const std::string text = encodeGroup(now, group);
+            patches.push_back({payload + group * 4, payload + group * 4 + text.size(), text});
+        }
+    }
+    std::string text = applyPatches(json_, std::move(patches));
+    if (!glb_) {
+        out.main = std::move(text);
+        return out;
+    }
+    if (text.size() == json_.size()) {
+        out.main.replace(20, text.size(), text);
+        return out;
+    }
+    // The JSON chunk is padded with spaces to four bytes; the lengths follow it.
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    while (text.size() % 4 != 0) text += ' ';
+    const std::uint32_t length = loadWord(out.main, 8);
+    out.main.replace(20, json_.size(), text);
+    storeWord(out.main, 12, std::uint32_t(text.size()));
+    storeWord(out.main, 8, std::uint32_t(length + text.size() - json_.size()));
+    return out;
+}
+
+std::string GltfDocument::bytes() const {
+    return compose({}).main;
+}
+
+bool GltfDocument::sourcesUnchanged() const {
+    if (!sourceUnchanged()) return false;
+    for (const auto& buffer : buffers_) {
+        if (buffer->source != Buffer::kFile) continue;
+        FileVersion now;
+        if (!fileVersion(buffer->path, now) || now != buffer->version) return false;
+    }
+    return true;
+}
+
+bool GltfDocument::save(const std::string& path, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const bool inPlace = version_.size >= 0 && fs::equivalent(name_, path, ec);
+    std::size_t external = 0;
+    for (const auto& buffer : buffers_) external += buffer->source == Buffer::kFile ? 1 : 0;
+    std::vector<std::string> uris(buffers_.size());
+    std::vector<std::string> targets(buffers_.size());
+    const fs::path outFolder = fs::absolute(fs::path(path)).parent_path();
+    for (std::size_t b = 0, k = 0; b < buffers_.size(); ++b) {
+        const Buffer& buffer = *buffers_[b];
+        if (buffer.source != Buffer::kFile) continue;
+        if (inPlace) {
+            targets[b] = buffer.path;
+            continue;
+        }
+        // Named after the output, so that outputs written side by side never
+        // share (and overwrite) one another's buffers.
+        const std::string file =
+            fileStem(path) + (external > 1 ? "_" + std::to_string(k++) : "") + ".bin";
+        targets[b] = (outFolder / file).string();
+        const std::string uri = percentEncoded(file);
+        if (uri != json_.substr(buffer.uriText, buffer.uriLength)) uris[b] = uri;
+    }
+    const Output out = compose(uris);
+    if (!out.refused.empty()) {
+        error = out.refused;
+        return false;
+    }
+    if (!sourcesUnchanged()) {
+        error = changedUnderneath();
+        return false;
+    }
+    for (std::size_t b = 0; b < buffers_.size(); ++b) {
+        if (targets[b].empty() || (inPlace && !out.changed[b])) continue;
+        const std::string& bytes =
+            out.changed[b] ? out.buffers[b] : std::string(buffers_[b]->bytes);
+        // A buffer rewritten in place is an input; it may be replaced like the file itself.
+        if (inPlace) {
+            buffers_[b]->file.reset();
+            allowReplacing(targets[b]);
+        }
+        const bool written = writeFileAtomically(targets[b], bytes, error);
+        if (inPlace) allowReplacing(path);
+        if (!written) return false;
+    }
+    SafeWriter writer;
+    if (!writer.open(path, error) || !writer.write(out.main, error)) return false;
+    bool refused = false;
+    const bool committed = writer.commit(error, [&](std::string& why) {
+        if (!inPlace && !sourcesUnchanged()) {
+            why = changedUnderneath();
+            refused = true;
+            return false;
+        }
+        return true;
+    });
+    if (!inPlace || refused) return committed;
+    // Read what was written, keeping the positions the host set.
+    std::vector<MeshPosition> kept = positions_;
+    std::string why;
+    if (!load(name_, why)) {
+        error = path + ": written, but cannot be read again (" + why + ")";
+        return false;
+    }
+    if (kept.size() == positions_.size()) positions_ = std::move(kept);
+    return committed;
+}
+
+}  // namespace talvexhost

@@ -1,0 +1,90 @@
+// A glTF 2.0 file (.gltf with external or data-URI buffers, or .glb) as a
+// mesh document. Each node's mesh is an object named after the node, its
+// vertices the primitives' POSITION accessors; node transforms are applied
+// on reading, so positions are in scene space, and undone on writing.
+// Writing changes only the bytes of moved positions and the accessors'
+// min and max; everything else, the JSON's text included, stays as it was.
+// Sparse, quantized or normalized positions, Draco compression, morph
+// targets and meshes placed by several nodes are refused with the reason.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "io/gltf/node_transform.h"
+#include "io/mesh_file_document.h"
+
+namespace talvexhost {
+
+struct GltfIndexAccessor;
+
+class GltfDocument : public MeshFileDocument {
+public:
+    GltfDocument();
+    ~GltfDocument() override;
+
+    const char* formatName() const override { return "glTF"; }
+    std::string placeOf(int vertex) const override;
+    // The .gltf or .glb with moved positions written; the bytes of external
+    // buffers are written by save().
+    std::string bytes() const override;
+    // Writes the file and its external buffers: beside the output as
+    // NAME.bin for an output NAME.gltf (NAME_K.bin for several), their URIs
+    // changed to match where they differ; over the input itself, only
+    // changed buffers are rewritten.
+    bool save(const std::string& path, std::string& error) override;
+
+    // Empty when `head` starts like JSON or binary glTF; otherwise why not.
+    static std::string refuses(std::string_view head);
+
+protected:
+    bool parse(std::string& error, const MeshLoadOptions& options) override;
+    MeshPosition filePosition(int vertex) const override;
+
+private:
+    struct Buffer;
+    struct Run;
+    struct Output;
+
+    bool parseJson(std::string& error, const MeshLoadOptions& options);
+    // "PATH: offset N: " for the `index`th entry of the top-level array `array`.
+    std::string where(const char* array, std::size_t index) const;
+    bool loadBuffer(std::size_t index, std::string& error);
+    // The indices `ia` names, checked against the run's positions.
+    bool readIndices(const GltfIndexAccessor& ia, const Run& run, std::vector<std::uint32_t>& order,
+                     std::string& error);
+    // The faces, lines or points of a primitive of glTF mode `mode` (0 to 6).
+    void addPrimitive(std::uint64_t mode, const Run& run, const std::vector<std::uint32_t>& order);
+    const Run& runOf(std::size_t slot) const;
+    // The run's position at `slot` as stored, before any transform.
+    MeshPosition localPosition(const Run& run, std::size_t slot, std::string_view bytes) const;
+    Output compose(const std::vector<std::string>& uris) const;
+    bool sourcesUnchanged() const;
+
+    bool glb_ = false;
+    std::string_view json_;
+    std::size_t jsonStart_ = 0;  // where json_ starts in the file
+    std::size_t binStart_ = 0;   // the GLB's BIN chunk's data, when it has one
+    std::size_t binLength_ = 0;
+    bool hasBin_ = false;
+    std::vector<std::unique_ptr<Buffer>> buffers_;
+    std::vector<Run> runs_;
+    // Where index accessors lie, so that positions sharing their bytes are refused.
+    struct ByteRange {
+        std::size_t buffer, begin, end, accessor;
+    };
+    std::vector<ByteRange> indexRanges_;
+    // Every position the accessors hold is a slot; copies of one vertex
+    // (same place, same node) are welded: each slot's vertex, and each
+    // vertex's first slot.
+    std::vector<int> slotVertex_;
+    std::vector<std::size_t> vertexSlot_;
+    std::vector<Affine> transforms_;  // per run: node to scene
+    std::vector<Affine> inverses_;
+};
+
+}  // namespace talvexhost

@@ -1,0 +1,647 @@
+#include "io/ply/ply_document.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "io/number_text.h"
+
+namespace talvexhost {
+
+namespace {
+
+struct ScalarType {
+    const char* name;
+    const char* alias;
+    std::size_t size;
+    bool isFloat;
+    bool isSigned;
+};
+
+constexpr ScalarType kTypes[] = {
+    {"char", "int8", 1, false, true},    {"uchar", "uint8", 1, false, false},
+    {"short", "int16", 2, false, true},  {"ushort", "uint16", 2, false, false},
+    {"int", "int32", 4, false, true},    {"uint", "uint32", 4, false, false},
+    {"float", "float32", 4, true, true}, {"double", "float64", 8, true, true},
+};
+constexpr int kFloat = 6;
+constexpr int kDouble = 7;
+
+int typeNamed(std::string_view name) {
+    for (int t = 0; t < int(std::size(kTypes)); ++t)
+        if (name == kTypes[t].name || name == kTypes[t].alias) return t;
+    return -1;
+}
+
+// The bytes at `p` in the file's order as the machine's value.
+void loadOrdered(const char* p, std::size_t size, bool bigEndian, unsigned char* out) {
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = static_cast<unsigned char>(p[bigEndian ? size - 1 - i : i]);
+}
+
+// Host byte order is little-endian on every target we build for (x86).
+double readScalar(const char* p, int type, bool bigEndian) {
+    unsigned char raw[8] = {};
+    loadOrdered(p, kTypes[type].size, bigEndian, raw);
+    switch (type) {
+        case 0:
+            return double(static_cast<std::int8_t>(raw[0]));
+        case 1:
+            return double(raw[0]);
+        case 2: {
+            std::int16_t v;
+            std::memcpy(&v, raw, 2);
+            return v;
+        }
+        case 3: {
+            std::uint16_t v;
+            std::memcpy(&v, raw, 2);
+            return v;
+        }
+        case 4: {
+            std::int32_t v;
+            std::memcpy(&v, raw, 4);
+            return v;
+        }
+        case 5: {
+            std::uint32_t v;
+            std::memcpy(&v, raw, 4);
+            return v;
+        }
+        case kFloat: {
+            float v;
+            std::memcpy(&v, raw, 4);
+            return v;
+        }
+        default: {
+            double v;
+            std::memcpy(&v, raw, 8);
+            return v;
+        }
+    }
+}
+
+float readCoordinate(const char* p, int type, bool bigEndian) {
+    unsigned char raw[8] = {};
+    loadOrdered(p, kTypes[type].size, bigEndian, raw);
+    if (type == kFloat) {
+        float v;
+        std::memcpy(&v, raw, 4);
+        return v;
+    }
+    double v;
+    std::memcpy(&v, raw, 8);
+    return static_cast<float>(v);
+}
+
+void storeCoordinate(char* p, int type, bool bigEndian, float value) {
+    unsigned char raw[8];
+    std::size_t size = 4;
+    if (type == kFloat) {
+        std::memcpy(raw, &value, 4);
+    } else {
+        const double wide = value;
+        std::memcpy(raw, &wide, 8);
+        size = 8;
+    }
+    for (std::size_t i = 0; i < size; ++i)
+        p[i] = static_cast<char>(raw[bigEndian ? size - 1 - i : i]);
+}
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// The words of a header line.
+std::vector<std::string_view> wordsOf(std::string_view line) {
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && isSpace(line[i])) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !isSpace(line[i])) ++i;
+        if (i > start) words.push_back(line.substr(start, i - start));
+    }
+    return words;
+}
+
+// Walks the whitespace-separated tokens of an ASCII body.
+struct Tokens {
+    std::string_view text;
+    std::size_t at;
+    std::size_t line;
+
+    bool next(std::string_view& token) {
+        while (at < text.size() && isSpace(text[at])) {
+            if (text[at] == '\n') ++line;
+            ++at;
+        }
+        if (at >= text.size()) return false;
+        const std::size_t start = at;
+        while (at < text.size() && !isSpace(text[at])) ++at;
+        token = text.substr(start, at - start);
+        return true;
+    }
+};
+
+bool isFaceList(const PlyDocument::Property& property) {
+    return property.countType >= 0 &&
+           (property.name == "vertex_indices" || property.name == "vertex_index");
+}
+
+MeshElement::Kind kindOf(std::size_t corners) {
+    return corners >= 3   ? MeshElement::kFace
+           : corners == 2 ? MeshElement::kLine
+                          : MeshElement::kPoint;
+}
+
+}  // namespace
+
+std::string PlyDocument::refuses(std::string_view head) {
+    if (head.substr(0, 4) == "ply\n" || head.substr(0, 5) == "ply\r\n") return {};
+    return "has no PLY header (its first line is not \"ply\")";
+}
+
+std::string PlyDocument::binaryError(std::size_t offset, const std::string& what) const {
+    return name_ + ": offset " + std::to_string(offset) + ": " + what;
+}
+
+bool PlyDocument::parseHeader(std::string& error) {
+    elements_.clear();
+    vertexElement_ = -1;
+    const std::string why = refuses(data_.substr(0, 5));
+    if (!why.empty()) {
+        error = name_ + ":1: " + why;
+        return false;
+    }
+    std::size_t at = 0;
+    int lineNumber = 0;
+    bool sawFormat = false;
+    for (;;) {
+        ++lineNumber;
+        const std::string here = name_ + ":" + std::to_string(lineNumber) + ": ";
+        const std::size_t end = data_.find('\n', at);
+        if (end == std::string_view::npos) {
+            error = here + "the header has no end_header line";
+            return false;
+        }
+        std::string_view line = data_.substr(at, end - at);
+        at = end + 1;
+        if (lineNumber == 1) continue;
+        const std::vector<std::string_view> words = wordsOf(line);
+        if (words.empty()) continue;
+        const std::string_view key = words[0];
+        if (key == "comment" || key == "obj_info") continue;
+        if (key == "end_header") break;
+        if (key == "format") {
+            if (words.size() != 3 || words[2] != "1.0") {
+                error = here + "unsupported format line \"" + std::string(line) + "\"";
+                return false;
+            }
+            if (words[1] == "ascii")
+                encoding_ = Encoding::kAscii;
+            else if (words[1] == "binary_little_endian")
+                encoding_ = Encoding::kLittleEndian;
+            else if (words[1] == "binary_big_endian")
+                encoding_ = Encoding::kBigEndian;
+            else {
+                error = here + "unknown format \"" + std::string(words[1]) + "\"";
+                return false;
+            }
+            sawFormat = true;
+        } else if (key == "element") {
+            std::int64_t count = 0;
+            if (words.size() != 3 || !parseInteger(words[2], count) || count < 0) {
+                error = here + "an element line needs a name and a count of 0 or more";
+                return false;
+            }
+            elements_.push_back(Element{std::string(words[1]), std::uint64_t(count), {}});
+        } else if (key == "property") {
+            if (elements_.empty()) {
+                error = here + "a property before any element";
+                return false;
+            }
+            Property property;
+            if (words.size() == 5 && words[1] == "list") {
+                property.countType = typeNamed(words[2]);
+                property.type = typeNamed(words[3]);
+                property.name = std::string(words[4]);
+                if (property.countType < 0 || kTypes[property.countType].isFloat ||
+                    property.type < 0) {
+                    error = here + "a list property needs an integer count type and a known type";
+                    return false;
+                }
+            } else if (words.size() == 3) {
+                property.type = typeNamed(words[1]);
+                property.name = std::string(words[2]);
+                if (property.type < 0) {
+                    error = here + "unknown property type \"" + std::string(words[1]) + "\"";
+                    return false;
+                }
+            } else {
+                error = here + "a property line needs a type and a name";
+                return false;
+            }
+            elements_.back().properties.push_back(std::move(property));
+        } else {
+            error = here + "unknown header line \"" + std::string(line) + "\"";
+            return false;
+        }
+    }
+    if (!sawFormat) {
+        error = name_ + ":2: the header has no format line";
+        return false;
+    }
+    bodyOffset_ = at;
+    for (std::size_t e = 0; e < elements_.size(); ++e) {
+        if (elements_[e].name != "vertex") continue;
+        vertexElement_ = int(e);
+        const char* axes[3] = {"x", "y", "z"};
+        for (int c = 0; c < 3; ++c) {
+            coordinateProperty_[c] = -1;
+            const std::vector<Property>& properties = elements_[e].properties;
+            for (std::size_t p = 0; p < properties.size(); ++p)
+                if (properties[p].name == axes[c]) coordinateProperty_[c] = int(p);
+            const int p = coordinateProperty_[c];
+            if (p < 0 || properties[p].countType >= 0 ||
+                (properties[p].type != kFloat && properties[p].type != kDouble)) {
+                error = name_ + ": the vertex element needs " + axes[c] +
+                        " as a float or double property";
+                return false;
+            }
+        }
+        break;
+    }
+    if (vertexElement_ < 0 && !elements_.empty()) {
+        error = name_ + ": the header declares no vertex element";
+        return false;
+    }
+    return true;
+}
+
+bool PlyDocument::parse(std::string& error, const MeshLoadOptions& options) {
+    vertexOffsets_.clear();
+    if (!parseHeader(error)) return false;
+    const std::uint64_t vertices = vertexElement_ < 0 ? 0 : elements_[vertexElement_].count;
+    if (vertices > std::uint64_t(INT32_MAX)) {
+        error = name_ + ": " + std::to_string(vertices) + " vertices are more than the host takes";
+        return false;
+    }
+    if (!affordable(vertices, options, error)) return false;
+    if (!(encoding_ == Encoding::kAscii ? parseAscii(error, options) : parseBinary(error, options)))
+        return false;
+    if (!positions_.empty()) {
+        MeshObject object;
+        object.name = fileStem(name_);
+        if (object.name.empty()) object.name = "default";
+        object.vertices.resize(positions_.size());
+        for (std::size_t v = 0; v < positions_.size(); ++v) object.vertices[v] = int(v);
+        objects_.push_back(std::move(object));
+    }
+    return true;
+}
+
+bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options) {
+    const bool big = encoding_ == Encoding::kBigEndian;
+    std::size_t at = bodyOffset_;
+    for (std::size_t e = 0; e < elements_.size(); ++e) {
+        const Element& element = elements_[e];
+        const bool isVertex = int(e) == vertexElement_;
+        bool fixed = true;
+        std::size_t stride = 0;
+        for (const Property& property : element.properties) {
+            if (property.countType >= 0)
+                fixed = false;
+            else
+                stride += kTypes[property.type].size;
+        }
+        // Each record takes at least its scalars and list counts: a header
+        // promising more than the file can hold is refused before anything
+        // is set aside for it.
+        std::size_t least = 0;
+        for (const Property& property : element.properties)
+            least += kTypes[property.countType >= 0 ? property.countType : property.type].size;
+        const std::size_t left = data_.size() - at;
+        if (least > 0 && element.count > left / least) {
+            if (fixed)
+                error = binaryError(at + (left / stride) * stride,
+                                    "the header promises " + std::to_string(element.count) + " " +
+                                        element.name + " elements of " + std::to_string(stride) +
+                                        " bytes, but the file ends after " +
+                                        std::to_string(left / stride));
+            else
+                error = binaryError(at, "the header promises " + std::to_string(element.count) +
+                                            " " + element.name + " elements of at least " +
+                                            std::to_string(least) + " bytes, but " +
+                                            std::to_string(left) + " bytes follow");
+            return false;
+        }
+        if (isVertex) {
+            positions_.resize(element.count);
+            if (fixed) {
+                vertexBase_ = at;
+                vertexStride_ = stride;
+                for (int c = 0; c < 3; ++c) {
+                    std::size_t within = 0;
+                    for (int p = 0; p < coordinateProperty_[c]; ++p)
+                        within += kTypes[element.properties[p].type].size;
+                    coordinateAt_[c] = within;
+                }
+            } else {
+                vertexOffsets_.resize(element.count);
+            }
+        }
+        const bool hasFaces = element.name == "face";
+        if (fixed && !hasFaces) {
+            if (isVertex) {
+                for (std::size_t v = 0; v < element.count; ++v) {
+                    const char* record = data_.data() + at + v * stride;
+                    MeshPosition& p = positions_[v];
+                    float* xyz[3] = {&p.x, &p.y, &p.z};
+                    for (int c = 0; c < 3; ++c)
+                        *xyz[c] =
+                            readCoordinate(record + coordinateAt_[c],
+                                           element.properties[coordinateProperty_[c]].type, big);
+                    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+                        error = binaryError(at + v * stride, "vertex " + std::to_string(v) +
+                                                                 " is not at a finite position");
+                        return false;
+                    }
+                    if (options.progress && (v & 0xFFFFF) == 0xFFFFF)
+                        options.progress(double(at + v * stride) / double(data_.size()));
+                }
+            }
+            at += element.count * stride;
+            continue;
+        }
+        std::vector<int> corners;
+        for (std::uint64_t r = 0; r < element.count; ++r) {
+            const std::size_t record = at;
+            if (isVertex) vertexOffsets_[r] = record;
+            float xyz[3] = {0, 0, 0};
+            for (std::size_t p = 0; p < element.properties.size(); ++p) {
+                const Property& property = element.properties[p];
+                const auto truncated = [&] {
+                    error = binaryError(
+                        at, "the file ends inside " + element.name + " " + std::to_string(r) +
+                                " of " + std::to_string(element.count) + " the header promises");
+                    return false;
+                };
+                if (property.countType < 0) {
+                    const std::size_t size = kTypes[property.type].size;
+                    if (data_.size() - at < size) return truncated();
+                    for (int c = 0; c < 3; ++c)
+                        if (isVertex && int(p) == coordinateProperty_[c])
+                            xyz[c] = readCoordinate(data_.data() + at, property.type, big);
+                    at += size;
+                    continue;
+                }
+                const std::size_t countSize = kTypes[property.countType].size;
+                if (data_.size() - at < countSize) return truncated();
+                const double count = readScalar(data_.data() + at, property.countType, big);
+                if (count < 0) {
+                    error = binaryError(at, "a list of " + formatFixed(count, 0) + " items");
+                    return false;
+                }
+                at += countSize;
+                const std::size_t items = std::size_t(count);
+                const std::size_t size = kTypes[property.type].size;
+                if ((data_.size() - at) / size < items) return truncated();
+                if (hasFaces && isFaceList(property)) {
+                    corners.clear();
+                    for (std::size_t i = 0; i < items; ++i) {
+                        const double index =
+                            readScalar(data_.data() + at + i * size, property.type, big);
+                        if (!(index >= 0 && index < double(positions_.size())) ||
+                            kTypes[property.type].isFloat) {
+                            error = binaryError(at + i * size,
+                                                "face " + std::to_string(r) + " names vertex " +
+                                                    formatFixed(index, 0) + ", but there are " +
+                                                    std::to_string(positions_.size()));
+                            return false;
+                        }
+                        corners.push_back(int(index));
+                    }
+                    if (!corners.empty()) addElement(kindOf(items), corners.data(), items);
+                }
+                at += items * size;
+            }
+            if (isVertex) {
+                if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+                    error = binaryError(
+                        record, "vertex " + std::to_string(r) + " is not at a finite position");
+                    return false;
+                }
+                positions_[r] = MeshPosition{xyz[0], xyz[1], xyz[2]};
+            }
+        }
+    }
+    return true;
+}
+
+bool PlyDocument::parseAscii(std::string& error, const MeshLoadOptions& options) {
+    Tokens tokens{data_, bodyOffset_,
+                  std::size_t(1 + std::count(data_.begin(),
+                                             data_.begin() + std::ptrdiff_t(bodyOffset_), '\n'))};
+    std::vector<int> corners;
+    for (std::size_t e = 0; e < elements_.size(); ++e) {
+        const Element& element = elements_[e];
+        const bool isVertex = int(e) == vertexElement_;
+        const bool hasFaces = element.name == "face";
+        // A record needs at least a character and a separator per property.
+        if (element.properties.empty()) continue;
+        const std::size_t left = data_.size() - tokens.at;
+        if (element.count > (left + 1) / (2 * element.properties.size())) {
+            error = lineOf(data_, tokens.at, name_) + ": the header promises " +
+                    std::to_string(element.count) + " " + element.name +
+                    " elements, but the file has only " + std::to_string(left) + " bytes left";
+            return false;
+        }
+        if (isVertex) {
+            positions_.resize(element.count);
+            vertexOffsets_.resize(element.count);
+        }
+        for (std::uint64_t r = 0; r < element.count; ++r) {
+            float xyz[3] = {0, 0, 0};
+            std::string_view token;
+            const auto here = [&] { return name_ + ":" + std::to_string(tokens.line) + ": "; };
+            const auto next = [&] {
+                if (tokens.next(token)) return true;
+                error = here() + "the header promises " + std::to_string(element.count) + " " +
+                        element.name + " elements, but the file ends inside element " +
+                        std::to_string(r);
+                return false;
+            };
+            for (std::size_t p = 0; p < element.properties.size(); ++p) {
+                const Property& property = element.properties[p];
+                if (property.countType < 0) {
+                    if (!next()) return false;
+                    if (isVertex && p == 0)
+                        vertexOffsets_[r] = std::size_t(token.data() - data_.data());
+                    for (int c = 0; c < 3; ++c) {
+                        if (!isVertex || int(p) != coordinateProperty_[c]) continue;
+                        bool ok;
+                        if (property.type == kFloat) {
+                            ok = readFloat(token, xyz[c]) == NumberStatus::kOk;
+                        } else {
+                            double wide = 0;
+                            ok = parseDouble(token, wide);
+                            xyz[c] = float(wide);
+                            ok = ok && std::isfinite(xyz[c]);
+                        }
+                        if (!ok) {
+                            error = here() + "\"" + std::string(token) + "\" is not a coordinate";
+                            return false;
+                        }
+                    }
+                    continue;
+                }
+                if (!next()) return false;
+                if (isVertex && p == 0)
+                    vertexOffsets_[r] = std::size_t(token.data() - data_.data());
+                std::int64_t count = 0;
+                if (!parseInteger(token, count) || count < 0) {
+                    error = here() + "\"" + std::string(token) + "\" is not a list length";
+                    return false;
+                }
+                const bool faceList = hasFaces && isFaceList(property);
+                corners.clear();
+                for (std::int64_t i = 0; i < count; ++i) {
+                    if (!next()) return false;
+                    if (!faceList) continue;
+                    std::int64_t index = 0;
+                    if (!parseInteger(token, index) || index < 0 ||
+                        index >= std::int64_t(positions_.size())) {
+                        error = here() + "face " + std::to_string(r) + " names vertex \"" +
+                                std::string(token) + "\", but there are " +
+                                std::to_string(positions_.size());
+                        return false;
+                    }
+                    corners.push_back(int(index));
+                }
+                if (faceList && !corners.empty())
+                    addElement(kindOf(corners.size()), corners.data(), corners.size());
+            }
+            if (isVertex) {
+                positions_[r] = MeshPosition{xyz[0], xyz[1], xyz[2]};
+                if (options.progress && (r & 0xFFFFF) == 0xFFFFF)
+                    options.progress(double(tokens.at) / double(data_.size()));
+            }
+        }
+    }
+    return true;
+}
+
+std::size_t PlyDocument::recordOffset(int vertex) const {
+    if (!vertexOffsets_.empty()) return vertexOffsets_[vertex];
+    return vertexBase_ + std::size_t(vertex) * vertexStride_;
+}
+
+void PlyDocument::binaryCoordinates(int vertex, std::size_t at[3]) const {
+    const Element& element = elements_[vertexElement_];
+    if (vertexOffsets_.empty()) {
+        for (int c = 0; c < 3; ++c) at[c] = recordOffset(vertex) + coordinateAt_[c];
+        return;
+    }
+    const bool big = encoding_ == Encoding::kBigEndian;
+    std::size_t cursor = vertexOffsets_[vertex];
+    for (std::size_t p = 0; p < element.properties.size(); ++p) {
+        const Property& property = element.properties[p];
+        for (int c = 0; c < 3; ++c)
+            if (int(p) == coordinateProperty_[c]) at[c] = cursor;
+        if (property.countType < 0) {
+            cursor += kTypes[property.type].size;
+        } else {
+            const double count = readScalar(data_.data() + cursor, property.countType, big);
+            cursor +=
+                kTypes[property.countType].size + std::size_t(count) * kTypes[property.type].size;
+        }
+    }
+}
+
+void PlyDocument::asciiCoordinates(std::size_t offset, std::string_view out[3]) const {
+    const Element& element = elements_[vertexElement_];
+    Tokens tokens{data_, offset, 0};
+    std::string_view token;
+    for (std::size_t p = 0; p < element.properties.size(); ++p) {
+        tokens.next(token);
+        for (int c = 0; c < 3; ++c)
+            if (int(p) == coordinateProperty_[c]) out[c] = token;
+        if (element.properties[p].countType < 0) continue;
+        std::int64_t count = 0;
+        parseInteger(token, count);
+        for (std::int64_t i = 0; i < count; ++i) tokens.next(token);
+    }
+}
+
+MeshPosition PlyDocument::filePosition(int vertex) const {
+    float xyz[3] = {0, 0, 0};
+    const Element& element = elements_[vertexElement_];
+    if (encoding_ == Encoding::kAscii) {
+        std::string_view tokens[3];
+        asciiCoordinates(vertexOffsets_[vertex], tokens);
+        for (int c = 0; c < 3; ++c) {
+            if (element.properties[coordinateProperty_[c]].type == kFloat) {
+                readFloat(tokens[c], xyz[c]);
+            } else {
+                double wide = 0;
+                parseDouble(tokens[c], wide);
+                xyz[c] = float(wide);
+            }
+        }
+    } else {
+        std::size_t at[3];
+        binaryCoordinates(vertex, at);
+        for (int c = 0; c < 3; ++c)
+            xyz[c] = readCoordinate(data_.data() + at[c],
+                                    element.properties[coordinateProperty_[c]].type,
+                                    encoding_ == Encoding::kBigEndian);
+    }
+    return {xyz[0], xyz[1], xyz[2]};
+}
+
+std::string PlyDocument::placeOf(int vertex) const {
+    if (encoding_ == Encoding::kAscii) return lineOf(data_, vertexOffsets_[vertex], name_);
+    return name_ + ": offset " + std::to_string(recordOffset(vertex));
+}
+
+std::string PlyDocument::bytes() const {
+    const int count = vertexCount();
+    if (encoding_ == Encoding::kAscii) {
+        std::vector<BytePatch> patches;
+        for (int v = 0; v < count; ++v) {
+            const MeshPosition file = filePosition(v);
+            if (samePositionBits(file, positions_[v])) continue;
+            std::string_view tokens[3];
+            asciiCoordinates(vertexOffsets_[v], tokens);
+            const float wanted[3] = {positions_[v].x, positions_[v].y, positions_[v].z};
+            const float had[3] = {file.x, file.y, file.z};
+            for (int c = 0; c < 3; ++c) {
+                if (std::memcmp(&wanted[c], &had[c], sizeof(float)) == 0) continue;
+                std::string text = coordinateText(tokens[c], wanted[c], numberStyle_);
+                if (text.empty()) continue;
+                const std::size_t begin = std::size_t(tokens[c].data() - data_.data());
+                patches.push_back(BytePatch{begin, begin + tokens[c].size(), std::move(text)});
+            }
+        }
+        return applyPatches(data_, std::move(patches));
+    }
+    std::string out(data_);
+    if (count == 0) return out;
+    const Element& element = elements_[vertexElement_];
+    for (int v = 0; v < count; ++v) {
+        const MeshPosition file = filePosition(v);
+        if (samePositionBits(file, positions_[v])) continue;
+        std::size_t at[3];
+        binaryCoordinates(v, at);
+        const float wanted[3] = {positions_[v].x, positions_[v].y, positions_[v].z};
+        const float had[3] = {file.x, file.y, file.z};
+        for (int c = 0; c < 3; ++c)
+            if (std::memcmp(&wanted[c], &had[c], sizeof(float)) != 0)
+                storeCoordinate(&out[at[c]], element.properties[coordinateProperty_[c]].type,
+                                encoding_ == Encoding::kBigEndian, wanted[c]);
+    }
+    return out;
+}
+
+}  // namespace talvexhost

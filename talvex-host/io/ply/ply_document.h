@@ -1,0 +1,70 @@
+// A PLY file (ASCII, binary little- or big-endian) as a mesh document: the
+// vertex element's x, y and z (float or double) are the positions, the face
+// element's vertex_indices (or vertex_index) lists the faces, and every other
+// element and property is kept as it is. Writing changes only the bytes or
+// the text of moved coordinates.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "io/mesh_file_document.h"
+
+namespace talvexhost {
+
+class PlyDocument : public MeshFileDocument {
+public:
+    const char* formatName() const override { return "PLY"; }
+    std::string placeOf(int vertex) const override;
+    std::string bytes() const override;
+
+    // Empty when `head` starts like a PLY file; otherwise why not.
+    static std::string refuses(std::string_view head);
+
+    // A scalar or list property of an element, as the header declares it.
+    struct Property {
+        std::string name;
+        int type = 0;        // index into the scalar types; see ply_document.cpp
+        int countType = -1;  // a list's count type, -1 for a scalar
+    };
+    struct Element {
+        std::string name;
+        std::uint64_t count = 0;
+        std::vector<Property> properties;
+    };
+
+protected:
+    bool parse(std::string& error, const MeshLoadOptions& options) override;
+    MeshPosition filePosition(int vertex) const override;
+
+private:
+    enum class Encoding { kAscii, kLittleEndian, kBigEndian };
+
+    bool parseHeader(std::string& error);
+    bool parseBinary(std::string& error, const MeshLoadOptions& options);
+    bool parseAscii(std::string& error, const MeshLoadOptions& options);
+    // Where vertex `vertex`'s record starts.
+    std::size_t recordOffset(int vertex) const;
+    // The byte offsets (binary) of the vertex's x, y and z.
+    void binaryCoordinates(int vertex, std::size_t at[3]) const;
+    // The x, y and z tokens of the ASCII record at `offset`.
+    void asciiCoordinates(std::size_t offset, std::string_view tokens[3]) const;
+    std::string binaryError(std::size_t offset, const std::string& what) const;
+
+    Encoding encoding_ = Encoding::kAscii;
+    std::vector<Element> elements_;
+    std::size_t bodyOffset_ = 0;
+    int vertexElement_ = -1;
+    int coordinateProperty_[3] = {-1, -1, -1};
+    // Binary vertices without lists sit at a fixed stride from the first;
+    // the others have their record offsets listed.
+    std::size_t vertexBase_ = 0;
+    std::size_t vertexStride_ = 0;
+    std::size_t coordinateAt_[3] = {0, 0, 0};  // within a fixed-size record
+    std::vector<std::size_t> vertexOffsets_;
+};
+
+}  // namespace talvexhost

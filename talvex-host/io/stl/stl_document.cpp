@@ -1,0 +1,349 @@
+#include "io/stl/stl_document.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "io/number_text.h"
+
+namespace talvexhost {
+
+namespace {
+
+constexpr std::size_t kHeaderBytes = 84;
+constexpr std::size_t kFacetBytes = 50;
+
+float loadFloat(const char* p) {
+    float value;
+    std::memcpy(&value, p, 4);  // STL is little-endian, as every target we build for
+    return value;
+}
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+bool sameWord(std::string_view a, const char* b) {
+    const std::size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+    return true;
+}
+
+struct Tokens {
+    std::string_view text;
+    std::size_t at;
+    std::size_t line;
+
+    bool next(std::string_view& token) {
+        while (at < text.size() && isSpace(text[at])) {
+            if (text[at] == '\n') ++line;
+            ++at;
+        }
+        if (at >= text.size()) return false;
+        const std::size_t start = at;
+        while (at < text.size() && !isSpace(text[at])) ++at;
+        token = text.substr(start, at - start);
+        return true;
+    }
+    // The rest of the current line, trimmed.
+    std::string_view restOfLine() {
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+        std::size_t end = at;
+        while (end < text.size() && text[end] != '\n') ++end;
+        std::size_t last = end;
+        while (last > at && isSpace(text[last - 1])) --last;
+        const std::string_view rest = text.substr(at, last - at);
+        at = end;
+        return rest;
+    }
+};
+
+// Text, as ASCII STL is: no control characters but white space in `head`.
+bool looksLikeText(std::string_view head) {
+    for (char c : head.substr(0, 1024)) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 32 && !isSpace(c)) return false;
+    }
+    return true;
+}
+
+bool startsWithSolid(std::string_view head) {
+    std::size_t i = 0;
+    while (i < head.size() && isSpace(head[i])) ++i;
+    return head.size() - i >= 5 && sameWord(head.substr(i, 5), "solid") &&
+           (head.size() == i + 5 || isSpace(head[i + 5]));
+}
+
+// The facet normal of corners a, b, c: float corners in, double arithmetic,
+// unit length rounded to float; zero for a degenerate facet.
+MeshPosition facetNormal(const MeshPosition& a, const MeshPosition& b, const MeshPosition& c) {
+    const double ux = double(b.x) - double(a.x), uy = double(b.y) - double(a.y),
+                 uz = double(b.z) - double(a.z);
+    const double vx = double(c.x) - double(a.x), vy = double(c.y) - double(a.y),
+                 vz = double(c.z) - double(a.z);
+    const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (!(length > 0.0)) return {0.0f, 0.0f, 0.0f};
+    return {float(nx / length), float(ny / length), float(nz / length)};
+}
+
+}  // namespace
+
+std::string StlDocument::refuses(std::string_view head) {
+    if (startsWithSolid(head)) return {};
+    // Binary STL's facet count and floats always hold bytes no text has.
+    if (looksLikeText(head)) return "is text, but ASCII STL starts with \"solid\"";
+    if (head.size() >= kHeaderBytes) return {};
+    return "is neither ASCII STL (it does not start with \"solid\") nor binary STL (" +
+           std::to_string(head.size()) + " bytes, fewer than the 84 of the header)";
+}
+
+bool StlDocument::parse(std::string& error, const MeshLoadOptions& options) {
+    cornerVertex_.clear();
+    filePositions_.clear();
+    facetOffsets_.clear();
+    facets_ = 0;
+    // Binary files may start with "solid" too; their size, or bytes no text
+    // has, settles it.
+    bool binary = !startsWithSolid(data_) || !looksLikeText(data_);
+    if (data_.size() >= kHeaderBytes) {
+        std::uint32_t count;
+        std::memcpy(&count, data_.data() + 80, 4);
+        if (data_.size() == kHeaderBytes + std::uint64_t(count) * kFacetBytes) binary = true;
+    }
+    ascii_ = !binary;
+    if (!(binary ? parseBinary(error, options) : parseAscii(error, options))) return false;
+    positions_ = filePositions_;
+    return true;
+}
+
+bool StlDocument::parseBinary(std::string& error, const MeshLoadOptions& options) {
+    if (data_.size() < kHeaderBytes) {
+        error = name_ + ": offset " + std::to_string(data_.size()) +
+                ": the file ends inside the 84-byte header of a binary STL";
+        return false;
+    }
+    std::uint32_t count;
+    std::memcpy(&count, data_.data() + 80, 4);
+    const std::uint64_t needed = kHeaderBytes + std::uint64_t(count) * kFacetBytes;
+    if (needed > data_.size()) {
+        error = name_ + ": offset 80: the header promises " + std::to_string(count) + " facets (" +
+                std::to_string(needed) + " bytes), but the file has " +
+                std::to_string(data_.size()) + " bytes";
+        return false;
+    }
+    // A closed mesh has about half as many vertices as facets.
+    if (!affordable(count / 2, options, error)) return false;
+    facets_ = count;
+    cornerVertex_.resize(std::size_t(count) * 3);
+    PositionWelder welder(filePositions_, count / 2 + 1);
+    for (std::size_t f = 0; f < count; ++f) {
+        const char* facet = data_.data() + kHeaderBytes + f * kFacetBytes;
+        for (int c = 0; c < 3; ++c) {
+            const char* p = facet + 12 + 12 * c;
+            const MeshPosition corner{loadFloat(p), loadFloat(p + 4), loadFloat(p + 8)};
+            if (!std::isfinite(corner.x) || !std::isfinite(corner.y) || !std::isfinite(corner.z)) {
+                error = name_ + ": offset " + std::to_string(p - data_.data()) + ": facet " +
+                        std::to_string(f) + " has a corner that is not at a finite position";
+                return false;
+            }
+            cornerVertex_[f * 3 + c] = welder.vertexAt(corner);
+        }
+        if (options.progress && (f & 0xFFFFF) == 0xFFFFF) options.progress(double(f) / count);
+    }
+    if (!filePositions_.empty()) {
+        MeshObject object;
+        object.name = fileStem(name_);
+        if (object.name.empty()) object.name = "default";
+        object.vertices.resize(filePositions_.size());
+        for (std::size_t v = 0; v < filePositions_.size(); ++v) object.vertices[v] = int(v);
+        objects_.push_back(std::move(object));
+    }
+    return true;
+}
+
+bool StlDocument::parseAscii(std::string& error, const MeshLoadOptions& options) {
+    Tokens tokens{data_, 0, 1};
+    PositionWelder welder(filePositions_, data_.size() / 400 + 1);
+    std::string_view token;
+    const auto here = [&] { return name_ + ":" + std::to_string(tokens.line) + ": "; };
+    const auto expect = [&](const char* word) {
+        token = {};
+        if (tokens.next(token) && sameWord(token, word)) return true;
+        error = here() + "expected \"" + word + "\"" +
+                (token.empty() ? std::string(", the file ended")
+                               : ", found \"" + std::string(token) + "\"");
+        return false;
+    };
+    const auto number = [&](float& value) {
+        if (!tokens.next(token)) {
+            error = here() + "the file ends inside a facet";
+            return false;
+        }
+        if (readFloat(token, value) == NumberStatus::kOk) return true;
+        error = here() + "\"" + std::string(token) + "\" is not a number";
+        return false;
+    };
+    std::vector<int> owner;  // each vertex's solid
+    std::vector<std::string> solids;
+    while (tokens.next(token)) {
+        if (!sameWord(token, "solid")) {
+            error = here() + "expected \"solid\", found \"" + std::string(token) + "\"";
+            return false;
+        }
+        std::string name(tokens.restOfLine());
+        if (name.empty()) name = fileStem(name_);
+        if (name.empty()) name = "default";
+        solids.push_back(name);
+        for (;;) {
+            token = {};
+            if (!tokens.next(token)) {
+                error = here() + "the file ends before \"endsolid\"";
+                return false;
+            }
+            if (sameWord(token, "endsolid")) {
+                tokens.restOfLine();
+                break;
+            }
+            if (!sameWord(token, "facet")) {
+                error = here() + "expected \"facet\" or \"endsolid\", found \"" +
+                        std::string(token) + "\"";
+                return false;
+            }
+            facetOffsets_.push_back(std::size_t(token.data() - data_.data()));
+            float ignored;
+            if (!expect("normal") || !number(ignored) || !number(ignored) || !number(ignored) ||
+                !expect("outer") || !expect("loop"))
+                return false;
+            for (int c = 0; c < 3; ++c) {
+                MeshPosition p;
+                if (!expect("vertex") || !number(p.x) || !number(p.y) || !number(p.z)) return false;
+                const int vertex = welder.vertexAt(p);
+                if (vertex == int(owner.size())) owner.push_back(int(solids.size()) - 1);
+                cornerVertex_.push_back(vertex);
+            }
+            if (!expect("endloop") || !expect("endfacet")) return false;
+            if (options.progress && (facetOffsets_.size() & 0xFFFFF) == 0)
+                options.progress(double(tokens.at) / double(data_.size()));
+        }
+    }
+    facets_ = facetOffsets_.size();
+    std::vector<int> objectOf(solids.size(), -1);
+    for (std::size_t v = 0; v < owner.size(); ++v) {
+        int& object = objectOf[owner[v]];
+        if (object < 0) {
+            object = int(objects_.size());
+            objects_.push_back(MeshObject{solids[owner[v]], {}});
+        }
+        objects_[object].vertices.push_back(int(v));
+    }
+    return true;
+}
+
+StlDocument::FacetTokens StlDocument::facetTokens(std::size_t offset) const {
+    FacetTokens out;
+    Tokens tokens{data_, offset, 0};
+    std::string_view token;
+    tokens.next(token);  // facet
+    tokens.next(token);  // normal
+    for (auto& n : out.normal) tokens.next(n);
+    tokens.next(token);  // outer
+    tokens.next(token);  // loop
+    for (auto& corner : out.corners) {
+        tokens.next(token);  // vertex
+        for (auto& value : corner) tokens.next(value);
+    }
+    return out;
+}
+
+std::vector<MeshElement> StlDocument::elements() const {
+    std::vector<MeshElement> out(facets_);
+    for (std::size_t f = 0; f < facets_; ++f) {
+        out[f].kind = MeshElement::kFace;
+        out[f].vertices.assign(cornerVertex_.begin() + std::ptrdiff_t(f * 3),
+                               cornerVertex_.begin() + std::ptrdiff_t(f * 3 + 3));
+    }
+    return out;
+}
+
+void StlDocument::forEachEdge(const std::function<void(const MeshEdge&)>& edge) const {
+    for (std::size_t f = 0; f < facets_; ++f) {
+        const int* v = &cornerVertex_[f * 3];
+        edge({v[0], v[1]});
+        edge({v[1], v[2]});
+        edge({v[2], v[0]});
+    }
+}
+
+std::string StlDocument::placeOf(int vertex) const {
+    std::size_t corner = 0;
+    while (corner < cornerVertex_.size() && cornerVertex_[corner] != vertex) ++corner;
+    if (ascii_) {
+        const FacetTokens tokens = facetTokens(facetOffsets_[corner / 3]);
+        return lineOf(data_, std::size_t(tokens.corners[corner % 3][0].data() - data_.data()),
+                      name_);
+    }
+    return name_ + ": offset " +
+           std::to_string(kHeaderBytes + (corner / 3) * kFacetBytes + 12 + (corner % 3) * 12);
+}
+
+std::string StlDocument::bytes() const {
+    std::vector<bool> moved(positions_.size());
+    bool any = false;
+    for (std::size_t v = 0; v < positions_.size(); ++v) {
+        moved[v] = !samePositionBits(positions_[v], filePositions_[v]);
+        any = any || moved[v];
+    }
+    if (!any) return std::string(data_);
+    if (!ascii_) {
+        std::string out(data_);
+        for (std::size_t f = 0; f < facets_; ++f) {
+            const int* v = &cornerVertex_[f * 3];
+            if (!moved[v[0]] && !moved[v[1]] && !moved[v[2]]) continue;
+            char* facet = &out[kHeaderBytes + f * kFacetBytes];
+            MeshPosition corners[3];
+            for (int c = 0; c < 3; ++c) {
+                char* p = facet + 12 + 12 * c;
+                if (moved[v[c]]) std::memcpy(p, &positions_[v[c]], 12);
+                corners[c] = {loadFloat(p), loadFloat(p + 4), loadFloat(p + 8)};
+            }
+            const MeshPosition normal = facetNormal(corners[0], corners[1], corners[2]);
+            std::memcpy(facet, &normal, 12);
+        }
+        return out;
+    }
+    std::vector<BytePatch> patches;
+    // Rewrites `token` to give `value`; what the file then reads there.
+    const auto rewrite = [&](std::string_view token, float value) {
+        std::string text = coordinateText(token, value, numberStyle_);
+        float now = 0.0f;
+        readFloat(text.empty() ? token : std::string_view(text), now);
+        if (text.empty()) return now;
+        const std::size_t begin = std::size_t(token.data() - data_.data());
+        patches.push_back(BytePatch{begin, begin + token.size(), std::move(text)});
+        return now;
+    };
+    for (std::size_t f = 0; f < facets_; ++f) {
+        const int* v = &cornerVertex_[f * 3];
+        if (!moved[v[0]] && !moved[v[1]] && !moved[v[2]]) continue;
+        const FacetTokens tokens = facetTokens(facetOffsets_[f]);
+        MeshPosition corners[3];
+        for (int c = 0; c < 3; ++c) {
+            float* xyz[3] = {&corners[c].x, &corners[c].y, &corners[c].z};
+            const float wanted[3] = {positions_[v[c]].x, positions_[v[c]].y, positions_[v[c]].z};
+            for (int k = 0; k < 3; ++k) {
+                readFloat(tokens.corners[c][k], *xyz[k]);
+                if (!moved[v[c]]) continue;
+                *xyz[k] = rewrite(tokens.corners[c][k], wanted[k]);
+            }
+        }
+        const MeshPosition normal = facetNormal(corners[0], corners[1], corners[2]);
+        rewrite(tokens.normal[0], normal.x);
+        rewrite(tokens.normal[1], normal.y);
+        rewrite(tokens.normal[2], normal.z);
+    }
+    return applyPatches(data_, std::move(patches));
+}
+
+}  // namespace talvexhost
