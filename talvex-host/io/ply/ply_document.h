@@ -21,6 +21,18 @@ public:
     std::string placeOf(int vertex) const override;
     std::string bytes() const override;
 
+    // A rebuilt mesh as PLY of the same encoding and header: the vertex and
+    // face counts changed, every other header line kept. A kept vertex keeps
+    // its record; a mirrored one takes its original's, with x, y, z and the
+    // normal nx, ny, nz mirrored; one made at a cut interpolates every other
+    // scalar property along the cut edge (integers rounded) and takes the
+    // kept end's lists. A face takes its scalar properties from the face it
+    // comes from; its other lists (per-corner values) are written empty, and
+    // elements that name vertices (edges) are written with none; `notes`
+    // says so. Other elements are kept record for record.
+    bool rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane, std::string& out,
+                      std::vector<std::string>& notes, std::string& error) const override;
+
     // Empty when `head` starts like a PLY file; otherwise why not.
     static std::string refuses(std::string_view head);
 
@@ -53,6 +65,14 @@ private:
     // The x, y and z tokens of the ASCII record at `offset`.
     void asciiCoordinates(std::size_t offset, std::string_view tokens[3]) const;
     std::string binaryError(std::size_t offset, const std::string& what) const;
+    // Where each property of the record at `at` of `element` lies (binary:
+    // its bytes; ASCII: from its first token to the end of its last); where
+    // the record ends.
+    struct Span {
+        std::size_t begin;
+        std::size_t end;
+    };
+    std::size_t walkRecord(const Element& element, std::size_t at, std::vector<Span>& spans) const;
 
     Encoding encoding_ = Encoding::kAscii;
     std::vector<Element> elements_;
