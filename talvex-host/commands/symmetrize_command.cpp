@@ -9,8 +9,8 @@
 
 #include "commands/command_table.h"
 #include "edit/half_mesh.h"
-#include "io/number_text.h"
 #include "io/mesh_document.h"
+#include "io/number_text.h"
 #include "io/phase_times.h"
 #include "io/safe_writer.h"
 #include "pairing/plane_setup.h"
@@ -23,7 +23,7 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host symmetrize IN.obj -o OUT.obj|- --keep +x|-x|+y|-y|+z|-z|+|-\n"
+    "usage: talvex-host symmetrize IN -o OUT|- --keep +x|-x|+y|-y|+z|-z|+|-\n"
     "                              [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--mirror-uv U]\n"
     "                              [--weld D] [--precision file|shortest] [--quiet] [--stats]\n"
     "\n"
@@ -35,13 +35,18 @@ const char kHelp[] =
     "stays. Objects, groups, materials, smoothing groups and the comment header are kept;\n"
     "the kept half's vertices keep their order and are followed by their mirror images. A\n"
     "face lying in the plane is kept once, unless the kept half meets it along a side (it\n"
-    "would then be a wall inside the mesh): it is dropped. The plug-in plays no part.\n"
+    "would then be a wall inside the mesh): it is dropped. The plug-in plays no part.\n"    "\n"
+    "The rebuilt mesh is written in the input's format. OBJ keeps the above; STL its\n"
+    "header or solid names, each facet's normal computed anew; PLY its header and the\n"
+    "other values of each vertex (interpolated at cuts, normals mirrored), faces' other\n"
+    "lists and elements naming vertices (edges) emptied, with a note. glTF is refused:\n"
+    "symmetrize does not write it yet.\n"
     "\n"
     "Refused, with exit status 1 and nothing written: a plane that misses the mesh, a --keep\n"
     "that names another axis than the plane's, a seam that cannot be welded (an edge on the\n"
     "plane that two faces of the kept half share), and faces referring to missing vertices.\n"
     "\n"
-    "  -o OUT.obj       where to write, safely (as resym); -o - writes standard output\n"
+    "  -o OUT           where to write, safely (as resym); -o - writes standard output\n"
     "  --keep SIDE      the half to keep: +x, -x, ... for the plane's axis, + for the side\n"
     "                   the plane's normal points to (A, B, C of A,B,C,D), - the other\n"
     "  --plane P        auto (default): the best symmetry plane found by detect; x, y, z:\n"
@@ -109,7 +114,7 @@ static int runSymmetrize(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::string error;
-    if (!args.has("-o")) return usageError(kSpec, "say where to write: -o OUT.obj or -o -");
+    if (!args.has("-o")) return usageError(kSpec, "say where to write: -o OUT or -o -");
     if (!args.has("--keep")) return usageError(kSpec, "say which half to keep: --keep +x, -x, ...");
     PlaneSide side;
     if (!parsePlaneSide(args.value("--keep"), "--keep", side, error))
@@ -189,8 +194,7 @@ static int runSymmetrize(const Invocation& invocation) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     text << "plane: " << planeText(spec, plane) << "\n"
          << "kept: the " << sideName(spec.axis, keep) << " side\n"
-         << "before: " << countVertices(source) << " vertices, " << countFaces(source)
-         << " faces\n"
+         << "before: " << countVertices(source) << " vertices, " << countFaces(source) << " faces\n"
          << "after: " << countVertices(result.mesh) << " vertices, " << countFaces(result.mesh)
          << " faces\n"
          << "faces cut: " << result.facesCut << " (" << result.verticesCut

@@ -742,9 +742,8 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
     const HalfMeshInput& mesh = rebuilt.mesh;
     const bool ascii = encoding_ == Encoding::kAscii;
     const bool big = encoding_ == Encoding::kBigEndian;
-    const std::string lineEnd = data_.substr(0, bodyOffset_).find("\r\n") != std::string_view::npos
-                                    ? "\r\n"
-                                    : "\n";
+    const std::string lineEnd =
+        data_.substr(0, bodyOffset_).find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
     int faceElement = -1;
     for (std::size_t e = 0; e < elements_.size(); ++e)
         if (elements_[e].name == "face" && faceElement < 0) faceElement = int(e);
@@ -799,9 +798,8 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
                     if (count > 0) faceOfElement.push_back(int(r));
                 }
             }
-            blocks[e].end = ascii && element.count > 0 && !element.properties.empty()
-                                ? spans.back().end
-                                : at;
+            blocks[e].end =
+                ascii && element.count > 0 && !element.properties.empty() ? spans.back().end : at;
         }
     }
 
@@ -822,7 +820,8 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
                 if (element == vertexElement_) count = mesh.positions.size();
                 if (element == faceElement) count = faces;
                 if (emptied[element]) count = 0;
-                header += "element " + std::string(words[1]) + " " + std::to_string(count) + lineEnd;
+                header +=
+                    "element " + std::string(words[1]) + " " + std::to_string(count) + lineEnd;
                 continue;
             }
             header += line;
@@ -863,9 +862,9 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
     const auto writeVertices = [&]() {
         for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
             const EditOrigin& origin = rebuilt.positionOrigins[v];
-            const EditOrigin& kept =
-                origin.kind == EditOrigin::kMirror ? rebuilt.positionOrigins[std::size_t(origin.index)]
-                                                   : origin;
+            const EditOrigin& kept = origin.kind == EditOrigin::kMirror
+                                         ? rebuilt.positionOrigins[std::size_t(origin.index)]
+                                         : origin;
             const bool mirrored = origin.kind == EditOrigin::kMirror;
             const bool cut = kept.kind == EditOrigin::kCut;
             const bool asRead = kept.kind == EditOrigin::kKept && !kept.moved;
@@ -878,7 +877,8 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
             if (newNormal) {
                 for (int k = 0; k < 3; ++k) {
                     const int p = normal[k];
-                    n[k] = valueAt(spans[std::size_t(p)], vertices->properties[std::size_t(p)].type);
+                    n[k] =
+                        valueAt(spans[std::size_t(p)], vertices->properties[std::size_t(p)].type);
                     if (cut)
                         n[k] += kept.t * (valueAt(other[std::size_t(p)],
                                                   vertices->properties[std::size_t(p)].type) -
@@ -904,14 +904,16 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
                 }
                 if (ascii && p > 0) record += ' ';
                 if (coordinate >= 0 || direction >= 0) {
-                    const double value = coordinate >= 0 ? double(mesh.positions[v].v[coordinate])
-                                                         : n[direction];
+                    const double value =
+                        coordinate >= 0 ? double(mesh.positions[v].v[coordinate]) : n[direction];
                     if (!ascii) {
-                        storeScalar(record, property.type, big, property.type == kFloat ? double(float(value)) : value);
+                        storeScalar(record, property.type, big,
+                                    property.type == kFloat ? double(float(value)) : value);
                         // Unmoved doubles keep their bits.
                         if (coordinate >= 0 && asRead && !mirrored)
                             record.replace(record.size() - file.size(), file.size(), file);
-                    } else if (coordinate >= 0 && asRead && (!mirrored || coordinate != plane.axis)) {
+                    } else if (coordinate >= 0 && asRead &&
+                               (!mirrored || coordinate != plane.axis)) {
                         record += file;
                     } else if (coordinate >= 0 && asRead && textMirror) {
                         appendNegated(file, record);
@@ -965,9 +967,10 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
                         " count can hold";
                 return false;
             }
-            walkRecord(element, faceStart[std::size_t(
-                                    faceOfElement[std::size_t(rebuilt.elementSources[e])])],
-                       spans);
+            walkRecord(
+                element,
+                faceStart[std::size_t(faceOfElement[std::size_t(rebuilt.elementSources[e])])],
+                spans);
             record.clear();
             for (std::size_t p = 0; p < element.properties.size(); ++p) {
                 const Property& property = element.properties[p];
@@ -976,7 +979,8 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
                     if (ascii) {
                         record += std::to_string(face.count);
                         for (int k = 0; k < face.count; ++k)
-                            record += ' ' + std::to_string(mesh.corners[std::size_t(face.first + k)].vertex);
+                            record += ' ' + std::to_string(
+                                                mesh.corners[std::size_t(face.first + k)].vertex);
                     } else {
                         storeScalar(record, property.countType, big, face.count);
                         for (int k = 0; k < face.count; ++k)

@@ -389,11 +389,12 @@ bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
         }
         const EditCorner* c = &mesh.corners[std::size_t(element.first)];
         for (int k = 1; k + 1 < element.count; ++k)
-            facets.push_back({{c[0].vertex, c[k].vertex, c[k + 1].vertex},
-                              rebuilt.elementSources[e]});
+            facets.push_back(
+                {{c[0].vertex, c[k].vertex, c[k + 1].vertex}, rebuilt.elementSources[e]});
     }
     if (skipped > 0)
-        notes.push_back(std::to_string(skipped) + " lines and points dropped: STL holds facets only");
+        notes.push_back(std::to_string(skipped) +
+                        " lines and points dropped: STL holds facets only");
     if (facets.size() > 0xFFFFFFFFull) {
         error = name_ + ": " + std::to_string(facets.size()) +
                 " facets are more than a binary STL can count";
@@ -456,7 +457,8 @@ bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
             } else if (asRead && textMirror) {
                 appendNegated(file[k], text);
             } else {
-                const std::string fresh = coordinateText(file[k], mesh.positions[v].v[k], numberStyle_);
+                const std::string fresh =
+                    coordinateText(file[k], mesh.positions[v].v[k], numberStyle_);
                 text += fresh.empty() ? std::string(file[k]) : fresh;
             }
             readFloat(std::string_view(text).substr(from), xyz[k]);
@@ -474,10 +476,9 @@ bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
         for (const Facet& facet : facets) {
             if (!facetSolid_.empty() && std::size_t(facetSolid_[std::size_t(facet.source)]) != s)
                 continue;
-            const MeshPosition normal =
-                facetNormal(written[std::size_t(facet.corners[0])],
-                            written[std::size_t(facet.corners[1])],
-                            written[std::size_t(facet.corners[2])]);
+            const MeshPosition normal = facetNormal(written[std::size_t(facet.corners[0])],
+                                                    written[std::size_t(facet.corners[1])],
+                                                    written[std::size_t(facet.corners[2])]);
             const FacetTokens source = facetTokens(facetOffsets_[std::size_t(facet.source)]);
             const float n[3] = {normal.x, normal.y, normal.z};
             out += "  facet normal";
