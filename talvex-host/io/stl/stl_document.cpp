@@ -354,6 +354,12 @@ namespace {
 
 // A mirror image about an axis plane at 0 negates one coordinate exactly:
 // its text is the original's with the sign changed (a zero kept as written).
+// A rebuilt facet's normal, its zeros written "0", not "-0".
+MeshPosition rebuiltNormal(const MeshPosition& a, const MeshPosition& b, const MeshPosition& c) {
+    const MeshPosition n = facetNormal(a, b, c);
+    return {n.x + 0.0f, n.y + 0.0f, n.z + 0.0f};
+}
+
 void appendNegated(std::string_view token, std::string& out) {
     float value = 0.0f;
     if (readFloat(token, value) == NumberStatus::kOk && value == 0.0f) {
@@ -421,7 +427,7 @@ bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
                 corners[c] = {p.v[0], p.v[1], p.v[2]};
                 std::memcpy(facet + 12 + 12 * c, &corners[c], 12);
             }
-            const MeshPosition normal = facetNormal(corners[0], corners[1], corners[2]);
+            const MeshPosition normal = rebuiltNormal(corners[0], corners[1], corners[2]);
             std::memcpy(facet, &normal, 12);
             const char* attribute =
                 data_.data() + kHeaderBytes + std::size_t(facets[f].source) * kFacetBytes + 48;
@@ -476,9 +482,9 @@ bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
         for (const Facet& facet : facets) {
             if (!facetSolid_.empty() && std::size_t(facetSolid_[std::size_t(facet.source)]) != s)
                 continue;
-            const MeshPosition normal = facetNormal(written[std::size_t(facet.corners[0])],
-                                                    written[std::size_t(facet.corners[1])],
-                                                    written[std::size_t(facet.corners[2])]);
+            const MeshPosition normal = rebuiltNormal(written[std::size_t(facet.corners[0])],
+                                                      written[std::size_t(facet.corners[1])],
+                                                      written[std::size_t(facet.corners[2])]);
             const FacetTokens source = facetTokens(facetOffsets_[std::size_t(facet.source)]);
             const float n[3] = {normal.x, normal.y, normal.z};
             out += "  facet normal";
