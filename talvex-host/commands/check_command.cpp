@@ -410,6 +410,6 @@ static int runCheck(const Invocation& invocation) {
 }
 
 extern const Subcommand kCheckCommand = {
-    kSpec, "report the asymmetric vertices of an OBJ mesh without changing it", runCheck};
+    kSpec, "report the asymmetric vertices of a mesh without changing it", runCheck};
 
 }  // namespace talvexhost

@@ -265,6 +265,6 @@ static int runDetect(const Invocation& invocation) {
 }
 
 extern const Subcommand kDetectCommand = {
-    kSpec, "find the symmetry planes of an OBJ mesh at any orientation", runDetect};
+    kSpec, "find the symmetry planes of a mesh at any orientation", runDetect};
 
 }  // namespace talvexhost

@@ -53,6 +53,6 @@ static int runObjects(const Invocation& invocation) {
     return kExitOk;
 }
 
-extern const Subcommand kObjectsCommand = {kSpec, "list the objects of an OBJ mesh", runObjects};
+extern const Subcommand kObjectsCommand = {kSpec, "list the objects of a mesh", runObjects};
 
 }  // namespace talvexhost

@@ -456,7 +456,7 @@ static int runResym(const Invocation& invocation) {
     return kExitOk;
 }
 
-extern const Subcommand kResymCommand = {kSpec, "make an OBJ mesh symmetric with Smart Resym",
-                                         runResym};
+extern const Subcommand kResymCommand = {
+    kSpec, "make a mesh (OBJ, PLY, STL, glTF) symmetric with Smart Resym", runResym};
 
 }  // namespace talvexhost
