@@ -747,6 +747,12 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
     int faceElement = -1;
     for (std::size_t e = 0; e < elements_.size(); ++e)
         if (elements_[e].name == "face" && faceElement < 0) faceElement = int(e);
+    // A face element without a vertex list holds no faces: kept as it is.
+    int faceList = -1;
+    if (faceElement >= 0)
+        for (std::size_t p = 0; p < elements_[faceElement].properties.size(); ++p)
+            if (faceList < 0 && isFaceList(elements_[faceElement].properties[p])) faceList = int(p);
+    if (faceList < 0) faceElement = -1;
     // Elements besides the vertices and faces whose records name vertices by
     // number (edges) would name the wrong ones: they are written with none.
     std::vector<bool> emptied(elements_.size(), false);
@@ -771,10 +777,6 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
     std::vector<int> faceOfElement;
     std::vector<Span> blocks(elements_.size(), Span{0, 0});
     std::vector<Span> spans;
-    int faceList = -1;
-    if (faceElement >= 0)
-        for (std::size_t p = 0; p < elements_[faceElement].properties.size(); ++p)
-            if (faceList < 0 && isFaceList(elements_[faceElement].properties[p])) faceList = int(p);
     {
         std::size_t at = bodyOffset_;
         for (std::size_t e = 0; e < elements_.size(); ++e) {
