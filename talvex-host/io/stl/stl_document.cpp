@@ -354,6 +354,12 @@ namespace {
 
 // A mirror image about an axis plane at 0 negates one coordinate exactly:
 // its text is the original's with the sign changed (a zero kept as written).
+// True when binary STL's 32-bit facet count holds `facets` (always, where
+// sizes are 32-bit).
+bool countable(std::uint64_t facets) {
+    return facets <= std::uint64_t(UINT32_MAX);
+}
+
 // A rebuilt facet's normal, its zeros written "0", not "-0".
 MeshPosition rebuiltNormal(const MeshPosition& a, const MeshPosition& b, const MeshPosition& c) {
     const MeshPosition n = facetNormal(a, b, c);
@@ -401,7 +407,7 @@ bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
     if (skipped > 0)
         notes.push_back(std::to_string(skipped) +
                         " lines and points dropped: STL holds facets only");
-    if (facets.size() > 0xFFFFFFFFull) {
+    if (!countable(facets.size())) {
         error = name_ + ": " + std::to_string(facets.size()) +
                 " facets are more than a binary STL can count";
         return false;
