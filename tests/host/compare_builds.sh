@@ -30,8 +30,8 @@ both() { # NAME ARGS...: runs both hosts; {OUT} in ARGS is each one's folder
     # Paths differ between the two runs; the rest of the report must not.
     sed -i 's|\\|/|g' "$out/$side/$name.out"
     sed -i "s|[A-Z]:$out/$side|{OUT}|g; s|$out/$side|{OUT}|g; s|; plug-in .*||" "$out/$side/$name.out"
-    # How long detection took is the one line that may differ.
-    sed -i '/^time: [0-9.]* s$/d' "$out/$side/$name.out"
+    # How long detection and symmetrize took may differ.
+    sed -i '/^time: [0-9.]* s$/d; s/^\(wrote .*\) in [0-9.]* s$/\1/' "$out/$side/$name.out"
   done
   cmp -s "$out/native/$name.out" "$out/windows/$name.out" ||
     { echo "FAIL: $name: reports differ"; diff "$out/native/$name.out" "$out/windows/$name.out" | head -20; failures=$((failures + 1)); }
