@@ -33,14 +33,14 @@ T getBig(const std::string& in, std::size_t at) {
 
 // Reads `document`, rebuilds it about x = 0 keeping +x and writes it.
 bool rebuild(MeshDocument& document, std::string& out, std::vector<std::string>& notes,
-             std::string& error) {
+             std::string& error, const HalfMeshOptions& options = {}) {
     HalfMeshInput input;
     if (!document.readForRebuild(input, error)) return false;
     HalfPlane plane;
     plane.axis = 0;
     plane.keep = 1;
     HalfMeshResult result;
-    if (!rebuildFromHalf(input, plane, HalfMeshOptions{}, result, error)) return false;
+    if (!rebuildFromHalf(input, plane, options, result, error)) return false;
     return document.rebuiltBytes(result, plane, out, notes, error);
 }
 
@@ -100,6 +100,37 @@ TEST(RebuiltFormats, PlyBigEndianRecordsOfVaryingSizeInterpolatedAtTheCut) {
     EXPECT_EQ(tags, wantTags);
     EXPECT_FLOAT_EQ(back.position(4).x, -3.0f);
     EXPECT_FLOAT_EQ(back.position(2).x, 0.0f);
+}
+
+TEST(RebuiltFormats, PlyTextureCoordinatesMirroredWhenAsked) {
+    // A quad from x = -1 to x = 1 whose s runs 0.25 to 0.75 across it: the
+    // seam at x = 0 is s = 0.5; u -> 1 - u mirrors the kept half's 0.75 to
+    // 0.25 on the mirrored side, and the seam keeps the kept half's.
+    const std::string ply =
+        "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\n"
+        "property float y\nproperty float z\nproperty float s\n"
+        "property float t\nelement face 1\n"
+        "property list uchar int vertex_indices\nend_header\n"
+        "-1 0 0 0.25 0\n1 0 0 0.75 0\n1 1 0 0.75 1\n-1 1 0 0.25 1\n"
+        "4 0 1 2 3\n";
+    for (const bool mirrorUv : {false, true}) {
+        PlyDocument document;
+        std::string error;
+        ASSERT_TRUE(document.parseBytes(ply, "quad.ply", error)) << error;
+        HalfMeshOptions options;
+        options.mirrorUv = mirrorUv;
+        options.mirrorU = 0.5;
+        std::string out;
+        std::vector<std::string> notes;
+        ASSERT_TRUE(rebuild(document, out, notes, error, options)) << error;
+        const std::string body = out.substr(out.find("end_header\n") + 11);
+        // Kept 1 and 2, cut on the plane, then the mirror images of 1 and 2.
+        const std::string want = mirrorUv ? "1 0 0 0.75 0\n1 1 0 0.75 1\n0 0 0 0.50 0\n"
+                                            "0 1 0 0.50 1\n-1 0 0 0.25 0\n-1 1 0 0.25 1\n"
+                                          : "1 0 0 0.75 0\n1 1 0 0.75 1\n0 0 0 0.50 0\n"
+                                            "0 1 0 0.50 1\n-1 0 0 0.75 0\n-1 1 0 0.75 1\n";
+        EXPECT_EQ(body.substr(0, want.size()), want) << "mirrorUv " << mirrorUv;
+    }
 }
 
 TEST(RebuiltFormats, PlyIndicesTheFileTypeCannotHoldAreRefused) {

@@ -736,6 +736,52 @@ std::size_t PlyDocument::walkRecord(const Element& element, std::size_t at,
     return tokens.at;
 }
 
+void PlyDocument::uvProperties(int uv[2]) const {
+    uv[0] = uv[1] = -1;
+    if (vertexElement_ < 0) return;
+    const std::vector<Property>& properties = elements_[std::size_t(vertexElement_)].properties;
+    const char* names[][2] = {
+        {"s", "t"}, {"u", "v"}, {"texture_u", "texture_v"}, {"texture_s", "texture_t"}};
+    for (const auto& pair : names) {
+        int found[2] = {-1, -1};
+        for (std::size_t p = 0; p < properties.size(); ++p)
+            for (int k = 0; k < 2; ++k)
+                if (properties[p].name == pair[k] && properties[p].countType < 0) found[k] = int(p);
+        if (found[0] >= 0 && found[1] >= 0) {
+            uv[0] = found[0];
+            uv[1] = found[1];
+            return;
+        }
+    }
+}
+
+bool PlyDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
+    if (!MeshDocument::readForRebuild(input, error)) return false;
+    int uv[2];
+    uvProperties(uv);
+    if (uv[0] < 0) return true;
+    const Element& element = elements_[std::size_t(vertexElement_)];
+    const bool big = encoding_ == Encoding::kBigEndian;
+    std::vector<Span> spans;
+    input.uvs.resize(input.positions.size());
+    for (std::size_t v = 0; v < input.positions.size(); ++v) {
+        walkRecord(element, recordOffset(int(v)), spans);
+        for (int k = 0; k < 2; ++k) {
+            const Span& span = spans[std::size_t(uv[k])];
+            const int type = element.properties[std::size_t(uv[k])].type;
+            double value = 0.0;
+            if (encoding_ == Encoding::kAscii)
+                parseDouble(data_.substr(span.begin, span.end - span.begin), value);
+            else
+                value = readScalar(data_.data() + span.begin, type, big);
+            input.uvs[v].v[k] = static_cast<float>(value);
+        }
+        input.uvs[v].v[2] = 0.0f;
+    }
+    for (EditCorner& corner : input.corners) corner.uv = corner.vertex;
+    return true;
+}
+
 bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane,
                                std::string& out, std::vector<std::string>& notes,
                                std::string& error) const {
@@ -844,6 +890,20 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
                     normal[k] = int(p);
     }
     const bool hasNormals = normal[0] >= 0 && normal[1] >= 0 && normal[2] >= 0;
+    // Each vertex's texture coordinates from its corners, the kept faces'
+    // first: a seam vertex both halves share keeps the kept half's.
+    int uv[2];
+    uvProperties(uv);
+    std::vector<int> uvOf(mesh.positions.size(), -1);
+    if (uv[0] >= 0 && !mesh.uvs.empty())
+        for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
+            const EditElement& element = mesh.elements[e];
+            for (int k = 0; k < element.count; ++k) {
+                const EditCorner& corner = mesh.corners[std::size_t(element.first + k)];
+                if (corner.uv >= 0 && uvOf[std::size_t(corner.vertex)] < 0)
+                    uvOf[std::size_t(corner.vertex)] = corner.uv;
+            }
+        }
     const bool textMirror = plane.axis >= 0 && plane.offset == 0.0;
     const auto valueAt = [&](const Span& span, int type) {
         if (!ascii) return readScalar(data_.data() + span.begin, type, big);
@@ -922,6 +982,18 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
                     } else {
                         const std::string fresh =
                             coordinateText(file, static_cast<float>(value), numberStyle_);
+                        record += fresh.empty() ? std::string(file) : fresh;
+                    }
+                    continue;
+                }
+                const int texture = int(p) == uv[0] ? 0 : int(p) == uv[1] ? 1 : -1;
+                if (texture >= 0 && mirrored && uvOf[v] >= 0) {
+                    // The mirrored face's own, which --mirror-uv changes.
+                    const float value = mesh.uvs[std::size_t(uvOf[v])].v[texture];
+                    if (!ascii) {
+                        storeScalar(record, property.type, big, value);
+                    } else {
+                        const std::string fresh = coordinateText(file, value, numberStyle_);
                         record += fresh.empty() ? std::string(file) : fresh;
                     }
                     continue;

@@ -32,6 +32,11 @@ public:
     // says so. Other elements are kept record for record.
     bool rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane, std::string& out,
                       std::vector<std::string>& notes, std::string& error) const override;
+    // Besides positions and faces, a vertex's texture coordinates (s and t,
+    // u and v, or texture_u and texture_v) as its corners' own, so mirrored
+    // faces get them mirrored when asked (--mirror-uv); a vertex on the
+    // seam, which both halves share, keeps the kept half's.
+    bool readForRebuild(HalfMeshInput& input, std::string& error) override;
 
     // Empty when `head` starts like a PLY file; otherwise why not.
     static std::string refuses(std::string_view head);
@@ -79,6 +84,8 @@ private:
     std::size_t bodyOffset_ = 0;
     int vertexElement_ = -1;
     int coordinateProperty_[3] = {-1, -1, -1};
+    // The vertex's texture coordinates, scalar properties, or -1 and -1.
+    void uvProperties(int uv[2]) const;
     // Binary vertices without lists sit at a fixed stride from the first;
     // the others have their record offsets listed.
     std::size_t vertexBase_ = 0;
