@@ -482,7 +482,8 @@ bool ObjDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
     }
     rebuildSource_ = std::make_unique<ObjRebuildSource>();
     if (!readObjForRebuild(rebuildText_, name_, *rebuildSource_, error, &positions)) return false;
-    input = rebuildSource_->mesh;
+    // The writer needs the lines, not the mesh, which the geometry reads.
+    input = std::move(rebuildSource_->mesh);
     return true;
 }
 
