@@ -9,9 +9,8 @@
 
 #include "commands/command_table.h"
 #include "edit/half_mesh.h"
-#include "edit/obj_rebuild.h"
+#include "io/mesh_document.h"
 #include "io/number_text.h"
-#include "io/obj/obj_document.h"
 #include "io/phase_times.h"
 #include "io/safe_writer.h"
 #include "pairing/plane_setup.h"
@@ -24,7 +23,7 @@ namespace talvexhost {
 namespace {
 
 const char kHelp[] =
-    "usage: talvex-host symmetrize IN.obj -o OUT.obj|- --keep +x|-x|+y|-y|+z|-z|+|-\n"
+    "usage: talvex-host symmetrize IN -o OUT|- --keep +x|-x|+y|-y|+z|-z|+|-\n"
     "                              [--plane auto|x|y|z|x=VALUE|...|A,B,C,D] [--mirror-uv U]\n"
     "                              [--weld D] [--precision file|shortest] [--quiet] [--stats]\n"
     "\n"
@@ -38,11 +37,17 @@ const char kHelp[] =
     "face lying in the plane is kept once, unless the kept half meets it along a side (it\n"
     "would then be a wall inside the mesh): it is dropped. The plug-in plays no part.\n"
     "\n"
+    "The rebuilt mesh is written in the input's format. OBJ keeps the above; STL its\n"
+    "header or solid names, each facet's normal computed anew; PLY its header and the\n"
+    "other values of each vertex (interpolated at cuts, normals mirrored), faces' other\n"
+    "lists and elements naming vertices (edges) emptied, with a note. glTF is refused:\n"
+    "symmetrize does not write it yet.\n"
+    "\n"
     "Refused, with exit status 1 and nothing written: a plane that misses the mesh, a --keep\n"
     "that names another axis than the plane's, a seam that cannot be welded (an edge on the\n"
     "plane that two faces of the kept half share), and faces referring to missing vertices.\n"
     "\n"
-    "  -o OUT.obj       where to write, safely (as resym); -o - writes standard output\n"
+    "  -o OUT           where to write, safely (as resym); -o - writes standard output\n"
     "  --keep SIDE      the half to keep: +x, -x, ... for the plane's axis, + for the side\n"
     "                   the plane's normal points to (A, B, C of A,B,C,D), - the other\n"
     "  --plane P        auto (default): the best symmetry plane found by detect; x, y, z:\n"
@@ -110,7 +115,7 @@ static int runSymmetrize(const Invocation& invocation) {
     CommandArgs args;
     if (auto done = readCommandLine(invocation, kSpec, args)) return *done;
     std::string error;
-    if (!args.has("-o")) return usageError(kSpec, "say where to write: -o OUT.obj or -o -");
+    if (!args.has("-o")) return usageError(kSpec, "say where to write: -o OUT or -o -");
     if (!args.has("--keep")) return usageError(kSpec, "say which half to keep: --keep +x, -x, ...");
     PlaneSide side;
     if (!parsePlaneSide(args.value("--keep"), "--keep", side, error))
@@ -158,32 +163,23 @@ static int runSymmetrize(const Invocation& invocation) {
     plane.keep = spec.general && spec.normal[spec.axis] < 0.0 ? -keep : keep;
     options.weld = weld >= 0.0 ? weld : double(0.0001f);
 
-    // The rebuilt mesh keeps the file's groups, materials and comments, which
-    // only the OBJ writer knows how to carry over.
-    const auto* obj = dynamic_cast<const ObjDocument*>(session.documents()[0].document.get());
-    if (obj == nullptr)
-        return commandFailure(kSpec, input + ": symmetrize rebuilds OBJ files only, not " +
-                                         session.documents()[0].document->formatName());
+    // Each format reads what rebuilding needs and writes the rebuilt file,
+    // keeping what it keeps besides the mesh.
+    MeshDocument& document = *session.documents()[0].document;
+    document.setNumberStyle(precision == "file" ? MeshNumberStyle::kFileDecimals
+                                                : MeshNumberStyle::kShortest);
     phases.start("elements");
-    const std::string original = obj->bytes();
-    // The positions as the reader read them, from the scene, by file vertex.
-    std::vector<EditVector> positions(std::size_t(obj->vertexCount()));
-    for (const SceneMesh& mesh : session.meshes())
-        for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i) {
-            const HostVertex& v = *mesh.object->vertices[i];
-            positions[std::size_t(mesh.fileVertices[i])] = {{v.x, v.y, v.z}};
-        }
-    ObjRebuildSource source;
-    if (!readObjForRebuild(original, input, source, error, &positions))
-        return commandFailure(kSpec, error);
+    HalfMeshInput source;
+    if (!document.readForRebuild(source, error)) return commandFailure(kSpec, error);
     phases.start("rebuilding");
     HalfMeshResult result;
-    if (!rebuildFromHalf(source.mesh, plane, options, result, error))
+    if (!rebuildFromHalf(source, plane, options, result, error))
         return commandFailure(kSpec, input + ": " + error);
     phases.start("formatting");
-    const int decimals = precision == "file" ? obj->fileDecimals() : 0;
-    const std::string rebuilt =
-        writeRebuiltObj(source, result, plane, decimals >= 1 && decimals <= 9 ? decimals : 0);
+    std::string rebuilt;
+    std::vector<std::string> notes;
+    if (!document.rebuiltBytes(result, plane, rebuilt, notes, error))
+        return commandFailure(kSpec, input + ": " + error);
     phases.start("writing");
     if (toStdout) {
         std::cout.flush();
@@ -199,13 +195,13 @@ static int runSymmetrize(const Invocation& invocation) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     text << "plane: " << planeText(spec, plane) << "\n"
          << "kept: the " << sideName(spec.axis, keep) << " side\n"
-         << "before: " << countVertices(source.mesh) << " vertices, " << countFaces(source.mesh)
-         << " faces\n"
+         << "before: " << countVertices(source) << " vertices, " << countFaces(source) << " faces\n"
          << "after: " << countVertices(result.mesh) << " vertices, " << countFaces(result.mesh)
          << " faces\n"
          << "faces cut: " << result.facesCut << " (" << result.verticesCut
          << " vertices made on the plane)\n"
          << "seam: " << result.seamVertices << " vertices on the plane, welded\n";
+    for (const std::string& note : notes) text << "note: " << note << "\n";
     if (result.facesInPlane + result.facesInPlaneDropped > 0)
         text << "faces lying in the plane: " << result.facesInPlane << " kept once, "
              << result.facesInPlaneDropped << " dropped (the kept half meets them)\n";
@@ -216,6 +212,6 @@ static int runSymmetrize(const Invocation& invocation) {
 }
 
 extern const Subcommand kSymmetrizeCommand = {
-    kSpec, "rebuild an OBJ mesh from one half: cut at the plane, mirror, weld", runSymmetrize};
+    kSpec, "rebuild a mesh from one half: cut at the plane, mirror, weld", runSymmetrize};
 
 }  // namespace talvexhost

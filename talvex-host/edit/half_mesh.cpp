@@ -151,6 +151,8 @@ private:
     std::unordered_map<std::uint64_t, int> cutVertexOf_;
     std::vector<EditVector> cutPositions_;
     std::vector<int> cutExtrasFrom_;  // the kept end of the cut edge
+    std::vector<int> cutDroppedEnd_;  // its other end
+    std::vector<double> cutAlong_;    // the cut's place from the kept end, 0 to 1
     using ValueMap = std::unordered_map<PairKey, int, PairHash>;
     ValueMap cutUvOf_;
     ValueMap cutNormalOf_;
@@ -237,7 +239,10 @@ EditCorner HalfBuilder::cutCorner(const EditCorner& from, const EditCorner& to) 
         double q[3];
         for (int k = 0; k < 3; ++k) q[k] = double(a.v[k]) + t * (double(b.v[k]) - double(a.v[k]));
         cutPositions_.push_back(plane_.onto(q));
-        cutExtrasFrom_.push_back(side_[lo.vertex] > 0 ? lo.vertex : hi.vertex);
+        const bool loKept = side_[lo.vertex] > 0;
+        cutExtrasFrom_.push_back(loKept ? lo.vertex : hi.vertex);
+        cutDroppedEnd_.push_back(loKept ? hi.vertex : lo.vertex);
+        cutAlong_.push_back(loKept ? t : 1.0 - t);
         vertex = cutVertexOf_.emplace(edge, static_cast<int>(cutPositions_.size()) - 1).first;
     }
     corner.vertex = cutRef(vertex->second);
@@ -409,7 +414,8 @@ void HalfBuilder::number(HalfMeshResult& result) {
     for (std::size_t k = 0; k < cutPositions_.size(); ++k) {
         cutOut_.push_back(static_cast<int>(out.positions.size()));
         out.positions.push_back(cutPositions_[k]);
-        result.positionOrigins.push_back({EditOrigin::kCut, cutExtrasFrom_[k], false});
+        result.positionOrigins.push_back(
+            {EditOrigin::kCut, cutExtrasFrom_[k], false, cutDroppedEnd_[k], cutAlong_[k]});
     }
     result.verticesCut = static_cast<int>(cutPositions_.size());
     result.seamVertices += result.verticesCut;

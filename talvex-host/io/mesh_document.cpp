@@ -105,4 +105,36 @@ std::unique_ptr<MeshDocument> loadMeshDocument(const std::string& path, std::str
     return document;
 }
 
+bool MeshDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
+    input = HalfMeshInput{};
+    const int count = vertexCount();
+    input.positions.resize(std::size_t(count));
+    for (int v = 0; v < count; ++v) {
+        const MeshPosition p = position(v);
+        input.positions[std::size_t(v)] = {{p.x, p.y, p.z}};
+    }
+    for (const MeshElement& element : elements()) {
+        const EditElement::Kind kind = element.kind == MeshElement::kFace   ? EditElement::kFace
+                                       : element.kind == MeshElement::kLine ? EditElement::kLine
+                                                                            : EditElement::kPoint;
+        input.elements.push_back({kind, int(input.corners.size()), int(element.vertices.size())});
+        for (int vertex : element.vertices) {
+            if (vertex < 0 || vertex >= count) {
+                error = "an element refers to vertex " + std::to_string(vertex + 1) +
+                        ", which does not exist";
+                return false;
+            }
+            input.corners.push_back({vertex, -1, -1});
+        }
+    }
+    return true;
+}
+
+bool MeshDocument::rebuiltBytes(const HalfMeshResult&, const HalfPlane&, std::string&,
+                                std::vector<std::string>&, std::string& error) const {
+    error = std::string("symmetrize does not write ") + formatName() +
+            " files yet (check, detect and resym take them)";
+    return false;
+}
+
 }  // namespace talvexhost

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "io/rebuilt_mesh.h"
+
 namespace talvexhost {
 
 // A vertex position, in scene space: where a format places its vertices
@@ -112,6 +114,21 @@ public:
     // leaves any existing file untouched. Refuses, writing nothing, when the
     // file read has changed since it was read.
     virtual bool save(const std::string& path, std::string& error) = 0;
+
+    // Rebuilding from one half (symmetrize). What the geometry needs: the
+    // positions as position() gives them, and the elements with each
+    // corner's texture coordinates and normal where the format keeps them
+    // per corner. By default the positions and elements() without either.
+    virtual bool readForRebuild(HalfMeshInput& input, std::string& error);
+    // A whole file of this format holding `rebuilt`, made by cutting and
+    // mirroring what readForRebuild gave about `plane`: what the file keeps
+    // besides the mesh (headers, names, other values of a vertex) carried
+    // over from the vertices and elements each one comes from. Adds to
+    // `notes` what could not be carried over. False with `error` when the
+    // format cannot write one; by default it cannot.
+    virtual bool rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                              std::string& out, std::vector<std::string>& notes,
+                              std::string& error) const;
 };
 
 // A format the host reads and writes: chosen by the file's extension and

@@ -30,8 +30,8 @@ both() { # NAME ARGS...: runs both hosts; {OUT} in ARGS is each one's folder
     # Paths differ between the two runs; the rest of the report must not.
     sed -i 's|\\|/|g' "$out/$side/$name.out"
     sed -i "s|[A-Z]:$out/$side|{OUT}|g; s|$out/$side|{OUT}|g; s|; plug-in .*||" "$out/$side/$name.out"
-    # How long detection took is the one line that may differ.
-    sed -i '/^time: [0-9.]* s$/d' "$out/$side/$name.out"
+    # How long detection and symmetrize took may differ.
+    sed -i '/^time: [0-9.]* s$/d; s/^\(wrote .*\) in [0-9.]* s$/\1/' "$out/$side/$name.out"
   done
   cmp -s "$out/native/$name.out" "$out/windows/$name.out" ||
     { echo "FAIL: $name: reports differ"; diff "$out/native/$name.out" "$out/windows/$name.out" | head -20; failures=$((failures + 1)); }
@@ -59,10 +59,17 @@ cp "$formats/suzanne_L0_sep.bin" "$out/turned/"
 sed '0,/"mesh" : 0,/s//"mesh" : 0, "rotation" : [0.1, 0.2, 0.3, 0.927], "translation" : [1, 2, 3],/' \
   "$formats/suzanne_L0_sep.gltf" >"$out/turned/turned.gltf"
 both resym_turned resym "$out/turned/turned.gltf" -o "{OUT}/turned.gltf" --plane auto
+# symmetrize rebuilding PLY and STL with faces cut, about an axis plane and
+# a tilted one.
+for kind in bin.ply ascii.ply bin.stl ascii.stl; do
+  both "sym_$kind" symmetrize "$formats/suzanne_L0_$kind" -o "{OUT}/sym_$kind" --plane x=0.1 --keep -x
+done
+both sym_tilted symmetrize "$formats/suzanne_L0_bin.stl" -o "{OUT}/sym_tilted.stl" --plane 1,0.1,0.05,0.02 --keep +
 
 
 for file in suzanne_L0_bin.ply suzanne_L0_ascii.ply suzanne_L0_bin.stl suzanne_L0_ascii.stl \
     suzanne_L0_sep.gltf suzanne_L0_sep.bin suzanne_L0.glb turned.gltf turned.bin \
+    sym_bin.ply sym_ascii.ply sym_bin.stl sym_ascii.stl sym_tilted.stl \
     suzanne_L1.obj teapot.obj teapot_resym.obj suzanne_resym.obj demo.obj demo_turned.obj suzanne_auto.obj teapot_tilted.obj check.json check.csv; do
   if [ ! -s "$out/native/$file" ]; then
     echo "FAIL: $file was not written"

@@ -128,3 +128,8 @@ add_test(NAME e2e_formats
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/formats_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/formats
     ${TALVEX_HOST_RUNNER}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# symmetrize on STL and PLY: each rebuilt in its own format, symmetric by check.
+add_test(NAME e2e_symmetrize_formats
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/symmetrize_formats_e2e.sh ${CMAKE_SOURCE_DIR} ${TALVEX_E2E_OUT}/symmetrize_formats
+    ${TALVEX_HOST_RUNNER}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -469,3 +469,35 @@ bool ObjDocument::save(const std::string& path, std::string& error) {
 }
 
 }  // namespace talvexhost
+
+namespace talvexhost {
+
+bool ObjDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
+    rebuildText_ = text();
+    // The positions as the reader read them, not read again from the text.
+    std::vector<EditVector> positions(static_cast<std::size_t>(vertexCount_));
+    for (int v = 0; v < vertexCount_; ++v) {
+        const MeshPosition p = position(v);
+        positions[std::size_t(v)] = {{p.x, p.y, p.z}};
+    }
+    rebuildSource_ = std::make_unique<ObjRebuildSource>();
+    if (!readObjForRebuild(rebuildText_, name_, *rebuildSource_, error, &positions)) return false;
+    // The writer needs the lines, not the mesh, which the geometry reads.
+    input = std::move(rebuildSource_->mesh);
+    return true;
+}
+
+bool ObjDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                               std::string& out, std::vector<std::string>&,
+                               std::string& error) const {
+    if (rebuildSource_ == nullptr) {
+        error = name_ + ": nothing was read for rebuilding";
+        return false;
+    }
+    const int decimals = numberStyle_ == MeshNumberStyle::kFileDecimals ? decimals_ : 0;
+    out = writeRebuiltObj(*rebuildSource_, rebuilt, plane,
+                          decimals >= 1 && decimals <= 9 ? decimals : 0);
+    return true;
+}
+
+}  // namespace talvexhost

@@ -15,6 +15,7 @@
 
 #include "io/host_files.h"
 #include "io/mesh_document.h"
+#include "io/obj/obj_rebuild.h"
 #include "io/safe_writer.h"
 
 namespace talvexhost {
@@ -126,6 +127,14 @@ public:
     // call: far quicker than elements(), and they need not all be held.
     void forEachEdge(const std::function<void(const MeshEdge&)>& edge) const override;
 
+    // The text read again with texture coordinates, normals and the order
+    // of its other lines, kept for rebuiltBytes (obj_rebuild.h).
+    bool readForRebuild(HalfMeshInput& input, std::string& error) override;
+    // The rebuilt mesh as OBJ (writeRebuiltObj), new coordinates in the
+    // number style set: the file's decimals, or the shortest text.
+    bool rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane, std::string& out,
+                      std::vector<std::string>& notes, std::string& error) const override;
+
     // The longest line accepted; longer ones are refused as malformed.
     static constexpr std::size_t kMaxLineLength = 65536;
 
@@ -152,6 +161,9 @@ private:
 
     std::unique_ptr<MappedFile> mapped_;
     std::unique_ptr<std::string> owned_;
+    // What readForRebuild read, over a copy of the text it read.
+    std::string rebuildText_;
+    std::unique_ptr<ObjRebuildSource> rebuildSource_;
     std::string_view text_;
     std::string name_;
     FileVersion version_;  // of the file loaded; size -1 when parsed from memory

@@ -645,3 +645,456 @@ std::string PlyDocument::bytes() const {
 }
 
 }  // namespace talvexhost
+
+namespace talvexhost {
+
+namespace {
+
+// Writes `value` as a scalar of `type` in the file's byte order; integers
+// rounded to the nearest and held to the type's range.
+void storeScalar(std::string& out, int type, bool bigEndian, double value) {
+    unsigned char raw[8] = {};
+    const std::size_t size = kTypes[type].size;
+    if (type == kFloat) {
+        const float v = static_cast<float>(value);
+        std::memcpy(raw, &v, 4);
+    } else if (type == kDouble) {
+        std::memcpy(raw, &value, 8);
+    } else {
+        const double bits = double(size * 8 - (kTypes[type].isSigned ? 1 : 0));
+        const double most = std::ldexp(1.0, int(bits)) - 1.0;
+        const double least = kTypes[type].isSigned ? -most - 1.0 : 0.0;
+        const double held = std::min(most, std::max(least, std::nearbyint(value)));
+        const std::int64_t whole = static_cast<std::int64_t>(held);
+        std::memcpy(raw, &whole, size);  // the low bytes, little-endian
+    }
+    for (std::size_t i = 0; i < size; ++i)
+        out += static_cast<char>(raw[bigEndian ? size - 1 - i : i]);
+}
+
+// The largest value `type` holds, for indices and list counts.
+double largest(int type) {
+    const std::size_t bits = kTypes[type].size * 8 - (kTypes[type].isSigned ? 1 : 0);
+    return std::ldexp(1.0, int(bits)) - 1.0;
+}
+
+// The leading number of an ASCII list: its count.
+double valueOf(std::string_view list) {
+    std::size_t end = 0;
+    while (end < list.size() && !isSpace(list[end])) ++end;
+    std::int64_t count = 0;
+    parseInteger(list.substr(0, end), count);
+    return double(count);
+}
+
+void appendNegated(std::string_view token, std::string& out) {
+    float value = 0.0f;
+    if (readFloat(token, value) == NumberStatus::kOk && value == 0.0f) {
+        out += token;
+    } else if (!token.empty() && (token[0] == '-' || token[0] == '+')) {
+        if (token[0] == '+') out += '-';
+        out += token.substr(1);
+    } else {
+        out += '-';
+        out += token;
+    }
+}
+
+}  // namespace
+
+std::size_t PlyDocument::walkRecord(const Element& element, std::size_t at,
+                                    std::vector<Span>& spans) const {
+    spans.resize(element.properties.size());
+    const bool big = encoding_ == Encoding::kBigEndian;
+    if (encoding_ != Encoding::kAscii) {
+        for (std::size_t p = 0; p < element.properties.size(); ++p) {
+            const Property& property = element.properties[p];
+            spans[p].begin = at;
+            if (property.countType < 0) {
+                at += kTypes[property.type].size;
+            } else {
+                const double count = readScalar(data_.data() + at, property.countType, big);
+                at += kTypes[property.countType].size +
+                      std::size_t(count) * kTypes[property.type].size;
+            }
+            spans[p].end = at;
+        }
+        return at;
+    }
+    Tokens tokens{data_, at, 0};
+    std::string_view token;
+    for (std::size_t p = 0; p < element.properties.size(); ++p) {
+        tokens.next(token);
+        spans[p].begin = std::size_t(token.data() - data_.data());
+        if (element.properties[p].countType >= 0) {
+            std::int64_t count = 0;
+            parseInteger(token, count);
+            for (std::int64_t i = 0; i < count; ++i) tokens.next(token);
+        }
+        spans[p].end = std::size_t(token.data() - data_.data()) + token.size();
+    }
+    return tokens.at;
+}
+
+void PlyDocument::uvProperties(int uv[2]) const {
+    uv[0] = uv[1] = -1;
+    if (vertexElement_ < 0) return;
+    const std::vector<Property>& properties = elements_[std::size_t(vertexElement_)].properties;
+    const char* names[][2] = {
+        {"s", "t"}, {"u", "v"}, {"texture_u", "texture_v"}, {"texture_s", "texture_t"}};
+    for (const auto& pair : names) {
+        int found[2] = {-1, -1};
+        for (std::size_t p = 0; p < properties.size(); ++p)
+            for (int k = 0; k < 2; ++k)
+                if (properties[p].name == pair[k] && properties[p].countType < 0) found[k] = int(p);
+        if (found[0] >= 0 && found[1] >= 0) {
+            uv[0] = found[0];
+            uv[1] = found[1];
+            return;
+        }
+    }
+}
+
+bool PlyDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
+    if (!MeshDocument::readForRebuild(input, error)) return false;
+    int uv[2];
+    uvProperties(uv);
+    if (uv[0] < 0) return true;
+    const Element& element = elements_[std::size_t(vertexElement_)];
+    const bool big = encoding_ == Encoding::kBigEndian;
+    std::vector<Span> spans;
+    input.uvs.resize(input.positions.size());
+    for (std::size_t v = 0; v < input.positions.size(); ++v) {
+        walkRecord(element, recordOffset(int(v)), spans);
+        for (int k = 0; k < 2; ++k) {
+            const Span& span = spans[std::size_t(uv[k])];
+            const int type = element.properties[std::size_t(uv[k])].type;
+            double value = 0.0;
+            if (encoding_ == Encoding::kAscii)
+                parseDouble(data_.substr(span.begin, span.end - span.begin), value);
+            else
+                value = readScalar(data_.data() + span.begin, type, big);
+            input.uvs[v].v[k] = static_cast<float>(value);
+        }
+        input.uvs[v].v[2] = 0.0f;
+    }
+    for (EditCorner& corner : input.corners) corner.uv = corner.vertex;
+    return true;
+}
+
+bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                               std::string& out, std::vector<std::string>& notes,
+                               std::string& error) const {
+    const HalfMeshInput& mesh = rebuilt.mesh;
+    const bool ascii = encoding_ == Encoding::kAscii;
+    const bool big = encoding_ == Encoding::kBigEndian;
+    const std::string lineEnd =
+        data_.substr(0, bodyOffset_).find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+    int faceElement = -1;
+    for (std::size_t e = 0; e < elements_.size(); ++e)
+        if (elements_[e].name == "face" && faceElement < 0) faceElement = int(e);
+    // A face element without a vertex list holds no faces: kept as it is.
+    int faceList = -1;
+    if (faceElement >= 0)
+        for (std::size_t p = 0; p < elements_[faceElement].properties.size(); ++p)
+            if (faceList < 0 && isFaceList(elements_[faceElement].properties[p])) faceList = int(p);
+    if (faceList < 0) faceElement = -1;
+    // Elements besides the vertices and faces whose records name vertices by
+    // number (edges) would name the wrong ones: they are written with none.
+    std::vector<bool> emptied(elements_.size(), false);
+    for (std::size_t e = 0; e < elements_.size(); ++e) {
+        if (int(e) == vertexElement_ || int(e) == faceElement || elements_[e].count == 0) continue;
+        for (const Property& property : elements_[e].properties)
+            if (property.name.compare(0, 6, "vertex") == 0) emptied[e] = true;
+        if (emptied[e])
+            notes.push_back(std::to_string(elements_[e].count) + " " + elements_[e].name +
+                            " elements dropped: they name vertices by number");
+    }
+    const std::uint64_t faces = mesh.elements.size();
+    if (faceElement < 0 && !mesh.elements.empty()) {
+        error = name_ + ": the rebuilt mesh has faces, but the file declares no face element";
+        return false;
+    }
+    // Where every vertex and face record starts, and each other element's
+    // records as a whole; the face records that are elements (a list of no
+    // vertices is none).
+    std::vector<std::size_t> vertexStart;
+    std::vector<std::size_t> faceStart;
+    std::vector<int> faceOfElement;
+    std::vector<Span> blocks(elements_.size(), Span{0, 0});
+    std::vector<Span> spans;
+    {
+        std::size_t at = bodyOffset_;
+        for (std::size_t e = 0; e < elements_.size(); ++e) {
+            const Element& element = elements_[e];
+            std::vector<std::size_t>* starts = int(e) == vertexElement_ ? &vertexStart
+                                               : int(e) == faceElement  ? &faceStart
+                                                                        : nullptr;
+            blocks[e].begin = at;
+            bool firstToken = true;
+            for (std::uint64_t r = 0; r < element.count && !element.properties.empty(); ++r) {
+                if (starts != nullptr) starts->push_back(at);
+                at = walkRecord(element, at, spans);
+                if (ascii && firstToken) blocks[e].begin = spans[0].begin;
+                firstToken = false;
+                if (int(e) == faceElement && faceList >= 0) {
+                    const Span& list = spans[std::size_t(faceList)];
+                    const int countType = element.properties[std::size_t(faceList)].countType;
+                    const double count =
+                        ascii ? valueOf(data_.substr(list.begin, list.end - list.begin))
+                              : readScalar(data_.data() + list.begin, countType, big);
+                    if (count > 0) faceOfElement.push_back(int(r));
+                }
+            }
+            blocks[e].end =
+                ascii && element.count > 0 && !element.properties.empty() ? spans.back().end : at;
+        }
+    }
+
+    // The header, its counts changed.
+    std::string header;
+    {
+        std::size_t at = 0;
+        int element = -1;
+        while (at < bodyOffset_) {
+            std::size_t end = data_.find('\n', at);
+            end = end == std::string_view::npos || end >= bodyOffset_ ? bodyOffset_ : end + 1;
+            const std::string_view line = data_.substr(at, end - at);
+            at = end;
+            const std::vector<std::string_view> words = wordsOf(line);
+            if (words.size() == 3 && words[0] == "element") {
+                ++element;
+                std::uint64_t count = elements_[element].count;
+                if (element == vertexElement_) count = mesh.positions.size();
+                if (element == faceElement) count = faces;
+                if (emptied[element]) count = 0;
+                header +=
+                    "element " + std::string(words[1]) + " " + std::to_string(count) + lineEnd;
+                continue;
+            }
+            header += line;
+        }
+    }
+    out = header;
+
+    // What each output vertex takes its record from.
+    const Element* vertices = vertexElement_ >= 0 ? &elements_[vertexElement_] : nullptr;
+    int normal[3] = {-1, -1, -1};
+    if (vertices != nullptr) {
+        const char* names[3] = {"nx", "ny", "nz"};
+        for (std::size_t p = 0; p < vertices->properties.size(); ++p)
+            for (int k = 0; k < 3; ++k)
+                if (vertices->properties[p].name == names[k] &&
+                    vertices->properties[p].countType < 0 &&
+                    kTypes[vertices->properties[p].type].isFloat)
+                    normal[k] = int(p);
+    }
+    const bool hasNormals = normal[0] >= 0 && normal[1] >= 0 && normal[2] >= 0;
+    // Each vertex's texture coordinates from its corners, the kept faces'
+    // first: a seam vertex both halves share keeps the kept half's.
+    int uv[2];
+    uvProperties(uv);
+    std::vector<int> uvOf(mesh.positions.size(), -1);
+    if (uv[0] >= 0 && !mesh.uvs.empty())
+        for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
+            const EditElement& element = mesh.elements[e];
+            for (int k = 0; k < element.count; ++k) {
+                const EditCorner& corner = mesh.corners[std::size_t(element.first + k)];
+                if (corner.uv >= 0 && uvOf[std::size_t(corner.vertex)] < 0)
+                    uvOf[std::size_t(corner.vertex)] = corner.uv;
+            }
+        }
+    const bool textMirror = plane.axis >= 0 && plane.offset == 0.0;
+    const auto valueAt = [&](const Span& span, int type) {
+        if (!ascii) return readScalar(data_.data() + span.begin, type, big);
+        double value = 0.0;
+        parseDouble(data_.substr(span.begin, span.end - span.begin), value);
+        return value;
+    };
+    const auto mirrorDirection = [&](double n[3]) {
+        if (plane.axis >= 0) {
+            n[plane.axis] = 0.0 - n[plane.axis];
+            return;
+        }
+        const double d = plane.normal[0] * n[0] + plane.normal[1] * n[1] + plane.normal[2] * n[2];
+        for (int k = 0; k < 3; ++k) n[k] -= 2.0 * d * plane.normal[k];
+    };
+    std::vector<Span> other;
+    std::string record;
+    const auto writeVertices = [&]() {
+        for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
+            const EditOrigin& origin = rebuilt.positionOrigins[v];
+            const EditOrigin& kept = origin.kind == EditOrigin::kMirror
+                                         ? rebuilt.positionOrigins[std::size_t(origin.index)]
+                                         : origin;
+            const bool mirrored = origin.kind == EditOrigin::kMirror;
+            const bool cut = kept.kind == EditOrigin::kCut;
+            const bool asRead = kept.kind == EditOrigin::kKept && !kept.moved;
+            const std::size_t from = std::size_t(kept.index);
+            walkRecord(*vertices, vertexStart[from], spans);
+            if (cut) walkRecord(*vertices, vertexStart[std::size_t(kept.other)], other);
+            // The normal, mirrored or interpolated.
+            double n[3] = {0, 0, 0};
+            const bool newNormal = hasNormals && (mirrored || cut);
+            if (newNormal) {
+                for (int k = 0; k < 3; ++k) {
+                    const int p = normal[k];
+                    n[k] =
+                        valueAt(spans[std::size_t(p)], vertices->properties[std::size_t(p)].type);
+                    if (cut)
+                        n[k] += kept.t * (valueAt(other[std::size_t(p)],
+                                                  vertices->properties[std::size_t(p)].type) -
+                                          n[k]);
+                }
+                if (cut) {
+                    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+                    if (length > 0.0)
+                        for (double& c : n) c /= length;
+                }
+                if (mirrored) mirrorDirection(n);
+            }
+            record.clear();
+            for (std::size_t p = 0; p < vertices->properties.size(); ++p) {
+                const Property& property = vertices->properties[p];
+                const std::string_view file =
+                    data_.substr(spans[p].begin, spans[p].end - spans[p].begin);
+                int coordinate = -1;
+                int direction = -1;
+                for (int k = 0; k < 3; ++k) {
+                    if (int(p) == coordinateProperty_[k]) coordinate = k;
+                    if (newNormal && int(p) == normal[k]) direction = k;
+                }
+                if (ascii && p > 0) record += ' ';
+                if (coordinate >= 0 || direction >= 0) {
+                    const double value =
+                        coordinate >= 0 ? double(mesh.positions[v].v[coordinate]) : n[direction];
+                    if (!ascii) {
+                        storeScalar(record, property.type, big,
+                                    property.type == kFloat ? double(float(value)) : value);
+                        // Unmoved doubles keep their bits.
+                        if (coordinate >= 0 && asRead && !mirrored)
+                            record.replace(record.size() - file.size(), file.size(), file);
+                    } else if (coordinate >= 0 && asRead &&
+                               (!mirrored || coordinate != plane.axis)) {
+                        record += file;
+                    } else if (coordinate >= 0 && asRead && textMirror) {
+                        appendNegated(file, record);
+                    } else {
+                        const std::string fresh =
+                            coordinateText(file, static_cast<float>(value), numberStyle_);
+                        record += fresh.empty() ? std::string(file) : fresh;
+                    }
+                    continue;
+                }
+                const int texture = int(p) == uv[0] ? 0 : int(p) == uv[1] ? 1 : -1;
+                if (texture >= 0 && mirrored && uvOf[v] >= 0) {
+                    // The mirrored face's own, which --mirror-uv changes.
+                    const float value = mesh.uvs[std::size_t(uvOf[v])].v[texture];
+                    if (!ascii) {
+                        storeScalar(record, property.type, big, value);
+                    } else {
+                        const std::string fresh = coordinateText(file, value, numberStyle_);
+                        record += fresh.empty() ? std::string(file) : fresh;
+                    }
+                    continue;
+                }
+                if (!cut || property.countType >= 0) {
+                    record += file;
+                    continue;
+                }
+                // Interpolated along the cut edge.
+                const double a = valueAt(spans[p], property.type);
+                const double b = valueAt(other[p], property.type);
+                const double value = a + kept.t * (b - a);
+                if (!ascii) {
+                    storeScalar(record, property.type, big, value);
+                } else if (kTypes[property.type].isFloat) {
+                    const std::string fresh =
+                        coordinateText(file, static_cast<float>(value), numberStyle_);
+                    record += fresh.empty() ? std::string(file) : fresh;
+                } else {
+                    const double most = largest(property.type);
+                    const double least = kTypes[property.type].isSigned ? -most - 1.0 : 0.0;
+                    record += std::to_string(static_cast<std::int64_t>(
+                        std::min(most, std::max(least, std::nearbyint(value)))));
+                }
+            }
+            out += record;
+            if (ascii) out += lineEnd;
+        }
+    };
+    int emptiedLists = 0;
+    const auto writeFaces = [&]() -> bool {
+        const Element& element = elements_[std::size_t(faceElement)];
+        const Property& list = element.properties[std::size_t(faceList)];
+        if (double(mesh.positions.size()) - 1.0 > largest(list.type)) {
+            error = name_ + ": the rebuilt mesh has " + std::to_string(mesh.positions.size()) +
+                    " vertices, more than the face element's " + kTypes[list.type].name +
+                    " indices can name";
+            return false;
+        }
+        for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
+            const EditElement& face = mesh.elements[e];
+            if (double(face.count) > largest(list.countType)) {
+                error = name_ + ": a rebuilt face has " + std::to_string(face.count) +
+                        " corners, more than the face element's " + kTypes[list.countType].name +
+                        " count can hold";
+                return false;
+            }
+            walkRecord(
+                element,
+                faceStart[std::size_t(faceOfElement[std::size_t(rebuilt.elementSources[e])])],
+                spans);
+            record.clear();
+            for (std::size_t p = 0; p < element.properties.size(); ++p) {
+                const Property& property = element.properties[p];
+                if (ascii && p > 0) record += ' ';
+                if (int(p) == faceList) {
+                    if (ascii) {
+                        record += std::to_string(face.count);
+                        for (int k = 0; k < face.count; ++k)
+                            record += ' ' + std::to_string(
+                                                mesh.corners[std::size_t(face.first + k)].vertex);
+                    } else {
+                        storeScalar(record, property.countType, big, face.count);
+                        for (int k = 0; k < face.count; ++k)
+                            storeScalar(record, property.type, big,
+                                        mesh.corners[std::size_t(face.first + k)].vertex);
+                    }
+                } else if (property.countType >= 0) {
+                    ++emptiedLists;
+                    if (ascii)
+                        record += '0';
+                    else
+                        storeScalar(record, property.countType, big, 0);
+                } else {
+                    record += data_.substr(spans[p].begin, spans[p].end - spans[p].begin);
+                }
+            }
+            out += record;
+            if (ascii) out += lineEnd;
+        }
+        return true;
+    };
+    for (std::size_t e = 0; e < elements_.size(); ++e) {
+        if (int(e) == vertexElement_) {
+            writeVertices();
+        } else if (int(e) == faceElement) {
+            if (!writeFaces()) return false;
+        } else if (!emptied[e] && blocks[e].end > blocks[e].begin) {
+            out += data_.substr(blocks[e].begin, blocks[e].end - blocks[e].begin);
+            if (ascii) out += lineEnd;
+        }
+    }
+    if (emptiedLists > 0) {
+        std::string names;
+        for (const Property& property : elements_[std::size_t(faceElement)].properties)
+            if (property.countType >= 0 && !isFaceList(property))
+                names += (names.empty() ? "" : ", ") + property.name;
+        notes.push_back("the faces' " + names +
+                        " lists written empty: their values follow corners the rebuild moved");
+    }
+    return true;
+}
+
+}  // namespace talvexhost

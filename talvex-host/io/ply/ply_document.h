@@ -21,6 +21,23 @@ public:
     std::string placeOf(int vertex) const override;
     std::string bytes() const override;
 
+    // A rebuilt mesh as PLY of the same encoding and header: the vertex and
+    // face counts changed, every other header line kept. A kept vertex keeps
+    // its record; a mirrored one takes its original's, with x, y, z and the
+    // normal nx, ny, nz mirrored; one made at a cut interpolates every other
+    // scalar property along the cut edge (integers rounded) and takes the
+    // kept end's lists. A face takes its scalar properties from the face it
+    // comes from; its other lists (per-corner values) are written empty, and
+    // elements that name vertices (edges) are written with none; `notes`
+    // says so. Other elements are kept record for record.
+    bool rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane, std::string& out,
+                      std::vector<std::string>& notes, std::string& error) const override;
+    // Besides positions and faces, a vertex's texture coordinates (s and t,
+    // u and v, or texture_u and texture_v) as its corners' own, so mirrored
+    // faces get them mirrored when asked (--mirror-uv); a vertex on the
+    // seam, which both halves share, keeps the kept half's.
+    bool readForRebuild(HalfMeshInput& input, std::string& error) override;
+
     // Empty when `head` starts like a PLY file; otherwise why not.
     static std::string refuses(std::string_view head);
 
@@ -53,12 +70,22 @@ private:
     // The x, y and z tokens of the ASCII record at `offset`.
     void asciiCoordinates(std::size_t offset, std::string_view tokens[3]) const;
     std::string binaryError(std::size_t offset, const std::string& what) const;
+    // Where each property of the record at `at` of `element` lies (binary:
+    // its bytes; ASCII: from its first token to the end of its last); where
+    // the record ends.
+    struct Span {
+        std::size_t begin;
+        std::size_t end;
+    };
+    std::size_t walkRecord(const Element& element, std::size_t at, std::vector<Span>& spans) const;
 
     Encoding encoding_ = Encoding::kAscii;
     std::vector<Element> elements_;
     std::size_t bodyOffset_ = 0;
     int vertexElement_ = -1;
     int coordinateProperty_[3] = {-1, -1, -1};
+    // The vertex's texture coordinates, scalar properties, or -1 and -1.
+    void uvProperties(int uv[2]) const;
     // Binary vertices without lists sit at a fixed stride from the first;
     // the others have their record offsets listed.
     std::size_t vertexBase_ = 0;

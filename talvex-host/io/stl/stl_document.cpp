@@ -103,6 +103,8 @@ bool StlDocument::parse(std::string& error, const MeshLoadOptions& options) {
     cornerVertex_.clear();
     filePositions_.clear();
     facetOffsets_.clear();
+    solidNames_.clear();
+    facetSolid_.clear();
     facets_ = 0;
     // Binary files may start with "solid" too; their size, or bytes no text
     // has, settles it.
@@ -193,6 +195,7 @@ bool StlDocument::parseAscii(std::string& error, const MeshLoadOptions& options)
             return false;
         }
         std::string name(tokens.restOfLine());
+        solidNames_.push_back(name);
         if (name.empty()) name = fileStem(name_);
         if (name.empty()) name = "default";
         solids.push_back(name);
@@ -212,6 +215,7 @@ bool StlDocument::parseAscii(std::string& error, const MeshLoadOptions& options)
                 return false;
             }
             facetOffsets_.push_back(std::size_t(token.data() - data_.data()));
+            facetSolid_.push_back(int(solids.size()) - 1);
             float ignored;
             if (!expect("normal") || !number(ignored) || !number(ignored) || !number(ignored) ||
                 !expect("outer") || !expect("loop"))
@@ -344,6 +348,167 @@ std::string StlDocument::bytes() const {
         rewrite(tokens.normal[2], normal.z);
     }
     return applyPatches(data_, std::move(patches));
+}
+
+namespace {
+
+// A mirror image about an axis plane at 0 negates one coordinate exactly:
+// its text is the original's with the sign changed (a zero kept as written).
+// True when binary STL's 32-bit facet count holds `facets` (always, where
+// sizes are 32-bit).
+bool countable(std::uint64_t facets) {
+    return facets <= std::uint64_t(UINT32_MAX);
+}
+
+// A rebuilt facet's normal, its zeros written "0", not "-0".
+MeshPosition rebuiltNormal(const MeshPosition& a, const MeshPosition& b, const MeshPosition& c) {
+    const MeshPosition n = facetNormal(a, b, c);
+    return {n.x + 0.0f, n.y + 0.0f, n.z + 0.0f};
+}
+
+void appendNegated(std::string_view token, std::string& out) {
+    float value = 0.0f;
+    if (readFloat(token, value) == NumberStatus::kOk && value == 0.0f) {
+        out += token;
+    } else if (!token.empty() && (token[0] == '-' || token[0] == '+')) {
+        if (token[0] == '+') out += '-';
+        out += token.substr(1);
+    } else {
+        out += '-';
+        out += token;
+    }
+}
+
+}  // namespace
+
+bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                               std::string& out, std::vector<std::string>& notes,
+                               std::string& error) const {
+    const HalfMeshInput& mesh = rebuilt.mesh;
+    // The facets: each face as a fan of triangles from its first corner,
+    // with the input facet it comes from.
+    struct Facet {
+        int corners[3];
+        int source;
+    };
+    std::vector<Facet> facets;
+    int skipped = 0;
+    for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
+        const EditElement& element = mesh.elements[e];
+        if (element.kind != EditElement::kFace) {
+            ++skipped;
+            continue;
+        }
+        const EditCorner* c = &mesh.corners[std::size_t(element.first)];
+        for (int k = 1; k + 1 < element.count; ++k)
+            facets.push_back(
+                {{c[0].vertex, c[k].vertex, c[k + 1].vertex}, rebuilt.elementSources[e]});
+    }
+    if (skipped > 0)
+        notes.push_back(std::to_string(skipped) +
+                        " lines and points dropped: STL holds facets only");
+    if (!countable(facets.size())) {
+        error = name_ + ": " + std::to_string(facets.size()) +
+                " facets are more than a binary STL can count";
+        return false;
+    }
+    // The input vertex each output vertex takes its text from.
+    std::vector<int> inputOf(mesh.positions.size());
+    for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
+        const EditOrigin& origin = rebuilt.positionOrigins[v];
+        inputOf[v] = origin.kind == EditOrigin::kMirror
+                         ? rebuilt.positionOrigins[std::size_t(origin.index)].index
+                         : origin.index;
+    }
+    if (!ascii_) {
+        out.assign(kHeaderBytes + facets.size() * kFacetBytes, '\0');
+        std::memcpy(&out[0], data_.data(), 80);
+        const std::uint32_t count = std::uint32_t(facets.size());
+        std::memcpy(&out[80], &count, 4);
+        for (std::size_t f = 0; f < facets.size(); ++f) {
+            char* facet = &out[kHeaderBytes + f * kFacetBytes];
+            MeshPosition corners[3];
+            for (int c = 0; c < 3; ++c) {
+                const EditVector& p = mesh.positions[std::size_t(facets[f].corners[c])];
+                corners[c] = {p.v[0], p.v[1], p.v[2]};
+                std::memcpy(facet + 12 + 12 * c, &corners[c], 12);
+            }
+            const MeshPosition normal = rebuiltNormal(corners[0], corners[1], corners[2]);
+            std::memcpy(facet, &normal, 12);
+            const char* attribute =
+                data_.data() + kHeaderBytes + std::size_t(facets[f].source) * kFacetBytes + 48;
+            std::memcpy(facet + 48, attribute, 2);
+        }
+        return true;
+    }
+    // Each vertex's first corner holds the text it was read from.
+    std::vector<std::size_t> firstCorner(filePositions_.size(), cornerVertex_.size());
+    for (std::size_t c = cornerVertex_.size(); c-- > 0;)
+        firstCorner[std::size_t(cornerVertex_[c])] = c;
+    const bool textMirror = plane.axis >= 0 && plane.offset == 0.0;
+    const std::string lineEnd = data_.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+    // The text of each output vertex's coordinates, and the floats it reads as.
+    std::vector<std::string> vertexText(mesh.positions.size());
+    std::vector<MeshPosition> written(mesh.positions.size());
+    for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
+        const EditOrigin& origin = rebuilt.positionOrigins[v];
+        const std::size_t corner = firstCorner[std::size_t(inputOf[v])];
+        const FacetTokens tokens = facetTokens(facetOffsets_[corner / 3]);
+        const std::string_view* file = tokens.corners[corner % 3];
+        const EditOrigin* kept = origin.kind == EditOrigin::kMirror
+                                     ? &rebuilt.positionOrigins[std::size_t(origin.index)]
+                                     : &origin;
+        const bool asRead = kept->kind == EditOrigin::kKept && !kept->moved;
+        std::string& text = vertexText[v];
+        float xyz[3];
+        for (int k = 0; k < 3; ++k) {
+            if (k > 0) text += ' ';
+            const std::size_t from = text.size();
+            if (asRead && (origin.kind == EditOrigin::kKept || k != plane.axis)) {
+                text += file[k];
+            } else if (asRead && textMirror) {
+                appendNegated(file[k], text);
+            } else {
+                const std::string fresh =
+                    coordinateText(file[k], mesh.positions[v].v[k], numberStyle_);
+                text += fresh.empty() ? std::string(file[k]) : fresh;
+            }
+            readFloat(std::string_view(text).substr(from), xyz[k]);
+        }
+        written[v] = {xyz[0], xyz[1], xyz[2]};
+    }
+    out.clear();
+    out.reserve(facets.size() * 200 + 64);
+    const std::size_t solids = solidNames_.empty() ? 1 : solidNames_.size();
+    for (std::size_t s = 0; s < solids; ++s) {
+        const std::string name = solidNames_.empty() ? std::string() : solidNames_[s];
+        out += "solid";
+        if (!name.empty()) out += " " + name;
+        out += lineEnd;
+        for (const Facet& facet : facets) {
+            if (!facetSolid_.empty() && std::size_t(facetSolid_[std::size_t(facet.source)]) != s)
+                continue;
+            const MeshPosition normal = rebuiltNormal(written[std::size_t(facet.corners[0])],
+                                                      written[std::size_t(facet.corners[1])],
+                                                      written[std::size_t(facet.corners[2])]);
+            const FacetTokens source = facetTokens(facetOffsets_[std::size_t(facet.source)]);
+            const float n[3] = {normal.x, normal.y, normal.z};
+            out += "  facet normal";
+            for (int k = 0; k < 3; ++k) {
+                const std::string fresh = coordinateText(source.normal[k], n[k], numberStyle_);
+                out += ' ';
+                out += fresh.empty() ? std::string(source.normal[k]) : fresh;
+            }
+            out += lineEnd + "    outer loop" + lineEnd;
+            for (int c = 0; c < 3; ++c)
+                out += "      vertex " + vertexText[std::size_t(facet.corners[c])] + lineEnd;
+            out += "    endloop" + lineEnd + "  endfacet" + lineEnd;
+        }
+        out += "endsolid";
+        if (!name.empty()) out += " " + name;
+        out += lineEnd;
+    }
+    return true;
 }
 
 }  // namespace talvexhost

@@ -28,6 +28,15 @@ public:
 
     bool isAscii() const { return ascii_; }
 
+    // A rebuilt mesh as STL of the same kind: binary keeps the 80-byte
+    // header and each facet's attribute word from the facet it comes from;
+    // ASCII keeps each solid's name and puts each facet in the solid of the
+    // one it comes from. Faces of more than three corners are cut into a fan
+    // of triangles; every facet's normal is computed from its corners as
+    // written.
+    bool rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane, std::string& out,
+                      std::vector<std::string>& notes, std::string& error) const override;
+
 protected:
     bool parse(std::string& error, const MeshLoadOptions& options) override;
     MeshPosition filePosition(int vertex) const override { return filePositions_[vertex]; }
@@ -48,6 +57,8 @@ private:
     std::vector<int> cornerVertex_;            // three per facet, in file order
     std::vector<MeshPosition> filePositions_;  // each vertex's first corner as read
     std::vector<std::size_t> facetOffsets_;    // ASCII: where each "facet" keyword is
+    std::vector<std::string> solidNames_;      // ASCII: each solid's name as written
+    std::vector<int> facetSolid_;              // ASCII: each facet's solid
 };
 
 }  // namespace talvexhost

@@ -1,15 +1,15 @@
 // The OBJ side of rebuilding a mesh from one half: an OBJ text read into a
 // HalfMeshInput with what writing it back needs (each line's place, the
 // order of objects, groups, materials and smoothing groups among the
-// elements), and a HalfMeshResult written as OBJ. The only place that knows
-// the format; `symmetrize` calls it with a text ObjDocument accepted.
+// elements), and a HalfMeshResult written as OBJ: ObjDocument's side of
+// the rebuild seam.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "edit/half_mesh.h"
+#include "io/rebuilt_mesh.h"
 
 namespace talvexhost {
 

@@ -1,4 +1,4 @@
-#include "edit/obj_rebuild.h"
+#include "io/obj/obj_rebuild.h"
 
 #include <algorithm>
 #include <charconv>
