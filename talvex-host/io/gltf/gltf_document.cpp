@@ -985,6 +985,7 @@ std::string base64(std::string_view bytes) {
     text.reserve((bytes.size() + 2) / 3 * 4);
     for (std::size_t group = 0; group * 3 < bytes.size(); ++group)
         text += encodeGroup(bytes, group);
+    while (text.size() % 4 != 0) text += '=';
     return text;
 }
 
