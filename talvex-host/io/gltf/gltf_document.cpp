@@ -1102,6 +1102,8 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
     std::vector<std::pair<std::size_t, std::size_t>> emptied;
     // New accessors are marked by a tag above every old accessor's number.
     const std::size_t tag = std::size_t(1) << 40;
+    constexpr std::uint32_t kNone = UINT32_MAX;
+    std::vector<std::uint32_t> firstOf(mesh.positions.size(), kNone);
     for (std::size_t k = 0; k < primitives_.size(); ++k) {
         const Primitive& primitive = primitives_[k];
         ordered& target = root["meshes"][primitive.mesh]["primitives"][primitive.index];
@@ -1129,8 +1131,17 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
         std::unordered_map<Key, std::uint32_t, KeyHash> index;
         std::vector<Key> keys;
         std::vector<std::uint32_t> indices;
+        // Most positions have one normal and one texture coordinate: the
+        // first corner of each is found directly, only others by the map.
         const auto vertexOf = [&](const EditCorner& corner) {
             const Key key{corner.vertex, normals ? corner.normal : -1, uvs ? corner.uv : -1};
+            std::uint32_t& first = firstOf[std::size_t(key.p)];
+            if (first == kNone) {
+                first = std::uint32_t(keys.size());
+                keys.push_back(key);
+                return first;
+            }
+            if (keys[first] == key) return first;
             const auto found = index.emplace(key, std::uint32_t(keys.size()));
             if (found.second) keys.push_back(key);
             return found.first->second;
@@ -1189,6 +1200,7 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
             }
         }
         for (std::uint32_t i : indices) append(indexBytes, &i, 4);
+        for (const Key& key : keys) firstOf[std::size_t(key.p)] = kNone;
         ordered attributes = ordered::object();
         const ordered& old = target["attributes"];
         for (auto item = old.begin(); item != old.end(); ++item) {
@@ -1233,7 +1245,7 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
         if (!skinDropped[n]) continue;
         root["nodes"][n].erase("skin");
         notes.push_back("node " + std::to_string(n) +
-                        "'s skin dropped: its joints and weights are");
+                        "'s skin dropped, with its primitives' joints and weights");
     }
 
     // Primitives with nothing left go, and meshes with no primitive left, and
