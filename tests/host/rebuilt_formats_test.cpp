@@ -1,14 +1,17 @@
 // Rebuilt meshes written by the formats behind the seam: PLY records of
 // varying size in big-endian order, values interpolated at cuts, indices
 // that the file's type cannot hold refused rather than wrapped; ASCII STL
-// facets kept in their solids.
+// facets kept in their solids; glTF meshes on the side dropped removed and
+// what only the dropped attributes needed gone, the rest renumbered.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "edit/half_mesh.h"
+#include "io/gltf/gltf_document.h"
 #include "io/ply/ply_document.h"
 #include "io/stl/stl_document.h"
 
@@ -29,6 +32,24 @@ T getBig(const std::string& in, std::size_t at) {
     T value;
     std::memcpy(&value, raw, sizeof(T));
     return value;
+}
+
+std::string glbOf(const std::string& json, const std::string& bin) {
+    std::string text = json;
+    while (text.size() % 4 != 0) text += ' ';
+    std::string out;
+    const auto word = [&out](std::uint32_t value) {
+        out.append(reinterpret_cast<const char*>(&value), 4);
+    };
+    word(0x46546C67);
+    word(2);
+    word(std::uint32_t(12 + 8 + text.size() + 8 + bin.size()));
+    word(std::uint32_t(text.size()));
+    word(0x4E4F534A);
+    out += text;
+    word(std::uint32_t(bin.size()));
+    word(0x004E4942);
+    return out + bin;
 }
 
 // Reads `document`, rebuilds it about x = 0 keeping +x and writes it.
@@ -189,6 +210,79 @@ TEST(RebuiltFormats, AsciiStlFacetsStayInTheirSolids) {
          at = out.find("facet normal 0 0 1\n", at + 1))
         ++up;
     EXPECT_EQ(up, 6) << out;
+}
+
+TEST(RebuiltFormats, GltfDropsWhatIsLeftEmptyAndKeepsWhatOthersStillUse) {
+    // Node "Left" places a triangle wholly on -x; node "Right", scaled 2
+    // along x and skinned, one that crosses x = 0. Accessors: 0 Left's
+    // positions, 1 Right's, 2 the skin's matrix, 3 Right's JOINTS_0.
+    std::string bytes;
+    const auto floats = [&bytes](std::initializer_list<float> values) {
+        for (float v : values) bytes.append(reinterpret_cast<const char*>(&v), 4);
+    };
+    floats({-3, 0, 0, -2, 0, 0, -2, 1, 0});
+    floats({-1, 0, 0, 1, 0, 0, 1, 1, 0});
+    floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    floats({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    nlohmann::json doc = nlohmann::json::parse(R"({
+      "asset": {"version": "2.0"},
+      "nodes": [{"name": "Left", "mesh": 0}, {"name": "Right", "mesh": 1, "scale": [2, 1, 1], "skin": 0}],
+      "skins": [{"joints": [1], "inverseBindMatrices": 2}],
+      "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]},
+                 {"primitives": [{"attributes": {"POSITION": 1, "JOINTS_0": 3}}]}],
+      "accessors": [
+        {"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"},
+        {"bufferView": 1, "componentType": 5126, "count": 3, "type": "VEC3"},
+        {"bufferView": 2, "componentType": 5126, "count": 1, "type": "MAT4"},
+        {"bufferView": 3, "componentType": 5126, "count": 3, "type": "VEC4"}],
+      "bufferViews": [{"buffer": 0, "byteLength": 36}, {"buffer": 0, "byteOffset": 36, "byteLength": 36},
+                      {"buffer": 0, "byteOffset": 72, "byteLength": 64},
+                      {"buffer": 0, "byteOffset": 136, "byteLength": 48}],
+      "buffers": [{"byteLength": 184}]})");
+    GltfDocument document;
+    std::string error;
+    ASSERT_TRUE(document.parseBytes(glbOf(doc.dump(), bytes), "two.glb", error)) << error;
+    std::string out;
+    std::vector<std::string> notes;
+    ASSERT_TRUE(rebuild(document, out, notes, error)) << error;
+    std::string said;
+    for (const std::string& note : notes) said += note + "\n";
+    EXPECT_NE(said.find("JOINTS_0 dropped"), std::string::npos) << said;
+    EXPECT_NE(said.find("node 1's skin dropped"), std::string::npos) << said;
+    EXPECT_NE(said.find("node 0 left without a mesh"), std::string::npos) << said;
+
+    GltfDocument again;
+    ASSERT_TRUE(again.parseBytes(out, "again.glb", error)) << error;
+    std::uint32_t jsonLength;
+    std::memcpy(&jsonLength, out.data() + 12, 4);
+    const nlohmann::json now = nlohmann::json::parse(out.substr(20, jsonLength));
+    ASSERT_EQ(now["meshes"].size(), 1u);
+    EXPECT_FALSE(now["nodes"][0].contains("mesh"));
+    EXPECT_EQ(now["nodes"][1]["mesh"], 0);
+    EXPECT_FALSE(now["nodes"][1].contains("skin"));
+    EXPECT_EQ(now["nodes"][1]["scale"], nlohmann::json::parse("[2, 1, 1]"));
+    // The skin's matrix is the only old accessor left, and still reads as it did.
+    const nlohmann::json& matrix =
+        now["accessors"][std::size_t(now["skins"][0]["inverseBindMatrices"])];
+    EXPECT_EQ(matrix["type"], "MAT4");
+    const nlohmann::json& view = now["bufferViews"][std::size_t(matrix["bufferView"])];
+    float first[16];
+    std::memcpy(first, out.data() + 20 + jsonLength + 8 + std::size_t(view.value("byteOffset", 0)),
+                64);
+    EXPECT_EQ(std::memcmp(first, bytes.data() + 72, 64), 0);
+    // Right's triangle (-2,0) (2,0) (2,1) in the scene, cut at x = 0 and
+    // mirrored: (0,0) (2,0) (2,1) (0,0.5) and the mirror images of the two
+    // off the plane, each exact through the node's scale.
+    ASSERT_EQ(again.vertexCount(), 6);
+    for (int v = 0; v < 6; ++v) {
+        const MeshPosition p = again.position(v);
+        int mirrors = 0;
+        for (int w = 0; w < 6; ++w) {
+            const MeshPosition q = again.position(w);
+            mirrors += q.x == -p.x && q.y == p.y && q.z == p.z;
+        }
+        EXPECT_EQ(mirrors, 1) << p.x << " " << p.y;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <unordered_map>
 
 #include "io/gltf/json_spans.h"
 #include "io/gltf/uri_text.h"
@@ -233,6 +234,9 @@ bool GltfDocument::parse(std::string& error, const MeshLoadOptions& options) {
     vertexSlot_.clear();
     transforms_.clear();
     inverses_.clear();
+    primitives_.clear();
+    elementPrimitive_.clear();
+    cornerLocal_.clear();
     glb_ = false;
     hasBin_ = false;
     json_ = data_;
@@ -511,7 +515,8 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
             std::uint64_t mode = 4;
             if (!indexMember(primitive, "mode", mode, 4) || mode > 6)
                 return refuse(meshPlace + " has a primitive of unknown mode");
-            addPrimitive(mode, run, order);
+            primitives_.push_back({placement.mesh, p, std::size_t(runOfAccessor[a]), mode});
+            addPrimitive(mode, run, order, int(primitives_.size() - 1));
         }
         if (!object.vertices.empty()) objects_.push_back(std::move(object));
     }
@@ -570,12 +575,16 @@ bool GltfDocument::readIndices(const GltfIndexAccessor& ia, const Run& run,
 }
 
 void GltfDocument::addPrimitive(std::uint64_t mode, const Run& run,
-                                const std::vector<std::uint32_t>& order) {
+                                const std::vector<std::uint32_t>& order, int primitive) {
     std::vector<int> corners;
     const auto add = [&](MeshElement::Kind kind, std::initializer_list<std::size_t> at) {
         corners.clear();
-        for (std::size_t i : at) corners.push_back(slotVertex_[run.firstSlot + order[i]]);
+        for (std::size_t i : at) {
+            corners.push_back(slotVertex_[run.firstSlot + order[i]]);
+            cornerLocal_.push_back(order[i]);
+        }
         addElement(kind, corners.data(), corners.size());
+        elementPrimitive_.push_back(primitive);
     };
     const std::size_t n = order.size();
     if (mode == 0) {
@@ -914,6 +923,520 @@ bool GltfDocument::save(const std::string& path, std::string& error) {
     }
     if (kept.size() == positions_.size()) positions_ = std::move(kept);
     return committed;
+}
+
+namespace {
+
+using ordered = nlohmann::ordered_json;
+
+// The float accessor `index` of `type` ("VEC3", "VEC2") and `count`
+// elements as floats, or false with why not.
+bool floatAccessor(const json& root, std::uint64_t index, const char* type, std::size_t count,
+                   const std::vector<std::string_view>& buffers, std::vector<float>& out,
+                   std::string& why) {
+    const json* accessor = entry(root, "accessors", index);
+    const std::size_t width = type[3] == '3' ? 3 : 2;
+    std::uint64_t componentType = 0, n = 0, view = 0, offset = 0, buffer = 0, viewOffset = 0,
+                  viewLength = 0, stride = 0;
+    const json* bufferView = nullptr;
+    if (accessor == nullptr || member(*accessor, "sparse") ||
+        !indexMember(*accessor, "componentType", componentType) ||
+        componentType != kFloatComponent || member(*accessor, "type") == nullptr ||
+        (*accessor)["type"] != type) {
+        why = "it is not a plain float " + std::string(type);
+        return false;
+    }
+    if (!indexMember(*accessor, "count", n) || n != count ||
+        !indexMember(*accessor, "bufferView", view) ||
+        !indexMember(*accessor, "byteOffset", offset, 0) ||
+        (bufferView = entry(root, "bufferViews", view)) == nullptr ||
+        !indexMember(*bufferView, "buffer", buffer) || buffer >= buffers.size() ||
+        !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
+        !indexMember(*bufferView, "byteLength", viewLength) ||
+        !indexMember(*bufferView, "byteStride", stride, width * 4) || stride < width * 4 ||
+        viewOffset + viewLength > buffers[buffer].size() || offset > viewLength ||
+        (count > 0 && stride * (count - 1) + width * 4 > viewLength - offset)) {
+        why = "its count or bytes do not match its positions";
+        return false;
+    }
+    out.resize(count * width);
+    const char* base = buffers[buffer].data() + viewOffset + offset;
+    for (std::size_t i = 0; i < count; ++i)
+        std::memcpy(&out[i * width], base + i * stride, width * 4);
+    return true;
+}
+
+// The normal `n` through the linear part of `m` transposed (into node space,
+// for the transform that takes the node to the scene) or of `m` inverse
+// transposed (into the scene, given the inverse), normalised.
+EditVector turnedNormal(const Affine& m, const float* n) {
+    double out[3];
+    for (int i = 0; i < 3; ++i)
+        out[i] = m[0 * 4 + i] * n[0] + m[1 * 4 + i] * n[1] + m[2 * 4 + i] * n[2];
+    const double length = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
+    EditVector v{{float(n[0]), float(n[1]), float(n[2])}};
+    if (length > 0)
+        for (int i = 0; i < 3; ++i) v.v[i] = float(out[i] / length);
+    return v;
+}
+
+std::string base64(std::string_view bytes) {
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t group = 0; group * 3 < bytes.size(); ++group)
+        text += encodeGroup(bytes, group);
+    while (text.size() % 4 != 0) text += '=';
+    return text;
+}
+
+void padTo4(std::string& bytes, char with) {
+    while (bytes.size() % 4 != 0) bytes += with;
+}
+
+}  // namespace
+
+bool GltfDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
+    if (!MeshDocument::readForRebuild(input, error)) return false;
+    rebuildNotes_.clear();
+    normalBase_.assign(primitives_.size(), -1);
+    uvBase_.assign(primitives_.size(), -1);
+    const json root = json::parse(json_.begin(), json_.end());
+    // Every buffer, so that what the rebuilt file keeps can be copied from it.
+    for (std::size_t b = 0; b < buffers_.size(); ++b) {
+        std::string why;
+        if (!loadBuffer(b, why)) {
+            error = why;
+            return false;
+        }
+    }
+    std::vector<std::string_view> bytes;
+    for (const auto& buffer : buffers_) bytes.push_back(buffer->bytes);
+    std::vector<float> values;
+    for (std::size_t k = 0; k < primitives_.size(); ++k) {
+        const Primitive& primitive = primitives_[k];
+        const json& attributes =
+            root["meshes"][primitive.mesh]["primitives"][primitive.index]["attributes"];
+        const Run& run = runs_[primitive.run];
+        const std::size_t r = primitive.run;
+        for (const char* name : {"NORMAL", "TEXCOORD_0"}) {
+            std::uint64_t accessor = 0;
+            if (!indexMember(attributes, name, accessor)) continue;
+            const bool normal = name[0] == 'N';
+            std::string why;
+            if (!floatAccessor(root, accessor, normal ? "VEC3" : "VEC2", std::size_t(run.count),
+                               bytes, values, why)) {
+                rebuildNotes_.push_back("mesh " + std::to_string(primitive.mesh) + "'s " + name +
+                                        " (accessor " + std::to_string(accessor) +
+                                        ") dropped: " + why);
+                continue;
+            }
+            if (normal) {
+                normalBase_[k] = int(input.normals.size());
+                for (std::size_t i = 0; i < std::size_t(run.count); ++i)
+                    input.normals.push_back(
+                        run.identity
+                            ? EditVector{{values[i * 3], values[i * 3 + 1], values[i * 3 + 2]}}
+                            : turnedNormal(inverses_[r], &values[i * 3]));
+            } else {
+                uvBase_[k] = int(input.uvs.size());
+                for (std::size_t i = 0; i < std::size_t(run.count); ++i)
+                    input.uvs.push_back({{values[i * 2], values[i * 2 + 1], 0.0f}});
+            }
+        }
+    }
+    for (std::size_t e = 0, c = 0; e < input.elements.size(); ++e) {
+        const int k = elementPrimitive_[e];
+        for (int i = 0; i < input.elements[e].count; ++i, ++c) {
+            EditCorner& corner = input.corners[c];
+            if (normalBase_[k] >= 0) corner.normal = normalBase_[k] + int(cornerLocal_[c]);
+            if (uvBase_[k] >= 0) corner.uv = uvBase_[k] + int(cornerLocal_[c]);
+        }
+    }
+    return true;
+}
+
+bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&, std::string& out,
+                                std::vector<std::string>& notes, std::string& error) const {
+    const HalfMeshInput& mesh = rebuilt.mesh;
+    ordered root = ordered::parse(json_.begin(), json_.end());
+    notes.insert(notes.end(), rebuildNotes_.begin(), rebuildNotes_.end());
+    std::vector<std::vector<int>> elementsOf(primitives_.size());
+    for (std::size_t e = 0; e < mesh.elements.size(); ++e)
+        elementsOf[std::size_t(elementPrimitive_[std::size_t(rebuilt.elementSources[e])])]
+            .push_back(int(e));
+
+    // The new data, each array in a buffer view of its own, after the views kept.
+    struct NewView {
+        std::string bytes;
+        int target;
+    };
+    std::vector<NewView> views;
+    ordered accessors = ordered::array();  // the new ones; numbered after the ones kept
+    const auto addAccessor = [&](std::string bytes, int target, int componentType, const char* type,
+                                 std::size_t count, const float* low, const float* high,
+                                 int width) {
+        ordered a = ordered::object();
+        a["bufferView"] = views.size();  // renumbered once the views kept are known
+        a["componentType"] = componentType;
+        a["count"] = count;
+        a["type"] = type;
+        if (low != nullptr) {
+            a["min"] = ordered::array();
+            a["max"] = ordered::array();
+            for (int c = 0; c < width; ++c) {
+                a["min"].push_back(double(low[c]));
+                a["max"].push_back(double(high[c]));
+            }
+        }
+        views.push_back({std::move(bytes), target});
+        accessors.push_back(std::move(a));
+        return accessors.size() - 1;
+    };
+    const auto append = [](std::string& bytes, const void* value, std::size_t size) {
+        bytes.append(static_cast<const char*>(value), size);
+    };
+
+    std::vector<std::string> droppedAttributes;
+    std::vector<bool> skinDropped(root.contains("nodes") ? root["nodes"].size() : 0, false);
+    // Primitives left with no element, removed once the rest are written.
+    std::vector<std::pair<std::size_t, std::size_t>> emptied;
+    // New accessors are marked by a tag above every old accessor's number.
+    const std::size_t tag = std::size_t(1) << 40;
+    constexpr std::uint32_t kNone = UINT32_MAX;
+    std::vector<std::uint32_t> firstOf(mesh.positions.size(), kNone);
+    for (std::size_t k = 0; k < primitives_.size(); ++k) {
+        const Primitive& primitive = primitives_[k];
+        ordered& target = root["meshes"][primitive.mesh]["primitives"][primitive.index];
+        if (elementsOf[k].empty()) {
+            emptied.push_back({primitive.mesh, primitive.index});
+            continue;
+        }
+        const std::size_t r = primitive.run;
+        const Run& run = runs_[r];
+        const bool normals = normalBase_.size() > k && normalBase_[k] >= 0;
+        const bool uvs = uvBase_.size() > k && uvBase_[k] >= 0;
+        // A vertex of the primitive per distinct corner: position, normal, texture coordinates.
+        struct Key {
+            int p, n, t;
+            bool operator==(const Key& o) const { return p == o.p && n == o.n && t == o.t; }
+        };
+        struct KeyHash {
+            std::size_t operator()(const Key& key) const {
+                return std::hash<std::uint64_t>()(std::uint64_t(std::uint32_t(key.p)) << 32 ^
+                                                  std::uint64_t(std::uint32_t(key.n)) *
+                                                      2654435761u ^
+                                                  std::uint64_t(std::uint32_t(key.t)));
+            }
+        };
+        std::unordered_map<Key, std::uint32_t, KeyHash> index;
+        std::vector<Key> keys;
+        std::vector<std::uint32_t> indices;
+        // Most positions have one normal and one texture coordinate: the
+        // first corner of each is found directly, only others by the map.
+        const auto vertexOf = [&](const EditCorner& corner) {
+            const Key key{corner.vertex, normals ? corner.normal : -1, uvs ? corner.uv : -1};
+            std::uint32_t& first = firstOf[std::size_t(key.p)];
+            if (first == kNone) {
+                first = std::uint32_t(keys.size());
+                keys.push_back(key);
+                return first;
+            }
+            if (keys[first] == key) return first;
+            const auto found = index.emplace(key, std::uint32_t(keys.size()));
+            if (found.second) keys.push_back(key);
+            return found.first->second;
+        };
+        int kind = mesh.elements[std::size_t(elementsOf[k][0])].kind;
+        for (int e : elementsOf[k]) {
+            const EditElement& element = mesh.elements[std::size_t(e)];
+            const EditCorner* c = &mesh.corners[std::size_t(element.first)];
+            if (element.kind == EditElement::kFace) {
+                for (int i = 1; i + 1 < element.count; ++i)
+                    for (const EditCorner* corner : {&c[0], &c[i], &c[i + 1]})
+                        indices.push_back(vertexOf(*corner));
+            } else if (element.kind == EditElement::kLine) {
+                for (int i = 0; i + 1 < element.count; ++i)
+                    for (const EditCorner* corner : {&c[i], &c[i + 1]})
+                        indices.push_back(vertexOf(*corner));
+            } else {
+                for (int i = 0; i < element.count; ++i) indices.push_back(vertexOf(c[i]));
+            }
+        }
+        std::string positionBytes, normalBytes, uvBytes, indexBytes;
+        float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+        for (const Key& key : keys) {
+            const EditOrigin& origin = rebuilt.positionOrigins[std::size_t(key.p)];
+            const EditVector& scene = mesh.positions[std::size_t(key.p)];
+            MeshPosition local{scene.v[0], scene.v[1], scene.v[2]};
+            if (origin.kind == EditOrigin::kKept && !origin.moved) {
+                const std::size_t slot = vertexSlot_[std::size_t(origin.index)];
+                const Run& from = runOf(slot);
+                local = localPosition(from, slot, buffers_[from.buffer]->bytes);
+            } else if (!run.identity) {
+                local = transformed(inverses_[r], local);
+            }
+            if (!std::isfinite(local.x) || !std::isfinite(local.y) || !std::isfinite(local.z)) {
+                error = name_ +
+                        ": a rebuilt vertex cannot be written: undoing its node's "
+                        "transform puts it beyond the range of a float";
+                return false;
+            }
+            const float xyz[3] = {local.x, local.y, local.z};
+            for (int c = 0; c < 3; ++c) {
+                low[c] = std::min(low[c], xyz[c]);
+                high[c] = std::max(high[c], xyz[c]);
+            }
+            append(positionBytes, xyz, 12);
+            if (normals) {
+                EditVector n =
+                    key.n >= 0 ? mesh.normals[std::size_t(key.n)] : EditVector{{0, 0, 1}};
+                if (!run.identity) n = turnedNormal(transforms_[r], n.v);
+                append(normalBytes, n.v, 12);
+            }
+            if (uvs) {
+                const EditVector t =
+                    key.t >= 0 ? mesh.uvs[std::size_t(key.t)] : EditVector{{0, 0, 0}};
+                append(uvBytes, t.v, 8);
+            }
+        }
+        for (std::uint32_t i : indices) append(indexBytes, &i, 4);
+        for (const Key& key : keys) firstOf[std::size_t(key.p)] = kNone;
+        ordered attributes = ordered::object();
+        const ordered& old = target["attributes"];
+        for (auto item = old.begin(); item != old.end(); ++item) {
+            const std::string& name = item.key();
+            if (name == "POSITION" || (name == "NORMAL" && normals) ||
+                (name == "TEXCOORD_0" && uvs))
+                continue;
+            if (std::find(droppedAttributes.begin(), droppedAttributes.end(), name) ==
+                droppedAttributes.end())
+                droppedAttributes.push_back(name);
+            if ((name.rfind("JOINTS_", 0) == 0 || name.rfind("WEIGHTS_", 0) == 0) &&
+                primitive.run < runs_.size() && run.node >= 0 &&
+                root["nodes"][std::size_t(run.node)].contains("skin"))
+                skinDropped[std::size_t(run.node)] = true;
+        }
+        const std::size_t count = keys.size();
+        attributes["POSITION"] = tag + addAccessor(std::move(positionBytes), 34962, kFloatComponent,
+                                                   "VEC3", count, low, high, 3);
+        if (normals)
+            attributes["NORMAL"] = tag + addAccessor(std::move(normalBytes), 34962, kFloatComponent,
+                                                     "VEC3", count, nullptr, nullptr, 3);
+        if (uvs)
+            attributes["TEXCOORD_0"] = tag + addAccessor(std::move(uvBytes), 34962, kFloatComponent,
+                                                         "VEC2", count, nullptr, nullptr, 2);
+        target["attributes"] = std::move(attributes);
+        target["indices"] = tag + addAccessor(std::move(indexBytes), 34963, 5125, "SCALAR",
+                                              indices.size(), nullptr, nullptr, 1);
+        target.erase("targets");
+        if (kind == EditElement::kFace)
+            target.erase("mode");
+        else
+            target["mode"] = kind == EditElement::kLine ? 1 : 0;
+    }
+    if (!droppedAttributes.empty()) {
+        std::string names;
+        for (const std::string& name : droppedAttributes)
+            names += (names.empty() ? "" : ", ") + name;
+        notes.push_back("the rebuilt primitives' " + names +
+                        " dropped: only POSITION, NORMAL and TEXCOORD_0 are rebuilt");
+    }
+    for (std::size_t n = 0; n < skinDropped.size(); ++n) {
+        if (!skinDropped[n]) continue;
+        root["nodes"][n].erase("skin");
+        notes.push_back("node " + std::to_string(n) +
+                        "'s skin dropped, with its primitives' joints and weights");
+    }
+
+    // Primitives with nothing left go, and meshes with no primitive left, and
+    // the nodes' references to them.
+    std::sort(emptied.rbegin(), emptied.rend());
+    for (const auto& [m, p] : emptied) {
+        ordered& list = root["meshes"][m]["primitives"];
+        list.erase(list.begin() + std::ptrdiff_t(p));
+        notes.push_back("a primitive of mesh " + std::to_string(m) +
+                        " dropped: nothing of it is on the side kept");
+    }
+    if (root.contains("meshes")) {
+        std::vector<std::int64_t> meshNumber(root["meshes"].size(), -1);
+        ordered meshes = ordered::array();
+        for (std::size_t m = 0; m < root["meshes"].size(); ++m) {
+            if (root["meshes"][m]["primitives"].empty()) continue;
+            meshNumber[m] = std::int64_t(meshes.size());
+            meshes.push_back(std::move(root["meshes"][m]));
+        }
+        root["meshes"] = std::move(meshes);
+        if (root.contains("nodes"))
+            for (std::size_t n = 0; n < root["nodes"].size(); ++n) {
+                ordered& node = root["nodes"][n];
+                if (!node.contains("mesh")) continue;
+                const std::int64_t now = meshNumber[node["mesh"].get<std::size_t>()];
+                if (now >= 0) {
+                    node["mesh"] = now;
+                    continue;
+                }
+                node.erase("mesh");
+                node.erase("skin");
+                notes.push_back("node " + std::to_string(n) +
+                                " left without a mesh: all of it is on the side dropped");
+            }
+        if (root["meshes"].empty()) root.erase("meshes");
+    }
+
+    // The old accessors still used, renumbered; the rest dropped.
+    const std::size_t oldAccessors = root.contains("accessors") ? root["accessors"].size() : 0;
+    std::vector<std::int64_t> accessorNumber(oldAccessors, -1);
+    // Every place that names an accessor, by pointer into the JSON.
+    std::vector<ordered*> accessorRefs;
+    const auto refer = [&](ordered& holder, const char* key) {
+        if (holder.is_object() && holder.contains(key) && holder[key].is_number_unsigned())
+            accessorRefs.push_back(&holder[key]);
+    };
+    if (root.contains("meshes"))
+        for (ordered& m : root["meshes"])
+            for (ordered& p : m["primitives"]) {
+                if (p.contains("attributes"))
+                    for (auto item = p["attributes"].begin(); item != p["attributes"].end(); ++item)
+                        refer(p["attributes"], item.key().c_str());
+                refer(p, "indices");
+            }
+    if (root.contains("skins"))
+        for (ordered& skin : root["skins"]) refer(skin, "inverseBindMatrices");
+    if (root.contains("animations"))
+        for (ordered& animation : root["animations"])
+            if (animation.contains("samplers"))
+                for (ordered& sampler : animation["samplers"]) {
+                    refer(sampler, "input");
+                    refer(sampler, "output");
+                }
+    if (root.contains("nodes"))
+        for (ordered& node : root["nodes"])
+            if (node.contains("extensions") &&
+                node["extensions"].contains("EXT_mesh_gpu_instancing")) {
+                ordered& attributes = node["extensions"]["EXT_mesh_gpu_instancing"]["attributes"];
+                for (auto item = attributes.begin(); item != attributes.end(); ++item)
+                    refer(attributes, item.key().c_str());
+            }
+    ordered keptAccessors = ordered::array();
+    for (ordered* ref : accessorRefs) {
+        const std::size_t a = ref->get<std::size_t>();
+        if (a >= tag || a >= oldAccessors || accessorNumber[a] >= 0) continue;
+        accessorNumber[a] = 0;
+    }
+    for (std::size_t a = 0; a < oldAccessors; ++a) {
+        if (accessorNumber[a] < 0) continue;
+        accessorNumber[a] = std::int64_t(keptAccessors.size());
+        keptAccessors.push_back(root["accessors"][a]);
+    }
+    const std::size_t firstNew = keptAccessors.size();
+    for (ordered* ref : accessorRefs) {
+        const std::size_t a = ref->get<std::size_t>();
+        *ref = a >= tag ? firstNew + (a - tag) : std::size_t(accessorNumber[a]);
+    }
+
+    // The buffer views still used (by accessors kept and images), copied
+    // into the one buffer first, each at its old alignment.
+    const std::size_t oldViews = root.contains("bufferViews") ? root["bufferViews"].size() : 0;
+    std::vector<ordered*> viewRefs;
+    const auto referView = [&](ordered& holder) {
+        if (holder.is_object() && holder.contains("bufferView") &&
+            holder["bufferView"].is_number_unsigned() &&
+            holder["bufferView"].get<std::size_t>() < oldViews)
+            viewRefs.push_back(&holder["bufferView"]);
+    };
+    for (ordered& a : keptAccessors) {
+        referView(a);
+        if (a.contains("sparse")) {
+            referView(a["sparse"]["indices"]);
+            referView(a["sparse"]["values"]);
+        }
+    }
+    if (root.contains("images"))
+        for (ordered& image : root["images"]) referView(image);
+    std::vector<std::int64_t> viewNumber(oldViews, -1);
+    for (ordered* ref : viewRefs) viewNumber[ref->get<std::size_t>()] = 0;
+    std::string bin;
+    ordered bufferViews = ordered::array();
+    for (std::size_t v = 0; v < oldViews; ++v) {
+        if (viewNumber[v] < 0) continue;
+        ordered view = root["bufferViews"][v];
+        const std::size_t buffer = view["buffer"].get<std::size_t>();
+        const std::size_t offset = view.value("byteOffset", std::size_t(0));
+        const std::size_t length = view["byteLength"].get<std::size_t>();
+        if (buffer >= buffers_.size() || !buffers_[buffer]->loaded ||
+            offset + length > buffers_[buffer]->bytes.size()) {
+            error = where("bufferViews", v) + "buffer view " + std::to_string(v) +
+                    " is still used but cannot be read to be copied";
+            return false;
+        }
+        while (bin.size() % 8 != offset % 8) bin += '\0';
+        view["buffer"] = 0;
+        view["byteOffset"] = bin.size();
+        bin.append(buffers_[buffer]->bytes.substr(offset, length));
+        viewNumber[v] = std::int64_t(bufferViews.size());
+        bufferViews.push_back(std::move(view));
+    }
+    for (ordered* ref : viewRefs) *ref = std::size_t(viewNumber[ref->get<std::size_t>()]);
+    const std::size_t firstNewView = bufferViews.size();
+    for (NewView& view : views) {
+        padTo4(bin, '\0');
+        ordered v = ordered::object();
+        v["buffer"] = 0;
+        v["byteOffset"] = bin.size();
+        v["byteLength"] = view.bytes.size();
+        v["target"] = view.target;
+        bin += view.bytes;
+        bufferViews.push_back(std::move(v));
+    }
+    for (ordered& a : accessors) {
+        a["bufferView"] = firstNewView + a["bufferView"].get<std::size_t>();
+        keptAccessors.push_back(std::move(a));
+    }
+    if (keptAccessors.empty())
+        root.erase("accessors");
+    else
+        root["accessors"] = std::move(keptAccessors);
+    if (bufferViews.empty())
+        root.erase("bufferViews");
+    else
+        root["bufferViews"] = std::move(bufferViews);
+    // One buffer, keeping the first one's name and extras.
+    ordered buffer = root.contains("buffers") && !root["buffers"].empty() ? root["buffers"][0]
+                                                                          : ordered::object();
+    buffer.erase("uri");
+    buffer["byteLength"] = bin.size();
+    if (!glb_) buffer["uri"] = "data:application/octet-stream;base64," + base64(bin);
+    if (bin.empty())
+        root.erase("buffers");
+    else
+        root["buffers"] = ordered::array({std::move(buffer)});
+
+    std::string text = root.dump(glb_ ? -1 : 2, ' ', false, ordered::error_handler_t::replace);
+    if (!glb_) {
+        out = std::move(text) + "\n";
+        return true;
+    }
+    padTo4(text, ' ');
+    padTo4(bin, '\0');
+    out.clear();
+    const std::size_t total = 12 + 8 + text.size() + (bin.empty() ? 0 : 8 + bin.size());
+    if (total > UINT32_MAX) {
+        error = name_ + ": the rebuilt file is larger than a .glb can hold";
+        return false;
+    }
+    const auto word = [&](std::uint32_t value) { append(out, &value, 4); };
+    word(kGlbMagic);
+    word(2);
+    word(std::uint32_t(total));
+    word(std::uint32_t(text.size()));
+    word(kJsonChunk);
+    out += text;
+    if (!bin.empty()) {
+        word(std::uint32_t(bin.size()));
+        word(kBinChunk);
+        out += bin;
+    }
+    return true;
 }
 
 }  // namespace talvexhost

@@ -41,6 +41,21 @@ public:
     // Empty when `head` starts like JSON or binary glTF; otherwise why not.
     static std::string refuses(std::string_view head);
 
+    // Adds each corner's NORMAL and TEXCOORD_0 (float ones), normals turned
+    // into scene space like the positions.
+    bool readForRebuild(HalfMeshInput& input, std::string& error) override;
+    // The file with each primitive rebuilt from the elements that come from
+    // it: new POSITION, NORMAL, TEXCOORD_0 and index accessors, positions and
+    // normals turned back through the node's transform. Everything else in
+    // the JSON is kept; accessors and buffer views nothing uses any more are
+    // dropped, and the ones still used are copied with the new data into one
+    // buffer: the BIN chunk of a .glb, a data URI in a .gltf (so that the
+    // rebuilt file is one file and writing it never replaces any other).
+    // Other attributes are dropped, and with joints and weights the node's
+    // skin, each with a note.
+    bool rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane, std::string& out,
+                      std::vector<std::string>& notes, std::string& error) const override;
+
 protected:
     bool parse(std::string& error, const MeshLoadOptions& options) override;
     MeshPosition filePosition(int vertex) const override;
@@ -58,7 +73,8 @@ private:
     bool readIndices(const GltfIndexAccessor& ia, const Run& run, std::vector<std::uint32_t>& order,
                      std::string& error);
     // The faces, lines or points of a primitive of glTF mode `mode` (0 to 6).
-    void addPrimitive(std::uint64_t mode, const Run& run, const std::vector<std::uint32_t>& order);
+    void addPrimitive(std::uint64_t mode, const Run& run, const std::vector<std::uint32_t>& order,
+                      int primitive);
     const Run& runOf(std::size_t slot) const;
     // The run's position at `slot` as stored, before any transform.
     MeshPosition localPosition(const Run& run, std::size_t slot, std::string_view bytes) const;
@@ -85,6 +101,22 @@ private:
     std::vector<std::size_t> vertexSlot_;
     std::vector<Affine> transforms_;  // per run: node to scene
     std::vector<Affine> inverses_;
+    // Every primitive read, and for rebuilding, each element's primitive and
+    // each corner's index into its run.
+    struct Primitive {
+        std::size_t mesh;
+        std::size_t index;  // in the mesh's primitives
+        std::size_t run;
+        std::uint64_t mode;
+    };
+    std::vector<Primitive> primitives_;
+    std::vector<int> elementPrimitive_;
+    std::vector<std::uint32_t> cornerLocal_;
+    // Filled by readForRebuild: where each primitive's normals and texture
+    // coordinates start in what it gave (-1 for none), and what it left out.
+    std::vector<int> normalBase_;
+    std::vector<int> uvBase_;
+    std::vector<std::string> rebuildNotes_;
 };
 
 }  // namespace talvexhost
