@@ -51,25 +51,32 @@ NumberStatus readFloat(std::string_view text, float& value) noexcept {
 
 namespace {
 
-// Powers of ten that are exact floats.
+// Powers of ten that are exact floats, and those that are exact doubles.
 constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
                                        1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr double kExactDoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The common short number, [-]digits[.digits], whose digits make an integer
-// of at most 2^24 and that has at most ten after the point: both that integer
-// and the power of ten are exact floats, so one division rounds correctly
-// (the fast path of Clinger's method). Null for anything else.
+// of at most 2^53 and that has at most 22 after the point. Both that integer
+// and the power of ten are exact, so one division rounds correctly (the fast
+// path of Clinger's method): in float when they are exact floats, else in
+// double and then to float. Rounding twice errs only where the double lands
+// exactly halfway between two floats (the midpoints are doubles, so the
+// decimal lies on the same side of every other midpoint as its double does);
+// those few are left to the full reader. Null for anything else.
 const char* readShortFloat(const char* p, const char* end, float& value) noexcept {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
-    std::uint32_t digits = 0;
+    std::uint64_t digits = 0;
     int count = 0;      // digits read, leading zeros included
     int decimals = -1;  // digits after the point; -1 before it
     for (; p < end; ++p) {
         const char c = *p;
         if (isDigit(c)) {
+            if (++count > 19) return nullptr;  // 19 digits cannot overflow 64 bits
             digits = digits * 10 + static_cast<std::uint32_t>(c - '0');
-            if (++count > 9) return nullptr;
             if (decimals >= 0) ++decimals;
         } else if (c == '.' && decimals < 0) {
             decimals = 0;
@@ -77,10 +84,24 @@ const char* readShortFloat(const char* p, const char* end, float& value) noexcep
             break;
         }
     }
-    if (count == 0 || digits > (1u << 24) || decimals > 10) return nullptr;
-    if (p < end && *p != ' ' && *p != '\t') return nullptr;
-    const float magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
-                                         : static_cast<float>(digits);
+    if (count == 0 || (p < end && *p != ' ' && *p != '\t')) return nullptr;
+    float magnitude;
+    if (digits <= (1u << 24) && decimals <= 10) {
+        magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
+                                 : static_cast<float>(digits);
+    } else {
+        if (digits > (std::uint64_t(1) << 53) || decimals > 22) return nullptr;
+        // At least 1e-22 and below 2^54: a normal float, never zero or infinite.
+        const double exact = decimals > 0
+                                 ? static_cast<double>(digits) / kExactDoublePowersOfTen[decimals]
+                                 : static_cast<double>(digits);
+        std::uint64_t bits;
+        std::memcpy(&bits, &exact, sizeof bits);
+        // The 29 bits a float drops read 1000...0: halfway between two floats.
+        constexpr std::uint64_t kDropped = (std::uint64_t(1) << 29) - 1;
+        if ((bits & kDropped) == std::uint64_t(1) << 28) return nullptr;
+        magnitude = static_cast<float>(exact);
+    }
     value = negative ? -magnitude : magnitude;
     return p;
 }

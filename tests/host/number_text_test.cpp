@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -63,6 +65,32 @@ TEST(NumberText, ShortDecimalsReadAsTheCorrectlyRoundedReaderReadsThem) {
         if (decimals > 0) digits.insert(digits.size() - decimals, ".");
         if (random.chance(50)) digits.insert(0, "-");
         expectAsReadFloat(digits);
+    }
+
+    // Longer numbers go through a double, rounded twice: up to 2^53 with up
+    // to 22 decimals, past both limits, and decimals that land on or next to
+    // a point halfway between two floats.
+    for (int i = 0; i < 200000; ++i) {
+        const int length = 7 + random.below(14);
+        std::string digits = std::to_string(random.next() % (std::uint64_t(1) << 60));
+        digits = digits.substr(0, std::min<std::size_t>(digits.size(), length));
+        const int decimals = random.below(24);
+        if (int(digits.size()) <= decimals) digits.insert(0, decimals + 1 - digits.size(), '0');
+        if (decimals > 0) digits.insert(digits.size() - decimals, ".");
+        if (random.chance(50)) digits.insert(0, "-");
+        expectAsReadFloat(digits);
+    }
+    for (int i = 0; i < 20000; ++i) {
+        // A float, and the double halfway to the next one, in full.
+        const float below = static_cast<float>(random.next() % (std::uint64_t(1) << 40)) /
+                            static_cast<float>(1 + random.below(1000));
+        const double halfway =
+            (double(below) + double(std::nextafter(below, 2.0f * below + 1.0f))) / 2.0;
+        char text[64];
+        for (const int precision : {17, 16, 15, 9}) {
+            std::snprintf(text, sizeof text, "%.*g", precision, halfway);
+            if (std::strchr(text, 'e') == nullptr) expectAsReadFloat(text);
+        }
     }
 }
 
