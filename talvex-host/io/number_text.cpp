@@ -159,7 +159,58 @@ int fixedDecimals(std::string_view token) noexcept {
     return i == token.size() ? static_cast<int>(i - point - 1) : -1;
 }
 
+namespace {
+
+constexpr std::uint64_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
+                                          100000, 1000000, 10000000, 100000000, 1000000000};
+
+// formatFloatFixedInto for up to nine decimals and values whose scaled
+// magnitude stays below 2^63, in integers: the float is m * 2^e exactly, so
+// m * 10^decimals * 2^e is the scaled value, its fraction exact too, rounded
+// half to even as the library rounds. 0 when out of that range.
+std::size_t formatFixedByIntegers(float value, int decimals, char* out) noexcept {
+    if (decimals < 0 || decimals > 9 || !std::isfinite(value)) return 0;
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const bool negative = (bits >> 31) != 0;
+    const int biased = static_cast<int>((bits >> 23) & 0xFF);
+    std::uint64_t mantissa = bits & 0x7FFFFF;
+    int exponent = biased == 0 ? -149 : biased - 150;
+    if (biased != 0) mantissa |= 0x800000;
+    const std::uint64_t scaled = mantissa * kPowersOfTen[decimals];  // below 2^54
+    std::uint64_t whole;
+    if (exponent >= 0) {
+        if (exponent >= 9 || scaled > (std::uint64_t(1) << (62 - exponent))) return 0;
+        whole = scaled << exponent;
+    } else if (-exponent >= 56) {
+        whole = 0;  // less than a quarter of the last decimal: rounds to zero
+    } else {
+        const int shift = -exponent;
+        whole = scaled >> shift;
+        const std::uint64_t rest = scaled & ((std::uint64_t(1) << shift) - 1);
+        const std::uint64_t half = std::uint64_t(1) << (shift - 1);
+        if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
+    }
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    while (count <= decimals) digits[count++] = '0';  // a digit before the point
+    std::size_t length = 0;
+    if (negative) out[length++] = '-';
+    for (int i = count - 1; i >= 0; --i) {
+        out[length++] = digits[i];
+        if (i == decimals && decimals > 0) out[length++] = '.';
+    }
+    return length;
+}
+
+}  // namespace
+
 std::size_t formatFloatFixedInto(float value, int decimals, char* out) noexcept {
+    if (const std::size_t length = formatFixedByIntegers(value, decimals, out)) return length;
     // The float widened to double is its exact binary value, which the
     // library rounds correctly and without any locale: both builds agree.
     char text[64];

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -91,6 +92,43 @@ TEST(NumberText, ShortDecimalsReadAsTheCorrectlyRoundedReaderReadsThem) {
             std::snprintf(text, sizeof text, "%.*g", precision, halfway);
             if (std::strchr(text, 'e') == nullptr) expectAsReadFloat(text);
         }
+    }
+}
+
+// The fixed-notation writer against the library's correctly rounded one:
+// every exponent, signs, zeros, and ties (which round half to even).
+TEST(NumberText, FixedDecimalsAsTheLibraryWritesThem) {
+    auto expectAsLibrary = [](float value, int decimals) {
+        char library[400];
+        const auto result =
+            std::to_chars(library, library + sizeof library, static_cast<double>(value),
+                          std::chars_format::fixed, decimals);
+        ASSERT_EQ(result.ec, std::errc());
+        const std::string wanted(library, result.ptr);
+        char out[kFloatTextMax];
+        const std::size_t length = formatFloatFixedInto(value, decimals, out);
+        if (wanted.size() > kFloatTextMax) {
+            EXPECT_EQ(length, 0u) << wanted;
+            return;
+        }
+        EXPECT_EQ(std::string(out, length), wanted) << decimals << " decimals";
+    };
+    for (const float value :
+         {0.0f, -0.0f, 0.5f, 1.5f, 2.5f, -2.5f, 0.125f, 0.375f, -0.0625f, 1e-45f, -1e-30f,
+          8388607.5f, 16777216.0f, 3.4028235e38f, 1e20f, -99.998669f, 0.0049999999f, 0.005f})
+        for (int decimals = 0; decimals <= 9; ++decimals) expectAsLibrary(value, decimals);
+    SeededRandom random{11};
+    for (int i = 0; i < 300000; ++i) {
+        const auto bits = static_cast<std::uint32_t>(random.next());
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value)) continue;
+        expectAsLibrary(value, random.below(10));
+        // Values of the size meshes hold, where ties and rounding matter.
+        const float typical =
+            static_cast<float>(static_cast<std::int64_t>(random.next() % 400000001) - 200000000) /
+            static_cast<float>(1 << random.below(24));
+        expectAsLibrary(typical, random.below(10));
     }
 }
 
