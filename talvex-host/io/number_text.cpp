@@ -1,8 +1,10 @@
 #include "io/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <system_error>
 
 #include "fast_float.h"
@@ -58,14 +60,38 @@ constexpr double kExactDoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The common short number, [-]digits[.digits], whose digits make an integer
-// of at most 2^53 and that has at most 22 after the point. Both that integer
-// and the power of ten are exact, so one division rounds correctly (the fast
-// path of Clinger's method): in float when they are exact floats, else in
-// double and then to float. Rounding twice errs only where the double lands
-// exactly halfway between two floats (the midpoints are doubles, so the
-// decimal lies on the same side of every other midpoint as its double does);
-// those few are left to the full reader. Null for anything else.
+// The float nearest digits / 10^decimals, when the digits make an integer of
+// at most 2^53 and there are at most 22 decimals. Both that integer and the
+// power of ten are exact, so one division rounds correctly (the fast path of
+// Clinger's method): in float when they are exact floats, else in double and
+// then to float. Rounding twice errs only where the double lands exactly
+// halfway between two floats (the midpoints are doubles, so the decimal lies
+// on the same side of every other midpoint as its double does); false for
+// those few and for anything out of range.
+bool decimalToFloat(std::uint64_t digits, int decimals, bool negative, float& value) noexcept {
+    float magnitude;
+    if (digits <= (1u << 24) && decimals <= 10) {
+        magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
+                                 : static_cast<float>(digits);
+    } else {
+        if (digits > (std::uint64_t(1) << 53) || decimals > 22) return false;
+        // Zero, or at least 1e-22 and below 2^54: a normal float, never infinite.
+        const double exact = decimals > 0
+                                 ? static_cast<double>(digits) / kExactDoublePowersOfTen[decimals]
+                                 : static_cast<double>(digits);
+        std::uint64_t bits;
+        std::memcpy(&bits, &exact, sizeof bits);
+        // The 29 bits a float drops read 1000...0: halfway between two floats.
+        constexpr std::uint64_t kDropped = (std::uint64_t(1) << 29) - 1;
+        if ((bits & kDropped) == std::uint64_t(1) << 28) return false;
+        magnitude = static_cast<float>(exact);
+    }
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// The common short number, [-]digits[.digits], that decimalToFloat takes.
+// Null for anything else, left to the full reader.
 const char* readShortFloat(const char* p, const char* end, float& value) noexcept {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
@@ -85,24 +111,7 @@ const char* readShortFloat(const char* p, const char* end, float& value) noexcep
         }
     }
     if (count == 0 || (p < end && *p != ' ' && *p != '\t')) return nullptr;
-    float magnitude;
-    if (digits <= (1u << 24) && decimals <= 10) {
-        magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
-                                 : static_cast<float>(digits);
-    } else {
-        if (digits > (std::uint64_t(1) << 53) || decimals > 22) return nullptr;
-        // At least 1e-22 and below 2^54: a normal float, never zero or infinite.
-        const double exact = decimals > 0
-                                 ? static_cast<double>(digits) / kExactDoublePowersOfTen[decimals]
-                                 : static_cast<double>(digits);
-        std::uint64_t bits;
-        std::memcpy(&bits, &exact, sizeof bits);
-        // The 29 bits a float drops read 1000...0: halfway between two floats.
-        constexpr std::uint64_t kDropped = (std::uint64_t(1) << 29) - 1;
-        if ((bits & kDropped) == std::uint64_t(1) << 28) return nullptr;
-        magnitude = static_cast<float>(exact);
-    }
-    value = negative ? -magnitude : magnitude;
+    if (!decimalToFloat(digits, std::max(decimals, 0), negative, value)) return nullptr;
     return p;
 }
 
@@ -168,7 +177,7 @@ constexpr std::uint64_t kPowersOfTen[] = {1,      10,      100,      1000,      
 // magnitude stays below 2^63, in integers: the float is m * 2^e exactly, so
 // m * 10^decimals * 2^e is the scaled value, its fraction exact too, rounded
 // half to even as the library rounds. 0 when out of that range.
-std::size_t formatFixedByIntegers(float value, int decimals, char* out) noexcept {
+std::size_t formatFixedByIntegers(float value, int decimals, char* out, float& readsBack) noexcept {
     if (decimals < 0 || decimals > 9 || !std::isfinite(value)) return 0;
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -191,6 +200,10 @@ std::size_t formatFixedByIntegers(float value, int decimals, char* out) noexcept
         const std::uint64_t half = std::uint64_t(1) << (shift - 1);
         if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
     }
+    if (!decimalToFloat(whole, decimals, negative, readsBack)) {
+        // Read the text back below.
+        readsBack = std::numeric_limits<float>::quiet_NaN();
+    }
     char digits[24];
     int count = 0;
     do {
@@ -209,18 +222,27 @@ std::size_t formatFixedByIntegers(float value, int decimals, char* out) noexcept
 
 }  // namespace
 
-std::size_t formatFloatFixedInto(float value, int decimals, char* out) noexcept {
-    if (const std::size_t length = formatFixedByIntegers(value, decimals, out)) return length;
-    // The float widened to double is its exact binary value, which the
-    // library rounds correctly and without any locale: both builds agree.
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
-                                      std::chars_format::fixed, decimals);
-    if (result.ec != std::errc()) return 0;
-    const std::size_t length = static_cast<std::size_t>(result.ptr - text);
-    if (length > kFloatTextMax) return 0;
-    std::memcpy(out, text, length);
+std::size_t formatFloatFixedInto(float value, int decimals, char* out, float& readsBack) noexcept {
+    std::size_t length = formatFixedByIntegers(value, decimals, out, readsBack);
+    if (length == 0) {
+        // The float widened to double is its exact binary value, which the
+        // library rounds correctly and without any locale: both builds agree.
+        char text[64];
+        const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
+                                          std::chars_format::fixed, decimals);
+        if (result.ec != std::errc()) return 0;
+        length = static_cast<std::size_t>(result.ptr - text);
+        if (length > kFloatTextMax) return 0;
+        std::memcpy(out, text, length);
+        readsBack = std::numeric_limits<float>::quiet_NaN();
+    }
+    if (std::isnan(readsBack) && readPlainFloat(out, out + length, readsBack) == nullptr) return 0;
     return length;
+}
+
+std::size_t formatFloatFixedInto(float value, int decimals, char* out) noexcept {
+    float readsBack;
+    return formatFloatFixedInto(value, decimals, out, readsBack);
 }
 
 std::string formatFixed(double value, int decimals) {

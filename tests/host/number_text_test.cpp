@@ -112,6 +112,12 @@ TEST(NumberText, FixedDecimalsAsTheLibraryWritesThem) {
             return;
         }
         EXPECT_EQ(std::string(out, length), wanted) << decimals << " decimals";
+        // And the float it reads back as, given beside it.
+        float back = 0.0f;
+        float readsBack = 1.0f;
+        ASSERT_EQ(formatFloatFixedInto(value, decimals, out, readsBack), length);
+        ASSERT_EQ(readFloat(wanted, back), NumberStatus::kOk) << wanted;
+        EXPECT_TRUE(sameBits(readsBack, back)) << wanted << " reads back as " << back;
     };
     for (const float value :
          {0.0f, -0.0f, 0.5f, 1.5f, 2.5f, -2.5f, 0.125f, 0.375f, -0.0625f, 1e-45f, -1e-30f,

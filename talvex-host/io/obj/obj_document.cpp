@@ -328,11 +328,9 @@ bool ObjDocument::rewriteVertexLine(const std::string_view tokens[3], const floa
         std::size_t length = 0;
         if (fileStyle) {
             // The file's decimals, unless that would read back as the old value.
-            length = formatFloatFixedInto(wanted[i], decimals_, number);
             float back = 0.0f;
-            if (length > 0 && (readPlainFloat(number, number + length, back) == nullptr ||
-                               sameBits(back, values[i])))
-                length = 0;
+            length = formatFloatFixedInto(wanted[i], decimals_, number, back);
+            if (length > 0 && sameBits(back, values[i])) length = 0;
         }
         if (length == 0) length = formatFloatInto(wanted[i], number);
         out.insert(out.end(), number, number + length);
