@@ -339,7 +339,10 @@ bool findPlane(BatchSetup& setup, std::string& error) {
 void leaveSessionToExit(BatchSetup& setup) {
     static std::vector<std::unique_ptr<HostSession>>* const kept =
         new std::vector<std::unique_ptr<HostSession>>();
-    if (setup.session) kept->push_back(std::move(setup.session));
+    if (!setup.session) return;
+    // The driver's memory is its own to return: only the session's records stay.
+    setup.session->closeGl();
+    kept->push_back(std::move(setup.session));
 }
 
 void fillResymOptions(const BatchSetup& setup, ResymOptions& options) {
