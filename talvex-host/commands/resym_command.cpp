@@ -462,10 +462,13 @@ static int runResym(const Invocation& invocation) {
     if (!writeEdited(setup, output, vertices, error)) return commandFailure(kSpec, error);
     setup.phases.stop();
     if (!output.target.empty()) warnOfMaterials(setup.input, output.target);
-    if (setup.quiet) return kExitOk;
-    printReport(text, setup, outcome, options.masterSign);
-    text << "wrote " << (output.toStdout ? std::string("standard output") : output.target) << "\n";
-    if (args.has("--stats")) printStats(text, setup, outcome, vertices);
+    if (!setup.quiet) {
+        printReport(text, setup, outcome, options.masterSign);
+        text << "wrote " << (output.toStdout ? std::string("standard output") : output.target)
+             << "\n";
+        if (args.has("--stats")) printStats(text, setup, outcome, vertices);
+    }
+    leaveSessionToExit(setup);
     return kExitOk;
 }
 

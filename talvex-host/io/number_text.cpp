@@ -1,8 +1,10 @@
 #include "io/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <system_error>
 
 #include "fast_float.h"
@@ -51,25 +53,56 @@ NumberStatus readFloat(std::string_view text, float& value) noexcept {
 
 namespace {
 
-// Powers of ten that are exact floats.
+// Powers of ten that are exact floats, and those that are exact doubles.
 constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
                                        1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr double kExactDoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The common short number, [-]digits[.digits], whose digits make an integer
-// of at most 2^24 and that has at most ten after the point: both that integer
-// and the power of ten are exact floats, so one division rounds correctly
-// (the fast path of Clinger's method). Null for anything else.
+// The float nearest digits / 10^decimals, when the digits make an integer of
+// at most 2^53 and there are at most 22 decimals. Both that integer and the
+// power of ten are exact, so one division rounds correctly (the fast path of
+// Clinger's method): in float when they are exact floats, else in double and
+// then to float. Rounding twice errs only where the double lands exactly
+// halfway between two floats (the midpoints are doubles, so the decimal lies
+// on the same side of every other midpoint as its double does); false for
+// those few and for anything out of range.
+bool decimalToFloat(std::uint64_t digits, int decimals, bool negative, float& value) noexcept {
+    float magnitude;
+    if (digits <= (1u << 24) && decimals <= 10) {
+        magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
+                                 : static_cast<float>(digits);
+    } else {
+        if (digits > (std::uint64_t(1) << 53) || decimals > 22) return false;
+        // Zero, or at least 1e-22 and below 2^54: a normal float, never infinite.
+        const double exact = decimals > 0
+                                 ? static_cast<double>(digits) / kExactDoublePowersOfTen[decimals]
+                                 : static_cast<double>(digits);
+        std::uint64_t bits;
+        std::memcpy(&bits, &exact, sizeof bits);
+        // The 29 bits a float drops read 1000...0: halfway between two floats.
+        constexpr std::uint64_t kDropped = (std::uint64_t(1) << 29) - 1;
+        if ((bits & kDropped) == std::uint64_t(1) << 28) return false;
+        magnitude = static_cast<float>(exact);
+    }
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// The common short number, [-]digits[.digits], that decimalToFloat takes.
+// Null for anything else, left to the full reader.
 const char* readShortFloat(const char* p, const char* end, float& value) noexcept {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
-    std::uint32_t digits = 0;
+    std::uint64_t digits = 0;
     int count = 0;      // digits read, leading zeros included
     int decimals = -1;  // digits after the point; -1 before it
     for (; p < end; ++p) {
         const char c = *p;
         if (isDigit(c)) {
+            if (++count > 19) return nullptr;  // 19 digits cannot overflow 64 bits
             digits = digits * 10 + static_cast<std::uint32_t>(c - '0');
-            if (++count > 9) return nullptr;
             if (decimals >= 0) ++decimals;
         } else if (c == '.' && decimals < 0) {
             decimals = 0;
@@ -77,11 +110,8 @@ const char* readShortFloat(const char* p, const char* end, float& value) noexcep
             break;
         }
     }
-    if (count == 0 || digits > (1u << 24) || decimals > 10) return nullptr;
-    if (p < end && *p != ' ' && *p != '\t') return nullptr;
-    const float magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
-                                         : static_cast<float>(digits);
-    value = negative ? -magnitude : magnitude;
+    if (count == 0 || (p < end && *p != ' ' && *p != '\t')) return nullptr;
+    if (!decimalToFloat(digits, std::max(decimals, 0), negative, value)) return nullptr;
     return p;
 }
 
@@ -138,17 +168,81 @@ int fixedDecimals(std::string_view token) noexcept {
     return i == token.size() ? static_cast<int>(i - point - 1) : -1;
 }
 
-std::size_t formatFloatFixedInto(float value, int decimals, char* out) noexcept {
-    // The float widened to double is its exact binary value, which the
-    // library rounds correctly and without any locale: both builds agree.
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
-                                      std::chars_format::fixed, decimals);
-    if (result.ec != std::errc()) return 0;
-    const std::size_t length = static_cast<std::size_t>(result.ptr - text);
-    if (length > kFloatTextMax) return 0;
-    std::memcpy(out, text, length);
+namespace {
+
+constexpr std::uint64_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
+                                          100000, 1000000, 10000000, 100000000, 1000000000};
+
+// formatFloatFixedInto for up to nine decimals and values whose scaled
+// magnitude stays below 2^63, in integers: the float is m * 2^e exactly, so
+// m * 10^decimals * 2^e is the scaled value, its fraction exact too, rounded
+// half to even as the library rounds. 0 when out of that range.
+std::size_t formatFixedByIntegers(float value, int decimals, char* out, float& readsBack) noexcept {
+    if (decimals < 0 || decimals > 9 || !std::isfinite(value)) return 0;
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const bool negative = (bits >> 31) != 0;
+    const int biased = static_cast<int>((bits >> 23) & 0xFF);
+    std::uint64_t mantissa = bits & 0x7FFFFF;
+    int exponent = biased == 0 ? -149 : biased - 150;
+    if (biased != 0) mantissa |= 0x800000;
+    const std::uint64_t scaled = mantissa * kPowersOfTen[decimals];  // below 2^54
+    std::uint64_t whole;
+    if (exponent >= 0) {
+        if (exponent >= 9 || scaled > (std::uint64_t(1) << (62 - exponent))) return 0;
+        whole = scaled << exponent;
+    } else if (-exponent >= 56) {
+        whole = 0;  // less than a quarter of the last decimal: rounds to zero
+    } else {
+        const int shift = -exponent;
+        whole = scaled >> shift;
+        const std::uint64_t rest = scaled & ((std::uint64_t(1) << shift) - 1);
+        const std::uint64_t half = std::uint64_t(1) << (shift - 1);
+        if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
+    }
+    if (!decimalToFloat(whole, decimals, negative, readsBack)) {
+        // Read the text back below.
+        readsBack = std::numeric_limits<float>::quiet_NaN();
+    }
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    while (count <= decimals) digits[count++] = '0';  // a digit before the point
+    std::size_t length = 0;
+    if (negative) out[length++] = '-';
+    for (int i = count - 1; i >= 0; --i) {
+        out[length++] = digits[i];
+        if (i == decimals && decimals > 0) out[length++] = '.';
+    }
     return length;
+}
+
+}  // namespace
+
+std::size_t formatFloatFixedInto(float value, int decimals, char* out, float& readsBack) noexcept {
+    std::size_t length = formatFixedByIntegers(value, decimals, out, readsBack);
+    if (length == 0) {
+        // The float widened to double is its exact binary value, which the
+        // library rounds correctly and without any locale: both builds agree.
+        char text[64];
+        const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
+                                          std::chars_format::fixed, decimals);
+        if (result.ec != std::errc()) return 0;
+        length = static_cast<std::size_t>(result.ptr - text);
+        if (length > kFloatTextMax) return 0;
+        std::memcpy(out, text, length);
+        readsBack = std::numeric_limits<float>::quiet_NaN();
+    }
+    if (std::isnan(readsBack) && readPlainFloat(out, out + length, readsBack) == nullptr) return 0;
+    return length;
+}
+
+std::size_t formatFloatFixedInto(float value, int decimals, char* out) noexcept {
+    float readsBack;
+    return formatFloatFixedInto(value, decimals, out, readsBack);
 }
 
 std::string formatFixed(double value, int decimals) {

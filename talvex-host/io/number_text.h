@@ -55,6 +55,9 @@ int fixedDecimals(std::string_view token) noexcept;
 // into `out` (room for kFloatTextMax characters); its length, or 0 when the
 // text would not fit.
 std::size_t formatFloatFixedInto(float value, int decimals, char* out) noexcept;
+// The same, with the float that text reads back as in `readsBack`, found
+// without reading the text in most cases; 0 also when it reads back as none.
+std::size_t formatFloatFixedInto(float value, int decimals, char* out, float& readsBack) noexcept;
 
 // A double with `decimals` digits after the point, for reports.
 std::string formatFixed(double value, int decimals);

@@ -336,6 +336,15 @@ bool findPlane(BatchSetup& setup, std::string& error) {
 
 }  // namespace
 
+void leaveSessionToExit(BatchSetup& setup) {
+    static std::vector<std::unique_ptr<HostSession>>* const kept =
+        new std::vector<std::unique_ptr<HostSession>>();
+    if (!setup.session) return;
+    // The driver's memory is its own to return: only the session's records stay.
+    setup.session->closeGl();
+    kept->push_back(std::move(setup.session));
+}
+
 void fillResymOptions(const BatchSetup& setup, ResymOptions& options) {
     options.scaleExponent = setup.scaleExponent;
     options.planeObject = setup.session->newestPlane();

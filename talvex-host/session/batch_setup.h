@@ -60,6 +60,14 @@ struct BatchSetup {
 bool prepareBatch(const CommandArgs& args, std::ostream& out, BatchSetup& setup, std::string& error,
                   int& status);
 
+// For a command whose process ends as soon as it returns: the session, with
+// its million vertex records, is not taken apart piece by piece but left for
+// the system, which takes a process's memory back at once. It stays reachable,
+// so leak checkers see no leak; its OpenGL context is closed first, since
+// the driver's own memory is out of their sight. Everything else of `setup`
+// (its working folder above all) still ends as usual.
+void leaveSessionToExit(BatchSetup& setup);
+
 // The options a Smart Resym run of this setup takes: the scaling, the plane
 // object and the centre-line rule's tolerance (edges are the caller's).
 struct ResymOptions;

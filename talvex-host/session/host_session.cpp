@@ -29,6 +29,11 @@ HostSession::HostSession(std::ostream& out) : out_(out) {
 
 HostSession::~HostSession() = default;
 
+void HostSession::closeGl() {
+    glWarmUp_.reset();
+    viewport_.reset();
+}
+
 bool HostSession::loadPlugin(const std::string& path, std::string& error) {
     return host_.loadPlugin(path, error);
 }

@@ -62,6 +62,10 @@ public:
     // after long work (reading a large mesh).
     void prepareViewport();
     Viewport* viewport() { return viewport_.get(); }
+    // Ends the OpenGL side (viewport, context, warm-up) now, as the session's
+    // end would: the driver's memory goes back to it, whatever becomes of
+    // the session.
+    void closeGl();
 
     // Loads a mesh file (loadMeshDocument) and adds each of its objects to the scene (not
     // selected, not under edit); with `asOneObject`, one object holding every

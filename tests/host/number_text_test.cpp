@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -63,6 +66,75 @@ TEST(NumberText, ShortDecimalsReadAsTheCorrectlyRoundedReaderReadsThem) {
         if (decimals > 0) digits.insert(digits.size() - decimals, ".");
         if (random.chance(50)) digits.insert(0, "-");
         expectAsReadFloat(digits);
+    }
+
+    // Longer numbers go through a double, rounded twice: up to 2^53 with up
+    // to 22 decimals, past both limits, and decimals that land on or next to
+    // a point halfway between two floats.
+    for (int i = 0; i < 200000; ++i) {
+        const int length = 7 + random.below(14);
+        std::string digits = std::to_string(random.next() % (std::uint64_t(1) << 60));
+        digits = digits.substr(0, std::min<std::size_t>(digits.size(), length));
+        const int decimals = random.below(24);
+        if (int(digits.size()) <= decimals) digits.insert(0, decimals + 1 - digits.size(), '0');
+        if (decimals > 0) digits.insert(digits.size() - decimals, ".");
+        if (random.chance(50)) digits.insert(0, "-");
+        expectAsReadFloat(digits);
+    }
+    for (int i = 0; i < 20000; ++i) {
+        // A float, and the double halfway to the next one, in full.
+        const float below = static_cast<float>(random.next() % (std::uint64_t(1) << 40)) /
+                            static_cast<float>(1 + random.below(1000));
+        const double halfway =
+            (double(below) + double(std::nextafter(below, 2.0f * below + 1.0f))) / 2.0;
+        char text[64];
+        for (const int precision : {17, 16, 15, 9}) {
+            std::snprintf(text, sizeof text, "%.*g", precision, halfway);
+            if (std::strchr(text, 'e') == nullptr) expectAsReadFloat(text);
+        }
+    }
+}
+
+// The fixed-notation writer against the library's correctly rounded one:
+// every exponent, signs, zeros, and ties (which round half to even).
+TEST(NumberText, FixedDecimalsAsTheLibraryWritesThem) {
+    auto expectAsLibrary = [](float value, int decimals) {
+        char library[400];
+        const auto result =
+            std::to_chars(library, library + sizeof library, static_cast<double>(value),
+                          std::chars_format::fixed, decimals);
+        ASSERT_EQ(result.ec, std::errc());
+        const std::string wanted(library, result.ptr);
+        char out[kFloatTextMax];
+        const std::size_t length = formatFloatFixedInto(value, decimals, out);
+        if (wanted.size() > kFloatTextMax) {
+            EXPECT_EQ(length, 0u) << wanted;
+            return;
+        }
+        EXPECT_EQ(std::string(out, length), wanted) << decimals << " decimals";
+        // And the float it reads back as, given beside it.
+        float back = 0.0f;
+        float readsBack = 1.0f;
+        ASSERT_EQ(formatFloatFixedInto(value, decimals, out, readsBack), length);
+        ASSERT_EQ(readFloat(wanted, back), NumberStatus::kOk) << wanted;
+        EXPECT_TRUE(sameBits(readsBack, back)) << wanted << " reads back as " << back;
+    };
+    for (const float value :
+         {0.0f, -0.0f, 0.5f, 1.5f, 2.5f, -2.5f, 0.125f, 0.375f, -0.0625f, 1e-45f, -1e-30f,
+          8388607.5f, 16777216.0f, 3.4028235e38f, 1e20f, -99.998669f, 0.0049999999f, 0.005f})
+        for (int decimals = 0; decimals <= 9; ++decimals) expectAsLibrary(value, decimals);
+    SeededRandom random{11};
+    for (int i = 0; i < 300000; ++i) {
+        const auto bits = static_cast<std::uint32_t>(random.next());
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value)) continue;
+        expectAsLibrary(value, random.below(10));
+        // Values of the size meshes hold, where ties and rounding matter.
+        const float typical =
+            static_cast<float>(static_cast<std::int64_t>(random.next() % 400000001) - 200000000) /
+            static_cast<float>(1 << random.below(24));
+        expectAsLibrary(typical, random.below(10));
     }
 }
 

@@ -43,32 +43,9 @@ ObjPosition fileCoordinates(std::string_view line) {
     return {values[0], values[1], values[2]};
 }
 
-// Whether the `v` line's numbers give another position than `p`, read only
-// as far as the first coordinate that differs. `numbersEnd` gets the offset
-// just after the three numbers: what follows (w, colours, comments) is kept
-// when the line is rewritten.
-bool differsFromLine(std::string_view line, const ObjPosition& p, std::size_t& numbersEnd) {
-    const char* end = line.data() + line.size();
-    const char* cursor = line.data();
-    while (cursor < end && isBlank(*cursor)) ++cursor;
-    while (cursor < end && !isBlank(*cursor)) ++cursor;
-    bool differs = false;
-    for (float wanted : {p.x, p.y, p.z}) {
-        while (cursor < end && isBlank(*cursor)) ++cursor;
-        const char* start = cursor;
-        while (cursor < end && !isBlank(*cursor)) ++cursor;
-        if (differs) continue;
-        float value = 0.0f;
-        if (readPlainFloat(start, end, value) == nullptr)
-            readFloat(std::string_view(start, static_cast<std::size_t>(cursor - start)), value);
-        differs = std::memcmp(&value, &wanted, sizeof value) != 0;
-    }
-    numbersEnd = static_cast<std::size_t>(cursor - line.data());
-    return differs;
-}
-
 // The three coordinate tokens of a `v` line the reader accepted, with their
-// values; the offset just after them.
+// values; the offset just after them: what follows (w, colours, comments) is
+// kept when the line is rewritten.
 std::size_t coordinateTokens(std::string_view line, std::string_view tokens[3], float values[3]) {
     const char* end = line.data() + line.size();
     const char* cursor = line.data();
@@ -303,10 +280,14 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
         const int vertex = v++;
         if (!set) return true;
         const ObjPosition& p = positions_[vertex];
-        std::size_t numbersEnd = 0;
         const std::string_view text = text_.substr(begin, end - begin);
+        std::string_view tokens[3];
+        float values[3];
+        const std::size_t numbersEnd = coordinateTokens(text, tokens, values);
+        const bool differs =
+            !sameBits(values[0], p.x) || !sameBits(values[1], p.y) || !sameBits(values[2], p.z);
         line.clear();
-        if (differsFromLine(text, p, numbersEnd) && rewriteVertexLine(text, p, line)) {
+        if (differs && rewriteVertexLine(tokens, values, p, line)) {
             copy(copied, begin);
             out.insert(out.end(), line.begin(), line.end());
             copied = begin + numbersEnd;
@@ -323,11 +304,8 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
     return {std::move(out), intact};
 }
 
-bool ObjDocument::rewriteVertexLine(std::string_view line, const ObjPosition& position,
-                                    std::vector<char>& out) const {
-    std::string_view tokens[3];
-    float values[3];
-    coordinateTokens(line, tokens, values);
+bool ObjDocument::rewriteVertexLine(const std::string_view tokens[3], const float values[3],
+                                    const ObjPosition& position, std::vector<char>& out) const {
     const float wanted[3] = {position.x, position.y, position.z};
     const bool fileStyle = numberStyle_ == ObjNumberStyle::kFileDecimals && decimals_ > 0 &&
                            decimals_ <= kMostFileDecimals;
@@ -350,11 +328,9 @@ bool ObjDocument::rewriteVertexLine(std::string_view line, const ObjPosition& po
         std::size_t length = 0;
         if (fileStyle) {
             // The file's decimals, unless that would read back as the old value.
-            length = formatFloatFixedInto(wanted[i], decimals_, number);
             float back = 0.0f;
-            if (length > 0 && (readPlainFloat(number, number + length, back) == nullptr ||
-                               sameBits(back, values[i])))
-                length = 0;
+            length = formatFloatFixedInto(wanted[i], decimals_, number, back);
+            if (length > 0 && sameBits(back, values[i])) length = 0;
         }
         if (length == 0) length = formatFloatInto(wanted[i], number);
         out.insert(out.end(), number, number + length);

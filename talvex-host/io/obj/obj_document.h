@@ -154,10 +154,11 @@ private:
     // The vertex's `v` line, without its ending.
     std::string_view vertexLine(int vertex) const;
     // Appends to `out` the `v` line (up to its coordinates) that gives
-    // `position`, `line` being the file's line of that vertex, which holds
-    // other numbers; false when the style keeps the file's text.
-    bool rewriteVertexLine(std::string_view line, const ObjPosition& position,
-                           std::vector<char>& out) const;
+    // `position`, `tokens` and `values` being the coordinates of the file's
+    // line of that vertex, which holds other numbers; false when the style
+    // keeps the file's text.
+    bool rewriteVertexLine(const std::string_view tokens[3], const float values[3],
+                           const ObjPosition& position, std::vector<char>& out) const;
 
     std::unique_ptr<MappedFile> mapped_;
     std::unique_ptr<std::string> owned_;
