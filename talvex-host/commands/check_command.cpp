@@ -311,6 +311,7 @@ bool writePicture(HostSession& session, const GatheredInput& gathered,
     request.input = &gathered.input;
     request.report = &report;
     request.hostVertices = gathered.hostVertices;
+    request.objects = gathered.objects;
     request.planeAxis = context.axis;
     request.up = options.up;
     request.view = options.view;

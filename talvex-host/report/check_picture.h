@@ -18,6 +18,9 @@ struct PictureRequest {
     const ReportInput* input = nullptr;
     const AsymmetryReport* report = nullptr;
     std::vector<const HostVertex*> hostVertices;  // parallel to input->vertices
+    // The checked meshes, as ReportVertex::object counts them; each one's
+    // vertices stand in input->vertices in its order, one mesh after another.
+    std::vector<const HostObject*> objects;
     int planeAxis = 0;
     char up = 'y';
     std::string view;                  // front, side, top, persp, or empty to choose

@@ -143,13 +143,28 @@ void rimOf(HostVertex* const* corners) {
     vertexAt(corners[2]);
 }
 
-void vertexIn(const HostVertex* v, const RenderOptions& options) {
-    if (!options.vertexColours.empty()) {
-        auto it = options.vertexColours.find(v);
-        const Rgb c = it == options.vertexColours.end() ? kSymmetricColour : it->second;
-        glColor3f(c.r, c.g, c.b);
+// Each document's vertex colours by document vertex, from the options'
+// colours by object; empty when the options colour nothing.
+using ColourTables = std::vector<std::vector<Rgb>>;
+
+ColourTables colourTables(const HostSession& session, const RenderOptions& options) {
+    ColourTables tables;
+    if (options.objectColours.empty()) return tables;
+    tables.resize(session.documents().size());
+    for (std::size_t d = 0; d < tables.size(); ++d)
+        tables[d].assign(session.documents()[d].document->vertexCount(), kSymmetricColour);
+    for (const SceneMesh& mesh : session.meshes()) {
+        if (mesh.document < 0) continue;
+        // As vertexTables: where meshes share a document vertex, the last
+        // one's vertex is drawn, and so its colour.
+        const auto listed = options.objectColours.find(mesh.object);
+        const std::vector<Rgb>* colours =
+            listed == options.objectColours.end() ? nullptr : &listed->second;
+        for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i)
+            tables[mesh.document][mesh.fileVertices[i]] =
+                colours != nullptr && i < colours->size() ? (*colours)[i] : kSymmetricColour;
     }
-    vertexAt(v);
+    return tables;
 }
 
 // Each document's faces, lines and points.
@@ -170,7 +185,7 @@ Vec faceNormal(const MeshElement& face, const std::vector<const HostVertex*>& ta
 
 // The documents' faces, lit, pushed back a little so their edges show.
 void drawFaces(const DocumentElements& elements, const VertexTables& tables,
-               const RenderOptions& options) {
+               const ColourTables& colours) {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glEnable(GL_COLOR_MATERIAL);
@@ -187,7 +202,13 @@ void drawFaces(const DocumentElements& elements, const VertexTables& tables,
             const Vec normal = faceNormal(element, tables[d]);
             glNormal3d(normal.x, normal.y, normal.z);
             glBegin(GL_POLYGON);
-            for (int v : element.vertices) vertexIn(tables[d][v], options);
+            for (int v : element.vertices) {
+                if (!colours.empty()) {
+                    const Rgb& c = colours[d][v];
+                    glColor3f(c.r, c.g, c.b);
+                }
+                vertexAt(tables[d][v]);
+            }
             glEnd();
         }
     }
@@ -233,7 +254,7 @@ void drawMeshes(HostSession& session, const RenderOptions& options) {
     DocumentElements elements;
     for (std::size_t d = 0; d < tables.size(); ++d)
         elements.push_back(session.documents()[d].document->elements());
-    drawFaces(elements, tables, options);
+    drawFaces(elements, tables, colourTables(session, options));
     drawEdges(elements, tables, options);
     drawLooseVertices(session);
 }
