@@ -310,7 +310,7 @@ bool writePicture(HostSession& session, const GatheredInput& gathered,
     PictureRequest request;
     request.input = &gathered.input;
     request.report = &report;
-    request.hostVertices = gathered.hostVertices;
+    request.hostVertices = &gathered.hostVertices;
     request.objects = gathered.objects;
     request.planeAxis = context.axis;
     request.up = options.up;

@@ -142,7 +142,7 @@ void colourVertices(const PictureRequest& request, double top, RenderOptions& op
     for (const auto& [v, colour] : flagged) {
         const int t = request.input->vertices[v].object;
         (*colours[t])[std::size_t(v - first[t])] = colour;
-        if (markers) options.markers.push_back({request.hostVertices[v], colour, throughMesh});
+        if (markers) options.markers.push_back({(*request.hostVertices)[v], colour, throughMesh});
     }
 }
 

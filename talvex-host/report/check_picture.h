@@ -17,7 +17,7 @@ class HostSession;
 struct PictureRequest {
     const ReportInput* input = nullptr;
     const AsymmetryReport* report = nullptr;
-    std::vector<const HostVertex*> hostVertices;  // parallel to input->vertices
+    const std::vector<const HostVertex*>* hostVertices = nullptr;  // parallel to input->vertices
     // The checked meshes, as ReportVertex::object counts them; each one's
     // vertices stand in input->vertices in its order, one mesh after another.
     std::vector<const HostObject*> objects;
