@@ -42,6 +42,7 @@ Vec of(const Vector3& v) {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kFieldOfViewDegrees = 30.0;
+constexpr std::size_t kFacesPerFlush = 16384;
 
 using VertexTables = std::vector<std::vector<const HostVertex*>>;
 
@@ -194,6 +195,7 @@ void drawFaces(const DocumentElements& elements, const VertexTables& tables,
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1.0f, 1.0f);
     glColor3f(0.62f, 0.70f, 0.80f);
+    std::size_t drawn = 0;
     for (std::size_t d = 0; d < tables.size(); ++d) {
         for (const MeshElement& element : elements[d]) {
             if (element.kind != MeshElement::kFace) continue;
@@ -210,6 +212,9 @@ void drawFaces(const DocumentElements& elements, const VertexTables& tables,
                 vertexAt(tables[d][v]);
             }
             glEnd();
+            // The software renderer keeps every face it was given, some
+            // hundreds of bytes each, until it is made to draw them.
+            if (++drawn % kFacesPerFlush == 0) glFlush();
         }
     }
     glDisable(GL_POLYGON_OFFSET_FILL);
