@@ -30,6 +30,10 @@ public:
     explicit JsonText(const JsonSink& sink) : sink_(sink) { text_.reserve(kFlushAt + 4096); }
 
     void put(const std::string& text) { add(text.data(), text.size()); }
+    template <std::size_t N>
+    void put(const char (&text)[N]) {
+        add(text, N - 1);
+    }
     void put(const char* text) { add(text, std::char_traits<char>::length(text)); }
     void indent(int spaces) { text_.append(std::size_t(spaces), ' '); }
 
@@ -74,29 +78,21 @@ private:
     bool ok_ = true;
 };
 
-// A vertex entry whose braces stand `depth` spaces in.
-void putVertex(JsonText& out, const ReportInput& input, int v, int depth) {
+// A vertex entry whose braces stand six spaces in, as both the pairs' and
+// the unpaired lists' entries do: its text between the numbers is fixed.
+void putVertex(JsonText& out, const ReportInput& input, int v) {
     const ReportVertex& vertex = input.vertices[v];
-    out.put("{\n");
-    out.indent(depth + 2);
-    out.put("\"vertex\": ");
+    out.put("{\n        \"vertex\": ");
     out.integer(vertex.number);
-    out.put(",\n");
-    out.indent(depth + 2);
-    out.put("\"position\": [\n");
-    for (int k = 0; k < 3; ++k) {
-        out.indent(depth + 4);
-        out.number(plain(vertex.position[k]));
-        out.put(k < 2 ? ",\n" : "\n");
-    }
-    out.indent(depth + 2);
-    out.put("],\n");
-    out.indent(depth + 2);
-    out.put("\"distance\": ");
+    out.put(",\n        \"position\": [\n          ");
+    out.number(plain(vertex.position[0]));
+    out.put(",\n          ");
+    out.number(plain(vertex.position[1]));
+    out.put(",\n          ");
+    out.number(plain(vertex.position[2]));
+    out.put("\n        ],\n        \"distance\": ");
     out.number(vertex.distance);
-    out.put("\n");
-    out.indent(depth);
-    out.put("}");
+    out.put("\n      }");
 }
 
 // An array whose key stands `depth` spaces in: `entry(i)` writes the i-th
@@ -130,9 +126,9 @@ bool putPairs(JsonText& out, const ReportContext& context, const ReportInput& in
         out.put(",\n      \"deviation\": ");
         out.number(p.deviation);
         out.put(",\n      \"starter\": ");
-        putVertex(out, input, p.starter, 6);
+        putVertex(out, input, p.starter);
         out.put(",\n      \"partner\": ");
-        putVertex(out, input, p.partner, 6);
+        putVertex(out, input, p.partner);
         out.put("\n    }");
     });
 }
@@ -149,7 +145,7 @@ bool putUnpaired(JsonText& out, const ReportInput& input, const AsymmetryReport&
         out.put("\": ");
         const std::vector<int>& vertices = *list;
         if (!putArray(out, vertices.size(), 4,
-                      [&](std::size_t i) { putVertex(out, input, vertices[i], 6); }))
+                      [&](std::size_t i) { putVertex(out, input, vertices[i]); }))
             return false;
         out.put(list == &report.offPlane ? "\n" : ",\n");
     }
