@@ -199,6 +199,27 @@ bool writeOutput(const std::string& target, const std::string& text, std::string
     return writeFileAtomically(target, text, error);
 }
 
+// The JSON report as it is made, to stdout or through a safe writer: whole,
+// a million-vertex report would hold some hundreds of megabytes at once.
+bool writeJson(const std::string& target, const ReportContext& context, const ReportInput& input,
+               const AsymmetryReport& report, std::string& error) {
+    if (target == "-") {
+        writeReportJson(context, input, report, [](const char* data, std::size_t size) {
+            std::cout.write(data, static_cast<std::streamsize>(size));
+            return true;
+        });
+        std::cout.flush();
+        return true;
+    }
+    SafeWriter writer;
+    return writer.open(target, error) &&
+           writeReportJson(context, input, report,
+                           [&](const char* data, std::size_t size) {
+                               return writer.write(data, size, error);
+                           }) &&
+           writer.commit(error);
+}
+
 // The positions of every mesh read from the first file, bit for bit, folded
 // into one number: equal before and after the run, nothing moved, and the
 // file's text need not be read again to tell (a second of a million-vertex
@@ -293,7 +314,8 @@ bool writePicture(HostSession& session, const GatheredInput& gathered,
     PictureRequest request;
     request.input = &gathered.input;
     request.report = &report;
-    request.hostVertices = gathered.hostVertices;
+    request.hostVertices = &gathered.hostVertices;
+    request.objects = gathered.objects;
     request.planeAxis = context.axis;
     request.up = options.up;
     request.view = options.view;
@@ -372,8 +394,7 @@ bool writeReports(HostSession& session, std::ostream& text, const GatheredInput&
                   const AsymmetryReport& report, const ReportContext& context,
                   const CheckOptions& options, std::string& error) {
     writeReportText(text, context, gathered.input, report);
-    if (!options.json.empty() &&
-        !writeOutput(options.json, reportJson(context, gathered.input, report), error))
+    if (!options.json.empty() && !writeJson(options.json, context, gathered.input, report, error))
         return false;
     if (!options.csv.empty() &&
         !writeOutput(options.csv, reportCsv(context, gathered.input, report), error))

@@ -8,6 +8,9 @@ namespace talvexhost {
 namespace {
 
 constexpr int kLeafSize = 8;
+// Nodes of more points than this split at a sampled median.
+constexpr int kExactSplitBelow = 64;
+constexpr int kSplitSample = 15;
 
 double coordinate(const Point3& p, int axis) {
     return axis == 0 ? p.x : axis == 1 ? p.y : p.z;
@@ -32,6 +35,40 @@ PointIndex::PointIndex(const std::vector<Point3>& points) {
     if (!points_.empty()) build(0, static_cast<int>(points_.size()), lo, hi);
 }
 
+// Splits the node's points on `axis` at `splitValue` and returns how many
+// go left: the left ones at or below it, the right ones at or above it. A large node splits at the
+// median of an even sample of its coordinates, in one pass: a selection of the exact median passes
+// over a million points several times at each of the upper levels, and searches need only sides of
+// about the same size.
+int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
+    auto begin = points_.begin() + first;
+    const auto below = [axis](const Stored& a, const Stored& b) { return a.c[axis] < b.c[axis]; };
+    if (count > kExactSplitBelow) {
+        float sample[kSplitSample];
+        const double stride = double(count) / kSplitSample;
+        for (int i = 0; i < kSplitSample; ++i) sample[i] = points_[first + int(i * stride)].c[axis];
+        std::nth_element(sample, sample + kSplitSample / 2, sample + kSplitSample);
+        const float split = sample[kSplitSample / 2];
+        // Without a branch on the side: half the points would mispredict it.
+        int left = 0;
+        for (int i = 0; i < count; ++i) {
+            const Stored p = begin[i];
+            begin[i] = begin[left];
+            begin[left] = p;
+            left += p.c[axis] < split ? 1 : 0;
+        }
+        // A lopsided sample falls back to the exact median.
+        if (left >= count / 4 && left <= count - count / 4) {
+            splitValue = split;
+            return left;
+        }
+    }
+    const int half = count / 2;
+    std::nth_element(begin, begin + half, begin + count, below);
+    splitValue = points_[first + half].c[axis];
+    return half;
+}
+
 // `lo` and `hi` bound the node's cell, not tightly its points: the widest
 // side of the cell is split at the points' median.
 int PointIndex::build(int first, int count, const float lo[3], const float hi[3]) {
@@ -41,11 +78,8 @@ int PointIndex::build(int first, int count, const float lo[3], const float hi[3]
     int axis = 0;
     for (int a = 1; a < 3; ++a)
         if (hi[a] - lo[a] > hi[axis] - lo[axis]) axis = a;
-    const int half = count / 2;
-    auto begin = points_.begin() + first;
-    std::nth_element(begin, begin + half, begin + count,
-                     [axis](const Stored& a, const Stored& b) { return a.c[axis] < b.c[axis]; });
-    const float split = points_[first + half].c[axis];
+    float split = 0.0f;
+    const int half = splitAt(first, count, axis, split);
     float leftHi[3] = {hi[0], hi[1], hi[2]};
     float rightLo[3] = {lo[0], lo[1], lo[2]};
     leftHi[axis] = split;

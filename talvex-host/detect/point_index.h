@@ -48,6 +48,7 @@ private:
         float c[3];
     };
     int build(int first, int count, const float lo[3], const float hi[3]);
+    int splitAt(int first, int count, int axis, float& splitValue);
     // Walks the tree depth first, nearer side first, entering a side only
     // while its splitting plane is closer than `boundSq()`; calls
     // `visitLeaf(node)` on each leaf reached, which returns false to stop.

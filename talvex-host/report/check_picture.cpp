@@ -128,9 +128,21 @@ void colourVertices(const PictureRequest& request, double top, RenderOptions& op
     const bool throughMesh = flagged.size() <= kMostMarkersThroughMesh;
     const bool markers = throughMesh || options.markerSize >= 4.0f;
     if (throughMesh) options.markerSize = std::max(options.markerSize, 5.0f);
+    if (flagged.empty()) return;
+    // Where each mesh's vertices start among the report's.
+    std::vector<int> first(request.objects.size(), 0);
+    std::vector<std::vector<Rgb>*> colours(request.objects.size(), nullptr);
+    for (std::size_t t = 0, start = 0; t < request.objects.size(); ++t) {
+        first[t] = int(start);
+        const HostObject* object = request.objects[t];
+        colours[t] = &options.objectColours[object];
+        colours[t]->assign(std::size_t(object->vertexCount), kSymmetricColour);
+        start += std::size_t(object->vertexCount);
+    }
     for (const auto& [v, colour] : flagged) {
-        options.vertexColours[request.hostVertices[v]] = colour;
-        if (markers) options.markers.push_back({request.hostVertices[v], colour, throughMesh});
+        const int t = request.input->vertices[v].object;
+        (*colours[t])[std::size_t(v - first[t])] = colour;
+        if (markers) options.markers.push_back({(*request.hostVertices)[v], colour, throughMesh});
     }
 }
 

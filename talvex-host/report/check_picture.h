@@ -17,7 +17,10 @@ class HostSession;
 struct PictureRequest {
     const ReportInput* input = nullptr;
     const AsymmetryReport* report = nullptr;
-    std::vector<const HostVertex*> hostVertices;  // parallel to input->vertices
+    const std::vector<const HostVertex*>* hostVertices = nullptr;  // parallel to input->vertices
+    // The checked meshes, as ReportVertex::object counts them; each one's
+    // vertices stand in input->vertices in its order, one mesh after another.
+    std::vector<const HostObject*> objects;
     int planeAxis = 0;
     char up = 'y';
     std::string view;                  // front, side, top, persp, or empty to choose

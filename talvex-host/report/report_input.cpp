@@ -82,6 +82,7 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     for (const HostObject* object : targets) count += std::size_t(object->vertexCount);
     input.vertices.reserve(count);
     gathered.hostVertices.reserve(count);
+    gathered.objects.assign(targets.begin(), targets.end());
     for (std::size_t t = 0; t < targets.size(); ++t) {
         const SceneMesh* mesh = session.meshOf(targets[t]);
         for (int i = 0; i < targets[t]->vertexCount; ++i) {

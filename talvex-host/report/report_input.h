@@ -16,6 +16,7 @@ class HostSession;
 struct GatheredInput {
     ReportInput input;
     std::vector<const HostVertex*> hostVertices;  // parallel to input.vertices
+    std::vector<const HostObject*> objects;  // the targets, as ReportVertex::object counts them
 };
 
 struct BatchSetup;

@@ -1,3 +1,5 @@
+#include <charconv>
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "io/json_names.h"
@@ -18,32 +20,154 @@ double plain(double widenedFloat) {
     return value;
 }
 
-Json vertexJson(const ReportInput& input, int v) {
-    const ReportVertex& vertex = input.vertices[v];
-    return Json{{"vertex", vertex.number},
-                {"position",
-                 {plain(vertex.position[0]), plain(vertex.position[1]), plain(vertex.position[2])}},
-                {"distance", vertex.distance}};
-}
+// The report's long lists (a pair or a vertex per entry, millions on a
+// large mesh) are written as text as they are walked: a tree of them would
+// take about a kilobyte an entry. The text is byte for byte what
+// nlohmann's dump(2) gives for the whole tree, numbers by its own
+// conversion; the short parts still go through its trees.
+class JsonText {
+public:
+    explicit JsonText(const JsonSink& sink) : sink_(sink) { text_.reserve(kFlushAt + 4096); }
 
-Json pairsJson(const ReportContext& context, const ReportInput& input,
-               const AsymmetryReport& report) {
-    Json pairs = Json::array();
-    for (std::size_t i = 0; i < report.deviating.size(); ++i) {
-        if (context.top >= 0 && i >= std::size_t(context.top)) break;
-        const PairDeviation& p = report.deviating[i];
-        pairs.push_back({{"rank", i + 1},
-                         {"deviation", p.deviation},
-                         {"starter", vertexJson(input, p.starter)},
-                         {"partner", vertexJson(input, p.partner)}});
+    void put(const std::string& text) { add(text.data(), text.size()); }
+    template <std::size_t N>
+    void put(const char (&text)[N]) {
+        add(text, N - 1);
     }
-    return pairs;
+    void put(const char* text) { add(text, std::char_traits<char>::length(text)); }
+    void indent(int spaces) { text_.append(std::size_t(spaces), ' '); }
+
+    void integer(long long value) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        text_.append(digits, std::size_t(end - digits));
+    }
+
+    void number(double value) {
+        if (!std::isfinite(value)) {
+            text_ += "null";
+            return;
+        }
+        char digits[64];
+        const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
+        text_.append(digits, std::size_t(end - digits));
+    }
+
+    // A small tree as dump(2) gives it when it stands `depth` spaces in.
+    void tree(const Json& value, int depth) {
+        const std::string text = value.dump(2);
+        for (const char c : text) {
+            text_ += c;
+            if (c == '\n') indent(depth);
+        }
+    }
+
+    // Hands on what is gathered once it is large; false once the sink failed.
+    bool flush(bool force = false) {
+        if (ok_ && (force || text_.size() >= kFlushAt)) ok_ = sink_(text_.data(), text_.size());
+        if (force || text_.size() >= kFlushAt) text_.clear();
+        return ok_;
+    }
+
+private:
+    static constexpr std::size_t kFlushAt = std::size_t(1) << 20;
+    void add(const char* text, std::size_t size) { text_.append(text, size); }
+
+    const JsonSink& sink_;
+    std::string text_;
+    bool ok_ = true;
+};
+
+// A vertex entry whose braces stand six spaces in, as both the pairs' and
+// the unpaired lists' entries do: its text between the numbers is fixed.
+void putVertex(JsonText& out, const ReportInput& input, int v) {
+    const ReportVertex& vertex = input.vertices[v];
+    out.put("{\n        \"vertex\": ");
+    out.integer(vertex.number);
+    out.put(",\n        \"position\": [\n          ");
+    out.number(plain(vertex.position[0]));
+    out.put(",\n          ");
+    out.number(plain(vertex.position[1]));
+    out.put(",\n          ");
+    out.number(plain(vertex.position[2]));
+    out.put("\n        ],\n        \"distance\": ");
+    out.number(vertex.distance);
+    out.put("\n      }");
 }
 
-Json listJson(const ReportInput& input, const std::vector<int>& vertices) {
-    Json list = Json::array();
-    for (int v : vertices) list.push_back(vertexJson(input, v));
-    return list;
+// An array whose key stands `depth` spaces in: `entry(i)` writes the i-th
+// element, whose first line stands `depth + 2` in.
+template <typename Entry>
+bool putArray(JsonText& out, std::size_t count, int depth, Entry entry) {
+    if (count == 0) {
+        out.put("[]");
+        return true;
+    }
+    out.put("[\n");
+    for (std::size_t i = 0; i < count; ++i) {
+        out.indent(depth + 2);
+        entry(i);
+        out.put(i + 1 < count ? ",\n" : "\n");
+        if (!out.flush()) return false;
+    }
+    out.indent(depth);
+    out.put("]");
+    return true;
+}
+
+bool putPairs(JsonText& out, const ReportContext& context, const ReportInput& input,
+              const AsymmetryReport& report) {
+    std::size_t count = report.deviating.size();
+    if (context.top >= 0) count = std::min(count, std::size_t(context.top));
+    return putArray(out, count, 2, [&](std::size_t i) {
+        const PairDeviation& p = report.deviating[i];
+        out.put("{\n      \"rank\": ");
+        out.integer(static_cast<long long>(i + 1));
+        out.put(",\n      \"deviation\": ");
+        out.number(p.deviation);
+        out.put(",\n      \"starter\": ");
+        putVertex(out, input, p.starter);
+        out.put(",\n      \"partner\": ");
+        putVertex(out, input, p.partner);
+        out.put("\n    }");
+    });
+}
+
+bool putUnpaired(JsonText& out, const ReportInput& input, const AsymmetryReport& report) {
+    const std::pair<const char*, const std::vector<int>*> lists[] = {
+        {"onPlane", &report.onPlane},
+        {"nearPlane", &report.nearPlane},
+        {"offPlane", &report.offPlane}};
+    out.put("{\n");
+    for (const auto& [key, list] : lists) {
+        out.put("    \"");
+        out.put(key);
+        out.put("\": ");
+        const std::vector<int>& vertices = *list;
+        if (!putArray(out, vertices.size(), 4,
+                      [&](std::size_t i) { putVertex(out, input, vertices[i]); }))
+            return false;
+        out.put(list == &report.offPlane ? "\n" : ",\n");
+    }
+    out.put("  }");
+    return true;
+}
+
+bool putAllPairs(JsonText& out, const ReportContext& context) {
+    const std::vector<std::pair<int, int>>& pairs = *context.allPairs;
+    out.put("{\n    \"pairing\": ");
+    out.tree(Json(context.pairing), 4);
+    out.put(",\n    \"pairs\": ");
+    if (!putArray(out, pairs.size(), 4, [&](std::size_t i) {
+            out.put("[\n        ");
+            out.integer(pairs[i].first);
+            out.put(",\n        ");
+            out.integer(pairs[i].second);
+            out.put("\n      ]");
+        }))
+        return false;
+    out.put("\n  }");
+    return true;
 }
 
 Json ambiguityJson(const ReportInput& input, const AsymmetryReport& report) {
@@ -75,8 +199,8 @@ Json adviceJson(const ReportInput& input, const AsymmetryReport& report) {
 
 }  // namespace
 
-std::string reportJson(const ReportContext& context, const ReportInput& input,
-                       const AsymmetryReport& report) {
+bool writeReportJson(const ReportContext& context, const ReportInput& input,
+                     const AsymmetryReport& report, const JsonSink& sink) {
     const ResymOutcome& outcome = *context.outcome;
     Json json;
     json["schema"] = "talvex-check/1";
@@ -108,26 +232,47 @@ std::string reportJson(const ReportContext& context, const ReportInput& input,
                        {"score", report.score},
                        {"ambiguous", report.ambiguous.size()},
                        {"partnersInOtherObjects", report.partnersInOtherObjects}};
-    json["pairs"] = pairsJson(context, input, report);
-    json["unpaired"] = {{"onPlane", listJson(input, report.onPlane)},
-                        {"nearPlane", listJson(input, report.nearPlane)},
-                        {"offPlane", listJson(input, report.offPlane)}};
-    json["ambiguous"] = ambiguityJson(input, report);
-    json["advice"] = adviceJson(input, report);
+    // The members after the lists, but for allPairs.
+    Json tail;
+    tail["ambiguous"] = ambiguityJson(input, report);
+    tail["advice"] = adviceJson(input, report);
     if (context.masterSign != 0) {
         const int master = context.masterSign > 0 ? 1 : 0;
-        json["master"] = {{"side", context.masterSide},
+        tail["master"] = {{"side", context.masterSide},
                           {"keptVertices", outcome.masterMarked},
                           {"wouldMove", outcome.movedBySide[1 - master]},
                           {"wouldMoveOnMasterSide", outcome.movedBySide[master]},
                           {"leftUnpaired", outcome.unpaired[1 - master].size()}};
     }
+
+    JsonText out(sink);
+    std::string head = json.dump(2);
+    head.erase(head.size() - 2);  // "\n}"
+    out.put(head);
+    out.put(",\n  \"pairs\": ");
+    if (!putPairs(out, context, input, report)) return false;
+    out.put(",\n  \"unpaired\": ");
+    if (!putUnpaired(out, input, report)) return false;
+    std::string rest = tail.dump(2);
+    rest.erase(rest.size() - 2);  // "\n}"
+    out.put(",\n");
+    out.put(rest.substr(2));  // "{\n"
     if (context.allPairs != nullptr) {
-        Json pairs = Json::array();
-        for (const auto& [a, b] : *context.allPairs) pairs.push_back({a, b});
-        json["allPairs"] = {{"pairing", context.pairing}, {"pairs", pairs}};
+        out.put(",\n  \"allPairs\": ");
+        if (!putAllPairs(out, context)) return false;
     }
-    return json.dump(2) + "\n";
+    out.put("\n}\n");
+    return out.flush(true);
+}
+
+std::string reportJson(const ReportContext& context, const ReportInput& input,
+                       const AsymmetryReport& report) {
+    std::string text;
+    writeReportJson(context, input, report, [&text](const char* data, std::size_t size) {
+        text.append(data, size);
+        return true;
+    });
+    return text;
 }
 
 }  // namespace talvexhost

@@ -3,6 +3,8 @@
 // numbers through locale-free conversions, so both builds write the same bytes.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -45,7 +47,16 @@ struct ReportContext {
 void writeReportText(std::ostream& out, const ReportContext& context, const ReportInput& input,
                      const AsymmetryReport& report);
 
-// The JSON document (schema "talvex-check/1", described in the README).
+// Takes the text in pieces as it is made; false to stop.
+using JsonSink = std::function<bool(const char* data, std::size_t size)>;
+
+// The JSON document (schema "talvex-check/1", described in the README),
+// handed to `sink` in pieces of about a megabyte: a million-vertex report
+// is some hundreds of megabytes. False when the sink failed.
+bool writeReportJson(const ReportContext& context, const ReportInput& input,
+                     const AsymmetryReport& report, const JsonSink& sink);
+
+// The same document whole.
 std::string reportJson(const ReportContext& context, const ReportInput& input,
                        const AsymmetryReport& report);
 

@@ -42,6 +42,7 @@ Vec of(const Vector3& v) {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kFieldOfViewDegrees = 30.0;
+constexpr std::size_t kFacesPerFlush = 16384;
 
 using VertexTables = std::vector<std::vector<const HostVertex*>>;
 
@@ -143,13 +144,28 @@ void rimOf(HostVertex* const* corners) {
     vertexAt(corners[2]);
 }
 
-void vertexIn(const HostVertex* v, const RenderOptions& options) {
-    if (!options.vertexColours.empty()) {
-        auto it = options.vertexColours.find(v);
-        const Rgb c = it == options.vertexColours.end() ? kSymmetricColour : it->second;
-        glColor3f(c.r, c.g, c.b);
+// Each document's vertex colours by document vertex, from the options'
+// colours by object; empty when the options colour nothing.
+using ColourTables = std::vector<std::vector<Rgb>>;
+
+ColourTables colourTables(const HostSession& session, const RenderOptions& options) {
+    ColourTables tables;
+    if (options.objectColours.empty()) return tables;
+    tables.resize(session.documents().size());
+    for (std::size_t d = 0; d < tables.size(); ++d)
+        tables[d].assign(session.documents()[d].document->vertexCount(), kSymmetricColour);
+    for (const SceneMesh& mesh : session.meshes()) {
+        if (mesh.document < 0) continue;
+        // As vertexTables: where meshes share a document vertex, the last
+        // one's vertex is drawn, and so its colour.
+        const auto listed = options.objectColours.find(mesh.object);
+        const std::vector<Rgb>* colours =
+            listed == options.objectColours.end() ? nullptr : &listed->second;
+        for (std::size_t i = 0; i < mesh.fileVertices.size(); ++i)
+            tables[mesh.document][mesh.fileVertices[i]] =
+                colours != nullptr && i < colours->size() ? (*colours)[i] : kSymmetricColour;
     }
-    vertexAt(v);
+    return tables;
 }
 
 // Each document's faces, lines and points.
@@ -170,7 +186,7 @@ Vec faceNormal(const MeshElement& face, const std::vector<const HostVertex*>& ta
 
 // The documents' faces, lit, pushed back a little so their edges show.
 void drawFaces(const DocumentElements& elements, const VertexTables& tables,
-               const RenderOptions& options) {
+               const ColourTables& colours) {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glEnable(GL_COLOR_MATERIAL);
@@ -179,6 +195,7 @@ void drawFaces(const DocumentElements& elements, const VertexTables& tables,
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1.0f, 1.0f);
     glColor3f(0.62f, 0.70f, 0.80f);
+    std::size_t drawn = 0;
     for (std::size_t d = 0; d < tables.size(); ++d) {
         for (const MeshElement& element : elements[d]) {
             if (element.kind != MeshElement::kFace) continue;
@@ -187,8 +204,17 @@ void drawFaces(const DocumentElements& elements, const VertexTables& tables,
             const Vec normal = faceNormal(element, tables[d]);
             glNormal3d(normal.x, normal.y, normal.z);
             glBegin(GL_POLYGON);
-            for (int v : element.vertices) vertexIn(tables[d][v], options);
+            for (int v : element.vertices) {
+                if (!colours.empty()) {
+                    const Rgb& c = colours[d][v];
+                    glColor3f(c.r, c.g, c.b);
+                }
+                vertexAt(tables[d][v]);
+            }
             glEnd();
+            // The software renderer keeps every face it was given, some
+            // hundreds of bytes each, until it is made to draw them.
+            if (++drawn % kFacesPerFlush == 0) glFlush();
         }
     }
     glDisable(GL_POLYGON_OFFSET_FILL);
@@ -233,7 +259,7 @@ void drawMeshes(HostSession& session, const RenderOptions& options) {
     DocumentElements elements;
     for (std::size_t d = 0; d < tables.size(); ++d)
         elements.push_back(session.documents()[d].document->elements());
-    drawFaces(elements, tables, options);
+    drawFaces(elements, tables, colourTables(session, options));
     drawEdges(elements, tables, options);
     drawLooseVertices(session);
 }

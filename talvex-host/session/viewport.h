@@ -47,9 +47,12 @@ struct RenderOptions {
     int drawFlag = 0;                        // passed to the plug-in's draw
     std::vector<const Vector3*> highlights;  // drawn as large red points
     bool wireframe = true;                   // the meshes' edges over their faces
-    // Face colour per vertex, blended across each face; vertices not listed
-    // take the default mesh colour.
-    std::unordered_map<const HostVertex*, Rgb> vertexColours;
+    // Face colour per vertex of the listed objects, in each object's vertex
+    // order, blended across each face. When any object is listed, the
+    // vertices of the others take the symmetric colour; when none is, the
+    // faces keep the default mesh colour. Arrays, not a table by vertex: a
+    // million-vertex picture looks a colour up four million times.
+    std::unordered_map<const HostObject*, std::vector<Rgb>> objectColours;
     std::vector<Marker> markers;
     float markerSize = 7.0f;   // pixels
     float planeAlpha = 0.28f;  // opacity of the planes' fill

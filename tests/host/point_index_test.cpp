@@ -49,6 +49,38 @@ TEST(PointIndex, AnswersAsTheBruteForceSearch) {
     }
 }
 
+// Large nodes split at a sampled median; a cloud mostly of one place (or of
+// one coordinate on the widest axis) makes the sample's median a poor split,
+// and the tree must still answer exactly.
+TEST(PointIndex, CloudsMostlyOfOnePlaceAnswerAsTheBruteForceSearch) {
+    SeededRandom random(11);
+    for (int round = 0; round < 2; ++round) {
+        std::vector<Point3> points;
+        for (int i = 0; i < 20000; ++i) {
+            const bool stray = random.below(10) == 0;
+            const double x = round == 0 && !stray ? 1.0 : random.unit() * 100.0;
+            const double y = round == 1 && !stray ? 2.0 : random.unit() * 10.0;
+            points.push_back({x, stray || round == 1 ? y : 2.0, stray ? random.unit() : 0.0});
+        }
+        const PointIndex index(points);
+        for (int q = 0; q < 200; ++q) {
+            const Point3 query{random.unit() * 100.0, random.unit() * 10.0, random.unit()};
+            double bestSq = std::numeric_limits<double>::infinity();
+            for (const Point3& p : points) {
+                const double d = (float(p.x) - query.x) * (float(p.x) - query.x) +
+                                 (float(p.y) - query.y) * (float(p.y) - query.y) +
+                                 (float(p.z) - query.z) * (float(p.z) - query.z);
+                bestSq = std::min(bestSq, d);
+            }
+            Point3 found{};
+            double distanceSq = 0.0;
+            ASSERT_TRUE(
+                index.nearest(query, std::numeric_limits<double>::infinity(), found, distanceSq));
+            EXPECT_EQ(distanceSq, bestSq) << round << " " << q;
+        }
+    }
+}
+
 TEST(PointIndex, NearestFewAreTheBruteForceNearest) {
     SeededRandom random(11);
     std::vector<Point3> points;
