@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "io/number_text.h"
+#include "io/obj/obj_tokens.h"
 #include "io/ordered_work.h"
 
 namespace talvexhost {
@@ -14,27 +15,15 @@ namespace talvexhost {
 namespace {
 
 bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+    return isObjBlank(c);
 }
 bool isLineEnd(char c) {
     return c == '\n' || c == '\r';
 }
 
-// Splits a line into tokens separated by blanks; `starts` gets each token's
-// offset in the line. A token starting with '#' ends the line.
 void tokenize(std::string_view line, std::vector<std::string_view>& tokens,
               std::vector<std::size_t>& starts) {
-    tokens.clear();
-    starts.clear();
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && isBlank(line[i])) ++i;
-        if (i >= line.size() || line[i] == '#') break;
-        const std::size_t start = i;
-        while (i < line.size() && !isBlank(line[i])) ++i;
-        tokens.push_back(line.substr(start, i - start));
-        starts.push_back(start);
-    }
+    tokenizeObjLine(line, tokens, &starts);
 }
 
 // A token shown in a message, cut short when long.

@@ -5,26 +5,18 @@
 #include <cstring>
 
 #include "io/number_text.h"
+#include "io/obj/obj_tokens.h"
 
 namespace talvexhost {
 
 namespace {
 
 bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+    return isObjBlank(c);
 }
 
-// The blank-separated tokens of a line up to a '#'.
 void tokenize(std::string_view line, std::vector<std::string_view>& tokens) {
-    tokens.clear();
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && isBlank(line[i])) ++i;
-        if (i >= line.size() || line[i] == '#') break;
-        const std::size_t start = i;
-        while (i < line.size() && !isBlank(line[i])) ++i;
-        tokens.push_back(line.substr(start, i - start));
-    }
+    tokenizeObjLine(line, tokens);
 }
 
 // Reads the optionally signed integer at `p` (before `end`); false when
