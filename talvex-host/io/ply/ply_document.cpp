@@ -782,104 +782,172 @@ bool PlyDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
     return true;
 }
 
-bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane,
-                               std::string& out, std::vector<std::string>& notes,
-                               std::string& error) const {
-    const HalfMeshInput& mesh = rebuilt.mesh;
-    const bool ascii = encoding_ == Encoding::kAscii;
-    const bool big = encoding_ == Encoding::kBigEndian;
-    const std::string lineEnd =
-        data_.substr(0, bodyOffset_).find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+// The state of writing a rebuilt mesh over this file's own records.
+struct PlyDocument::Rebuild {
+    Rebuild(const PlyDocument& doc, const HalfMeshResult& rebuilt, const HalfPlane& plane,
+            std::string& out);
+
+    void findFaceList();
+    void emptyElementsNamingVertices(std::vector<std::string>& notes);
+    void locateRecords();
+    std::string header() const;
+    void findNormals();
+    void gatherUvs();
+    double valueAt(const Span& span, int type) const;
+    void mirrorDirection(double n[3]) const;
+    void appendText(std::string_view file, float value);
+    void writeVertices();
+    void writeVertex(std::size_t v);
+    void rebuiltNormal(const EditOrigin& kept, bool mirrored, bool cut, double n[3]) const;
+    bool writeFaces(std::string& error);
+    bool fitsFaceElement(const Property& list, std::string& error) const;
+    void writeFace(const EditElement& face, std::size_t sourceRecord);
+    void writeElements(std::string& error, bool& ok);
+    void noteEmptiedLists(std::vector<std::string>& notes) const;
+
+    // What one output vertex's record is made from.
+    struct VertexSource {
+        std::size_t v;
+        const EditOrigin* kept;
+        bool mirrored;
+        bool cut;
+        bool asRead;
+        bool newNormal;
+        double n[3];
+    };
+    void appendVertexProperty(const VertexSource& source, std::size_t p);
+    void appendPlaced(const VertexSource& source, const Property& property, std::string_view file,
+                      int coordinate, int direction);
+    void appendInterpolated(const VertexSource& source, const Property& property, std::size_t p,
+                            std::string_view file);
+
+    const PlyDocument& doc;
+    const HalfMeshResult& rebuilt;
+    const HalfMeshInput& mesh;
+    const HalfPlane& plane;
+    std::string& out;
+    const bool ascii;
+    const bool big;
+    const bool textMirror;
+    std::string lineEnd;
     int faceElement = -1;
-    for (std::size_t e = 0; e < elements_.size(); ++e)
-        if (elements_[e].name == "face" && faceElement < 0) faceElement = int(e);
-    // A face element without a vertex list holds no faces: kept as it is.
     int faceList = -1;
-    if (faceElement >= 0)
-        for (std::size_t p = 0; p < elements_[faceElement].properties.size(); ++p)
-            if (faceList < 0 && isFaceList(elements_[faceElement].properties[p])) faceList = int(p);
-    if (faceList < 0) faceElement = -1;
-    // Elements besides the vertices and faces whose records name vertices by
-    // number (edges) would name the wrong ones: they are written with none.
-    std::vector<bool> emptied(elements_.size(), false);
-    for (std::size_t e = 0; e < elements_.size(); ++e) {
-        if (int(e) == vertexElement_ || int(e) == faceElement || elements_[e].count == 0) continue;
-        for (const Property& property : elements_[e].properties)
-            if (property.name.compare(0, 6, "vertex") == 0) emptied[e] = true;
-        if (emptied[e])
-            notes.push_back(std::to_string(elements_[e].count) + " " + elements_[e].name +
-                            " elements dropped: they name vertices by number");
-    }
-    const std::uint64_t faces = mesh.elements.size();
-    if (faceElement < 0 && !mesh.elements.empty()) {
-        error = name_ + ": the rebuilt mesh has faces, but the file declares no face element";
-        return false;
-    }
+    std::vector<bool> emptied;
     // Where every vertex and face record starts, and each other element's
     // records as a whole; the face records that are elements (a list of no
     // vertices is none).
     std::vector<std::size_t> vertexStart;
     std::vector<std::size_t> faceStart;
     std::vector<int> faceOfElement;
-    std::vector<Span> blocks(elements_.size(), Span{0, 0});
+    std::vector<Span> blocks;
     std::vector<Span> spans;
-    {
-        std::size_t at = bodyOffset_;
-        for (std::size_t e = 0; e < elements_.size(); ++e) {
-            const Element& element = elements_[e];
-            std::vector<std::size_t>* starts = int(e) == vertexElement_ ? &vertexStart
-                                               : int(e) == faceElement  ? &faceStart
-                                                                        : nullptr;
-            blocks[e].begin = at;
-            bool firstToken = true;
-            for (std::uint64_t r = 0; r < element.count && !element.properties.empty(); ++r) {
-                if (starts != nullptr) starts->push_back(at);
-                at = walkRecord(element, at, spans);
-                if (ascii && firstToken) blocks[e].begin = spans[0].begin;
-                firstToken = false;
-                if (int(e) == faceElement && faceList >= 0) {
-                    const Span& list = spans[std::size_t(faceList)];
-                    const int countType = element.properties[std::size_t(faceList)].countType;
-                    const double count =
-                        ascii ? valueOf(data_.substr(list.begin, list.end - list.begin))
-                              : readScalar(data_.data() + list.begin, countType, big);
-                    if (count > 0) faceOfElement.push_back(int(r));
-                }
-            }
-            blocks[e].end =
-                ascii && element.count > 0 && !element.properties.empty() ? spans.back().end : at;
-        }
-    }
-
-    // The header, its counts changed.
-    std::string header;
-    {
-        std::size_t at = 0;
-        int element = -1;
-        while (at < bodyOffset_) {
-            std::size_t end = data_.find('\n', at);
-            end = end == std::string_view::npos || end >= bodyOffset_ ? bodyOffset_ : end + 1;
-            const std::string_view line = data_.substr(at, end - at);
-            at = end;
-            const std::vector<std::string_view> words = wordsOf(line);
-            if (words.size() == 3 && words[0] == "element") {
-                ++element;
-                std::uint64_t count = elements_[element].count;
-                if (element == vertexElement_) count = mesh.positions.size();
-                if (element == faceElement) count = faces;
-                if (emptied[element]) count = 0;
-                header +=
-                    "element " + std::string(words[1]) + " " + std::to_string(count) + lineEnd;
-                continue;
-            }
-            header += line;
-        }
-    }
-    out = header;
-
-    // What each output vertex takes its record from.
-    const Element* vertices = vertexElement_ >= 0 ? &elements_[vertexElement_] : nullptr;
+    std::vector<Span> other;
+    std::string record;
+    const Element* vertices = nullptr;
     int normal[3] = {-1, -1, -1};
+    bool hasNormals = false;
+    int uv[2] = {-1, -1};
+    std::vector<int> uvOf;
+    int emptiedLists = 0;
+};
+
+PlyDocument::Rebuild::Rebuild(const PlyDocument& document, const HalfMeshResult& result,
+                              const HalfPlane& mirror, std::string& bytes)
+    : doc(document),
+      rebuilt(result),
+      mesh(result.mesh),
+      plane(mirror),
+      out(bytes),
+      ascii(document.encoding_ == Encoding::kAscii),
+      big(document.encoding_ == Encoding::kBigEndian),
+      textMirror(mirror.axis >= 0 && mirror.offset == 0.0),
+      lineEnd(document.data_.substr(0, document.bodyOffset_).find("\r\n") != std::string_view::npos
+                  ? "\r\n"
+                  : "\n") {}
+
+// A face element without a vertex list holds no faces: kept as it is.
+void PlyDocument::Rebuild::findFaceList() {
+    const std::vector<Element>& elements = doc.elements_;
+    for (std::size_t e = 0; e < elements.size(); ++e)
+        if (elements[e].name == "face" && faceElement < 0) faceElement = int(e);
+    if (faceElement >= 0)
+        for (std::size_t p = 0; p < elements[faceElement].properties.size(); ++p)
+            if (faceList < 0 && isFaceList(elements[faceElement].properties[p])) faceList = int(p);
+    if (faceList < 0) faceElement = -1;
+}
+
+// Elements besides the vertices and faces whose records name vertices by
+// number (edges) would name the wrong ones: they are written with none.
+void PlyDocument::Rebuild::emptyElementsNamingVertices(std::vector<std::string>& notes) {
+    const std::vector<Element>& elements = doc.elements_;
+    emptied.assign(elements.size(), false);
+    for (std::size_t e = 0; e < elements.size(); ++e) {
+        if (int(e) == doc.vertexElement_ || int(e) == faceElement || elements[e].count == 0)
+            continue;
+        for (const Property& property : elements[e].properties)
+            if (property.name.compare(0, 6, "vertex") == 0) emptied[e] = true;
+        if (emptied[e])
+            notes.push_back(std::to_string(elements[e].count) + " " + elements[e].name +
+                            " elements dropped: they name vertices by number");
+    }
+}
+
+void PlyDocument::Rebuild::locateRecords() {
+    blocks.assign(doc.elements_.size(), Span{0, 0});
+    std::size_t at = doc.bodyOffset_;
+    for (std::size_t e = 0; e < doc.elements_.size(); ++e) {
+        const Element& element = doc.elements_[e];
+        std::vector<std::size_t>* starts = int(e) == doc.vertexElement_ ? &vertexStart
+                                           : int(e) == faceElement      ? &faceStart
+                                                                        : nullptr;
+        blocks[e].begin = at;
+        bool firstToken = true;
+        for (std::uint64_t r = 0; r < element.count && !element.properties.empty(); ++r) {
+            if (starts != nullptr) starts->push_back(at);
+            at = doc.walkRecord(element, at, spans);
+            if (ascii && firstToken) blocks[e].begin = spans[0].begin;
+            firstToken = false;
+            if (int(e) == faceElement && faceList >= 0) {
+                const Span& list = spans[std::size_t(faceList)];
+                const int countType = element.properties[std::size_t(faceList)].countType;
+                const double count =
+                    ascii ? valueOf(doc.data_.substr(list.begin, list.end - list.begin))
+                          : readScalar(doc.data_.data() + list.begin, countType, big);
+                if (count > 0) faceOfElement.push_back(int(r));
+            }
+        }
+        blocks[e].end =
+            ascii && element.count > 0 && !element.properties.empty() ? spans.back().end : at;
+    }
+}
+
+// The header, its counts changed.
+std::string PlyDocument::Rebuild::header() const {
+    std::string text;
+    std::size_t at = 0;
+    int element = -1;
+    while (at < doc.bodyOffset_) {
+        std::size_t end = doc.data_.find('\n', at);
+        end = end == std::string_view::npos || end >= doc.bodyOffset_ ? doc.bodyOffset_ : end + 1;
+        const std::string_view line = doc.data_.substr(at, end - at);
+        at = end;
+        const std::vector<std::string_view> words = wordsOf(line);
+        if (words.size() == 3 && words[0] == "element") {
+            ++element;
+            std::uint64_t count = doc.elements_[element].count;
+            if (element == doc.vertexElement_) count = mesh.positions.size();
+            if (element == faceElement) count = mesh.elements.size();
+            if (emptied[element]) count = 0;
+            text += "element " + std::string(words[1]) + " " + std::to_string(count) + lineEnd;
+            continue;
+        }
+        text += line;
+    }
+    return text;
+}
+
+void PlyDocument::Rebuild::findNormals() {
+    vertices = doc.vertexElement_ >= 0 ? &doc.elements_[doc.vertexElement_] : nullptr;
     if (vertices != nullptr) {
         const char* names[3] = {"nx", "ny", "nz"};
         for (std::size_t p = 0; p < vertices->properties.size(); ++p)
@@ -889,211 +957,268 @@ bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
                     kTypes[vertices->properties[p].type].isFloat)
                     normal[k] = int(p);
     }
-    const bool hasNormals = normal[0] >= 0 && normal[1] >= 0 && normal[2] >= 0;
-    // Each vertex's texture coordinates from its corners, the kept faces'
-    // first: a seam vertex both halves share keeps the kept half's.
-    int uv[2];
-    uvProperties(uv);
-    std::vector<int> uvOf(mesh.positions.size(), -1);
-    if (uv[0] >= 0 && !mesh.uvs.empty())
-        for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
-            const EditElement& element = mesh.elements[e];
-            for (int k = 0; k < element.count; ++k) {
-                const EditCorner& corner = mesh.corners[std::size_t(element.first + k)];
-                if (corner.uv >= 0 && uvOf[std::size_t(corner.vertex)] < 0)
-                    uvOf[std::size_t(corner.vertex)] = corner.uv;
-            }
+    hasNormals = normal[0] >= 0 && normal[1] >= 0 && normal[2] >= 0;
+}
+
+// Each vertex's texture coordinates from its corners, the kept faces'
+// first: a seam vertex both halves share keeps the kept half's.
+void PlyDocument::Rebuild::gatherUvs() {
+    doc.uvProperties(uv);
+    uvOf.assign(mesh.positions.size(), -1);
+    if (uv[0] < 0 || mesh.uvs.empty()) return;
+    for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
+        const EditElement& element = mesh.elements[e];
+        for (int k = 0; k < element.count; ++k) {
+            const EditCorner& corner = mesh.corners[std::size_t(element.first + k)];
+            if (corner.uv >= 0 && uvOf[std::size_t(corner.vertex)] < 0)
+                uvOf[std::size_t(corner.vertex)] = corner.uv;
         }
-    const bool textMirror = plane.axis >= 0 && plane.offset == 0.0;
-    const auto valueAt = [&](const Span& span, int type) {
-        if (!ascii) return readScalar(data_.data() + span.begin, type, big);
-        double value = 0.0;
-        parseDouble(data_.substr(span.begin, span.end - span.begin), value);
-        return value;
-    };
-    const auto mirrorDirection = [&](double n[3]) {
-        if (plane.axis >= 0) {
-            n[plane.axis] = 0.0 - n[plane.axis];
-            return;
-        }
-        const double d = plane.normal[0] * n[0] + plane.normal[1] * n[1] + plane.normal[2] * n[2];
-        for (int k = 0; k < 3; ++k) n[k] -= 2.0 * d * plane.normal[k];
-    };
-    std::vector<Span> other;
-    std::string record;
-    const auto writeVertices = [&]() {
-        for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
-            const EditOrigin& origin = rebuilt.positionOrigins[v];
-            const EditOrigin& kept = origin.kind == EditOrigin::kMirror
-                                         ? rebuilt.positionOrigins[std::size_t(origin.index)]
-                                         : origin;
-            const bool mirrored = origin.kind == EditOrigin::kMirror;
-            const bool cut = kept.kind == EditOrigin::kCut;
-            const bool asRead = kept.kind == EditOrigin::kKept && !kept.moved;
-            const std::size_t from = std::size_t(kept.index);
-            walkRecord(*vertices, vertexStart[from], spans);
-            if (cut) walkRecord(*vertices, vertexStart[std::size_t(kept.other)], other);
-            // The normal, mirrored or interpolated.
-            double n[3] = {0, 0, 0};
-            const bool newNormal = hasNormals && (mirrored || cut);
-            if (newNormal) {
-                for (int k = 0; k < 3; ++k) {
-                    const int p = normal[k];
-                    n[k] =
-                        valueAt(spans[std::size_t(p)], vertices->properties[std::size_t(p)].type);
-                    if (cut)
-                        n[k] += kept.t * (valueAt(other[std::size_t(p)],
-                                                  vertices->properties[std::size_t(p)].type) -
-                                          n[k]);
-                }
-                if (cut) {
-                    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-                    if (length > 0.0)
-                        for (double& c : n) c /= length;
-                }
-                if (mirrored) mirrorDirection(n);
-            }
-            record.clear();
-            for (std::size_t p = 0; p < vertices->properties.size(); ++p) {
-                const Property& property = vertices->properties[p];
-                const std::string_view file =
-                    data_.substr(spans[p].begin, spans[p].end - spans[p].begin);
-                int coordinate = -1;
-                int direction = -1;
-                for (int k = 0; k < 3; ++k) {
-                    if (int(p) == coordinateProperty_[k]) coordinate = k;
-                    if (newNormal && int(p) == normal[k]) direction = k;
-                }
-                if (ascii && p > 0) record += ' ';
-                if (coordinate >= 0 || direction >= 0) {
-                    const double value =
-                        coordinate >= 0 ? double(mesh.positions[v].v[coordinate]) : n[direction];
-                    if (!ascii) {
-                        storeScalar(record, property.type, big,
-                                    property.type == kFloat ? double(float(value)) : value);
-                        // Unmoved doubles keep their bits.
-                        if (coordinate >= 0 && asRead && !mirrored)
-                            record.replace(record.size() - file.size(), file.size(), file);
-                    } else if (coordinate >= 0 && asRead &&
-                               (!mirrored || coordinate != plane.axis)) {
-                        record += file;
-                    } else if (coordinate >= 0 && asRead && textMirror) {
-                        appendNegated(file, record);
-                    } else {
-                        const std::string fresh =
-                            coordinateText(file, static_cast<float>(value), numberStyle_);
-                        record += fresh.empty() ? std::string(file) : fresh;
-                    }
-                    continue;
-                }
-                const int texture = int(p) == uv[0] ? 0 : int(p) == uv[1] ? 1 : -1;
-                if (texture >= 0 && mirrored && uvOf[v] >= 0) {
-                    // The mirrored face's own, which --mirror-uv changes.
-                    const float value = mesh.uvs[std::size_t(uvOf[v])].v[texture];
-                    if (!ascii) {
-                        storeScalar(record, property.type, big, value);
-                    } else {
-                        const std::string fresh = coordinateText(file, value, numberStyle_);
-                        record += fresh.empty() ? std::string(file) : fresh;
-                    }
-                    continue;
-                }
-                if (!cut || property.countType >= 0) {
-                    record += file;
-                    continue;
-                }
-                // Interpolated along the cut edge.
-                const double a = valueAt(spans[p], property.type);
-                const double b = valueAt(other[p], property.type);
-                const double value = a + kept.t * (b - a);
-                if (!ascii) {
-                    storeScalar(record, property.type, big, value);
-                } else if (kTypes[property.type].isFloat) {
-                    const std::string fresh =
-                        coordinateText(file, static_cast<float>(value), numberStyle_);
-                    record += fresh.empty() ? std::string(file) : fresh;
-                } else {
-                    const double most = largest(property.type);
-                    const double least = kTypes[property.type].isSigned ? -most - 1.0 : 0.0;
-                    record += std::to_string(static_cast<std::int64_t>(
-                        std::min(most, std::max(least, std::nearbyint(value)))));
-                }
-            }
-            out += record;
-            if (ascii) out += lineEnd;
-        }
-    };
-    int emptiedLists = 0;
-    const auto writeFaces = [&]() -> bool {
-        const Element& element = elements_[std::size_t(faceElement)];
-        const Property& list = element.properties[std::size_t(faceList)];
-        if (double(mesh.positions.size()) - 1.0 > largest(list.type)) {
-            error = name_ + ": the rebuilt mesh has " + std::to_string(mesh.positions.size()) +
-                    " vertices, more than the face element's " + kTypes[list.type].name +
-                    " indices can name";
+    }
+}
+
+double PlyDocument::Rebuild::valueAt(const Span& span, int type) const {
+    if (!ascii) return readScalar(doc.data_.data() + span.begin, type, big);
+    double value = 0.0;
+    parseDouble(doc.data_.substr(span.begin, span.end - span.begin), value);
+    return value;
+}
+
+void PlyDocument::Rebuild::mirrorDirection(double n[3]) const {
+    if (plane.axis >= 0) {
+        n[plane.axis] = 0.0 - n[plane.axis];
+        return;
+    }
+    const double d = plane.normal[0] * n[0] + plane.normal[1] * n[1] + plane.normal[2] * n[2];
+    for (int k = 0; k < 3; ++k) n[k] -= 2.0 * d * plane.normal[k];
+}
+
+// `value` written in the style of the file's token, or the token if that fails.
+void PlyDocument::Rebuild::appendText(std::string_view file, float value) {
+    const std::string fresh = coordinateText(file, value, doc.numberStyle_);
+    record += fresh.empty() ? std::string(file) : fresh;
+}
+
+void PlyDocument::Rebuild::writeVertices() {
+    for (std::size_t v = 0; v < mesh.positions.size(); ++v) writeVertex(v);
+}
+
+// The normal, mirrored or interpolated.
+void PlyDocument::Rebuild::rebuiltNormal(const EditOrigin& kept, bool mirrored, bool cut,
+                                         double n[3]) const {
+    for (int k = 0; k < 3; ++k) {
+        const int p = normal[k];
+        n[k] = valueAt(spans[std::size_t(p)], vertices->properties[std::size_t(p)].type);
+        if (cut)
+            n[k] +=
+                kept.t *
+                (valueAt(other[std::size_t(p)], vertices->properties[std::size_t(p)].type) - n[k]);
+    }
+    if (cut) {
+        const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (length > 0.0)
+            for (int k = 0; k < 3; ++k) n[k] /= length;
+    }
+    if (mirrored) mirrorDirection(n);
+}
+
+void PlyDocument::Rebuild::writeVertex(std::size_t v) {
+    const EditOrigin& origin = rebuilt.positionOrigins[v];
+    const EditOrigin& kept = origin.kind == EditOrigin::kMirror
+                                 ? rebuilt.positionOrigins[std::size_t(origin.index)]
+                                 : origin;
+    VertexSource source{v,
+                        &kept,
+                        origin.kind == EditOrigin::kMirror,
+                        kept.kind == EditOrigin::kCut,
+                        kept.kind == EditOrigin::kKept && !kept.moved,
+                        false,
+                        {0, 0, 0}};
+    doc.walkRecord(*vertices, vertexStart[std::size_t(kept.index)], spans);
+    if (source.cut) doc.walkRecord(*vertices, vertexStart[std::size_t(kept.other)], other);
+    source.newNormal = hasNormals && (source.mirrored || source.cut);
+    if (source.newNormal) rebuiltNormal(kept, source.mirrored, source.cut, source.n);
+    record.clear();
+    for (std::size_t p = 0; p < vertices->properties.size(); ++p) {
+        if (ascii && p > 0) record += ' ';
+        appendVertexProperty(source, p);
+    }
+    out += record;
+    if (ascii) out += lineEnd;
+}
+
+void PlyDocument::Rebuild::appendVertexProperty(const VertexSource& source, std::size_t p) {
+    const Property& property = vertices->properties[p];
+    const std::string_view file = doc.data_.substr(spans[p].begin, spans[p].end - spans[p].begin);
+    int coordinate = -1;
+    int direction = -1;
+    for (int k = 0; k < 3; ++k) {
+        if (int(p) == doc.coordinateProperty_[k]) coordinate = k;
+        if (source.newNormal && int(p) == normal[k]) direction = k;
+    }
+    if (coordinate >= 0 || direction >= 0) {
+        appendPlaced(source, property, file, coordinate, direction);
+        return;
+    }
+    const int texture = int(p) == uv[0] ? 0 : int(p) == uv[1] ? 1 : -1;
+    if (texture >= 0 && source.mirrored && uvOf[source.v] >= 0) {
+        // The mirrored face's own, which --mirror-uv changes.
+        const float value = mesh.uvs[std::size_t(uvOf[source.v])].v[texture];
+        if (!ascii)
+            storeScalar(record, property.type, big, value);
+        else
+            appendText(file, value);
+        return;
+    }
+    if (!source.cut || property.countType >= 0) {
+        record += file;
+        return;
+    }
+    appendInterpolated(source, property, p, file);
+}
+
+// A coordinate or a rebuilt normal's component.
+void PlyDocument::Rebuild::appendPlaced(const VertexSource& source, const Property& property,
+                                        std::string_view file, int coordinate, int direction) {
+    const double value =
+        coordinate >= 0 ? double(mesh.positions[source.v].v[coordinate]) : source.n[direction];
+    if (!ascii) {
+        storeScalar(record, property.type, big,
+                    property.type == kFloat ? double(float(value)) : value);
+        // Unmoved doubles keep their bits.
+        if (coordinate >= 0 && source.asRead && !source.mirrored)
+            record.replace(record.size() - file.size(), file.size(), file);
+    } else if (coordinate >= 0 && source.asRead && (!source.mirrored || coordinate != plane.axis)) {
+        record += file;
+    } else if (coordinate >= 0 && source.asRead && textMirror) {
+        appendNegated(file, record);
+    } else {
+        appendText(file, static_cast<float>(value));
+    }
+}
+
+// Interpolated along the cut edge.
+void PlyDocument::Rebuild::appendInterpolated(const VertexSource& source, const Property& property,
+                                              std::size_t p, std::string_view file) {
+    const double a = valueAt(spans[p], property.type);
+    const double b = valueAt(other[p], property.type);
+    const double value = a + source.kept->t * (b - a);
+    if (!ascii) {
+        storeScalar(record, property.type, big, value);
+    } else if (kTypes[property.type].isFloat) {
+        appendText(file, static_cast<float>(value));
+    } else {
+        const double most = largest(property.type);
+        const double least = kTypes[property.type].isSigned ? -most - 1.0 : 0.0;
+        record += std::to_string(
+            static_cast<std::int64_t>(std::min(most, std::max(least, std::nearbyint(value)))));
+    }
+}
+
+bool PlyDocument::Rebuild::fitsFaceElement(const Property& list, std::string& error) const {
+    if (double(mesh.positions.size()) - 1.0 > largest(list.type)) {
+        error = doc.name_ + ": the rebuilt mesh has " + std::to_string(mesh.positions.size()) +
+                " vertices, more than the face element's " + kTypes[list.type].name +
+                " indices can name";
+        return false;
+    }
+    return true;
+}
+
+bool PlyDocument::Rebuild::writeFaces(std::string& error) {
+    const Property& list =
+        doc.elements_[std::size_t(faceElement)].properties[std::size_t(faceList)];
+    if (!fitsFaceElement(list, error)) return false;
+    for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
+        const EditElement& face = mesh.elements[e];
+        if (double(face.count) > largest(list.countType)) {
+            error = doc.name_ + ": a rebuilt face has " + std::to_string(face.count) +
+                    " corners, more than the face element's " + kTypes[list.countType].name +
+                    " count can hold";
             return false;
         }
-        for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
-            const EditElement& face = mesh.elements[e];
-            if (double(face.count) > largest(list.countType)) {
-                error = name_ + ": a rebuilt face has " + std::to_string(face.count) +
-                        " corners, more than the face element's " + kTypes[list.countType].name +
-                        " count can hold";
-                return false;
+        writeFace(face, std::size_t(faceOfElement[std::size_t(rebuilt.elementSources[e])]));
+    }
+    return true;
+}
+
+void PlyDocument::Rebuild::writeFace(const EditElement& face, std::size_t sourceRecord) {
+    const Element& element = doc.elements_[std::size_t(faceElement)];
+    doc.walkRecord(element, faceStart[sourceRecord], spans);
+    record.clear();
+    for (std::size_t p = 0; p < element.properties.size(); ++p) {
+        const Property& property = element.properties[p];
+        if (ascii && p > 0) record += ' ';
+        if (int(p) == faceList) {
+            if (ascii) {
+                record += std::to_string(face.count);
+                for (int k = 0; k < face.count; ++k)
+                    record +=
+                        ' ' + std::to_string(mesh.corners[std::size_t(face.first + k)].vertex);
+            } else {
+                storeScalar(record, property.countType, big, face.count);
+                for (int k = 0; k < face.count; ++k)
+                    storeScalar(record, property.type, big,
+                                mesh.corners[std::size_t(face.first + k)].vertex);
             }
-            walkRecord(
-                element,
-                faceStart[std::size_t(faceOfElement[std::size_t(rebuilt.elementSources[e])])],
-                spans);
-            record.clear();
-            for (std::size_t p = 0; p < element.properties.size(); ++p) {
-                const Property& property = element.properties[p];
-                if (ascii && p > 0) record += ' ';
-                if (int(p) == faceList) {
-                    if (ascii) {
-                        record += std::to_string(face.count);
-                        for (int k = 0; k < face.count; ++k)
-                            record += ' ' + std::to_string(
-                                                mesh.corners[std::size_t(face.first + k)].vertex);
-                    } else {
-                        storeScalar(record, property.countType, big, face.count);
-                        for (int k = 0; k < face.count; ++k)
-                            storeScalar(record, property.type, big,
-                                        mesh.corners[std::size_t(face.first + k)].vertex);
-                    }
-                } else if (property.countType >= 0) {
-                    ++emptiedLists;
-                    if (ascii)
-                        record += '0';
-                    else
-                        storeScalar(record, property.countType, big, 0);
-                } else {
-                    record += data_.substr(spans[p].begin, spans[p].end - spans[p].begin);
-                }
-            }
-            out += record;
-            if (ascii) out += lineEnd;
+        } else if (property.countType >= 0) {
+            ++emptiedLists;
+            if (ascii)
+                record += '0';
+            else
+                storeScalar(record, property.countType, big, 0);
+        } else {
+            record += doc.data_.substr(spans[p].begin, spans[p].end - spans[p].begin);
         }
-        return true;
-    };
-    for (std::size_t e = 0; e < elements_.size(); ++e) {
-        if (int(e) == vertexElement_) {
+    }
+    out += record;
+    if (ascii) out += lineEnd;
+}
+
+void PlyDocument::Rebuild::writeElements(std::string& error, bool& ok) {
+    ok = true;
+    for (std::size_t e = 0; e < doc.elements_.size(); ++e) {
+        if (int(e) == doc.vertexElement_) {
             writeVertices();
         } else if (int(e) == faceElement) {
-            if (!writeFaces()) return false;
+            if (!writeFaces(error)) {
+                ok = false;
+                return;
+            }
         } else if (!emptied[e] && blocks[e].end > blocks[e].begin) {
-            out += data_.substr(blocks[e].begin, blocks[e].end - blocks[e].begin);
+            out += doc.data_.substr(blocks[e].begin, blocks[e].end - blocks[e].begin);
             if (ascii) out += lineEnd;
         }
     }
-    if (emptiedLists > 0) {
-        std::string names;
-        for (const Property& property : elements_[std::size_t(faceElement)].properties)
-            if (property.countType >= 0 && !isFaceList(property))
-                names += (names.empty() ? "" : ", ") + property.name;
-        notes.push_back("the faces' " + names +
-                        " lists written empty: their values follow corners the rebuild moved");
+}
+
+void PlyDocument::Rebuild::noteEmptiedLists(std::vector<std::string>& notes) const {
+    if (emptiedLists == 0) return;
+    std::string names;
+    for (const Property& property : doc.elements_[std::size_t(faceElement)].properties)
+        if (property.countType >= 0 && !isFaceList(property))
+            names += (names.empty() ? "" : ", ") + property.name;
+    notes.push_back("the faces' " + names +
+                    " lists written empty: their values follow corners the rebuild moved");
+}
+
+bool PlyDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                               std::string& out, std::vector<std::string>& notes,
+                               std::string& error) const {
+    Rebuild rebuild(*this, rebuilt, plane, out);
+    rebuild.findFaceList();
+    rebuild.emptyElementsNamingVertices(notes);
+    if (rebuild.faceElement < 0 && !rebuilt.mesh.elements.empty()) {
+        error = name_ + ": the rebuilt mesh has faces, but the file declares no face element";
+        return false;
     }
+    rebuild.locateRecords();
+    out = rebuild.header();
+    rebuild.findNormals();
+    rebuild.gatherUvs();
+    bool ok = true;
+    rebuild.writeElements(error, ok);
+    if (!ok) return false;
+    rebuild.noteEmptiedLists(notes);
     return true;
 }
 

@@ -78,6 +78,8 @@ private:
         std::size_t end;
     };
     std::size_t walkRecord(const Element& element, std::size_t at, std::vector<Span>& spans) const;
+    // Writing a rebuilt mesh in this file's layout, one step at a time.
+    struct Rebuild;
 
     Encoding encoding_ = Encoding::kAscii;
     std::vector<Element> elements_;
