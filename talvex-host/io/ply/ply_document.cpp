@@ -301,140 +301,171 @@ bool PlyDocument::parse(std::string& error, const MeshLoadOptions& options) {
     return true;
 }
 
-bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options) {
+// Each record's size if it has no lists (`fixed`), else the size of its scalars.
+std::size_t PlyDocument::scalarStride(const Element& element, bool& fixed) {
+    fixed = true;
+    std::size_t stride = 0;
+    for (const Property& property : element.properties) {
+        if (property.countType >= 0)
+            fixed = false;
+        else
+            stride += kTypes[property.type].size;
+    }
+    return stride;
+}
+
+// Each record takes at least its scalars and list counts: a header
+// promising more than the file can hold is refused before anything is set
+// aside for it.
+bool PlyDocument::bodyHolds(const Element& element, std::size_t at, bool fixed, std::size_t stride,
+                            std::string& error) const {
+    std::size_t least = 0;
+    for (const Property& property : element.properties)
+        least += kTypes[property.countType >= 0 ? property.countType : property.type].size;
+    const std::size_t left = data_.size() - at;
+    if (least == 0 || element.count <= left / least) return true;
+    if (fixed)
+        error = binaryError(at + (left / stride) * stride,
+                            "the header promises " + std::to_string(element.count) + " " +
+                                element.name + " elements of " + std::to_string(stride) +
+                                " bytes, but the file ends after " + std::to_string(left / stride));
+    else
+        error =
+            binaryError(at, "the header promises " + std::to_string(element.count) + " " +
+                                element.name + " elements of at least " + std::to_string(least) +
+                                " bytes, but " + std::to_string(left) + " bytes follow");
+    return false;
+}
+
+void PlyDocument::setVertexLayout(const Element& element, std::size_t at, bool fixed,
+                                  std::size_t stride) {
+    positions_.resize(element.count);
+    if (!fixed) {
+        vertexOffsets_.resize(element.count);
+        return;
+    }
+    vertexBase_ = at;
+    vertexStride_ = stride;
+    for (int c = 0; c < 3; ++c) {
+        std::size_t within = 0;
+        for (int p = 0; p < coordinateProperty_[c]; ++p)
+            within += kTypes[element.properties[p].type].size;
+        coordinateAt_[c] = within;
+    }
+}
+
+bool PlyDocument::readFixedVertices(const Element& element, std::size_t at, std::size_t stride,
+                                    std::string& error, const MeshLoadOptions& options) {
     const bool big = encoding_ == Encoding::kBigEndian;
+    for (std::size_t v = 0; v < element.count; ++v) {
+        const char* record = data_.data() + at + v * stride;
+        MeshPosition& p = positions_[v];
+        float* xyz[3] = {&p.x, &p.y, &p.z};
+        for (int c = 0; c < 3; ++c)
+            *xyz[c] = readCoordinate(record + coordinateAt_[c],
+                                     element.properties[coordinateProperty_[c]].type, big);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            error = binaryError(at + v * stride,
+                                "vertex " + std::to_string(v) + " is not at a finite position");
+            return false;
+        }
+        if (options.progress && (v & 0xFFFFF) == 0xFFFFF)
+            options.progress(double(at + v * stride) / double(data_.size()));
+    }
+    return true;
+}
+
+// The vertex indices of face `r`'s list of `items` at `at`, added as an element.
+bool PlyDocument::readFaceCorners(const Property& property, std::uint64_t r, std::size_t at,
+                                  std::size_t items, std::vector<int>& corners,
+                                  std::string& error) {
+    const bool big = encoding_ == Encoding::kBigEndian;
+    const std::size_t size = kTypes[property.type].size;
+    corners.clear();
+    for (std::size_t i = 0; i < items; ++i) {
+        const double index = readScalar(data_.data() + at + i * size, property.type, big);
+        if (!(index >= 0 && index < double(positions_.size())) || kTypes[property.type].isFloat) {
+            error = binaryError(at + i * size, "face " + std::to_string(r) + " names vertex " +
+                                                   formatFixed(index, 0) + ", but there are " +
+                                                   std::to_string(positions_.size()));
+            return false;
+        }
+        corners.push_back(int(index));
+    }
+    if (!corners.empty()) addElement(kindOf(items), corners.data(), items);
+    return true;
+}
+
+// Record `r` of `element` at `at`, which is moved past it: a vertex's
+// position, a face's corners.
+bool PlyDocument::readBinaryRecord(const Element& element, bool isVertex, std::uint64_t r,
+                                   std::size_t& at, std::vector<int>& corners, std::string& error) {
+    const bool big = encoding_ == Encoding::kBigEndian;
+    const bool hasFaces = element.name == "face";
+    const std::size_t record = at;
+    if (isVertex) vertexOffsets_[r] = record;
+    float xyz[3] = {0, 0, 0};
+    const auto truncated = [&] {
+        error =
+            binaryError(at, "the file ends inside " + element.name + " " + std::to_string(r) +
+                                " of " + std::to_string(element.count) + " the header promises");
+        return false;
+    };
+    for (std::size_t p = 0; p < element.properties.size(); ++p) {
+        const Property& property = element.properties[p];
+        if (property.countType < 0) {
+            const std::size_t size = kTypes[property.type].size;
+            if (data_.size() - at < size) return truncated();
+            for (int c = 0; c < 3; ++c)
+                if (isVertex && int(p) == coordinateProperty_[c])
+                    xyz[c] = readCoordinate(data_.data() + at, property.type, big);
+            at += size;
+            continue;
+        }
+        const std::size_t countSize = kTypes[property.countType].size;
+        if (data_.size() - at < countSize) return truncated();
+        const double count = readScalar(data_.data() + at, property.countType, big);
+        if (count < 0) {
+            error = binaryError(at, "a list of " + formatFixed(count, 0) + " items");
+            return false;
+        }
+        at += countSize;
+        const std::size_t items = std::size_t(count);
+        const std::size_t size = kTypes[property.type].size;
+        if ((data_.size() - at) / size < items) return truncated();
+        if (hasFaces && isFaceList(property) &&
+            !readFaceCorners(property, r, at, items, corners, error))
+            return false;
+        at += items * size;
+    }
+    if (isVertex) {
+        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+            error =
+                binaryError(record, "vertex " + std::to_string(r) + " is not at a finite position");
+            return false;
+        }
+        positions_[r] = MeshPosition{xyz[0], xyz[1], xyz[2]};
+    }
+    return true;
+}
+
+bool PlyDocument::parseBinary(std::string& error, const MeshLoadOptions& options) {
     std::size_t at = bodyOffset_;
     for (std::size_t e = 0; e < elements_.size(); ++e) {
         const Element& element = elements_[e];
         const bool isVertex = int(e) == vertexElement_;
         bool fixed = true;
-        std::size_t stride = 0;
-        for (const Property& property : element.properties) {
-            if (property.countType >= 0)
-                fixed = false;
-            else
-                stride += kTypes[property.type].size;
-        }
-        // Each record takes at least its scalars and list counts: a header
-        // promising more than the file can hold is refused before anything
-        // is set aside for it.
-        std::size_t least = 0;
-        for (const Property& property : element.properties)
-            least += kTypes[property.countType >= 0 ? property.countType : property.type].size;
-        const std::size_t left = data_.size() - at;
-        if (least > 0 && element.count > left / least) {
-            if (fixed)
-                error = binaryError(at + (left / stride) * stride,
-                                    "the header promises " + std::to_string(element.count) + " " +
-                                        element.name + " elements of " + std::to_string(stride) +
-                                        " bytes, but the file ends after " +
-                                        std::to_string(left / stride));
-            else
-                error = binaryError(at, "the header promises " + std::to_string(element.count) +
-                                            " " + element.name + " elements of at least " +
-                                            std::to_string(least) + " bytes, but " +
-                                            std::to_string(left) + " bytes follow");
-            return false;
-        }
-        if (isVertex) {
-            positions_.resize(element.count);
-            if (fixed) {
-                vertexBase_ = at;
-                vertexStride_ = stride;
-                for (int c = 0; c < 3; ++c) {
-                    std::size_t within = 0;
-                    for (int p = 0; p < coordinateProperty_[c]; ++p)
-                        within += kTypes[element.properties[p].type].size;
-                    coordinateAt_[c] = within;
-                }
-            } else {
-                vertexOffsets_.resize(element.count);
-            }
-        }
-        const bool hasFaces = element.name == "face";
-        if (fixed && !hasFaces) {
-            if (isVertex) {
-                for (std::size_t v = 0; v < element.count; ++v) {
-                    const char* record = data_.data() + at + v * stride;
-                    MeshPosition& p = positions_[v];
-                    float* xyz[3] = {&p.x, &p.y, &p.z};
-                    for (int c = 0; c < 3; ++c)
-                        *xyz[c] =
-                            readCoordinate(record + coordinateAt_[c],
-                                           element.properties[coordinateProperty_[c]].type, big);
-                    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
-                        error = binaryError(at + v * stride, "vertex " + std::to_string(v) +
-                                                                 " is not at a finite position");
-                        return false;
-                    }
-                    if (options.progress && (v & 0xFFFFF) == 0xFFFFF)
-                        options.progress(double(at + v * stride) / double(data_.size()));
-                }
-            }
+        const std::size_t stride = scalarStride(element, fixed);
+        if (!bodyHolds(element, at, fixed, stride, error)) return false;
+        if (isVertex) setVertexLayout(element, at, fixed, stride);
+        if (fixed && element.name != "face") {
+            if (isVertex && !readFixedVertices(element, at, stride, error, options)) return false;
             at += element.count * stride;
             continue;
         }
         std::vector<int> corners;
-        for (std::uint64_t r = 0; r < element.count; ++r) {
-            const std::size_t record = at;
-            if (isVertex) vertexOffsets_[r] = record;
-            float xyz[3] = {0, 0, 0};
-            for (std::size_t p = 0; p < element.properties.size(); ++p) {
-                const Property& property = element.properties[p];
-                const auto truncated = [&] {
-                    error = binaryError(
-                        at, "the file ends inside " + element.name + " " + std::to_string(r) +
-                                " of " + std::to_string(element.count) + " the header promises");
-                    return false;
-                };
-                if (property.countType < 0) {
-                    const std::size_t size = kTypes[property.type].size;
-                    if (data_.size() - at < size) return truncated();
-                    for (int c = 0; c < 3; ++c)
-                        if (isVertex && int(p) == coordinateProperty_[c])
-                            xyz[c] = readCoordinate(data_.data() + at, property.type, big);
-                    at += size;
-                    continue;
-                }
-                const std::size_t countSize = kTypes[property.countType].size;
-                if (data_.size() - at < countSize) return truncated();
-                const double count = readScalar(data_.data() + at, property.countType, big);
-                if (count < 0) {
-                    error = binaryError(at, "a list of " + formatFixed(count, 0) + " items");
-                    return false;
-                }
-                at += countSize;
-                const std::size_t items = std::size_t(count);
-                const std::size_t size = kTypes[property.type].size;
-                if ((data_.size() - at) / size < items) return truncated();
-                if (hasFaces && isFaceList(property)) {
-                    corners.clear();
-                    for (std::size_t i = 0; i < items; ++i) {
-                        const double index =
-                            readScalar(data_.data() + at + i * size, property.type, big);
-                        if (!(index >= 0 && index < double(positions_.size())) ||
-                            kTypes[property.type].isFloat) {
-                            error = binaryError(at + i * size,
-                                                "face " + std::to_string(r) + " names vertex " +
-                                                    formatFixed(index, 0) + ", but there are " +
-                                                    std::to_string(positions_.size()));
-                            return false;
-                        }
-                        corners.push_back(int(index));
-                    }
-                    if (!corners.empty()) addElement(kindOf(items), corners.data(), items);
-                }
-                at += items * size;
-            }
-            if (isVertex) {
-                if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
-                    error = binaryError(
-                        record, "vertex " + std::to_string(r) + " is not at a finite position");
-                    return false;
-                }
-                positions_[r] = MeshPosition{xyz[0], xyz[1], xyz[2]};
-            }
-        }
+        for (std::uint64_t r = 0; r < element.count; ++r)
+            if (!readBinaryRecord(element, isVertex, r, at, corners, error)) return false;
     }
     return true;
 }

@@ -62,6 +62,16 @@ private:
 
     bool parseHeader(std::string& error);
     bool parseBinary(std::string& error, const MeshLoadOptions& options);
+    static std::size_t scalarStride(const Element& element, bool& fixed);
+    bool bodyHolds(const Element& element, std::size_t at, bool fixed, std::size_t stride,
+                   std::string& error) const;
+    void setVertexLayout(const Element& element, std::size_t at, bool fixed, std::size_t stride);
+    bool readFixedVertices(const Element& element, std::size_t at, std::size_t stride,
+                           std::string& error, const MeshLoadOptions& options);
+    bool readBinaryRecord(const Element& element, bool isVertex, std::uint64_t r, std::size_t& at,
+                          std::vector<int>& corners, std::string& error);
+    bool readFaceCorners(const Property& property, std::uint64_t r, std::size_t at,
+                         std::size_t items, std::vector<int>& corners, std::string& error);
     bool parseAscii(std::string& error, const MeshLoadOptions& options);
     // Where vertex `vertex`'s record starts.
     std::size_t recordOffset(int vertex) const;
