@@ -166,93 +166,90 @@ std::string PlyDocument::binaryError(std::size_t offset, const std::string& what
     return name_ + ": offset " + std::to_string(offset) + ": " + what;
 }
 
-bool PlyDocument::parseHeader(std::string& error) {
-    elements_.clear();
-    vertexElement_ = -1;
-    const std::string why = refuses(data_.substr(0, 5));
-    if (!why.empty()) {
-        error = name_ + ":1: " + why;
+bool PlyDocument::readFormatLine(const std::vector<std::string_view>& words, std::string_view line,
+                                 const std::string& here, std::string& error) {
+    if (words.size() != 3 || words[2] != "1.0") {
+        error = here + "unsupported format line \"" + std::string(line) + "\"";
         return false;
     }
-    std::size_t at = 0;
-    int lineNumber = 0;
-    bool sawFormat = false;
-    for (;;) {
-        ++lineNumber;
-        const std::string here = name_ + ":" + std::to_string(lineNumber) + ": ";
-        const std::size_t end = data_.find('\n', at);
-        if (end == std::string_view::npos) {
-            error = here + "the header has no end_header line";
-            return false;
-        }
-        std::string_view line = data_.substr(at, end - at);
-        at = end + 1;
-        if (lineNumber == 1) continue;
-        const std::vector<std::string_view> words = wordsOf(line);
-        if (words.empty()) continue;
-        const std::string_view key = words[0];
-        if (key == "comment" || key == "obj_info") continue;
-        if (key == "end_header") break;
-        if (key == "format") {
-            if (words.size() != 3 || words[2] != "1.0") {
-                error = here + "unsupported format line \"" + std::string(line) + "\"";
-                return false;
-            }
-            if (words[1] == "ascii")
-                encoding_ = Encoding::kAscii;
-            else if (words[1] == "binary_little_endian")
-                encoding_ = Encoding::kLittleEndian;
-            else if (words[1] == "binary_big_endian")
-                encoding_ = Encoding::kBigEndian;
-            else {
-                error = here + "unknown format \"" + std::string(words[1]) + "\"";
-                return false;
-            }
-            sawFormat = true;
-        } else if (key == "element") {
-            std::int64_t count = 0;
-            if (words.size() != 3 || !parseInteger(words[2], count) || count < 0) {
-                error = here + "an element line needs a name and a count of 0 or more";
-                return false;
-            }
-            elements_.push_back(Element{std::string(words[1]), std::uint64_t(count), {}});
-        } else if (key == "property") {
-            if (elements_.empty()) {
-                error = here + "a property before any element";
-                return false;
-            }
-            Property property;
-            if (words.size() == 5 && words[1] == "list") {
-                property.countType = typeNamed(words[2]);
-                property.type = typeNamed(words[3]);
-                property.name = std::string(words[4]);
-                if (property.countType < 0 || kTypes[property.countType].isFloat ||
-                    property.type < 0) {
-                    error = here + "a list property needs an integer count type and a known type";
-                    return false;
-                }
-            } else if (words.size() == 3) {
-                property.type = typeNamed(words[1]);
-                property.name = std::string(words[2]);
-                if (property.type < 0) {
-                    error = here + "unknown property type \"" + std::string(words[1]) + "\"";
-                    return false;
-                }
-            } else {
-                error = here + "a property line needs a type and a name";
-                return false;
-            }
-            elements_.back().properties.push_back(std::move(property));
-        } else {
-            error = here + "unknown header line \"" + std::string(line) + "\"";
-            return false;
-        }
-    }
-    if (!sawFormat) {
-        error = name_ + ":2: the header has no format line";
+    if (words[1] == "ascii")
+        encoding_ = Encoding::kAscii;
+    else if (words[1] == "binary_little_endian")
+        encoding_ = Encoding::kLittleEndian;
+    else if (words[1] == "binary_big_endian")
+        encoding_ = Encoding::kBigEndian;
+    else {
+        error = here + "unknown format \"" + std::string(words[1]) + "\"";
         return false;
     }
-    bodyOffset_ = at;
+    return true;
+}
+
+bool PlyDocument::readElementLine(const std::vector<std::string_view>& words,
+                                  const std::string& here, std::string& error) {
+    std::int64_t count = 0;
+    if (words.size() != 3 || !parseInteger(words[2], count) || count < 0) {
+        error = here + "an element line needs a name and a count of 0 or more";
+        return false;
+    }
+    elements_.push_back(Element{std::string(words[1]), std::uint64_t(count), {}});
+    return true;
+}
+
+bool PlyDocument::readPropertyLine(const std::vector<std::string_view>& words,
+                                   const std::string& here, std::string& error) {
+    if (elements_.empty()) {
+        error = here + "a property before any element";
+        return false;
+    }
+    Property property;
+    if (words.size() == 5 && words[1] == "list") {
+        property.countType = typeNamed(words[2]);
+        property.type = typeNamed(words[3]);
+        property.name = std::string(words[4]);
+        if (property.countType < 0 || kTypes[property.countType].isFloat || property.type < 0) {
+            error = here + "a list property needs an integer count type and a known type";
+            return false;
+        }
+    } else if (words.size() == 3) {
+        property.type = typeNamed(words[1]);
+        property.name = std::string(words[2]);
+        if (property.type < 0) {
+            error = here + "unknown property type \"" + std::string(words[1]) + "\"";
+            return false;
+        }
+    } else {
+        error = here + "a property line needs a type and a name";
+        return false;
+    }
+    elements_.back().properties.push_back(std::move(property));
+    return true;
+}
+
+// One header line after the first; `ended` at end_header.
+bool PlyDocument::readHeaderLine(std::string_view line, const std::string& here, bool& sawFormat,
+                                 bool& ended, std::string& error) {
+    const std::vector<std::string_view> words = wordsOf(line);
+    if (words.empty()) return true;
+    const std::string_view key = words[0];
+    if (key == "comment" || key == "obj_info") return true;
+    if (key == "end_header") {
+        ended = true;
+        return true;
+    }
+    if (key == "format") {
+        if (!readFormatLine(words, line, here, error)) return false;
+        sawFormat = true;
+        return true;
+    }
+    if (key == "element") return readElementLine(words, here, error);
+    if (key == "property") return readPropertyLine(words, here, error);
+    error = here + "unknown header line \"" + std::string(line) + "\"";
+    return false;
+}
+
+// The first vertex element and its x, y and z.
+bool PlyDocument::findVertexCoordinates(std::string& error) {
     for (std::size_t e = 0; e < elements_.size(); ++e) {
         if (elements_[e].name != "vertex") continue;
         vertexElement_ = int(e);
@@ -277,6 +274,37 @@ bool PlyDocument::parseHeader(std::string& error) {
         return false;
     }
     return true;
+}
+
+bool PlyDocument::parseHeader(std::string& error) {
+    elements_.clear();
+    vertexElement_ = -1;
+    const std::string why = refuses(data_.substr(0, 5));
+    if (!why.empty()) {
+        error = name_ + ":1: " + why;
+        return false;
+    }
+    std::size_t at = 0;
+    int lineNumber = 0;
+    bool sawFormat = false;
+    for (bool ended = false; !ended;) {
+        ++lineNumber;
+        const std::string here = name_ + ":" + std::to_string(lineNumber) + ": ";
+        const std::size_t end = data_.find('\n', at);
+        if (end == std::string_view::npos) {
+            error = here + "the header has no end_header line";
+            return false;
+        }
+        const std::string_view line = data_.substr(at, end - at);
+        at = end + 1;
+        if (lineNumber > 1 && !readHeaderLine(line, here, sawFormat, ended, error)) return false;
+    }
+    if (!sawFormat) {
+        error = name_ + ":2: the header has no format line";
+        return false;
+    }
+    bodyOffset_ = at;
+    return findVertexCoordinates(error);
 }
 
 bool PlyDocument::parse(std::string& error, const MeshLoadOptions& options) {

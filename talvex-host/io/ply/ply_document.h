@@ -61,6 +61,15 @@ private:
     enum class Encoding { kAscii, kLittleEndian, kBigEndian };
 
     bool parseHeader(std::string& error);
+    bool readHeaderLine(std::string_view line, const std::string& here, bool& sawFormat,
+                        bool& ended, std::string& error);
+    bool readFormatLine(const std::vector<std::string_view>& words, std::string_view line,
+                        const std::string& here, std::string& error);
+    bool readElementLine(const std::vector<std::string_view>& words, const std::string& here,
+                         std::string& error);
+    bool readPropertyLine(const std::vector<std::string_view>& words, const std::string& here,
+                          std::string& error);
+    bool findVertexCoordinates(std::string& error);
     bool parseBinary(std::string& error, const MeshLoadOptions& options);
     static std::size_t scalarStride(const Element& element, bool& fixed);
     bool bodyHolds(const Element& element, std::size_t at, bool fixed, std::size_t stride,
