@@ -381,18 +381,13 @@ void appendNegated(std::string_view token, std::string& out) {
 
 }  // namespace
 
-bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane,
-                               std::string& out, std::vector<std::string>& notes,
-                               std::string& error) const {
+// The facets: each face as a fan of triangles from its first corner, with
+// the input facet it comes from; lines and points counted in `skipped`.
+std::vector<StlDocument::Facet> StlDocument::fanFacets(const HalfMeshResult& rebuilt,
+                                                       int& skipped) {
     const HalfMeshInput& mesh = rebuilt.mesh;
-    // The facets: each face as a fan of triangles from its first corner,
-    // with the input facet it comes from.
-    struct Facet {
-        int corners[3];
-        int source;
-    };
     std::vector<Facet> facets;
-    int skipped = 0;
+    skipped = 0;
     for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
         const EditElement& element = mesh.elements[e];
         if (element.kind != EditElement::kFace) {
@@ -404,79 +399,106 @@ bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
             facets.push_back(
                 {{c[0].vertex, c[k].vertex, c[k + 1].vertex}, rebuilt.elementSources[e]});
     }
-    if (skipped > 0)
-        notes.push_back(std::to_string(skipped) +
-                        " lines and points dropped: STL holds facets only");
-    if (!countable(facets.size())) {
-        error = name_ + ": " + std::to_string(facets.size()) +
-                " facets are more than a binary STL can count";
-        return false;
-    }
-    // The input vertex each output vertex takes its text from.
-    std::vector<int> inputOf(mesh.positions.size());
-    for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
-        const EditOrigin& origin = rebuilt.positionOrigins[v];
-        inputOf[v] = origin.kind == EditOrigin::kMirror
-                         ? rebuilt.positionOrigins[std::size_t(origin.index)].index
-                         : origin.index;
-    }
-    if (!ascii_) {
-        out.assign(kHeaderBytes + facets.size() * kFacetBytes, '\0');
-        std::memcpy(&out[0], data_.data(), 80);
-        const std::uint32_t count = std::uint32_t(facets.size());
-        std::memcpy(&out[80], &count, 4);
-        for (std::size_t f = 0; f < facets.size(); ++f) {
-            char* facet = &out[kHeaderBytes + f * kFacetBytes];
-            MeshPosition corners[3];
-            for (int c = 0; c < 3; ++c) {
-                const EditVector& p = mesh.positions[std::size_t(facets[f].corners[c])];
-                corners[c] = {p.v[0], p.v[1], p.v[2]};
-                std::memcpy(facet + 12 + 12 * c, &corners[c], 12);
-            }
-            const MeshPosition normal = rebuiltNormal(corners[0], corners[1], corners[2]);
-            std::memcpy(facet, &normal, 12);
-            const char* attribute =
-                data_.data() + kHeaderBytes + std::size_t(facets[f].source) * kFacetBytes + 48;
-            std::memcpy(facet + 48, attribute, 2);
+    return facets;
+}
+
+void StlDocument::writeBinary(const HalfMeshInput& mesh, const std::vector<Facet>& facets,
+                              std::string& out) const {
+    out.assign(kHeaderBytes + facets.size() * kFacetBytes, '\0');
+    std::memcpy(&out[0], data_.data(), 80);
+    const std::uint32_t count = std::uint32_t(facets.size());
+    std::memcpy(&out[80], &count, 4);
+    for (std::size_t f = 0; f < facets.size(); ++f) {
+        char* facet = &out[kHeaderBytes + f * kFacetBytes];
+        MeshPosition corners[3];
+        for (int c = 0; c < 3; ++c) {
+            const EditVector& p = mesh.positions[std::size_t(facets[f].corners[c])];
+            corners[c] = {p.v[0], p.v[1], p.v[2]};
+            std::memcpy(facet + 12 + 12 * c, &corners[c], 12);
         }
-        return true;
+        const MeshPosition normal = rebuiltNormal(corners[0], corners[1], corners[2]);
+        std::memcpy(facet, &normal, 12);
+        const char* attribute =
+            data_.data() + kHeaderBytes + std::size_t(facets[f].source) * kFacetBytes + 48;
+        std::memcpy(facet + 48, attribute, 2);
     }
+}
+
+// The text of each output vertex's coordinates, and the floats it reads as.
+void StlDocument::vertexTexts(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                              std::vector<std::string>& vertexText,
+                              std::vector<MeshPosition>& written) const {
+    const HalfMeshInput& mesh = rebuilt.mesh;
     // Each vertex's first corner holds the text it was read from.
     std::vector<std::size_t> firstCorner(filePositions_.size(), cornerVertex_.size());
     for (std::size_t c = cornerVertex_.size(); c-- > 0;)
         firstCorner[std::size_t(cornerVertex_[c])] = c;
-    const bool textMirror = plane.axis >= 0 && plane.offset == 0.0;
-    const std::string lineEnd = data_.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
-    // The text of each output vertex's coordinates, and the floats it reads as.
-    std::vector<std::string> vertexText(mesh.positions.size());
-    std::vector<MeshPosition> written(mesh.positions.size());
+    vertexText.assign(mesh.positions.size(), std::string());
+    written.assign(mesh.positions.size(), MeshPosition());
     for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
         const EditOrigin& origin = rebuilt.positionOrigins[v];
-        const std::size_t corner = firstCorner[std::size_t(inputOf[v])];
-        const FacetTokens tokens = facetTokens(facetOffsets_[corner / 3]);
-        const std::string_view* file = tokens.corners[corner % 3];
         const EditOrigin* kept = origin.kind == EditOrigin::kMirror
                                      ? &rebuilt.positionOrigins[std::size_t(origin.index)]
                                      : &origin;
-        const bool asRead = kept->kind == EditOrigin::kKept && !kept->moved;
-        std::string& text = vertexText[v];
-        float xyz[3];
-        for (int k = 0; k < 3; ++k) {
-            if (k > 0) text += ' ';
-            const std::size_t from = text.size();
-            if (asRead && (origin.kind == EditOrigin::kKept || k != plane.axis)) {
-                text += file[k];
-            } else if (asRead && textMirror) {
-                appendNegated(file[k], text);
-            } else {
-                const std::string fresh =
-                    coordinateText(file[k], mesh.positions[v].v[k], numberStyle_);
-                text += fresh.empty() ? std::string(file[k]) : fresh;
-            }
-            readFloat(std::string_view(text).substr(from), xyz[k]);
-        }
-        written[v] = {xyz[0], xyz[1], xyz[2]};
+        // The input vertex the output vertex takes its text from.
+        const std::size_t corner = firstCorner[std::size_t(kept->index)];
+        const FacetTokens tokens = facetTokens(facetOffsets_[corner / 3]);
+        written[v] = appendVertexText(mesh.positions[v], origin, *kept, plane,
+                                      tokens.corners[corner % 3], vertexText[v]);
     }
+}
+
+// One vertex's coordinates as text in `text`, from the file's `file` where
+// they are as read; the floats the text reads as.
+MeshPosition StlDocument::appendVertexText(const EditVector& position, const EditOrigin& origin,
+                                           const EditOrigin& kept, const HalfPlane& plane,
+                                           const std::string_view file[3],
+                                           std::string& text) const {
+    const bool asRead = kept.kind == EditOrigin::kKept && !kept.moved;
+    const bool textMirror = plane.axis >= 0 && plane.offset == 0.0;
+    float xyz[3];
+    for (int k = 0; k < 3; ++k) {
+        if (k > 0) text += ' ';
+        const std::size_t from = text.size();
+        if (asRead && (origin.kind == EditOrigin::kKept || k != plane.axis)) {
+            text += file[k];
+        } else if (asRead && textMirror) {
+            appendNegated(file[k], text);
+        } else {
+            const std::string fresh = coordinateText(file[k], position.v[k], numberStyle_);
+            text += fresh.empty() ? std::string(file[k]) : fresh;
+        }
+        readFloat(std::string_view(text).substr(from), xyz[k]);
+    }
+    return {xyz[0], xyz[1], xyz[2]};
+}
+
+void StlDocument::appendFacetText(const Facet& facet, const std::vector<std::string>& vertexText,
+                                  const std::vector<MeshPosition>& written,
+                                  const std::string& lineEnd, std::string& out) const {
+    const MeshPosition normal = rebuiltNormal(written[std::size_t(facet.corners[0])],
+                                              written[std::size_t(facet.corners[1])],
+                                              written[std::size_t(facet.corners[2])]);
+    const FacetTokens source = facetTokens(facetOffsets_[std::size_t(facet.source)]);
+    const float n[3] = {normal.x, normal.y, normal.z};
+    out += "  facet normal";
+    for (int k = 0; k < 3; ++k) {
+        const std::string fresh = coordinateText(source.normal[k], n[k], numberStyle_);
+        out += ' ';
+        out += fresh.empty() ? std::string(source.normal[k]) : fresh;
+    }
+    out += lineEnd + "    outer loop" + lineEnd;
+    for (int c = 0; c < 3; ++c)
+        out += "      vertex " + vertexText[std::size_t(facet.corners[c])] + lineEnd;
+    out += "    endloop" + lineEnd + "  endfacet" + lineEnd;
+}
+
+void StlDocument::writeAscii(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                             const std::vector<Facet>& facets, std::string& out) const {
+    std::vector<std::string> texts;
+    std::vector<MeshPosition> written;
+    vertexTexts(rebuilt, plane, texts, written);
+    const std::string lineEnd = data_.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
     out.clear();
     out.reserve(facets.size() * 200 + 64);
     const std::size_t solids = solidNames_.empty() ? 1 : solidNames_.size();
@@ -485,29 +507,32 @@ bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& p
         out += "solid";
         if (!name.empty()) out += " " + name;
         out += lineEnd;
-        for (const Facet& facet : facets) {
-            if (!facetSolid_.empty() && std::size_t(facetSolid_[std::size_t(facet.source)]) != s)
-                continue;
-            const MeshPosition normal = rebuiltNormal(written[std::size_t(facet.corners[0])],
-                                                      written[std::size_t(facet.corners[1])],
-                                                      written[std::size_t(facet.corners[2])]);
-            const FacetTokens source = facetTokens(facetOffsets_[std::size_t(facet.source)]);
-            const float n[3] = {normal.x, normal.y, normal.z};
-            out += "  facet normal";
-            for (int k = 0; k < 3; ++k) {
-                const std::string fresh = coordinateText(source.normal[k], n[k], numberStyle_);
-                out += ' ';
-                out += fresh.empty() ? std::string(source.normal[k]) : fresh;
-            }
-            out += lineEnd + "    outer loop" + lineEnd;
-            for (int c = 0; c < 3; ++c)
-                out += "      vertex " + vertexText[std::size_t(facet.corners[c])] + lineEnd;
-            out += "    endloop" + lineEnd + "  endfacet" + lineEnd;
-        }
+        for (const Facet& facet : facets)
+            if (facetSolid_.empty() || std::size_t(facetSolid_[std::size_t(facet.source)]) == s)
+                appendFacetText(facet, texts, written, lineEnd, out);
         out += "endsolid";
         if (!name.empty()) out += " " + name;
         out += lineEnd;
     }
+}
+
+bool StlDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                               std::string& out, std::vector<std::string>& notes,
+                               std::string& error) const {
+    int skipped = 0;
+    const std::vector<Facet> facets = fanFacets(rebuilt, skipped);
+    if (skipped > 0)
+        notes.push_back(std::to_string(skipped) +
+                        " lines and points dropped: STL holds facets only");
+    if (!countable(facets.size())) {
+        error = name_ + ": " + std::to_string(facets.size()) +
+                " facets are more than a binary STL can count";
+        return false;
+    }
+    if (ascii_)
+        writeAscii(rebuilt, plane, facets, out);
+    else
+        writeBinary(rebuilt.mesh, facets, out);
     return true;
 }
 

@@ -52,6 +52,26 @@ private:
     };
     FacetTokens facetTokens(std::size_t offset) const;
 
+    // A rebuilt triangle's corners (output vertices) and its input facet.
+    struct Facet {
+        int corners[3];
+        int source;
+    };
+    static std::vector<Facet> fanFacets(const HalfMeshResult& rebuilt, int& skipped);
+    void writeBinary(const HalfMeshInput& mesh, const std::vector<Facet>& facets,
+                     std::string& out) const;
+    void writeAscii(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                    const std::vector<Facet>& facets, std::string& out) const;
+    void vertexTexts(const HalfMeshResult& rebuilt, const HalfPlane& plane,
+                     std::vector<std::string>& vertexText,
+                     std::vector<MeshPosition>& written) const;
+    MeshPosition appendVertexText(const EditVector& position, const EditOrigin& origin,
+                                  const EditOrigin& kept, const HalfPlane& plane,
+                                  const std::string_view file[3], std::string& text) const;
+    void appendFacetText(const Facet& facet, const std::vector<std::string>& vertexText,
+                         const std::vector<MeshPosition>& written, const std::string& lineEnd,
+                         std::string& out) const;
+
     bool ascii_ = false;
     std::size_t facets_ = 0;
     std::vector<int> cornerVertex_;            // three per facet, in file order
