@@ -993,6 +993,337 @@ void padTo4(std::string& bytes, char with) {
     while (bytes.size() % 4 != 0) bytes += with;
 }
 
+// A new array of the rebuilt file, in a buffer view of its own.
+struct NewView {
+    std::string bytes;
+    int target;
+};
+
+// The rebuilt primitives' new arrays and their accessors, numbered after
+// the accessors and views kept once those are known.
+struct NewArrays {
+    std::vector<NewView> views;
+    ordered accessors = ordered::array();
+
+    // The new accessor's number among the new ones.
+    std::size_t add(std::string bytes, int target, int componentType, const char* type,
+                    std::size_t count, const float* low, const float* high, int width) {
+        ordered a = ordered::object();
+        a["bufferView"] = views.size();  // renumbered once the views kept are known
+        a["componentType"] = componentType;
+        a["count"] = count;
+        a["type"] = type;
+        if (low != nullptr) {
+            a["min"] = ordered::array();
+            a["max"] = ordered::array();
+            for (int c = 0; c < width; ++c) {
+                a["min"].push_back(double(low[c]));
+                a["max"].push_back(double(high[c]));
+            }
+        }
+        views.push_back({std::move(bytes), target});
+        accessors.push_back(std::move(a));
+        return accessors.size() - 1;
+    }
+};
+
+void appendBytes(std::string& bytes, const void* value, std::size_t size) {
+    bytes.append(static_cast<const char*>(value), size);
+}
+
+// A vertex of a rebuilt primitive: position, normal, texture coordinates.
+struct CornerKey {
+    int p, n, t;
+    bool operator==(const CornerKey& o) const { return p == o.p && n == o.n && t == o.t; }
+};
+
+struct CornerKeyHash {
+    std::size_t operator()(const CornerKey& key) const {
+        return std::hash<std::uint64_t>()(std::uint64_t(std::uint32_t(key.p)) << 32 ^
+                                          std::uint64_t(std::uint32_t(key.n)) * 2654435761u ^
+                                          std::uint64_t(std::uint32_t(key.t)));
+    }
+};
+
+constexpr std::uint32_t kNoVertex = UINT32_MAX;
+
+// The distinct corners of `elements` as vertices, and the indices that
+// draw them as triangles, lines or points. `firstOf` (kNoVertex for every
+// position) is returned as it was given.
+void gatherVertices(const HalfMeshInput& mesh, const std::vector<int>& elements, bool normals,
+                    bool uvs, std::vector<std::uint32_t>& firstOf, std::vector<CornerKey>& keys,
+                    std::vector<std::uint32_t>& indices) {
+    std::unordered_map<CornerKey, std::uint32_t, CornerKeyHash> index;
+    // Most positions have one normal and one texture coordinate: the
+    // first corner of each is found directly, only others by the map.
+    const auto vertexOf = [&](const EditCorner& corner) {
+        const CornerKey key{corner.vertex, normals ? corner.normal : -1, uvs ? corner.uv : -1};
+        std::uint32_t& first = firstOf[std::size_t(key.p)];
+        if (first == kNoVertex) {
+            first = std::uint32_t(keys.size());
+            keys.push_back(key);
+            return first;
+        }
+        if (keys[first] == key) return first;
+        const auto found = index.emplace(key, std::uint32_t(keys.size()));
+        if (found.second) keys.push_back(key);
+        return found.first->second;
+    };
+    for (int e : elements) {
+        const EditElement& element = mesh.elements[std::size_t(e)];
+        const EditCorner* c = &mesh.corners[std::size_t(element.first)];
+        if (element.kind == EditElement::kFace) {
+            for (int i = 1; i + 1 < element.count; ++i)
+                for (const EditCorner* corner : {&c[0], &c[i], &c[i + 1]})
+                    indices.push_back(vertexOf(*corner));
+        } else if (element.kind == EditElement::kLine) {
+            for (int i = 0; i + 1 < element.count; ++i)
+                for (const EditCorner* corner : {&c[i], &c[i + 1]})
+                    indices.push_back(vertexOf(*corner));
+        } else {
+            for (int i = 0; i < element.count; ++i) indices.push_back(vertexOf(c[i]));
+        }
+    }
+    for (const CornerKey& key : keys) firstOf[std::size_t(key.p)] = kNoVertex;
+}
+
+void noteDroppedAttributes(const std::vector<std::string>& droppedAttributes,
+                           std::vector<std::string>& notes) {
+    if (droppedAttributes.empty()) return;
+    std::string names;
+    for (const std::string& name : droppedAttributes) names += (names.empty() ? "" : ", ") + name;
+    notes.push_back("the rebuilt primitives' " + names +
+                    " dropped: only POSITION, NORMAL and TEXCOORD_0 are rebuilt");
+}
+
+void dropSkins(ordered& root, const std::vector<bool>& skinDropped,
+               std::vector<std::string>& notes) {
+    for (std::size_t n = 0; n < skinDropped.size(); ++n) {
+        if (!skinDropped[n]) continue;
+        root["nodes"][n].erase("skin");
+        notes.push_back("node " + std::to_string(n) +
+                        "'s skin dropped, with its primitives' joints and weights");
+    }
+}
+
+// Removes the primitives (mesh, index) listed.
+void removePrimitives(ordered& root, std::vector<std::pair<std::size_t, std::size_t>> emptied,
+                      std::vector<std::string>& notes) {
+    std::sort(emptied.rbegin(), emptied.rend());
+    for (const auto& [m, p] : emptied) {
+        ordered& list = root["meshes"][m]["primitives"];
+        list.erase(list.begin() + std::ptrdiff_t(p));
+        notes.push_back("a primitive of mesh " + std::to_string(m) +
+                        " dropped: nothing of it is on the side kept");
+    }
+}
+
+// Removes the meshes with no primitive left, and the nodes' references to
+// them; renumbers the rest.
+void removeEmptyMeshes(ordered& root, std::vector<std::string>& notes) {
+    if (!root.contains("meshes")) return;
+    std::vector<std::int64_t> meshNumber(root["meshes"].size(), -1);
+    ordered meshes = ordered::array();
+    for (std::size_t m = 0; m < root["meshes"].size(); ++m) {
+        if (root["meshes"][m]["primitives"].empty()) continue;
+        meshNumber[m] = std::int64_t(meshes.size());
+        meshes.push_back(std::move(root["meshes"][m]));
+    }
+    root["meshes"] = std::move(meshes);
+    if (root.contains("nodes"))
+        for (std::size_t n = 0; n < root["nodes"].size(); ++n) {
+            ordered& node = root["nodes"][n];
+            if (!node.contains("mesh")) continue;
+            const std::int64_t now = meshNumber[node["mesh"].get<std::size_t>()];
+            if (now >= 0) {
+                node["mesh"] = now;
+                continue;
+            }
+            node.erase("mesh");
+            node.erase("skin");
+            notes.push_back("node " + std::to_string(n) +
+                            " left without a mesh: all of it is on the side dropped");
+        }
+    if (root["meshes"].empty()) root.erase("meshes");
+}
+
+// Every place that names an accessor, by pointer into the JSON.
+std::vector<ordered*> accessorReferences(ordered& root) {
+    std::vector<ordered*> accessorRefs;
+    const auto refer = [&](ordered& holder, const char* key) {
+        if (holder.is_object() && holder.contains(key) && holder[key].is_number_unsigned())
+            accessorRefs.push_back(&holder[key]);
+    };
+    if (root.contains("meshes"))
+        for (ordered& m : root["meshes"])
+            for (ordered& p : m["primitives"]) {
+                if (p.contains("attributes"))
+                    for (auto item = p["attributes"].begin(); item != p["attributes"].end(); ++item)
+                        refer(p["attributes"], item.key().c_str());
+                refer(p, "indices");
+            }
+    if (root.contains("skins"))
+        for (ordered& skin : root["skins"]) refer(skin, "inverseBindMatrices");
+    if (root.contains("animations"))
+        for (ordered& animation : root["animations"])
+            if (animation.contains("samplers"))
+                for (ordered& sampler : animation["samplers"]) {
+                    refer(sampler, "input");
+                    refer(sampler, "output");
+                }
+    if (root.contains("nodes"))
+        for (ordered& node : root["nodes"])
+            if (node.contains("extensions") &&
+                node["extensions"].contains("EXT_mesh_gpu_instancing")) {
+                ordered& attributes = node["extensions"]["EXT_mesh_gpu_instancing"]["attributes"];
+                for (auto item = attributes.begin(); item != attributes.end(); ++item)
+                    refer(attributes, item.key().c_str());
+            }
+    return accessorRefs;
+}
+
+// The old accessors still used, renumbered, and every reference updated:
+// references at or above `tag` name new accessors, numbered after these.
+ordered keepUsedAccessors(ordered& root, std::size_t tag) {
+    const std::size_t oldAccessors = root.contains("accessors") ? root["accessors"].size() : 0;
+    std::vector<std::int64_t> accessorNumber(oldAccessors, -1);
+    const std::vector<ordered*> accessorRefs = accessorReferences(root);
+    ordered keptAccessors = ordered::array();
+    for (ordered* ref : accessorRefs) {
+        const std::size_t a = ref->get<std::size_t>();
+        if (a >= tag || a >= oldAccessors || accessorNumber[a] >= 0) continue;
+        accessorNumber[a] = 0;
+    }
+    for (std::size_t a = 0; a < oldAccessors; ++a) {
+        if (accessorNumber[a] < 0) continue;
+        accessorNumber[a] = std::int64_t(keptAccessors.size());
+        keptAccessors.push_back(root["accessors"][a]);
+    }
+    const std::size_t firstNew = keptAccessors.size();
+    for (ordered* ref : accessorRefs) {
+        const std::size_t a = ref->get<std::size_t>();
+        *ref = a >= tag ? firstNew + (a - tag) : std::size_t(accessorNumber[a]);
+    }
+    return keptAccessors;
+}
+
+// Every reference to one of the first `oldViews` buffer views from the
+// accessors kept and the images.
+std::vector<ordered*> viewReferences(ordered& root, ordered& keptAccessors, std::size_t oldViews) {
+    std::vector<ordered*> viewRefs;
+    const auto referView = [&](ordered& holder) {
+        if (holder.is_object() && holder.contains("bufferView") &&
+            holder["bufferView"].is_number_unsigned() &&
+            holder["bufferView"].get<std::size_t>() < oldViews)
+            viewRefs.push_back(&holder["bufferView"]);
+    };
+    for (ordered& a : keptAccessors) {
+        referView(a);
+        if (a.contains("sparse")) {
+            referView(a["sparse"]["indices"]);
+            referView(a["sparse"]["values"]);
+        }
+    }
+    if (root.contains("images"))
+        for (ordered& image : root["images"]) referView(image);
+    return viewRefs;
+}
+
+// The buffer views still used, copied into `bin` each at its old alignment
+// and renumbered; `buffers` holds each loaded buffer's bytes (null when not
+// loaded). False, with the view in `unreadable`, when one cannot be read.
+bool copyUsedViews(ordered& root, ordered& keptAccessors,
+                   const std::vector<const std::string_view*>& buffers, std::string& bin,
+                   ordered& bufferViews, std::size_t& unreadable) {
+    const std::size_t oldViews = root.contains("bufferViews") ? root["bufferViews"].size() : 0;
+    const std::vector<ordered*> viewRefs = viewReferences(root, keptAccessors, oldViews);
+    std::vector<std::int64_t> viewNumber(oldViews, -1);
+    for (ordered* ref : viewRefs) viewNumber[ref->get<std::size_t>()] = 0;
+    for (std::size_t v = 0; v < oldViews; ++v) {
+        if (viewNumber[v] < 0) continue;
+        ordered view = root["bufferViews"][v];
+        const std::size_t buffer = view["buffer"].get<std::size_t>();
+        const std::size_t offset = view.value("byteOffset", std::size_t(0));
+        const std::size_t length = view["byteLength"].get<std::size_t>();
+        if (buffer >= buffers.size() || buffers[buffer] == nullptr ||
+            offset + length > buffers[buffer]->size()) {
+            unreadable = v;
+            return false;
+        }
+        while (bin.size() % 8 != offset % 8) bin += '\0';
+        view["buffer"] = 0;
+        view["byteOffset"] = bin.size();
+        bin.append(buffers[buffer]->substr(offset, length));
+        viewNumber[v] = std::int64_t(bufferViews.size());
+        bufferViews.push_back(std::move(view));
+    }
+    for (ordered* ref : viewRefs) *ref = std::size_t(viewNumber[ref->get<std::size_t>()]);
+    return true;
+}
+
+// The new arrays' views appended after the views kept, and their accessors
+// after the accessors kept, pointing at them.
+void appendNewArrays(NewArrays& arrays, std::string& bin, ordered& bufferViews,
+                     ordered& keptAccessors) {
+    const std::size_t firstNewView = bufferViews.size();
+    for (NewView& view : arrays.views) {
+        padTo4(bin, '\0');
+        ordered v = ordered::object();
+        v["buffer"] = 0;
+        v["byteOffset"] = bin.size();
+        v["byteLength"] = view.bytes.size();
+        v["target"] = view.target;
+        bin += view.bytes;
+        bufferViews.push_back(std::move(v));
+    }
+    for (ordered& a : arrays.accessors) {
+        a["bufferView"] = firstNewView + a["bufferView"].get<std::size_t>();
+        keptAccessors.push_back(std::move(a));
+    }
+}
+
+void setOrErase(ordered& root, const char* key, ordered array) {
+    if (array.empty())
+        root.erase(key);
+    else
+        root[key] = std::move(array);
+}
+
+// One buffer holding `bin`, keeping the first one's name and extras.
+void setTheOneBuffer(ordered& root, const std::string& bin, bool glb) {
+    ordered buffer = root.contains("buffers") && !root["buffers"].empty() ? root["buffers"][0]
+                                                                          : ordered::object();
+    buffer.erase("uri");
+    buffer["byteLength"] = bin.size();
+    if (!glb) buffer["uri"] = "data:application/octet-stream;base64," + base64(bin);
+    if (bin.empty())
+        root.erase("buffers");
+    else
+        root["buffers"] = ordered::array({std::move(buffer)});
+}
+
+// The .glb of `text` and `bin`, or false when it is too large for one.
+bool glbFile(std::string text, std::string bin, std::string& out) {
+    padTo4(text, ' ');
+    padTo4(bin, '\0');
+    out.clear();
+    const std::size_t total = 12 + 8 + text.size() + (bin.empty() ? 0 : 8 + bin.size());
+    if (total > UINT32_MAX) return false;
+    const auto word = [&](std::uint32_t value) { appendBytes(out, &value, 4); };
+    word(kGlbMagic);
+    word(2);
+    word(std::uint32_t(total));
+    word(std::uint32_t(text.size()));
+    word(kJsonChunk);
+    out += text;
+    if (!bin.empty()) {
+        word(std::uint32_t(bin.size()));
+        word(kBinChunk);
+        out += bin;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool GltfDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
@@ -1066,44 +1397,14 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
             .push_back(int(e));
 
     // The new data, each array in a buffer view of its own, after the views kept.
-    struct NewView {
-        std::string bytes;
-        int target;
-    };
-    std::vector<NewView> views;
-    ordered accessors = ordered::array();  // the new ones; numbered after the ones kept
-    const auto addAccessor = [&](std::string bytes, int target, int componentType, const char* type,
-                                 std::size_t count, const float* low, const float* high,
-                                 int width) {
-        ordered a = ordered::object();
-        a["bufferView"] = views.size();  // renumbered once the views kept are known
-        a["componentType"] = componentType;
-        a["count"] = count;
-        a["type"] = type;
-        if (low != nullptr) {
-            a["min"] = ordered::array();
-            a["max"] = ordered::array();
-            for (int c = 0; c < width; ++c) {
-                a["min"].push_back(double(low[c]));
-                a["max"].push_back(double(high[c]));
-            }
-        }
-        views.push_back({std::move(bytes), target});
-        accessors.push_back(std::move(a));
-        return accessors.size() - 1;
-    };
-    const auto append = [](std::string& bytes, const void* value, std::size_t size) {
-        bytes.append(static_cast<const char*>(value), size);
-    };
-
+    NewArrays arrays;
     std::vector<std::string> droppedAttributes;
     std::vector<bool> skinDropped(root.contains("nodes") ? root["nodes"].size() : 0, false);
     // Primitives left with no element, removed once the rest are written.
     std::vector<std::pair<std::size_t, std::size_t>> emptied;
     // New accessors are marked by a tag above every old accessor's number.
     const std::size_t tag = std::size_t(1) << 40;
-    constexpr std::uint32_t kNone = UINT32_MAX;
-    std::vector<std::uint32_t> firstOf(mesh.positions.size(), kNone);
+    std::vector<std::uint32_t> firstOf(mesh.positions.size(), kNoVertex);
     for (std::size_t k = 0; k < primitives_.size(); ++k) {
         const Primitive& primitive = primitives_[k];
         ordered& target = root["meshes"][primitive.mesh]["primitives"][primitive.index];
@@ -1115,56 +1416,13 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
         const Run& run = runs_[r];
         const bool normals = normalBase_.size() > k && normalBase_[k] >= 0;
         const bool uvs = uvBase_.size() > k && uvBase_[k] >= 0;
-        // A vertex of the primitive per distinct corner: position, normal, texture coordinates.
-        struct Key {
-            int p, n, t;
-            bool operator==(const Key& o) const { return p == o.p && n == o.n && t == o.t; }
-        };
-        struct KeyHash {
-            std::size_t operator()(const Key& key) const {
-                return std::hash<std::uint64_t>()(std::uint64_t(std::uint32_t(key.p)) << 32 ^
-                                                  std::uint64_t(std::uint32_t(key.n)) *
-                                                      2654435761u ^
-                                                  std::uint64_t(std::uint32_t(key.t)));
-            }
-        };
-        std::unordered_map<Key, std::uint32_t, KeyHash> index;
-        std::vector<Key> keys;
+        std::vector<CornerKey> keys;
         std::vector<std::uint32_t> indices;
-        // Most positions have one normal and one texture coordinate: the
-        // first corner of each is found directly, only others by the map.
-        const auto vertexOf = [&](const EditCorner& corner) {
-            const Key key{corner.vertex, normals ? corner.normal : -1, uvs ? corner.uv : -1};
-            std::uint32_t& first = firstOf[std::size_t(key.p)];
-            if (first == kNone) {
-                first = std::uint32_t(keys.size());
-                keys.push_back(key);
-                return first;
-            }
-            if (keys[first] == key) return first;
-            const auto found = index.emplace(key, std::uint32_t(keys.size()));
-            if (found.second) keys.push_back(key);
-            return found.first->second;
-        };
+        gatherVertices(mesh, elementsOf[k], normals, uvs, firstOf, keys, indices);
         int kind = mesh.elements[std::size_t(elementsOf[k][0])].kind;
-        for (int e : elementsOf[k]) {
-            const EditElement& element = mesh.elements[std::size_t(e)];
-            const EditCorner* c = &mesh.corners[std::size_t(element.first)];
-            if (element.kind == EditElement::kFace) {
-                for (int i = 1; i + 1 < element.count; ++i)
-                    for (const EditCorner* corner : {&c[0], &c[i], &c[i + 1]})
-                        indices.push_back(vertexOf(*corner));
-            } else if (element.kind == EditElement::kLine) {
-                for (int i = 0; i + 1 < element.count; ++i)
-                    for (const EditCorner* corner : {&c[i], &c[i + 1]})
-                        indices.push_back(vertexOf(*corner));
-            } else {
-                for (int i = 0; i < element.count; ++i) indices.push_back(vertexOf(c[i]));
-            }
-        }
         std::string positionBytes, normalBytes, uvBytes, indexBytes;
         float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
-        for (const Key& key : keys) {
+        for (const CornerKey& key : keys) {
             const EditOrigin& origin = rebuilt.positionOrigins[std::size_t(key.p)];
             const EditVector& scene = mesh.positions[std::size_t(key.p)];
             MeshPosition local{scene.v[0], scene.v[1], scene.v[2]};
@@ -1186,21 +1444,20 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
                 low[c] = std::min(low[c], xyz[c]);
                 high[c] = std::max(high[c], xyz[c]);
             }
-            append(positionBytes, xyz, 12);
+            appendBytes(positionBytes, xyz, 12);
             if (normals) {
                 EditVector n =
                     key.n >= 0 ? mesh.normals[std::size_t(key.n)] : EditVector{{0, 0, 1}};
                 if (!run.identity) n = turnedNormal(transforms_[r], n.v);
-                append(normalBytes, n.v, 12);
+                appendBytes(normalBytes, n.v, 12);
             }
             if (uvs) {
                 const EditVector t =
                     key.t >= 0 ? mesh.uvs[std::size_t(key.t)] : EditVector{{0, 0, 0}};
-                append(uvBytes, t.v, 8);
+                appendBytes(uvBytes, t.v, 8);
             }
         }
-        for (std::uint32_t i : indices) append(indexBytes, &i, 4);
-        for (const Key& key : keys) firstOf[std::size_t(key.p)] = kNone;
+        for (std::uint32_t i : indices) appendBytes(indexBytes, &i, 4);
         ordered attributes = ordered::object();
         const ordered& old = target["attributes"];
         for (auto item = old.begin(); item != old.end(); ++item) {
@@ -1217,224 +1474,59 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
                 skinDropped[std::size_t(run.node)] = true;
         }
         const std::size_t count = keys.size();
-        attributes["POSITION"] = tag + addAccessor(std::move(positionBytes), 34962, kFloatComponent,
-                                                   "VEC3", count, low, high, 3);
+        attributes["POSITION"] = tag + arrays.add(std::move(positionBytes), 34962, kFloatComponent,
+                                                  "VEC3", count, low, high, 3);
         if (normals)
-            attributes["NORMAL"] = tag + addAccessor(std::move(normalBytes), 34962, kFloatComponent,
-                                                     "VEC3", count, nullptr, nullptr, 3);
+            attributes["NORMAL"] = tag + arrays.add(std::move(normalBytes), 34962, kFloatComponent,
+                                                    "VEC3", count, nullptr, nullptr, 3);
         if (uvs)
-            attributes["TEXCOORD_0"] = tag + addAccessor(std::move(uvBytes), 34962, kFloatComponent,
-                                                         "VEC2", count, nullptr, nullptr, 2);
+            attributes["TEXCOORD_0"] = tag + arrays.add(std::move(uvBytes), 34962, kFloatComponent,
+                                                        "VEC2", count, nullptr, nullptr, 2);
         target["attributes"] = std::move(attributes);
-        target["indices"] = tag + addAccessor(std::move(indexBytes), 34963, 5125, "SCALAR",
-                                              indices.size(), nullptr, nullptr, 1);
+        target["indices"] = tag + arrays.add(std::move(indexBytes), 34963, 5125, "SCALAR",
+                                             indices.size(), nullptr, nullptr, 1);
         target.erase("targets");
         if (kind == EditElement::kFace)
             target.erase("mode");
         else
             target["mode"] = kind == EditElement::kLine ? 1 : 0;
     }
-    if (!droppedAttributes.empty()) {
-        std::string names;
-        for (const std::string& name : droppedAttributes)
-            names += (names.empty() ? "" : ", ") + name;
-        notes.push_back("the rebuilt primitives' " + names +
-                        " dropped: only POSITION, NORMAL and TEXCOORD_0 are rebuilt");
-    }
-    for (std::size_t n = 0; n < skinDropped.size(); ++n) {
-        if (!skinDropped[n]) continue;
-        root["nodes"][n].erase("skin");
-        notes.push_back("node " + std::to_string(n) +
-                        "'s skin dropped, with its primitives' joints and weights");
-    }
+    noteDroppedAttributes(droppedAttributes, notes);
+    dropSkins(root, skinDropped, notes);
 
     // Primitives with nothing left go, and meshes with no primitive left, and
     // the nodes' references to them.
-    std::sort(emptied.rbegin(), emptied.rend());
-    for (const auto& [m, p] : emptied) {
-        ordered& list = root["meshes"][m]["primitives"];
-        list.erase(list.begin() + std::ptrdiff_t(p));
-        notes.push_back("a primitive of mesh " + std::to_string(m) +
-                        " dropped: nothing of it is on the side kept");
-    }
-    if (root.contains("meshes")) {
-        std::vector<std::int64_t> meshNumber(root["meshes"].size(), -1);
-        ordered meshes = ordered::array();
-        for (std::size_t m = 0; m < root["meshes"].size(); ++m) {
-            if (root["meshes"][m]["primitives"].empty()) continue;
-            meshNumber[m] = std::int64_t(meshes.size());
-            meshes.push_back(std::move(root["meshes"][m]));
-        }
-        root["meshes"] = std::move(meshes);
-        if (root.contains("nodes"))
-            for (std::size_t n = 0; n < root["nodes"].size(); ++n) {
-                ordered& node = root["nodes"][n];
-                if (!node.contains("mesh")) continue;
-                const std::int64_t now = meshNumber[node["mesh"].get<std::size_t>()];
-                if (now >= 0) {
-                    node["mesh"] = now;
-                    continue;
-                }
-                node.erase("mesh");
-                node.erase("skin");
-                notes.push_back("node " + std::to_string(n) +
-                                " left without a mesh: all of it is on the side dropped");
-            }
-        if (root["meshes"].empty()) root.erase("meshes");
-    }
+    removePrimitives(root, std::move(emptied), notes);
+    removeEmptyMeshes(root, notes);
 
     // The old accessors still used, renumbered; the rest dropped.
-    const std::size_t oldAccessors = root.contains("accessors") ? root["accessors"].size() : 0;
-    std::vector<std::int64_t> accessorNumber(oldAccessors, -1);
-    // Every place that names an accessor, by pointer into the JSON.
-    std::vector<ordered*> accessorRefs;
-    const auto refer = [&](ordered& holder, const char* key) {
-        if (holder.is_object() && holder.contains(key) && holder[key].is_number_unsigned())
-            accessorRefs.push_back(&holder[key]);
-    };
-    if (root.contains("meshes"))
-        for (ordered& m : root["meshes"])
-            for (ordered& p : m["primitives"]) {
-                if (p.contains("attributes"))
-                    for (auto item = p["attributes"].begin(); item != p["attributes"].end(); ++item)
-                        refer(p["attributes"], item.key().c_str());
-                refer(p, "indices");
-            }
-    if (root.contains("skins"))
-        for (ordered& skin : root["skins"]) refer(skin, "inverseBindMatrices");
-    if (root.contains("animations"))
-        for (ordered& animation : root["animations"])
-            if (animation.contains("samplers"))
-                for (ordered& sampler : animation["samplers"]) {
-                    refer(sampler, "input");
-                    refer(sampler, "output");
-                }
-    if (root.contains("nodes"))
-        for (ordered& node : root["nodes"])
-            if (node.contains("extensions") &&
-                node["extensions"].contains("EXT_mesh_gpu_instancing")) {
-                ordered& attributes = node["extensions"]["EXT_mesh_gpu_instancing"]["attributes"];
-                for (auto item = attributes.begin(); item != attributes.end(); ++item)
-                    refer(attributes, item.key().c_str());
-            }
-    ordered keptAccessors = ordered::array();
-    for (ordered* ref : accessorRefs) {
-        const std::size_t a = ref->get<std::size_t>();
-        if (a >= tag || a >= oldAccessors || accessorNumber[a] >= 0) continue;
-        accessorNumber[a] = 0;
-    }
-    for (std::size_t a = 0; a < oldAccessors; ++a) {
-        if (accessorNumber[a] < 0) continue;
-        accessorNumber[a] = std::int64_t(keptAccessors.size());
-        keptAccessors.push_back(root["accessors"][a]);
-    }
-    const std::size_t firstNew = keptAccessors.size();
-    for (ordered* ref : accessorRefs) {
-        const std::size_t a = ref->get<std::size_t>();
-        *ref = a >= tag ? firstNew + (a - tag) : std::size_t(accessorNumber[a]);
-    }
+    ordered keptAccessors = keepUsedAccessors(root, tag);
 
     // The buffer views still used (by accessors kept and images), copied
     // into the one buffer first, each at its old alignment.
-    const std::size_t oldViews = root.contains("bufferViews") ? root["bufferViews"].size() : 0;
-    std::vector<ordered*> viewRefs;
-    const auto referView = [&](ordered& holder) {
-        if (holder.is_object() && holder.contains("bufferView") &&
-            holder["bufferView"].is_number_unsigned() &&
-            holder["bufferView"].get<std::size_t>() < oldViews)
-            viewRefs.push_back(&holder["bufferView"]);
-    };
-    for (ordered& a : keptAccessors) {
-        referView(a);
-        if (a.contains("sparse")) {
-            referView(a["sparse"]["indices"]);
-            referView(a["sparse"]["values"]);
-        }
-    }
-    if (root.contains("images"))
-        for (ordered& image : root["images"]) referView(image);
-    std::vector<std::int64_t> viewNumber(oldViews, -1);
-    for (ordered* ref : viewRefs) viewNumber[ref->get<std::size_t>()] = 0;
+    std::vector<const std::string_view*> loaded;
+    for (const auto& buffer : buffers_) loaded.push_back(buffer->loaded ? &buffer->bytes : nullptr);
     std::string bin;
     ordered bufferViews = ordered::array();
-    for (std::size_t v = 0; v < oldViews; ++v) {
-        if (viewNumber[v] < 0) continue;
-        ordered view = root["bufferViews"][v];
-        const std::size_t buffer = view["buffer"].get<std::size_t>();
-        const std::size_t offset = view.value("byteOffset", std::size_t(0));
-        const std::size_t length = view["byteLength"].get<std::size_t>();
-        if (buffer >= buffers_.size() || !buffers_[buffer]->loaded ||
-            offset + length > buffers_[buffer]->bytes.size()) {
-            error = where("bufferViews", v) + "buffer view " + std::to_string(v) +
-                    " is still used but cannot be read to be copied";
-            return false;
-        }
-        while (bin.size() % 8 != offset % 8) bin += '\0';
-        view["buffer"] = 0;
-        view["byteOffset"] = bin.size();
-        bin.append(buffers_[buffer]->bytes.substr(offset, length));
-        viewNumber[v] = std::int64_t(bufferViews.size());
-        bufferViews.push_back(std::move(view));
+    std::size_t unreadable = 0;
+    if (!copyUsedViews(root, keptAccessors, loaded, bin, bufferViews, unreadable)) {
+        error = where("bufferViews", unreadable) + "buffer view " + std::to_string(unreadable) +
+                " is still used but cannot be read to be copied";
+        return false;
     }
-    for (ordered* ref : viewRefs) *ref = std::size_t(viewNumber[ref->get<std::size_t>()]);
-    const std::size_t firstNewView = bufferViews.size();
-    for (NewView& view : views) {
-        padTo4(bin, '\0');
-        ordered v = ordered::object();
-        v["buffer"] = 0;
-        v["byteOffset"] = bin.size();
-        v["byteLength"] = view.bytes.size();
-        v["target"] = view.target;
-        bin += view.bytes;
-        bufferViews.push_back(std::move(v));
-    }
-    for (ordered& a : accessors) {
-        a["bufferView"] = firstNewView + a["bufferView"].get<std::size_t>();
-        keptAccessors.push_back(std::move(a));
-    }
-    if (keptAccessors.empty())
-        root.erase("accessors");
-    else
-        root["accessors"] = std::move(keptAccessors);
-    if (bufferViews.empty())
-        root.erase("bufferViews");
-    else
-        root["bufferViews"] = std::move(bufferViews);
-    // One buffer, keeping the first one's name and extras.
-    ordered buffer = root.contains("buffers") && !root["buffers"].empty() ? root["buffers"][0]
-                                                                          : ordered::object();
-    buffer.erase("uri");
-    buffer["byteLength"] = bin.size();
-    if (!glb_) buffer["uri"] = "data:application/octet-stream;base64," + base64(bin);
-    if (bin.empty())
-        root.erase("buffers");
-    else
-        root["buffers"] = ordered::array({std::move(buffer)});
+    appendNewArrays(arrays, bin, bufferViews, keptAccessors);
+    setOrErase(root, "accessors", std::move(keptAccessors));
+    setOrErase(root, "bufferViews", std::move(bufferViews));
+    setTheOneBuffer(root, bin, glb_);
 
     std::string text = root.dump(glb_ ? -1 : 2, ' ', false, ordered::error_handler_t::replace);
     if (!glb_) {
         out = std::move(text) + "\n";
         return true;
     }
-    padTo4(text, ' ');
-    padTo4(bin, '\0');
-    out.clear();
-    const std::size_t total = 12 + 8 + text.size() + (bin.empty() ? 0 : 8 + bin.size());
-    if (total > UINT32_MAX) {
+    if (!glbFile(std::move(text), std::move(bin), out)) {
         error = name_ + ": the rebuilt file is larger than a .glb can hold";
         return false;
-    }
-    const auto word = [&](std::uint32_t value) { append(out, &value, 4); };
-    word(kGlbMagic);
-    word(2);
-    word(std::uint32_t(total));
-    word(std::uint32_t(text.size()));
-    word(kJsonChunk);
-    out += text;
-    if (!bin.empty()) {
-        word(std::uint32_t(bin.size()));
-        word(kBinChunk);
-        out += bin;
     }
     return true;
 }
