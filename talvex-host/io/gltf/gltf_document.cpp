@@ -276,58 +276,93 @@ bool GltfDocument::parse(std::string& error, const MeshLoadOptions& options) {
     return parseJson(error, options);
 }
 
-bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options) {
-    if (jsonDepth(json_) > kDeepestJson) {
-        error = name_ + ": offset " + std::to_string(jsonStart_) + ": the JSON nests deeper than " +
+namespace {
+
+// The document's JSON parsed, or false with where it fails.
+bool parseRootJson(std::string_view text, std::size_t start, const std::string& name, json& root,
+                   std::string& error) {
+    if (jsonDepth(text) > kDeepestJson) {
+        error = name + ": offset " + std::to_string(start) + ": the JSON nests deeper than " +
                 std::to_string(kDeepestJson) + " levels";
         return false;
     }
-    json root;
     try {
-        root = json::parse(json_.begin(), json_.end());
+        root = json::parse(text.begin(), text.end());
     } catch (const json::parse_error& failure) {
-        error = name_ + ": offset " +
-                std::to_string(jsonStart_ + (failure.byte > 0 ? failure.byte - 1 : 0)) +
+        error = name + ": offset " +
+                std::to_string(start + (failure.byte > 0 ? failure.byte - 1 : 0)) +
                 ": the JSON is malformed";
         return false;
     } catch (const json::exception&) {
         // A number beyond a double's range.
-        error = name_ + ": offset " + std::to_string(jsonStart_) +
-                ": the JSON holds a number out of range";
+        error =
+            name + ": offset " + std::to_string(start) + ": the JSON holds a number out of range";
         return false;
     }
-    const auto refuse = [&](const std::string& what) {
-        error = what;
-        return false;
-    };
-    if (!root.is_object()) return refuse(name_ + ": the JSON is not an object");
+    return true;
+}
+
+// Why the JSON is not a glTF 2.0 file this reads, or empty when it is.
+std::string whyNotReadable(const json& root, const std::string& name) {
+    if (!root.is_object()) return name + ": the JSON is not an object";
     const json* asset = member(root, "asset");
     const json* version = asset ? member(*asset, "version") : nullptr;
     if (version == nullptr || !version->is_string() ||
         version->get<std::string>().rfind("2.", 0) != 0)
-        return refuse(name_ + ": not glTF 2.0 (asset.version is missing or not 2.x)");
+        return name + ": not glTF 2.0 (asset.version is missing or not 2.x)";
     if (const json* required = member(root, "extensionsRequired")) {
-        for (const json& name : *required) {
-            if (name == "KHR_draco_mesh_compression")
-                return refuse(name_ + ": its meshes are Draco-compressed, which is not read");
-            if (name == "KHR_mesh_quantization")
-                return refuse(name_ + ": its positions are quantized, which is not read");
-            if (name == "EXT_meshopt_compression")
-                return refuse(name_ + ": its buffers are meshopt-compressed, which is not read");
+        for (const json& extension : *required) {
+            if (extension == "KHR_draco_mesh_compression")
+                return name + ": its meshes are Draco-compressed, which is not read";
+            if (extension == "KHR_mesh_quantization")
+                return name + ": its positions are quantized, which is not read";
+            if (extension == "EXT_meshopt_compression")
+                return name + ": its buffers are meshopt-compressed, which is not read";
         }
+    }
+    return {};
+}
+
+std::size_t arraySize(const json* array) {
+    return array && array->is_array() ? array->size() : 0;
+}
+
+}  // namespace
+
+struct GltfDocument::Placement {
+    std::size_t mesh;
+    std::int64_t node;
+};
+
+bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options) {
+    json root;
+    if (!parseRootJson(json_, jsonStart_, name_, root, error)) return false;
+    if (std::string why = whyNotReadable(root, name_); !why.empty()) {
+        error = std::move(why);
+        return false;
     }
     const json* buffers = member(root, "buffers");
     buffers_.clear();
     if (buffers && buffers->is_array())
         for (std::size_t i = 0; i < buffers->size(); ++i)
             buffers_.push_back(std::make_unique<Buffer>());
+    std::vector<Placement> placements;
+    std::vector<std::int64_t> parent;
+    return placeMeshes(root, placements, parent, error) &&
+           readMeshes(root, placements, parent, options, error) && positionsApartFromIndices(error);
+}
 
+bool GltfDocument::placeMeshes(const json& root, std::vector<Placement>& placements,
+                               std::vector<std::int64_t>& parent, std::string& error) const {
+    const auto refuse = [&](const std::string& what) {
+        error = what;
+        return false;
+    };
     // Which node places each mesh, and each node's parent.
     const json* nodes = member(root, "nodes");
-    const std::size_t nodeCount = nodes && nodes->is_array() ? nodes->size() : 0;
-    const json* meshes = member(root, "meshes");
-    const std::size_t meshCount = meshes && meshes->is_array() ? meshes->size() : 0;
-    std::vector<std::int64_t> parent(nodeCount, -1);
+    const std::size_t nodeCount = arraySize(nodes);
+    const std::size_t meshCount = arraySize(member(root, "meshes"));
+    parent.assign(nodeCount, -1);
     std::vector<std::int64_t> placedBy(meshCount, -1);
     for (std::size_t n = 0; n < nodeCount; ++n) {
         const json& node = (*nodes)[n];
@@ -352,48 +387,65 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
     }
 
     // Objects in node order, then meshes no node places.
-    struct Placement {
-        std::size_t mesh;
-        std::int64_t node;
-    };
-    std::vector<Placement> placements;
     for (std::size_t n = 0; n < nodeCount; ++n)
         if (member((*nodes)[n], "mesh") != nullptr)
             placements.push_back({(*nodes)[n]["mesh"].get<std::size_t>(), std::int64_t(n)});
     for (std::size_t m = 0; m < meshCount; ++m)
         if (placedBy[m] < 0) placements.push_back({m, -1});
+    return true;
+}
 
-    std::vector<std::int64_t> runOfAccessor;
-    const json* accessors = member(root, "accessors");
-    const std::size_t accessorCount = accessors && accessors->is_array() ? accessors->size() : 0;
-    runOfAccessor.assign(accessorCount, -1);
-    std::vector<int> corners;
-    for (const Placement& placement : placements) {
-        Affine world = identity();
-        std::string objectName;
-        if (placement.node >= 0) {
-            std::size_t steps = 0;
-            for (std::int64_t n = placement.node; n >= 0; n = parent[n]) {
-                Affine local;
-                if (++steps > nodeCount || !localTransform((*nodes)[n], local))
-                    return refuse(where("nodes", std::size_t(n)) + "node " + std::to_string(n) +
-                                  "'s transform is not an affine matrix or translation, rotation "
-                                  "and scale");
-                world = multiply(local, world);
+bool GltfDocument::placementTransform(const json& root, const Placement& placement,
+                                      const std::vector<std::int64_t>& parent, Affine& world,
+                                      Affine& inverse, std::string& objectName,
+                                      std::string& error) const {
+    const json* nodes = member(root, "nodes");
+    const json* meshes = member(root, "meshes");
+    world = identity();
+    if (placement.node >= 0) {
+        std::size_t steps = 0;
+        for (std::int64_t n = placement.node; n >= 0; n = parent[n]) {
+            Affine local;
+            if (++steps > parent.size() || !localTransform((*nodes)[n], local)) {
+                error = where("nodes", std::size_t(n)) + "node " + std::to_string(n) +
+                        "'s transform is not an affine matrix or translation, rotation "
+                        "and scale";
+                return false;
             }
-            const json* name = member((*nodes)[placement.node], "name");
-            objectName = name && name->is_string() ? name->get<std::string>()
-                                                   : "node " + std::to_string(placement.node);
-        } else {
-            const json* name = member((*meshes)[placement.mesh], "name");
-            objectName = name && name->is_string() ? name->get<std::string>()
-                                                   : "mesh " + std::to_string(placement.mesh);
+            world = multiply(local, world);
         }
-        Affine inverse;
-        if (!invert(world, inverse))
-            return refuse(where("nodes", std::size_t(std::max<std::int64_t>(placement.node, 0))) +
-                          "node " + std::to_string(placement.node) +
-                          "'s transform flattens the mesh and cannot be undone on writing");
+        const json* name = member((*nodes)[placement.node], "name");
+        objectName = name && name->is_string() ? name->get<std::string>()
+                                               : "node " + std::to_string(placement.node);
+    } else {
+        const json* name = member((*meshes)[placement.mesh], "name");
+        objectName = name && name->is_string() ? name->get<std::string>()
+                                               : "mesh " + std::to_string(placement.mesh);
+    }
+    if (!invert(world, inverse)) {
+        error = where("nodes", std::size_t(std::max<std::int64_t>(placement.node, 0))) + "node " +
+                std::to_string(placement.node) +
+                "'s transform flattens the mesh and cannot be undone on writing";
+        return false;
+    }
+    return true;
+}
+
+bool GltfDocument::readMeshes(const json& root, const std::vector<Placement>& placements,
+                              const std::vector<std::int64_t>& parent,
+                              const MeshLoadOptions& options, std::string& error) {
+    const auto refuse = [&](const std::string& what) {
+        error = what;
+        return false;
+    };
+    const json* meshes = member(root, "meshes");
+    const std::size_t accessorCount = arraySize(member(root, "accessors"));
+    std::vector<std::int64_t> runOfAccessor(accessorCount, -1);
+    for (const Placement& placement : placements) {
+        Affine world, inverse;
+        std::string objectName;
+        if (!placementTransform(root, placement, parent, world, inverse, objectName, error))
+            return false;
         const json& mesh = (*meshes)[placement.mesh];
         const json* primitives = member(mesh, "primitives");
         MeshObject object{objectName, {}};
@@ -417,7 +469,6 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
             if (attributes == nullptr || member(*attributes, "POSITION") == nullptr) continue;
             if (!indexMember(*attributes, "POSITION", a) || a >= accessorCount)
                 return refuse(meshPlace + " names a POSITION accessor that does not exist");
-            const json& accessor = (*accessors)[a];
             const std::string accessorPlace =
                 where("accessors", a) + "accessor " + std::to_string(a);
             if (runOfAccessor[a] >= 0) {
@@ -426,92 +477,14 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                                   " holds the positions of two nodes' meshes, which cannot both be "
                                   "written back");
             } else {
-                // A POSITION accessor's checks, in the order a reader meets them.
-                if (member(accessor, "sparse"))
-                    return refuse(accessorPlace + " is sparse, which is not read");
-                std::uint64_t componentType = 0, count = 0, view = 0, byteOffset = 0;
-                if (!indexMember(accessor, "componentType", componentType) ||
-                    componentType != kFloatComponent)
-                    return refuse(accessorPlace + " holds quantized positions (component type " +
-                                  std::to_string(componentType) + "), which are not read");
-                const json* normalized = member(accessor, "normalized");
-                if (normalized && normalized->is_boolean() && normalized->get<bool>())
-                    return refuse(accessorPlace +
-                                  " holds normalized positions, which are not read");
-                const json* type = member(accessor, "type");
-                if (type == nullptr || *type != "VEC3")
-                    return refuse(accessorPlace + " is not of type VEC3");
-                if (!indexMember(accessor, "count", count) || count == 0)
-                    return refuse(accessorPlace + " has no count of one or more");
-                if (!indexMember(accessor, "bufferView", view))
-                    return refuse(accessorPlace + " has no buffer view");
-                if (!indexMember(accessor, "byteOffset", byteOffset, 0))
-                    return refuse(accessorPlace + " has a byteOffset that is no count");
-                const json* bufferView = entry(root, "bufferViews", view);
-                std::uint64_t buffer = 0, viewOffset = 0, viewLength = 0, stride = 0;
-                if (bufferView == nullptr || !indexMember(*bufferView, "buffer", buffer) ||
-                    !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
-                    !indexMember(*bufferView, "byteLength", viewLength) ||
-                    !indexMember(*bufferView, "byteStride", stride, 12) ||
-                    buffer >= buffers_.size())
-                    return refuse(accessorPlace + "'s buffer view " + std::to_string(view) +
-                                  " is missing or names no buffer");
-                if (stride < 12 || stride % 4 != 0)
-                    return refuse(accessorPlace + "'s buffer view has a stride of " +
-                                  std::to_string(stride) + " bytes, fewer than a position's 12");
-                if (!loadBuffer(buffer, error)) return false;
-                const std::uint64_t bufferLength = buffers_[buffer]->bytes.size();
-                if (viewOffset > bufferLength || viewLength > bufferLength - viewOffset)
-                    return refuse(where("bufferViews", view) + "buffer view " +
-                                  std::to_string(view) + " reaches past the end of buffer " +
-                                  std::to_string(buffer));
-                if (count > (UINT64_MAX - 12) / stride || byteOffset > viewLength ||
-                    stride * (count - 1) + 12 > viewLength - byteOffset)
-                    return refuse(accessorPlace + "'s " + std::to_string(count) +
-                                  " positions reach past the end of its buffer view");
-                if (slotVertex_.size() + count > std::uint64_t(INT32_MAX))
-                    return refuse(name_ + ": more vertices than the host takes");
-                if (!affordable(slotVertex_.size() + count, options, error)) return false;
-                Run run{
-                    std::size_t(a),      std::size_t(buffer), std::size_t(viewOffset + byteOffset),
-                    std::size_t(stride), slotVertex_.size(),  int(count),
-                    int(placement.node), isIdentity(world)};
-                runOfAccessor[a] = std::int64_t(runs_.size());
-                runs_.push_back(run);
-                transforms_.push_back(world);
-                inverses_.push_back(inverse);
-                const std::string_view bytes = buffers_[buffer]->bytes;
-                for (std::size_t slot = run.firstSlot; slot < run.firstSlot + count; ++slot) {
-                    const MeshPosition local = localPosition(run, slot, bytes);
-                    const MeshPosition scene = run.identity ? local : transformed(world, local);
-                    if (!std::isfinite(scene.x) || !std::isfinite(scene.y) ||
-                        !std::isfinite(scene.z))
-                        return refuse(accessorPlace + "'s position " +
-                                      std::to_string(slot - run.firstSlot) +
-                                      " is not a finite number in the scene");
-                    const int vertex = welder.vertexAt(scene);
-                    if (std::size_t(vertex) == vertexSlot_.size()) {
-                        vertexSlot_.push_back(slot);
-                        object.vertices.push_back(vertex);
-                    }
-                    slotVertex_.push_back(vertex);
-                }
+                if (!readPositionRun(root, std::size_t(a), accessorPlace, world, inverse,
+                                     placement.node, welder, object, options, error))
+                    return false;
+                runOfAccessor[a] = std::int64_t(runs_.size() - 1);
             }
             const Run& run = runs_[runOfAccessor[a]];
-            // The primitive's indices, or its positions in order.
             std::vector<std::uint32_t> order;
-            if (member(primitive, "indices")) {
-                GltfIndexAccessor ia;
-                std::string why;
-                if (!indexAccessorOf(root, primitive, ia, why))
-                    return refuse(why[0] == ' ' ? where("accessors", ia.accessor) + "accessor " +
-                                                      std::to_string(ia.accessor) + why
-                                                : meshPlace + " " + why);
-                if (!readIndices(ia, run, order, error)) return false;
-            } else {
-                order.resize(std::size_t(run.count));
-                for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
-            }
+            if (!primitiveOrder(root, primitive, run, meshPlace, order, error)) return false;
             std::uint64_t mode = 4;
             if (!indexMember(primitive, "mode", mode, 4) || mode > 6)
                 return refuse(meshPlace + " has a primitive of unknown mode");
@@ -520,16 +493,111 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
         }
         if (!object.vertices.empty()) objects_.push_back(std::move(object));
     }
-    // Writing a position must not change an index: refuse files whose
-    // positions and indices share bytes.
+    return true;
+}
+
+bool GltfDocument::readPositionRun(const json& root, std::size_t a, const std::string& place,
+                                   const Affine& world, const Affine& inverse, std::int64_t node,
+                                   PositionWelder& welder, MeshObject& object,
+                                   const MeshLoadOptions& options, std::string& error) {
+    const auto refuse = [&](const std::string& what) {
+        error = what;
+        return false;
+    };
+    const json& accessor = (*member(root, "accessors"))[a];
+    // A POSITION accessor's checks, in the order a reader meets them.
+    if (member(accessor, "sparse")) return refuse(place + " is sparse, which is not read");
+    std::uint64_t componentType = 0, count = 0, view = 0, byteOffset = 0;
+    if (!indexMember(accessor, "componentType", componentType) || componentType != kFloatComponent)
+        return refuse(place + " holds quantized positions (component type " +
+                      std::to_string(componentType) + "), which are not read");
+    const json* normalized = member(accessor, "normalized");
+    if (normalized && normalized->is_boolean() && normalized->get<bool>())
+        return refuse(place + " holds normalized positions, which are not read");
+    const json* type = member(accessor, "type");
+    if (type == nullptr || *type != "VEC3") return refuse(place + " is not of type VEC3");
+    if (!indexMember(accessor, "count", count) || count == 0)
+        return refuse(place + " has no count of one or more");
+    if (!indexMember(accessor, "bufferView", view)) return refuse(place + " has no buffer view");
+    if (!indexMember(accessor, "byteOffset", byteOffset, 0))
+        return refuse(place + " has a byteOffset that is no count");
+    const json* bufferView = entry(root, "bufferViews", view);
+    std::uint64_t buffer = 0, viewOffset = 0, viewLength = 0, stride = 0;
+    if (bufferView == nullptr || !indexMember(*bufferView, "buffer", buffer) ||
+        !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
+        !indexMember(*bufferView, "byteLength", viewLength) ||
+        !indexMember(*bufferView, "byteStride", stride, 12) || buffer >= buffers_.size())
+        return refuse(place + "'s buffer view " + std::to_string(view) +
+                      " is missing or names no buffer");
+    if (stride < 12 || stride % 4 != 0)
+        return refuse(place + "'s buffer view has a stride of " + std::to_string(stride) +
+                      " bytes, fewer than a position's 12");
+    if (!loadBuffer(buffer, error)) return false;
+    const std::uint64_t bufferLength = buffers_[buffer]->bytes.size();
+    if (viewOffset > bufferLength || viewLength > bufferLength - viewOffset)
+        return refuse(where("bufferViews", view) + "buffer view " + std::to_string(view) +
+                      " reaches past the end of buffer " + std::to_string(buffer));
+    if (count > (UINT64_MAX - 12) / stride || byteOffset > viewLength ||
+        stride * (count - 1) + 12 > viewLength - byteOffset)
+        return refuse(place + "'s " + std::to_string(count) +
+                      " positions reach past the end of its buffer view");
+    if (slotVertex_.size() + count > std::uint64_t(INT32_MAX))
+        return refuse(name_ + ": more vertices than the host takes");
+    if (!affordable(slotVertex_.size() + count, options, error)) return false;
+    Run run{std::size_t(a),      std::size_t(buffer), std::size_t(viewOffset + byteOffset),
+            std::size_t(stride), slotVertex_.size(),  int(count),
+            int(node),           isIdentity(world)};
+    runs_.push_back(run);
+    transforms_.push_back(world);
+    inverses_.push_back(inverse);
+    const std::string_view bytes = buffers_[buffer]->bytes;
+    for (std::size_t slot = run.firstSlot; slot < run.firstSlot + count; ++slot) {
+        const MeshPosition local = localPosition(run, slot, bytes);
+        const MeshPosition scene = run.identity ? local : transformed(world, local);
+        if (!std::isfinite(scene.x) || !std::isfinite(scene.y) || !std::isfinite(scene.z))
+            return refuse(place + "'s position " + std::to_string(slot - run.firstSlot) +
+                          " is not a finite number in the scene");
+        const int vertex = welder.vertexAt(scene);
+        if (std::size_t(vertex) == vertexSlot_.size()) {
+            vertexSlot_.push_back(slot);
+            object.vertices.push_back(vertex);
+        }
+        slotVertex_.push_back(vertex);
+    }
+    return true;
+}
+
+bool GltfDocument::primitiveOrder(const json& root, const json& primitive, const Run& run,
+                                  const std::string& meshPlace, std::vector<std::uint32_t>& order,
+                                  std::string& error) {
+    if (member(primitive, "indices")) {
+        GltfIndexAccessor ia;
+        std::string why;
+        if (!indexAccessorOf(root, primitive, ia, why)) {
+            error = why[0] == ' ' ? where("accessors", ia.accessor) + "accessor " +
+                                        std::to_string(ia.accessor) + why
+                                  : meshPlace + " " + why;
+            return false;
+        }
+        return readIndices(ia, run, order, error);
+    }
+    order.resize(std::size_t(run.count));
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
+    return true;
+}
+
+bool GltfDocument::positionsApartFromIndices(std::string& error) const {
+    // Writing a position must not change an index.
     for (const Run& run : runs_) {
         const std::size_t end = run.offset + run.stride * std::size_t(run.count - 1) + 12;
         for (const ByteRange& range : indexRanges_)
-            if (range.buffer == run.buffer && range.begin < end && run.offset < range.end)
-                return refuse(
-                    where("accessors", run.accessor) + "accessor " + std::to_string(run.accessor) +
-                    "'s positions share bytes with accessor " + std::to_string(range.accessor) +
-                    "'s indices, which writing them would change");
+            if (range.buffer == run.buffer && range.begin < end && run.offset < range.end) {
+                error = where("accessors", run.accessor) + "accessor " +
+                        std::to_string(run.accessor) + "'s positions share bytes with accessor " +
+                        std::to_string(range.accessor) +
+                        "'s indices, which writing them would change";
+                return false;
+            }
     }
     return true;
 }
