@@ -1370,6 +1370,60 @@ void setTheOneBuffer(ordered& root, const std::string& bin, bool glb) {
         root["buffers"] = ordered::array({std::move(buffer)});
 }
 
+// A rebuilt primitive's vertex arrays, and its positions' bounds.
+struct VertexArrays {
+    std::string positions, normals, uvs, indices;
+    float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+
+    void addPosition(const float xyz[3]) {
+        for (int c = 0; c < 3; ++c) {
+            low[c] = std::min(low[c], xyz[c]);
+            high[c] = std::max(high[c], xyz[c]);
+        }
+        appendBytes(positions, xyz, 12);
+    }
+};
+
+// Adds the names of the attributes in `old` that are not rebuilt to
+// `dropped`, once each; true when joints or weights are among them.
+bool noteAttributesNotRebuilt(const ordered& old, bool normals, bool uvs,
+                              std::vector<std::string>& dropped) {
+    bool jointsOrWeights = false;
+    for (auto item = old.begin(); item != old.end(); ++item) {
+        const std::string& name = item.key();
+        if (name == "POSITION" || (name == "NORMAL" && normals) || (name == "TEXCOORD_0" && uvs))
+            continue;
+        if (std::find(dropped.begin(), dropped.end(), name) == dropped.end())
+            dropped.push_back(name);
+        if (name.rfind("JOINTS_", 0) == 0 || name.rfind("WEIGHTS_", 0) == 0) jointsOrWeights = true;
+    }
+    return jointsOrWeights;
+}
+
+// The primitive `target` pointed at its new arrays (accessor numbers
+// tagged by `tag`), drawing `count` vertices as elements of `kind`.
+void setRebuiltPrimitive(ordered& target, NewArrays& arrays, VertexArrays& data, std::size_t count,
+                         std::size_t indexCount, bool normals, bool uvs, int kind,
+                         std::size_t tag) {
+    ordered attributes = ordered::object();
+    attributes["POSITION"] = tag + arrays.add(std::move(data.positions), 34962, kFloatComponent,
+                                              "VEC3", count, data.low, data.high, 3);
+    if (normals)
+        attributes["NORMAL"] = tag + arrays.add(std::move(data.normals), 34962, kFloatComponent,
+                                                "VEC3", count, nullptr, nullptr, 3);
+    if (uvs)
+        attributes["TEXCOORD_0"] = tag + arrays.add(std::move(data.uvs), 34962, kFloatComponent,
+                                                    "VEC2", count, nullptr, nullptr, 2);
+    target["attributes"] = std::move(attributes);
+    target["indices"] = tag + arrays.add(std::move(data.indices), 34963, 5125, "SCALAR", indexCount,
+                                         nullptr, nullptr, 1);
+    target.erase("targets");
+    if (kind == EditElement::kFace)
+        target.erase("mode");
+    else
+        target["mode"] = kind == EditElement::kLine ? 1 : 0;
+}
+
 // The .glb of `text` and `bin`, or false when it is too large for one.
 bool glbFile(std::string text, std::string bin, std::string& out) {
     padTo4(text, ' ');
@@ -1454,6 +1508,21 @@ bool GltfDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
     return true;
 }
 
+MeshPosition GltfDocument::storedPosition(const HalfMeshResult& rebuilt, std::size_t p,
+                                          std::size_t r) const {
+    const EditOrigin& origin = rebuilt.positionOrigins[p];
+    const EditVector& scene = rebuilt.mesh.positions[p];
+    MeshPosition local{scene.v[0], scene.v[1], scene.v[2]};
+    if (origin.kind == EditOrigin::kKept && !origin.moved) {
+        const std::size_t slot = vertexSlot_[std::size_t(origin.index)];
+        const Run& from = runOf(slot);
+        local = localPosition(from, slot, buffers_[from.buffer]->bytes);
+    } else if (!runs_[r].identity) {
+        local = transformed(inverses_[r], local);
+    }
+    return local;
+}
+
 bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&, std::string& out,
                                 std::vector<std::string>& notes, std::string& error) const {
     const HalfMeshInput& mesh = rebuilt.mesh;
@@ -1488,19 +1557,9 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
         std::vector<std::uint32_t> indices;
         gatherVertices(mesh, elementsOf[k], normals, uvs, firstOf, keys, indices);
         int kind = mesh.elements[std::size_t(elementsOf[k][0])].kind;
-        std::string positionBytes, normalBytes, uvBytes, indexBytes;
-        float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+        VertexArrays data;
         for (const CornerKey& key : keys) {
-            const EditOrigin& origin = rebuilt.positionOrigins[std::size_t(key.p)];
-            const EditVector& scene = mesh.positions[std::size_t(key.p)];
-            MeshPosition local{scene.v[0], scene.v[1], scene.v[2]};
-            if (origin.kind == EditOrigin::kKept && !origin.moved) {
-                const std::size_t slot = vertexSlot_[std::size_t(origin.index)];
-                const Run& from = runOf(slot);
-                local = localPosition(from, slot, buffers_[from.buffer]->bytes);
-            } else if (!run.identity) {
-                local = transformed(inverses_[r], local);
-            }
+            const MeshPosition local = storedPosition(rebuilt, std::size_t(key.p), r);
             if (!std::isfinite(local.x) || !std::isfinite(local.y) || !std::isfinite(local.z)) {
                 error = name_ +
                         ": a rebuilt vertex cannot be written: undoing its node's "
@@ -1508,56 +1567,26 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
                 return false;
             }
             const float xyz[3] = {local.x, local.y, local.z};
-            for (int c = 0; c < 3; ++c) {
-                low[c] = std::min(low[c], xyz[c]);
-                high[c] = std::max(high[c], xyz[c]);
-            }
-            appendBytes(positionBytes, xyz, 12);
+            data.addPosition(xyz);
             if (normals) {
                 EditVector n =
                     key.n >= 0 ? mesh.normals[std::size_t(key.n)] : EditVector{{0, 0, 1}};
                 if (!run.identity) n = turnedNormal(transforms_[r], n.v);
-                appendBytes(normalBytes, n.v, 12);
+                appendBytes(data.normals, n.v, 12);
             }
             if (uvs) {
                 const EditVector t =
                     key.t >= 0 ? mesh.uvs[std::size_t(key.t)] : EditVector{{0, 0, 0}};
-                appendBytes(uvBytes, t.v, 8);
+                appendBytes(data.uvs, t.v, 8);
             }
         }
-        for (std::uint32_t i : indices) appendBytes(indexBytes, &i, 4);
-        ordered attributes = ordered::object();
-        const ordered& old = target["attributes"];
-        for (auto item = old.begin(); item != old.end(); ++item) {
-            const std::string& name = item.key();
-            if (name == "POSITION" || (name == "NORMAL" && normals) ||
-                (name == "TEXCOORD_0" && uvs))
-                continue;
-            if (std::find(droppedAttributes.begin(), droppedAttributes.end(), name) ==
-                droppedAttributes.end())
-                droppedAttributes.push_back(name);
-            if ((name.rfind("JOINTS_", 0) == 0 || name.rfind("WEIGHTS_", 0) == 0) &&
-                primitive.run < runs_.size() && run.node >= 0 &&
-                root["nodes"][std::size_t(run.node)].contains("skin"))
-                skinDropped[std::size_t(run.node)] = true;
-        }
-        const std::size_t count = keys.size();
-        attributes["POSITION"] = tag + arrays.add(std::move(positionBytes), 34962, kFloatComponent,
-                                                  "VEC3", count, low, high, 3);
-        if (normals)
-            attributes["NORMAL"] = tag + arrays.add(std::move(normalBytes), 34962, kFloatComponent,
-                                                    "VEC3", count, nullptr, nullptr, 3);
-        if (uvs)
-            attributes["TEXCOORD_0"] = tag + arrays.add(std::move(uvBytes), 34962, kFloatComponent,
-                                                        "VEC2", count, nullptr, nullptr, 2);
-        target["attributes"] = std::move(attributes);
-        target["indices"] = tag + arrays.add(std::move(indexBytes), 34963, 5125, "SCALAR",
-                                             indices.size(), nullptr, nullptr, 1);
-        target.erase("targets");
-        if (kind == EditElement::kFace)
-            target.erase("mode");
-        else
-            target["mode"] = kind == EditElement::kLine ? 1 : 0;
+        for (std::uint32_t i : indices) appendBytes(data.indices, &i, 4);
+        if (noteAttributesNotRebuilt(target["attributes"], normals, uvs, droppedAttributes) &&
+            primitive.run < runs_.size() && run.node >= 0 &&
+            root["nodes"][std::size_t(run.node)].contains("skin"))
+            skinDropped[std::size_t(run.node)] = true;
+        setRebuiltPrimitive(target, arrays, data, keys.size(), indices.size(), normals, uvs, kind,
+                            tag);
     }
     noteDroppedAttributes(droppedAttributes, notes);
     dropSkins(root, skinDropped, notes);

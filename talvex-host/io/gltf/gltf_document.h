@@ -105,6 +105,9 @@ private:
     // The run's position at `slot` as stored, before any transform.
     MeshPosition localPosition(const Run& run, std::size_t slot, std::string_view bytes) const;
     Output compose(const std::vector<std::string>& uris) const;
+    // Rebuilt position `p` as run `r`'s accessor stores it: a kept, unmoved
+    // vertex's own bytes, else its scene position with the transform undone.
+    MeshPosition storedPosition(const HalfMeshResult& rebuilt, std::size_t p, std::size_t r) const;
     bool sourcesUnchanged() const;
 
     bool glb_ = false;
