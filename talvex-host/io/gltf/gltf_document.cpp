@@ -276,58 +276,93 @@ bool GltfDocument::parse(std::string& error, const MeshLoadOptions& options) {
     return parseJson(error, options);
 }
 
-bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options) {
-    if (jsonDepth(json_) > kDeepestJson) {
-        error = name_ + ": offset " + std::to_string(jsonStart_) + ": the JSON nests deeper than " +
+namespace {
+
+// The document's JSON parsed, or false with where it fails.
+bool parseRootJson(std::string_view text, std::size_t start, const std::string& name, json& root,
+                   std::string& error) {
+    if (jsonDepth(text) > kDeepestJson) {
+        error = name + ": offset " + std::to_string(start) + ": the JSON nests deeper than " +
                 std::to_string(kDeepestJson) + " levels";
         return false;
     }
-    json root;
     try {
-        root = json::parse(json_.begin(), json_.end());
+        root = json::parse(text.begin(), text.end());
     } catch (const json::parse_error& failure) {
-        error = name_ + ": offset " +
-                std::to_string(jsonStart_ + (failure.byte > 0 ? failure.byte - 1 : 0)) +
+        error = name + ": offset " +
+                std::to_string(start + (failure.byte > 0 ? failure.byte - 1 : 0)) +
                 ": the JSON is malformed";
         return false;
     } catch (const json::exception&) {
         // A number beyond a double's range.
-        error = name_ + ": offset " + std::to_string(jsonStart_) +
-                ": the JSON holds a number out of range";
+        error =
+            name + ": offset " + std::to_string(start) + ": the JSON holds a number out of range";
         return false;
     }
-    const auto refuse = [&](const std::string& what) {
-        error = what;
-        return false;
-    };
-    if (!root.is_object()) return refuse(name_ + ": the JSON is not an object");
+    return true;
+}
+
+// Why the JSON is not a glTF 2.0 file this reads, or empty when it is.
+std::string whyNotReadable(const json& root, const std::string& name) {
+    if (!root.is_object()) return name + ": the JSON is not an object";
     const json* asset = member(root, "asset");
     const json* version = asset ? member(*asset, "version") : nullptr;
     if (version == nullptr || !version->is_string() ||
         version->get<std::string>().rfind("2.", 0) != 0)
-        return refuse(name_ + ": not glTF 2.0 (asset.version is missing or not 2.x)");
+        return name + ": not glTF 2.0 (asset.version is missing or not 2.x)";
     if (const json* required = member(root, "extensionsRequired")) {
-        for (const json& name : *required) {
-            if (name == "KHR_draco_mesh_compression")
-                return refuse(name_ + ": its meshes are Draco-compressed, which is not read");
-            if (name == "KHR_mesh_quantization")
-                return refuse(name_ + ": its positions are quantized, which is not read");
-            if (name == "EXT_meshopt_compression")
-                return refuse(name_ + ": its buffers are meshopt-compressed, which is not read");
+        for (const json& extension : *required) {
+            if (extension == "KHR_draco_mesh_compression")
+                return name + ": its meshes are Draco-compressed, which is not read";
+            if (extension == "KHR_mesh_quantization")
+                return name + ": its positions are quantized, which is not read";
+            if (extension == "EXT_meshopt_compression")
+                return name + ": its buffers are meshopt-compressed, which is not read";
         }
+    }
+    return {};
+}
+
+std::size_t arraySize(const json* array) {
+    return array && array->is_array() ? array->size() : 0;
+}
+
+}  // namespace
+
+struct GltfDocument::Placement {
+    std::size_t mesh;
+    std::int64_t node;
+};
+
+bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options) {
+    json root;
+    if (!parseRootJson(json_, jsonStart_, name_, root, error)) return false;
+    if (std::string why = whyNotReadable(root, name_); !why.empty()) {
+        error = std::move(why);
+        return false;
     }
     const json* buffers = member(root, "buffers");
     buffers_.clear();
     if (buffers && buffers->is_array())
         for (std::size_t i = 0; i < buffers->size(); ++i)
             buffers_.push_back(std::make_unique<Buffer>());
+    std::vector<Placement> placements;
+    std::vector<std::int64_t> parent;
+    return placeMeshes(root, placements, parent, error) &&
+           readMeshes(root, placements, parent, options, error) && positionsApartFromIndices(error);
+}
 
+bool GltfDocument::placeMeshes(const json& root, std::vector<Placement>& placements,
+                               std::vector<std::int64_t>& parent, std::string& error) const {
+    const auto refuse = [&](const std::string& what) {
+        error = what;
+        return false;
+    };
     // Which node places each mesh, and each node's parent.
     const json* nodes = member(root, "nodes");
-    const std::size_t nodeCount = nodes && nodes->is_array() ? nodes->size() : 0;
-    const json* meshes = member(root, "meshes");
-    const std::size_t meshCount = meshes && meshes->is_array() ? meshes->size() : 0;
-    std::vector<std::int64_t> parent(nodeCount, -1);
+    const std::size_t nodeCount = arraySize(nodes);
+    const std::size_t meshCount = arraySize(member(root, "meshes"));
+    parent.assign(nodeCount, -1);
     std::vector<std::int64_t> placedBy(meshCount, -1);
     for (std::size_t n = 0; n < nodeCount; ++n) {
         const json& node = (*nodes)[n];
@@ -352,48 +387,65 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
     }
 
     // Objects in node order, then meshes no node places.
-    struct Placement {
-        std::size_t mesh;
-        std::int64_t node;
-    };
-    std::vector<Placement> placements;
     for (std::size_t n = 0; n < nodeCount; ++n)
         if (member((*nodes)[n], "mesh") != nullptr)
             placements.push_back({(*nodes)[n]["mesh"].get<std::size_t>(), std::int64_t(n)});
     for (std::size_t m = 0; m < meshCount; ++m)
         if (placedBy[m] < 0) placements.push_back({m, -1});
+    return true;
+}
 
-    std::vector<std::int64_t> runOfAccessor;
-    const json* accessors = member(root, "accessors");
-    const std::size_t accessorCount = accessors && accessors->is_array() ? accessors->size() : 0;
-    runOfAccessor.assign(accessorCount, -1);
-    std::vector<int> corners;
-    for (const Placement& placement : placements) {
-        Affine world = identity();
-        std::string objectName;
-        if (placement.node >= 0) {
-            std::size_t steps = 0;
-            for (std::int64_t n = placement.node; n >= 0; n = parent[n]) {
-                Affine local;
-                if (++steps > nodeCount || !localTransform((*nodes)[n], local))
-                    return refuse(where("nodes", std::size_t(n)) + "node " + std::to_string(n) +
-                                  "'s transform is not an affine matrix or translation, rotation "
-                                  "and scale");
-                world = multiply(local, world);
+bool GltfDocument::placementTransform(const json& root, const Placement& placement,
+                                      const std::vector<std::int64_t>& parent, Affine& world,
+                                      Affine& inverse, std::string& objectName,
+                                      std::string& error) const {
+    const json* nodes = member(root, "nodes");
+    const json* meshes = member(root, "meshes");
+    world = identity();
+    if (placement.node >= 0) {
+        std::size_t steps = 0;
+        for (std::int64_t n = placement.node; n >= 0; n = parent[n]) {
+            Affine local;
+            if (++steps > parent.size() || !localTransform((*nodes)[n], local)) {
+                error = where("nodes", std::size_t(n)) + "node " + std::to_string(n) +
+                        "'s transform is not an affine matrix or translation, rotation "
+                        "and scale";
+                return false;
             }
-            const json* name = member((*nodes)[placement.node], "name");
-            objectName = name && name->is_string() ? name->get<std::string>()
-                                                   : "node " + std::to_string(placement.node);
-        } else {
-            const json* name = member((*meshes)[placement.mesh], "name");
-            objectName = name && name->is_string() ? name->get<std::string>()
-                                                   : "mesh " + std::to_string(placement.mesh);
+            world = multiply(local, world);
         }
-        Affine inverse;
-        if (!invert(world, inverse))
-            return refuse(where("nodes", std::size_t(std::max<std::int64_t>(placement.node, 0))) +
-                          "node " + std::to_string(placement.node) +
-                          "'s transform flattens the mesh and cannot be undone on writing");
+        const json* name = member((*nodes)[placement.node], "name");
+        objectName = name && name->is_string() ? name->get<std::string>()
+                                               : "node " + std::to_string(placement.node);
+    } else {
+        const json* name = member((*meshes)[placement.mesh], "name");
+        objectName = name && name->is_string() ? name->get<std::string>()
+                                               : "mesh " + std::to_string(placement.mesh);
+    }
+    if (!invert(world, inverse)) {
+        error = where("nodes", std::size_t(std::max<std::int64_t>(placement.node, 0))) + "node " +
+                std::to_string(placement.node) +
+                "'s transform flattens the mesh and cannot be undone on writing";
+        return false;
+    }
+    return true;
+}
+
+bool GltfDocument::readMeshes(const json& root, const std::vector<Placement>& placements,
+                              const std::vector<std::int64_t>& parent,
+                              const MeshLoadOptions& options, std::string& error) {
+    const auto refuse = [&](const std::string& what) {
+        error = what;
+        return false;
+    };
+    const json* meshes = member(root, "meshes");
+    const std::size_t accessorCount = arraySize(member(root, "accessors"));
+    std::vector<std::int64_t> runOfAccessor(accessorCount, -1);
+    for (const Placement& placement : placements) {
+        Affine world, inverse;
+        std::string objectName;
+        if (!placementTransform(root, placement, parent, world, inverse, objectName, error))
+            return false;
         const json& mesh = (*meshes)[placement.mesh];
         const json* primitives = member(mesh, "primitives");
         MeshObject object{objectName, {}};
@@ -417,7 +469,6 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
             if (attributes == nullptr || member(*attributes, "POSITION") == nullptr) continue;
             if (!indexMember(*attributes, "POSITION", a) || a >= accessorCount)
                 return refuse(meshPlace + " names a POSITION accessor that does not exist");
-            const json& accessor = (*accessors)[a];
             const std::string accessorPlace =
                 where("accessors", a) + "accessor " + std::to_string(a);
             if (runOfAccessor[a] >= 0) {
@@ -426,92 +477,14 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
                                   " holds the positions of two nodes' meshes, which cannot both be "
                                   "written back");
             } else {
-                // A POSITION accessor's checks, in the order a reader meets them.
-                if (member(accessor, "sparse"))
-                    return refuse(accessorPlace + " is sparse, which is not read");
-                std::uint64_t componentType = 0, count = 0, view = 0, byteOffset = 0;
-                if (!indexMember(accessor, "componentType", componentType) ||
-                    componentType != kFloatComponent)
-                    return refuse(accessorPlace + " holds quantized positions (component type " +
-                                  std::to_string(componentType) + "), which are not read");
-                const json* normalized = member(accessor, "normalized");
-                if (normalized && normalized->is_boolean() && normalized->get<bool>())
-                    return refuse(accessorPlace +
-                                  " holds normalized positions, which are not read");
-                const json* type = member(accessor, "type");
-                if (type == nullptr || *type != "VEC3")
-                    return refuse(accessorPlace + " is not of type VEC3");
-                if (!indexMember(accessor, "count", count) || count == 0)
-                    return refuse(accessorPlace + " has no count of one or more");
-                if (!indexMember(accessor, "bufferView", view))
-                    return refuse(accessorPlace + " has no buffer view");
-                if (!indexMember(accessor, "byteOffset", byteOffset, 0))
-                    return refuse(accessorPlace + " has a byteOffset that is no count");
-                const json* bufferView = entry(root, "bufferViews", view);
-                std::uint64_t buffer = 0, viewOffset = 0, viewLength = 0, stride = 0;
-                if (bufferView == nullptr || !indexMember(*bufferView, "buffer", buffer) ||
-                    !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
-                    !indexMember(*bufferView, "byteLength", viewLength) ||
-                    !indexMember(*bufferView, "byteStride", stride, 12) ||
-                    buffer >= buffers_.size())
-                    return refuse(accessorPlace + "'s buffer view " + std::to_string(view) +
-                                  " is missing or names no buffer");
-                if (stride < 12 || stride % 4 != 0)
-                    return refuse(accessorPlace + "'s buffer view has a stride of " +
-                                  std::to_string(stride) + " bytes, fewer than a position's 12");
-                if (!loadBuffer(buffer, error)) return false;
-                const std::uint64_t bufferLength = buffers_[buffer]->bytes.size();
-                if (viewOffset > bufferLength || viewLength > bufferLength - viewOffset)
-                    return refuse(where("bufferViews", view) + "buffer view " +
-                                  std::to_string(view) + " reaches past the end of buffer " +
-                                  std::to_string(buffer));
-                if (count > (UINT64_MAX - 12) / stride || byteOffset > viewLength ||
-                    stride * (count - 1) + 12 > viewLength - byteOffset)
-                    return refuse(accessorPlace + "'s " + std::to_string(count) +
-                                  " positions reach past the end of its buffer view");
-                if (slotVertex_.size() + count > std::uint64_t(INT32_MAX))
-                    return refuse(name_ + ": more vertices than the host takes");
-                if (!affordable(slotVertex_.size() + count, options, error)) return false;
-                Run run{
-                    std::size_t(a),      std::size_t(buffer), std::size_t(viewOffset + byteOffset),
-                    std::size_t(stride), slotVertex_.size(),  int(count),
-                    int(placement.node), isIdentity(world)};
-                runOfAccessor[a] = std::int64_t(runs_.size());
-                runs_.push_back(run);
-                transforms_.push_back(world);
-                inverses_.push_back(inverse);
-                const std::string_view bytes = buffers_[buffer]->bytes;
-                for (std::size_t slot = run.firstSlot; slot < run.firstSlot + count; ++slot) {
-                    const MeshPosition local = localPosition(run, slot, bytes);
-                    const MeshPosition scene = run.identity ? local : transformed(world, local);
-                    if (!std::isfinite(scene.x) || !std::isfinite(scene.y) ||
-                        !std::isfinite(scene.z))
-                        return refuse(accessorPlace + "'s position " +
-                                      std::to_string(slot - run.firstSlot) +
-                                      " is not a finite number in the scene");
-                    const int vertex = welder.vertexAt(scene);
-                    if (std::size_t(vertex) == vertexSlot_.size()) {
-                        vertexSlot_.push_back(slot);
-                        object.vertices.push_back(vertex);
-                    }
-                    slotVertex_.push_back(vertex);
-                }
+                if (!readPositionRun(root, std::size_t(a), accessorPlace, world, inverse,
+                                     placement.node, welder, object, options, error))
+                    return false;
+                runOfAccessor[a] = std::int64_t(runs_.size() - 1);
             }
             const Run& run = runs_[runOfAccessor[a]];
-            // The primitive's indices, or its positions in order.
             std::vector<std::uint32_t> order;
-            if (member(primitive, "indices")) {
-                GltfIndexAccessor ia;
-                std::string why;
-                if (!indexAccessorOf(root, primitive, ia, why))
-                    return refuse(why[0] == ' ' ? where("accessors", ia.accessor) + "accessor " +
-                                                      std::to_string(ia.accessor) + why
-                                                : meshPlace + " " + why);
-                if (!readIndices(ia, run, order, error)) return false;
-            } else {
-                order.resize(std::size_t(run.count));
-                for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
-            }
+            if (!primitiveOrder(root, primitive, run, meshPlace, order, error)) return false;
             std::uint64_t mode = 4;
             if (!indexMember(primitive, "mode", mode, 4) || mode > 6)
                 return refuse(meshPlace + " has a primitive of unknown mode");
@@ -520,16 +493,111 @@ bool GltfDocument::parseJson(std::string& error, const MeshLoadOptions& options)
         }
         if (!object.vertices.empty()) objects_.push_back(std::move(object));
     }
-    // Writing a position must not change an index: refuse files whose
-    // positions and indices share bytes.
+    return true;
+}
+
+bool GltfDocument::readPositionRun(const json& root, std::size_t a, const std::string& place,
+                                   const Affine& world, const Affine& inverse, std::int64_t node,
+                                   PositionWelder& welder, MeshObject& object,
+                                   const MeshLoadOptions& options, std::string& error) {
+    const auto refuse = [&](const std::string& what) {
+        error = what;
+        return false;
+    };
+    const json& accessor = (*member(root, "accessors"))[a];
+    // A POSITION accessor's checks, in the order a reader meets them.
+    if (member(accessor, "sparse")) return refuse(place + " is sparse, which is not read");
+    std::uint64_t componentType = 0, count = 0, view = 0, byteOffset = 0;
+    if (!indexMember(accessor, "componentType", componentType) || componentType != kFloatComponent)
+        return refuse(place + " holds quantized positions (component type " +
+                      std::to_string(componentType) + "), which are not read");
+    const json* normalized = member(accessor, "normalized");
+    if (normalized && normalized->is_boolean() && normalized->get<bool>())
+        return refuse(place + " holds normalized positions, which are not read");
+    const json* type = member(accessor, "type");
+    if (type == nullptr || *type != "VEC3") return refuse(place + " is not of type VEC3");
+    if (!indexMember(accessor, "count", count) || count == 0)
+        return refuse(place + " has no count of one or more");
+    if (!indexMember(accessor, "bufferView", view)) return refuse(place + " has no buffer view");
+    if (!indexMember(accessor, "byteOffset", byteOffset, 0))
+        return refuse(place + " has a byteOffset that is no count");
+    const json* bufferView = entry(root, "bufferViews", view);
+    std::uint64_t buffer = 0, viewOffset = 0, viewLength = 0, stride = 0;
+    if (bufferView == nullptr || !indexMember(*bufferView, "buffer", buffer) ||
+        !indexMember(*bufferView, "byteOffset", viewOffset, 0) ||
+        !indexMember(*bufferView, "byteLength", viewLength) ||
+        !indexMember(*bufferView, "byteStride", stride, 12) || buffer >= buffers_.size())
+        return refuse(place + "'s buffer view " + std::to_string(view) +
+                      " is missing or names no buffer");
+    if (stride < 12 || stride % 4 != 0)
+        return refuse(place + "'s buffer view has a stride of " + std::to_string(stride) +
+                      " bytes, fewer than a position's 12");
+    if (!loadBuffer(buffer, error)) return false;
+    const std::uint64_t bufferLength = buffers_[buffer]->bytes.size();
+    if (viewOffset > bufferLength || viewLength > bufferLength - viewOffset)
+        return refuse(where("bufferViews", view) + "buffer view " + std::to_string(view) +
+                      " reaches past the end of buffer " + std::to_string(buffer));
+    if (count > (UINT64_MAX - 12) / stride || byteOffset > viewLength ||
+        stride * (count - 1) + 12 > viewLength - byteOffset)
+        return refuse(place + "'s " + std::to_string(count) +
+                      " positions reach past the end of its buffer view");
+    if (slotVertex_.size() + count > std::uint64_t(INT32_MAX))
+        return refuse(name_ + ": more vertices than the host takes");
+    if (!affordable(slotVertex_.size() + count, options, error)) return false;
+    Run run{std::size_t(a),      std::size_t(buffer), std::size_t(viewOffset + byteOffset),
+            std::size_t(stride), slotVertex_.size(),  int(count),
+            int(node),           isIdentity(world)};
+    runs_.push_back(run);
+    transforms_.push_back(world);
+    inverses_.push_back(inverse);
+    const std::string_view bytes = buffers_[buffer]->bytes;
+    for (std::size_t slot = run.firstSlot; slot < run.firstSlot + count; ++slot) {
+        const MeshPosition local = localPosition(run, slot, bytes);
+        const MeshPosition scene = run.identity ? local : transformed(world, local);
+        if (!std::isfinite(scene.x) || !std::isfinite(scene.y) || !std::isfinite(scene.z))
+            return refuse(place + "'s position " + std::to_string(slot - run.firstSlot) +
+                          " is not a finite number in the scene");
+        const int vertex = welder.vertexAt(scene);
+        if (std::size_t(vertex) == vertexSlot_.size()) {
+            vertexSlot_.push_back(slot);
+            object.vertices.push_back(vertex);
+        }
+        slotVertex_.push_back(vertex);
+    }
+    return true;
+}
+
+bool GltfDocument::primitiveOrder(const json& root, const json& primitive, const Run& run,
+                                  const std::string& meshPlace, std::vector<std::uint32_t>& order,
+                                  std::string& error) {
+    if (member(primitive, "indices")) {
+        GltfIndexAccessor ia;
+        std::string why;
+        if (!indexAccessorOf(root, primitive, ia, why)) {
+            error = why[0] == ' ' ? where("accessors", ia.accessor) + "accessor " +
+                                        std::to_string(ia.accessor) + why
+                                  : meshPlace + " " + why;
+            return false;
+        }
+        return readIndices(ia, run, order, error);
+    }
+    order.resize(std::size_t(run.count));
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
+    return true;
+}
+
+bool GltfDocument::positionsApartFromIndices(std::string& error) const {
+    // Writing a position must not change an index.
     for (const Run& run : runs_) {
         const std::size_t end = run.offset + run.stride * std::size_t(run.count - 1) + 12;
         for (const ByteRange& range : indexRanges_)
-            if (range.buffer == run.buffer && range.begin < end && run.offset < range.end)
-                return refuse(
-                    where("accessors", run.accessor) + "accessor " + std::to_string(run.accessor) +
-                    "'s positions share bytes with accessor " + std::to_string(range.accessor) +
-                    "'s indices, which writing them would change");
+            if (range.buffer == run.buffer && range.begin < end && run.offset < range.end) {
+                error = where("accessors", run.accessor) + "accessor " +
+                        std::to_string(run.accessor) + "'s positions share bytes with accessor " +
+                        std::to_string(range.accessor) +
+                        "'s indices, which writing them would change";
+                return false;
+            }
     }
     return true;
 }
@@ -993,6 +1061,391 @@ void padTo4(std::string& bytes, char with) {
     while (bytes.size() % 4 != 0) bytes += with;
 }
 
+// A new array of the rebuilt file, in a buffer view of its own.
+struct NewView {
+    std::string bytes;
+    int target;
+};
+
+// The rebuilt primitives' new arrays and their accessors, numbered after
+// the accessors and views kept once those are known.
+struct NewArrays {
+    std::vector<NewView> views;
+    ordered accessors = ordered::array();
+
+    // The new accessor's number among the new ones.
+    std::size_t add(std::string bytes, int target, int componentType, const char* type,
+                    std::size_t count, const float* low, const float* high, int width) {
+        ordered a = ordered::object();
+        a["bufferView"] = views.size();  // renumbered once the views kept are known
+        a["componentType"] = componentType;
+        a["count"] = count;
+        a["type"] = type;
+        if (low != nullptr) {
+            a["min"] = ordered::array();
+            a["max"] = ordered::array();
+            for (int c = 0; c < width; ++c) {
+                a["min"].push_back(double(low[c]));
+                a["max"].push_back(double(high[c]));
+            }
+        }
+        views.push_back({std::move(bytes), target});
+        accessors.push_back(std::move(a));
+        return accessors.size() - 1;
+    }
+};
+
+void appendBytes(std::string& bytes, const void* value, std::size_t size) {
+    bytes.append(static_cast<const char*>(value), size);
+}
+
+// A vertex of a rebuilt primitive: position, normal, texture coordinates.
+struct CornerKey {
+    int p, n, t;
+    bool operator==(const CornerKey& o) const { return p == o.p && n == o.n && t == o.t; }
+};
+
+struct CornerKeyHash {
+    std::size_t operator()(const CornerKey& key) const {
+        return std::hash<std::uint64_t>()(std::uint64_t(std::uint32_t(key.p)) << 32 ^
+                                          std::uint64_t(std::uint32_t(key.n)) * 2654435761u ^
+                                          std::uint64_t(std::uint32_t(key.t)));
+    }
+};
+
+constexpr std::uint32_t kNoVertex = UINT32_MAX;
+
+// The distinct corners of `elements` as vertices, and the indices that
+// draw them as triangles, lines or points. `firstOf` (kNoVertex for every
+// position) is returned as it was given.
+void gatherVertices(const HalfMeshInput& mesh, const std::vector<int>& elements, bool normals,
+                    bool uvs, std::vector<std::uint32_t>& firstOf, std::vector<CornerKey>& keys,
+                    std::vector<std::uint32_t>& indices) {
+    std::unordered_map<CornerKey, std::uint32_t, CornerKeyHash> index;
+    // Most positions have one normal and one texture coordinate: the
+    // first corner of each is found directly, only others by the map.
+    const auto vertexOf = [&](const EditCorner& corner) {
+        const CornerKey key{corner.vertex, normals ? corner.normal : -1, uvs ? corner.uv : -1};
+        std::uint32_t& first = firstOf[std::size_t(key.p)];
+        if (first == kNoVertex) {
+            first = std::uint32_t(keys.size());
+            keys.push_back(key);
+            return first;
+        }
+        if (keys[first] == key) return first;
+        const auto found = index.emplace(key, std::uint32_t(keys.size()));
+        if (found.second) keys.push_back(key);
+        return found.first->second;
+    };
+    for (int e : elements) {
+        const EditElement& element = mesh.elements[std::size_t(e)];
+        const EditCorner* c = &mesh.corners[std::size_t(element.first)];
+        if (element.kind == EditElement::kFace) {
+            for (int i = 1; i + 1 < element.count; ++i)
+                for (const EditCorner* corner : {&c[0], &c[i], &c[i + 1]})
+                    indices.push_back(vertexOf(*corner));
+        } else if (element.kind == EditElement::kLine) {
+            for (int i = 0; i + 1 < element.count; ++i)
+                for (const EditCorner* corner : {&c[i], &c[i + 1]})
+                    indices.push_back(vertexOf(*corner));
+        } else {
+            for (int i = 0; i < element.count; ++i) indices.push_back(vertexOf(c[i]));
+        }
+    }
+    for (const CornerKey& key : keys) firstOf[std::size_t(key.p)] = kNoVertex;
+}
+
+void noteDroppedAttributes(const std::vector<std::string>& droppedAttributes,
+                           std::vector<std::string>& notes) {
+    if (droppedAttributes.empty()) return;
+    std::string names;
+    for (const std::string& name : droppedAttributes) names += (names.empty() ? "" : ", ") + name;
+    notes.push_back("the rebuilt primitives' " + names +
+                    " dropped: only POSITION, NORMAL and TEXCOORD_0 are rebuilt");
+}
+
+void dropSkins(ordered& root, const std::vector<bool>& skinDropped,
+               std::vector<std::string>& notes) {
+    for (std::size_t n = 0; n < skinDropped.size(); ++n) {
+        if (!skinDropped[n]) continue;
+        root["nodes"][n].erase("skin");
+        notes.push_back("node " + std::to_string(n) +
+                        "'s skin dropped, with its primitives' joints and weights");
+    }
+}
+
+// Removes the primitives (mesh, index) listed.
+void removePrimitives(ordered& root, std::vector<std::pair<std::size_t, std::size_t>> emptied,
+                      std::vector<std::string>& notes) {
+    std::sort(emptied.rbegin(), emptied.rend());
+    for (const auto& [m, p] : emptied) {
+        ordered& list = root["meshes"][m]["primitives"];
+        list.erase(list.begin() + std::ptrdiff_t(p));
+        notes.push_back("a primitive of mesh " + std::to_string(m) +
+                        " dropped: nothing of it is on the side kept");
+    }
+}
+
+// Removes the meshes with no primitive left, and the nodes' references to
+// them; renumbers the rest.
+void removeEmptyMeshes(ordered& root, std::vector<std::string>& notes) {
+    if (!root.contains("meshes")) return;
+    std::vector<std::int64_t> meshNumber(root["meshes"].size(), -1);
+    ordered meshes = ordered::array();
+    for (std::size_t m = 0; m < root["meshes"].size(); ++m) {
+        if (root["meshes"][m]["primitives"].empty()) continue;
+        meshNumber[m] = std::int64_t(meshes.size());
+        meshes.push_back(std::move(root["meshes"][m]));
+    }
+    root["meshes"] = std::move(meshes);
+    if (root.contains("nodes"))
+        for (std::size_t n = 0; n < root["nodes"].size(); ++n) {
+            ordered& node = root["nodes"][n];
+            if (!node.contains("mesh")) continue;
+            const std::int64_t now = meshNumber[node["mesh"].get<std::size_t>()];
+            if (now >= 0) {
+                node["mesh"] = now;
+                continue;
+            }
+            node.erase("mesh");
+            node.erase("skin");
+            notes.push_back("node " + std::to_string(n) +
+                            " left without a mesh: all of it is on the side dropped");
+        }
+    if (root["meshes"].empty()) root.erase("meshes");
+}
+
+// Every place that names an accessor, by pointer into the JSON.
+std::vector<ordered*> accessorReferences(ordered& root) {
+    std::vector<ordered*> accessorRefs;
+    const auto refer = [&](ordered& holder, const char* key) {
+        if (holder.is_object() && holder.contains(key) && holder[key].is_number_unsigned())
+            accessorRefs.push_back(&holder[key]);
+    };
+    if (root.contains("meshes"))
+        for (ordered& m : root["meshes"])
+            for (ordered& p : m["primitives"]) {
+                if (p.contains("attributes"))
+                    for (auto item = p["attributes"].begin(); item != p["attributes"].end(); ++item)
+                        refer(p["attributes"], item.key().c_str());
+                refer(p, "indices");
+            }
+    if (root.contains("skins"))
+        for (ordered& skin : root["skins"]) refer(skin, "inverseBindMatrices");
+    if (root.contains("animations"))
+        for (ordered& animation : root["animations"])
+            if (animation.contains("samplers"))
+                for (ordered& sampler : animation["samplers"]) {
+                    refer(sampler, "input");
+                    refer(sampler, "output");
+                }
+    if (root.contains("nodes"))
+        for (ordered& node : root["nodes"])
+            if (node.contains("extensions") &&
+                node["extensions"].contains("EXT_mesh_gpu_instancing")) {
+                ordered& attributes = node["extensions"]["EXT_mesh_gpu_instancing"]["attributes"];
+                for (auto item = attributes.begin(); item != attributes.end(); ++item)
+                    refer(attributes, item.key().c_str());
+            }
+    return accessorRefs;
+}
+
+// The old accessors still used, renumbered, and every reference updated:
+// references at or above `tag` name new accessors, numbered after these.
+ordered keepUsedAccessors(ordered& root, std::size_t tag) {
+    const std::size_t oldAccessors = root.contains("accessors") ? root["accessors"].size() : 0;
+    std::vector<std::int64_t> accessorNumber(oldAccessors, -1);
+    const std::vector<ordered*> accessorRefs = accessorReferences(root);
+    ordered keptAccessors = ordered::array();
+    for (ordered* ref : accessorRefs) {
+        const std::size_t a = ref->get<std::size_t>();
+        if (a >= tag || a >= oldAccessors || accessorNumber[a] >= 0) continue;
+        accessorNumber[a] = 0;
+    }
+    for (std::size_t a = 0; a < oldAccessors; ++a) {
+        if (accessorNumber[a] < 0) continue;
+        accessorNumber[a] = std::int64_t(keptAccessors.size());
+        keptAccessors.push_back(root["accessors"][a]);
+    }
+    const std::size_t firstNew = keptAccessors.size();
+    for (ordered* ref : accessorRefs) {
+        const std::size_t a = ref->get<std::size_t>();
+        *ref = a >= tag ? firstNew + (a - tag) : std::size_t(accessorNumber[a]);
+    }
+    return keptAccessors;
+}
+
+// Every reference to one of the first `oldViews` buffer views from the
+// accessors kept and the images.
+std::vector<ordered*> viewReferences(ordered& root, ordered& keptAccessors, std::size_t oldViews) {
+    std::vector<ordered*> viewRefs;
+    const auto referView = [&](ordered& holder) {
+        if (holder.is_object() && holder.contains("bufferView") &&
+            holder["bufferView"].is_number_unsigned() &&
+            holder["bufferView"].get<std::size_t>() < oldViews)
+            viewRefs.push_back(&holder["bufferView"]);
+    };
+    for (ordered& a : keptAccessors) {
+        referView(a);
+        if (a.contains("sparse")) {
+            referView(a["sparse"]["indices"]);
+            referView(a["sparse"]["values"]);
+        }
+    }
+    if (root.contains("images"))
+        for (ordered& image : root["images"]) referView(image);
+    return viewRefs;
+}
+
+// The buffer views still used, copied into `bin` each at its old alignment
+// and renumbered; `buffers` holds each loaded buffer's bytes (null when not
+// loaded). False, with the view in `unreadable`, when one cannot be read.
+bool copyUsedViews(ordered& root, ordered& keptAccessors,
+                   const std::vector<const std::string_view*>& buffers, std::string& bin,
+                   ordered& bufferViews, std::size_t& unreadable) {
+    const std::size_t oldViews = root.contains("bufferViews") ? root["bufferViews"].size() : 0;
+    const std::vector<ordered*> viewRefs = viewReferences(root, keptAccessors, oldViews);
+    std::vector<std::int64_t> viewNumber(oldViews, -1);
+    for (ordered* ref : viewRefs) viewNumber[ref->get<std::size_t>()] = 0;
+    for (std::size_t v = 0; v < oldViews; ++v) {
+        if (viewNumber[v] < 0) continue;
+        ordered view = root["bufferViews"][v];
+        const std::size_t buffer = view["buffer"].get<std::size_t>();
+        const std::size_t offset = view.value("byteOffset", std::size_t(0));
+        const std::size_t length = view["byteLength"].get<std::size_t>();
+        if (buffer >= buffers.size() || buffers[buffer] == nullptr ||
+            offset + length > buffers[buffer]->size()) {
+            unreadable = v;
+            return false;
+        }
+        while (bin.size() % 8 != offset % 8) bin += '\0';
+        view["buffer"] = 0;
+        view["byteOffset"] = bin.size();
+        bin.append(buffers[buffer]->substr(offset, length));
+        viewNumber[v] = std::int64_t(bufferViews.size());
+        bufferViews.push_back(std::move(view));
+    }
+    for (ordered* ref : viewRefs) *ref = std::size_t(viewNumber[ref->get<std::size_t>()]);
+    return true;
+}
+
+// The new arrays' views appended after the views kept, and their accessors
+// after the accessors kept, pointing at them.
+void appendNewArrays(NewArrays& arrays, std::string& bin, ordered& bufferViews,
+                     ordered& keptAccessors) {
+    const std::size_t firstNewView = bufferViews.size();
+    for (NewView& view : arrays.views) {
+        padTo4(bin, '\0');
+        ordered v = ordered::object();
+        v["buffer"] = 0;
+        v["byteOffset"] = bin.size();
+        v["byteLength"] = view.bytes.size();
+        v["target"] = view.target;
+        bin += view.bytes;
+        bufferViews.push_back(std::move(v));
+    }
+    for (ordered& a : arrays.accessors) {
+        a["bufferView"] = firstNewView + a["bufferView"].get<std::size_t>();
+        keptAccessors.push_back(std::move(a));
+    }
+}
+
+void setOrErase(ordered& root, const char* key, ordered array) {
+    if (array.empty())
+        root.erase(key);
+    else
+        root[key] = std::move(array);
+}
+
+// One buffer holding `bin`, keeping the first one's name and extras.
+void setTheOneBuffer(ordered& root, const std::string& bin, bool glb) {
+    ordered buffer = root.contains("buffers") && !root["buffers"].empty() ? root["buffers"][0]
+                                                                          : ordered::object();
+    buffer.erase("uri");
+    buffer["byteLength"] = bin.size();
+    if (!glb) buffer["uri"] = "data:application/octet-stream;base64," + base64(bin);
+    if (bin.empty())
+        root.erase("buffers");
+    else
+        root["buffers"] = ordered::array({std::move(buffer)});
+}
+
+// A rebuilt primitive's vertex arrays, and its positions' bounds.
+struct VertexArrays {
+    std::string positions, normals, uvs, indices;
+    float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+
+    void addPosition(const float xyz[3]) {
+        for (int c = 0; c < 3; ++c) {
+            low[c] = std::min(low[c], xyz[c]);
+            high[c] = std::max(high[c], xyz[c]);
+        }
+        appendBytes(positions, xyz, 12);
+    }
+};
+
+// Adds the names of the attributes in `old` that are not rebuilt to
+// `dropped`, once each; true when joints or weights are among them.
+bool noteAttributesNotRebuilt(const ordered& old, bool normals, bool uvs,
+                              std::vector<std::string>& dropped) {
+    bool jointsOrWeights = false;
+    for (auto item = old.begin(); item != old.end(); ++item) {
+        const std::string& name = item.key();
+        if (name == "POSITION" || (name == "NORMAL" && normals) || (name == "TEXCOORD_0" && uvs))
+            continue;
+        if (std::find(dropped.begin(), dropped.end(), name) == dropped.end())
+            dropped.push_back(name);
+        if (name.rfind("JOINTS_", 0) == 0 || name.rfind("WEIGHTS_", 0) == 0) jointsOrWeights = true;
+    }
+    return jointsOrWeights;
+}
+
+// The primitive `target` pointed at its new arrays (accessor numbers
+// tagged by `tag`), drawing `count` vertices as elements of `kind`.
+void setRebuiltPrimitive(ordered& target, NewArrays& arrays, VertexArrays& data, std::size_t count,
+                         std::size_t indexCount, bool normals, bool uvs, int kind,
+                         std::size_t tag) {
+    ordered attributes = ordered::object();
+    attributes["POSITION"] = tag + arrays.add(std::move(data.positions), 34962, kFloatComponent,
+                                              "VEC3", count, data.low, data.high, 3);
+    if (normals)
+        attributes["NORMAL"] = tag + arrays.add(std::move(data.normals), 34962, kFloatComponent,
+                                                "VEC3", count, nullptr, nullptr, 3);
+    if (uvs)
+        attributes["TEXCOORD_0"] = tag + arrays.add(std::move(data.uvs), 34962, kFloatComponent,
+                                                    "VEC2", count, nullptr, nullptr, 2);
+    target["attributes"] = std::move(attributes);
+    target["indices"] = tag + arrays.add(std::move(data.indices), 34963, 5125, "SCALAR", indexCount,
+                                         nullptr, nullptr, 1);
+    target.erase("targets");
+    if (kind == EditElement::kFace)
+        target.erase("mode");
+    else
+        target["mode"] = kind == EditElement::kLine ? 1 : 0;
+}
+
+// The .glb of `text` and `bin`, or false when it is too large for one.
+bool glbFile(std::string text, std::string bin, std::string& out) {
+    padTo4(text, ' ');
+    padTo4(bin, '\0');
+    out.clear();
+    const std::size_t total = 12 + 8 + text.size() + (bin.empty() ? 0 : 8 + bin.size());
+    if (total > UINT32_MAX) return false;
+    const auto word = [&](std::uint32_t value) { appendBytes(out, &value, 4); };
+    word(kGlbMagic);
+    word(2);
+    word(std::uint32_t(total));
+    word(std::uint32_t(text.size()));
+    word(kJsonChunk);
+    out += text;
+    if (!bin.empty()) {
+        word(std::uint32_t(bin.size()));
+        word(kBinChunk);
+        out += bin;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool GltfDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
@@ -1055,6 +1508,21 @@ bool GltfDocument::readForRebuild(HalfMeshInput& input, std::string& error) {
     return true;
 }
 
+MeshPosition GltfDocument::storedPosition(const HalfMeshResult& rebuilt, std::size_t p,
+                                          std::size_t r) const {
+    const EditOrigin& origin = rebuilt.positionOrigins[p];
+    const EditVector& scene = rebuilt.mesh.positions[p];
+    MeshPosition local{scene.v[0], scene.v[1], scene.v[2]};
+    if (origin.kind == EditOrigin::kKept && !origin.moved) {
+        const std::size_t slot = vertexSlot_[std::size_t(origin.index)];
+        const Run& from = runOf(slot);
+        local = localPosition(from, slot, buffers_[from.buffer]->bytes);
+    } else if (!runs_[r].identity) {
+        local = transformed(inverses_[r], local);
+    }
+    return local;
+}
+
 bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&, std::string& out,
                                 std::vector<std::string>& notes, std::string& error) const {
     const HalfMeshInput& mesh = rebuilt.mesh;
@@ -1066,44 +1534,14 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
             .push_back(int(e));
 
     // The new data, each array in a buffer view of its own, after the views kept.
-    struct NewView {
-        std::string bytes;
-        int target;
-    };
-    std::vector<NewView> views;
-    ordered accessors = ordered::array();  // the new ones; numbered after the ones kept
-    const auto addAccessor = [&](std::string bytes, int target, int componentType, const char* type,
-                                 std::size_t count, const float* low, const float* high,
-                                 int width) {
-        ordered a = ordered::object();
-        a["bufferView"] = views.size();  // renumbered once the views kept are known
-        a["componentType"] = componentType;
-        a["count"] = count;
-        a["type"] = type;
-        if (low != nullptr) {
-            a["min"] = ordered::array();
-            a["max"] = ordered::array();
-            for (int c = 0; c < width; ++c) {
-                a["min"].push_back(double(low[c]));
-                a["max"].push_back(double(high[c]));
-            }
-        }
-        views.push_back({std::move(bytes), target});
-        accessors.push_back(std::move(a));
-        return accessors.size() - 1;
-    };
-    const auto append = [](std::string& bytes, const void* value, std::size_t size) {
-        bytes.append(static_cast<const char*>(value), size);
-    };
-
+    NewArrays arrays;
     std::vector<std::string> droppedAttributes;
     std::vector<bool> skinDropped(root.contains("nodes") ? root["nodes"].size() : 0, false);
     // Primitives left with no element, removed once the rest are written.
     std::vector<std::pair<std::size_t, std::size_t>> emptied;
     // New accessors are marked by a tag above every old accessor's number.
     const std::size_t tag = std::size_t(1) << 40;
-    constexpr std::uint32_t kNone = UINT32_MAX;
-    std::vector<std::uint32_t> firstOf(mesh.positions.size(), kNone);
+    std::vector<std::uint32_t> firstOf(mesh.positions.size(), kNoVertex);
     for (std::size_t k = 0; k < primitives_.size(); ++k) {
         const Primitive& primitive = primitives_[k];
         ordered& target = root["meshes"][primitive.mesh]["primitives"][primitive.index];
@@ -1115,66 +1553,13 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
         const Run& run = runs_[r];
         const bool normals = normalBase_.size() > k && normalBase_[k] >= 0;
         const bool uvs = uvBase_.size() > k && uvBase_[k] >= 0;
-        // A vertex of the primitive per distinct corner: position, normal, texture coordinates.
-        struct Key {
-            int p, n, t;
-            bool operator==(const Key& o) const { return p == o.p && n == o.n && t == o.t; }
-        };
-        struct KeyHash {
-            std::size_t operator()(const Key& key) const {
-                return std::hash<std::uint64_t>()(std::uint64_t(std::uint32_t(key.p)) << 32 ^
-                                                  std::uint64_t(std::uint32_t(key.n)) *
-                                                      2654435761u ^
-                                                  std::uint64_t(std::uint32_t(key.t)));
-            }
-        };
-        std::unordered_map<Key, std::uint32_t, KeyHash> index;
-        std::vector<Key> keys;
+        std::vector<CornerKey> keys;
         std::vector<std::uint32_t> indices;
-        // Most positions have one normal and one texture coordinate: the
-        // first corner of each is found directly, only others by the map.
-        const auto vertexOf = [&](const EditCorner& corner) {
-            const Key key{corner.vertex, normals ? corner.normal : -1, uvs ? corner.uv : -1};
-            std::uint32_t& first = firstOf[std::size_t(key.p)];
-            if (first == kNone) {
-                first = std::uint32_t(keys.size());
-                keys.push_back(key);
-                return first;
-            }
-            if (keys[first] == key) return first;
-            const auto found = index.emplace(key, std::uint32_t(keys.size()));
-            if (found.second) keys.push_back(key);
-            return found.first->second;
-        };
+        gatherVertices(mesh, elementsOf[k], normals, uvs, firstOf, keys, indices);
         int kind = mesh.elements[std::size_t(elementsOf[k][0])].kind;
-        for (int e : elementsOf[k]) {
-            const EditElement& element = mesh.elements[std::size_t(e)];
-            const EditCorner* c = &mesh.corners[std::size_t(element.first)];
-            if (element.kind == EditElement::kFace) {
-                for (int i = 1; i + 1 < element.count; ++i)
-                    for (const EditCorner* corner : {&c[0], &c[i], &c[i + 1]})
-                        indices.push_back(vertexOf(*corner));
-            } else if (element.kind == EditElement::kLine) {
-                for (int i = 0; i + 1 < element.count; ++i)
-                    for (const EditCorner* corner : {&c[i], &c[i + 1]})
-                        indices.push_back(vertexOf(*corner));
-            } else {
-                for (int i = 0; i < element.count; ++i) indices.push_back(vertexOf(c[i]));
-            }
-        }
-        std::string positionBytes, normalBytes, uvBytes, indexBytes;
-        float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
-        for (const Key& key : keys) {
-            const EditOrigin& origin = rebuilt.positionOrigins[std::size_t(key.p)];
-            const EditVector& scene = mesh.positions[std::size_t(key.p)];
-            MeshPosition local{scene.v[0], scene.v[1], scene.v[2]};
-            if (origin.kind == EditOrigin::kKept && !origin.moved) {
-                const std::size_t slot = vertexSlot_[std::size_t(origin.index)];
-                const Run& from = runOf(slot);
-                local = localPosition(from, slot, buffers_[from.buffer]->bytes);
-            } else if (!run.identity) {
-                local = transformed(inverses_[r], local);
-            }
+        VertexArrays data;
+        for (const CornerKey& key : keys) {
+            const MeshPosition local = storedPosition(rebuilt, std::size_t(key.p), r);
             if (!std::isfinite(local.x) || !std::isfinite(local.y) || !std::isfinite(local.z)) {
                 error = name_ +
                         ": a rebuilt vertex cannot be written: undoing its node's "
@@ -1182,259 +1567,63 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
                 return false;
             }
             const float xyz[3] = {local.x, local.y, local.z};
-            for (int c = 0; c < 3; ++c) {
-                low[c] = std::min(low[c], xyz[c]);
-                high[c] = std::max(high[c], xyz[c]);
-            }
-            append(positionBytes, xyz, 12);
+            data.addPosition(xyz);
             if (normals) {
                 EditVector n =
                     key.n >= 0 ? mesh.normals[std::size_t(key.n)] : EditVector{{0, 0, 1}};
                 if (!run.identity) n = turnedNormal(transforms_[r], n.v);
-                append(normalBytes, n.v, 12);
+                appendBytes(data.normals, n.v, 12);
             }
             if (uvs) {
                 const EditVector t =
                     key.t >= 0 ? mesh.uvs[std::size_t(key.t)] : EditVector{{0, 0, 0}};
-                append(uvBytes, t.v, 8);
+                appendBytes(data.uvs, t.v, 8);
             }
         }
-        for (std::uint32_t i : indices) append(indexBytes, &i, 4);
-        for (const Key& key : keys) firstOf[std::size_t(key.p)] = kNone;
-        ordered attributes = ordered::object();
-        const ordered& old = target["attributes"];
-        for (auto item = old.begin(); item != old.end(); ++item) {
-            const std::string& name = item.key();
-            if (name == "POSITION" || (name == "NORMAL" && normals) ||
-                (name == "TEXCOORD_0" && uvs))
-                continue;
-            if (std::find(droppedAttributes.begin(), droppedAttributes.end(), name) ==
-                droppedAttributes.end())
-                droppedAttributes.push_back(name);
-            if ((name.rfind("JOINTS_", 0) == 0 || name.rfind("WEIGHTS_", 0) == 0) &&
-                primitive.run < runs_.size() && run.node >= 0 &&
-                root["nodes"][std::size_t(run.node)].contains("skin"))
-                skinDropped[std::size_t(run.node)] = true;
-        }
-        const std::size_t count = keys.size();
-        attributes["POSITION"] = tag + addAccessor(std::move(positionBytes), 34962, kFloatComponent,
-                                                   "VEC3", count, low, high, 3);
-        if (normals)
-            attributes["NORMAL"] = tag + addAccessor(std::move(normalBytes), 34962, kFloatComponent,
-                                                     "VEC3", count, nullptr, nullptr, 3);
-        if (uvs)
-            attributes["TEXCOORD_0"] = tag + addAccessor(std::move(uvBytes), 34962, kFloatComponent,
-                                                         "VEC2", count, nullptr, nullptr, 2);
-        target["attributes"] = std::move(attributes);
-        target["indices"] = tag + addAccessor(std::move(indexBytes), 34963, 5125, "SCALAR",
-                                              indices.size(), nullptr, nullptr, 1);
-        target.erase("targets");
-        if (kind == EditElement::kFace)
-            target.erase("mode");
-        else
-            target["mode"] = kind == EditElement::kLine ? 1 : 0;
+        for (std::uint32_t i : indices) appendBytes(data.indices, &i, 4);
+        if (noteAttributesNotRebuilt(target["attributes"], normals, uvs, droppedAttributes) &&
+            primitive.run < runs_.size() && run.node >= 0 &&
+            root["nodes"][std::size_t(run.node)].contains("skin"))
+            skinDropped[std::size_t(run.node)] = true;
+        setRebuiltPrimitive(target, arrays, data, keys.size(), indices.size(), normals, uvs, kind,
+                            tag);
     }
-    if (!droppedAttributes.empty()) {
-        std::string names;
-        for (const std::string& name : droppedAttributes)
-            names += (names.empty() ? "" : ", ") + name;
-        notes.push_back("the rebuilt primitives' " + names +
-                        " dropped: only POSITION, NORMAL and TEXCOORD_0 are rebuilt");
-    }
-    for (std::size_t n = 0; n < skinDropped.size(); ++n) {
-        if (!skinDropped[n]) continue;
-        root["nodes"][n].erase("skin");
-        notes.push_back("node " + std::to_string(n) +
-                        "'s skin dropped, with its primitives' joints and weights");
-    }
+    noteDroppedAttributes(droppedAttributes, notes);
+    dropSkins(root, skinDropped, notes);
 
     // Primitives with nothing left go, and meshes with no primitive left, and
     // the nodes' references to them.
-    std::sort(emptied.rbegin(), emptied.rend());
-    for (const auto& [m, p] : emptied) {
-        ordered& list = root["meshes"][m]["primitives"];
-        list.erase(list.begin() + std::ptrdiff_t(p));
-        notes.push_back("a primitive of mesh " + std::to_string(m) +
-                        " dropped: nothing of it is on the side kept");
-    }
-    if (root.contains("meshes")) {
-        std::vector<std::int64_t> meshNumber(root["meshes"].size(), -1);
-        ordered meshes = ordered::array();
-        for (std::size_t m = 0; m < root["meshes"].size(); ++m) {
-            if (root["meshes"][m]["primitives"].empty()) continue;
-            meshNumber[m] = std::int64_t(meshes.size());
-            meshes.push_back(std::move(root["meshes"][m]));
-        }
-        root["meshes"] = std::move(meshes);
-        if (root.contains("nodes"))
-            for (std::size_t n = 0; n < root["nodes"].size(); ++n) {
-                ordered& node = root["nodes"][n];
-                if (!node.contains("mesh")) continue;
-                const std::int64_t now = meshNumber[node["mesh"].get<std::size_t>()];
-                if (now >= 0) {
-                    node["mesh"] = now;
-                    continue;
-                }
-                node.erase("mesh");
-                node.erase("skin");
-                notes.push_back("node " + std::to_string(n) +
-                                " left without a mesh: all of it is on the side dropped");
-            }
-        if (root["meshes"].empty()) root.erase("meshes");
-    }
+    removePrimitives(root, std::move(emptied), notes);
+    removeEmptyMeshes(root, notes);
 
     // The old accessors still used, renumbered; the rest dropped.
-    const std::size_t oldAccessors = root.contains("accessors") ? root["accessors"].size() : 0;
-    std::vector<std::int64_t> accessorNumber(oldAccessors, -1);
-    // Every place that names an accessor, by pointer into the JSON.
-    std::vector<ordered*> accessorRefs;
-    const auto refer = [&](ordered& holder, const char* key) {
-        if (holder.is_object() && holder.contains(key) && holder[key].is_number_unsigned())
-            accessorRefs.push_back(&holder[key]);
-    };
-    if (root.contains("meshes"))
-        for (ordered& m : root["meshes"])
-            for (ordered& p : m["primitives"]) {
-                if (p.contains("attributes"))
-                    for (auto item = p["attributes"].begin(); item != p["attributes"].end(); ++item)
-                        refer(p["attributes"], item.key().c_str());
-                refer(p, "indices");
-            }
-    if (root.contains("skins"))
-        for (ordered& skin : root["skins"]) refer(skin, "inverseBindMatrices");
-    if (root.contains("animations"))
-        for (ordered& animation : root["animations"])
-            if (animation.contains("samplers"))
-                for (ordered& sampler : animation["samplers"]) {
-                    refer(sampler, "input");
-                    refer(sampler, "output");
-                }
-    if (root.contains("nodes"))
-        for (ordered& node : root["nodes"])
-            if (node.contains("extensions") &&
-                node["extensions"].contains("EXT_mesh_gpu_instancing")) {
-                ordered& attributes = node["extensions"]["EXT_mesh_gpu_instancing"]["attributes"];
-                for (auto item = attributes.begin(); item != attributes.end(); ++item)
-                    refer(attributes, item.key().c_str());
-            }
-    ordered keptAccessors = ordered::array();
-    for (ordered* ref : accessorRefs) {
-        const std::size_t a = ref->get<std::size_t>();
-        if (a >= tag || a >= oldAccessors || accessorNumber[a] >= 0) continue;
-        accessorNumber[a] = 0;
-    }
-    for (std::size_t a = 0; a < oldAccessors; ++a) {
-        if (accessorNumber[a] < 0) continue;
-        accessorNumber[a] = std::int64_t(keptAccessors.size());
-        keptAccessors.push_back(root["accessors"][a]);
-    }
-    const std::size_t firstNew = keptAccessors.size();
-    for (ordered* ref : accessorRefs) {
-        const std::size_t a = ref->get<std::size_t>();
-        *ref = a >= tag ? firstNew + (a - tag) : std::size_t(accessorNumber[a]);
-    }
+    ordered keptAccessors = keepUsedAccessors(root, tag);
 
     // The buffer views still used (by accessors kept and images), copied
     // into the one buffer first, each at its old alignment.
-    const std::size_t oldViews = root.contains("bufferViews") ? root["bufferViews"].size() : 0;
-    std::vector<ordered*> viewRefs;
-    const auto referView = [&](ordered& holder) {
-        if (holder.is_object() && holder.contains("bufferView") &&
-            holder["bufferView"].is_number_unsigned() &&
-            holder["bufferView"].get<std::size_t>() < oldViews)
-            viewRefs.push_back(&holder["bufferView"]);
-    };
-    for (ordered& a : keptAccessors) {
-        referView(a);
-        if (a.contains("sparse")) {
-            referView(a["sparse"]["indices"]);
-            referView(a["sparse"]["values"]);
-        }
-    }
-    if (root.contains("images"))
-        for (ordered& image : root["images"]) referView(image);
-    std::vector<std::int64_t> viewNumber(oldViews, -1);
-    for (ordered* ref : viewRefs) viewNumber[ref->get<std::size_t>()] = 0;
+    std::vector<const std::string_view*> loaded;
+    for (const auto& buffer : buffers_) loaded.push_back(buffer->loaded ? &buffer->bytes : nullptr);
     std::string bin;
     ordered bufferViews = ordered::array();
-    for (std::size_t v = 0; v < oldViews; ++v) {
-        if (viewNumber[v] < 0) continue;
-        ordered view = root["bufferViews"][v];
-        const std::size_t buffer = view["buffer"].get<std::size_t>();
-        const std::size_t offset = view.value("byteOffset", std::size_t(0));
-        const std::size_t length = view["byteLength"].get<std::size_t>();
-        if (buffer >= buffers_.size() || !buffers_[buffer]->loaded ||
-            offset + length > buffers_[buffer]->bytes.size()) {
-            error = where("bufferViews", v) + "buffer view " + std::to_string(v) +
-                    " is still used but cannot be read to be copied";
-            return false;
-        }
-        while (bin.size() % 8 != offset % 8) bin += '\0';
-        view["buffer"] = 0;
-        view["byteOffset"] = bin.size();
-        bin.append(buffers_[buffer]->bytes.substr(offset, length));
-        viewNumber[v] = std::int64_t(bufferViews.size());
-        bufferViews.push_back(std::move(view));
+    std::size_t unreadable = 0;
+    if (!copyUsedViews(root, keptAccessors, loaded, bin, bufferViews, unreadable)) {
+        error = where("bufferViews", unreadable) + "buffer view " + std::to_string(unreadable) +
+                " is still used but cannot be read to be copied";
+        return false;
     }
-    for (ordered* ref : viewRefs) *ref = std::size_t(viewNumber[ref->get<std::size_t>()]);
-    const std::size_t firstNewView = bufferViews.size();
-    for (NewView& view : views) {
-        padTo4(bin, '\0');
-        ordered v = ordered::object();
-        v["buffer"] = 0;
-        v["byteOffset"] = bin.size();
-        v["byteLength"] = view.bytes.size();
-        v["target"] = view.target;
-        bin += view.bytes;
-        bufferViews.push_back(std::move(v));
-    }
-    for (ordered& a : accessors) {
-        a["bufferView"] = firstNewView + a["bufferView"].get<std::size_t>();
-        keptAccessors.push_back(std::move(a));
-    }
-    if (keptAccessors.empty())
-        root.erase("accessors");
-    else
-        root["accessors"] = std::move(keptAccessors);
-    if (bufferViews.empty())
-        root.erase("bufferViews");
-    else
-        root["bufferViews"] = std::move(bufferViews);
-    // One buffer, keeping the first one's name and extras.
-    ordered buffer = root.contains("buffers") && !root["buffers"].empty() ? root["buffers"][0]
-                                                                          : ordered::object();
-    buffer.erase("uri");
-    buffer["byteLength"] = bin.size();
-    if (!glb_) buffer["uri"] = "data:application/octet-stream;base64," + base64(bin);
-    if (bin.empty())
-        root.erase("buffers");
-    else
-        root["buffers"] = ordered::array({std::move(buffer)});
+    appendNewArrays(arrays, bin, bufferViews, keptAccessors);
+    setOrErase(root, "accessors", std::move(keptAccessors));
+    setOrErase(root, "bufferViews", std::move(bufferViews));
+    setTheOneBuffer(root, bin, glb_);
 
     std::string text = root.dump(glb_ ? -1 : 2, ' ', false, ordered::error_handler_t::replace);
     if (!glb_) {
         out = std::move(text) + "\n";
         return true;
     }
-    padTo4(text, ' ');
-    padTo4(bin, '\0');
-    out.clear();
-    const std::size_t total = 12 + 8 + text.size() + (bin.empty() ? 0 : 8 + bin.size());
-    if (total > UINT32_MAX) {
+    if (!glbFile(std::move(text), std::move(bin), out)) {
         error = name_ + ": the rebuilt file is larger than a .glb can hold";
         return false;
-    }
-    const auto word = [&](std::uint32_t value) { append(out, &value, 4); };
-    word(kGlbMagic);
-    word(2);
-    word(std::uint32_t(total));
-    word(std::uint32_t(text.size()));
-    word(kJsonChunk);
-    out += text;
-    if (!bin.empty()) {
-        word(std::uint32_t(bin.size()));
-        word(kBinChunk);
-        out += bin;
     }
     return true;
 }

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,7 +66,32 @@ private:
     struct Run;
     struct Output;
 
+    struct Placement;
+
     bool parseJson(std::string& error, const MeshLoadOptions& options);
+    // The objects to read: placed meshes in node order, then meshes no node
+    // places; and each node's parent.
+    bool placeMeshes(const nlohmann::json& root, std::vector<Placement>& placements,
+                     std::vector<std::int64_t>& parent, std::string& error) const;
+    // The placement's scene transform and its inverse, and the object's name.
+    bool placementTransform(const nlohmann::json& root, const Placement& placement,
+                            const std::vector<std::int64_t>& parent, Affine& world, Affine& inverse,
+                            std::string& objectName, std::string& error) const;
+    // The meshes' primitives read into objects, positions and elements.
+    bool readMeshes(const nlohmann::json& root, const std::vector<Placement>& placements,
+                    const std::vector<std::int64_t>& parent, const MeshLoadOptions& options,
+                    std::string& error);
+    // The POSITION accessor `a`, checked, as a new run of welded positions.
+    bool readPositionRun(const nlohmann::json& root, std::size_t a, const std::string& place,
+                         const Affine& world, const Affine& inverse, std::int64_t node,
+                         PositionWelder& welder, MeshObject& object, const MeshLoadOptions& options,
+                         std::string& error);
+    // The primitive's indices, or its positions in order.
+    bool primitiveOrder(const nlohmann::json& root, const nlohmann::json& primitive, const Run& run,
+                        const std::string& meshPlace, std::vector<std::uint32_t>& order,
+                        std::string& error);
+    // Refuses files whose positions and indices share bytes.
+    bool positionsApartFromIndices(std::string& error) const;
     // "PATH: offset N: " for the `index`th entry of the top-level array `array`.
     std::string where(const char* array, std::size_t index) const;
     bool loadBuffer(std::size_t index, std::string& error);
@@ -79,6 +105,9 @@ private:
     // The run's position at `slot` as stored, before any transform.
     MeshPosition localPosition(const Run& run, std::size_t slot, std::string_view bytes) const;
     Output compose(const std::vector<std::string>& uris) const;
+    // Rebuilt position `p` as run `r`'s accessor stores it: a kept, unmoved
+    // vertex's own bytes, else its scene position with the transform undone.
+    MeshPosition storedPosition(const HalfMeshResult& rebuilt, std::size_t p, std::size_t r) const;
     bool sourcesUnchanged() const;
 
     bool glb_ = false;
