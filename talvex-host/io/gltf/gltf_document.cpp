@@ -1252,25 +1252,25 @@ std::vector<ordered*> accessorReferences(ordered& root) {
 
 // The old accessors still used, renumbered, and every reference updated:
 // references at or above `tag` name new accessors, numbered after these.
-ordered keepUsedAccessors(ordered& root, std::size_t tag) {
+ordered keepUsedAccessors(ordered& root, std::uint64_t tag) {
     const std::size_t oldAccessors = root.contains("accessors") ? root["accessors"].size() : 0;
     std::vector<std::int64_t> accessorNumber(oldAccessors, -1);
     const std::vector<ordered*> accessorRefs = accessorReferences(root);
     ordered keptAccessors = ordered::array();
     for (ordered* ref : accessorRefs) {
-        const std::size_t a = ref->get<std::size_t>();
-        if (a >= tag || a >= oldAccessors || accessorNumber[a] >= 0) continue;
-        accessorNumber[a] = 0;
+        const std::uint64_t a = ref->get<std::uint64_t>();
+        if (a >= tag || a >= oldAccessors || accessorNumber[std::size_t(a)] >= 0) continue;
+        accessorNumber[std::size_t(a)] = 0;
     }
     for (std::size_t a = 0; a < oldAccessors; ++a) {
         if (accessorNumber[a] < 0) continue;
         accessorNumber[a] = std::int64_t(keptAccessors.size());
         keptAccessors.push_back(root["accessors"][a]);
     }
-    const std::size_t firstNew = keptAccessors.size();
+    const std::uint64_t firstNew = keptAccessors.size();
     for (ordered* ref : accessorRefs) {
-        const std::size_t a = ref->get<std::size_t>();
-        *ref = a >= tag ? firstNew + (a - tag) : std::size_t(accessorNumber[a]);
+        const std::uint64_t a = ref->get<std::uint64_t>();
+        *ref = a >= tag ? firstNew + (a - tag) : std::uint64_t(accessorNumber[std::size_t(a)]);
     }
     return keptAccessors;
 }
@@ -1404,7 +1404,7 @@ bool noteAttributesNotRebuilt(const ordered& old, bool normals, bool uvs,
 // tagged by `tag`), drawing `count` vertices as elements of `kind`.
 void setRebuiltPrimitive(ordered& target, NewArrays& arrays, VertexArrays& data, std::size_t count,
                          std::size_t indexCount, bool normals, bool uvs, int kind,
-                         std::size_t tag) {
+                         std::uint64_t tag) {
     ordered attributes = ordered::object();
     attributes["POSITION"] = tag + arrays.add(std::move(data.positions), 34962, kFloatComponent,
                                               "VEC3", count, data.low, data.high, 3);
@@ -1539,8 +1539,9 @@ bool GltfDocument::rebuiltBytes(const HalfMeshResult& rebuilt, const HalfPlane&,
     std::vector<bool> skinDropped(root.contains("nodes") ? root["nodes"].size() : 0, false);
     // Primitives left with no element, removed once the rest are written.
     std::vector<std::pair<std::size_t, std::size_t>> emptied;
-    // New accessors are marked by a tag above every old accessor's number.
-    const std::size_t tag = std::size_t(1) << 40;
+    // New accessors are marked by a tag above every old accessor's number;
+    // 64 bits wide in both builds, so the 32-bit one has room for it too.
+    const std::uint64_t tag = std::uint64_t(1) << 40;
     std::vector<std::uint32_t> firstOf(mesh.positions.size(), kNoVertex);
     for (std::size_t k = 0; k < primitives_.size(); ++k) {
         const Primitive& primitive = primitives_[k];
