@@ -273,6 +273,11 @@ std::string MeshFileDocument::changedUnderneath() const {
            "replaced it); nothing was written";
 }
 
+void MeshFileDocument::releaseFile() {
+    mapped_.reset();
+    data_ = {};
+}
+
 bool MeshFileDocument::save(const std::string& path, std::string& error) {
     const std::string out = bytes();
     SafeWriter writer;
@@ -288,11 +293,7 @@ bool MeshFileDocument::save(const std::string& path, std::string& error) {
             refused = true;
             return false;
         }
-        // Windows cannot replace a mapped file.
-        if (replacesSource) {
-            mapped_.reset();
-            data_ = {};
-        }
+        if (replacesSource) releaseFile();
         return true;
     });
     if (refused || !replacesSource) return committed;

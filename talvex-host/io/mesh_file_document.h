@@ -62,6 +62,9 @@ protected:
     std::string changedUnderneath() const;
     // Clears everything parse() fills.
     void clear();
+    // Lets go of the file read (Windows cannot replace a mapped file); data_
+    // is empty until the next load().
+    void releaseFile();
 
     std::string name_;
     std::string_view data_;

@@ -979,6 +979,10 @@ bool GltfDocument::save(const std::string& path, std::string& error) {
             refused = true;
             return false;
         }
+        if (inPlace) {
+            json_ = {};
+            releaseFile();
+        }
         return true;
     });
     if (!inPlace || refused) return committed;
