@@ -75,7 +75,7 @@ const CommandSpec kSpec = {"symmetrize",
                            "one input mesh",
                            false};
 
-// The plane for the geometry: the spec's, with its place for x, y, z taken
+// The plane for the geometry: the one --plane asked for, placed for x, y, z
 // at the vertices' centroid, rounded to float as a placed plane would be.
 HalfPlane halfPlaneOf(const PlaneSpec& spec, const std::vector<HostObject*>& objects) {
     HalfPlane plane;

@@ -253,4 +253,17 @@ std::string formatFixed(double value, int decimals) {
     return std::string(text, result.ptr);
 }
 
+void appendNegated(std::string_view token, std::string& out) {
+    float value = 0.0f;
+    if (readFloat(token, value) == NumberStatus::kOk && value == 0.0f) {
+        out += token;
+    } else if (!token.empty() && (token[0] == '-' || token[0] == '+')) {
+        if (token[0] == '+') out += '-';
+        out += token.substr(1);
+    } else {
+        out += '-';
+        out += token;
+    }
+}
+
 }  // namespace talvexhost

@@ -62,4 +62,9 @@ std::size_t formatFloatFixedInto(float value, int decimals, char* out, float& re
 // A double with `decimals` digits after the point, for reports.
 std::string formatFixed(double value, int decimals);
 
+// Appends the text of the number `token` negated, exactly: the sign changed,
+// the digits kept, a zero kept as written. Mirrors about an axis plane at 0
+// write their coordinates this way.
+void appendNegated(std::string_view token, std::string& out);
+
 }  // namespace talvexhost

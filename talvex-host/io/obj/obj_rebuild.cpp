@@ -264,21 +264,6 @@ private:
     std::string out_;
 };
 
-// A mirror image about an axis plane at 0 negates one coordinate, exactly:
-// its text is the original's with the sign changed (zero kept as written).
-void negatedToken(std::string_view token, std::string& out) {
-    float value = 0.0f;
-    if (readFloat(token, value) == NumberStatus::kOk && value == 0.0f) {
-        out += token;
-    } else if (!token.empty() && (token[0] == '-' || token[0] == '+')) {
-        if (token[0] == '+') out += '-';
-        out += token.substr(1);
-    } else {
-        out += '-';
-        out += token;
-    }
-}
-
 void ObjWriter::vertexLines(const HalfMeshResult& result) {
     const HalfMeshInput& mesh = result.mesh;
     const bool textMirror = plane_.axis >= 0 && plane_.offset == 0.0;
@@ -300,7 +285,7 @@ void ObjWriter::vertexLines(const HalfMeshResult& result) {
             for (int k = 0; k < 3; ++k) {
                 out_ += ' ';
                 if (k == plane_.axis)
-                    negatedToken(parts.numbers[k], out_);
+                    appendNegated(parts.numbers[k], out_);
                 else
                     out_ += parts.numbers[k];
             }

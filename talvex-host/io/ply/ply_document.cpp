@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "io/number_text.h"
+#include "io/text_tokens.h"
 
 namespace talvexhost {
 
@@ -108,10 +109,6 @@ void storeCoordinate(char* p, int type, bool bigEndian, float value) {
         p[i] = static_cast<char>(raw[bigEndian ? size - 1 - i : i]);
 }
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 // The words of a header line.
 std::vector<std::string_view> wordsOf(std::string_view line) {
     std::vector<std::string_view> words;
@@ -124,25 +121,6 @@ std::vector<std::string_view> wordsOf(std::string_view line) {
     }
     return words;
 }
-
-// Walks the whitespace-separated tokens of an ASCII body.
-struct Tokens {
-    std::string_view text;
-    std::size_t at;
-    std::size_t line;
-
-    bool next(std::string_view& token) {
-        while (at < text.size() && isSpace(text[at])) {
-            if (text[at] == '\n') ++line;
-            ++at;
-        }
-        if (at >= text.size()) return false;
-        const std::size_t start = at;
-        while (at < text.size() && !isSpace(text[at])) ++at;
-        token = text.substr(start, at - start);
-        return true;
-    }
-};
 
 bool isFaceList(const PlyDocument::Property& property) {
     return property.countType >= 0 &&
@@ -744,19 +722,6 @@ double valueOf(std::string_view list) {
     std::int64_t count = 0;
     parseInteger(list.substr(0, end), count);
     return double(count);
-}
-
-void appendNegated(std::string_view token, std::string& out) {
-    float value = 0.0f;
-    if (readFloat(token, value) == NumberStatus::kOk && value == 0.0f) {
-        out += token;
-    } else if (!token.empty() && (token[0] == '-' || token[0] == '+')) {
-        if (token[0] == '+') out += '-';
-        out += token.substr(1);
-    } else {
-        out += '-';
-        out += token;
-    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "io/number_text.h"
+#include "io/text_tokens.h"
 
 namespace talvexhost {
 
@@ -18,10 +19,6 @@ float loadFloat(const char* p) {
     return value;
 }
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 bool sameWord(std::string_view a, const char* b) {
     const std::size_t n = std::strlen(b);
     if (a.size() != n) return false;
@@ -29,35 +26,6 @@ bool sameWord(std::string_view a, const char* b) {
         if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
     return true;
 }
-
-struct Tokens {
-    std::string_view text;
-    std::size_t at;
-    std::size_t line;
-
-    bool next(std::string_view& token) {
-        while (at < text.size() && isSpace(text[at])) {
-            if (text[at] == '\n') ++line;
-            ++at;
-        }
-        if (at >= text.size()) return false;
-        const std::size_t start = at;
-        while (at < text.size() && !isSpace(text[at])) ++at;
-        token = text.substr(start, at - start);
-        return true;
-    }
-    // The rest of the current line, trimmed.
-    std::string_view restOfLine() {
-        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-        std::size_t end = at;
-        while (end < text.size() && text[end] != '\n') ++end;
-        std::size_t last = end;
-        while (last > at && isSpace(text[last - 1])) --last;
-        const std::string_view rest = text.substr(at, last - at);
-        at = end;
-        return rest;
-    }
-};
 
 // Text, as ASCII STL is: no control characters but white space in `head`.
 bool looksLikeText(std::string_view head) {
@@ -364,19 +332,6 @@ bool countable(std::uint64_t facets) {
 MeshPosition rebuiltNormal(const MeshPosition& a, const MeshPosition& b, const MeshPosition& c) {
     const MeshPosition n = facetNormal(a, b, c);
     return {n.x + 0.0f, n.y + 0.0f, n.z + 0.0f};
-}
-
-void appendNegated(std::string_view token, std::string& out) {
-    float value = 0.0f;
-    if (readFloat(token, value) == NumberStatus::kOk && value == 0.0f) {
-        out += token;
-    } else if (!token.empty() && (token[0] == '-' || token[0] == '+')) {
-        if (token[0] == '+') out += '-';
-        out += token.substr(1);
-    } else {
-        out += '-';
-        out += token;
-    }
 }
 
 }  // namespace
