@@ -98,19 +98,23 @@ void ResymPartnerSearch::findTwins() noexcept {
     }
 }
 
-std::uint32_t ResymPartnerSearch::searchFrom(const float p[3], int rank) const noexcept {
+bool ResymPartnerSearch::probeFrom(const float p[3], FlatProbe& probe) const noexcept {
     // The probe exactly as probeVertex makes it from the vertex.
     const double signedScaled = flat_.signedScaled(p);
     float image[3];
     const double distance = flat_.distance(p, signedScaled, image);
-    if (!(distance > double(starterGate_))) return kNone;
-    FlatProbe probe;
+    if (!(distance > double(starterGate_))) return false;
     probe.target[0] = image[0];
     probe.target[1] = image[1];
     probe.target[2] = image[2];
     probe.distance = static_cast<float>(distance);
     probe.side = signedScaled > 0.0 ? 1 : -1;
-    if (!isFiniteTarget(probe.target)) return kNone;
+    return isFiniteTarget(probe.target);
+}
+
+std::uint32_t ResymPartnerSearch::searchFrom(const float p[3], int rank) const noexcept {
+    FlatProbe probe;
+    if (!probeFrom(p, probe)) return kNone;
     return nearestOrdinal(table_.first(rank), table_.first(rank + 1), probe);
 }
 
@@ -142,21 +146,39 @@ void ResymPartnerSearch::findAllPartners() noexcept {
     const bool backwards = lowerFirstBackwards();
     const std::uint32_t count = index_.entryCount();
     int rank = 0;
-    for (std::uint32_t k = 0; k < count; ++k) {
-        const CellEntry& e = index_.entryAt(backwards ? count - 1 - k : k);
-        if (partners_[e.key] != kPending) continue;
-        if (e.key < table_.first(rank) || e.key >= table_.first(rank + 1))
-            rank = table_.rankOf(e.key);
-        const std::uint32_t partner = searchFrom(e.p, rank);
-        partners_[e.key] = partner;
-        // The caller's loop meets starters in ordinal order. When it reaches
-        // this starter, it takes this partner unless either is already
-        // paired; a partner met later is then paired, and its own search
-        // would change nothing. Mostly it is, so that search waits until the
-        // loop finds the partner unpaired: half the searches of a
-        // symmetric mesh are never made.
-        if (partner < kDeferred && partner > e.key && partners_[partner] == kPending)
-            partners_[partner] = kDeferred;
+    // The probes of a few starters are made together before their searches:
+    // each is a long chain of roundings that depends only on its starter, and
+    // made side by side they overlap, where each between two searches would
+    // wait for the one before. A starter deferred meanwhile wastes its probe.
+    constexpr std::uint32_t kBatch = 16;
+    FlatProbe probes[kBatch];
+    bool probed[kBatch];
+    for (std::uint32_t k0 = 0; k0 < count; k0 += kBatch) {
+        const std::uint32_t n = std::min(kBatch, count - k0);
+        for (std::uint32_t j = 0; j < n; ++j) {
+            const std::uint32_t k = k0 + j;
+            const CellEntry& e = index_.entryAt(backwards ? count - 1 - k : k);
+            probed[j] = partners_[e.key] == kPending && probeFrom(e.p, probes[j]);
+        }
+        for (std::uint32_t j = 0; j < n; ++j) {
+            const std::uint32_t k = k0 + j;
+            const CellEntry& e = index_.entryAt(backwards ? count - 1 - k : k);
+            if (partners_[e.key] != kPending) continue;
+            if (e.key < table_.first(rank) || e.key >= table_.first(rank + 1))
+                rank = table_.rankOf(e.key);
+            const std::uint32_t partner =
+                probed[j] ? nearestOrdinal(table_.first(rank), table_.first(rank + 1), probes[j])
+                          : kNone;
+            partners_[e.key] = partner;
+            // The caller's loop meets starters in ordinal order. When it reaches
+            // this starter, it takes this partner unless either is already
+            // paired; a partner met later is then paired, and its own search
+            // would change nothing. Mostly it is, so that search waits until the
+            // loop finds the partner unpaired: half the searches of a
+            // symmetric mesh are never made.
+            if (partner < kDeferred && partner > e.key && partners_[partner] == kPending)
+                partners_[partner] = kDeferred;
+        }
     }
 }
 

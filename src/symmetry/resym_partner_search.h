@@ -81,6 +81,9 @@ private:
     void findAllPartners() noexcept;
     // Whether to take the columns from the last: see its definition.
     bool lowerFirstBackwards() noexcept;
+    // The probe of a starter at p, as probeVertex makes it; false when the
+    // starter is within the gate or its image is not finite (no partner).
+    bool probeFrom(const float p[3], FlatProbe& probe) const noexcept;
     // The partner ordinal of a starter at p in the object of `rank`, or
     // kNone (within the gate, image not finite, or no candidate).
     std::uint32_t searchFrom(const float p[3], int rank) const noexcept;
