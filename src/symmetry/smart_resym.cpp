@@ -56,8 +56,10 @@ void collectPairs(const PlaneFrame& frame, const ObjectList& objects, const Host
 // Writes `position` into `vertex` and counts it when it moved by more than the
 // epsilon. A non-finite position is never written. The same steps as
 // storeIfFinite and Vector3's subtractInPlace and length, on bare floats: a
-// million pairs made the calls cost more than the rest of the command.
-void moveVertex(HostVertex& vertex, const float position[3], int& movedCount) {
+// million pairs made the calls cost more than the rest of the command, and
+// so did this one's own call where the compiler kept it out of line.
+[[gnu::always_inline]] inline void moveVertex(HostVertex& vertex, const float position[3],
+                                              int& movedCount) {
     if (!(std::isfinite(position[0]) && std::isfinite(position[1]) && std::isfinite(position[2])))
         return;
     const float before[3] = {vertex.x, vertex.y, vertex.z};
