@@ -1,9 +1,9 @@
 // talvex-host resym: batch Smart Resym of an OBJ mesh.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -231,6 +231,29 @@ bool writeToStdout(HostSession& session, MeshNumberStyle style, std::string& err
     return true;
 }
 
+// The names on the file's `mtllib` lines, found in its mapped bytes: a
+// search for the word, not a pass over every line of a large mesh.
+std::vector<std::string> materialLibraryNames(const std::string& input) {
+    std::vector<std::string> names;
+    MappedFile file;
+    std::string error;
+    if (input == "-" || !file.open(input, error)) return names;
+    const std::string_view bytes = file.bytes();
+    constexpr std::string_view kWord = "mtllib ";
+    for (std::size_t at = bytes.find(kWord); at != std::string_view::npos;
+         at = bytes.find(kWord, at + kWord.size())) {
+        std::size_t start = at;
+        while (start > 0 && (bytes[start - 1] == ' ' || bytes[start - 1] == '\t')) --start;
+        if (start > 0 && bytes[start - 1] != '\n' && bytes[start - 1] != '\r') continue;
+        const std::size_t end = std::min(bytes.find_first_of("\r\n", at), bytes.size());
+        std::istringstream words(
+            std::string(bytes.substr(at + kWord.size(), end - at - kWord.size())));
+        std::string name;
+        while (words >> name) names.push_back(name);
+    }
+    return names;
+}
+
 // A relative `mtllib` is looked for beside the file that names it: written
 // into another folder, the copy loses its materials unless they are there too.
 void warnOfMaterials(const std::string& input, const std::string& target) {
@@ -239,22 +262,13 @@ void warnOfMaterials(const std::string& input, const std::string& target) {
     const fs::path to = fs::path(target).parent_path();
     std::error_code ec;
     if (fs::equivalent(from, to, ec)) return;
-    std::ifstream file(input, std::ios::binary);
-    std::string line;
-    while (std::getline(file, line)) {
-        std::size_t at = line.find_first_not_of(" \t");
-        if (at == std::string::npos || line.compare(at, 7, "mtllib ") != 0) continue;
-        std::istringstream names(line.substr(at + 7));
-        std::string name;
-        while (names >> name) {
-            if (!name.empty() && name.back() == '\r') name.pop_back();
-            if (name.empty() || fs::path(name).is_absolute() || fs::exists(to / name, ec)) continue;
-            std::fprintf(stderr,
-                         "talvex-host: warning: %s names its materials \"%s\" relative to its "
-                         "folder, and %s has none: copy %s beside the output to keep them\n",
-                         input.c_str(), name.c_str(), to.string().c_str(),
-                         (from / name).string().c_str());
-        }
+    for (const std::string& name : materialLibraryNames(input)) {
+        if (fs::path(name).is_absolute() || fs::exists(to / name, ec)) continue;
+        std::fprintf(stderr,
+                     "talvex-host: warning: %s names its materials \"%s\" relative to its "
+                     "folder, and %s has none: copy %s beside the output to keep them\n",
+                     input.c_str(), name.c_str(), to.string().c_str(),
+                     (from / name).string().c_str());
     }
 }
 
@@ -449,6 +463,7 @@ static int runResym(const Invocation& invocation) {
         return resymByTopology(args, setup, options, modes.pairing, output, text);
     if (!args.has("--no-center")) fillCentreLine(setup, options);
     options.listMoves = output.dryRun;
+    options.keepPairs = false;
     const ResymOutcome outcome = runResymStep(setup, options, vertices);
     const bool refused = pairedShare(outcome) < kLeastPairedShare && !args.has("--force");
     if (output.dryRun || refused) {

@@ -206,20 +206,24 @@ Moves countMoves(const hostsim::Host& host, std::size_t stepsBefore, const Verte
 // The pairs are the last registered list, which closes the last step; each
 // pair's deviation is measured from the positions before the edit.
 void measurePairs(const hostsim::Host& host, const HostPlane& plane, const VertexOrdinals& ordinals,
-                  Marks& paired, ResymOutcome& outcome) {
+                  bool keepPairs, Marks& paired, ResymOutcome& outcome) {
     const std::vector<HostVertex*>& list = host.lastRegistered;
     const hostsim::EditStep& step = host.undoSteps.back();
     const std::size_t offset =
         step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
     outcome.pairs = static_cast<int>(list.size() / 2);
-    outcome.pairList.reserve(list.size() / 2);
-    outcome.pairOrdinals.reserve(list.size() / 2);
+    if (keepPairs) {
+        outcome.pairList.reserve(list.size() / 2);
+        outcome.pairOrdinals.reserve(list.size() / 2);
+    }
     double sum = 0.0;
     for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
         const int a = ordinals.find(list[k]);
         const int b = ordinals.find(list[k + 1]);
-        outcome.pairList.push_back({list[k], list[k + 1]});
-        if (a >= 0 && b >= 0) outcome.pairOrdinals.push_back({a, b});
+        if (keepPairs) {
+            outcome.pairList.push_back({list[k], list[k + 1]});
+            if (a >= 0 && b >= 0) outcome.pairOrdinals.push_back({a, b});
+        }
         if (a < 0 || b < 0 || offset + k + 1 >= step.vertices.size()) continue;
         paired[a] = 1;
         paired[b] = 1;
@@ -348,7 +352,7 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
         [&] { return countMoves(host, stepsBefore, ordinals, plane, axis, options.listMoves); });
     Marks paired(static_cast<std::size_t>(ordinals.count()), 0);
     if (registered && host.undoSteps.size() > stepsBefore)
-        measurePairs(host, plane, ordinals, paired, outcome);
+        measurePairs(host, plane, ordinals, options.keepPairs, paired, outcome);
     for (unsigned char p : paired) outcome.pairedVertices += p;
     collectUnpaired(plane, axis, ordinals, paired, options, outcome);
     Moves counted = moves.get();

@@ -67,6 +67,9 @@ struct ResymOptions {
     double tolerance = 0.0;
     std::function<EdgeFacts()> edgeFacts;
     bool listMoves = false;  // fill `movedLabels`
+    // Fill `pairList` and `pairOrdinals`: the report and topology pairing
+    // read them; a plain run need not hold two lists of every pair.
+    bool keepPairs = true;
     // With a master side (the sign of HostPlane::signedDistance on it, or 0
     // for none), every target vertex on it is marked "do not move" for the
     // command, so the plug-in moves each partner onto the exact mirror image

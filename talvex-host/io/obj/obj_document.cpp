@@ -286,10 +286,15 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
         const std::size_t numbersEnd = coordinateTokens(text, tokens, values);
         const bool differs =
             !sameBits(values[0], p.x) || !sameBits(values[1], p.y) || !sameBits(values[2], p.z);
-        line.clear();
-        if (differs && rewriteVertexLine(tokens, values, p, line)) {
+        if (!differs) return true;
+        // Room for the longest line the three numbers can make.
+        const std::size_t room =
+            4 + tokens[0].size() + tokens[1].size() + tokens[2].size() + 3 * kFloatTextMax;
+        if (line.size() < room) line.resize(room);
+        const std::size_t length = rewriteVertexLine(tokens, values, p, line.data());
+        if (length > 0) {
             copy(copied, begin);
-            out.insert(out.end(), line.begin(), line.end());
+            out.insert(out.end(), line.data(), line.data() + length);
             copied = begin + numbersEnd;
         }
         return true;
@@ -304,16 +309,16 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
     return {std::move(out), intact};
 }
 
-bool ObjDocument::rewriteVertexLine(const std::string_view tokens[3], const float values[3],
-                                    const ObjPosition& position, std::vector<char>& out) const {
+std::size_t ObjDocument::rewriteVertexLine(const std::string_view tokens[3], const float values[3],
+                                           const ObjPosition& position, char* out) const {
     const float wanted[3] = {position.x, position.y, position.z};
     const bool fileStyle = numberStyle_ == ObjNumberStyle::kFileDecimals && decimals_ > 0 &&
                            decimals_ <= kMostFileDecimals;
     bool rewritten = false;
-    char number[kFloatTextMax];
-    out.push_back('v');
+    char* at = out;
+    *at++ = 'v';
     for (int i = 0; i < 3; ++i) {
-        out.push_back(' ');
+        *at++ = ' ';
         const double was = values[i];
         const double now = wanted[i];
         // The sign of a zero is no move.
@@ -321,7 +326,8 @@ bool ObjDocument::rewriteVertexLine(const std::string_view tokens[3], const floa
             numberStyle_ == ObjNumberStyle::kFileDecimals &&
             (now == was || (fileStyle && std::fabs(now - was) < kUnitOfDecimal[decimals_]));
         if (keep) {
-            out.insert(out.end(), tokens[i].begin(), tokens[i].end());
+            std::memcpy(at, tokens[i].data(), tokens[i].size());
+            at += tokens[i].size();
             continue;
         }
         rewritten = true;
@@ -329,13 +335,13 @@ bool ObjDocument::rewriteVertexLine(const std::string_view tokens[3], const floa
         if (fileStyle) {
             // The file's decimals, unless that would read back as the old value.
             float back = 0.0f;
-            length = formatFloatFixedInto(wanted[i], decimals_, number, back);
+            length = formatFloatFixedInto(wanted[i], decimals_, at, back);
             if (length > 0 && sameBits(back, values[i])) length = 0;
         }
-        if (length == 0) length = formatFloatInto(wanted[i], number);
-        out.insert(out.end(), number, number + length);
+        if (length == 0) length = formatFloatInto(wanted[i], at);
+        at += length;
     }
-    return rewritten;
+    return rewritten ? static_cast<std::size_t>(at - out) : 0;
 }
 
 bool ObjDocument::sourceUnchanged() const {

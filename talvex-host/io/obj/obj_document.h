@@ -153,12 +153,13 @@ private:
     std::string changedUnderneath() const;
     // The vertex's `v` line, without its ending.
     std::string_view vertexLine(int vertex) const;
-    // Appends to `out` the `v` line (up to its coordinates) that gives
+    // Writes into `out` the `v` line (up to its coordinates) that gives
     // `position`, `tokens` and `values` being the coordinates of the file's
-    // line of that vertex, which holds other numbers; false when the style
-    // keeps the file's text.
-    bool rewriteVertexLine(const std::string_view tokens[3], const float values[3],
-                           const ObjPosition& position, std::vector<char>& out) const;
+    // line of that vertex, which holds other numbers; its length, or 0 when
+    // the style keeps the file's text. `out` has room for the three tokens,
+    // three numbers of kFloatTextMax and four separators.
+    std::size_t rewriteVertexLine(const std::string_view tokens[3], const float values[3],
+                                  const ObjPosition& position, char* out) const;
 
     std::unique_ptr<MappedFile> mapped_;
     std::unique_ptr<std::string> owned_;
