@@ -52,12 +52,13 @@ bench-dll: native win32
 	@bench/compare.sh
 
 # Then the native benchmark of the searches, symmetry-plane detection, and
-# talvex-host resym end to end on 1 M and 10 M vertices in both builds: about
-# half an hour in all.
+# talvex-host resym end to end on 1 M and 10 M vertices in both builds, and
+# against Blender's batch run of the same job: about half an hour in all.
 bench: bench-dll
 	@cd build/native && ./talvex_bench $(BENCH_ARGS)
 	@cd build/native && ./detect_bench
 	@bench/host_resym_bench.sh $(HOST_BENCH_ARGS)
+	@bench/host_vs_blender.sh
 	@bench/host_objects_bench.sh
 	@bench/host_edit_bench.sh
 
