@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "io/ordered_work.h"
 #include "pairing/plane_placement.h"
 #include "session/host_session.h"
 
@@ -43,6 +44,9 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets,
         error = "the symmetry plane has not been found yet";
         return false;
     }
+    // Both the plug-in's Create and the box below read every target vertex
+    // and move none: on a large mesh they read side by side.
+    auto spanBeside = runBeside([&targets] { return spanOf(targets); });
     // Create sizes the plane to the selected object when there is just one.
     session.selectObjects(targets.size() == 1 ? targets : std::vector<HostObject*>{});
     const HostObject* before = session.newestPlane();
@@ -53,7 +57,7 @@ bool placePlane(HostSession& session, const std::vector<HostObject*>& targets,
         return false;
     }
 
-    const SpanBox span = spanOf(targets);
+    const SpanBox span = spanBeside.get();
     HostPlane pose = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
     if (spec.general) {
         for (int k = 0; k < 3; ++k) {
