@@ -170,6 +170,11 @@ int fixedDecimals(std::string_view token) noexcept {
 
 namespace {
 
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 constexpr std::uint64_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
                                           100000, 1000000, 10000000, 100000000, 1000000000};
 
@@ -204,18 +209,28 @@ std::size_t formatFixedByIntegers(float value, int decimals, char* out, float& r
         // Read the text back below.
         readsBack = std::numeric_limits<float>::quiet_NaN();
     }
+    // The digits last first, two to a division.
     char digits[24];
     int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    } while (whole != 0);
+    while (whole >= 100) {
+        const std::size_t pair = 2 * static_cast<std::size_t>(whole % 100);
+        whole /= 100;
+        digits[count++] = kDigitPairs[pair + 1];
+        digits[count++] = kDigitPairs[pair];
+    }
+    if (whole >= 10) {
+        digits[count++] = kDigitPairs[2 * whole + 1];
+        digits[count++] = kDigitPairs[2 * whole];
+    } else {
+        digits[count++] = static_cast<char>('0' + whole);
+    }
     while (count <= decimals) digits[count++] = '0';  // a digit before the point
     std::size_t length = 0;
     if (negative) out[length++] = '-';
-    for (int i = count - 1; i >= 0; --i) {
-        out[length++] = digits[i];
-        if (i == decimals && decimals > 0) out[length++] = '.';
+    for (int i = count - 1; i >= decimals; --i) out[length++] = digits[i];
+    if (decimals > 0) {
+        out[length++] = '.';
+        for (int i = decimals - 1; i >= 0; --i) out[length++] = digits[i];
     }
     return length;
 }
