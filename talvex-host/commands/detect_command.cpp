@@ -240,7 +240,10 @@ static int runDetect(const Invocation& invocation) {
     if (namesManyFiles(args)) return runOnManyFiles(invocation, kSpec, args);
     const std::string input = args.positional[0];
     std::string error;
-    const std::unique_ptr<MeshDocument> document = loadMeshDocument(input, error);
+    // Detection takes the vertices as points: the faces need not be read.
+    MeshLoadOptions load;
+    load.positionsOnly = true;
+    const std::unique_ptr<MeshDocument> document = loadMeshDocument(input, error, load);
     if (!document) return commandFailure(kSpec, error);
     std::vector<Part> parts;
     if (!collectParts(*document, args, parts, error))

@@ -67,6 +67,11 @@ struct MeshLoadOptions {
     // Memory the caller will need per vertex; when set, a file whose vertices
     // would need more than the machine has left is refused before it is read.
     std::uint64_t bytesPerVertex = 0;
+    // Only the positions and the objects are wanted (detection): a format may
+    // then skip its faces, lines and points, leaving them unread and
+    // unchecked, where the objects do not depend on them. elements() and
+    // forEachEdge() then give what the format kept, possibly nothing.
+    bool positionsOnly = false;
 };
 
 class MeshDocument {

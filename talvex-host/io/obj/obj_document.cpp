@@ -124,6 +124,7 @@ bool ObjDocument::load(const std::string& path, std::string& error,
     if (!mapped->open(path, error)) return false;
     const std::string_view bytes = mapped->bytes();
     ObjReader reader(bytes, path);
+    if (options.positionsOnly) reader.skipElements();
     if (options.bytesPerVertex > 0) {
         reader.onCounted([&](std::int64_t vertices, std::string& why) {
             // The file stays mapped while the mesh is worked on, so it counts too.

@@ -227,6 +227,9 @@ struct ObjReader::PieceOutcome {
     std::vector<ObjEdge> edges;
     bool loneCarriageReturns = false;
     int decimals = 0;
+    // The lowest and highest object an element left unread stood in.
+    int skippedLow = INT_MAX;
+    int skippedHigh = -1;
 };
 
 // Reads one piece: its vertices go straight to their places, every other
@@ -245,6 +248,8 @@ public:
 
 private:
     bool readLine(std::string_view content);
+    // True when `keyword` starts an element whose reading is skipped.
+    bool skipped(std::string_view keyword);
     bool readPlainVertex(std::string_view content);
     // Hands a face, line or point to what the reader collects.
     void keep(ObjElement& element);
@@ -322,14 +327,25 @@ bool ObjReader::PieceReader::readLine(std::string_view content) {
     const bool edgesOnly = reader_.edges_ && reader_.elements_ == nullptr;
     if (edgesOnly && content.size() > 1 && content[0] == 'v' && isBlank(content[1]))
         return addVertex();
+    if (reader_.skipElements_ && content.size() > 1 && isBlank(content[1]) &&
+        skipped(content.substr(0, 1)))
+        return true;
     if (readPlainVertex(content) || readPlainFace(content)) return true;
     tokenize(content, tokens_, starts_);
     if (tokens_.empty()) return true;
     const std::string_view keyword = tokens_[0];
+    if (reader_.skipElements_ && skipped(keyword)) return true;
     if (keyword == "v") return edgesOnly ? addVertex() : readVertex();
     if (keyword == "vt" || keyword == "vn" || keyword == "vp") return readAttribute(keyword);
     if (keyword == "f" || keyword == "l" || keyword == "p") return readElement(keyword);
     if (keyword == "o" || (keyword == "g" && !reader_.objectLines_)) readGroupName(content);
+    return true;
+}
+
+bool ObjReader::PieceReader::skipped(std::string_view keyword) {
+    if (keyword != "f" && keyword != "l" && keyword != "p") return false;
+    out_.skippedLow = std::min(out_.skippedLow, group_);
+    out_.skippedHigh = std::max(out_.skippedHigh, group_);
     return true;
 }
 
@@ -546,7 +562,24 @@ void ObjReader::claimVertex(std::int64_t index, int group) {
 }
 
 bool ObjReader::read(ObjReadResult& result, std::string& error) {
+    if (!readOnce(result, error)) return false;
+    if (!skipElements_ || skippedHigh_ < 0) return true;
+    // The skipped elements would have claimed vertices only for the object
+    // they stand in; when that is each vertex's own, nothing was lost.
+    const int group = skippedHigh_;
+    bool same = skippedLow_ == group;
+    for (std::size_t v = 0; same && v < definedIn_.size(); ++v) same = definedIn_[v] == group;
+    if (same) return true;
+    skipElements_ = false;
+    const bool read = readOnce(result, error);
+    skipElements_ = true;
+    return read;
+}
+
+bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     result = ObjReadResult{};
+    skippedLow_ = INT_MAX;
+    skippedHigh_ = -1;
     std::vector<Piece> pieces;
     totals_ = Totals{};
     Totals& totals = totals_;
@@ -580,6 +613,10 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
                 for (const ObjEdge& edge : out.edges) edges_(edge);
             result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
             result.decimals = std::max(result.decimals, out.decimals);
+            if (out.skippedHigh >= 0) {
+                skippedLow_ = std::min(skippedLow_, out.skippedLow);
+                skippedHigh_ = std::max(skippedHigh_, out.skippedHigh);
+            }
             if (progress_) progress_(pieces[k].end);
             return true;
         });

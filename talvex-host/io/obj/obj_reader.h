@@ -45,6 +45,11 @@ public:
     // a piece at a time; the coordinates are then not read (a document's
     // text was checked the first time).
     void collectEdges(std::function<void(const ObjEdge&)> sink) { edges_ = std::move(sink); }
+    // Leave face, line and point lines unread (and unchecked) when the
+    // objects come out the same without them: every vertex defined in the
+    // object all those lines stand in. Otherwise the text is read again in
+    // full, so objects never depend on this.
+    void skipElements() { skipElements_ = true; }
     // Called once the vertices are counted, before memory is taken for them;
     // returning false (with a reason) ends the reading there.
     void onCounted(std::function<bool(std::int64_t vertices, std::string& error)> check) {
@@ -91,6 +96,11 @@ private:
     std::vector<ObjElement>* elements_ = nullptr;
     std::function<void(const ObjEdge&)> edges_;
     bool collecting() const { return elements_ != nullptr || edges_; }
+    bool skipElements_ = false;
+    // The lowest and highest object a skipped element stood in.
+    int skippedLow_ = 0;
+    int skippedHigh_ = -1;
+    bool readOnce(ObjReadResult& result, std::string& error);
     std::function<void(std::size_t)> progress_;
     std::function<void(std::size_t)> countedUpTo_;
     std::function<bool(std::int64_t, std::string&)> counted_;
