@@ -286,7 +286,18 @@ bool ObjReader::PieceReader::fail(const std::string& message) {
 }
 
 void ObjReader::PieceReader::read() {
+    // Where lines end at LF alone, a skipped element's line is passed over
+    // by the C library's search, its bytes unlooked at.
+    const char* data = text_.data();
+    const bool lfOnly = reader_.skipElements_ &&
+                        std::memchr(data + piece_.begin, '\r', piece_.end - piece_.begin) == nullptr;
     for (std::size_t pos = piece_.begin; pos < piece_.end; ++line_) {
+        if (lfOnly && pos + 1 < piece_.end && isBlank(data[pos + 1]) &&
+            skipped(text_.substr(pos, 1))) {
+            const void* lf = std::memchr(data + pos, '\n', piece_.end - pos);
+            pos = lf == nullptr ? piece_.end : static_cast<const char*>(lf) - data + 1;
+            continue;
+        }
         const std::size_t end = lineEnd(pos);
         if (end == std::string_view::npos) return;
         if (!readLine(text_.substr(pos, end - pos))) return;
@@ -588,8 +599,10 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     const std::size_t vertices = static_cast<std::size_t>(totals.vertices);
     result.positions.resize(vertices);
     definedIn_.assign(vertices, 0);
-    usedBy_.reset(new std::atomic<int>[vertices]);
-    for (std::size_t v = 0; v < vertices; ++v) usedBy_[v].store(kUnused, std::memory_order_relaxed);
+    // Without elements no vertex is claimed: each keeps the object it is defined in.
+    usedBy_.reset(skipElements_ ? nullptr : new std::atomic<int>[vertices]);
+    for (std::size_t v = 0; usedBy_ && v < vertices; ++v)
+        usedBy_[v].store(kUnused, std::memory_order_relaxed);
     groupNames_.assign(1, "default");
     pending_.clear();
     ObjPosition* positions = result.positions.data();
@@ -634,7 +647,7 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
 void ObjReader::assignObjects(ObjReadResult& result, std::int64_t vertices) {
     const std::size_t count = static_cast<std::size_t>(vertices);
     auto ownerOf = [&](std::size_t v) {
-        const int used = usedBy_[v].load(std::memory_order_relaxed);
+        const int used = usedBy_ ? usedBy_[v].load(std::memory_order_relaxed) : kUnused;
         return used != kUnused ? used : definedIn_[v];
     };
     std::vector<ObjObject> byGroup(groupNames_.size());
