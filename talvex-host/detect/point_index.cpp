@@ -12,10 +12,6 @@ constexpr int kLeafSize = 8;
 constexpr int kExactSplitBelow = 64;
 constexpr int kSplitSample = 15;
 
-double coordinate(const Point3& p, int axis) {
-    return axis == 0 ? p.x : axis == 1 ? p.y : p.z;
-}
-
 }  // namespace
 
 PointIndex::PointIndex(const std::vector<Point3>& points) {
@@ -97,6 +93,8 @@ void PointIndex::walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitL
         double planeSq;
     };
     Pending stack[128];
+    // Indexed by the node's axis without a branch.
+    const double q[3] = {query.x, query.y, query.z};
     int depth = 0;
     stack[depth++] = {0, 0.0};
     while (depth > 0) {
@@ -107,7 +105,7 @@ void PointIndex::walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitL
             if (!visitLeaf(node)) return;
             continue;
         }
-        const double delta = coordinate(query, node.axis) - double(node.split);
+        const double delta = q[node.axis] - double(node.split);
         const int nearSide = delta < 0.0 ? node.first : node.count;
         const int farSide = delta < 0.0 ? node.count : node.first;
         stack[depth++] = {farSide, std::max(pending.planeSq, delta * delta)};

@@ -289,8 +289,8 @@ void ObjReader::PieceReader::read() {
     // Where lines end at LF alone, a skipped element's line is passed over
     // by the C library's search, its bytes unlooked at.
     const char* data = text_.data();
-    const bool lfOnly = reader_.skipElements_ &&
-                        std::memchr(data + piece_.begin, '\r', piece_.end - piece_.begin) == nullptr;
+    const bool lfOnly = reader_.skipElements_ && std::memchr(data + piece_.begin, '\r',
+                                                             piece_.end - piece_.begin) == nullptr;
     for (std::size_t pos = piece_.begin; pos < piece_.end; ++line_) {
         if (lfOnly && pos + 1 < piece_.end && isBlank(data[pos + 1]) &&
             skipped(text_.substr(pos, 1))) {
