@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "io/number_text.h"
