@@ -105,6 +105,9 @@ public:
     virtual std::vector<MeshElement> elements() const = 0;
     // Every edge of every element, without collecting them.
     virtual void forEachEdge(const std::function<void(const MeshEdge&)>& edge) const;
+    // Every element in file order, without holding them all at once where
+    // the format reads them again on request.
+    virtual void forEachElement(const std::function<void(const MeshElement&)>& element) const;
 
     // Where the vertex is defined, for messages: "PATH:LINE" or "PATH: offset N".
     virtual std::string placeOf(int vertex) const = 0;

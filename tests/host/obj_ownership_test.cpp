@@ -8,6 +8,7 @@
 #include <climits>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/obj/obj_document.h"
@@ -74,6 +75,26 @@ TEST(ObjOwnership, LowestUsingObjectOwnsAVertexInPiecesOfEverySize) {
             ASSERT_EQ(owned, obj.owned)
                 << "seed " << seed << ", pieces of " << pieceBytes << " bytes:\n"
                 << obj.text;
+        }
+    }
+}
+
+// Streamed a piece at a time, the elements are those collected, in order.
+TEST(ObjOwnership, ElementsStreamedAreThoseCollected) {
+    for (std::uint64_t seed = 1; seed <= 25; ++seed) {
+        const RandomObj obj = randomObj(seed);
+        for (std::size_t pieceBytes : {std::size_t(1), std::size_t(7), std::size_t(1) << 20}) {
+            ObjDocument document;
+            std::string error;
+            ASSERT_TRUE(document.parse(obj.text, "mesh.obj", error, pieceBytes)) << error;
+            std::vector<std::pair<int, std::vector<int>>> streamed, collected;
+            document.forEachElement([&](const MeshElement& e) {
+                streamed.push_back({e.kind, e.vertices});
+            });
+            for (const MeshElement& e : document.elements())
+                collected.push_back({e.kind, e.vertices});
+            EXPECT_FALSE(collected.empty());
+            ASSERT_EQ(streamed, collected) << "seed " << seed << ":\n" << obj.text;
         }
     }
 }

@@ -262,6 +262,20 @@ void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) c
     if (mapped_) mapped_->releaseBefore(text_.size());
 }
 
+void ObjDocument::forEachElement(const std::function<void(const ObjElement&)>& element) const {
+    ObjReader reader(text_, name_);
+    reader.streamElements(element);
+    if (mapped_) {
+        const auto release = [this](std::size_t offset) { mapped_->releaseBefore(offset); };
+        reader.onCounting(release);
+        reader.onProgress(release);
+    }
+    ObjReadResult result;
+    std::string error;
+    reader.read(result, error);  // read once already: cannot fail
+    if (mapped_) mapped_->releaseBefore(text_.size());
+}
+
 ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) const {
     std::vector<char> out;
     // Rewritten lines may be longer than the file's.

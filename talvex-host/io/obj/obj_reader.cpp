@@ -335,7 +335,7 @@ std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
 bool ObjReader::PieceReader::readLine(std::string_view content) {
     // Reading a document's text again for its edges: its coordinates were
     // read and checked the first time, and only their count matters now.
-    const bool edgesOnly = reader_.edges_ && reader_.elements_ == nullptr;
+    const bool edgesOnly = reader_.edges_ && !reader_.keepsElements();
     if (edgesOnly && content.size() > 1 && content[0] == 'v' && isBlank(content[1]))
         return addVertex();
     if (reader_.skipElements_ && content.size() > 1 && isBlank(content[1]) &&
@@ -411,7 +411,7 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
 }
 
 void ObjReader::PieceReader::keep(ObjElement& element) {
-    if (reader_.elements_ != nullptr)
+    if (reader_.keepsElements())
         out_.elements.push_back(std::move(element));
     else if (reader_.edges_)
         appendEdges(element, out_.edges);
@@ -622,6 +622,8 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
             pending_.insert(pending_.end(), out.pending.begin(), out.pending.end());
             if (elements_ != nullptr)
                 for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
+            if (elementSink_)
+                for (const ObjElement& e : out.elements) elementSink_(e);
             if (edges_)
                 for (const ObjEdge& edge : out.edges) edges_(edge);
             result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;

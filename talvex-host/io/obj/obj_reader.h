@@ -41,6 +41,10 @@ public:
 
     // Also collect every face, line and point into `sink`.
     void collectElements(std::vector<ObjElement>* sink) { elements_ = sink; }
+    // Or hand them to `sink` in file order, a piece at a time.
+    void streamElements(std::function<void(const ObjElement&)> sink) {
+        elementSink_ = std::move(sink);
+    }
     // Or hand only the edges of the faces and lines to `sink`, in file order,
     // a piece at a time; the coordinates are then not read (a document's
     // text was checked the first time).
@@ -95,7 +99,9 @@ private:
     const std::string& name_;
     std::vector<ObjElement>* elements_ = nullptr;
     std::function<void(const ObjEdge&)> edges_;
-    bool collecting() const { return elements_ != nullptr || edges_; }
+    std::function<void(const ObjElement&)> elementSink_;
+    bool keepsElements() const { return elements_ != nullptr || elementSink_; }
+    bool collecting() const { return keepsElements() || edges_; }
     bool skipElements_ = false;
     // The lowest and highest object a skipped element stood in.
     int skippedLow_ = 0;
