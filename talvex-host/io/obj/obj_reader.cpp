@@ -333,9 +333,10 @@ std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
 }
 
 bool ObjReader::PieceReader::readLine(std::string_view content) {
-    // Reading a document's text again for its edges: its coordinates were
-    // read and checked the first time, and only their count matters now.
-    const bool edgesOnly = reader_.edges_ && !reader_.keepsElements();
+    // Reading a document's text again for its edges or elements: its
+    // coordinates were read and checked the first time, and only their count
+    // matters now.
+    const bool edgesOnly = (reader_.edges_ || reader_.elementSink_) && reader_.elements_ == nullptr;
     if (edgesOnly && content.size() > 1 && content[0] == 'v' && isBlank(content[1]))
         return addVertex();
     if (reader_.skipElements_ && content.size() > 1 && isBlank(content[1]) &&
