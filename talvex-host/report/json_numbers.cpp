@@ -34,14 +34,13 @@ void exactProduct(double a, double b, double& hi, double& lo) {
 }
 
 // The decimal a float's shortest text gives: digits (no leading or trailing
-// zeros) and the power of ten of the last one. False for zero, for texts
-// not finite and for more digits than a double holds exactly.
+// zeros), how many, and the power of ten of the last one. False for zero,
+// for texts not finite and for more digits than a double holds exactly.
 struct Decimal {
     bool negative = false;
     std::uint64_t digits = 0;
-    int count = 0;  // how many digits
+    int count = 0;
     int exponent = 0;
-    char text[kFloatTextMax];  // the digits as characters
 };
 
 bool readDecimal(const char* p, const char* end, Decimal& d) {
@@ -49,21 +48,19 @@ bool readDecimal(const char* p, const char* end, Decimal& d) {
         d.negative = true;
         ++p;
     }
-    int afterPoint = 0;
-    bool point = false;
-    int trailingZeros = 0;
+    const char* dot = nullptr;
+    int written = 0;  // digits, leading zeros included
+    int leading = 0;  // leading zeros
     for (; p < end && *p != 'e'; ++p) {
         if (*p == '.') {
-            point = true;
+            dot = p;
             continue;
         }
-        if (*p < '0' || *p > '9') return false;
-        if (point) ++afterPoint;
-        if (d.count == 0 && *p == '0') continue;  // leading zeros
-        if (d.count == 17) return false;
-        d.text[d.count++] = *p;
-        d.digits = d.digits * 10 + std::uint64_t(*p - '0');
-        trailingZeros = *p == '0' ? trailingZeros + 1 : 0;
+        const unsigned digit = unsigned(*p - '0');
+        if (digit > 9 || written == 19) return false;
+        leading += d.digits == 0 && digit == 0 ? 1 : 0;
+        d.digits = d.digits * 10 + digit;
+        ++written;
     }
     int exponent = 0;
     if (p < end) {
@@ -73,41 +70,55 @@ bool readDecimal(const char* p, const char* end, Decimal& d) {
             return false;
         exponent = int(e);
     }
-    if (d.count == 0) return false;
-    for (int z = 0; z < trailingZeros; ++z) d.digits /= 10;
-    d.count -= trailingZeros;
-    d.exponent = exponent - afterPoint + trailingZeros;
+    if (d.digits == 0) return false;
+    d.count = written - leading;
+    d.exponent = exponent - (dot != nullptr ? int(p - dot - 1) : 0);
+    while (d.digits % 10 == 0) {
+        d.digits /= 10;
+        --d.count;
+        ++d.exponent;
+    }
     return d.digits < (std::uint64_t(1) << 53);
 }
 
 // The double nearest the decimal, when one correctly rounded operation on
-// exact doubles gives it; `residual` is then decimal - value in units of
-// the value's last place (its sign and size only roughly).
-bool nearestDouble(const Decimal& d, double& value, double& residual) {
+// exact doubles gives it; `wellInside` when the decimal lies within 0.45 of
+// the value's last place of it (so well inside its rounding interval), with
+// both neighbours a whole last place away.
+bool nearestDouble(const Decimal& d, double& value, bool& wellInside) {
     if (d.exponent < -kMaxExactPower || d.exponent > kMaxExactPower) return false;
     const double digits = double(d.digits);
     const double power = kExactPowers[d.exponent < 0 ? -d.exponent : d.exponent];
-    double hi, lo, gap;
-    if (d.exponent >= 0) {
-        value = digits * power;
-        exactProduct(digits, power, hi, lo);
-        gap = lo;  // decimal - value
-    } else {
-        value = digits / power;
-        exactProduct(value, power, hi, lo);
-        gap = ((digits - hi) - lo) / power;
-    }
+    value = d.exponent >= 0 ? digits * power : digits / power;
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     const std::uint64_t biased = (bits >> 52) & 0x7FF;
     // A power of two has a nearer neighbour below, and a value below the
-    // normal range a wider last place: the test below assumes neither.
-    if ((bits & ((std::uint64_t(1) << 52) - 1)) == 0 || biased <= 52) return false;
+    // normal range a wider last place.
+    wellInside = false;
+    if ((bits & ((std::uint64_t(1) << 52) - 1)) == 0 || biased <= 52) return true;
     const std::uint64_t lastPlaceBits = (biased - 52) << 52;
     double lastPlace = 0.0;
     std::memcpy(&lastPlace, &lastPlaceBits, sizeof lastPlace);
-    residual = gap / lastPlace;
+    double hi, lo;
+    if (d.exponent >= 0) {
+        exactProduct(digits, power, hi, lo);  // the decimal is hi + lo, the value hi
+        wellInside = std::fabs(lo) < 0.45 * lastPlace;
+    } else {
+        // decimal - value = (digits - value * power) / power
+        exactProduct(value, power, hi, lo);
+        wellInside = std::fabs((digits - hi) - lo) < 0.45 * lastPlace * power;
+    }
     return true;
+}
+
+// The decimal's digits as text; how many.
+int writeDigits(std::uint64_t digits, int count, char* out) {
+    for (int i = count - 1; i >= 0; --i) {
+        out[i] = char('0' + digits % 10);
+        digits /= 10;
+    }
+    return count;
 }
 
 }  // namespace
@@ -124,8 +135,9 @@ double plainFloat(float value) noexcept {
     char text[kFloatTextMax];
     const std::size_t size = formatFloatInto(value, text);
     Decimal d;
-    double result = 0.0, residual = 0.0;
-    if (readDecimal(text, text + size, d) && nearestDouble(d, result, residual))
+    double result = 0.0;
+    bool wellInside = false;
+    if (readDecimal(text, text + size, d) && nearestDouble(d, result, wellInside))
         return d.negative ? -result : result;
     parseDouble(std::string_view(text, size), result);
     return result;
@@ -135,17 +147,17 @@ std::size_t plainFloatText(float value, char* out) noexcept {
     char text[kFloatTextMax];
     const std::size_t size = formatFloatInto(value, text);
     Decimal d;
-    double nearest = 0.0, residual = 0.0;
+    double nearest = 0.0;
+    bool wellInside = false;
     // The library's shortest digits of the double are found within an
     // interval it narrows by a little to stay safe: a decimal of at most 17
     // digits well inside the double's rounding interval is the only one of
     // its length there, and so exactly what it prints. Near the interval's
     // edge it may print more digits: those take the library's own way.
-    if (readDecimal(text, text + size, d) && nearestDouble(d, nearest, residual) &&
-        std::fabs(residual) < 0.45) {
+    if (readDecimal(text, text + size, d) && nearestDouble(d, nearest, wellInside) && wellInside) {
         char* p = out;
         if (d.negative) *p++ = '-';
-        std::memcpy(p, d.text, std::size_t(d.count));
+        writeDigits(d.digits, d.count, p);
         return std::size_t(nlohmann::detail::dtoa_impl::format_buffer(
                                p, d.count, d.exponent, -4, std::numeric_limits<double>::digits10) -
                            out);
