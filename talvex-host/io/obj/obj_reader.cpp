@@ -289,8 +289,8 @@ void ObjReader::PieceReader::read() {
     // Where lines end at LF alone, a skipped element's line is passed over
     // by the C library's search, its bytes unlooked at.
     const char* data = text_.data();
-    const bool lfOnly = reader_.skipElements_ && std::memchr(data + piece_.begin, '\r',
-                                                             piece_.end - piece_.begin) == nullptr;
+    const bool lfOnly = reader_.skipping_ && std::memchr(data + piece_.begin, '\r',
+                                                         piece_.end - piece_.begin) == nullptr;
     for (std::size_t pos = piece_.begin; pos < piece_.end; ++line_) {
         if (lfOnly && pos + 1 < piece_.end && isBlank(data[pos + 1]) &&
             skipped(text_.substr(pos, 1))) {
@@ -339,14 +339,14 @@ bool ObjReader::PieceReader::readLine(std::string_view content) {
     const bool edgesOnly = (reader_.edges_ || reader_.elementSink_) && reader_.elements_ == nullptr;
     if (edgesOnly && content.size() > 1 && content[0] == 'v' && isBlank(content[1]))
         return addVertex();
-    if (reader_.skipElements_ && content.size() > 1 && isBlank(content[1]) &&
+    if (reader_.skipping_ && content.size() > 1 && isBlank(content[1]) &&
         skipped(content.substr(0, 1)))
         return true;
     if (readPlainVertex(content) || readPlainFace(content)) return true;
     tokenize(content, tokens_, starts_);
     if (tokens_.empty()) return true;
     const std::string_view keyword = tokens_[0];
-    if (reader_.skipElements_ && skipped(keyword)) return true;
+    if (reader_.skipping_ && skipped(keyword)) return true;
     if (keyword == "v") return edgesOnly ? addVertex() : readVertex();
     if (keyword == "vt" || keyword == "vn" || keyword == "vp") return readAttribute(keyword);
     if (keyword == "f" || keyword == "l" || keyword == "p") return readElement(keyword);
@@ -563,6 +563,7 @@ bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::str
                 " vertices, " + std::to_string(groups) + " objects)";
         return false;
     }
+    objectStarts_ = groups;
     return true;
 }
 
@@ -575,7 +576,7 @@ void ObjReader::claimVertex(std::int64_t index, int group) {
 
 bool ObjReader::read(ObjReadResult& result, std::string& error) {
     if (!readOnce(result, error)) return false;
-    if (!skipElements_ || skippedHigh_ < 0) return true;
+    if (!skipping_ || skippedHigh_ < 0) return true;
     // The skipped elements would have claimed vertices only for the object
     // they stand in; when that is each vertex's own, nothing was lost.
     const int group = skippedHigh_;
@@ -596,12 +597,15 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     totals_ = Totals{};
     Totals& totals = totals_;
     if (!countPieces(pieces, totals, error)) return false;
+    // With several objects the elements are likely to decide owners: read
+    // them at once rather than again.
+    skipping_ = skipElements_ && objectStarts_ <= 1;
     if (counted_ && !counted_(totals.vertices, error)) return false;
     const std::size_t vertices = static_cast<std::size_t>(totals.vertices);
     result.positions.resize(vertices);
     definedIn_.assign(vertices, 0);
     // Without elements no vertex is claimed: each keeps the object it is defined in.
-    usedBy_.reset(skipElements_ ? nullptr : new std::atomic<int>[vertices]);
+    usedBy_.reset(skipping_ ? nullptr : new std::atomic<int>[vertices]);
     for (std::size_t v = 0; usedBy_ && v < vertices; ++v)
         usedBy_[v].store(kUnused, std::memory_order_relaxed);
     groupNames_.assign(1, "default");

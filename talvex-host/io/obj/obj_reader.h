@@ -51,8 +51,9 @@ public:
     void collectEdges(std::function<void(const ObjEdge&)> sink) { edges_ = std::move(sink); }
     // Leave face, line and point lines unread (and unchecked) when the
     // objects come out the same without them: every vertex defined in the
-    // object all those lines stand in. Otherwise the text is read again in
-    // full, so objects never depend on this.
+    // object all those lines stand in. A file of several objects is read in
+    // full; one whose single object line leaves some vertices before it is
+    // read again in full, so objects never depend on this.
     void skipElements() { skipElements_ = true; }
     // Called once the vertices are counted, before memory is taken for them;
     // returning false (with a reason) ends the reading there.
@@ -103,6 +104,8 @@ private:
     bool keepsElements() const { return elements_ != nullptr || elementSink_; }
     bool collecting() const { return keepsElements() || edges_; }
     bool skipElements_ = false;
+    bool skipping_ = false;          // this reading leaves the elements unread
+    std::int64_t objectStarts_ = 0;  // lines that start an object, as counted
     // The lowest and highest object a skipped element stood in.
     int skippedLow_ = 0;
     int skippedHigh_ = -1;
