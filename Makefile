@@ -59,6 +59,7 @@ bench: bench-dll
 	@cd build/native && ./detect_bench
 	@bench/host_resym_bench.sh $(HOST_BENCH_ARGS)
 	@bench/host_vs_blender.sh
+	@bench/host_check_detect_bench.sh
 	@bench/host_objects_bench.sh
 	@bench/host_edit_bench.sh
 

@@ -12,10 +12,6 @@ constexpr int kLeafSize = 8;
 constexpr int kExactSplitBelow = 64;
 constexpr int kSplitSample = 15;
 
-double coordinate(const Point3& p, int axis) {
-    return axis == 0 ? p.x : axis == 1 ? p.y : p.z;
-}
-
 }  // namespace
 
 PointIndex::PointIndex(const std::vector<Point3>& points) {
@@ -73,7 +69,7 @@ int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
 // side of the cell is split at the points' median.
 int PointIndex::build(int first, int count, const float lo[3], const float hi[3]) {
     const int index = static_cast<int>(nodes_.size());
-    nodes_.push_back({0.0, -1, first, count});
+    nodes_.push_back({0.0f, -1, first, count});
     if (count <= kLeafSize) return index;
     int axis = 0;
     for (int a = 1; a < 3; ++a)
@@ -97,6 +93,8 @@ void PointIndex::walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitL
         double planeSq;
     };
     Pending stack[128];
+    // Indexed by the node's axis without a branch.
+    const double q[3] = {query.x, query.y, query.z};
     int depth = 0;
     stack[depth++] = {0, 0.0};
     while (depth > 0) {
@@ -107,19 +105,12 @@ void PointIndex::walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitL
             if (!visitLeaf(node)) return;
             continue;
         }
-        const double delta = coordinate(query, node.axis) - node.split;
+        const double delta = q[node.axis] - double(node.split);
         const int nearSide = delta < 0.0 ? node.first : node.count;
         const int farSide = delta < 0.0 ? node.count : node.first;
         stack[depth++] = {farSide, std::max(pending.planeSq, delta * delta)};
         stack[depth++] = {nearSide, pending.planeSq};
     }
-}
-
-double PointIndex::distanceSq(int point, const Point3& query) const {
-    const double dx = double(points_[point].c[0]) - query.x;
-    const double dy = double(points_[point].c[1]) - query.y;
-    const double dz = double(points_[point].c[2]) - query.z;
-    return dx * dx + dy * dy + dz * dz;
 }
 
 bool PointIndex::nearest(const Point3& query, double limitSq, Point3& found, double& bestSq,

@@ -38,8 +38,10 @@ public:
     std::size_t size() const { return points_.size(); }
 
 private:
+    // 16 bytes, so four share a cache line: the split is a point's float
+    // coordinate, held exactly.
     struct Node {
-        double split;
+        float split;
         int axis;   // -1 for a leaf
         int first;  // leaf: the first point; inner: the left child's node index
         int count;  // leaf: number of points; inner: the right child's node index
@@ -54,7 +56,12 @@ private:
     // `visitLeaf(node)` on each leaf reached, which returns false to stop.
     template <typename Bound, typename Leaf>
     void walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitLeaf) const;
-    double distanceSq(int point, const Point3& query) const;
+    double distanceSq(int point, const Point3& query) const {
+        const double dx = double(points_[point].c[0]) - query.x;
+        const double dy = double(points_[point].c[1]) - query.y;
+        const double dz = double(points_[point].c[2]) - query.z;
+        return dx * dx + dy * dy + dz * dz;
+    }
 
     std::vector<Stored> points_;
     std::vector<Node> nodes_;

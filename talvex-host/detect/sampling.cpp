@@ -15,19 +15,21 @@ std::uint64_t SeededRandom::next() {
 std::vector<Point3> samplePoints(const std::vector<Point3>& points, std::size_t count,
                                  SeededRandom& random) {
     if (count >= points.size()) return points;
-    // Floyd's selection of `count` indices, then taken in index order.
+    // Floyd's selection of `count` indices, then taken in index order:
+    // sorting the few chosen beats walking past a million that are not.
     std::vector<char> chosen(points.size(), 0);
+    std::vector<std::size_t> indices;
+    indices.reserve(count);
     for (std::size_t j = points.size() - count; j < points.size(); ++j) {
         const std::size_t t = random.below(j + 1);
-        if (chosen[t])
-            chosen[j] = 1;
-        else
-            chosen[t] = 1;
+        const std::size_t taken = chosen[t] ? j : t;
+        chosen[taken] = 1;
+        indices.push_back(taken);
     }
+    std::sort(indices.begin(), indices.end());
     std::vector<Point3> sample;
     sample.reserve(count);
-    for (std::size_t i = 0; i < points.size(); ++i)
-        if (chosen[i]) sample.push_back(points[i]);
+    for (const std::size_t i : indices) sample.push_back(points[i]);
     return sample;
 }
 

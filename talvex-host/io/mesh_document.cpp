@@ -59,6 +59,10 @@ void MeshDocument::forEachEdge(const std::function<void(const MeshEdge&)>& edge)
     }
 }
 
+void MeshDocument::forEachElement(const std::function<void(const MeshElement&)>& element) const {
+    for (const MeshElement& e : elements()) element(e);
+}
+
 const MeshFormat* meshFormatFor(const std::string& path) {
     const std::string extension = lowerExtension(path);
     if (extension.empty()) return nullptr;

@@ -67,6 +67,11 @@ struct MeshLoadOptions {
     // Memory the caller will need per vertex; when set, a file whose vertices
     // would need more than the machine has left is refused before it is read.
     std::uint64_t bytesPerVertex = 0;
+    // Only the positions and the objects are wanted (detection): a format may
+    // then skip its faces, lines and points, leaving them unread and
+    // unchecked, where the objects do not depend on them. elements() and
+    // forEachEdge() then give what the format kept, possibly nothing.
+    bool positionsOnly = false;
 };
 
 class MeshDocument {
@@ -100,6 +105,9 @@ public:
     virtual std::vector<MeshElement> elements() const = 0;
     // Every edge of every element, without collecting them.
     virtual void forEachEdge(const std::function<void(const MeshEdge&)>& edge) const;
+    // Every element in file order, without holding them all at once where
+    // the format reads them again on request.
+    virtual void forEachElement(const std::function<void(const MeshElement&)>& element) const;
 
     // Where the vertex is defined, for messages: "PATH:LINE" or "PATH: offset N".
     virtual std::string placeOf(int vertex) const = 0;

@@ -173,6 +173,7 @@ bool MeshFileDocument::load(const std::string& path, std::string& error,
     data_ = mapped->bytes();
     version_ = mapped->version();
     mapped_ = std::move(mapped);
+    skipElements_ = options.positionsOnly;
     if (!parse(error, options)) {
         clear();
         return false;
@@ -188,6 +189,7 @@ bool MeshFileDocument::parseBytes(std::string bytes, const std::string& name, st
     name_ = name;
     data_ = owned_;
     version_ = FileVersion{};
+    skipElements_ = false;
     if (parse(error, MeshLoadOptions{})) return true;
     clear();
     return false;
@@ -210,6 +212,7 @@ bool MeshFileDocument::affordable(std::uint64_t vertices, const MeshLoadOptions&
 }
 
 void MeshFileDocument::addElement(MeshElement::Kind kind, const int* vertices, std::size_t count) {
+    if (skipElements_) return;
     const std::size_t before = elementCount();
     if (before == 0 && elementStarts_.empty()) uniformSize_ = count;
     // The first element of another size lists where every element starts.

@@ -55,7 +55,9 @@ protected:
     // Refuses, before reading them, more vertices than memory allows.
     bool affordable(std::uint64_t vertices, const MeshLoadOptions& options,
                     std::string& error) const;
-    // Adds an element of `count` vertices from `vertices` to the flat lists.
+    // Adds an element of `count` vertices from `vertices` to the flat lists,
+    // unless the load asked for positions only: the objects of these formats
+    // never depend on their elements, which are then checked but not kept.
     void addElement(MeshElement::Kind kind, const int* vertices, std::size_t count);
     // True when the file at name_ is still the one loaded (or was parsed from memory).
     bool sourceUnchanged() const;
@@ -81,6 +83,7 @@ protected:
     std::vector<int> elementVertices_;
     std::vector<std::uint8_t> elementKinds_;
     MeshNumberStyle numberStyle_ = MeshNumberStyle::kFileDecimals;
+    bool skipElements_ = false;
 
 private:
     std::unique_ptr<MappedFile> mapped_;

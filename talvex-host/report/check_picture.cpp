@@ -116,6 +116,7 @@ double edgePixels(const PictureRequest& request, int height) {
 void colourVertices(const PictureRequest& request, double top, RenderOptions& options) {
     const AsymmetryReport& report = *request.report;
     std::vector<std::pair<int, Rgb>> flagged;
+    flagged.reserve(2 * report.deviating.size() + report.offPlane.size() + report.nearPlane.size());
     for (const PairDeviation& p : report.deviating) {
         const Rgb c = deviationColour(p.deviation, request.input->minDeviation, top);
         flagged.push_back({p.starter, c});

@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "io/json_names.h"
-#include "io/number_text.h"
+#include "report/json_numbers.h"
 #include "report/report_output.h"
 
 namespace talvexhost {
@@ -15,9 +15,7 @@ using Json = nlohmann::ordered_json;
 // A float coordinate as the double its shortest text reads as, so the JSON
 // shows 0.1 rather than the float's full binary expansion.
 double plain(double widenedFloat) {
-    double value = 0.0;
-    parseDouble(formatFloat(float(widenedFloat)), value);
-    return value;
+    return plainFloat(float(widenedFloat));
 }
 
 // The report's long lists (a pair or a vertex per entry, millions on a
@@ -44,13 +42,14 @@ public:
     }
 
     void number(double value) {
-        if (!std::isfinite(value)) {
-            text_ += "null";
-            return;
-        }
-        char digits[64];
-        const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
-        text_.append(digits, std::size_t(end - digits));
+        char digits[kJsonNumberMax];
+        text_.append(digits, jsonDoubleText(value, digits));
+    }
+
+    // A float coordinate as plain() gives it.
+    void plainNumber(double widenedFloat) {
+        char digits[kJsonNumberMax];
+        text_.append(digits, plainFloatText(float(widenedFloat), digits));
     }
 
     // A small tree as dump(2) gives it when it stands `depth` spaces in.
@@ -78,6 +77,14 @@ private:
     bool ok_ = true;
 };
 
+void prefetch(const void* address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#else
+    static_cast<void>(address);
+#endif
+}
+
 // A vertex entry whose braces stand six spaces in, as both the pairs' and
 // the unpaired lists' entries do: its text between the numbers is fixed.
 void putVertex(JsonText& out, const ReportInput& input, int v) {
@@ -85,11 +92,11 @@ void putVertex(JsonText& out, const ReportInput& input, int v) {
     out.put("{\n        \"vertex\": ");
     out.integer(vertex.number);
     out.put(",\n        \"position\": [\n          ");
-    out.number(plain(vertex.position[0]));
+    out.plainNumber(vertex.position[0]);
     out.put(",\n          ");
-    out.number(plain(vertex.position[1]));
+    out.plainNumber(vertex.position[1]);
     out.put(",\n          ");
-    out.number(plain(vertex.position[2]));
+    out.plainNumber(vertex.position[2]);
     out.put("\n        ],\n        \"distance\": ");
     out.number(vertex.distance);
     out.put("\n      }");
@@ -120,6 +127,14 @@ bool putPairs(JsonText& out, const ReportContext& context, const ReportInput& in
     std::size_t count = report.deviating.size();
     if (context.top >= 0) count = std::min(count, std::size_t(context.top));
     return putArray(out, count, 2, [&](std::size_t i) {
+        // The pairs come by deviation, their vertices from all over the
+        // mesh: ask for those a few entries on early, so they are at hand.
+        constexpr std::size_t kAhead = 8;
+        if (i + kAhead < count) {
+            const PairDeviation& later = report.deviating[i + kAhead];
+            prefetch(&input.vertices[later.starter]);
+            prefetch(&input.vertices[later.partner]);
+        }
         const PairDeviation& p = report.deviating[i];
         out.put("{\n      \"rank\": ");
         out.integer(static_cast<long long>(i + 1));

@@ -168,8 +168,10 @@ ColourTables colourTables(const HostSession& session, const RenderOptions& optio
     return tables;
 }
 
-// Each document's faces, lines and points.
-using DocumentElements = std::vector<std::vector<MeshElement>>;
+// The documents drawn, whose faces, lines and points are read again from
+// each as they are drawn: a million faces held at once would take some
+// eighty megabytes.
+using Documents = std::vector<const MeshDocument*>;
 
 // Newell's normal copes with non-planar and concave polygons.
 Vec faceNormal(const MeshElement& face, const std::vector<const HostVertex*>& table) {
@@ -185,7 +187,7 @@ Vec faceNormal(const MeshElement& face, const std::vector<const HostVertex*>& ta
 }
 
 // The documents' faces, lit, pushed back a little so their edges show.
-void drawFaces(const DocumentElements& elements, const VertexTables& tables,
+void drawFaces(const Documents& documents, const VertexTables& tables,
                const ColourTables& colours) {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
@@ -197,10 +199,10 @@ void drawFaces(const DocumentElements& elements, const VertexTables& tables,
     glColor3f(0.62f, 0.70f, 0.80f);
     std::size_t drawn = 0;
     for (std::size_t d = 0; d < tables.size(); ++d) {
-        for (const MeshElement& element : elements[d]) {
-            if (element.kind != MeshElement::kFace) continue;
+        documents[d]->forEachElement([&](const MeshElement& element) {
+            if (element.kind != MeshElement::kFace) return;
             const HostVertex* first = tables[d][element.vertices[0]];
-            if (first == nullptr) continue;
+            if (first == nullptr) return;
             const Vec normal = faceNormal(element, tables[d]);
             glNormal3d(normal.x, normal.y, normal.z);
             glBegin(GL_POLYGON);
@@ -215,28 +217,28 @@ void drawFaces(const DocumentElements& elements, const VertexTables& tables,
             // The software renderer keeps every face it was given, some
             // hundreds of bytes each, until it is made to draw them.
             if (++drawn % kFacesPerFlush == 0) glFlush();
-        }
+        });
     }
     glDisable(GL_POLYGON_OFFSET_FILL);
     glDisable(GL_LIGHTING);
 }
 
 // The documents' face and line edges, when the wireframe is on.
-void drawEdges(const DocumentElements& elements, const VertexTables& tables,
+void drawEdges(const Documents& documents, const VertexTables& tables,
                const RenderOptions& options) {
     glLineWidth(1.0f);
     glColor3f(0.16f, 0.20f, 0.28f);
     glBegin(GL_LINES);
     for (std::size_t d = 0; d < tables.size() && options.wireframe; ++d) {
-        for (const MeshElement& element : elements[d]) {
-            if (element.kind == MeshElement::kPoint) continue;
+        documents[d]->forEachElement([&](const MeshElement& element) {
+            if (element.kind == MeshElement::kPoint) return;
             const std::size_t n = element.vertices.size();
             const std::size_t edges = element.kind == MeshElement::kFace ? n : n - 1;
             for (std::size_t i = 0; i < edges; ++i) {
                 vertexAt(tables[d][element.vertices[i]]);
                 vertexAt(tables[d][element.vertices[(i + 1) % n]]);
             }
-        }
+        });
     }
     glEnd();
 }
@@ -255,12 +257,11 @@ void drawLooseVertices(HostSession& session) {
 
 void drawMeshes(HostSession& session, const RenderOptions& options) {
     const VertexTables tables = vertexTables(session);
-    // Documents read their elements again on each request: once per document.
-    DocumentElements elements;
+    Documents documents;
     for (std::size_t d = 0; d < tables.size(); ++d)
-        elements.push_back(session.documents()[d].document->elements());
-    drawFaces(elements, tables, colourTables(session, options));
-    drawEdges(elements, tables, options);
+        documents.push_back(session.documents()[d].document.get());
+    drawFaces(documents, tables, colourTables(session, options));
+    drawEdges(documents, tables, options);
     drawLooseVertices(session);
 }
 

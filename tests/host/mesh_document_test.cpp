@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "support/scratch_folder.h"
 
@@ -65,6 +67,37 @@ TEST(MeshDocument, FirstBytesConfirmTheFormatOrTheFileIsRefused) {
         EXPECT_EQ(loadMeshDocument(r.path, error), nullptr) << r.path;
         EXPECT_EQ(error.rfind(r.error, 0), 0u) << error;
     }
+}
+
+// Loading positions only gives the same vertices and objects; the formats
+// that keep their elements keep none, and OBJ, which reads them again on
+// request, leaves a broken one unread.
+TEST(MeshDocument, PositionsOnlyKeepsVerticesAndObjects) {
+    ScratchFolder folder("mesh_document_positions_only");
+    ScratchFolder::write("mesh.ply",
+                         "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                         "property float y\nproperty float z\nelement face 1\n"
+                         "property list uchar int vertex_indices\nend_header\n"
+                         "0 0 0\n1 0.5 0\n0 1 -2\n3 0 1 2\n");
+    ScratchFolder::write("mesh.obj", "o Box\nv 0 0 0\nv 1 0.5 0\nv 0 1 -2\nf 1 2 3\nf 1 2 9\n");
+    MeshLoadOptions positionsOnly;
+    positionsOnly.positionsOnly = true;
+    for (const char* path : {"mesh.ply", "mesh.obj"}) {
+        std::string error;
+        const std::unique_ptr<MeshDocument> some = loadMeshDocument(path, error, positionsOnly);
+        ASSERT_NE(some, nullptr) << error;
+        ASSERT_EQ(some->vertexCount(), 3) << path;
+        EXPECT_EQ(some->position(2).z, -2.0f);
+        ASSERT_EQ(some->objects().size(), 1u);
+        EXPECT_EQ(some->objects()[0].vertices, (std::vector<int>{0, 1, 2}));
+    }
+    std::string error;
+    const std::unique_ptr<MeshDocument> whole = loadMeshDocument("mesh.ply", error);
+    ASSERT_NE(whole, nullptr) << error;
+    EXPECT_EQ(whole->elements().size(), 1u);
+    EXPECT_TRUE(loadMeshDocument("mesh.ply", error, positionsOnly)->elements().empty());
+    EXPECT_EQ(loadMeshDocument("mesh.obj", error), nullptr);
+    EXPECT_NE(error.find("mesh.obj:6:"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -8,9 +8,11 @@
 #include <climits>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/obj/obj_document.h"
+#include "io/obj/obj_reader.h"
 #include "support/seeded_random.h"
 
 namespace talvexhost {
@@ -74,6 +76,65 @@ TEST(ObjOwnership, LowestUsingObjectOwnsAVertexInPiecesOfEverySize) {
                 << "seed " << seed << ", pieces of " << pieceBytes << " bytes:\n"
                 << obj.text;
         }
+    }
+}
+
+// Streamed a piece at a time, the elements are those collected, in order.
+TEST(ObjOwnership, ElementsStreamedAreThoseCollected) {
+    for (std::uint64_t seed = 1; seed <= 25; ++seed) {
+        const RandomObj obj = randomObj(seed);
+        for (std::size_t pieceBytes : {std::size_t(1), std::size_t(7), std::size_t(1) << 20}) {
+            ObjDocument document;
+            std::string error;
+            ASSERT_TRUE(document.parse(obj.text, "mesh.obj", error, pieceBytes)) << error;
+            std::vector<std::pair<int, std::vector<int>>> streamed, collected;
+            document.forEachElement([&](const MeshElement& e) {
+                streamed.push_back({e.kind, e.vertices});
+            });
+            for (const MeshElement& e : document.elements())
+                collected.push_back({e.kind, e.vertices});
+            EXPECT_FALSE(collected.empty());
+            ASSERT_EQ(streamed, collected) << "seed " << seed << ":\n" << obj.text;
+        }
+    }
+}
+
+// Read with elements skipped, as detection reads: the owners stay the
+// oracle's, the reader going back for the elements where they decide one.
+std::map<std::string, std::vector<int>> ownedSkippingElements(const std::string& text,
+                                                              std::size_t pieceBytes,
+                                                              std::string& error) {
+    const std::string name = "mesh.obj";  // the reader keeps a reference
+    ObjReader reader(text, name);
+    reader.skipElements();
+    reader.setPieceBytes(pieceBytes);
+    ObjReadResult result;
+    std::map<std::string, std::vector<int>> owned;
+    if (!reader.read(result, error)) return owned;
+    for (const ObjObject& object : result.objects) owned[object.name] = object.vertices;
+    return owned;
+}
+
+TEST(ObjOwnership, SkippingElementsKeepsEveryOwner) {
+    for (std::uint64_t seed = 1; seed <= 25; ++seed) {
+        const RandomObj obj = randomObj(seed);
+        for (std::size_t pieceBytes = 1; pieceBytes <= obj.text.size() + 1; ++pieceBytes) {
+            std::string error;
+            ASSERT_EQ(ownedSkippingElements(obj.text, pieceBytes, error), obj.owned)
+                << error << "seed " << seed << ", pieces of " << pieceBytes << " bytes:\n"
+                << obj.text;
+        }
+    }
+    // One object throughout: the elements are left unread, so a broken one
+    // goes unnoticed. Where they decide owners they are read, and refused.
+    const std::string one = "o only\nv 0 0 0\nv 1 0 0\r\nv 0 1 0\nf 1 2 3\nf 1 2 99\n  l 1 2\n";
+    const std::string split = "v 0 0 0\nv 1 0 0\nv 0 1 0\no part\nf 1 2 3\nf 1 2 99\n";
+    for (std::size_t pieceBytes : {std::size_t(3), std::size_t(1) << 20}) {
+        std::string error;
+        const std::map<std::string, std::vector<int>> onlyOwns = {{"only", {0, 1, 2}}};
+        EXPECT_EQ(ownedSkippingElements(one, pieceBytes, error), onlyOwns) << error;
+        ownedSkippingElements(split, pieceBytes, error);
+        EXPECT_NE(error.find("mesh.obj:6:"), std::string::npos) << error;
     }
 }
 

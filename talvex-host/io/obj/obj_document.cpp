@@ -124,6 +124,7 @@ bool ObjDocument::load(const std::string& path, std::string& error,
     if (!mapped->open(path, error)) return false;
     const std::string_view bytes = mapped->bytes();
     ObjReader reader(bytes, path);
+    if (options.positionsOnly) reader.skipElements();
     if (options.bytesPerVertex > 0) {
         reader.onCounted([&](std::int64_t vertices, std::string& why) {
             // The file stays mapped while the mesh is worked on, so it counts too.
@@ -250,6 +251,20 @@ void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) c
     reader.collectEdges(edge);
     // As in loading: the mapped pages behind are let go, else the whole
     // input would come back into memory for this.
+    if (mapped_) {
+        const auto release = [this](std::size_t offset) { mapped_->releaseBefore(offset); };
+        reader.onCounting(release);
+        reader.onProgress(release);
+    }
+    ObjReadResult result;
+    std::string error;
+    reader.read(result, error);  // read once already: cannot fail
+    if (mapped_) mapped_->releaseBefore(text_.size());
+}
+
+void ObjDocument::forEachElement(const std::function<void(const ObjElement&)>& element) const {
+    ObjReader reader(text_, name_);
+    reader.streamElements(element);
     if (mapped_) {
         const auto release = [this](std::size_t offset) { mapped_->releaseBefore(offset); };
         reader.onCounting(release);

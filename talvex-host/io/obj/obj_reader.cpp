@@ -239,6 +239,9 @@ struct ObjReader::PieceOutcome {
     std::vector<ObjEdge> edges;
     bool loneCarriageReturns = false;
     int decimals = 0;
+    // The lowest and highest object an element left unread stood in.
+    int skippedLow = INT_MAX;
+    int skippedHigh = -1;
 };
 
 // Reads one piece: its vertices go straight to their places, every other
@@ -257,6 +260,8 @@ public:
 
 private:
     bool readLine(std::string_view content);
+    // True when `keyword` starts an element whose reading is skipped.
+    bool skipped(std::string_view keyword);
     bool readPlainVertex(std::string_view content);
     // Hands a face, line or point to what the reader collects.
     void keep(ObjElement& element);
@@ -293,7 +298,18 @@ bool ObjReader::PieceReader::fail(const std::string& message) {
 }
 
 void ObjReader::PieceReader::read() {
+    // Where lines end at LF alone, a skipped element's line is passed over
+    // by the C library's search, its bytes unlooked at.
+    const char* data = text_.data();
+    const bool lfOnly = reader_.skipping_ && std::memchr(data + piece_.begin, '\r',
+                                                         piece_.end - piece_.begin) == nullptr;
     for (std::size_t pos = piece_.begin; pos < piece_.end; ++line_) {
+        if (lfOnly && pos + 1 < piece_.end && isBlank(data[pos + 1]) &&
+            skipped(text_.substr(pos, 1))) {
+            const void* lf = std::memchr(data + pos, '\n', piece_.end - pos);
+            pos = lf == nullptr ? piece_.end : static_cast<const char*>(lf) - data + 1;
+            continue;
+        }
         const std::size_t end = lineEnd(pos);
         if (end == std::string_view::npos) return;
         if (!readLine(text_.substr(pos, end - pos))) return;
@@ -329,19 +345,31 @@ std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
 }
 
 bool ObjReader::PieceReader::readLine(std::string_view content) {
-    // Reading a document's text again for its edges: its coordinates were
-    // read and checked the first time, and only their count matters now.
-    const bool edgesOnly = reader_.edges_ && reader_.elements_ == nullptr;
+    // Reading a document's text again for its edges or elements: its
+    // coordinates were read and checked the first time, and only their count
+    // matters now.
+    const bool edgesOnly = (reader_.edges_ || reader_.elementSink_) && reader_.elements_ == nullptr;
     if (edgesOnly && content.size() > 1 && content[0] == 'v' && isBlank(content[1]))
         return addVertex();
+    if (reader_.skipping_ && content.size() > 1 && isBlank(content[1]) &&
+        skipped(content.substr(0, 1)))
+        return true;
     if (readPlainVertex(content) || readPlainFace(content)) return true;
     tokenize(content, tokens_, starts_);
     if (tokens_.empty()) return true;
     const std::string_view keyword = tokens_[0];
+    if (reader_.skipping_ && skipped(keyword)) return true;
     if (keyword == "v") return edgesOnly ? addVertex() : readVertex();
     if (keyword == "vt" || keyword == "vn" || keyword == "vp") return readAttribute(keyword);
     if (keyword == "f" || keyword == "l" || keyword == "p") return readElement(keyword);
     if (keyword == "o" || (keyword == "g" && !reader_.objectLines_)) readGroupName(content);
+    return true;
+}
+
+bool ObjReader::PieceReader::skipped(std::string_view keyword) {
+    if (keyword != "f" && keyword != "l" && keyword != "p") return false;
+    out_.skippedLow = std::min(out_.skippedLow, group_);
+    out_.skippedHigh = std::max(out_.skippedHigh, group_);
     return true;
 }
 
@@ -396,7 +424,7 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
 }
 
 void ObjReader::PieceReader::keep(ObjElement& element) {
-    if (reader_.elements_ != nullptr)
+    if (reader_.keepsElements())
         out_.elements.push_back(std::move(element));
     else if (reader_.edges_)
         appendEdges(element, out_.edges);
@@ -547,6 +575,7 @@ bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::str
                 " vertices, " + std::to_string(groups) + " objects)";
         return false;
     }
+    objectStarts_ = groups;
     return true;
 }
 
@@ -558,17 +587,39 @@ void ObjReader::claimVertex(std::int64_t index, int group) {
 }
 
 bool ObjReader::read(ObjReadResult& result, std::string& error) {
+    if (!readOnce(result, error)) return false;
+    if (!skipping_ || skippedHigh_ < 0) return true;
+    // The skipped elements would have claimed vertices only for the object
+    // they stand in; when that is each vertex's own, nothing was lost.
+    const int group = skippedHigh_;
+    bool same = skippedLow_ == group;
+    for (std::size_t v = 0; same && v < definedIn_.size(); ++v) same = definedIn_[v] == group;
+    if (same) return true;
+    skipElements_ = false;
+    const bool read = readOnce(result, error);
+    skipElements_ = true;
+    return read;
+}
+
+bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     result = ObjReadResult{};
+    skippedLow_ = INT_MAX;
+    skippedHigh_ = -1;
     std::vector<Piece> pieces;
     totals_ = Totals{};
     Totals& totals = totals_;
     if (!countPieces(pieces, totals, error)) return false;
+    // With several objects the elements are likely to decide owners: read
+    // them at once rather than again.
+    skipping_ = skipElements_ && objectStarts_ <= 1;
     if (counted_ && !counted_(totals.vertices, error)) return false;
     const std::size_t vertices = static_cast<std::size_t>(totals.vertices);
     result.positions.resize(vertices);
     definedIn_.assign(vertices, 0);
-    usedBy_.reset(new std::atomic<int>[vertices]);
-    for (std::size_t v = 0; v < vertices; ++v) usedBy_[v].store(kUnused, std::memory_order_relaxed);
+    // Without elements no vertex is claimed: each keeps the object it is defined in.
+    usedBy_.reset(skipping_ ? nullptr : new std::atomic<int>[vertices]);
+    for (std::size_t v = 0; usedBy_ && v < vertices; ++v)
+        usedBy_[v].store(kUnused, std::memory_order_relaxed);
     groupNames_.assign(1, "default");
     pending_.clear();
     ObjPosition* positions = result.positions.data();
@@ -588,10 +639,16 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
             pending_.insert(pending_.end(), out.pending.begin(), out.pending.end());
             if (elements_ != nullptr)
                 for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
+            if (elementSink_)
+                for (const ObjElement& e : out.elements) elementSink_(e);
             if (edges_)
                 for (const ObjEdge& edge : out.edges) edges_(edge);
             result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
             result.decimals = std::max(result.decimals, out.decimals);
+            if (out.skippedHigh >= 0) {
+                skippedLow_ = std::min(skippedLow_, out.skippedLow);
+                skippedHigh_ = std::max(skippedHigh_, out.skippedHigh);
+            }
             if (progress_) progress_(pieces[k].end);
             return true;
         });
@@ -609,7 +666,7 @@ bool ObjReader::read(ObjReadResult& result, std::string& error) {
 void ObjReader::assignObjects(ObjReadResult& result, std::int64_t vertices) {
     const std::size_t count = static_cast<std::size_t>(vertices);
     auto ownerOf = [&](std::size_t v) {
-        const int used = usedBy_[v].load(std::memory_order_relaxed);
+        const int used = usedBy_ ? usedBy_[v].load(std::memory_order_relaxed) : kUnused;
         return used != kUnused ? used : definedIn_[v];
     };
     std::vector<ObjObject> byGroup(groupNames_.size());

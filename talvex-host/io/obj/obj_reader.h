@@ -41,10 +41,20 @@ public:
 
     // Also collect every face, line and point into `sink`.
     void collectElements(std::vector<ObjElement>* sink) { elements_ = sink; }
+    // Or hand them to `sink` in file order, a piece at a time.
+    void streamElements(std::function<void(const ObjElement&)> sink) {
+        elementSink_ = std::move(sink);
+    }
     // Or hand only the edges of the faces and lines to `sink`, in file order,
     // a piece at a time; the coordinates are then not read (a document's
     // text was checked the first time).
     void collectEdges(std::function<void(const ObjEdge&)> sink) { edges_ = std::move(sink); }
+    // Leave face, line and point lines unread (and unchecked) when the
+    // objects come out the same without them: every vertex defined in the
+    // object all those lines stand in. A file of several objects is read in
+    // full; one whose single object line leaves some vertices before it is
+    // read again in full, so objects never depend on this.
+    void skipElements() { skipElements_ = true; }
     // Called once the vertices are counted, before memory is taken for them;
     // returning false (with a reason) ends the reading there.
     void onCounted(std::function<bool(std::int64_t vertices, std::string& error)> check) {
@@ -90,7 +100,16 @@ private:
     const std::string& name_;
     std::vector<ObjElement>* elements_ = nullptr;
     std::function<void(const ObjEdge&)> edges_;
-    bool collecting() const { return elements_ != nullptr || edges_; }
+    std::function<void(const ObjElement&)> elementSink_;
+    bool keepsElements() const { return elements_ != nullptr || elementSink_; }
+    bool collecting() const { return keepsElements() || edges_; }
+    bool skipElements_ = false;
+    bool skipping_ = false;          // this reading leaves the elements unread
+    std::int64_t objectStarts_ = 0;  // lines that start an object, as counted
+    // The lowest and highest object a skipped element stood in.
+    int skippedLow_ = 0;
+    int skippedHigh_ = -1;
+    bool readOnce(ObjReadResult& result, std::string& error);
     std::function<void(std::size_t)> progress_;
     std::function<void(std::size_t)> countedUpTo_;
     std::function<bool(std::int64_t, std::string&)> counted_;
