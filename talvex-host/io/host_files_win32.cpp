@@ -178,8 +178,7 @@ bool resetRereadsFile(HANDLE mapping, const char* data, std::size_t size) {
     SYSTEM_INFO system{};
     GetSystemInfo(&system);
     const std::size_t page = size < system.dwPageSize ? size : system.dwPageSize;
-    if (page < system.dwPageSize ||
-        std::all_of(data, data + page, [](char c) { return c == 0; }))
+    if (page < system.dwPageSize || std::all_of(data, data + page, [](char c) { return c == 0; }))
         return false;
     void* probe = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, page);
     if (probe == nullptr) return false;
