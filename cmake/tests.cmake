@@ -132,7 +132,7 @@ talvex_test(host_unit_tests
     tests/host/tolerance_resolution_test.cpp tests/host/mesh_document_test.cpp
     tests/host/many_files_test.cpp tests/host/html_index_test.cpp
     tests/host/ply_document_test.cpp tests/host/stl_document_test.cpp tests/host/gltf_document_test.cpp
-    tests/host/rebuilt_formats_test.cpp
+    tests/host/rebuilt_formats_test.cpp tests/host/host_files_test.cpp
   LIBS talvex_host_core)
 
 talvex_test(host_edit_tests

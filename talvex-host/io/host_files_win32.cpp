@@ -1,5 +1,6 @@
 // The host's files on Windows: CreateFileMapping for reading; file types and
 // attributes, CREATE_NEW, FlushFileBuffers and MoveFileEx for the safe writer.
+#include <emmintrin.h>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -12,6 +13,33 @@
 
 #include "io/fault_guards.h"
 #include "io/host_files.h"
+
+// The C library's memchr, which the mesh readers lean on to find line ends,
+// compares a byte at a time in some runtimes (Wine's among them): this one
+// compares sixteen. Its loads are aligned, so none crosses into a page past
+// the buffer's; bytes outside the buffer that they read are masked off.
+extern "C" void* memchr(const void* buffer, int value, std::size_t size) {
+    if (size == 0) return nullptr;
+    const auto* start = static_cast<const unsigned char*>(buffer);
+    const std::size_t skip = reinterpret_cast<std::uintptr_t>(start) & 15;
+    const unsigned char* block = start - skip;
+    std::size_t left = size + skip;  // from `block` to the buffer's end
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+    unsigned found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(block)), wanted))) &
+                     (0xffffu << skip);
+    for (;;) {
+        if (found != 0) {
+            const std::size_t at = static_cast<std::size_t>(__builtin_ctz(found));
+            return at < left ? const_cast<unsigned char*>(block + at) : nullptr;
+        }
+        if (left <= 16) return nullptr;
+        block += 16;
+        left -= 16;
+        found = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), wanted)));
+    }
+}
 
 namespace talvexhost {
 
