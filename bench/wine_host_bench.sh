@@ -2,12 +2,16 @@
 # Times `resym` on a tiny mesh and on a large one, natively and in the win32
 # build under Wine, side by side in one run: wall, CPU, peak memory, the
 # --stats phases, and peak bytes per vertex above the tiny run's footprint.
+# Both builds must write the same bytes. BENCH_TREES="A B" times the builds
+# of other source trees too, round by round, to compare a change with what
+# it replaces (their outputs must match as well).
 # Run inside an X server (xvfb-run -a bench/wine_host_bench.sh ...): one
 # wineserver is kept alive so every Wine run pays the same start-up.
 # Usage: wine_host_bench.sh BIG.obj VERTICES [ROUNDS]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 big=$1 vertices=$2 rounds=${3:-3}
+trees=(${BENCH_TREES:-$root})
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 tiny=$out/tiny.obj
@@ -17,7 +21,6 @@ export WINEPREFIX=$root/build/win32/wineprefix WINEARCH=win32 WINEDEBUG=-all
 wineserver -p 60 >/dev/null 2>&1 </dev/null &
 sleep 2
 uptime
-declare -A tinyPeak
 run() {  # LABEL MESH PROGRAM...
   local label=$1 mesh=$2
   shift 2
@@ -25,24 +28,29 @@ run() {  # LABEL MESH PROGRAM...
     --plane x=0 --tolerance 0.05 --stats >"$out/log" 2>&1 </dev/null
   read -r wall user sys peak <"$out/time"
   local phases
-  phases=$(grep -E "stats: reading" "$out/log" | sed 's/.*stats: //')
-  printf '%-12s wall %5.2f s  cpu %5.2f s  peak %7d KB  %s\n' "$label" "$wall" \
+  phases=$(grep -E "stats: reading" "$out/log" | sed 's/.*stats: //; s/detection.*first/first/')
+  printf '%-22s wall %5.2f s  cpu %5.2f s  peak %7d KB  %s\n' "$label" "$wall" \
     "$(echo "$user + $sys" | bc)" "$peak" "$phases"
   last_peak=$peak
-  mv "$out/out.obj" "$out/$label.obj" 2>/dev/null
 }
+first=
 for ((i = 0; i < rounds; ++i)); do
-  for build in native win32; do
-    if [ $build = native ]; then prog=("$root/build/native/talvex-host"); else
-      prog=("$root/cmake/wine-run" "$root/build/win32/talvex-host.exe"); fi
-    run "tiny $build" "$tiny" "${prog[@]}"
-    tinyPeak[$build]=$last_peak
-    run "big $build" "$big" "${prog[@]}"
-    echo "             peak above tiny: $(( (last_peak - tinyPeak[$build]) * 1024 / vertices )) B/vertex"
+  for tree in "${trees[@]}"; do
+    name=$(basename "$tree")
+    for build in native win32; do
+      if [ $build = native ]; then prog=("$tree/build/native/talvex-host"); else
+        prog=("$root/cmake/wine-run" "$tree/build/win32/talvex-host.exe"); fi
+      run "$name $build tiny" "$tiny" "${prog[@]}"
+      tiny_peak=$last_peak
+      run "$name $build big" "$big" "${prog[@]}"
+      echo "   peak above tiny: $(((last_peak - tiny_peak) * 1024 / vertices)) B/vertex"
+      if [ -z "$first" ]; then
+        first=$out/first.obj
+        mv "$out/out.obj" "$first"
+      else
+        cmp -s "$out/out.obj" "$first" || echo "FAIL: $name $build wrote other bytes"
+      fi
+    done
   done
-  # Both builds write the same bytes (and those of BENCH_REFERENCE, if given).
-  cmp "$out/big native.obj" "$out/big win32.obj" || echo "FAIL: the builds' outputs differ"
-  [ -z "${BENCH_REFERENCE:-}" ] || cmp "$out/big win32.obj" "$BENCH_REFERENCE" ||
-    echo "FAIL: the output differs from $BENCH_REFERENCE"
 done
 wineserver -k >/dev/null 2>&1
