@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Where the Windows host's time goes under Wine: runs talvex-host.exe
 # (build/win32) under `perf record` and names each sample's function from the
-# symbols of talvex-host.exe and Talvex.dll.debug, and from the exports of
-# Wine's C runtime (msvcrt.dll), which the host calls for memmove and the
-# like. Per thread too, since reading and writing run on several.
+# symbols of talvex-host.exe and Talvex.dll.debug, and from those of Wine's
+# C runtime (msvcrt.dll), which the host calls for memmove and the like; and
+# how the samples share out among the threads (reading and writing use several).
 #
 #   bench/host_wine_profile.sh [talvex-host arguments]   (default: resym of
 #       build/bench-grids/grid_1000000.obj to a scratch file, plane x = 0,
@@ -34,20 +34,13 @@ symbols=$out/host_wine_profile.symbols
 "$nm" -C "$build/talvex-host.exe" "$build/Talvex.dll.debug" 2>/dev/null |
   awk '$2 == "t" || $2 == "T" { address = $1; $1 = ""; $2 = ""; sub(/^ +/, ""); print address, $0 }' \
     >"$symbols"
-# The runtime's exports at the addresses it loads at (its image base).
-msvcrt=$(dirname "$(command -v wine)")/../lib/i386-linux-gnu/wine/i386-windows/msvcrt.dll
-[ -f "$msvcrt" ] || msvcrt=$(find /usr/lib /opt -path '*i386-windows/msvcrt.dll' 2>/dev/null | head -1)
-[ -n "$msvcrt" ] && "$objdump" -p "$msvcrt" | python3 -c '
-import re, sys
-text = sys.stdin.read()
-base = int(re.search(r"ImageBase\s+([0-9a-fA-F]+)", text).group(1), 16)
-rvas = {int(o): int(r, 16) for o, r in re.findall(r"\[\s*(\d+)\] \+base\[\s*\d+\]\s+([0-9a-f]+) Export RVA", text)}
-table = text.split("[Ordinal/Name Pointer] Table")[-1]
-for o, name in re.findall(r"\[\s*(\d+)\] (\S+)", table):
-    if int(o) in rvas:
-        print("%08x msvcrt:%s" % (base + rvas[int(o)], name))
-print("%08x msvcrt.dll" % base)
-' >>"$symbols"
+# Wine's C runtime keeps its symbols; they are at the addresses it loads at
+# (its image base), which perf gives as offsets.
+msvcrt=$(find /usr/lib /usr/local/lib /opt -path '*i386-windows/msvcrt.dll' 2>/dev/null | head -1)
+if [ -n "$msvcrt" ]; then
+  "$nm" "$msvcrt" 2>/dev/null | awk '$2 == "t" || $2 == "T" { print $1, "msvcrt:" $3 }' >>"$symbols"
+  "$objdump" -p "$msvcrt" | awk '/^ImageBase/ { print $2, "msvcrt.dll" }' >>"$symbols"
+fi
 
 perf script -i "$data" --comm talvex-host.exe -F tid,ip,dso 2>/dev/null | python3 -c '
 import bisect, collections, sys
@@ -69,8 +62,6 @@ for line in sys.stdin:
         name = "[kernel]"
     elif i >= 0 and ip - starts[i] < 0x10000 and ip < 0x70000000:
         name = symbols[i][1]
-        if name.startswith("msvcrt:") and ip - starts[i] > 0x100:
-            name = "msvcrt: code after " + name[7:]  # not exported itself
     else:
         name = "[" + dso.strip("()").split("/")[-1] + "]"
     counts[name] += 1
