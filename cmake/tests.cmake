@@ -133,6 +133,7 @@ talvex_test(host_unit_tests
     tests/host/many_files_test.cpp tests/host/html_index_test.cpp
     tests/host/ply_document_test.cpp tests/host/stl_document_test.cpp tests/host/gltf_document_test.cpp
     tests/host/rebuilt_formats_test.cpp tests/host/json_numbers_test.cpp
+    tests/host/host_files_test.cpp
   LIBS talvex_host_core)
 
 talvex_test(host_edit_tests

@@ -1,9 +1,11 @@
 // The host's files on Windows: CreateFileMapping for reading; file types and
 // attributes, CREATE_NEW, FlushFileBuffers and MoveFileEx for the safe writer.
+#include <emmintrin.h>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,33 @@
 
 #include "io/fault_guards.h"
 #include "io/host_files.h"
+
+// The C library's memchr, which the mesh readers lean on to find line ends,
+// compares a byte at a time in some runtimes (Wine's among them): this one
+// compares sixteen. Its loads are aligned, so none crosses into a page past
+// the buffer's; bytes outside the buffer that they read are masked off.
+extern "C" void* memchr(const void* buffer, int value, std::size_t size) {
+    if (size == 0) return nullptr;
+    const auto* start = static_cast<const unsigned char*>(buffer);
+    const std::size_t skip = reinterpret_cast<std::uintptr_t>(start) & 15;
+    const unsigned char* block = start - skip;
+    std::size_t left = size + skip;  // from `block` to the buffer's end
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+    unsigned found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(block)), wanted))) &
+                     (0xffffu << skip);
+    for (;;) {
+        if (found != 0) {
+            const std::size_t at = static_cast<std::size_t>(__builtin_ctz(found));
+            return at < left ? const_cast<unsigned char*>(block + at) : nullptr;
+        }
+        if (left <= 16) return nullptr;
+        block += 16;
+        left -= 16;
+        found = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), wanted)));
+    }
+}
 
 namespace talvexhost {
 
@@ -166,6 +195,27 @@ HANDLE openRegular(const std::string& path, std::string& error) {
     return file;
 }
 
+// Whether resetting a view of `mapping` drops its pages and reads them again
+// from the file when they are touched. Wine resets a view with the system's
+// "drop these pages", which is right where the view maps the file itself but
+// would leave zeros where it had to read the file into memory instead (a file
+// system that cannot map). A second view of the first page, reset and read
+// again, tells them apart; Windows refuses to reset a file's view at all. A
+// first page of zeros tells nothing and counts as no.
+bool resetRereadsFile(HANDLE mapping, const char* data, std::size_t size) {
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    const std::size_t page = size < system.dwPageSize ? size : system.dwPageSize;
+    if (page < system.dwPageSize || std::all_of(data, data + page, [](char c) { return c == 0; }))
+        return false;
+    void* probe = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, page);
+    if (probe == nullptr) return false;
+    const bool reread = VirtualAlloc(probe, page, MEM_RESET, PAGE_READONLY) != nullptr &&
+                        std::memcmp(probe, data, page) == 0;
+    UnmapViewOfFile(probe);
+    return reread;
+}
+
 }  // namespace
 
 bool fileVersion(const std::string& path, FileVersion& version) {
@@ -223,13 +273,26 @@ bool MappedFile::open(const std::string& path, std::string& error) {
         handle_ = reinterpret_cast<std::intptr_t>(mapping);
         name_ = path;
         guard_ = guardMapping(name_, data_, size_);
+        droppable_ = resetRereadsFile(mapping, data_, size_);
     }
     CloseHandle(file);
     return true;
 }
 
-void MappedFile::releaseBefore(std::size_t) noexcept {
-    // A mapped view's clean pages are dropped by the system as it needs them.
+void MappedFile::releaseBefore(std::size_t offset) noexcept {
+    if (handle_ == 0) return;
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    const std::size_t whole = offset / system.dwPageSize * system.dwPageSize;
+    if (whole == 0 || whole > size_) return;
+    void* start = const_cast<char*>(data_);
+    // Resetting drops the pages where the view is the file's own pages and
+    // they come back from the file (Wine); Windows refuses it for a file's
+    // view, and there taking the pages out of the working set is the way.
+    if (droppable_)
+        (void)VirtualAlloc(start, whole, MEM_RESET, PAGE_READONLY);
+    else
+        (void)VirtualUnlock(start, whole);
 }
 
 bool inspectWriteTarget(const std::string& path, WriteTarget& target, std::string& error) {
