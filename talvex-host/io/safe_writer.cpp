@@ -156,7 +156,8 @@ bool SafeWriter::pass(std::vector<char>&& block, std::string& error) {
     // Any bytes buffered were passed on first; a buffer given away is
     // replaced by a fresh one.
     buffer_.clear();
-    if (buffer_.capacity() == 0) buffer_.reserve(kBlock);
+    if (buffer_.capacity() == 0) buffer_ = behind_->takeSpare();
+    if (buffer_.capacity() < kBlock) buffer_.reserve(kBlock);
     return true;
 }
 

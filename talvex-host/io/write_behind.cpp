@@ -9,6 +9,10 @@ namespace {
 // Bytes queued at most (a single larger block is let through): enough to
 // keep the caller busy while the thread waits for the disk.
 constexpr std::size_t kQueuedBytes = std::size_t(4) << 20;
+// Written blocks kept for reuse at most, and the least capacity worth
+// keeping: the safe writer's own blocks are a megabyte.
+constexpr std::size_t kSpareBlocks = 4;
+constexpr std::size_t kSpareLeast = std::size_t(1) << 20;
 // The thread waits for the disk after this many bytes.
 constexpr std::size_t kSettleBytes = std::size_t(8) << 20;
 
@@ -49,6 +53,14 @@ bool WriteBehind::finish(std::string& why) {
     return failure_.empty();
 }
 
+std::vector<char> WriteBehind::takeSpare() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spare_.empty()) return {};
+    std::vector<char> block = std::move(spare_.back());
+    spare_.pop_back();
+    return block;
+}
+
 void WriteBehind::run() {
     std::size_t unsettled = 0;
     std::unique_lock<std::mutex> lock(mutex_);
@@ -69,8 +81,12 @@ void WriteBehind::run() {
             settleWritten(file_);
             unsettled = 0;
         }
-        block = {};
         lock.lock();
+        if (spare_.size() < kSpareBlocks && block.capacity() >= kSpareLeast) {
+            block.clear();
+            spare_.push_back(std::move(block));
+        }
+        block = {};
         writing_ = false;
         if (!written && failure_.empty()) {
             failure_ = why;

@@ -29,6 +29,10 @@ public:
     bool push(std::vector<char>&& block, std::string& why);
     // Waits until every queued block is written; false with the first failure.
     bool finish(std::string& why);
+    // An emptied block already written, its memory kept for the next one;
+    // an empty vector when none is spare. Fresh memory costs a fault a page,
+    // which on a file of hundreds of megabytes adds up.
+    std::vector<char> takeSpare();
 
 private:
     void run();
@@ -37,6 +41,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::vector<char>> queue_;
+    std::vector<std::vector<char>> spare_;
     std::size_t queuedBytes_ = 0;
     bool writing_ = false;  // a block is being written now
     bool stop_ = false;
