@@ -90,35 +90,96 @@ bool decimalToFloat(std::uint64_t digits, int decimals, bool negative, float& va
     return true;
 }
 
-// The common short number, [-]digits[.digits], that decimalToFloat takes.
-// Null for anything else, left to the full reader.
-const char* readShortFloat(const char* p, const char* end, float& value) noexcept {
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kNoCeiling = ~std::uint64_t(0);
+
+// 10^0 to 10^19, the largest that fits 64 bits.
+constexpr std::uint64_t kRunPowersOfTen[] = {1ull,
+                                             10ull,
+                                             100ull,
+                                             1000ull,
+                                             10000ull,
+                                             100000ull,
+                                             1000000ull,
+                                             10000000ull,
+                                             100000000ull,
+                                             1000000000ull,
+                                             10000000000ull,
+                                             100000000000ull,
+                                             1000000000000ull,
+                                             10000000000000ull,
+                                             100000000000000ull,
+                                             1000000000000000ull,
+                                             10000000000000000ull,
+                                             100000000000000000ull,
+                                             1000000000000000000ull,
+                                             10000000000000000000ull};
+
+int lowestByte(std::uint64_t flags) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+    return __builtin_ctzll(flags) / 8;
+#else
+    int byte = 0;
+    while ((flags & 0xFF) == 0) {
+        flags >>= 8;
+        ++byte;
+    }
+    return byte;
+#endif
+}
+
+// How many of the eight bytes of `word` (the first in the lowest byte) are
+// digits before the first that is not. A digit's high nibble is 3 and stays
+// 3 when 6 is added; a carry out of a byte (0xFA and up, never a digit) can
+// only disturb the bytes after it, past the first non-digit.
+int leadingDigits(std::uint64_t word) noexcept {
+    const std::uint64_t highs = word & (kOnes * 0xF0);
+    const std::uint64_t raised = ((word + kOnes * 0x06) & (kOnes * 0xF0)) >> 4;
+    const std::uint64_t others = (highs | raised) ^ (kOnes * 0x33);
+    return others == 0 ? 8 : lowestByte(others);
+}
+
+// The value of the first `count` (1 to 8) digits of `word`: they are moved
+// to the top, behind zeros, and joined in pairs, fours and eights.
+std::uint64_t digitsValue(std::uint64_t word, int count) noexcept {
+    word = (word & (kOnes * 0x0F)) << (8 * (8 - count));
+    word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFull;
+    word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFull;
+    return (word * 10000 + (word >> 32)) & 0xFFFFFFFFull;
+}
+
+// The common short number, [-]digits[.digits], that decimalToFloat takes,
+// with its count of decimals. Null for anything else, left to the full reader.
+const char* readShortFloat(const char* p, const char* end, float& value, int& decimals) noexcept {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
+    // 19 digits in all, leading zeros included, cannot overflow 64 bits.
+    constexpr int kMaxDigits = 19;
     std::uint64_t digits = 0;
-    int count = 0;      // digits read, leading zeros included
-    int decimals = -1;  // digits after the point; -1 before it
-    for (; p < end; ++p) {
-        const char c = *p;
-        if (isDigit(c)) {
-            if (++count > 19) return nullptr;  // 19 digits cannot overflow 64 bits
-            digits = digits * 10 + static_cast<std::uint32_t>(c - '0');
-            if (decimals >= 0) ++decimals;
-        } else if (c == '.' && decimals < 0) {
-            decimals = 0;
-        } else {
-            break;
-        }
+    int count = 0;
+    p = readDigitRun(p, end, kMaxDigits, kNoCeiling, digits, count);
+    if (p == nullptr) return nullptr;
+    int places = 0;
+    if (p < end && *p == '.') {
+        std::uint64_t fraction = 0;
+        p = readDigitRun(p + 1, end, kMaxDigits - count, kNoCeiling, fraction, places);
+        if (p == nullptr) return nullptr;
+        digits = digits * kRunPowersOfTen[places] + fraction;
+        count += places;
     }
     if (count == 0 || (p < end && *p != ' ' && *p != '\t')) return nullptr;
-    if (!decimalToFloat(digits, std::max(decimals, 0), negative, value)) return nullptr;
+    if (!decimalToFloat(digits, places, negative, value)) return nullptr;
+    decimals = places;
     return p;
 }
 
-}  // namespace
-
-const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept {
-    if (const char* after = readShortFloat(begin, end, value)) return after;
+// readPlainFloat, with the decimals when `decimals` is given.
+const char* readPlain(const char* begin, const char* end, float& value, int* decimals) noexcept {
+    int places = 0;
+    if (const char* after = readShortFloat(begin, end, value, places)) {
+        if (decimals != nullptr) *decimals = places;
+        return after;
+    }
     const char* first = begin < end && *begin == '-' ? begin + 1 : begin;
     if (first >= end || !(isDigit(*first) || *first == '.')) return nullptr;
     float parsed = 0.0f;
@@ -127,7 +188,53 @@ const char* readPlainFloat(const char* begin, const char* end, float& value) noe
     if (result.ec != std::errc() || !std::isfinite(parsed)) return nullptr;
     if (result.ptr != end && *result.ptr != ' ' && *result.ptr != '\t') return nullptr;
     value = parsed;
+    if (decimals != nullptr)
+        *decimals = fixedDecimals({begin, static_cast<std::size_t>(result.ptr - begin)});
     return result.ptr;
+}
+
+}  // namespace
+
+const char* readDigitRun(const char* begin, const char* end, int maxDigits, std::uint64_t ceiling,
+                         std::uint64_t& value, int& digits) noexcept {
+    const char* p = begin;
+    std::uint64_t sum = 0;
+    int count = 0;
+    // Eight bytes at a time while eight are left, then byte by byte.
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        const int run = leadingDigits(word);
+        if (run > 0) {
+            count += run;
+            if (count > maxDigits) return nullptr;
+            sum = sum * kRunPowersOfTen[run] + digitsValue(word, run);
+            if (sum > ceiling) return nullptr;
+            p += run;
+        }
+        if (run < 8) {
+            value = sum;
+            digits = count;
+            return p;
+        }
+    }
+    for (; p < end && isDigit(*p); ++p) {
+        if (++count > maxDigits) return nullptr;
+        sum = sum * 10 + static_cast<std::uint32_t>(*p - '0');
+        if (sum > ceiling) return nullptr;
+    }
+    value = sum;
+    digits = count;
+    return p;
+}
+
+const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept {
+    return readPlain(begin, end, value, nullptr);
+}
+
+const char* readPlainFloat(const char* begin, const char* end, float& value,
+                           int& decimals) noexcept {
+    return readPlain(begin, end, value, &decimals);
 }
 
 bool parseFloat(std::string_view text, float& value) noexcept {

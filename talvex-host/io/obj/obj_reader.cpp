@@ -21,6 +21,20 @@ bool isLineEnd(char c) {
     return c == '\n' || c == '\r';
 }
 
+// Which byte of a word holds its lowest set bit (the first byte is byte 0).
+std::size_t lowestFlaggedByte(std::uint64_t flags) {
+#if defined(__GNUC__) || defined(__clang__)
+    return static_cast<std::size_t>(__builtin_ctzll(flags)) / 8;
+#else
+    std::size_t byte = 0;
+    while ((flags & 0xFF) == 0) {
+        flags >>= 8;
+        ++byte;
+    }
+    return byte;
+#endif
+}
+
 void tokenize(std::string_view line, std::vector<std::string_view>& tokens,
               std::vector<std::size_t>& starts) {
     tokenizeObjLine(line, tokens, &starts);
@@ -35,8 +49,9 @@ std::string quoted(std::string_view token) {
     return "\"" + shown(token) + "\"";
 }
 
-// The offset of the first 8-byte word from `begin` on that holds a control
-// byte (below 0x20, or 0x7F): the bytes before it need no closer look.
+// The offset of the first control byte (below 0x20, or 0x7F) from `begin`
+// on, found 8 bytes at a time; from the last 8-byte word on, the offset of
+// that word, leaving its bytes to the caller.
 std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ull;
     constexpr std::uint64_t kHighs = 0x8080808080808080ull;
@@ -44,10 +59,13 @@ std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
     for (; i + 8 <= text.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + i, 8);
+        // The borrows that flag a byte only run upwards, so the lowest flag
+        // is exact even where the ones above it are not.
         const std::uint64_t deletes = word ^ (kOnes * 0x7F);
         const std::uint64_t below = (word - kOnes * 0x20) & ~word & kHighs;
         const std::uint64_t isDelete = (deletes - kOnes) & ~deletes & kHighs;
-        if ((below | isDelete) != 0) break;
+        const std::uint64_t flags = below | isDelete;
+        if (flags != 0) return i + lowestFlaggedByte(flags);
     }
     return i;
 }
@@ -329,7 +347,11 @@ std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
         const auto c = static_cast<unsigned char>(text_[i]);
         if (c >= 0x20 && c != 0x7F) continue;
         if (c == '\n' || c == '\r') break;
-        if (c == '\t') continue;
+        if (c == '\t') {
+            // Tabs between the words: on to the next control byte.
+            i = skipPlainBytes(text_, i + 1) - 1;
+            continue;
+        }
         char byte[8];
         std::snprintf(byte, sizeof byte, "0x%02X", c);
         fail(std::string("binary data (byte ") + byte + " at column " +
@@ -385,10 +407,10 @@ bool ObjReader::PieceReader::readPlainVertex(std::string_view content) {
     int decimals = 0;
     for (float& value : values) {
         while (p < end && isBlank(*p)) ++p;
-        const char* start = p;
-        p = readPlainFloat(p, end, value);
+        int places = 0;
+        p = readPlainFloat(p, end, value, places);
         if (p == nullptr) return false;
-        decimals = std::max(decimals, fixedDecimals({start, static_cast<std::size_t>(p - start)}));
+        decimals = std::max(decimals, places);
     }
     while (p < end && isBlank(*p)) ++p;
     if (p != end) return false;
@@ -400,21 +422,22 @@ bool ObjReader::PieceReader::readPlainVertex(std::string_view content) {
 bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
     if (content.size() < 2 || content[0] != 'f' || !isBlank(content[1])) return false;
     constexpr int kMaxPlain = 16;
+    // Indices of more digits than this, zeros in front, take the general path.
+    constexpr int kMaxDigits = 19;
     std::int64_t indices[kMaxPlain];
     int count = 0;
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
+    const auto inFile = static_cast<std::uint64_t>(reader_.totals_.vertices);
     for (;;) {
         while (p < end && isBlank(*p)) ++p;
         if (p == end) break;
         if (count == kMaxPlain || *p < '0' || *p > '9') return false;
-        std::int64_t index = 0;
-        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-            index = index * 10 + (*p - '0');
-            if (index > reader_.totals_.vertices) return false;
-        }
-        if ((p < end && !isBlank(*p)) || index == 0) return false;
-        indices[count++] = index;
+        std::uint64_t index = 0;
+        int digits = 0;
+        p = readDigitRun(p, end, kMaxDigits, inFile, index, digits);
+        if (p == nullptr || (p < end && !isBlank(*p)) || index == 0) return false;
+        indices[count++] = static_cast<std::int64_t>(index);
     }
     if (count < 3) return false;
     ObjElement element{ObjElement::kFace, {}};
