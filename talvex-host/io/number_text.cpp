@@ -150,19 +150,20 @@ std::uint64_t digitsValue(std::uint64_t word, int count) noexcept {
 
 // The common short number, [-]digits[.digits], that decimalToFloat takes,
 // with its count of decimals. Null for anything else, left to the full reader.
-const char* readShortFloat(const char* p, const char* end, float& value, int& decimals) noexcept {
+const char* readShortFloat(const char* p, const char* end, const char* readable, float& value,
+                           int& decimals) noexcept {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
     // 19 digits in all, leading zeros included, cannot overflow 64 bits.
     constexpr int kMaxDigits = 19;
     std::uint64_t digits = 0;
     int count = 0;
-    p = readDigitRun(p, end, kMaxDigits, kNoCeiling, digits, count);
+    p = readDigitRun(p, end, readable, kMaxDigits, kNoCeiling, digits, count);
     if (p == nullptr) return nullptr;
     int places = 0;
     if (p < end && *p == '.') {
         std::uint64_t fraction = 0;
-        p = readDigitRun(p + 1, end, kMaxDigits - count, kNoCeiling, fraction, places);
+        p = readDigitRun(p + 1, end, readable, kMaxDigits - count, kNoCeiling, fraction, places);
         if (p == nullptr) return nullptr;
         digits = digits * kRunPowersOfTen[places] + fraction;
         count += places;
@@ -174,9 +175,10 @@ const char* readShortFloat(const char* p, const char* end, float& value, int& de
 }
 
 // readPlainFloat, with the decimals when `decimals` is given.
-const char* readPlain(const char* begin, const char* end, float& value, int* decimals) noexcept {
+const char* readPlain(const char* begin, const char* end, const char* readable, float& value,
+                      int* decimals) noexcept {
     int places = 0;
-    if (const char* after = readShortFloat(begin, end, value, places)) {
+    if (const char* after = readShortFloat(begin, end, readable, value, places)) {
         if (decimals != nullptr) *decimals = places;
         return after;
     }
@@ -195,13 +197,13 @@ const char* readPlain(const char* begin, const char* end, float& value, int* dec
 
 }  // namespace
 
-const char* readDigitRun(const char* begin, const char* end, int maxDigits, std::uint64_t ceiling,
-                         std::uint64_t& value, int& digits) noexcept {
+const char* readDigitRun(const char* begin, const char* end, const char* readable, int maxDigits,
+                         std::uint64_t ceiling, std::uint64_t& value, int& digits) noexcept {
     const char* p = begin;
     std::uint64_t sum = 0;
     int count = 0;
-    // Eight bytes at a time while eight are left, then byte by byte.
-    while (end - p >= 8) {
+    // Eight bytes at a time while eight can be loaded, then byte by byte.
+    while (readable - p >= 8) {
         std::uint64_t word;
         std::memcpy(&word, p, sizeof word);
         const int run = leadingDigits(word);
@@ -213,11 +215,13 @@ const char* readDigitRun(const char* begin, const char* end, int maxDigits, std:
             p += run;
         }
         if (run < 8) {
+            if (p > end) return nullptr;
             value = sum;
             digits = count;
             return p;
         }
     }
+    if (p > end) return nullptr;
     for (; p < end && isDigit(*p); ++p) {
         if (++count > maxDigits) return nullptr;
         sum = sum * 10 + static_cast<std::uint32_t>(*p - '0');
@@ -229,12 +233,12 @@ const char* readDigitRun(const char* begin, const char* end, int maxDigits, std:
 }
 
 const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept {
-    return readPlain(begin, end, value, nullptr);
+    return readPlain(begin, end, end, value, nullptr);
 }
 
-const char* readPlainFloat(const char* begin, const char* end, float& value,
+const char* readPlainFloat(const char* begin, const char* end, const char* readable, float& value,
                            int& decimals) noexcept {
-    return readPlain(begin, end, value, &decimals);
+    return readPlain(begin, end, readable, value, &decimals);
 }
 
 bool parseFloat(std::string_view text, float& value) noexcept {

@@ -28,15 +28,19 @@ NumberStatus readFloat(std::string_view text, float& value) noexcept;
 const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept;
 // The same, also giving fixedDecimals() of the number read (worked out on
 // the way for the common short numbers, so their text is looked at once).
-const char* readPlainFloat(const char* begin, const char* end, float& value,
+// Bytes up to `readable` (at least `end`) may be loaded, eight at a time: a
+// reader passes the end of its whole text, its lines ending at a byte that is
+// no digit.
+const char* readPlainFloat(const char* begin, const char* end, const char* readable, float& value,
                            int& decimals) noexcept;
 
 // The run of decimal digits at `begin` (none when it starts with anything
-// else), read as an integer: its end, with `value` set. Null when the run
-// holds more than `maxDigits` digits (at most 19, so that it cannot overflow)
-// or its value is above `ceiling`; nothing past `end` is read.
-const char* readDigitRun(const char* begin, const char* end, int maxDigits, std::uint64_t ceiling,
-                         std::uint64_t& value, int& digits) noexcept;
+// else), read as an integer: its end, with `value` and `digits` set. Null
+// when the run holds more than `maxDigits` digits (at most 19, so that it
+// cannot overflow), its value is above `ceiling`, or it runs past `end`.
+// Bytes up to `readable` (at least `end`) may be loaded.
+const char* readDigitRun(const char* begin, const char* end, const char* readable, int maxDigits,
+                         std::uint64_t ceiling, std::uint64_t& value, int& digits) noexcept;
 
 // readFloat(...) == kOk.
 bool parseFloat(std::string_view text, float& value) noexcept;

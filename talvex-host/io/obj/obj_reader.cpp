@@ -403,12 +403,13 @@ bool ObjReader::PieceReader::readPlainVertex(std::string_view content) {
     if (content.size() < 2 || content[0] != 'v' || !isBlank(content[1])) return false;
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
+    const char* readable = text_.data() + text_.size();
     float values[3];
     int decimals = 0;
     for (float& value : values) {
         while (p < end && isBlank(*p)) ++p;
         int places = 0;
-        p = readPlainFloat(p, end, value, places);
+        p = readPlainFloat(p, end, readable, value, places);
         if (p == nullptr) return false;
         decimals = std::max(decimals, places);
     }
@@ -428,6 +429,7 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
     int count = 0;
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
+    const char* readable = text_.data() + text_.size();
     const auto inFile = static_cast<std::uint64_t>(reader_.totals_.vertices);
     for (;;) {
         while (p < end && isBlank(*p)) ++p;
@@ -435,7 +437,7 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
         if (count == kMaxPlain || *p < '0' || *p > '9') return false;
         std::uint64_t index = 0;
         int digits = 0;
-        p = readDigitRun(p, end, kMaxDigits, inFile, index, digits);
+        p = readDigitRun(p, end, readable, kMaxDigits, inFile, index, digits);
         if (p == nullptr || (p < end && !isBlank(*p)) || index == 0) return false;
         indices[count++] = static_cast<std::int64_t>(index);
     }
