@@ -59,6 +59,10 @@ constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
 constexpr double kExactDoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// Their reciprocals, each the double nearest 10^-n.
+constexpr double kReciprocalPowersOfTen[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                             1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                             1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 
 // The float nearest digits / 10^decimals, when the digits make an integer of
 // at most 2^53 and there are at most 22 decimals. Both that integer and the
@@ -76,77 +80,38 @@ bool decimalToFloat(std::uint64_t digits, int decimals, bool negative, float& va
     } else {
         if (digits > (std::uint64_t(1) << 53) || decimals > 22) return false;
         // Zero, or at least 1e-22 and below 2^54: a normal float, never infinite.
-        const double exact = decimals > 0
-                                 ? static_cast<double>(digits) / kExactDoublePowersOfTen[decimals]
-                                 : static_cast<double>(digits);
-        std::uint64_t bits;
-        std::memcpy(&bits, &exact, sizeof bits);
-        // The 29 bits a float drops read 1000...0: halfway between two floats.
+        const double whole = static_cast<double>(digits);
+        // The 29 bits a float drops read 1000...0 at a midpoint between two floats.
         constexpr std::uint64_t kDropped = (std::uint64_t(1) << 29) - 1;
-        if ((bits & kDropped) == std::uint64_t(1) << 28) return false;
+        constexpr std::uint64_t kMidpoint = std::uint64_t(1) << 28;
+        std::uint64_t bits;
+        if (decimals > 0) {
+            // First by a multiply with the reciprocal, which waits far less
+            // than a division: the product is within 2 units in the last
+            // place of the quotient, so where it lies more than 4 from every
+            // midpoint the quotient lies on the same side of each and rounds
+            // to the same float. Otherwise the correctly rounded division.
+            const double near = whole * kReciprocalPowersOfTen[decimals];
+            std::memcpy(&bits, &near, sizeof bits);
+            const std::uint64_t dropped = bits & kDropped;
+            const std::uint64_t apart =
+                dropped > kMidpoint ? dropped - kMidpoint : kMidpoint - dropped;
+            if (apart > 4) {
+                magnitude = static_cast<float>(near);
+                value = negative ? -magnitude : magnitude;
+                return true;
+            }
+        }
+        const double exact = decimals > 0 ? whole / kExactDoublePowersOfTen[decimals] : whole;
+        std::memcpy(&bits, &exact, sizeof bits);
+        if ((bits & kDropped) == kMidpoint) return false;
         magnitude = static_cast<float>(exact);
     }
     value = negative ? -magnitude : magnitude;
     return true;
 }
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kNoCeiling = ~std::uint64_t(0);
-
-// 10^0 to 10^19, the largest that fits 64 bits.
-constexpr std::uint64_t kRunPowersOfTen[] = {1ull,
-                                             10ull,
-                                             100ull,
-                                             1000ull,
-                                             10000ull,
-                                             100000ull,
-                                             1000000ull,
-                                             10000000ull,
-                                             100000000ull,
-                                             1000000000ull,
-                                             10000000000ull,
-                                             100000000000ull,
-                                             1000000000000ull,
-                                             10000000000000ull,
-                                             100000000000000ull,
-                                             1000000000000000ull,
-                                             10000000000000000ull,
-                                             100000000000000000ull,
-                                             1000000000000000000ull,
-                                             10000000000000000000ull};
-
-int lowestByte(std::uint64_t flags) noexcept {
-#if defined(__GNUC__) || defined(__clang__)
-    return __builtin_ctzll(flags) / 8;
-#else
-    int byte = 0;
-    while ((flags & 0xFF) == 0) {
-        flags >>= 8;
-        ++byte;
-    }
-    return byte;
-#endif
-}
-
-// How many of the eight bytes of `word` (the first in the lowest byte) are
-// digits before the first that is not. A digit's high nibble is 3 and stays
-// 3 when 6 is added; a carry out of a byte (0xFA and up, never a digit) can
-// only disturb the bytes after it, past the first non-digit.
-int leadingDigits(std::uint64_t word) noexcept {
-    const std::uint64_t highs = word & (kOnes * 0xF0);
-    const std::uint64_t raised = ((word + kOnes * 0x06) & (kOnes * 0xF0)) >> 4;
-    const std::uint64_t others = (highs | raised) ^ (kOnes * 0x33);
-    return others == 0 ? 8 : lowestByte(others);
-}
-
-// The value of the first `count` (1 to 8) digits of `word`: they are moved
-// to the top, behind zeros, and joined in pairs, fours and eights.
-std::uint64_t digitsValue(std::uint64_t word, int count) noexcept {
-    word = (word & (kOnes * 0x0F)) << (8 * (8 - count));
-    word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFull;
-    word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFull;
-    return (word * 10000 + (word >> 32)) & 0xFFFFFFFFull;
-}
 
 // The common short number, [-]digits[.digits], that decimalToFloat takes,
 // with its count of decimals. Null for anything else, left to the full reader.
@@ -165,7 +130,7 @@ const char* readShortFloat(const char* p, const char* end, const char* readable,
         std::uint64_t fraction = 0;
         p = readDigitRun(p + 1, end, readable, kMaxDigits - count, kNoCeiling, fraction, places);
         if (p == nullptr) return nullptr;
-        digits = digits * kRunPowersOfTen[places] + fraction;
+        digits = digits * digitrun::kPowersOfTen[places] + fraction;
         count += places;
     }
     if (count == 0 || (p < end && *p != ' ' && *p != '\t')) return nullptr;
@@ -196,41 +161,6 @@ const char* readPlain(const char* begin, const char* end, const char* readable, 
 }
 
 }  // namespace
-
-const char* readDigitRun(const char* begin, const char* end, const char* readable, int maxDigits,
-                         std::uint64_t ceiling, std::uint64_t& value, int& digits) noexcept {
-    const char* p = begin;
-    std::uint64_t sum = 0;
-    int count = 0;
-    // Eight bytes at a time while eight can be loaded, then byte by byte.
-    while (readable - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        const int run = leadingDigits(word);
-        if (run > 0) {
-            count += run;
-            if (count > maxDigits) return nullptr;
-            sum = sum * kRunPowersOfTen[run] + digitsValue(word, run);
-            if (sum > ceiling) return nullptr;
-            p += run;
-        }
-        if (run < 8) {
-            if (p > end) return nullptr;
-            value = sum;
-            digits = count;
-            return p;
-        }
-    }
-    if (p > end) return nullptr;
-    for (; p < end && isDigit(*p); ++p) {
-        if (++count > maxDigits) return nullptr;
-        sum = sum * 10 + static_cast<std::uint32_t>(*p - '0');
-        if (sum > ceiling) return nullptr;
-    }
-    value = sum;
-    digits = count;
-    return p;
-}
 
 const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept {
     return readPlain(begin, end, end, value, nullptr);
