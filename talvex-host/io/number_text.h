@@ -142,8 +142,9 @@ inline std::uint64_t digitsValue(std::uint64_t word, int count) noexcept {
 // The run of decimal digits at `begin` (none when it starts with anything
 // else), read as an integer: its end, with `value` and `digits` set. Null
 // when the run holds more than `maxDigits` digits (at most 19, so that it
-// cannot overflow), its value is above `ceiling`, or it runs past `end`.
-// Bytes up to `readable` (at least `end`) may be loaded.
+// cannot overflow) or its value is above `ceiling`. Bytes up to `readable`
+// (at least `end`) may be loaded; a run that goes on past `end` is cut there
+// or refused.
 inline const char* readDigitRun(const char* begin, const char* end, const char* readable,
                                 int maxDigits, std::uint64_t ceiling, std::uint64_t& value,
                                 int& digits) noexcept {
