@@ -474,7 +474,7 @@ bool ObjReader::PieceReader::addVertex() {
 // defined already takes the lowest object that uses it (the first, as objects
 // only ever follow each other); a forward one waits for the end of the file,
 // where the same rule settles it.
-void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) {
+inline void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) {
     const std::int64_t count = piece_.firstVertex + vertices_;
     if (index > count) {
         out_.pending.push_back({index, group_});
@@ -604,7 +604,7 @@ bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::str
     return true;
 }
 
-void ObjReader::claimVertex(std::int64_t index, int group) {
+inline void ObjReader::claimVertex(std::int64_t index, int group) {
     std::atomic<int>& owner = usedBy_[index - 1];
     int seen = owner.load(std::memory_order_relaxed);
     while (group < seen && !owner.compare_exchange_weak(seen, group, std::memory_order_relaxed)) {
