@@ -152,6 +152,19 @@ std::string_view firstWord(std::string_view text, std::size_t pos, std::size_t e
     return text.substr(pos, wordEnd - pos);
 }
 
+// Counts the line at `pos` by its first word. Most lines open with a word of
+// one letter ("v", "f") right at their start, told by two bytes alone.
+void countLine(std::string_view text, std::size_t pos, std::size_t end, PieceCounts& counts) {
+    if (pos + 1 < end && !isBlank(text[pos]) && isBlank(text[pos + 1])) {
+        const char letter = text[pos];
+        counts.vertices += letter == 'v';
+        counts.objects += letter == 'o';
+        counts.groups += letter == 'g';
+        return;
+    }
+    countWord(firstWord(text, pos, end), counts);
+}
+
 PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end) {
     PieceCounts counts;
     counts.checksum = textChecksum(text.substr(begin, end - begin));
@@ -159,14 +172,14 @@ PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end
     if (std::memchr(data + begin, '\r', end - begin) == nullptr) {
         // Lines end at LF alone, which the C library finds fastest.
         for (std::size_t pos = begin; pos < end; ++counts.lines) {
-            countWord(firstWord(text, pos, end), counts);
+            countLine(text, pos, end, counts);
             const void* lf = std::memchr(data + pos, '\n', end - pos);
             pos = lf == nullptr ? end : static_cast<const char*>(lf) - data + 1;
         }
         return counts;
     }
     for (std::size_t pos = begin; pos < end; ++counts.lines) {
-        countWord(firstWord(text, pos, end), counts);
+        countLine(text, pos, end, counts);
         pos = pastLineEnd(text, endOfLine(text, pos));
     }
     return counts;
