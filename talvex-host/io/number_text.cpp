@@ -72,7 +72,8 @@ constexpr double kReciprocalPowersOfTen[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  
 // halfway between two floats (the midpoints are doubles, so the decimal lies
 // on the same side of every other midpoint as its double does); false for
 // those few and for anything out of range.
-inline bool decimalToFloat(std::uint64_t digits, int decimals, bool negative, float& value) noexcept {
+inline bool decimalToFloat(std::uint64_t digits, int decimals, bool negative,
+                           float& value) noexcept {
     float magnitude;
     if (digits <= (1u << 24) && decimals <= 10) {
         magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
