@@ -59,6 +59,10 @@ constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
 constexpr double kExactDoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// Their reciprocals, each the double nearest 10^-n.
+constexpr double kReciprocalPowersOfTen[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                             1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                             1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 
 // The float nearest digits / 10^decimals, when the digits make an integer of
 // at most 2^53 and there are at most 22 decimals. Both that integer and the
@@ -68,7 +72,8 @@ constexpr double kExactDoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
 // halfway between two floats (the midpoints are doubles, so the decimal lies
 // on the same side of every other midpoint as its double does); false for
 // those few and for anything out of range.
-bool decimalToFloat(std::uint64_t digits, int decimals, bool negative, float& value) noexcept {
+inline bool decimalToFloat(std::uint64_t digits, int decimals, bool negative,
+                           float& value) noexcept {
     float magnitude;
     if (digits <= (1u << 24) && decimals <= 10) {
         magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
@@ -76,49 +81,73 @@ bool decimalToFloat(std::uint64_t digits, int decimals, bool negative, float& va
     } else {
         if (digits > (std::uint64_t(1) << 53) || decimals > 22) return false;
         // Zero, or at least 1e-22 and below 2^54: a normal float, never infinite.
-        const double exact = decimals > 0
-                                 ? static_cast<double>(digits) / kExactDoublePowersOfTen[decimals]
-                                 : static_cast<double>(digits);
-        std::uint64_t bits;
-        std::memcpy(&bits, &exact, sizeof bits);
-        // The 29 bits a float drops read 1000...0: halfway between two floats.
+        const double whole = static_cast<double>(digits);
+        // The 29 bits a float drops read 1000...0 at a midpoint between two floats.
         constexpr std::uint64_t kDropped = (std::uint64_t(1) << 29) - 1;
-        if ((bits & kDropped) == std::uint64_t(1) << 28) return false;
+        constexpr std::uint64_t kMidpoint = std::uint64_t(1) << 28;
+        std::uint64_t bits;
+        if (decimals > 0) {
+            // First by a multiply with the reciprocal, which waits far less
+            // than a division: the product is within 2 units in the last
+            // place of the quotient, so where it lies more than 4 from every
+            // midpoint the quotient lies on the same side of each and rounds
+            // to the same float. Otherwise the correctly rounded division.
+            const double near = whole * kReciprocalPowersOfTen[decimals];
+            std::memcpy(&bits, &near, sizeof bits);
+            const std::uint64_t dropped = bits & kDropped;
+            const std::uint64_t apart =
+                dropped > kMidpoint ? dropped - kMidpoint : kMidpoint - dropped;
+            if (apart > 4) {
+                magnitude = static_cast<float>(near);
+                value = negative ? -magnitude : magnitude;
+                return true;
+            }
+        }
+        const double exact = decimals > 0 ? whole / kExactDoublePowersOfTen[decimals] : whole;
+        std::memcpy(&bits, &exact, sizeof bits);
+        if ((bits & kDropped) == kMidpoint) return false;
         magnitude = static_cast<float>(exact);
     }
     value = negative ? -magnitude : magnitude;
     return true;
 }
 
-// The common short number, [-]digits[.digits], that decimalToFloat takes.
-// Null for anything else, left to the full reader.
-const char* readShortFloat(const char* p, const char* end, float& value) noexcept {
+constexpr std::uint64_t kNoCeiling = ~std::uint64_t(0);
+
+// The common short number, [-]digits[.digits], that decimalToFloat takes,
+// with its count of decimals. Null for anything else, left to the full reader.
+const char* readShortFloat(const char* p, const char* end, const char* readable, float& value,
+                           int& decimals) noexcept {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
+    // 19 digits in all, leading zeros included, cannot overflow 64 bits.
+    constexpr int kMaxDigits = 19;
     std::uint64_t digits = 0;
-    int count = 0;      // digits read, leading zeros included
-    int decimals = -1;  // digits after the point; -1 before it
-    for (; p < end; ++p) {
-        const char c = *p;
-        if (isDigit(c)) {
-            if (++count > 19) return nullptr;  // 19 digits cannot overflow 64 bits
-            digits = digits * 10 + static_cast<std::uint32_t>(c - '0');
-            if (decimals >= 0) ++decimals;
-        } else if (c == '.' && decimals < 0) {
-            decimals = 0;
-        } else {
-            break;
-        }
+    int count = 0;
+    p = readDigitRun(p, end, readable, kMaxDigits, kNoCeiling, digits, count);
+    if (p == nullptr) return nullptr;
+    int places = 0;
+    if (p < end && *p == '.') {
+        std::uint64_t fraction = 0;
+        p = readDigitRun(p + 1, end, readable, kMaxDigits - count, kNoCeiling, fraction, places);
+        if (p == nullptr) return nullptr;
+        digits = digits * digitrun::kPowersOfTen[places] + fraction;
+        count += places;
     }
     if (count == 0 || (p < end && *p != ' ' && *p != '\t')) return nullptr;
-    if (!decimalToFloat(digits, std::max(decimals, 0), negative, value)) return nullptr;
+    if (!decimalToFloat(digits, places, negative, value)) return nullptr;
+    decimals = places;
     return p;
 }
 
-}  // namespace
-
-const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept {
-    if (const char* after = readShortFloat(begin, end, value)) return after;
+// readPlainFloat, with the decimals when `decimals` is given.
+const char* readPlain(const char* begin, const char* end, const char* readable, float& value,
+                      int* decimals) noexcept {
+    int places = 0;
+    if (const char* after = readShortFloat(begin, end, readable, value, places)) {
+        if (decimals != nullptr) *decimals = places;
+        return after;
+    }
     const char* first = begin < end && *begin == '-' ? begin + 1 : begin;
     if (first >= end || !(isDigit(*first) || *first == '.')) return nullptr;
     float parsed = 0.0f;
@@ -127,7 +156,20 @@ const char* readPlainFloat(const char* begin, const char* end, float& value) noe
     if (result.ec != std::errc() || !std::isfinite(parsed)) return nullptr;
     if (result.ptr != end && *result.ptr != ' ' && *result.ptr != '\t') return nullptr;
     value = parsed;
+    if (decimals != nullptr)
+        *decimals = fixedDecimals({begin, static_cast<std::size_t>(result.ptr - begin)});
     return result.ptr;
+}
+
+}  // namespace
+
+const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept {
+    return readPlain(begin, end, end, value, nullptr);
+}
+
+const char* readPlainFloat(const char* begin, const char* end, const char* readable, float& value,
+                           int& decimals) noexcept {
+    return readPlain(begin, end, readable, value, &decimals);
 }
 
 bool parseFloat(std::string_view text, float& value) noexcept {

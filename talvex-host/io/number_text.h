@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,13 @@ NumberStatus readFloat(std::string_view text, float& value) noexcept;
 // after it, with `value` set; null for anything else, which readFloat then
 // judges. Reads the common case without first cutting the token out.
 const char* readPlainFloat(const char* begin, const char* end, float& value) noexcept;
+// The same, also giving fixedDecimals() of the number read (worked out on
+// the way for the common short numbers, so their text is looked at once).
+// Bytes up to `readable` (at least `end`) may be loaded, eight at a time: a
+// reader passes the end of its whole text, its lines ending at a byte that is
+// no digit.
+const char* readPlainFloat(const char* begin, const char* end, const char* readable, float& value,
+                           int& decimals) noexcept;
 
 // readFloat(...) == kOk.
 bool parseFloat(std::string_view text, float& value) noexcept;
@@ -66,5 +74,111 @@ std::string formatFixed(double value, int decimals);
 // the digits kept, a zero kept as written. Mirrors about an axis plane at 0
 // write their coordinates this way.
 void appendNegated(std::string_view token, std::string& out);
+
+// The digit-run reading below is inline: the readers call it for every
+// number of a file.
+namespace digitrun {
+
+inline constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+
+// 10^0 to 10^19, the largest that fits 64 bits.
+inline constexpr std::uint64_t kPowersOfTen[] = {1ull,
+                                                 10ull,
+                                                 100ull,
+                                                 1000ull,
+                                                 10000ull,
+                                                 100000ull,
+                                                 1000000ull,
+                                                 10000000ull,
+                                                 100000000ull,
+                                                 1000000000ull,
+                                                 10000000000ull,
+                                                 100000000000ull,
+                                                 1000000000000ull,
+                                                 10000000000000ull,
+                                                 100000000000000ull,
+                                                 1000000000000000ull,
+                                                 10000000000000000ull,
+                                                 100000000000000000ull,
+                                                 1000000000000000000ull,
+                                                 10000000000000000000ull};
+
+// Which byte of a word holds its lowest set bit (the first byte is byte 0).
+inline int lowestByte(std::uint64_t flags) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+    return __builtin_ctzll(flags) / 8;
+#else
+    int byte = 0;
+    while ((flags & 0xFF) == 0) {
+        flags >>= 8;
+        ++byte;
+    }
+    return byte;
+#endif
+}
+
+// How many of the eight bytes of `word` (the first in the lowest byte) are
+// digits before the first that is not. A digit's high nibble is 3 and stays
+// 3 when 6 is added; a carry out of a byte (0xFA and up, never a digit) can
+// only disturb the bytes after it, past the first non-digit.
+inline int leadingDigits(std::uint64_t word) noexcept {
+    const std::uint64_t highs = word & (kOnes * 0xF0);
+    const std::uint64_t raised = ((word + kOnes * 0x06) & (kOnes * 0xF0)) >> 4;
+    const std::uint64_t others = (highs | raised) ^ (kOnes * 0x33);
+    return others == 0 ? 8 : lowestByte(others);
+}
+
+// The value of the first `count` (1 to 8) digits of `word`: they are moved
+// to the top, behind zeros, and joined in pairs, fours and eights.
+inline std::uint64_t digitsValue(std::uint64_t word, int count) noexcept {
+    word = (word & (kOnes * 0x0F)) << (8 * (8 - count));
+    word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFull;
+    word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFull;
+    return (word * 10000 + (word >> 32)) & 0xFFFFFFFFull;
+}
+
+}  // namespace digitrun
+
+// The run of decimal digits at `begin` (none when it starts with anything
+// else), read as an integer: its end, with `value` and `digits` set. Null
+// when the run holds more than `maxDigits` digits (at most 19, so that it
+// cannot overflow) or its value is above `ceiling`. Bytes up to `readable`
+// (at least `end`) may be loaded; a run that goes on past `end` is cut there
+// or refused.
+inline const char* readDigitRun(const char* begin, const char* end, const char* readable,
+                                int maxDigits, std::uint64_t ceiling, std::uint64_t& value,
+                                int& digits) noexcept {
+    const char* p = begin;
+    std::uint64_t sum = 0;
+    int count = 0;
+    // Eight bytes at a time while eight can be loaded, then byte by byte.
+    while (readable - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        const int run = digitrun::leadingDigits(word);
+        if (run > 0) {
+            count += run;
+            if (count > maxDigits) return nullptr;
+            sum = sum * digitrun::kPowersOfTen[run] + digitrun::digitsValue(word, run);
+            if (sum > ceiling) return nullptr;
+            p += run;
+        }
+        if (run < 8) {
+            if (p > end) return nullptr;
+            value = sum;
+            digits = count;
+            return p;
+        }
+    }
+    if (p > end) return nullptr;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        if (++count > maxDigits) return nullptr;
+        sum = sum * 10 + static_cast<std::uint32_t>(*p - '0');
+        if (sum > ceiling) return nullptr;
+    }
+    value = sum;
+    digits = count;
+    return p;
+}
 
 }  // namespace talvexhost

@@ -31,6 +31,17 @@ void expectAsReadFloat(const std::string& token) {
     const char* after = readPlainFloat(line.data(), line.data() + line.size(), plain);
     ASSERT_EQ(after, line.data() + token.size()) << token;
     EXPECT_TRUE(sameBits(plain, whole)) << token << ": " << plain << " instead of " << whole;
+    // As a file's reader calls it: the line ends before more digits, which
+    // may be loaded but never read as part of the number; its decimals come
+    // with it.
+    const std::string lines = token + "\n12345678901234567890";
+    const char* lineEnd = lines.data() + token.size();
+    int decimals = -2;
+    plain = 1.0f;
+    after = readPlainFloat(lines.data(), lineEnd, lines.data() + lines.size(), plain, decimals);
+    ASSERT_EQ(after, lineEnd) << token;
+    EXPECT_TRUE(sameBits(plain, whole)) << token << ": " << plain << " instead of " << whole;
+    EXPECT_EQ(decimals, fixedDecimals(token)) << token;
 }
 
 TEST(NumberText, ShortDecimalsReadAsTheCorrectlyRoundedReaderReadsThem) {
@@ -157,6 +168,64 @@ TEST(NumberText, SignsAndEndsOfTheFastPath) {
     EXPECT_EQ(readPlainFloat(tabbed.data(), tabbed.data() + tabbed.size(), value),
               tabbed.data() + 3);
     EXPECT_EQ(value, 2.5f);
+}
+
+// Digit runs eight bytes at a time against a digit at a time: every length
+// up to past the 19-digit limit, followed by the bytes next to '0' and '9'
+// and by bytes high enough to carry, with the run cut short by `end` or by
+// `readable`, and with a ceiling on the value.
+TEST(NumberText, DigitRunsAsReadOneDigitAtATime) {
+    SeededRandom random{11};
+    const char followers[] = {' ', '/', ':', '.', '\n', '\0', '\xFA', '\xFF', '\x7F', 'a'};
+    for (int i = 0; i < 200000; ++i) {
+        const int length = random.below(24);
+        std::string text;
+        for (int k = 0; k < length; ++k) text += static_cast<char>('0' + random.below(10));
+        if (random.chance(30)) text.insert(0, static_cast<std::size_t>(random.below(12)), '0');
+        text += followers[random.below(sizeof followers)];
+        for (int k = random.below(10); k > 0; --k) text += static_cast<char>(random.below(256));
+        const std::size_t endAt =
+            random.chance(20) ? random.below(int(text.size()) + 1) : text.size();
+        const std::size_t readableAt = endAt + random.below(int(text.size() - endAt) + 1);
+        const int maxDigits = random.chance(50) ? 19 : random.below(20);
+        const std::uint64_t ceiling =
+            random.chance(50) ? ~std::uint64_t(0) : random.next() % 100000000000ull;
+
+        // The reference, a digit at a time over [0, length): null when it
+        // holds too many digits or too large a value.
+        auto reference = [&](std::size_t count, std::uint64_t& value, int& digits) -> bool {
+            value = 0;
+            digits = 0;
+            for (std::size_t k = 0; k < count; ++k) {
+                if (++digits > maxDigits) return false;
+                value = value * 10 + static_cast<std::uint64_t>(text[k] - '0');
+                if (value > ceiling) return false;
+            }
+            return true;
+        };
+        std::size_t run = 0;
+        while (run < text.size() && text[run] >= '0' && text[run] <= '9') ++run;
+        std::uint64_t value = 0;
+        int digits = 0;
+        const char* after = readDigitRun(text.data(), text.data() + endAt, text.data() + readableAt,
+                                         maxDigits, ceiling, value, digits);
+        std::uint64_t expectedValue = 0;
+        int expectedDigits = 0;
+        if (run <= endAt) {
+            if (!reference(run, expectedValue, expectedDigits)) {
+                EXPECT_EQ(after, nullptr) << text;
+                continue;
+            }
+            ASSERT_EQ(after, text.data() + run) << text;
+        } else {
+            // A run going on past `end` is cut there or refused.
+            if (after == nullptr) continue;
+            ASSERT_EQ(after, text.data() + endAt) << text;
+            ASSERT_TRUE(reference(endAt, expectedValue, expectedDigits)) << text;
+        }
+        EXPECT_EQ(value, expectedValue) << text;
+        EXPECT_EQ(digits, expectedDigits) << text;
+    }
 }
 
 }  // namespace

@@ -50,12 +50,18 @@ RandomObj randomObj(std::uint64_t seed) {
                 int v = random.below(vertices);
                 const bool back = defined > 0 && random.chance(40);
                 if (back) v = random.below(defined);
-                line += " " + std::to_string(back ? v - defined : v + 1);
+                // Zeros in front: up to 19 digits an index is read in the
+                // quick way, past that by the general one.
+                const int zeros = random.chance(20) ? random.below(22) : 0;
+                line += " " + (back ? std::to_string(v - defined)
+                                    : std::string(zeros, '0') + std::to_string(v + 1));
                 usedBy[v] = std::min(usedBy[v], int(names.size()) - 1);
             }
             obj.text += line + "\n";
         }
     }
+    // Half the files end without a line end, the last number at the very end.
+    if (seed % 2 == 0) obj.text.pop_back();
     for (int v = 0; v < vertices; ++v) {
         const int owner = usedBy[v] != INT_MAX ? usedBy[v] : definedIn[v];
         obj.owned[names[owner]].push_back(v);

@@ -10,6 +10,10 @@
 #include "io/obj/obj_tokens.h"
 #include "io/ordered_work.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace talvexhost {
 
 namespace {
@@ -19,6 +23,20 @@ bool isBlank(char c) {
 }
 bool isLineEnd(char c) {
     return c == '\n' || c == '\r';
+}
+
+// Which byte of a word holds its lowest set bit (the first byte is byte 0).
+std::size_t lowestFlaggedByte(std::uint64_t flags) {
+#if defined(__GNUC__) || defined(__clang__)
+    return static_cast<std::size_t>(__builtin_ctzll(flags)) / 8;
+#else
+    std::size_t byte = 0;
+    while ((flags & 0xFF) == 0) {
+        flags >>= 8;
+        ++byte;
+    }
+    return byte;
+#endif
 }
 
 void tokenize(std::string_view line, std::vector<std::string_view>& tokens,
@@ -35,8 +53,9 @@ std::string quoted(std::string_view token) {
     return "\"" + shown(token) + "\"";
 }
 
-// The offset of the first 8-byte word from `begin` on that holds a control
-// byte (below 0x20, or 0x7F): the bytes before it need no closer look.
+// The offset of the first control byte (below 0x20, or 0x7F) from `begin`
+// on, found 8 bytes at a time; from the last 8-byte word on, the offset of
+// that word, leaving its bytes to the caller.
 std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ull;
     constexpr std::uint64_t kHighs = 0x8080808080808080ull;
@@ -44,15 +63,47 @@ std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
     for (; i + 8 <= text.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + i, 8);
+        // The borrows that flag a byte only run upwards, so the lowest flag
+        // is exact even where the ones above it are not.
         const std::uint64_t deletes = word ^ (kOnes * 0x7F);
         const std::uint64_t below = (word - kOnes * 0x20) & ~word & kHighs;
         const std::uint64_t isDelete = (deletes - kOnes) & ~deletes & kHighs;
-        if ((below | isDelete) != 0) break;
+        const std::uint64_t flags = below | isDelete;
+        if (flags != 0) return i + lowestFlaggedByte(flags);
     }
     return i;
 }
 
 constexpr int kUnused = INT_MAX;
+
+// Asks for a large array's memory in 2 MB pages where the system hands them
+// out on request: the per-vertex arrays are written in full straight after,
+// and a fresh page costs about as much to fault in whatever its size. Only
+// advice: where it is refused the memory is the same in small pages.
+void preferLargePages(const void* data, std::size_t bytes) noexcept {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kLargePage = std::uintptr_t(2) << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t begin = (start + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(kLargePage - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
+// `count` copies of `fill`, in memory asked for in large pages when it is new.
+template <typename T>
+void fillFresh(std::vector<T>& values, std::size_t count, const T& fill) {
+    if (values.capacity() < count) {
+        std::vector<T> fresh;
+        fresh.reserve(count);
+        preferLargePages(fresh.data(), count * sizeof(T));
+        values.swap(fresh);
+    }
+    values.assign(count, fill);
+}
 
 // Above any count a file can have (those stay below 2^31): an index of more
 // digits is held here, so reading it cannot overflow.
@@ -134,6 +185,19 @@ std::string_view firstWord(std::string_view text, std::size_t pos, std::size_t e
     return text.substr(pos, wordEnd - pos);
 }
 
+// Counts the line at `pos` by its first word. Most lines open with a word of
+// one letter ("v", "f") right at their start, told by two bytes alone.
+void countLine(std::string_view text, std::size_t pos, std::size_t end, PieceCounts& counts) {
+    if (pos + 1 < end && !isBlank(text[pos]) && isBlank(text[pos + 1])) {
+        const char letter = text[pos];
+        counts.vertices += letter == 'v';
+        counts.objects += letter == 'o';
+        counts.groups += letter == 'g';
+        return;
+    }
+    countWord(firstWord(text, pos, end), counts);
+}
+
 PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end) {
     PieceCounts counts;
     counts.checksum = textChecksum(text.substr(begin, end - begin));
@@ -141,14 +205,14 @@ PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end
     if (std::memchr(data + begin, '\r', end - begin) == nullptr) {
         // Lines end at LF alone, which the C library finds fastest.
         for (std::size_t pos = begin; pos < end; ++counts.lines) {
-            countWord(firstWord(text, pos, end), counts);
+            countLine(text, pos, end, counts);
             const void* lf = std::memchr(data + pos, '\n', end - pos);
             pos = lf == nullptr ? end : static_cast<const char*>(lf) - data + 1;
         }
         return counts;
     }
     for (std::size_t pos = begin; pos < end; ++counts.lines) {
-        countWord(firstWord(text, pos, end), counts);
+        countLine(text, pos, end, counts);
         pos = pastLineEnd(text, endOfLine(text, pos));
     }
     return counts;
@@ -329,7 +393,11 @@ std::size_t ObjReader::PieceReader::lineEnd(std::size_t begin) {
         const auto c = static_cast<unsigned char>(text_[i]);
         if (c >= 0x20 && c != 0x7F) continue;
         if (c == '\n' || c == '\r') break;
-        if (c == '\t') continue;
+        if (c == '\t') {
+            // Tabs between the words: on to the next control byte.
+            i = skipPlainBytes(text_, i + 1) - 1;
+            continue;
+        }
         char byte[8];
         std::snprintf(byte, sizeof byte, "0x%02X", c);
         fail(std::string("binary data (byte ") + byte + " at column " +
@@ -381,14 +449,15 @@ bool ObjReader::PieceReader::readPlainVertex(std::string_view content) {
     if (content.size() < 2 || content[0] != 'v' || !isBlank(content[1])) return false;
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
+    const char* readable = text_.data() + text_.size();
     float values[3];
     int decimals = 0;
     for (float& value : values) {
         while (p < end && isBlank(*p)) ++p;
-        const char* start = p;
-        p = readPlainFloat(p, end, value);
+        int places = 0;
+        p = readPlainFloat(p, end, readable, value, places);
         if (p == nullptr) return false;
-        decimals = std::max(decimals, fixedDecimals({start, static_cast<std::size_t>(p - start)}));
+        decimals = std::max(decimals, places);
     }
     while (p < end && isBlank(*p)) ++p;
     if (p != end) return false;
@@ -400,21 +469,23 @@ bool ObjReader::PieceReader::readPlainVertex(std::string_view content) {
 bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
     if (content.size() < 2 || content[0] != 'f' || !isBlank(content[1])) return false;
     constexpr int kMaxPlain = 16;
+    // Indices of more digits than this, zeros in front, take the general path.
+    constexpr int kMaxDigits = 19;
     std::int64_t indices[kMaxPlain];
     int count = 0;
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
+    const char* readable = text_.data() + text_.size();
+    const auto inFile = static_cast<std::uint64_t>(reader_.totals_.vertices);
     for (;;) {
         while (p < end && isBlank(*p)) ++p;
         if (p == end) break;
         if (count == kMaxPlain || *p < '0' || *p > '9') return false;
-        std::int64_t index = 0;
-        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-            index = index * 10 + (*p - '0');
-            if (index > reader_.totals_.vertices) return false;
-        }
-        if ((p < end && !isBlank(*p)) || index == 0) return false;
-        indices[count++] = index;
+        std::uint64_t index = 0;
+        int digits = 0;
+        p = readDigitRun(p, end, readable, kMaxDigits, inFile, index, digits);
+        if (p == nullptr || (p < end && !isBlank(*p)) || index == 0) return false;
+        indices[count++] = static_cast<std::int64_t>(index);
     }
     if (count < 3) return false;
     ObjElement element{ObjElement::kFace, {}};
@@ -449,7 +520,7 @@ bool ObjReader::PieceReader::addVertex() {
 // defined already takes the lowest object that uses it (the first, as objects
 // only ever follow each other); a forward one waits for the end of the file,
 // where the same rule settles it.
-void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) {
+inline void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) {
     const std::int64_t count = piece_.firstVertex + vertices_;
     if (index > count) {
         out_.pending.push_back({index, group_});
@@ -579,7 +650,7 @@ bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::str
     return true;
 }
 
-void ObjReader::claimVertex(std::int64_t index, int group) {
+inline void ObjReader::claimVertex(std::int64_t index, int group) {
     std::atomic<int>& owner = usedBy_[index - 1];
     int seen = owner.load(std::memory_order_relaxed);
     while (group < seen && !owner.compare_exchange_weak(seen, group, std::memory_order_relaxed)) {
@@ -614,10 +685,11 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     skipping_ = skipElements_ && objectStarts_ <= 1;
     if (counted_ && !counted_(totals.vertices, error)) return false;
     const std::size_t vertices = static_cast<std::size_t>(totals.vertices);
-    result.positions.resize(vertices);
-    definedIn_.assign(vertices, 0);
+    fillFresh(result.positions, vertices, ObjPosition{});
+    fillFresh(definedIn_, vertices, 0);
     // Without elements no vertex is claimed: each keeps the object it is defined in.
     usedBy_.reset(skipping_ ? nullptr : new std::atomic<int>[vertices]);
+    if (usedBy_) preferLargePages(usedBy_.get(), vertices * sizeof(std::atomic<int>));
     for (std::size_t v = 0; usedBy_ && v < vertices; ++v)
         usedBy_[v].store(kUnused, std::memory_order_relaxed);
     groupNames_.assign(1, "default");
