@@ -59,9 +59,10 @@ private:
     std::size_t size_ = 0;
     std::intptr_t handle_ = 0;  // the mapping: its address, or the system's mapping object
     int guard_ = -1;            // this mapping's entry in the fault handler's table
-    bool droppable_ = false;    // Windows: resetting the view drops pages the file gives back
-    std::string name_;          // the path, for the fault handler's message
-    std::string read_;          // standard input's bytes
+    // Windows: resetting the view drops pages the file gives back (unused elsewhere).
+    [[maybe_unused]] bool droppable_ = false;
+    std::string name_;  // the path, for the fault handler's message
+    std::string read_;  // standard input's bytes
     FileVersion version_;
 };
 
