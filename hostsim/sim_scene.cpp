@@ -8,11 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include "hostsim/large_pages.h"
 #include "hostsim/threads.h"
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace hostsim {
 
@@ -79,24 +76,6 @@ std::size_t inTwoHalves(std::size_t count,
     work(0, 0, split);
     if (second.joinable()) second.join();
     return split;
-}
-
-// Asks for a large block's memory in 2 MB pages where the system hands them
-// out on request: the vertices are written once, straight after, and a fresh
-// page costs about as much to fault in whatever its size, so a million
-// vertices take some forty faults instead of twenty thousand. Only advice:
-// where it is refused the block is the same memory in small pages.
-void preferLargePages(void* block, std::size_t bytes) noexcept {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kLargePage = std::uintptr_t(2) << 20;
-    const auto start = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t begin = (start + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t end = (start + bytes) & ~(kLargePage - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)block;
-    (void)bytes;
-#endif
 }
 
 // Ends vertices [begin, end) of `block`, last first.

@@ -246,9 +246,7 @@ struct ObjDocument::FormattedPiece {
     bool intact;  // the piece still held the bytes first read
 };
 
-void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) const {
-    ObjReader reader(text_, name_);
-    reader.collectEdges(edge);
+void ObjDocument::readAgain(ObjReader& reader) const {
     // As in loading: the mapped pages behind are let go, else the whole
     // input would come back into memory for this.
     if (mapped_) {
@@ -262,18 +260,16 @@ void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) c
     if (mapped_) mapped_->releaseBefore(text_.size());
 }
 
+void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) const {
+    ObjReader reader(text_, name_);
+    reader.collectEdges(edge);
+    readAgain(reader);
+}
+
 void ObjDocument::forEachElement(const std::function<void(const ObjElement&)>& element) const {
     ObjReader reader(text_, name_);
     reader.streamElements(element);
-    if (mapped_) {
-        const auto release = [this](std::size_t offset) { mapped_->releaseBefore(offset); };
-        reader.onCounting(release);
-        reader.onProgress(release);
-    }
-    ObjReadResult result;
-    std::string error;
-    reader.read(result, error);  // read once already: cannot fail
-    if (mapped_) mapped_->releaseBefore(text_.size());
+    readAgain(reader);
 }
 
 ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) const {

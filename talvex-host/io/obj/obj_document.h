@@ -20,6 +20,8 @@
 
 namespace talvexhost {
 
+class ObjReader;
+
 struct ObjReadResult;
 
 // The seam's types under the names the OBJ code has always used.
@@ -151,6 +153,9 @@ private:
     bool emit(Sink& sink, std::string& error) const;
     struct FormattedPiece;
     FormattedPiece formatPiece(const ObjTextPiece& piece) const;
+    // Runs `reader`, already told what to collect, over the text once more,
+    // letting go of the mapped pages behind it.
+    void readAgain(ObjReader& reader) const;
     // True when the file at name_ is still the one loaded.
     bool sourceUnchanged() const;
     std::string changedUnderneath() const;

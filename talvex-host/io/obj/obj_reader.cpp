@@ -6,13 +6,10 @@
 #include <cstring>
 #include <limits>
 
+#include "hostsim/large_pages.h"
 #include "io/number_text.h"
 #include "io/obj/obj_tokens.h"
 #include "io/ordered_work.h"
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace talvexhost {
 
@@ -76,30 +73,13 @@ std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
 
 constexpr int kUnused = INT_MAX;
 
-// Asks for a large array's memory in 2 MB pages where the system hands them
-// out on request: the per-vertex arrays are written in full straight after,
-// and a fresh page costs about as much to fault in whatever its size. Only
-// advice: where it is refused the memory is the same in small pages.
-void preferLargePages(const void* data, std::size_t bytes) noexcept {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kLargePage = std::uintptr_t(2) << 20;
-    const auto start = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t begin = (start + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t end = (start + bytes) & ~(kLargePage - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
-
 // `count` copies of `fill`, in memory asked for in large pages when it is new.
 template <typename T>
 void fillFresh(std::vector<T>& values, std::size_t count, const T& fill) {
     if (values.capacity() < count) {
         std::vector<T> fresh;
         fresh.reserve(count);
-        preferLargePages(fresh.data(), count * sizeof(T));
+        hostsim::preferLargePages(fresh.data(), count * sizeof(T));
         values.swap(fresh);
     }
     values.assign(count, fill);
@@ -689,7 +669,7 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     fillFresh(definedIn_, vertices, 0);
     // Without elements no vertex is claimed: each keeps the object it is defined in.
     usedBy_.reset(skipping_ ? nullptr : new std::atomic<int>[vertices]);
-    if (usedBy_) preferLargePages(usedBy_.get(), vertices * sizeof(std::atomic<int>));
+    if (usedBy_) hostsim::preferLargePages(usedBy_.get(), vertices * sizeof(std::atomic<int>));
     for (std::size_t v = 0; usedBy_ && v < vertices; ++v)
         usedBy_[v].store(kUnused, std::memory_order_relaxed);
     groupNames_.assign(1, "default");
