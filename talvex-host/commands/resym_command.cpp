@@ -232,7 +232,9 @@ bool writeToStdout(HostSession& session, MeshNumberStyle style, std::string& err
 }
 
 // The names on the file's `mtllib` lines, found in its mapped bytes: a
-// search for the word, not a pass over every line of a large mesh.
+// search for the word, not a pass over every line of a large mesh. The pages
+// searched are let go window by window, so a large input is not held in
+// memory a second time beside the scene.
 std::vector<std::string> materialLibraryNames(const std::string& input) {
     std::vector<std::string> names;
     MappedFile file;
@@ -240,16 +242,24 @@ std::vector<std::string> materialLibraryNames(const std::string& input) {
     if (input == "-" || !file.open(input, error)) return names;
     const std::string_view bytes = file.bytes();
     constexpr std::string_view kWord = "mtllib ";
-    for (std::size_t at = bytes.find(kWord); at != std::string_view::npos;
-         at = bytes.find(kWord, at + kWord.size())) {
-        std::size_t start = at;
-        while (start > 0 && (bytes[start - 1] == ' ' || bytes[start - 1] == '\t')) --start;
-        if (start > 0 && bytes[start - 1] != '\n' && bytes[start - 1] != '\r') continue;
-        const std::size_t end = std::min(bytes.find_first_of("\r\n", at), bytes.size());
-        std::istringstream words(
-            std::string(bytes.substr(at + kWord.size(), end - at - kWord.size())));
-        std::string name;
-        while (words >> name) names.push_back(name);
+    constexpr std::size_t kWindow = std::size_t(4) << 20;
+    for (std::size_t window = 0; window < bytes.size(); window += kWindow) {
+        const std::size_t windowEnd = std::min(bytes.size(), window + kWindow);
+        // A word that starts in this window may end in the next.
+        const std::string_view searched =
+            bytes.substr(0, std::min(bytes.size(), windowEnd + kWord.size() - 1));
+        for (std::size_t at = searched.find(kWord, window); at < windowEnd;
+             at = searched.find(kWord, at + kWord.size())) {
+            std::size_t start = at;
+            while (start > 0 && (bytes[start - 1] == ' ' || bytes[start - 1] == '\t')) --start;
+            if (start > 0 && bytes[start - 1] != '\n' && bytes[start - 1] != '\r') continue;
+            const std::size_t end = std::min(bytes.find_first_of("\r\n", at), bytes.size());
+            std::istringstream words(
+                std::string(bytes.substr(at + kWord.size(), end - at - kWord.size())));
+            std::string name;
+            while (words >> name) names.push_back(name);
+        }
+        file.releaseBefore(windowEnd);
     }
     return names;
 }

@@ -159,6 +159,19 @@ expect_status mtl_elsewhere 0 resym "$out/mtl/head.obj" -o "$out/mtl_out/head.ob
 expect_text mtl_elsewhere err "names its materials \"head.mtl\" relative to its folder"
 expect_status mtl_beside 0 resym "$out/mtl/head.obj" -o "$out/mtl/head2.obj"
 [ -s "$out/mtl_beside.err" ] && fail "mtl_beside: warned: $(cat "$out/mtl_beside.err")"
+# The file is searched in 4 MiB windows: a name across the first boundary and
+# one on the last line without an end are found too.
+cp "$suzanne" "$out/mtl/wide.obj"
+pad=$((4194304 - 3 - $(wc -c <"$out/mtl/wide.obj")))
+[ "$pad" -gt 0 ] || fail "mtl_windows: the mesh is too large to pad to the window"
+awk -v n="$((pad > 0 ? pad : 0))" 'BEGIN { while (n > 100) { printf "#%s\n", sprintf("%98s", ""); n -= 100 }
+  s = ""; for (i = 1; i < n; i++) s = s "#"; print s }' >>"$out/mtl/wide.obj"
+{ echo "mtllib across.mtl"; printf 'mtllib last.mtl'; } >>"$out/mtl/wide.obj"
+[ "$(grep -b -o 'mtllib across' "$out/mtl/wide.obj" | cut -d: -f1)" = 4194301 ] ||
+  fail "mtl_windows: the padding missed the window boundary"
+expect_status mtl_windows 0 resym "$out/mtl/wide.obj" -o "$out/mtl_out/wide.obj"
+expect_text mtl_windows err "names its materials \"across.mtl\""
+expect_text mtl_windows err "names its materials \"last.mtl\""
 
 # --- The plug-in's messages end the progress line first ------------------------------
 # Progress shows only on a terminal: `script` gives the host one (natively).
