@@ -72,16 +72,24 @@ constexpr double kReciprocalPowersOfTen[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  
 // halfway between two floats (the midpoints are doubles, so the decimal lies
 // on the same side of every other midpoint as its double does); false for
 // those few and for anything out of range.
+// `digits` as a double, exactly for up to 2^53. Most coordinates' digits fit
+// in 31 bits, which a 32-bit build converts in one instruction; a 64-bit
+// integer it converts through the x87 unit.
+inline double exactDouble(std::uint64_t digits) noexcept {
+    if (digits <= 0x7FFFFFFF) return static_cast<double>(static_cast<std::int32_t>(digits));
+    return static_cast<double>(digits);
+}
+
 inline bool decimalToFloat(std::uint64_t digits, int decimals, bool negative,
                            float& value) noexcept {
     float magnitude;
     if (digits <= (1u << 24) && decimals <= 10) {
-        magnitude = decimals > 0 ? static_cast<float>(digits) / kExactPowersOfTen[decimals]
-                                 : static_cast<float>(digits);
+        const float whole = static_cast<float>(static_cast<std::int32_t>(digits));
+        magnitude = decimals > 0 ? whole / kExactPowersOfTen[decimals] : whole;
     } else {
         if (digits > (std::uint64_t(1) << 53) || decimals > 22) return false;
         // Zero, or at least 1e-22 and below 2^54: a normal float, never infinite.
-        const double whole = static_cast<double>(digits);
+        const double whole = exactDouble(digits);
         // The 29 bits a float drops read 1000...0 at a midpoint between two floats.
         constexpr std::uint64_t kDropped = (std::uint64_t(1) << 29) - 1;
         constexpr std::uint64_t kMidpoint = std::uint64_t(1) << 28;
@@ -217,8 +225,29 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-constexpr std::uint64_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
+constexpr std::uint32_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
                                           100000, 1000000, 10000000, 100000000, 1000000000};
+
+// The decimal digits of `whole`, last first, two to a division; their count.
+// Instantiated for 32 bits too: most coordinates fit, and a 32-bit build
+// divides a 64-bit integer through a library call.
+template <typename Unsigned>
+int digitsLastFirst(Unsigned whole, char* digits) noexcept {
+    int count = 0;
+    while (whole >= 100) {
+        const std::size_t pair = 2 * static_cast<std::size_t>(whole % 100);
+        whole /= 100;
+        digits[count++] = kDigitPairs[pair + 1];
+        digits[count++] = kDigitPairs[pair];
+    }
+    if (whole >= 10) {
+        digits[count++] = kDigitPairs[2 * whole + 1];
+        digits[count++] = kDigitPairs[2 * whole];
+    } else {
+        digits[count++] = static_cast<char>('0' + whole);
+    }
+    return count;
+}
 
 // formatFloatFixedInto for up to nine decimals and values whose scaled
 // magnitude stays below 2^63, in integers: the float is m * 2^e exactly, so
@@ -233,7 +262,9 @@ std::size_t formatFixedByIntegers(float value, int decimals, char* out, float& r
     std::uint64_t mantissa = bits & 0x7FFFFF;
     int exponent = biased == 0 ? -149 : biased - 150;
     if (biased != 0) mantissa |= 0x800000;
-    const std::uint64_t scaled = mantissa * kPowersOfTen[decimals];  // below 2^54
+    // Below 2^54; 32 by 32 bits, one multiply in a 32-bit build too.
+    const std::uint64_t scaled = std::uint64_t(static_cast<std::uint32_t>(mantissa)) *
+                                 kPowersOfTen[decimals];
     std::uint64_t whole;
     if (exponent >= 0) {
         if (exponent >= 9 || scaled > (std::uint64_t(1) << (62 - exponent))) return 0;
@@ -251,21 +282,10 @@ std::size_t formatFixedByIntegers(float value, int decimals, char* out, float& r
         // Read the text back below.
         readsBack = std::numeric_limits<float>::quiet_NaN();
     }
-    // The digits last first, two to a division.
     char digits[24];
-    int count = 0;
-    while (whole >= 100) {
-        const std::size_t pair = 2 * static_cast<std::size_t>(whole % 100);
-        whole /= 100;
-        digits[count++] = kDigitPairs[pair + 1];
-        digits[count++] = kDigitPairs[pair];
-    }
-    if (whole >= 10) {
-        digits[count++] = kDigitPairs[2 * whole + 1];
-        digits[count++] = kDigitPairs[2 * whole];
-    } else {
-        digits[count++] = static_cast<char>('0' + whole);
-    }
+    int count = whole <= 0xFFFFFFFFu
+                    ? digitsLastFirst(static_cast<std::uint32_t>(whole), digits)
+                    : digitsLastFirst(whole, digits);
     while (count <= decimals) digits[count++] = '0';  // a digit before the point
     std::size_t length = 0;
     if (negative) out[length++] = '-';
