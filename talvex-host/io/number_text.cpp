@@ -263,8 +263,8 @@ std::size_t formatFixedByIntegers(float value, int decimals, char* out, float& r
     int exponent = biased == 0 ? -149 : biased - 150;
     if (biased != 0) mantissa |= 0x800000;
     // Below 2^54; 32 by 32 bits, one multiply in a 32-bit build too.
-    const std::uint64_t scaled = std::uint64_t(static_cast<std::uint32_t>(mantissa)) *
-                                 kPowersOfTen[decimals];
+    const std::uint64_t scaled =
+        std::uint64_t(static_cast<std::uint32_t>(mantissa)) * kPowersOfTen[decimals];
     std::uint64_t whole;
     if (exponent >= 0) {
         if (exponent >= 9 || scaled > (std::uint64_t(1) << (62 - exponent))) return 0;
@@ -283,9 +283,8 @@ std::size_t formatFixedByIntegers(float value, int decimals, char* out, float& r
         readsBack = std::numeric_limits<float>::quiet_NaN();
     }
     char digits[24];
-    int count = whole <= 0xFFFFFFFFu
-                    ? digitsLastFirst(static_cast<std::uint32_t>(whole), digits)
-                    : digitsLastFirst(whole, digits);
+    int count = whole <= 0xFFFFFFFFu ? digitsLastFirst(static_cast<std::uint32_t>(whole), digits)
+                                     : digitsLastFirst(whole, digits);
     while (count <= decimals) digits[count++] = '0';  // a digit before the point
     std::size_t length = 0;
     if (negative) out[length++] = '-';
