@@ -117,6 +117,14 @@ inline int lowestByte(std::uint64_t flags) noexcept {
 #endif
 }
 
+inline int lowestByte(std::uint32_t flags) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+    return __builtin_ctz(flags) / 8;
+#else
+    return lowestByte(std::uint64_t(flags));
+#endif
+}
+
 // How many of the eight bytes of `word` (the first in the lowest byte) are
 // digits before the first that is not. A digit's high nibble is 3 and stays
 // 3 when 6 is added; a carry out of a byte (0xFA and up, never a digit) can
@@ -137,6 +145,23 @@ inline std::uint64_t digitsValue(std::uint64_t word, int count) noexcept {
     return (word * 10000 + (word >> 32)) & 0xFFFFFFFFull;
 }
 
+// The same four bytes at a time, for 32-bit builds, which multiply and
+// shift a 64-bit word in several instructions.
+inline constexpr std::uint32_t kOnes4 = 0x01010101u;
+
+inline int leadingDigits4(std::uint32_t word) noexcept {
+    const std::uint32_t highs = word & (kOnes4 * 0xF0);
+    const std::uint32_t raised = ((word + kOnes4 * 0x06) & (kOnes4 * 0xF0)) >> 4;
+    const std::uint32_t others = (highs | raised) ^ (kOnes4 * 0x33);
+    return others == 0 ? 4 : lowestByte(others);
+}
+
+inline std::uint32_t digitsValue4(std::uint32_t word, int count) noexcept {
+    word = (word & (kOnes4 * 0x0F)) << (8 * (4 - count));
+    word = (word * 10 + (word >> 8)) & 0x00FF00FFu;
+    return (word * 100 + (word >> 16)) & 0xFFFFu;
+}
+
 }  // namespace digitrun
 
 // The run of decimal digits at `begin` (none when it starts with anything
@@ -151,19 +176,46 @@ inline const char* readDigitRun(const char* begin, const char* end, const char* 
     const char* p = begin;
     std::uint64_t sum = 0;
     int count = 0;
-    // Eight bytes at a time while eight can be loaded, then byte by byte.
-    while (readable - p >= 8) {
+    // A word at a time while a word can be loaded, then byte by byte. The
+    // sum only grows, so checking the ceiling per word refuses what a check
+    // per digit would.
+#if UINTPTR_MAX > 0xFFFFFFFFu
+    constexpr int kWordBytes = 8;
+#else
+    constexpr int kWordBytes = 4;
+#endif
+    while (readable - p >= kWordBytes) {
+        int run;
+#if UINTPTR_MAX > 0xFFFFFFFFu
         std::uint64_t word;
         std::memcpy(&word, p, sizeof word);
-        const int run = digitrun::leadingDigits(word);
+        run = digitrun::leadingDigits(word);
         if (run > 0) {
             count += run;
             if (count > maxDigits) return nullptr;
             sum = sum * digitrun::kPowersOfTen[run] + digitrun::digitsValue(word, run);
+        }
+#else
+        std::uint32_t word;
+        std::memcpy(&word, p, sizeof word);
+        run = digitrun::leadingDigits4(word);
+        if (run > 0) {
+            count += run;
+            if (count > maxDigits) return nullptr;
+            const std::uint32_t part = digitrun::digitsValue4(word, run);
+            // Below 10^5, sum * 10^4 + 9999 fits 32 bits: one multiply.
+            sum = sum < 100000
+                      ? std::uint64_t(static_cast<std::uint32_t>(sum) *
+                                          static_cast<std::uint32_t>(digitrun::kPowersOfTen[run]) +
+                                      part)
+                      : sum * digitrun::kPowersOfTen[run] + part;
+        }
+#endif
+        if (run > 0) {
             if (sum > ceiling) return nullptr;
             p += run;
         }
-        if (run < 8) {
+        if (run < kWordBytes) {
             if (p > end) return nullptr;
             value = sum;
             digits = count;
