@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -220,16 +221,19 @@ std::vector<PieceCounts> countEach(std::string_view text,
 
 std::uint64_t textChecksum(std::string_view bytes) noexcept {
     // Word at a time, each word mixed in with a multiply and a shift: a
-    // changed byte changes the result, wherever it is. Four lanes of words
-    // mix independently, so the multiplies overlap instead of waiting on
-    // each other; the lanes are folded in order at the end.
+    // changed byte changes the result, wherever it is. Lanes of words mix
+    // independently, so the multiplies overlap instead of waiting on each
+    // other; the lanes are folded in order at the end. The sum is only ever
+    // compared within one run, so each build mixes the words it multiplies
+    // fastest.
+    std::size_t i = 0;
+#if UINTPTR_MAX > 0xFFFFFFFFu
     constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
     auto mix = [](std::uint64_t sum, std::uint64_t word) {
         sum = (sum ^ word) * kMultiplier;
         return sum ^ (sum >> 29);
     };
     std::uint64_t lanes[4] = {bytes.size() * kMultiplier, 1, 2, 3};
-    std::size_t i = 0;
     for (; i + 32 <= bytes.size(); i += 32) {
         std::uint64_t words[4];
         std::memcpy(words, bytes.data() + i, 32);
@@ -246,6 +250,37 @@ std::uint64_t textChecksum(std::string_view bytes) noexcept {
     if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
     sum = (sum ^ tail) * kMultiplier;
     return sum ^ (sum >> 32);
+#else
+    // Eight lanes of 32-bit words, folded into the two halves of the sum.
+    constexpr std::uint32_t kMultiplier = 0x9E3779B1u;
+    auto mix = [](std::uint32_t sum, std::uint32_t word) {
+        sum = (sum ^ word) * kMultiplier;
+        return sum ^ (sum >> 15);
+    };
+    std::uint32_t lanes[8] = {
+        static_cast<std::uint32_t>(bytes.size()) * kMultiplier, 1, 2, 3, 4, 5, 6, 7};
+    for (; i + 32 <= bytes.size(); i += 32) {
+        std::uint32_t words[8];
+        std::memcpy(words, bytes.data() + i, 32);
+        for (int k = 0; k < 8; ++k) lanes[k] = mix(lanes[k], words[k]);
+    }
+    std::uint32_t high = lanes[0];
+    std::uint32_t low = lanes[4];
+    for (int k = 1; k < 4; ++k) {
+        high = mix(high, lanes[k]);
+        low = mix(low, lanes[k + 4]);
+    }
+    for (; i + 4 <= bytes.size(); i += 4) {
+        std::uint32_t word;
+        std::memcpy(&word, bytes.data() + i, 4);
+        high = mix(high, word);
+    }
+    std::uint32_t tail = 0;
+    if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    high = mix(high, tail);
+    low = mix(low, high);
+    return (std::uint64_t(high) << 32) | low;
+#endif
 }
 
 std::vector<ObjTextPiece> cutIntoPieces(std::string_view text, std::size_t pieceBytes) {
