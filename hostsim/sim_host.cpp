@@ -58,13 +58,18 @@ struct ServiceEntries {
             record("registerEditedVertices", std::to_string(list->count));
             const std::size_t count = list->count > 0 ? static_cast<std::size_t>(list->count) : 0;
             auto** items = reinterpret_cast<HostVertex**>(list->items);
-            std::vector<HostVertex*>& registered = gHost->lastRegistered;
-            registered.assign(items, items + count);
-            if (gHost->undoSteps.empty()) return;
+            RegisteredList& registered = gHost->lastRegistered;
+            registered.release();
+            if (gHost->undoSteps.empty()) {
+                registered.own_.assign(items, items + count);
+                registered.count_ = count;
+                return;
+            }
             // The user waits for this copy as for the command itself: the
             // pointers go across in one block, and the old positions are read
             // with the vertices a few steps ahead already asked for.
             EditStep& step = gHost->undoSteps.back();
+            const std::size_t first = step.vertices.size();
             step.vertices.insert(step.vertices.end(), items, items + count);
             const std::size_t base = step.positions.size();
             step.positions.resize(base + count);
@@ -75,6 +80,10 @@ struct ServiceEntries {
                 const HostVertex& v = *items[i];
                 positions[i] = Point{v.x, v.y, v.z};
             }
+            registered.steps_ = &gHost->undoSteps;
+            registered.step_ = gHost->undoSteps.size() - 1;
+            registered.offset_ = first;
+            registered.count_ = count;
         });
     }
     static void HOST_CALL showMessage(const char* text) {
@@ -201,15 +210,42 @@ void Host::rethrowServiceFailure() {
 
 bool Host::undo() {
     if (undoSteps.empty()) return false;
-    const EditStep& step = undoSteps.back();
+    EditStep& step = undoSteps.back();
     for (std::size_t i = step.vertices.size(); i > 0; --i) {
         HostVertex* v = step.vertices[i - 1];
         v->x = step.positions[i - 1].x;
         v->y = step.positions[i - 1].y;
         v->z = step.positions[i - 1].z;
     }
+    RegisteredList& registered = lastRegistered;
+    if (registered.steps_ == &undoSteps && registered.step_ + 1 == undoSteps.size() &&
+        registered.source() != nullptr) {
+        // The step's record goes, the list it holds stays.
+        registered.own_ = std::move(step.vertices);
+        registered.steps_ = nullptr;
+    }
     undoSteps.pop_back();
     return true;
+}
+
+const std::vector<HostVertex*>* RegisteredList::source() const noexcept {
+    if (steps_ == nullptr) return &own_;
+    if (step_ >= steps_->size()) return nullptr;
+    const std::vector<HostVertex*>& record = (*steps_)[step_].vertices;
+    return offset_ + count_ <= record.size() ? &record : nullptr;
+}
+
+HostVertex* const* RegisteredList::begin() const noexcept {
+    const std::vector<HostVertex*>* from = source();
+    return from != nullptr ? from->data() + offset_ : own_.data();
+}
+
+void RegisteredList::release() noexcept {
+    std::vector<HostVertex*>().swap(own_);
+    steps_ = nullptr;
+    step_ = 0;
+    offset_ = 0;
+    count_ = 0;
 }
 
 }  // namespace hostsim

@@ -29,6 +29,36 @@ struct EditStep {
     std::vector<Point> positions;
 };
 
+// The list of the last registerEditedVertices call, in the plug-in's order.
+// Inside an edit step it is read from the step's record, whose `vertices`
+// end with the same pointers, rather than held twice: a million pairs would
+// keep 8 MB more while the plug-in's own list is still alive. Undoing that
+// step hands its record over to the list; clearing undoSteps directly drops
+// the list with them (it is then empty).
+class RegisteredList {
+public:
+    std::size_t size() const noexcept { return source() != nullptr ? count_ : 0; }
+    bool empty() const noexcept { return size() == 0; }
+    HostVertex* const* begin() const noexcept;
+    HostVertex* const* end() const noexcept { return begin() + size(); }
+    HostVertex* operator[](std::size_t i) const noexcept { return begin()[i]; }
+    // Empties the list and frees what it held on its own.
+    void release() noexcept;
+
+private:
+    friend class Host;
+    friend struct ServiceEntries;
+    // Where the list lies: own_, or the record of step step_; null when that
+    // step is gone.
+    const std::vector<HostVertex*>* source() const noexcept;
+
+    const std::vector<EditStep>* steps_ = nullptr;  // null while the list is own_
+    std::size_t step_ = 0;
+    std::size_t offset_ = 0;
+    std::size_t count_ = 0;
+    std::vector<HostVertex*> own_;
+};
+
 class Host {
 public:
     Host();
@@ -82,7 +112,7 @@ public:
     std::vector<std::string> messages;
     std::vector<std::string> errors;
     std::vector<EditStep> undoSteps;
-    std::vector<HostVertex*> lastRegistered;  // the list of the last registerEditedVertices
+    RegisteredList lastRegistered;
     int selectionMode = 2;
     Point manipulator{0.0f, 0.0f, 0.0f};
     int editDepth = 0;

@@ -265,7 +265,7 @@ bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::s
     }
     // The pairs are in the outcome: the host's copy of the registered list
     // is not needed again.
-    std::vector<HostVertex*>().swap(session.host().lastRegistered);
+    session.host().lastRegistered.release();
     if (fileMeshesFingerprint(session) == before) return true;
     // Something moved: find which against the file.
     session.syncDocuments();

@@ -436,7 +436,7 @@ ResymOutcome runResymStep(BatchSetup& setup, const ResymOptions& options, int ve
 bool writeEdited(BatchSetup& setup, const Output& output, int vertices, std::string& error) {
     hostsim::Host& host = setup.session->host();
     host.undoSteps.clear();
-    std::vector<HostVertex*>().swap(host.lastRegistered);
+    host.lastRegistered.release();
     setup.phases.start("writing");
     Progress progress(
         !setup.quiet && vertices > 20 * kLongWorkVertices,

@@ -14,14 +14,15 @@
 namespace talvexhost {
 
 // Per vertex of a loaded mesh, after reading: the host's vertex record and
-// its pointer; the undo record (pointer and old position) and the list the
-// plug-in registers, which the host copies; the plug-in's own index (about
-// 24 bytes) and its registered list; the positions the document keeps for
-// writing and the output's formatting. Measured at about 130 bytes natively
-// without the plug-in's share; `make bench` prints the figure.
+// its pointer; the undo record (pointer and old position), which also holds
+// the list the plug-in registers; the plug-in's own index (about 24 bytes)
+// and its registered list; the positions the document keeps for writing and
+// the output's formatting. Not all of it is held at once: the peak, while
+// the plug-in's index and list are alive beside the records, is about 119
+// bytes natively; `make bench` prints the figure.
 constexpr std::uint64_t kBytesPerVertex = sizeof(HostVertex) + sizeof(HostVertex*) +
-                                          (sizeof(HostVertex*) + 12) + sizeof(HostVertex*) + 24 +
-                                          sizeof(HostVertex*) + 12 + 16;
+                                          (sizeof(HostVertex*) + 12) + 24 + sizeof(HostVertex*) +
+                                          12 + 16;
 
 // Per object: the host's object record in the modeller's layout (over 300
 // bytes on its own), its vertex block and pointer array, the scene's and the

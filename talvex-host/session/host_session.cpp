@@ -105,7 +105,8 @@ int HostSession::addDocument(std::unique_ptr<MeshDocument> document, const std::
                 const MeshPosition p = doc.position(vertices[i]);
                 return hostsim::Point{p.x, p.y, p.z};
             });
-        meshes_.push_back({std::move(object.name), hostObject, index, std::move(object.vertices)});
+        meshes_.push_back(
+            {std::move(object.name), hostObject, index, FileVertexMap(std::move(object.vertices))});
         tagMeshes(meshes_.size() - 1);
     }
     // The scene holds the positions now; the document reads them again when

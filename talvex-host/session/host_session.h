@@ -14,6 +14,7 @@
 #include "hostsim/gl_context.h"
 #include "hostsim/sim_host.h"
 #include "io/mesh_document.h"
+#include "session/file_vertex_map.h"
 
 namespace talvexhost {
 
@@ -26,7 +27,7 @@ struct SceneMesh {
     int document;  // index into documents(), or -1 for objects made by a script
     // Per host vertex, its global 0-based index in the document (empty for
     // script objects).
-    std::vector<int> fileVertices;
+    FileVertexMap fileVertices;
 };
 
 struct LoadedDocument {

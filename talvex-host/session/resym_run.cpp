@@ -207,17 +207,18 @@ Moves countMoves(const hostsim::Host& host, std::size_t stepsBefore, const Verte
 // pair's deviation is measured from the positions before the edit.
 void measurePairs(const hostsim::Host& host, const HostPlane& plane, const VertexOrdinals& ordinals,
                   bool keepPairs, Marks& paired, ResymOutcome& outcome) {
-    const std::vector<HostVertex*>& list = host.lastRegistered;
+    HostVertex* const* list = host.lastRegistered.begin();
+    const std::size_t listSize = host.lastRegistered.size();
     const hostsim::EditStep& step = host.undoSteps.back();
     const std::size_t offset =
-        step.vertices.size() >= list.size() ? step.vertices.size() - list.size() : 0;
-    outcome.pairs = static_cast<int>(list.size() / 2);
+        step.vertices.size() >= listSize ? step.vertices.size() - listSize : 0;
+    outcome.pairs = static_cast<int>(listSize / 2);
     if (keepPairs) {
-        outcome.pairList.reserve(list.size() / 2);
-        outcome.pairOrdinals.reserve(list.size() / 2);
+        outcome.pairList.reserve(listSize / 2);
+        outcome.pairOrdinals.reserve(listSize / 2);
     }
     double sum = 0.0;
-    for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
+    for (std::size_t k = 0; k + 1 < listSize; k += 2) {
         const int a = ordinals.find(list[k]);
         const int b = ordinals.find(list[k + 1]);
         if (keepPairs) {

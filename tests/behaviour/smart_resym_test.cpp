@@ -77,11 +77,17 @@ TEST_F(SmartResym, MarksDecideWhatMovesAndTheMessageCountsIt) {
                                                    "showMessage"};
         ASSERT_EQ(host.calls.size(), services.size());
         for (size_t i = 0; i < services.size(); ++i) EXPECT_EQ(host.calls[i].service, services[i]);
-        EXPECT_EQ(host.lastRegistered, (std::vector<HostVertex*>{v(mesh, 0), v(mesh, 1)}));
-        // The host saw the vertices before they moved: undo restores them.
+        const std::vector<HostVertex*> pair = {v(mesh, 0), v(mesh, 1)};
+        auto registered = [&] {
+            return std::vector<HostVertex*>(host.lastRegistered.begin(), host.lastRegistered.end());
+        };
+        EXPECT_EQ(registered(), pair);
+        // The host saw the vertices before they moved: undo restores them,
+        // and the registered list outlives the step it was recorded in.
         ASSERT_TRUE(host.undo());
         expectAt(*v(mesh, 0), at(1, 0, 0));
         expectAt(*v(mesh, 1), at(-1.2f, 0, 0));
+        EXPECT_EQ(registered(), pair);
     }
 }
 

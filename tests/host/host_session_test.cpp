@@ -94,5 +94,33 @@ TEST(HostSession, MeshOfFollowsRemovalsAndKnowsNoPlane) {
     EXPECT_EQ(session.newestPlane(), nullptr);
 }
 
+TEST(HostSession, FileVerticesNumberEachHostVertexAfterItsLine) {
+    // a takes vertices 1, 2 and 4, b takes 3 (first used there) with 5 to 7,
+    // c the run 8 to 10: only c's numbers count up by one.
+    const std::string text =
+        "o a\nv 0 0 0\nv 1 0 0\nv 2 0 0\nv 3 0 0\nf 1 2 4\n"
+        "o b\nv 4 0 0\nv 5 0 0\nv 6 0 0\nf 3 5 6 7\n"
+        "o c\nv 7 0 0\nv 8 0 0\nv 9 0 0\nf 8 9 10\n";
+    std::ostringstream shown;
+    HostSession session(shown);
+    std::string error;
+    auto document = std::make_unique<ObjDocument>();
+    ASSERT_TRUE(document->parse(text, "three.obj", error)) << error;
+    session.addDocument(std::move(document), "three.obj");
+    const std::vector<std::vector<int>> expected = {{0, 1, 3}, {2, 4, 5, 6}, {7, 8, 9}};
+    ASSERT_EQ(session.meshes().size(), expected.size());
+    for (std::size_t m = 0; m < expected.size(); ++m) {
+        const SceneMesh& mesh = session.meshes()[m];
+        const FileVertexMap& numbers = mesh.fileVertices;
+        ASSERT_EQ(numbers.size(), std::size_t(mesh.object->vertexCount));
+        EXPECT_EQ(std::vector<int>(numbers.begin(), numbers.end()), expected[m]) << mesh.name;
+        for (std::size_t i = 0; i < numbers.size(); ++i)
+            EXPECT_EQ(mesh.object->vertices[i]->x, float(numbers[i])) << mesh.name << " " << i;
+    }
+    const FileVertexMap none;
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(none.begin(), none.end());
+}
+
 }  // namespace
 }  // namespace talvexhost

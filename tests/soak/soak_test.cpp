@@ -193,7 +193,6 @@ int main() {
     host.messages.reserve(64);
     host.errors.reserve(64);
     host.undoSteps.reserve(64);
-    host.lastRegistered.reserve(64);
 
     HostObject* mesh = host.scene.addObject("mesh", mirroredGrid());
     HostObject* reusedPlane =
