@@ -8,6 +8,7 @@
 #include "commands/command_table.h"
 #include "commands/many_files.h"
 #include "detect/symmetry_detect.h"
+#include "hostsim/large_pages.h"
 #include "io/json_names.h"
 #include "io/mesh_document.h"
 #include "io/number_text.h"
@@ -119,6 +120,7 @@ bool collectParts(const MeshDocument& document, const ParsedArgs& args, std::vec
         // Grown once rather than doubled: a million vertices are 24 MB here.
         std::vector<Point3>& points = parts.back().points;
         points.reserve(points.size() + object.vertices.size());
+        hostsim::preferLargePages(points.data(), points.capacity() * sizeof(Point3));
         for (int v : object.vertices) {
             const MeshPosition& p = document.position(v);
             points.push_back({p.x, p.y, p.z});

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "hostsim/large_pages.h"
+
 namespace talvexhost {
 
 namespace {
@@ -16,6 +18,7 @@ constexpr int kSplitSample = 15;
 
 PointIndex::PointIndex(const std::vector<Point3>& points) {
     points_.reserve(points.size());
+    hostsim::preferLargePages(points_.data(), points.size() * sizeof(Stored));
     float lo[3] = {0.0f, 0.0f, 0.0f};
     float hi[3] = {0.0f, 0.0f, 0.0f};
     for (const Point3& p : points) {
@@ -28,6 +31,7 @@ PointIndex::PointIndex(const std::vector<Point3>& points) {
         points_.push_back(stored);
     }
     nodes_.reserve(2 * points_.size() / kLeafSize + 2);
+    hostsim::preferLargePages(nodes_.data(), nodes_.capacity() * sizeof(Node));
     if (!points_.empty()) build(0, static_cast<int>(points_.size()), lo, hi);
 }
 
@@ -100,16 +104,19 @@ void PointIndex::walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitL
     while (depth > 0) {
         const Pending pending = stack[--depth];
         if (pending.planeSq >= boundSq()) continue;
-        const Node& node = nodes_[pending.node];
-        if (node.axis < 0) {
-            if (!visitLeaf(node)) return;
-            continue;
+        // Down the nearer sides to a leaf. The bound only shrinks, so a far
+        // side already out of it now is never entered: it is not kept. The
+        // leaves are reached in the same order as when every side was kept.
+        const Node* node = &nodes_[pending.node];
+        while (node->axis >= 0) {
+            const double delta = q[node->axis] - double(node->split);
+            const double farSq = std::max(pending.planeSq, delta * delta);
+            const int nearSide = delta < 0.0 ? node->first : node->count;
+            if (farSq < boundSq())
+                stack[depth++] = {delta < 0.0 ? node->count : node->first, farSq};
+            node = &nodes_[nearSide];
         }
-        const double delta = q[node.axis] - double(node.split);
-        const int nearSide = delta < 0.0 ? node.first : node.count;
-        const int farSide = delta < 0.0 ? node.count : node.first;
-        stack[depth++] = {farSide, std::max(pending.planeSq, delta * delta)};
-        stack[depth++] = {nearSide, pending.planeSq};
+        if (!visitLeaf(*node)) return;
     }
 }
 

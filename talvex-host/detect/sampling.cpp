@@ -16,14 +16,16 @@ std::vector<Point3> samplePoints(const std::vector<Point3>& points, std::size_t 
                                  SeededRandom& random) {
     if (count >= points.size()) return points;
     // Floyd's selection of `count` indices, then taken in index order:
-    // sorting the few chosen beats walking past a million that are not.
-    std::vector<char> chosen(points.size(), 0);
+    // sorting the few chosen beats walking past a million that are not. One
+    // bit per point marks the chosen: a byte each would be a megabyte of
+    // fresh pages per million points, touched for a few thousand marks.
+    std::vector<std::uint64_t> chosen((points.size() + 63) / 64, 0);
     std::vector<std::size_t> indices;
     indices.reserve(count);
     for (std::size_t j = points.size() - count; j < points.size(); ++j) {
         const std::size_t t = random.below(j + 1);
-        const std::size_t taken = chosen[t] ? j : t;
-        chosen[taken] = 1;
+        const std::size_t taken = (chosen[t / 64] >> (t % 64)) & 1 ? j : t;
+        chosen[taken / 64] |= std::uint64_t(1) << (taken % 64);
         indices.push_back(taken);
     }
     std::sort(indices.begin(), indices.end());
