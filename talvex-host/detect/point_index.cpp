@@ -17,11 +17,20 @@ constexpr int kSplitSample = 15;
 }  // namespace
 
 PointIndex::PointIndex(const std::vector<Point3>& points) {
+    store(points);
+}
+
+PointIndex::PointIndex(const std::vector<FloatPoint>& points) {
+    store(points);
+}
+
+template <typename Point>
+void PointIndex::store(const std::vector<Point>& points) {
     points_.reserve(points.size());
     hostsim::preferLargePages(points_.data(), points.size() * sizeof(Stored));
     float lo[3] = {0.0f, 0.0f, 0.0f};
     float hi[3] = {0.0f, 0.0f, 0.0f};
-    for (const Point3& p : points) {
+    for (const Point& p : points) {
         const Stored stored = {
             {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)}};
         for (int a = 0; a < 3; ++a) {
