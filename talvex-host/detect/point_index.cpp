@@ -39,23 +39,30 @@ void PointIndex::store(const std::vector<Point>& points) {
         }
         points_.push_back(stored);
     }
-    nodes_.reserve(2 * points_.size() / kLeafSize + 2);
+    // Every leaf holds at least kLeafSize / 2 points (a node of more than
+    // kLeafSize splits in halves, or in quarters at worst when larger than
+    // kExactSplitBelow), so this many nodes are never exceeded: the array is
+    // not moved while the tree grows.
+    nodes_.reserve(4 * points_.size() / kLeafSize + 2);
     hostsim::preferLargePages(nodes_.data(), nodes_.capacity() * sizeof(Node));
     if (!points_.empty()) build(0, static_cast<int>(points_.size()), lo, hi);
 }
 
-// Splits the node's points on `axis` at `splitValue` and returns how many
-// go left: the left ones at or below it, the right ones at or above it. A large node splits at the
-// median of an even sample of its coordinates, in one pass: a selection of the exact median passes
-// over a million points several times at each of the upper levels, and searches need only sides of
-// about the same size.
-int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
-    auto begin = points_.begin() + first;
-    const auto below = [axis](const Stored& a, const Stored& b) { return a.c[axis] < b.c[axis]; };
+namespace {
+
+// Splits `count` points on axis `Axis` at `splitValue` and returns how many
+// go left: the left ones at or below it, the right ones at or above it. A
+// large node splits at the median of an even sample of its coordinates, in
+// one pass: a selection of the exact median passes over a million points
+// several times at each of the upper levels, and searches need only sides of
+// about the same size. The axis is a constant here, so a point's coordinate
+// is taken from the registers that move it.
+template <int Axis, typename Stored>
+int splitOn(Stored* begin, int count, float& splitValue) {
     if (count > kExactSplitBelow) {
         float sample[kSplitSample];
         const double stride = double(count) / kSplitSample;
-        for (int i = 0; i < kSplitSample; ++i) sample[i] = points_[first + int(i * stride)].c[axis];
+        for (int i = 0; i < kSplitSample; ++i) sample[i] = begin[int(i * stride)].c[Axis];
         std::nth_element(sample, sample + kSplitSample / 2, sample + kSplitSample);
         const float split = sample[kSplitSample / 2];
         // Without a branch on the side: half the points would mispredict it.
@@ -64,7 +71,7 @@ int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
             const Stored p = begin[i];
             begin[i] = begin[left];
             begin[left] = p;
-            left += p.c[axis] < split ? 1 : 0;
+            left += p.c[Axis] < split ? 1 : 0;
         }
         // A lopsided sample falls back to the exact median.
         if (left >= count / 4 && left <= count - count / 4) {
@@ -73,9 +80,19 @@ int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
         }
     }
     const int half = count / 2;
-    std::nth_element(begin, begin + half, begin + count, below);
-    splitValue = points_[first + half].c[axis];
+    std::nth_element(begin, begin + half, begin + count,
+                     [](const Stored& a, const Stored& b) { return a.c[Axis] < b.c[Axis]; });
+    splitValue = begin[half].c[Axis];
     return half;
+}
+
+}  // namespace
+
+int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
+    Stored* begin = points_.data() + first;
+    if (axis == 0) return splitOn<0>(begin, count, splitValue);
+    if (axis == 1) return splitOn<1>(begin, count, splitValue);
+    return splitOn<2>(begin, count, splitValue);
 }
 
 // `lo` and `hi` bound the node's cell, not tightly its points: the widest
