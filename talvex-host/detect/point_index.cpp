@@ -149,23 +149,28 @@ void PointIndex::walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitL
 bool PointIndex::nearest(const Point3& query, double limitSq, Point3& found, double& bestSq,
                          double excludeSq, int leafBudget) const {
     if (nodes_.empty()) return false;
-    bestSq = limitSq;
-    bool any = false;
+    // Kept here, not in the caller's variables, which the compiler would
+    // have to read again after every store to `found`.
+    double best = limitSq;
+    const double exclude = excludeSq;
+    int nearestPoint = -1;
     walkNearerFirst(
-        query, [&] { return bestSq; },
+        query, [&] { return best; },
         [&](const Node& leaf) {
             for (int i = leaf.first; i < leaf.first + leaf.count; ++i) {
                 const double d = distanceSq(i, query);
-                if (d < bestSq && d > excludeSq) {
-                    bestSq = d;
-                    found = {points_[i].c[0], points_[i].c[1], points_[i].c[2]};
-                    any = true;
+                if (d < best && d > exclude) {
+                    best = d;
+                    nearestPoint = i;
                 }
             }
             // A budget of N leaves stops after the Nth.
             return leafBudget <= 0 || --leafBudget > 0;
         });
-    return any;
+    bestSq = best;
+    if (nearestPoint < 0) return false;
+    found = {points_[nearestPoint].c[0], points_[nearestPoint].c[1], points_[nearestPoint].c[2]};
+    return true;
 }
 
 std::vector<Point3> PointIndex::nearestFew(const Point3& query, int count) const {
