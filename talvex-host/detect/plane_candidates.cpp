@@ -39,11 +39,10 @@ Plane planeThrough(const double normal[3], const Point3& centre) {
     return plane;
 }
 
-}  // namespace
-
-Point3 centroidOf(const std::vector<Point3>& points) {
+template <typename Point>
+Point3 centroidIn(const std::vector<Point>& points) {
     double sum[3] = {0.0, 0.0, 0.0};
-    for (const Point3& p : points) {
+    for (const Point& p : points) {
         sum[0] += p.x;
         sum[1] += p.y;
         sum[2] += p.z;
@@ -52,12 +51,13 @@ Point3 centroidOf(const std::vector<Point3>& points) {
     return {sum[0] / n, sum[1] / n, sum[2] / n};
 }
 
-std::vector<Plane> principalPlanes(const std::vector<Point3>& points, const Point3& centre) {
+template <typename Point>
+std::vector<Plane> principalPlanesOf(const std::vector<Point>& points, const Point3& centre) {
     if (points.size() < 2) return {};
     // The six distinct sums, each added in point order as a full matrix sum
     // would: the same bits at half the work.
     double xx = 0.0, xy = 0.0, xz = 0.0, yy = 0.0, yz = 0.0, zz = 0.0;
-    for (const Point3& p : points) {
+    for (const Point& p : points) {
         const double dx = p.x - centre.x;
         const double dy = p.y - centre.y;
         const double dz = p.z - centre.z;
@@ -79,6 +79,24 @@ std::vector<Plane> principalPlanes(const std::vector<Point3>& points, const Poin
         planes.push_back(planeThrough(normal, centre));
     }
     return planes;
+}
+
+}  // namespace
+
+Point3 centroidOf(const std::vector<Point3>& points) {
+    return centroidIn(points);
+}
+
+Point3 centroidOf(const std::vector<FloatPoint>& points) {
+    return centroidIn(points);
+}
+
+std::vector<Plane> principalPlanes(const std::vector<Point3>& points, const Point3& centre) {
+    return principalPlanesOf(points, centre);
+}
+
+std::vector<Plane> principalPlanes(const std::vector<FloatPoint>& points, const Point3& centre) {
+    return principalPlanesOf(points, centre);
 }
 
 std::vector<Plane> votedPlanes(const std::vector<Point3>& points, const Point3& centre, double band,

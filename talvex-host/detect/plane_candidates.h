@@ -12,10 +12,12 @@
 namespace talvexhost {
 
 Point3 centroidOf(const std::vector<Point3>& points);
+Point3 centroidOf(const std::vector<FloatPoint>& points);
 
 // The planes through `centre` perpendicular to the principal axes of
 // `points`, largest variance first. Empty for fewer than two points.
 std::vector<Plane> principalPlanes(const std::vector<Point3>& points, const Point3& centre);
+std::vector<Plane> principalPlanes(const std::vector<FloatPoint>& points, const Point3& centre);
 
 // Up to `count` planes through `centre` whose normals the pairs of `points`
 // at distances from `centre` within `band` of each other vote for most; pairs

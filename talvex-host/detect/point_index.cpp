@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "hostsim/large_pages.h"
+
 namespace talvexhost {
 
 namespace {
@@ -15,10 +17,20 @@ constexpr int kSplitSample = 15;
 }  // namespace
 
 PointIndex::PointIndex(const std::vector<Point3>& points) {
+    store(points);
+}
+
+PointIndex::PointIndex(const std::vector<FloatPoint>& points) {
+    store(points);
+}
+
+template <typename Point>
+void PointIndex::store(const std::vector<Point>& points) {
     points_.reserve(points.size());
+    hostsim::preferLargePages(points_.data(), points.size() * sizeof(Stored));
     float lo[3] = {0.0f, 0.0f, 0.0f};
     float hi[3] = {0.0f, 0.0f, 0.0f};
-    for (const Point3& p : points) {
+    for (const Point& p : points) {
         const Stored stored = {
             {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)}};
         for (int a = 0; a < 3; ++a) {
@@ -27,22 +39,30 @@ PointIndex::PointIndex(const std::vector<Point3>& points) {
         }
         points_.push_back(stored);
     }
-    nodes_.reserve(2 * points_.size() / kLeafSize + 2);
+    // Every leaf holds at least kLeafSize / 2 points (a node of more than
+    // kLeafSize splits in halves, or in quarters at worst when larger than
+    // kExactSplitBelow), so this many nodes are never exceeded: the array is
+    // not moved while the tree grows.
+    nodes_.reserve(4 * points_.size() / kLeafSize + 2);
+    hostsim::preferLargePages(nodes_.data(), nodes_.capacity() * sizeof(Node));
     if (!points_.empty()) build(0, static_cast<int>(points_.size()), lo, hi);
 }
 
-// Splits the node's points on `axis` at `splitValue` and returns how many
-// go left: the left ones at or below it, the right ones at or above it. A large node splits at the
-// median of an even sample of its coordinates, in one pass: a selection of the exact median passes
-// over a million points several times at each of the upper levels, and searches need only sides of
-// about the same size.
-int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
-    auto begin = points_.begin() + first;
-    const auto below = [axis](const Stored& a, const Stored& b) { return a.c[axis] < b.c[axis]; };
+namespace {
+
+// Splits `count` points on axis `Axis` at `splitValue` and returns how many
+// go left: the left ones at or below it, the right ones at or above it. A
+// large node splits at the median of an even sample of its coordinates, in
+// one pass: a selection of the exact median passes over a million points
+// several times at each of the upper levels, and searches need only sides of
+// about the same size. The axis is a constant here, so a point's coordinate
+// is taken from the registers that move it.
+template <int Axis, typename Stored>
+int splitOn(Stored* begin, int count, float& splitValue) {
     if (count > kExactSplitBelow) {
         float sample[kSplitSample];
         const double stride = double(count) / kSplitSample;
-        for (int i = 0; i < kSplitSample; ++i) sample[i] = points_[first + int(i * stride)].c[axis];
+        for (int i = 0; i < kSplitSample; ++i) sample[i] = begin[int(i * stride)].c[Axis];
         std::nth_element(sample, sample + kSplitSample / 2, sample + kSplitSample);
         const float split = sample[kSplitSample / 2];
         // Without a branch on the side: half the points would mispredict it.
@@ -51,7 +71,7 @@ int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
             const Stored p = begin[i];
             begin[i] = begin[left];
             begin[left] = p;
-            left += p.c[axis] < split ? 1 : 0;
+            left += p.c[Axis] < split ? 1 : 0;
         }
         // A lopsided sample falls back to the exact median.
         if (left >= count / 4 && left <= count - count / 4) {
@@ -60,9 +80,19 @@ int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
         }
     }
     const int half = count / 2;
-    std::nth_element(begin, begin + half, begin + count, below);
-    splitValue = points_[first + half].c[axis];
+    std::nth_element(begin, begin + half, begin + count,
+                     [](const Stored& a, const Stored& b) { return a.c[Axis] < b.c[Axis]; });
+    splitValue = begin[half].c[Axis];
     return half;
+}
+
+}  // namespace
+
+int PointIndex::splitAt(int first, int count, int axis, float& splitValue) {
+    Stored* begin = points_.data() + first;
+    if (axis == 0) return splitOn<0>(begin, count, splitValue);
+    if (axis == 1) return splitOn<1>(begin, count, splitValue);
+    return splitOn<2>(begin, count, splitValue);
 }
 
 // `lo` and `hi` bound the node's cell, not tightly its points: the widest
@@ -100,39 +130,47 @@ void PointIndex::walkNearerFirst(const Point3& query, Bound boundSq, Leaf visitL
     while (depth > 0) {
         const Pending pending = stack[--depth];
         if (pending.planeSq >= boundSq()) continue;
-        const Node& node = nodes_[pending.node];
-        if (node.axis < 0) {
-            if (!visitLeaf(node)) return;
-            continue;
+        // Down the nearer sides to a leaf. The bound only shrinks, so a far
+        // side already out of it now is never entered: it is not kept. The
+        // leaves are reached in the same order as when every side was kept.
+        const Node* node = &nodes_[pending.node];
+        while (node->axis >= 0) {
+            const double delta = q[node->axis] - double(node->split);
+            const double farSq = std::max(pending.planeSq, delta * delta);
+            const int nearSide = delta < 0.0 ? node->first : node->count;
+            if (farSq < boundSq())
+                stack[depth++] = {delta < 0.0 ? node->count : node->first, farSq};
+            node = &nodes_[nearSide];
         }
-        const double delta = q[node.axis] - double(node.split);
-        const int nearSide = delta < 0.0 ? node.first : node.count;
-        const int farSide = delta < 0.0 ? node.count : node.first;
-        stack[depth++] = {farSide, std::max(pending.planeSq, delta * delta)};
-        stack[depth++] = {nearSide, pending.planeSq};
+        if (!visitLeaf(*node)) return;
     }
 }
 
 bool PointIndex::nearest(const Point3& query, double limitSq, Point3& found, double& bestSq,
                          double excludeSq, int leafBudget) const {
     if (nodes_.empty()) return false;
-    bestSq = limitSq;
-    bool any = false;
+    // Kept here, not in the caller's variables, which the compiler would
+    // have to read again after every store to `found`.
+    double best = limitSq;
+    const double exclude = excludeSq;
+    int nearestPoint = -1;
     walkNearerFirst(
-        query, [&] { return bestSq; },
+        query, [&] { return best; },
         [&](const Node& leaf) {
             for (int i = leaf.first; i < leaf.first + leaf.count; ++i) {
                 const double d = distanceSq(i, query);
-                if (d < bestSq && d > excludeSq) {
-                    bestSq = d;
-                    found = {points_[i].c[0], points_[i].c[1], points_[i].c[2]};
-                    any = true;
+                if (d < best && d > exclude) {
+                    best = d;
+                    nearestPoint = i;
                 }
             }
             // A budget of N leaves stops after the Nth.
             return leafBudget <= 0 || --leafBudget > 0;
         });
-    return any;
+    bestSq = best;
+    if (nearestPoint < 0) return false;
+    found = {points_[nearestPoint].c[0], points_[nearestPoint].c[1], points_[nearestPoint].c[2]};
+    return true;
 }
 
 std::vector<Point3> PointIndex::nearestFew(const Point3& query, int count) const {

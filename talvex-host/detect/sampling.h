@@ -28,5 +28,7 @@ private:
 // them when there are not more.
 std::vector<Point3> samplePoints(const std::vector<Point3>& points, std::size_t count,
                                  SeededRandom& random);
+std::vector<Point3> samplePoints(const std::vector<FloatPoint>& points, std::size_t count,
+                                 SeededRandom& random);
 
 }  // namespace talvexhost

@@ -108,10 +108,11 @@ std::vector<Item> distinct(const std::vector<Item>& items, PlaneOf planeOf, doub
 
 // The diagonal of the points' bounding box; false for a non-finite
 // coordinate or a box without extent.
-bool boxDiagonal(const std::vector<Point3>& points, double& diagonal) {
+template <typename Point>
+bool boxDiagonal(const std::vector<Point>& points, double& diagonal) {
     double lo[3] = {points[0].x, points[0].y, points[0].z};
     double hi[3] = {lo[0], lo[1], lo[2]};
-    for (const Point3& p : points) {
+    for (const Point& p : points) {
         const double c[3] = {p.x, p.y, p.z};
         for (int k = 0; k < 3; ++k) {
             if (!std::isfinite(c[k])) return false;
@@ -135,7 +136,8 @@ struct Samples {
     std::vector<Point3> voters;
 };
 
-Samples drawSamples(const std::vector<Point3>& points, SeededRandom& random) {
+template <typename Point>
+Samples drawSamples(const std::vector<Point>& points, SeededRandom& random) {
     Samples samples;
     samples.scoreQueries = samplePoints(points, kScoreQueries, random);
     samples.coarsePoints = samplePoints(points, kCoarseVertices, random);
@@ -149,10 +151,8 @@ Samples drawSamples(const std::vector<Point3>& points, SeededRandom& random) {
 }
 
 // The spacing of `sample`, a subsample of `points`: wider than the mesh's.
-double spacingOf(const std::vector<Point3>& sample, const std::vector<Point3>& points,
-                 double spacing) {
-    return spacing *
-           std::sqrt(static_cast<double>(points.size()) / static_cast<double>(sample.size()));
+double spacingOf(const std::vector<Point3>& sample, std::size_t points, double spacing) {
+    return spacing * std::sqrt(static_cast<double>(points) / static_cast<double>(sample.size()));
 }
 
 // What the stages share.
@@ -171,7 +171,8 @@ struct Search {
 
 // The principal planes, then the voted ones. Keeps the best principal plane,
 // unrefined, as the result's baseline.
-std::vector<Plane> candidatePlanes(const std::vector<Point3>& points, const Search& search,
+template <typename Point>
+std::vector<Plane> candidatePlanes(const std::vector<Point>& points, const Search& search,
                                    DetectedPlane& baseline) {
     std::vector<Plane> candidates = principalPlanes(points, search.centre);
     for (std::size_t i = 0; i < candidates.size(); ++i) {
@@ -181,7 +182,7 @@ std::vector<Plane> candidatePlanes(const std::vector<Point3>& points, const Sear
         if (i == 0 || principal.score > baseline.score) baseline = principal;
     }
     const std::vector<Point3>& voters = search.samples.voters;
-    const double votingSpacing = spacingOf(voters, points, search.spacing);
+    const double votingSpacing = spacingOf(voters, points.size(), search.spacing);
     for (const Plane& plane :
          votedPlanes(voters, search.centre, votingSpacing, 2.0 * votingSpacing, kVotedCandidates))
         candidates.push_back(plane);
@@ -298,13 +299,8 @@ void keepPlanes(const std::vector<DetectedPlane>& found, int top, DetectResult& 
             result.planes.push_back(plane);
 }
 
-}  // namespace
-
-bool isConvincing(const DetectedPlane& plane) {
-    return plane.score >= kConvincingScore && plane.onPlaneShare <= 0.5;
-}
-
-DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptions& options) {
+template <typename Point>
+DetectResult detectIn(const std::vector<Point>& points, const DetectOptions& options) {
     DetectResult result;
     double diagonal = 0.0;
     if (points.size() < 4 || !boxDiagonal(points, diagonal)) return result;
@@ -321,7 +317,7 @@ DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptio
     const bool subsampled = samples.coarsePoints.size() < points.size();
     const PointIndex coarseIndex(subsampled ? samples.coarsePoints : std::vector<Point3>{});
     const PointIndex& coarse = subsampled ? coarseIndex : full;
-    const double coarseSpacing = spacingOf(samples.coarsePoints, points, result.spacing);
+    const double coarseSpacing = spacingOf(samples.coarsePoints, points.size(), result.spacing);
     const std::vector<Point3> trialNormals = pointNormals(full, samples.trial, kNormalNeighbours);
     const std::vector<Point3> coarseNormals =
         pointNormals(coarse, samples.coarseQueries, kNormalNeighbours);
@@ -335,6 +331,20 @@ DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptio
     const std::vector<DetectedPlane> found = refineFinely(coarseResults, fineCount, search);
     keepPlanes(found, options.top, result);
     return result;
+}
+
+}  // namespace
+
+bool isConvincing(const DetectedPlane& plane) {
+    return plane.score >= kConvincingScore && plane.onPlaneShare <= 0.5;
+}
+
+DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptions& options) {
+    return detectIn(points, options);
+}
+
+DetectResult detectSymmetry(const std::vector<FloatPoint>& points, const DetectOptions& options) {
+    return detectIn(points, options);
 }
 
 }  // namespace talvexhost

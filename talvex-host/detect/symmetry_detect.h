@@ -91,6 +91,9 @@ struct DetectResult {
 // Empty result (hasBest false) for fewer than four distinct points or
 // non-finite coordinates.
 DetectResult detectSymmetry(const std::vector<Point3>& points, const DetectOptions& options);
+// The same on the host's float vertices, as they are: the same result as for
+// those vertices as Point3.
+DetectResult detectSymmetry(const std::vector<FloatPoint>& points, const DetectOptions& options);
 
 // True when `plane` counts as a symmetry plane by the rules above.
 bool isConvincing(const DetectedPlane& plane);

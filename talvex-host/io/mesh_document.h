@@ -70,7 +70,8 @@ struct MeshLoadOptions {
     // Only the positions and the objects are wanted (detection): a format may
     // then skip its faces, lines and points, leaving them unread and
     // unchecked, where the objects do not depend on them. elements() and
-    // forEachEdge() then give what the format kept, possibly nothing.
+    // forEachEdge() then give what the format kept, possibly nothing. Such a
+    // document is for reading: a format may refuse to write it.
     bool positionsOnly = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,6 +99,13 @@ TEST(MeshDocument, PositionsOnlyKeepsVerticesAndObjects) {
     EXPECT_TRUE(loadMeshDocument("mesh.ply", error, positionsOnly)->elements().empty());
     EXPECT_EQ(loadMeshDocument("mesh.obj", error), nullptr);
     EXPECT_NE(error.find("mesh.obj:6:"), std::string::npos) << error;
+    // OBJ read for its positions only takes no checksums of its text, so it
+    // could not tell whether the file changed meanwhile: it is not written.
+    const std::unique_ptr<MeshDocument> read = loadMeshDocument("mesh.obj", error, positionsOnly);
+    ASSERT_NE(read, nullptr) << error;
+    EXPECT_FALSE(read->save("written.obj", error));
+    EXPECT_NE(error.find("positions only"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists("written.obj"));
 }
 
 }  // namespace

@@ -110,6 +110,6 @@ TEST(PointIndex, NearestFewAreTheBruteForceNearest) {
             EXPECT_EQ(d, distances[k]) << q << " " << k;
         }
     }
-    EXPECT_EQ(PointIndex({{1, 2, 3}}).nearestFew({0, 0, 0}, 5).size(), 1u);
-    EXPECT_TRUE(PointIndex({}).nearestFew({0, 0, 0}, 5).empty());
+    EXPECT_EQ(PointIndex(std::vector<Point3>{{1, 2, 3}}).nearestFew({0, 0, 0}, 5).size(), 1u);
+    EXPECT_TRUE(PointIndex(std::vector<Point3>{}).nearestFew({0, 0, 0}, 5).empty());
 }

@@ -118,3 +118,48 @@ TEST(PointNormals, PlaneGivesItsNormalAndLineGivesNone) {
         EXPECT_EQ(n.x * n.x + n.y * n.y + n.z * n.z, 0.0);
     EXPECT_EQ(pointNormals(lineIndex, {line[3]}, 2)[0].x, 0.0);  // too few neighbours
 }
+
+// The host hands detection its float vertices as they are; every figure of
+// the result must be the one the same vertices give as doubles, on sets
+// small enough to be taken whole and large enough to be sampled, with and
+// without a convincing plane.
+TEST(SymmetryDetect, FloatVerticesGiveTheResultOfTheSameVerticesAsDoubles) {
+    SeededRandom random(5);
+    for (const long n : {30L, 160L}) {
+        for (const bool twisted : {false, true}) {
+            std::vector<FloatPoint> floats;
+            std::vector<Point3> doubles;
+            const Motion turn = motion(1, 2, 3, 0.7, {3, -2, 5});
+            for (Point3 p : noisyGrid(n, true, random)) {
+                if (twisted) p.z += 0.3 * p.x * p.y;  // no mirror plane left
+                p = turn.apply(p);
+                floats.push_back({float(p.x), float(p.y), float(p.z)});
+                doubles.push_back({floats.back().x, floats.back().y, floats.back().z});
+            }
+            DetectOptions options;
+            options.top = 3;
+            const DetectResult a = detectSymmetry(floats, options);
+            const DetectResult b = detectSymmetry(doubles, options);
+            EXPECT_EQ(a.planes.empty(), twisted) << n;
+            ASSERT_EQ(a.planes.size(), b.planes.size()) << n << " " << twisted;
+            ASSERT_TRUE(a.hasBest && b.hasBest) << n << " " << twisted;
+            std::vector<std::pair<DetectedPlane, DetectedPlane>> same = {
+                {a.best, b.best}, {a.principalBaseline, b.principalBaseline}};
+            for (std::size_t i = 0; i < a.planes.size(); ++i)
+                same.push_back({a.planes[i], b.planes[i]});
+            for (const auto& [x, y] : same) {
+                for (int k = 0; k < 3; ++k) EXPECT_EQ(x.plane.normal[k], y.plane.normal[k]);
+                EXPECT_EQ(x.plane.offset, y.plane.offset);
+                EXPECT_EQ(x.point.x, y.point.x);
+                EXPECT_EQ(x.point.y, y.point.y);
+                EXPECT_EQ(x.point.z, y.point.z);
+                EXPECT_EQ(x.score, y.score);
+                EXPECT_EQ(x.rmsDeviation, y.rmsDeviation);
+                EXPECT_EQ(x.onPlaneShare, y.onPlaneShare);
+            }
+            EXPECT_EQ(a.spacing, b.spacing);
+            EXPECT_EQ(a.tolerance, b.tolerance);
+            EXPECT_EQ(a.scored, b.scored);
+        }
+    }
+}

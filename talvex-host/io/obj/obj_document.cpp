@@ -124,7 +124,10 @@ bool ObjDocument::load(const std::string& path, std::string& error,
     if (!mapped->open(path, error)) return false;
     const std::string_view bytes = mapped->bytes();
     ObjReader reader(bytes, path);
-    if (options.positionsOnly) reader.skipElements();
+    if (options.positionsOnly) {
+        reader.skipElements();
+        reader.skipChecksums();
+    }
     if (options.bytesPerVertex > 0) {
         reader.onCounted([&](std::int64_t vertices, std::string& why) {
             // The file stays mapped while the mesh is worked on, so it counts too.
@@ -152,6 +155,7 @@ bool ObjDocument::load(const std::string& path, std::string& error,
     text_ = bytes;
     name_ = path;
     adopt(result);
+    checked_ = !options.positionsOnly;
     return true;
 }
 
@@ -369,6 +373,11 @@ std::string ObjDocument::changedUnderneath() const {
 
 template <typename Sink>
 bool ObjDocument::emit(Sink& sink, std::string& error) const {
+    // Without checksums nothing would tell whether the file changed meanwhile.
+    if (!checked_) {
+        error = name_ + ": read for its positions only, so it is not written";
+        return false;
+    }
     // Letting go of the mapped pages behind keeps the input from piling up
     // in memory while it is written.
     auto release = [this](std::size_t offset) {

@@ -182,6 +182,7 @@ private:
     // releasePositions(); then `assigned_` marks the ones set since.
     std::vector<ObjPosition> positions_;
     bool released_ = false;
+    bool checked_ = true;  // the pieces' checksums were taken (not so for positions only)
     std::vector<bool> assigned_;
     std::vector<ObjObject> objects_;
     std::vector<ObjTextPiece> pieces_;

@@ -179,9 +179,9 @@ void countLine(std::string_view text, std::size_t pos, std::size_t end, PieceCou
     countWord(firstWord(text, pos, end), counts);
 }
 
-PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end) {
+PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end, bool checksum) {
     PieceCounts counts;
-    counts.checksum = textChecksum(text.substr(begin, end - begin));
+    if (checksum) counts.checksum = textChecksum(text.substr(begin, end - begin));
     const char* data = text.data();
     if (std::memchr(data + begin, '\r', end - begin) == nullptr) {
         // Lines end at LF alone, which the C library finds fastest.
@@ -199,16 +199,19 @@ PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end
     return counts;
 }
 
-// Each piece counted, on every core; `passed`, when given, is told the
-// offset counted up to.
+// Each piece counted, on every core, with its checksum unless told not to;
+// `passed`, when given, is told the offset counted up to.
 std::vector<PieceCounts> countEach(std::string_view text,
                                    const std::vector<std::pair<std::size_t, std::size_t>>& bounds,
-                                   const std::function<void(std::size_t)>& passed = {}) {
+                                   const std::function<void(std::size_t)>& passed = {},
+                                   bool checksums = true) {
     std::vector<PieceCounts> counts;
     counts.reserve(bounds.size());
     makeInOrder<PieceCounts>(
         bounds.size(),
-        [&](std::size_t k) { return countPiece(text, bounds[k].first, bounds[k].second); },
+        [&](std::size_t k) {
+            return countPiece(text, bounds[k].first, bounds[k].second, checksums);
+        },
         [&](std::size_t k, PieceCounts& c) {
             counts.push_back(c);
             if (passed) passed(bounds[k].second);
@@ -639,7 +642,7 @@ ObjReader::~ObjReader() = default;
 // `g` lines are then groups inside an object (materials, smoothing).
 bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error) {
     const auto bounds = cutText(text_, pieceBytes_);
-    const std::vector<PieceCounts> counts = countEach(text_, bounds, countedUpTo_);
+    const std::vector<PieceCounts> counts = countEach(text_, bounds, countedUpTo_, checksums_);
     std::int64_t lines = 0;
     std::int64_t objects = 0;
     for (const PieceCounts& c : counts) objects += c.objects;

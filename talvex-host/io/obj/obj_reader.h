@@ -55,6 +55,9 @@ public:
     // full; one whose single object line leaves some vertices before it is
     // read again in full, so objects never depend on this.
     void skipElements() { skipElements_ = true; }
+    // Leave the pieces' checksums 0, for a reading whose text will not be
+    // written back: they take a pass over every byte.
+    void skipChecksums() { checksums_ = false; }
     // Called once the vertices are counted, before memory is taken for them;
     // returning false (with a reason) ends the reading there.
     void onCounted(std::function<bool(std::int64_t vertices, std::string& error)> check) {
@@ -104,6 +107,7 @@ private:
     bool keepsElements() const { return elements_ != nullptr || elementSink_; }
     bool collecting() const { return keepsElements() || edges_; }
     bool skipElements_ = false;
+    bool checksums_ = true;
     bool skipping_ = false;          // this reading leaves the elements unread
     std::int64_t objectStarts_ = 0;  // lines that start an object, as counted
     // The lowest and highest object a skipped element stood in.
