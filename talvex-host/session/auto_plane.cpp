@@ -48,16 +48,15 @@ double medianMirrorError(const std::vector<ReportVertex>& points, const VertexGr
 
 // The axis plane the found plane is near, at its place or at 0, when it
 // mirrors the mesh at least as well; false when none does.
-bool nearbyAxisPlane(const std::vector<Point3>& points, const DetectResult& result,
+bool nearbyAxisPlane(const std::vector<FloatPoint>& points, const DetectResult& result,
                      const DetectedPlane& found, int axis, double off, double diagonal,
                      float& value) {
     if (!(off < kNearAxisSine) || !(result.spacing > 0.0)) return false;
     std::vector<ReportVertex> vertices(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
-        // The points are the scene's floats, widened: narrowing is exact.
-        vertices[i].position[0] = static_cast<float>(points[i].x);
-        vertices[i].position[1] = static_cast<float>(points[i].y);
-        vertices[i].position[2] = static_cast<float>(points[i].z);
+        vertices[i].position[0] = points[i].x;
+        vertices[i].position[1] = points[i].y;
+        vertices[i].position[2] = points[i].z;
     }
     const double reach = result.spacing;
     const VertexGrid grid(vertices, reach);
@@ -81,7 +80,12 @@ bool nearbyAxisPlane(const std::vector<Point3>& points, const DetectResult& resu
 
 bool resolveAutoPlane(const std::vector<HostObject*>& targets, PlaneSpec& spec,
                       std::string& error) {
-    std::vector<Point3> points;
+    // The scene's floats as they are: detection reads them as the same
+    // doubles, without a copy of every vertex in doubles.
+    std::vector<FloatPoint> points;
+    std::size_t count = 0;
+    for (const HostObject* object : targets) count += static_cast<std::size_t>(object->vertexCount);
+    points.reserve(count);
     for (const HostObject* object : targets)
         for (int i = 0; i < object->vertexCount; ++i)
             points.push_back(
@@ -109,7 +113,7 @@ bool resolveAutoPlane(const std::vector<HostObject*>& targets, PlaneSpec& spec,
         std::sqrt(n[(axis + 1) % 3] * n[(axis + 1) % 3] + n[(axis + 2) % 3] * n[(axis + 2) % 3]);
     double lo[3] = {points[0].x, points[0].y, points[0].z};
     double hi[3] = {lo[0], lo[1], lo[2]};
-    for (const Point3& p : points) {
+    for (const FloatPoint& p : points) {
         const double c[3] = {p.x, p.y, p.z};
         for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
     }
