@@ -245,7 +245,10 @@ std::uint64_t fileMeshesFingerprint(const HostSession& session) {
 }
 
 // Smart Resym inside its edit step, then undone; false when the mesh changed.
-bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::string& error) {
+// The report's edge facts are worked out in `ahead` while the command runs,
+// where they can be.
+bool runAndUndo(BatchSetup& setup, int masterSign, EdgeFactsAhead& ahead, ResymOutcome& outcome,
+                std::string& error) {
     HostSession& session = *setup.session;
     const std::uint64_t before = fileMeshesFingerprint(session);
     int vertices = 0;
@@ -257,6 +260,11 @@ bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::s
         fillResymOptions(setup, options);
         fillCentreLine(setup, options);
         options.masterSign = masterSign;
+        if (ahead.prepare(session, setup.targets, setup.plane, setup.spec.axis)) {
+            options.besideCommand = [&ahead] { ahead.work(); };
+            // The run's own rule for the centre line asks for the same facts.
+            options.edgeFacts = [&ahead] { return *ahead.facts(); };
+        }
         outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
     if (outcome.pairs > 0 && !session.host().undo()) {
@@ -381,9 +389,9 @@ int prepare(const CommandArgs& args, const CheckOptions& options, std::ostream& 
 // The report's input: the scene's vertices, the run's pairs, and the
 // tolerance the plug-in matched with.
 GatheredInput gatherInput(const BatchSetup& setup, const ResymOutcome& outcome,
-                          const CheckOptions& options) {
-    GatheredInput gathered =
-        gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
+                          const CheckOptions& options, const EdgeFactsAhead& ahead) {
+    GatheredInput gathered = gatherReportInput(*setup.session, setup.targets, outcome, setup.plane,
+                                               setup.spec.axis, true, ahead.facts());
     gathered.input.tolerance = double(setup.tolerance);
     gathered.input.minDeviation = options.minDeviation;
     return gathered;
@@ -436,9 +444,10 @@ static int runCheck(const Invocation& invocation) {
     if (args.has("--master") && !sideSign(master, setup.spec, "--master", masterSign, error))
         return commandFailure(kSpec, error);
     ResymOutcome outcome;
-    if (!runAndUndo(setup, masterSign, outcome, error)) return commandFailure(kSpec, error);
+    EdgeFactsAhead ahead;
+    if (!runAndUndo(setup, masterSign, ahead, outcome, error)) return commandFailure(kSpec, error);
 
-    GatheredInput gathered = gatherInput(setup, outcome, options);
+    GatheredInput gathered = gatherInput(setup, outcome, options, ahead);
     // What the report needs no longer, given back before it builds its grids:
     // the run's copies of the pairs (the addresses unless topology pairing
     // reads them below), and the vertex addresses unless for a picture.

@@ -77,6 +77,11 @@ struct ResymOptions {
     // the centre line (unpaired vertices near the plane) is told apart on
     // both sides alike.
     int masterSign = 0;
+    // Work to do on another core while the plug-in's command runs, which
+    // leaves that core idle: finished before anything after the command.
+    // The plug-in moves the scene's vertices meanwhile, so the work must not
+    // read them; the documents' text it may read.
+    std::function<void()> besideCommand;
 };
 
 // Below this share of partners found, resym refuses: snapping cannot mend

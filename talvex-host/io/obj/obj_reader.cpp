@@ -178,9 +178,9 @@ void countLine(std::string_view text, std::size_t pos, std::size_t end, PieceCou
     countWord(firstWord(text, pos, end), counts);
 }
 
-PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end) {
+PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end, bool checksum) {
     PieceCounts counts;
-    counts.checksum = textChecksum(text.substr(begin, end - begin));
+    if (checksum) counts.checksum = textChecksum(text.substr(begin, end - begin));
     const char* data = text.data();
     if (std::memchr(data + begin, '\r', end - begin) == nullptr) {
         // Lines end at LF alone, which the C library finds fastest.
@@ -199,15 +199,18 @@ PieceCounts countPiece(std::string_view text, std::size_t begin, std::size_t end
 }
 
 // Each piece counted, on every core; `passed`, when given, is told the
-// offset counted up to.
+// offset counted up to. Without `checksums` they are left 0.
 std::vector<PieceCounts> countEach(std::string_view text,
                                    const std::vector<std::pair<std::size_t, std::size_t>>& bounds,
-                                   const std::function<void(std::size_t)>& passed = {}) {
+                                   const std::function<void(std::size_t)>& passed = {},
+                                   bool checksums = true) {
     std::vector<PieceCounts> counts;
     counts.reserve(bounds.size());
     makeInOrder<PieceCounts>(
         bounds.size(),
-        [&](std::size_t k) { return countPiece(text, bounds[k].first, bounds[k].second); },
+        [&](std::size_t k) {
+            return countPiece(text, bounds[k].first, bounds[k].second, checksums);
+        },
         [&](std::size_t k, PieceCounts& c) {
             counts.push_back(c);
             if (passed) passed(bounds[k].second);
@@ -491,6 +494,7 @@ bool ObjReader::PieceReader::readVertex() {
 bool ObjReader::PieceReader::addVertex() {
     if (vertices_ == piece_.vertices) return fail("the file changed while it was read");
     const std::size_t v = static_cast<std::size_t>(piece_.firstVertex + vertices_++);
+    if (positions_ == nullptr) return true;  // reading for the edges alone
     positions_[v] = {values_[0], values_[1], values_[2]};
     reader_.definedIn_[v] = group_;
     return true;
@@ -502,7 +506,9 @@ bool ObjReader::PieceReader::addVertex() {
 // where the same rule settles it.
 inline void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) {
     const std::int64_t count = piece_.firstVertex + vertices_;
-    if (index > count) {
+    if (reader_.edgesOnly()) {
+        // The objects are not worked out again: no vertex is claimed.
+    } else if (index > count) {
         out_.pending.push_back({index, group_});
     } else {
         reader_.claimVertex(index, group_);
@@ -604,7 +610,8 @@ ObjReader::~ObjReader() = default;
 // `g` lines are then groups inside an object (materials, smoothing).
 bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error) {
     const auto bounds = cutText(text_, pieceBytes_);
-    const std::vector<PieceCounts> counts = countEach(text_, bounds, countedUpTo_);
+    // Reading for the edges alone, the text was checked when first read.
+    const std::vector<PieceCounts> counts = countEach(text_, bounds, countedUpTo_, !edgesOnly());
     std::int64_t lines = 0;
     std::int64_t objects = 0;
     for (const PieceCounts& c : counts) objects += c.objects;
@@ -665,16 +672,20 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     skipping_ = skipElements_ && objectStarts_ <= 1;
     if (counted_ && !counted_(totals.vertices, error)) return false;
     const std::size_t vertices = static_cast<std::size_t>(totals.vertices);
-    fillFresh(result.positions, vertices, ObjPosition{});
-    fillFresh(definedIn_, vertices, 0);
+    // Reading for the edges alone keeps no positions and works out no objects.
+    const bool edgesOnly = this->edgesOnly();
+    if (!edgesOnly) {
+        fillFresh(result.positions, vertices, ObjPosition{});
+        fillFresh(definedIn_, vertices, 0);
+    }
     // Without elements no vertex is claimed: each keeps the object it is defined in.
-    usedBy_.reset(skipping_ ? nullptr : new std::atomic<int>[vertices]);
+    usedBy_.reset(skipping_ || edgesOnly ? nullptr : new std::atomic<int>[vertices]);
     if (usedBy_) hostsim::preferLargePages(usedBy_.get(), vertices * sizeof(std::atomic<int>));
     for (std::size_t v = 0; usedBy_ && v < vertices; ++v)
         usedBy_[v].store(kUnused, std::memory_order_relaxed);
     groupNames_.assign(1, "default");
     pending_.clear();
-    ObjPosition* positions = result.positions.data();
+    ObjPosition* positions = edgesOnly ? nullptr : result.positions.data();
     const bool read = makeInOrder<PieceOutcome>(
         pieces.size(),
         [&](std::size_t k) {
@@ -708,7 +719,7 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     // Elements that referred forward claim their vertices now, by the same
     // rule as the others, so the order the pieces settle in decides nothing.
     for (const Pending& p : pending_) claimVertex(p.index, p.group);
-    assignObjects(result, totals.vertices);
+    if (!edgesOnly) assignObjects(result, totals.vertices);
     for (const Piece& piece : pieces)
         result.pieces.push_back({piece.begin, piece.end, static_cast<int>(piece.firstVertex),
                                  static_cast<int>(piece.vertices), piece.checksum});
