@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <memory>
 
+#include "io/ordered_work.h"
 #include "pairing/centre_line.h"
 
 namespace talvexhost {
@@ -89,18 +92,39 @@ double margin(const AmbiguousStarter& a) {
     return a.nearest[1].distance - a.nearest[0].distance;
 }
 
-void findAmbiguity(const ReportInput& input, const VertexGrid& grid, AsymmetryReport& report) {
+// The ambiguous starters among the pairs [begin, end), in pair order.
+std::vector<AmbiguousStarter> ambiguousAmong(const ReportInput& input, const VertexGrid& grid,
+                                             std::size_t begin, std::size_t end) {
+    std::vector<AmbiguousStarter> ambiguous;
     std::vector<Candidate> found;
     std::vector<Candidate> scratch;
-    for (const auto& [starter, partner] : input.pairs) {
+    for (std::size_t k = begin; k < end; ++k) {
+        const auto& [starter, partner] = input.pairs[k];
         mirrorCandidates(input.vertices, grid, input.plane, starter, input.tolerance,
                          ObjectRule::sameObject, found, scratch);
         if (found.size() < 2) continue;
         AmbiguousStarter entry{starter, partner, static_cast<int>(found.size()), {}};
         entry.nearest.assign(found.begin(),
                              found.begin() + std::min<std::size_t>(found.size(), kCandidatesKept));
-        report.ambiguous.push_back(std::move(entry));
+        ambiguous.push_back(std::move(entry));
     }
+    return ambiguous;
+}
+
+// Fewer pairs than this are searched on one core: a thread would cost more
+// than it saves.
+constexpr std::size_t kPairsWorthAThread = 20000;
+
+void findAmbiguity(const ReportInput& input, const VertexGrid& grid, AsymmetryReport& report) {
+    // The first half of the pairs on another core, the second here; joined
+    // in pair order, the list is the one a single pass makes.
+    const std::size_t count = input.pairs.size();
+    const std::size_t half = count >= kPairsWorthAThread ? count / 2 : 0;
+    auto first = runBeside([&] { return ambiguousAmong(input, grid, 0, half); });
+    std::vector<AmbiguousStarter> second = ambiguousAmong(input, grid, half, count);
+    report.ambiguous = first.get();
+    report.ambiguous.insert(report.ambiguous.end(), std::make_move_iterator(second.begin()),
+                            std::make_move_iterator(second.end()));
     // The closest calls first: a runner-up barely farther than the winner.
     std::stable_sort(
         report.ambiguous.begin(), report.ambiguous.end(),
@@ -139,11 +163,17 @@ AsymmetryReport analyseAsymmetry(const ReportInput& input) {
     std::vector<bool> paired(input.vertices.size(), false);
     for (const auto& [starter, partner] : input.pairs) paired[starter] = paired[partner] = true;
 
+    // One grid serves the ambiguity and the advice (which searches as far
+    // as an edge), rather than one each. It reads the vertices alone, so it
+    // is laid on another core while the pairs are measured.
+    auto laid = runBeside([&input] {
+        return std::make_unique<const VertexGrid>(input.vertices,
+                                                  std::max(input.tolerance, input.edgeLength));
+    });
     measurePairs(input, report, vertexScore);
     sortUnpaired(input, paired, report, vertexScore);
-    // One grid serves the ambiguity and the advice (which searches as far
-    // as an edge), rather than one each.
-    const VertexGrid grid(input.vertices, std::max(input.tolerance, input.edgeLength));
+    const std::unique_ptr<const VertexGrid> laidGrid = laid.get();
+    const VertexGrid& grid = *laidGrid;
     findAmbiguity(input, grid, report);
     if (input.severalObjects) {
         std::vector<int> unpaired = report.nearPlane;
