@@ -11,6 +11,7 @@
 #include "commands/command_table.h"
 #include "commands/edit_modes.h"
 #include "commands/many_files.h"
+#include "io/memory_estimate.h"
 #include "io/mesh_document.h"
 #include "io/number_text.h"
 #include "io/safe_writer.h"
@@ -260,7 +261,14 @@ bool runAndUndo(BatchSetup& setup, int masterSign, EdgeFactsAhead& ahead, ResymO
         fillResymOptions(setup, options);
         fillCentreLine(setup, options);
         options.masterSign = masterSign;
-        if (ahead.prepare(session, setup.targets, setup.plane, setup.spec.axis)) {
+        // Only when the memory for both can be had at once: the plug-in
+        // falls back to its plain scan, hours long, when it cannot get its own.
+        std::vector<std::uint64_t> blocks =
+            smartResymBlocks(std::uint64_t(vertices), setup.targets.size());
+        const std::vector<std::uint64_t> facts = EdgeFactsAhead::blocks(std::uint64_t(vertices));
+        blocks.insert(blocks.end(), facts.begin(), facts.end());
+        if (memoryCanBeHad(blocks) &&
+            ahead.prepare(session, setup.targets, setup.plane, setup.spec.axis)) {
             options.besideCommand = [&ahead] { ahead.work(); };
             // The run's own rule for the centre line asks for the same facts.
             options.edgeFacts = [&ahead] { return *ahead.facts(); };

@@ -68,6 +68,11 @@ bool EdgeFactsAhead::prepare(const HostSession& session, const std::vector<HostO
     return true;
 }
 
+std::vector<std::uint64_t> EdgeFactsAhead::blocks(std::uint64_t vertices) {
+    return {vertices * sizeof(MeshPosition), 4 * vertices * sizeof(double), vertices,
+            std::uint64_t(8) << 20};
+}
+
 void EdgeFactsAhead::work() {
     facts_ = edgeFacts(*document_, positions_, used_, &plane_, axis_);
     std::vector<MeshPosition>().swap(positions_);

@@ -4,6 +4,7 @@
 // and its box. Used by `check` after the plug-in's edit was undone.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "report/asymmetry_report.h"
@@ -40,6 +41,10 @@ public:
                  const HostPlane& plane, int axis);
     // Computes the facts and gives back the copy of the positions.
     void work();
+    // The blocks of memory that takes at once for a document of `vertices`
+    // (the copy, the lengths of a quad mesh's edges, the marks and a
+    // thread's stack), for a caller to see they can be had beside its own.
+    static std::vector<std::uint64_t> blocks(std::uint64_t vertices);
     // Null until work() ran.
     const EdgeFacts* facts() const { return done_ ? &facts_ : nullptr; }
 
