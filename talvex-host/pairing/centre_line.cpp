@@ -54,10 +54,13 @@ struct EdgeLengths {
     static constexpr std::size_t kSample = std::size_t(1) << 16;
     static constexpr double kOutside = 0.25;
 
+    bool counts(const MeshEdge& edge) const {
+        return used.empty() || (used[edge.a] && used[edge.b]);
+    }
     void add(const MeshEdge& edge) {
-        if (!used.empty() && (!used[edge.a] || !used[edge.b])) return;
-        const MeshPosition pa = positionOf(edge.a);
-        const MeshPosition pb = positionOf(edge.b);
+        if (counts(edge)) add(positionOf(edge.a), positionOf(edge.b));
+    }
+    void add(const MeshPosition& pa, const MeshPosition& pb) {
         const double dx = double(pa.x) - pb.x;
         const double dy = double(pa.y) - pb.y;
         const double dz = double(pa.z) - pb.z;
@@ -140,7 +143,9 @@ public:
         const double* n = plane_.normal;
         const double* c = plane_.pivot;
         const double d[3] = {double(p.x) - c[0], double(p.y) - c[1], double(p.z) - c[2]};
-        const double along = (n[0] * d[0] + n[1] * d[1] + n[2] * d[2]) / length_;
+        const double dot = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
+        // Dividing by one changes nothing, and the usual normal is a unit axis.
+        const double along = length_ == 1.0 ? dot : dot / length_;
         return flip_ ? -along : along;
     }
 
@@ -155,36 +160,49 @@ EdgeFacts edgeFactsWith(const MeshDocument& document, const PositionOf& position
                         const std::vector<bool>& used, const HostPlane* plane, int axis,
                         const std::vector<bool>* wanted) {
     const std::size_t count = static_cast<std::size_t>(document.vertexCount());
-    // Distances are worked out per edge end rather than kept per vertex: a
-    // million of them took more memory than the time they saved.
+    // Distances are worked out per edge end rather than kept per vertex
+    // when only a few vertices are asked about (a million distances took
+    // more memory than the time they saved). Asked about every vertex, each
+    // one's is worked out once rather than at each end of its edges, some
+    // eight times as often.
     const HostPlane none{};
     const PlaneDistance distanceOf(plane != nullptr ? *plane : none, axis);
-    const auto distance = [&](int v) { return distanceOf(positionOf(v)); };
+    std::vector<double> distances(plane != nullptr && wanted == nullptr ? count : 0);
+    for (std::size_t v = 0; v < distances.size(); ++v)
+        distances[v] = distanceOf(positionOf(static_cast<int>(v)));
+    const auto distance = [&](int v, const MeshPosition& p) {
+        return distances.empty() ? distanceOf(p) : distances[std::size_t(v)];
+    };
     // Bit 0: a neighbour on the vertex's own side, farther out; bit 1: one
     // on the other side, farther from the plane than the vertex.
     std::vector<unsigned char> seen(plane != nullptr ? count : 0, 0);
+    // Without branches: which way each test goes is a coin toss on a mesh.
     auto note = [&](int v, double dv, double dw) {
-        if (std::fabs(dw) <= std::fabs(dv)) return;
-        seen[v] |= (dv > 0.0) == (dw > 0.0) ? 1 : 2;
+        const unsigned farther = std::fabs(dw) <= std::fabs(dv) ? 0u : 1u;
+        const unsigned side = (dv > 0.0) == (dw > 0.0) ? 1u : 2u;
+        seen[v] = static_cast<unsigned char>(seen[v] | (side * farther));
     };
     EdgeLengths<PositionOf> lengths(positionOf, count, used);
     lengths.reserveForQuads();
     document.forEachEdge([&](const MeshEdge& edge) {
+        const MeshPosition pa = positionOf(edge.a);
+        const MeshPosition pb = positionOf(edge.b);
         // Most vertices are paired, and only unpaired ones are asked about.
         const bool forA = plane != nullptr && (wanted == nullptr || (*wanted)[edge.a]);
         const bool forB = plane != nullptr && (wanted == nullptr || (*wanted)[edge.b]);
         if (forA || forB) {
-            const double da = distance(edge.a);
-            const double db = distance(edge.b);
+            const double da = distance(edge.a, pa);
+            const double db = distance(edge.b, pb);
             if (forA) note(edge.a, da, db);
             if (forB) note(edge.b, db, da);
         }
-        lengths.add(edge);
+        if (lengths.counts(edge)) lengths.add(pa, pb);
     });
     EdgeFacts facts;
     facts.bridges.resize(seen.size());
     for (std::size_t v = 0; v < seen.size(); ++v) facts.bridges[v] = seen[v] == 3;
     std::vector<unsigned char>().swap(seen);
+    std::vector<double>().swap(distances);
     facts.medianEdge = medianOf(lengths, document);
     return facts;
 }

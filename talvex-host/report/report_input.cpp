@@ -61,8 +61,8 @@ bool EdgeFactsAhead::prepare(const HostSession& session, const std::vector<HostO
             positions_[std::size_t(file.fileOf[k])] = MeshPosition{v.x, v.y, v.z};
         }
     }
+    // Every vertex is used: the lengths need not ask.
     document_ = &document;
-    used_ = std::move(file.used);
     plane_ = plane;
     axis_ = axis;
     return true;
@@ -74,9 +74,8 @@ std::vector<std::uint64_t> EdgeFactsAhead::blocks(std::uint64_t vertices) {
 }
 
 void EdgeFactsAhead::work() {
-    facts_ = edgeFacts(*document_, positions_, used_, &plane_, axis_);
+    facts_ = edgeFacts(*document_, positions_, {}, &plane_, axis_);
     std::vector<MeshPosition>().swap(positions_);
-    std::vector<bool>().swap(used_);
     done_ = true;
 }
 

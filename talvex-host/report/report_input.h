@@ -51,7 +51,6 @@ public:
 private:
     const MeshDocument* document_ = nullptr;
     std::vector<MeshPosition> positions_;  // by document vertex
-    std::vector<bool> used_;
     HostPlane plane_{};
     int axis_ = 0;
     EdgeFacts facts_;
