@@ -42,10 +42,10 @@ struct EdgeLengths {
     const PositionOf& positionOf;
     std::size_t vertexCount;
     const std::vector<bool>& used;
-    bool keepAll;  // keep every length (the window missed the median)
-    std::vector<double> lengths;
-    std::size_t counted = 0;  // every length, kept or not
-    std::size_t below = 0;    // lengths under the window, not kept
+    bool keepAll;                 // keep every length (the window missed the median)
+    std::vector<double> lengths;  // squared
+    std::size_t counted = 0;      // every length, kept or not
+    std::size_t below = 0;        // lengths under the window, not kept
     bool windowed = false;
     double low = 0.0;
     double high = 0.0;
@@ -64,7 +64,9 @@ struct EdgeLengths {
         const double dx = double(pa.x) - pb.x;
         const double dy = double(pa.y) - pb.y;
         const double dz = double(pa.z) - pb.z;
-        const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
+        // Squares are kept and the median's root taken at the end: the root
+        // keeps the order, so it is the same median without a root an edge.
+        const double length = dx * dx + dy * dy + dz * dz;
         if (!(length > 0.0)) return;
         ++counted;
         if (windowed) {
@@ -111,7 +113,7 @@ struct EdgeLengths {
         if (k < below || k - below >= lengths.size()) return false;
         const auto nth = lengths.begin() + std::ptrdiff_t(k - below);
         std::nth_element(lengths.begin(), nth, lengths.end());
-        median = *nth;
+        median = std::sqrt(*nth);
         return true;
     }
 };

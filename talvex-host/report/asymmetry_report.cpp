@@ -115,16 +115,30 @@ std::vector<AmbiguousStarter> ambiguousAmong(const ReportInput& input, const Ver
 // than it saves.
 constexpr std::size_t kPairsWorthAThread = 20000;
 
-void findAmbiguity(const ReportInput& input, const VertexGrid& grid, AsymmetryReport& report) {
-    // The first half of the pairs on another core, the second here; joined
-    // in pair order, the list is the one a single pass makes.
+// The tolerance advice and the ambiguous starters, from one grid. The
+// advice and the first pairs are searched on another core, the other pairs
+// here; joined in pair order, the list is the one a single pass makes.
+void adviseAndFindAmbiguity(const ReportInput& input, const VertexGrid& grid,
+                            AsymmetryReport& report) {
     const std::size_t count = input.pairs.size();
-    const std::size_t half = count >= kPairsWorthAThread ? count / 2 : 0;
-    auto first = runBeside([&] { return ambiguousAmong(input, grid, 0, half); });
-    std::vector<AmbiguousStarter> second = ambiguousAmong(input, grid, half, count);
-    report.ambiguous = first.get();
-    report.ambiguous.insert(report.ambiguous.end(), std::make_move_iterator(second.begin()),
-                            std::make_move_iterator(second.end()));
+    // The advice searches a sample of about as many vertices as a sixth of
+    // a million pairs, each farther.
+    const std::size_t beside = count >= kPairsWorthAThread ? count / 6 : 0;
+    struct Beside {
+        ToleranceAdvice advice;
+        std::vector<AmbiguousStarter> ambiguous;
+    };
+    auto first = runBeside([&] {
+        return Beside{adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal,
+                                      input.tolerance, &grid),
+                      ambiguousAmong(input, grid, 0, beside)};
+    });
+    std::vector<AmbiguousStarter> rest = ambiguousAmong(input, grid, beside, count);
+    Beside done = first.get();
+    report.advice = std::move(done.advice);
+    report.ambiguous = std::move(done.ambiguous);
+    report.ambiguous.insert(report.ambiguous.end(), std::make_move_iterator(rest.begin()),
+                            std::make_move_iterator(rest.end()));
     // The closest calls first: a runner-up barely farther than the winner.
     std::stable_sort(
         report.ambiguous.begin(), report.ambiguous.end(),
@@ -174,14 +188,12 @@ AsymmetryReport analyseAsymmetry(const ReportInput& input) {
     sortUnpaired(input, paired, report, vertexScore);
     const std::unique_ptr<const VertexGrid> laidGrid = laid.get();
     const VertexGrid& grid = *laidGrid;
-    findAmbiguity(input, grid, report);
+    adviseAndFindAmbiguity(input, grid, report);
     if (input.severalObjects) {
         std::vector<int> unpaired = report.nearPlane;
         unpaired.insert(unpaired.end(), report.offPlane.begin(), report.offPlane.end());
         report.partnersInOtherObjects = partnersInOtherObjects(input, unpaired);
     }
-    report.advice = adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal,
-                                    input.tolerance, &grid);
 
     double total = 0.0;
     for (double s : vertexScore) total += s;
