@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <iostream>
 
 #include "commands/command_table.h"
@@ -14,6 +15,7 @@
 #include "io/memory_estimate.h"
 #include "io/mesh_document.h"
 #include "io/number_text.h"
+#include "io/ordered_work.h"
 #include "io/safe_writer.h"
 #include "pairing/plane_side.h"
 #include "report/asymmetry_report.h"
@@ -251,9 +253,21 @@ std::uint64_t fileMeshesFingerprint(const HostSession& session) {
 bool runAndUndo(BatchSetup& setup, int masterSign, EdgeFactsAhead& ahead, ResymOutcome& outcome,
                 std::string& error) {
     HostSession& session = *setup.session;
-    const std::uint64_t before = fileMeshesFingerprint(session);
     int vertices = 0;
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
+    // The facts are worked out on the other core from here until the
+    // command returns (the set-up below and the plug-in's command leave it
+    // idle), only when the memory for both can be had at once: the plug-in
+    // falls back to its plain scan, hours long, when it cannot get its own.
+    std::vector<std::uint64_t> blocks =
+        smartResymBlocks(std::uint64_t(vertices), setup.targets.size());
+    const std::vector<std::uint64_t> facts = EdgeFactsAhead::blocks(std::uint64_t(vertices));
+    blocks.insert(blocks.end(), facts.begin(), facts.end());
+    std::future<void> beside;
+    if (memoryCanBeHad(blocks) &&
+        ahead.prepare(session, setup.targets, setup.plane, setup.spec.axis))
+        beside = runBeside([&ahead] { ahead.work(); });
+    const std::uint64_t before = fileMeshesFingerprint(session);
     {
         Progress progress(!setup.quiet && vertices > kLongWorkVertices,
                           "running Smart Resym on " + std::to_string(vertices) + " vertices");
@@ -261,20 +275,14 @@ bool runAndUndo(BatchSetup& setup, int masterSign, EdgeFactsAhead& ahead, ResymO
         fillResymOptions(setup, options);
         fillCentreLine(setup, options);
         options.masterSign = masterSign;
-        // Only when the memory for both can be had at once: the plug-in
-        // falls back to its plain scan, hours long, when it cannot get its own.
-        std::vector<std::uint64_t> blocks =
-            smartResymBlocks(std::uint64_t(vertices), setup.targets.size());
-        const std::vector<std::uint64_t> facts = EdgeFactsAhead::blocks(std::uint64_t(vertices));
-        blocks.insert(blocks.end(), facts.begin(), facts.end());
-        if (memoryCanBeHad(blocks) &&
-            ahead.prepare(session, setup.targets, setup.plane, setup.spec.axis)) {
-            options.besideCommand = [&ahead] { ahead.work(); };
+        if (beside.valid()) {
+            options.afterCommand = [&beside] { beside.get(); };
             // The run's own rule for the centre line asks for the same facts.
             options.edgeFacts = [&ahead] { return *ahead.facts(); };
         }
         outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
+    if (beside.valid()) beside.get();
     if (outcome.pairs > 0 && !session.host().undo()) {
         error = "the plug-in's edit left no undo step";
         return false;

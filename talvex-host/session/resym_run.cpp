@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <future>
 
 #include "io/number_text.h"
 #include "io/ordered_work.h"
@@ -336,16 +335,10 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
     const std::size_t stepsBefore = host.undoSteps.size();
     scaleObjects(scaled, options.scaleExponent);
     const auto started = std::chrono::steady_clock::now();
-    {
-        // Joined before the rest, also when the command throws: the work's
-        // memory is given back before the outcome's lists are made.
-        std::future<void> beside;
-        if (options.besideCommand) beside = runBeside(options.besideCommand);
-        session.runCommand("Talvex Smart Resym");
-        outcome.commandSeconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        if (beside.valid()) beside.get();
-    }
+    session.runCommand("Talvex Smart Resym");
+    outcome.commandSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (options.afterCommand) options.afterCommand();
     scaleObjects(scaled, -options.scaleExponent);
     scaleUndoSteps(host, stepsBefore, -options.scaleExponent);
     // The marks served the command only: the centre line belongs to neither

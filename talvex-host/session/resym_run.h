@@ -77,11 +77,12 @@ struct ResymOptions {
     // the centre line (unpaired vertices near the plane) is told apart on
     // both sides alike.
     int masterSign = 0;
-    // Work to do on another core while the plug-in's command runs, which
-    // leaves that core idle: finished before anything after the command.
-    // The plug-in moves the scene's vertices meanwhile, so the work must not
-    // read them; the documents' text it may read.
-    std::function<void()> besideCommand;
+    // Called as soon as the command returns, before anything else: where a
+    // caller waits for work it runs on the other core meanwhile (the
+    // command leaves it idle), so that work's memory is back before the
+    // outcome's lists are made. The plug-in moves the scene's vertices
+    // while it runs: such work must not read them.
+    std::function<void()> afterCommand;
 };
 
 // Below this share of partners found, resym refuses: snapping cannot mend
