@@ -6,13 +6,16 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <iostream>
 
 #include "commands/command_table.h"
 #include "commands/edit_modes.h"
 #include "commands/many_files.h"
+#include "io/memory_estimate.h"
 #include "io/mesh_document.h"
 #include "io/number_text.h"
+#include "io/ordered_work.h"
 #include "io/safe_writer.h"
 #include "pairing/plane_side.h"
 #include "report/asymmetry_report.h"
@@ -245,11 +248,26 @@ std::uint64_t fileMeshesFingerprint(const HostSession& session) {
 }
 
 // Smart Resym inside its edit step, then undone; false when the mesh changed.
-bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::string& error) {
+// The report's edge facts are worked out in `ahead` while the command runs,
+// where they can be.
+bool runAndUndo(BatchSetup& setup, int masterSign, EdgeFactsAhead& ahead, ResymOutcome& outcome,
+                std::string& error) {
     HostSession& session = *setup.session;
-    const std::uint64_t before = fileMeshesFingerprint(session);
     int vertices = 0;
     for (const HostObject* object : setup.targets) vertices += object->vertexCount;
+    // The facts are worked out on the other core from here until the
+    // command returns (the set-up below and the plug-in's command leave it
+    // idle), only when the memory for both can be had at once: the plug-in
+    // falls back to its plain scan, hours long, when it cannot get its own.
+    std::vector<std::uint64_t> blocks =
+        smartResymBlocks(std::uint64_t(vertices), setup.targets.size());
+    const std::vector<std::uint64_t> facts = EdgeFactsAhead::blocks(std::uint64_t(vertices));
+    blocks.insert(blocks.end(), facts.begin(), facts.end());
+    std::future<void> beside;
+    if (memoryCanBeHad(blocks) &&
+        ahead.prepare(session, setup.targets, setup.plane, setup.spec.axis))
+        beside = runBeside([&ahead] { ahead.work(); });
+    const std::uint64_t before = fileMeshesFingerprint(session);
     {
         Progress progress(!setup.quiet && vertices > kLongWorkVertices,
                           "running Smart Resym on " + std::to_string(vertices) + " vertices");
@@ -257,8 +275,14 @@ bool runAndUndo(BatchSetup& setup, int masterSign, ResymOutcome& outcome, std::s
         fillResymOptions(setup, options);
         fillCentreLine(setup, options);
         options.masterSign = masterSign;
+        if (beside.valid()) {
+            options.afterCommand = [&beside] { beside.get(); };
+            // The run's own rule for the centre line asks for the same facts.
+            options.edgeFacts = [&ahead] { return *ahead.facts(); };
+        }
         outcome = runSmartResym(session, setup.targets, setup.plane, setup.spec.axis, options);
     }
+    if (beside.valid()) beside.get();
     if (outcome.pairs > 0 && !session.host().undo()) {
         error = "the plug-in's edit left no undo step";
         return false;
@@ -381,9 +405,9 @@ int prepare(const CommandArgs& args, const CheckOptions& options, std::ostream& 
 // The report's input: the scene's vertices, the run's pairs, and the
 // tolerance the plug-in matched with.
 GatheredInput gatherInput(const BatchSetup& setup, const ResymOutcome& outcome,
-                          const CheckOptions& options) {
-    GatheredInput gathered =
-        gatherReportInput(*setup.session, setup.targets, outcome, setup.plane, setup.spec.axis);
+                          const CheckOptions& options, const EdgeFactsAhead& ahead) {
+    GatheredInput gathered = gatherReportInput(*setup.session, setup.targets, outcome, setup.plane,
+                                               setup.spec.axis, true, ahead.facts());
     gathered.input.tolerance = double(setup.tolerance);
     gathered.input.minDeviation = options.minDeviation;
     return gathered;
@@ -436,9 +460,10 @@ static int runCheck(const Invocation& invocation) {
     if (args.has("--master") && !sideSign(master, setup.spec, "--master", masterSign, error))
         return commandFailure(kSpec, error);
     ResymOutcome outcome;
-    if (!runAndUndo(setup, masterSign, outcome, error)) return commandFailure(kSpec, error);
+    EdgeFactsAhead ahead;
+    if (!runAndUndo(setup, masterSign, ahead, outcome, error)) return commandFailure(kSpec, error);
 
-    GatheredInput gathered = gatherInput(setup, outcome, options);
+    GatheredInput gathered = gatherInput(setup, outcome, options, ahead);
     // What the report needs no longer, given back before it builds its grids:
     // the run's copies of the pairs (the addresses unless topology pairing
     // reads them below), and the vertex addresses unless for a picture.

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <memory>
 
+#include "io/ordered_work.h"
 #include "pairing/centre_line.h"
 
 namespace talvexhost {
@@ -89,18 +92,53 @@ double margin(const AmbiguousStarter& a) {
     return a.nearest[1].distance - a.nearest[0].distance;
 }
 
-void findAmbiguity(const ReportInput& input, const VertexGrid& grid, AsymmetryReport& report) {
+// The ambiguous starters among the pairs [begin, end), in pair order.
+std::vector<AmbiguousStarter> ambiguousAmong(const ReportInput& input, const VertexGrid& grid,
+                                             std::size_t begin, std::size_t end) {
+    std::vector<AmbiguousStarter> ambiguous;
     std::vector<Candidate> found;
     std::vector<Candidate> scratch;
-    for (const auto& [starter, partner] : input.pairs) {
+    for (std::size_t k = begin; k < end; ++k) {
+        const auto& [starter, partner] = input.pairs[k];
         mirrorCandidates(input.vertices, grid, input.plane, starter, input.tolerance,
                          ObjectRule::sameObject, found, scratch);
         if (found.size() < 2) continue;
         AmbiguousStarter entry{starter, partner, static_cast<int>(found.size()), {}};
         entry.nearest.assign(found.begin(),
                              found.begin() + std::min<std::size_t>(found.size(), kCandidatesKept));
-        report.ambiguous.push_back(std::move(entry));
+        ambiguous.push_back(std::move(entry));
     }
+    return ambiguous;
+}
+
+// Fewer pairs than this are searched on one core: a thread would cost more
+// than it saves.
+constexpr std::size_t kPairsWorthAThread = 20000;
+
+// The tolerance advice and the ambiguous starters, from one grid. The
+// advice and the first pairs are searched on another core, the other pairs
+// here; joined in pair order, the list is the one a single pass makes.
+void adviseAndFindAmbiguity(const ReportInput& input, const VertexGrid& grid,
+                            AsymmetryReport& report) {
+    const std::size_t count = input.pairs.size();
+    // The advice searches a sample of about as many vertices as a sixth of
+    // a million pairs, each farther.
+    const std::size_t beside = count >= kPairsWorthAThread ? count / 6 : 0;
+    struct Beside {
+        ToleranceAdvice advice;
+        std::vector<AmbiguousStarter> ambiguous;
+    };
+    auto first = runBeside([&] {
+        return Beside{adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal,
+                                      input.tolerance, &grid),
+                      ambiguousAmong(input, grid, 0, beside)};
+    });
+    std::vector<AmbiguousStarter> rest = ambiguousAmong(input, grid, beside, count);
+    Beside done = first.get();
+    report.advice = std::move(done.advice);
+    report.ambiguous = std::move(done.ambiguous);
+    report.ambiguous.insert(report.ambiguous.end(), std::make_move_iterator(rest.begin()),
+                            std::make_move_iterator(rest.end()));
     // The closest calls first: a runner-up barely farther than the winner.
     std::stable_sort(
         report.ambiguous.begin(), report.ambiguous.end(),
@@ -139,19 +177,23 @@ AsymmetryReport analyseAsymmetry(const ReportInput& input) {
     std::vector<bool> paired(input.vertices.size(), false);
     for (const auto& [starter, partner] : input.pairs) paired[starter] = paired[partner] = true;
 
+    // One grid serves the ambiguity and the advice (which searches as far
+    // as an edge), rather than one each. It reads the vertices alone, so it
+    // is laid on another core while the pairs are measured.
+    auto laid = runBeside([&input] {
+        return std::make_unique<const VertexGrid>(input.vertices,
+                                                  std::max(input.tolerance, input.edgeLength));
+    });
     measurePairs(input, report, vertexScore);
     sortUnpaired(input, paired, report, vertexScore);
-    // One grid serves the ambiguity and the advice (which searches as far
-    // as an edge), rather than one each.
-    const VertexGrid grid(input.vertices, std::max(input.tolerance, input.edgeLength));
-    findAmbiguity(input, grid, report);
+    const std::unique_ptr<const VertexGrid> laidGrid = laid.get();
+    const VertexGrid& grid = *laidGrid;
+    adviseAndFindAmbiguity(input, grid, report);
     if (input.severalObjects) {
         std::vector<int> unpaired = report.nearPlane;
         unpaired.insert(unpaired.end(), report.offPlane.begin(), report.offPlane.end());
         report.partnersInOtherObjects = partnersInOtherObjects(input, unpaired);
     }
-    report.advice = adviseTolerance(input.vertices, input.plane, input.edgeLength, input.diagonal,
-                                    input.tolerance, &grid);
 
     double total = 0.0;
     for (double s : vertexScore) total += s;

@@ -11,9 +11,77 @@
 
 namespace talvexhost {
 
+namespace {
+
+// The first document's vertices behind the targets.
+struct FileVertices {
+    // The document vertex of each target vertex, in target order (the
+    // numbering of the run's pairs); -1 for one from no file.
+    std::vector<int> fileOf;
+    std::vector<bool> used;   // by document vertex
+    std::size_t covered = 0;  // how many document vertices are used
+};
+
+FileVertices fileVerticesOf(const HostSession& session, const std::vector<HostObject*>& targets,
+                            std::size_t count) {
+    FileVertices file;
+    std::size_t targetVertices = 0;
+    for (const HostObject* target : targets) targetVertices += std::size_t(target->vertexCount);
+    file.fileOf.reserve(targetVertices);
+    for (const HostObject* target : targets) {
+        const SceneMesh* mesh = session.meshOf(target);
+        for (int i = 0; i < target->vertexCount; ++i)
+            file.fileOf.push_back(mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i]
+                                                                         : -1);
+    }
+    file.used.assign(count, false);
+    for (int v : file.fileOf) {
+        if (v < 0 || file.used[v]) continue;
+        file.used[v] = true;
+        ++file.covered;
+    }
+    return file;
+}
+
+}  // namespace
+
+bool EdgeFactsAhead::prepare(const HostSession& session, const std::vector<HostObject*>& targets,
+                             const HostPlane& plane, int axis) {
+    if (session.documents().empty()) return false;
+    const MeshDocument& document = *session.documents()[0].document;
+    const std::size_t count = static_cast<std::size_t>(document.vertexCount());
+    FileVertices file = fileVerticesOf(session, targets, count);
+    if (file.covered != count) return false;
+    positions_.resize(count);
+    std::size_t k = 0;
+    for (const HostObject* target : targets) {
+        for (int i = 0; i < target->vertexCount; ++i, ++k) {
+            if (file.fileOf[k] < 0) continue;
+            const HostVertex& v = *target->vertices[i];
+            positions_[std::size_t(file.fileOf[k])] = MeshPosition{v.x, v.y, v.z};
+        }
+    }
+    // Every vertex is used: the lengths need not ask.
+    document_ = &document;
+    plane_ = plane;
+    axis_ = axis;
+    return true;
+}
+
+std::vector<std::uint64_t> EdgeFactsAhead::blocks(std::uint64_t vertices) {
+    return {vertices * sizeof(MeshPosition), 4 * vertices * sizeof(double), vertices,
+            std::uint64_t(8) << 20};
+}
+
+void EdgeFactsAhead::work() {
+    facts_ = edgeFacts(*document_, positions_, {}, &plane_, axis_);
+    std::vector<MeshPosition>().swap(positions_);
+    done_ = true;
+}
+
 GatheredInput gatherReportInput(const HostSession& session, const std::vector<HostObject*>& targets,
                                 const ResymOutcome& outcome, const HostPlane& plane, int axis,
-                                bool centreLine) {
+                                bool centreLine, const EdgeFacts* ahead) {
     GatheredInput gathered;
     ReportInput& input = gathered.input;
     input.plane = plane;
@@ -22,28 +90,13 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     // The edge facts first: the faces they read are gone before the
     // report's vertices are built.
     EdgeFacts facts;
-    if (centreLine && !session.documents().empty()) {
+    if (centreLine && ahead != nullptr) {
+        input.edgeLength = ahead->medianEdge;
+    } else if (centreLine && !session.documents().empty()) {
         const MeshDocument& document = *session.documents()[0].document;
         const std::size_t count = static_cast<std::size_t>(document.vertexCount());
-        // The document vertex of each target vertex, in target order (the
-        // numbering of the run's pairs); -1 for one from no file.
-        std::vector<int> fileOf;
-        std::size_t targetVertices = 0;
-        for (const HostObject* target : targets) targetVertices += std::size_t(target->vertexCount);
-        fileOf.reserve(targetVertices);
-        for (const HostObject* target : targets) {
-            const SceneMesh* mesh = session.meshOf(target);
-            for (int i = 0; i < target->vertexCount; ++i)
-                fileOf.push_back(mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i]
-                                                                        : -1);
-        }
-        std::vector<bool> used(count, false);
-        std::size_t covered = 0;
-        for (int file : fileOf) {
-            if (file < 0 || used[file]) continue;
-            used[file] = true;
-            ++covered;
-        }
+        FileVertices file = fileVerticesOf(session, targets, count);
+        std::vector<int>& fileOf = file.fileOf;
         // Only an unpaired vertex is asked whether it bridges the plane.
         std::vector<bool> unpaired(count, true);
         for (const auto& [a, b] : outcome.pairOrdinals) {
@@ -62,18 +115,18 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         }
         if (inOrder != nullptr) {
             std::vector<int>().swap(fileOf);
-            facts = edgeFacts(document, inOrder->vertices, used, &plane, axis, &unpaired);
-        } else if (covered == count) {
+            facts = edgeFacts(document, inOrder->vertices, file.used, &plane, axis, &unpaired);
+        } else if (file.covered == count) {
             std::vector<const HostVertex*> vertexAt(count, nullptr);
             std::size_t k = 0;
             for (const HostObject* target : targets)
                 for (int i = 0; i < target->vertexCount; ++i, ++k)
                     if (fileOf[k] >= 0) vertexAt[fileOf[k]] = target->vertices[i];
             std::vector<int>().swap(fileOf);
-            facts = edgeFacts(document, vertexAt.data(), used, &plane, axis, &unpaired);
+            facts = edgeFacts(document, vertexAt.data(), file.used, &plane, axis, &unpaired);
         } else {
             std::vector<int>().swap(fileOf);
-            facts = edgeFacts(document, used, &plane, axis, &unpaired);
+            facts = edgeFacts(document, file.used, &plane, axis, &unpaired);
         }
         input.edgeLength = facts.medianEdge;
     }
@@ -98,6 +151,21 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
                 vertex.bridgesPlane = facts.bridges[vertex.number - 1];
             input.vertices.push_back(vertex);
             gathered.hostVertices.push_back(v);
+        }
+    }
+    // The facts worked out ahead hold every vertex's bridges: only an
+    // unpaired one's are asked, as above, the others' told as false.
+    if (centreLine && ahead != nullptr && !ahead->bridges.empty()) {
+        std::vector<bool> unpaired(ahead->bridges.size(), true);
+        for (const auto& [a, b] : outcome.pairOrdinals) {
+            for (const int k : {a, b}) {
+                const int number = input.vertices[std::size_t(k)].number;
+                if (number > 0) unpaired[std::size_t(number - 1)] = false;
+            }
+        }
+        for (ReportVertex& vertex : input.vertices) {
+            const std::size_t v = std::size_t(vertex.number - 1);
+            if (vertex.number > 0) vertex.bridgesPlane = unpaired[v] && ahead->bridges[v];
         }
     }
     // The report numbers the targets' vertices in target order, as the run did.

@@ -339,6 +339,7 @@ ResymOutcome runSmartResym(HostSession& session, const std::vector<HostObject*>&
     session.runCommand("Talvex Smart Resym");
     outcome.commandSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (options.afterCommand) options.afterCommand();
     scaleObjects(scaled, -options.scaleExponent);
     scaleUndoSteps(host, stepsBefore, -options.scaleExponent);
     // The marks served the command only: the centre line belongs to neither

@@ -77,6 +77,12 @@ struct ResymOptions {
     // the centre line (unpaired vertices near the plane) is told apart on
     // both sides alike.
     int masterSign = 0;
+    // Called as soon as the command returns, before anything else: where a
+    // caller waits for work it runs on the other core meanwhile (the
+    // command leaves it idle), so that work's memory is back before the
+    // outcome's lists are made. The plug-in moves the scene's vertices
+    // while it runs: such work must not read them.
+    std::function<void()> afterCommand;
 };
 
 // Below this share of partners found, resym refuses: snapping cannot mend

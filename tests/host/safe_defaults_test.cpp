@@ -3,9 +3,14 @@
 // given with numbers near the ends of the double range.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "hostsim/sim_scene.h"
 #include "io/obj/obj_document.h"
@@ -122,6 +127,71 @@ TEST(CentreLine, EdgesReadAloneMatchTheElements) {
     used[4] = used[5] = false;
     EXPECT_EQ(medianEdgeLength(document, positions, used), medianEdgeLength(document, used));
     EXPECT_EQ(medianEdgeLength(document, positions, used), 3.0);
+}
+
+// The median of `document`'s edge lengths the plain way: every one kept.
+double medianOfEveryEdge(const ObjDocument& document) {
+    std::vector<double> lengths;
+    document.forEachEdge([&](const ObjEdge& edge) {
+        const ObjPosition a = document.position(edge.a);
+        const ObjPosition b = document.position(edge.b);
+        const double dx = double(a.x) - b.x;
+        const double dy = double(a.y) - b.y;
+        const double dz = double(a.z) - b.z;
+        const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
+        if (length > 0.0) lengths.push_back(length);
+    });
+    std::nth_element(lengths.begin(), lengths.begin() + std::ptrdiff_t(lengths.size() / 2),
+                     lengths.end());
+    return lengths[lengths.size() / 2];
+}
+
+TEST(CentreLine, MedianOfManyEdgesIsExactWhereverItLies) {
+    // Far more segments than the sample the kept lengths are chosen by,
+    // each between two vertices of its own. `shortFirst` segments of about
+    // a thousandth come first, then longer ones (1 to 2): with most of them
+    // short, the median lies between the sample's quartiles, among the
+    // lengths kept; with most long, beyond them, and the edges are read
+    // again.
+    const auto segments = [](int shortFirst, int longAfter) {
+        std::string text;
+        std::uint32_t state = 12345;
+        const auto next = [&state] {
+            state = state * 1664525u + 1013904223u;
+            return double(state >> 8) / double(1u << 24);
+        };
+        const int count = shortFirst + longAfter;
+        for (int k = 0; k < count; ++k) {
+            const double length = k < shortFirst ? 0.001 * (1.0 + next()) : 1.0 + next();
+            text += "v 0 " + std::to_string(k) + " 0\nv " + std::to_string(length) + " " +
+                    std::to_string(k) + " 0\nl " + std::to_string(2 * k + 1) + " " +
+                    std::to_string(2 * k + 2) + "\n";
+        }
+        return text;
+    };
+    const HostPlane plane{{1.0, 0.0, 0.0}, {0.0005, 0.0, 0.0}};
+    for (const auto& [shortOnes, longOnes] : {std::pair{110000, 20000}, std::pair{70000, 80000}}) {
+        ObjDocument document;
+        std::string error;
+        ASSERT_TRUE(document.parse(segments(shortOnes, longOnes), "segments.obj", error)) << error;
+        const double expected = medianOfEveryEdge(document);
+        EXPECT_EQ(expected > 0.5, longOnes > shortOnes);
+        EXPECT_EQ(medianEdgeLength(document, {}), expected) << shortOnes;
+        std::vector<ObjPosition> positions;
+        for (int v = 0; v < document.vertexCount(); ++v) positions.push_back(document.position(v));
+        const EdgeFacts facts = edgeFacts(document, positions, {}, &plane, 0);
+        EXPECT_EQ(facts.medianEdge, expected) << shortOnes;
+        // Each segment's start, at x = 0, has its end on the other side only.
+        EXPECT_EQ(std::count(facts.bridges.begin(), facts.bridges.end(), true), 0);
+        // Leaving out the first half of the short segments moves the median.
+        std::vector<bool> used(positions.size(), true);
+        for (int v = 0; v < shortOnes; ++v) used[std::size_t(v)] = false;
+        std::vector<double> kept;
+        for (int k = shortOnes / 2; k < shortOnes + longOnes; ++k)
+            kept.push_back(double(positions[std::size_t(2 * k + 1)].x));
+        std::nth_element(kept.begin(), kept.begin() + std::ptrdiff_t(kept.size() / 2), kept.end());
+        EXPECT_EQ(medianEdgeLength(document, positions, used), kept[kept.size() / 2]);
+    }
 }
 
 TEST(CentreLine, FootLiesOnThePlane) {

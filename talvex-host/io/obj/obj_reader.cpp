@@ -529,6 +529,7 @@ bool ObjReader::PieceReader::readVertex() {
 bool ObjReader::PieceReader::addVertex() {
     if (vertices_ == piece_.vertices) return fail("the file changed while it was read");
     const std::size_t v = static_cast<std::size_t>(piece_.firstVertex + vertices_++);
+    if (positions_ == nullptr) return true;  // reading for the edges alone
     positions_[v] = {values_[0], values_[1], values_[2]};
     reader_.definedIn_[v] = group_;
     return true;
@@ -540,7 +541,9 @@ bool ObjReader::PieceReader::addVertex() {
 // where the same rule settles it.
 inline void ObjReader::PieceReader::useVertex(std::int64_t index, ObjElement& element) {
     const std::int64_t count = piece_.firstVertex + vertices_;
-    if (index > count) {
+    if (reader_.edgesOnly()) {
+        // The objects are not worked out again: no vertex is claimed.
+    } else if (index > count) {
         out_.pending.push_back({index, group_});
     } else {
         reader_.claimVertex(index, group_);
@@ -642,7 +645,9 @@ ObjReader::~ObjReader() = default;
 // `g` lines are then groups inside an object (materials, smoothing).
 bool ObjReader::countPieces(std::vector<Piece>& pieces, Totals& totals, std::string& error) {
     const auto bounds = cutText(text_, pieceBytes_);
-    const std::vector<PieceCounts> counts = countEach(text_, bounds, countedUpTo_, checksums_);
+    // Reading for the edges alone, the text was checked when first read.
+    const std::vector<PieceCounts> counts =
+        countEach(text_, bounds, countedUpTo_, checksums_ && !edgesOnly());
     std::int64_t lines = 0;
     std::int64_t objects = 0;
     for (const PieceCounts& c : counts) objects += c.objects;
@@ -703,16 +708,20 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     skipping_ = skipElements_ && objectStarts_ <= 1;
     if (counted_ && !counted_(totals.vertices, error)) return false;
     const std::size_t vertices = static_cast<std::size_t>(totals.vertices);
-    fillFresh(result.positions, vertices, ObjPosition{});
-    fillFresh(definedIn_, vertices, 0);
+    // Reading for the edges alone keeps no positions and works out no objects.
+    const bool edgesOnly = this->edgesOnly();
+    if (!edgesOnly) {
+        fillFresh(result.positions, vertices, ObjPosition{});
+        fillFresh(definedIn_, vertices, 0);
+    }
     // Without elements no vertex is claimed: each keeps the object it is defined in.
-    usedBy_.reset(skipping_ ? nullptr : new std::atomic<int>[vertices]);
+    usedBy_.reset(skipping_ || edgesOnly ? nullptr : new std::atomic<int>[vertices]);
     if (usedBy_) hostsim::preferLargePages(usedBy_.get(), vertices * sizeof(std::atomic<int>));
     for (std::size_t v = 0; usedBy_ && v < vertices; ++v)
         usedBy_[v].store(kUnused, std::memory_order_relaxed);
     groupNames_.assign(1, "default");
     pending_.clear();
-    ObjPosition* positions = result.positions.data();
+    ObjPosition* positions = edgesOnly ? nullptr : result.positions.data();
     const bool read = makeInOrder<PieceOutcome>(
         pieces.size(),
         [&](std::size_t k) {
@@ -746,7 +755,7 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
     // Elements that referred forward claim their vertices now, by the same
     // rule as the others, so the order the pieces settle in decides nothing.
     for (const Pending& p : pending_) claimVertex(p.index, p.group);
-    assignObjects(result, totals.vertices);
+    if (!edgesOnly) assignObjects(result, totals.vertices);
     for (const Piece& piece : pieces)
         result.pieces.push_back({piece.begin, piece.end, static_cast<int>(piece.firstVertex),
                                  static_cast<int>(piece.vertices), piece.checksum});

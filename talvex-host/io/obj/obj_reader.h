@@ -47,7 +47,8 @@ public:
     }
     // Or hand only the edges of the faces and lines to `sink`, in file order,
     // a piece at a time; the coordinates are then not read (a document's
-    // text was checked the first time).
+    // text was checked the first time), nor are positions, objects or
+    // checksums made: the result holds the pieces alone.
     void collectEdges(std::function<void(const ObjEdge&)> sink) { edges_ = std::move(sink); }
     // Leave face, line and point lines unread (and unchecked) when the
     // objects come out the same without them: every vertex defined in the
@@ -106,6 +107,7 @@ private:
     std::function<void(const ObjElement&)> elementSink_;
     bool keepsElements() const { return elements_ != nullptr || elementSink_; }
     bool collecting() const { return keepsElements() || edges_; }
+    bool edgesOnly() const { return edges_ && !keepsElements(); }
     bool skipElements_ = false;
     bool checksums_ = true;
     bool skipping_ = false;          // this reading leaves the elements unread
