@@ -336,10 +336,13 @@ std::size_t ObjDocument::rewriteVertexLine(const std::string_view tokens[3], con
         *at++ = ' ';
         const double was = values[i];
         const double now = wanted[i];
-        // The sign of a zero is no move.
-        const bool keep =
-            numberStyle_ == ObjNumberStyle::kFileDecimals &&
-            (now == was || (fileStyle && std::fabs(now - was) < kUnitOfDecimal[decimals_]));
+        // The sign of a zero is no move. The distance is compared both ways
+        // rather than through fabs, which a 32-bit Windows build's math.h
+        // makes an x87 instruction, its operand passed through memory.
+        const double moved = now - was;
+        const bool keep = numberStyle_ == ObjNumberStyle::kFileDecimals &&
+                          (now == was || (fileStyle && moved < kUnitOfDecimal[decimals_] &&
+                                          -moved < kUnitOfDecimal[decimals_]));
         if (keep) {
             std::memcpy(at, tokens[i].data(), tokens[i].size());
             at += tokens[i].size();
