@@ -512,14 +512,28 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
     const char* readable = text_.data() + text_.size();
+#if UINTPTR_MAX <= 0xFFFFFFFFu
+    const auto inFile = static_cast<std::uint32_t>(std::min<std::int64_t>(
+        reader_.totals_.vertices, std::numeric_limits<std::uint32_t>::max()));
+#else
     const auto inFile = static_cast<std::uint64_t>(reader_.totals_.vertices);
+#endif
     for (;;) {
         while (p < end && isBlank(*p)) ++p;
         if (p == end) break;
         if (count == kMaxPlain || *p < '0' || *p > '9') return false;
+#if UINTPTR_MAX <= 0xFFFFFFFFu
+        // A 32-bit build sums in one register: indices of more than nine
+        // digits (leading zeros, or beyond what it can hold) take the
+        // general path.
+        (void)kMaxDigits;
+        std::uint32_t index = 0;
+        p = readShortDigitRun(p, end, readable, inFile, index);
+#else
         std::uint64_t index = 0;
         int digits = 0;
         p = readDigitRun(p, end, readable, kMaxDigits, inFile, index, digits);
+#endif
         if (p == nullptr || (p < end && !isBlank(*p)) || index == 0) return false;
         indices[count++] = static_cast<std::int64_t>(index);
     }
