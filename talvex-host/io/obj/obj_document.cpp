@@ -66,8 +66,8 @@ bool sameBits(float a, float b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// Room kept at a rewritten piece's end, where its last lines may grow.
-constexpr std::size_t kLineRoom = 256;
+// How much a rewritten piece's buffer grows at a time.
+constexpr std::size_t kFillStep = std::size_t(64) << 10;
 
 // std::memcpy, with spans of up to 16 bytes (a line end, a number) copied
 // in place by fixed-size moves instead of a call: two that overlap cover
@@ -312,10 +312,11 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
     // copy, which a 32-bit Windows runtime makes slowly.
     std::vector<char> out;
     std::size_t used = 0;
-    // Rewritten lines may be longer than the file's.
-    out.resize(piece.end - piece.begin + (piece.end - piece.begin) / 4 + kLineRoom);
+    // Rewritten lines may be longer than the file's. The buffer's size grows
+    // a step at a time, so no more of it is touched than is written.
+    out.reserve(piece.end - piece.begin + (piece.end - piece.begin) / 4);
     auto room = [&](std::size_t bytes) {
-        if (out.size() - used < bytes) out.resize(std::max(out.size() * 2, used + bytes));
+        if (out.size() - used < bytes) out.resize(used + std::max(bytes, kFillStep));
         return out.data() + used;
     };
     auto copy = [&](std::size_t from, std::size_t to) {
