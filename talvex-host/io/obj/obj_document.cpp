@@ -316,7 +316,10 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
     // a step at a time, so no more of it is touched than is written.
     out.reserve(piece.end - piece.begin + (piece.end - piece.begin) / 4);
     auto room = [&](std::size_t bytes) {
-        if (out.size() - used < bytes) out.resize(used + std::max(bytes, kFillStep));
+        // Within the reserve where it has room: beyond it the vector would
+        // move to a block twice the size.
+        if (out.size() - used < bytes)
+            out.resize(std::max(used + bytes, std::min(out.capacity(), used + kFillStep)));
         return out.data() + used;
     };
     auto copy = [&](std::size_t from, std::size_t to) {
