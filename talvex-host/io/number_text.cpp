@@ -80,14 +80,14 @@ inline double exactDouble(std::uint64_t digits) noexcept {
     return static_cast<double>(digits);
 }
 
-inline bool decimalToFloat(std::uint64_t digits, int decimals, bool negative,
-                           float& value) noexcept {
+template <typename Unsigned>
+inline bool decimalToFloat(Unsigned digits, int decimals, bool negative, float& value) noexcept {
     float magnitude;
     if (digits <= (1u << 24) && decimals <= 10) {
         const float whole = static_cast<float>(static_cast<std::int32_t>(digits));
         magnitude = decimals > 0 ? whole / kExactPowersOfTen[decimals] : whole;
     } else {
-        if (digits > (std::uint64_t(1) << 53) || decimals > 22) return false;
+        if (std::uint64_t(digits) > (std::uint64_t(1) << 53) || decimals > 22) return false;
         // Zero, or at least 1e-22 and below 2^54: a normal float, never infinite.
         const double whole = exactDouble(digits);
         // The 29 bits a float drops read 1000...0 at a midpoint between two floats.
@@ -128,6 +128,34 @@ const char* readShortFloat(const char* p, const char* end, const char* readable,
                            int& decimals) noexcept {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
+#if UINTPTR_MAX <= 0xFFFFFFFFu
+    // A 32-bit build first tries the numbers of nine digits at most, most
+    // coordinates, in one register; the same integer and decimals as below.
+    std::uint32_t whole = 0;
+    if (const char* after = readShortDigitRun(p, end, readable, 0xFFFFFFFFu, whole)) {
+        std::uint32_t digits = whole;
+        int count = static_cast<int>(after - p);
+        int places = 0;
+        bool fits = true;
+        if (after < end && *after == '.') {
+            std::uint32_t fraction = 0;
+            const char* first = after + 1;
+            after = readShortDigitRun(first, end, readable, 0xFFFFFFFFu, fraction);
+            places = after != nullptr ? static_cast<int>(after - first) : 0;
+            count += places;
+            fits = after != nullptr && count <= 9;
+            if (fits)
+                digits =
+                    whole * static_cast<std::uint32_t>(digitrun::kPowersOfTen[places]) + fraction;
+        }
+        if (fits) {
+            if (count == 0 || (after < end && *after != ' ' && *after != '\t')) return nullptr;
+            if (!decimalToFloat(digits, places, negative, value)) return nullptr;
+            decimals = places;
+            return after;
+        }
+    }
+#endif
     // 19 digits in all, leading zeros included, cannot overflow 64 bits.
     constexpr int kMaxDigits = 19;
     std::uint64_t digits = 0;

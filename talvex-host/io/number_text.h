@@ -233,4 +233,43 @@ inline const char* readDigitRun(const char* begin, const char* end, const char* 
     return p;
 }
 
+#if UINTPTR_MAX <= 0xFFFFFFFFu
+// readDigitRun for runs of at most nine digits, summed in 32 bits, four
+// bytes at a time: what a 32-bit build reads face indices with. Null for a
+// longer run or a value above `ceiling`.
+inline const char* readShortDigitRun(const char* begin, const char* end, const char* readable,
+                                     std::uint32_t ceiling, std::uint32_t& value) noexcept {
+    constexpr int kMaxDigits = 9;  // below 2^32 whatever the digits
+    const char* p = begin;
+    std::uint32_t sum = 0;
+    int count = 0;
+    while (readable - p >= 4) {
+        std::uint32_t word;
+        std::memcpy(&word, p, sizeof word);
+        const int run = digitrun::leadingDigits4(word);
+        if (run > 0) {
+            count += run;
+            if (count > kMaxDigits) return nullptr;
+            sum = sum * static_cast<std::uint32_t>(digitrun::kPowersOfTen[run]) +
+                  digitrun::digitsValue4(word, run);
+            if (sum > ceiling) return nullptr;
+            p += run;
+        }
+        if (run < 4) {
+            if (p > end) return nullptr;
+            value = sum;
+            return p;
+        }
+    }
+    if (p > end) return nullptr;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        if (++count > kMaxDigits) return nullptr;
+        sum = sum * 10 + static_cast<std::uint32_t>(*p - '0');
+        if (sum > ceiling) return nullptr;
+    }
+    value = sum;
+    return p;
+}
+#endif
+
 }  // namespace talvexhost

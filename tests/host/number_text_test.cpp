@@ -228,5 +228,48 @@ TEST(NumberText, DigitRunsAsReadOneDigitAtATime) {
     }
 }
 
+#if UINTPTR_MAX <= 0xFFFFFFFFu
+// The 32-bit builds' face indices: runs of up to nine digits summed in 32
+// bits, against a digit at a time, with every length up to past the limit,
+// leading zeros, runs cut by `end` or `readable`, and ceilings up to 2^32 - 1.
+TEST(NumberText, ShortDigitRunsAsReadOneDigitAtATime) {
+    SeededRandom random{12};
+    const char followers[] = {' ', '/', ':', '.', '\n', '\0', '\xFA', '\xFF', '\x7F', 'a'};
+    for (int i = 0; i < 200000; ++i) {
+        std::string text;
+        for (int k = random.below(13); k > 0; --k)
+            text += static_cast<char>('0' + random.below(10));
+        if (random.chance(30)) text.insert(0, static_cast<std::size_t>(random.below(6)), '0');
+        text += followers[random.below(sizeof followers)];
+        for (int k = random.below(6); k > 0; --k) text += static_cast<char>(random.below(256));
+        const std::size_t endAt =
+            random.chance(20) ? random.below(int(text.size()) + 1) : text.size();
+        const std::size_t readableAt = endAt + random.below(int(text.size() - endAt) + 1);
+        const std::uint32_t ceiling =
+            random.chance(50) ? 0xFFFFFFFFu : static_cast<std::uint32_t>(random.next());
+        std::size_t run = 0;
+        while (run < text.size() && text[run] >= '0' && text[run] <= '9') ++run;
+        const std::size_t read = std::min(run, endAt);
+        std::uint64_t expected = 0;
+        bool fits = read <= 9;
+        for (std::size_t k = 0; k < read && fits; ++k) {
+            expected = expected * 10 + static_cast<std::uint64_t>(text[k] - '0');
+            fits = expected <= ceiling;
+        }
+        std::uint32_t value = 7;
+        const char* after = readShortDigitRun(text.data(), text.data() + endAt,
+                                              text.data() + readableAt, ceiling, value);
+        if (!fits) {
+            EXPECT_EQ(after, nullptr) << text;
+            continue;
+        }
+        // A run going on past `end` is cut there or refused.
+        if (run > endAt && after == nullptr) continue;
+        ASSERT_EQ(after, text.data() + read) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+}
+#endif
+
 }  // namespace
 }  // namespace talvexhost

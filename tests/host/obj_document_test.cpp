@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -161,6 +162,32 @@ TEST(ObjDocument, PlainAndDecoratedLinesReadAlike) {
     EXPECT_FALSE(
         document.parse("v 1 2 3 # a comment long enough\x01 to span words\n", "mesh.obj", error));
     EXPECT_EQ(error.rfind("mesh.obj:1: binary data (byte 0x01 at column 32)", 0), 0u) << error;
+}
+
+// The line scan looks at many bytes at once: a control byte is found at
+// whatever column it stands, and the bytes next to the control range pass.
+TEST(ObjDocument, ControlBytesAreFoundInEveryColumn) {
+    for (const char control : {'\x00', '\x01', '\x1F', '\x7F'}) {
+        for (int column = 3; column <= 48; ++column) {
+            std::string line = "v 1 2 3 #" + std::string(50, ' ') + "\n";
+            line[static_cast<std::size_t>(column) - 1] = control;
+            ObjDocument document;
+            std::string error;
+            EXPECT_FALSE(document.parse(line, "mesh.obj", error));
+            char byte[8];
+            std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(control));
+            EXPECT_EQ(error.rfind("mesh.obj:1: binary data (byte " + std::string(byte) +
+                                      " at column " + std::to_string(column) + ")",
+                                  0),
+                      0u)
+                << error;
+        }
+    }
+    ObjDocument document;
+    std::string error;
+    EXPECT_TRUE(document.parse("v 1 2 3 # \x20\x7E\x80\xFF\xA0 and more text to pass 16\n",
+                               "mesh.obj", error))
+        << error;
 }
 
 TEST(ObjDocument, MalformedFilesNameTheLine) {

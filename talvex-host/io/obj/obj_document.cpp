@@ -66,6 +66,36 @@ bool sameBits(float a, float b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// How much a rewritten piece's buffer grows at a time.
+constexpr std::size_t kFillStep = std::size_t(64) << 10;
+
+// std::memcpy, with spans of up to 16 bytes (a line end, a number) copied
+// in place by fixed-size moves instead of a call: two that overlap cover
+// every length in their range.
+inline void copyBytes(char* to, const char* from, std::size_t bytes) {
+    if (bytes > 16) {
+        std::memcpy(to, from, bytes);
+    } else if (bytes >= 8) {
+        std::uint64_t head;
+        std::uint64_t tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + bytes - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + bytes - 8, &tail, 8);
+    } else if (bytes >= 4) {
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + bytes - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + bytes - 4, &tail, 4);
+    } else if (bytes > 0) {
+        to[0] = from[0];
+        to[bytes / 2] = from[bytes / 2];
+        to[bytes - 1] = from[bytes - 1];
+    }
+}
+
 // Files printed with more decimals than this carry floats to full precision,
 // where the shortest text serves best.
 constexpr int kMostFileDecimals = 9;
@@ -277,16 +307,28 @@ void ObjDocument::forEachElement(const std::function<void(const ObjElement&)>& e
 }
 
 ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) const {
+    // Written through a cursor into a buffer sized up front: most spans are a
+    // line end or a line, too short to be worth a call to the C library's
+    // copy, which a 32-bit Windows runtime makes slowly.
     std::vector<char> out;
-    // Rewritten lines may be longer than the file's.
+    std::size_t used = 0;
+    // Rewritten lines may be longer than the file's. The buffer's size grows
+    // a step at a time, so no more of it is touched than is written.
     out.reserve(piece.end - piece.begin + (piece.end - piece.begin) / 4);
+    auto room = [&](std::size_t bytes) {
+        // Within the reserve where it has room: beyond it the vector would
+        // move to a block twice the size.
+        if (out.size() - used < bytes)
+            out.resize(std::max(used + bytes, std::min(out.capacity(), used + kFillStep)));
+        return out.data() + used;
+    };
     auto copy = [&](std::size_t from, std::size_t to) {
-        out.insert(out.end(), text_.data() + from, text_.data() + to);
+        copyBytes(room(to - from), text_.data() + from, to - from);
+        used += to - from;
     };
     std::size_t copied = piece.begin;
     int v = piece.firstVertex;
     const int lastVertex = piece.firstVertex + piece.vertices;
-    std::vector<char> line;
     // After the piece's last vertex the rest is copied as it is.
     auto rewrite = [&](std::size_t begin, std::size_t end) {
         if (v == lastVertex) return false;
@@ -302,14 +344,14 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
         const bool differs =
             !sameBits(values[0], p.x) || !sameBits(values[1], p.y) || !sameBits(values[2], p.z);
         if (!differs) return true;
+        copy(copied, begin);
+        copied = begin;
         // Room for the longest line the three numbers can make.
-        const std::size_t room =
-            4 + tokens[0].size() + tokens[1].size() + tokens[2].size() + 3 * kFloatTextMax;
-        if (line.size() < room) line.resize(room);
-        const std::size_t length = rewriteVertexLine(tokens, values, p, line.data());
+        char* line =
+            room(4 + tokens[0].size() + tokens[1].size() + tokens[2].size() + 3 * kFloatTextMax);
+        const std::size_t length = rewriteVertexLine(tokens, values, p, line);
         if (length > 0) {
-            copy(copied, begin);
-            out.insert(out.end(), line.data(), line.data() + length);
+            used += length;
             copied = begin + numbersEnd;
         }
         return true;
@@ -317,6 +359,7 @@ ObjDocument::FormattedPiece ObjDocument::formatPiece(const ObjTextPiece& piece) 
     if (piece.vertices > 0 && !positions_.empty())
         forEachLine(text_, loneCarriageReturns_, rewrite, piece.begin);
     copy(copied, piece.end);
+    out.resize(used);
     // Checked after the copy: what was copied is what was read, unless the
     // bytes changed and changed back meanwhile.
     const bool intact =
@@ -336,12 +379,16 @@ std::size_t ObjDocument::rewriteVertexLine(const std::string_view tokens[3], con
         *at++ = ' ';
         const double was = values[i];
         const double now = wanted[i];
-        // The sign of a zero is no move.
-        const bool keep =
-            numberStyle_ == ObjNumberStyle::kFileDecimals &&
-            (now == was || (fileStyle && std::fabs(now - was) < kUnitOfDecimal[decimals_]));
+        // The sign of a zero is no move. The distance is taken as the larger
+        // of the move and its negation rather than through fabs, which a
+        // 32-bit Windows build's math.h makes an x87 instruction fed through
+        // memory; both are one instruction natively, with no branch.
+        const double moved = now - was;
+        const double distance = std::max(moved, -moved);
+        const bool keep = numberStyle_ == ObjNumberStyle::kFileDecimals &&
+                          (now == was || (fileStyle && distance < kUnitOfDecimal[decimals_]));
         if (keep) {
-            std::memcpy(at, tokens[i].data(), tokens[i].size());
+            copyBytes(at, tokens[i].data(), tokens[i].size());
             at += tokens[i].size();
             continue;
         }

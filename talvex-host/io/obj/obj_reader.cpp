@@ -7,6 +7,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__) && UINTPTR_MAX <= 0xFFFFFFFFu
+#include <emmintrin.h>
+#endif
+
 #include "hostsim/large_pages.h"
 #include "io/number_text.h"
 #include "io/obj/obj_tokens.h"
@@ -52,12 +56,26 @@ std::string quoted(std::string_view token) {
 }
 
 // The offset of the first control byte (below 0x20, or 0x7F) from `begin`
-// on, found 8 bytes at a time; from the last 8-byte word on, the offset of
-// that word, leaving its bytes to the caller.
+// on, found 8 bytes at a time (16 in a 32-bit build); from the last 8-byte
+// word on, the offset of that word, leaving its bytes to the caller.
 std::size_t skipPlainBytes(std::string_view text, std::size_t begin) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ull;
     constexpr std::uint64_t kHighs = 0x8080808080808080ull;
     std::size_t i = begin;
+#if defined(__SSE2__) && UINTPTR_MAX <= 0xFFFFFFFFu
+    // A 32-bit build works the 64-bit words below in pairs of registers,
+    // short of registers; sixteen bytes are compared at once instead. A
+    // byte is flagged where it is at most 0x1F (unsigned) or is 0x7F.
+    const __m128i kLastControl = _mm_set1_epi8(0x1F);
+    const __m128i kDelete = _mm_set1_epi8(0x7F);
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(block, kLastControl), block);
+        const __m128i flagged = _mm_or_si128(control, _mm_cmpeq_epi8(block, kDelete));
+        const unsigned flags = static_cast<unsigned>(_mm_movemask_epi8(flagged));
+        if (flags != 0) return i + static_cast<std::size_t>(__builtin_ctz(flags));
+    }
+#endif
     for (; i + 8 <= text.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + i, 8);
@@ -494,14 +512,28 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
     const char* p = content.data() + 1;
     const char* end = content.data() + content.size();
     const char* readable = text_.data() + text_.size();
+#if UINTPTR_MAX <= 0xFFFFFFFFu
+    const auto inFile = static_cast<std::uint32_t>(std::min<std::int64_t>(
+        reader_.totals_.vertices, std::numeric_limits<std::uint32_t>::max()));
+#else
     const auto inFile = static_cast<std::uint64_t>(reader_.totals_.vertices);
+#endif
     for (;;) {
         while (p < end && isBlank(*p)) ++p;
         if (p == end) break;
         if (count == kMaxPlain || *p < '0' || *p > '9') return false;
+#if UINTPTR_MAX <= 0xFFFFFFFFu
+        // A 32-bit build sums in one register: indices of more than nine
+        // digits (leading zeros, or beyond what it can hold) take the
+        // general path.
+        (void)kMaxDigits;
+        std::uint32_t index = 0;
+        p = readShortDigitRun(p, end, readable, inFile, index);
+#else
         std::uint64_t index = 0;
         int digits = 0;
         p = readDigitRun(p, end, readable, kMaxDigits, inFile, index, digits);
+#endif
         if (p == nullptr || (p < end && !isBlank(*p)) || index == 0) return false;
         indices[count++] = static_cast<std::int64_t>(index);
     }
