@@ -5,6 +5,7 @@
 #include <functional>
 #include <utility>
 
+#include "io/ordered_work.h"
 #include "pairing/centre_line.h"
 #include "session/batch_setup.h"
 #include "session/host_session.h"
@@ -12,6 +13,10 @@
 namespace talvexhost {
 
 namespace {
+
+// Fewer vertices than this are gathered on one core: a thread would cost
+// more than it saves.
+constexpr std::size_t kVerticesWorthAThread = 50000;
 
 // The first document's vertices behind the targets.
 struct FileVertices {
@@ -131,27 +136,49 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         input.edgeLength = facts.medianEdge;
     }
 
-    std::size_t count = 0;
-    for (const HostObject* object : targets) count += std::size_t(object->vertexCount);
-    input.vertices.reserve(count);
-    gathered.hostVertices.reserve(count);
-    gathered.objects.assign(targets.begin(), targets.end());
+    // Each vertex's record is its own, read from its host vertex alone: the
+    // second half of them are made on another core while this one makes
+    // the first.
+    // The meshes are looked up here, once: the session counts its lookups.
+    std::vector<std::size_t> startOf(targets.size() + 1, 0);
+    std::vector<const SceneMesh*> meshes(targets.size());
     for (std::size_t t = 0; t < targets.size(); ++t) {
-        const SceneMesh* mesh = session.meshOf(targets[t]);
-        for (int i = 0; i < targets[t]->vertexCount; ++i) {
-            const HostVertex* v = targets[t]->vertices[i];
-            ReportVertex vertex;
-            vertex.number = mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i] + 1 : 0;
-            vertex.object = static_cast<int>(t);
-            vertex.position[0] = v->x;
-            vertex.position[1] = v->y;
-            vertex.position[2] = v->z;
-            vertex.distance = plane.signedDistance(*v, axis);
-            if (vertex.number > 0 && centreLine && !facts.bridges.empty())
-                vertex.bridgesPlane = facts.bridges[vertex.number - 1];
-            input.vertices.push_back(vertex);
-            gathered.hostVertices.push_back(v);
+        startOf[t + 1] = startOf[t] + std::size_t(targets[t]->vertexCount);
+        meshes[t] = session.meshOf(targets[t]);
+    }
+    const std::size_t count = startOf.back();
+    input.vertices.resize(count);
+    gathered.hostVertices.resize(count);
+    gathered.objects.assign(targets.begin(), targets.end());
+    const auto make = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            const std::size_t from = std::max(begin, startOf[t]);
+            const std::size_t to = std::min(end, startOf[t + 1]);
+            if (from >= to) continue;
+            const SceneMesh* mesh = meshes[t];
+            const bool numbered = mesh != nullptr && mesh->document == 0;
+            for (std::size_t k = from; k < to; ++k) {
+                const std::size_t i = k - startOf[t];
+                const HostVertex* v = targets[t]->vertices[i];
+                ReportVertex& vertex = input.vertices[k];
+                vertex.number = numbered ? mesh->fileVertices[i] + 1 : 0;
+                vertex.object = static_cast<int>(t);
+                vertex.position[0] = v->x;
+                vertex.position[1] = v->y;
+                vertex.position[2] = v->z;
+                vertex.distance = plane.signedDistance(*v, axis);
+                if (vertex.number > 0 && centreLine && !facts.bridges.empty())
+                    vertex.bridgesPlane = facts.bridges[std::size_t(vertex.number - 1)];
+                gathered.hostVertices[k] = v;
+            }
         }
+    };
+    if (count >= kVerticesWorthAThread) {
+        auto second = runBeside([&make, count] { make(count / 2, count); });
+        make(0, count / 2);
+        second.get();
+    } else {
+        make(0, count);
     }
     // The facts worked out ahead hold every vertex's bridges: only an
     // unpaired one's are asked, as above, the others' told as false.
