@@ -35,6 +35,10 @@ void measurePairs(const ReportInput& input, AsymmetryReport& report,
                   std::vector<double>& vertexScore) {
     double sum = 0.0;
     double sumSq = 0.0;
+    // Room for every pair at once: grown a step at a time, the list of a
+    // noisy mesh, where every pair deviates, passes through a copy half again
+    // its size. Room never written is never taken.
+    report.deviating.reserve(input.pairs.size());
     for (const auto& [starter, partner] : input.pairs) {
         const double deviation = pairDeviation(input, starter, partner);
         sum += deviation;
