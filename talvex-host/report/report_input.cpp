@@ -90,7 +90,6 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     GatheredInput gathered;
     ReportInput& input = gathered.input;
     input.plane = plane;
-    input.diagonal = boxDiagonal(targets);
     input.severalObjects = targets.size() > 1;
     // The edge facts first: the faces they read are gone before the
     // report's vertices are built.
@@ -150,7 +149,15 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     input.vertices.resize(count);
     gathered.hostVertices.resize(count);
     gathered.objects.assign(targets.begin(), targets.end());
+    // The box is taken as the records are made, each half its own, the
+    // halves' joined after: the same least and greatest coordinates as one
+    // pass over the targets (boxDiagonal) finds.
+    struct Box {
+        double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+        double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    };
     const auto make = [&](std::size_t begin, std::size_t end) {
+        Box box;
         for (std::size_t t = 0; t < targets.size(); ++t) {
             const std::size_t from = std::max(begin, startOf[t]);
             const std::size_t to = std::min(end, startOf[t + 1]);
@@ -166,19 +173,34 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
                 vertex.position[0] = v->x;
                 vertex.position[1] = v->y;
                 vertex.position[2] = v->z;
+                const double p[3] = {v->x, v->y, v->z};
+                for (int a = 0; a < 3; ++a) {
+                    box.lo[a] = std::min(box.lo[a], p[a]);
+                    box.hi[a] = std::max(box.hi[a], p[a]);
+                }
                 vertex.distance = plane.signedDistance(*v, axis);
                 if (vertex.number > 0 && centreLine && !facts.bridges.empty())
                     vertex.bridgesPlane = facts.bridges[std::size_t(vertex.number - 1)];
                 gathered.hostVertices[k] = v;
             }
         }
+        return box;
     };
+    Box box;
     if (count >= kVerticesWorthAThread) {
-        auto second = runBeside([&make, count] { make(count / 2, count); });
-        make(0, count / 2);
-        second.get();
+        auto second = runBeside([&make, count] { return make(count / 2, count); });
+        box = make(0, count / 2);
+        const Box other = second.get();
+        for (int a = 0; a < 3; ++a) {
+            box.lo[a] = std::min(box.lo[a], other.lo[a]);
+            box.hi[a] = std::max(box.hi[a], other.hi[a]);
+        }
     } else {
-        make(0, count);
+        box = make(0, count);
+    }
+    if (count > 0) {
+        const double d[3] = {box.hi[0] - box.lo[0], box.hi[1] - box.lo[1], box.hi[2] - box.lo[2]};
+        input.diagonal = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
     }
     // The facts worked out ahead hold every vertex's bridges: only an
     // unpaired one's are asked, as above, the others' told as false.
