@@ -178,6 +178,8 @@ void VertexGrid::within(const double point[3], double radius, std::vector<Candid
                 if (slot == nullptr) continue;
                 for (std::uint32_t n = 0; n < slot->count; ++n) test(order_[slot->first + n]);
             }
+    // Most queries around a mirror image find one vertex or none.
+    if (found.size() < 2) return;
     std::sort(found.begin(), found.end(),
               [](const Candidate& a, const Candidate& b) { return a.vertex < b.vertex; });
     found.erase(
