@@ -50,6 +50,11 @@ void appendEdges(const MeshElement& element, std::vector<MeshEdge>& edges) {
         edges.push_back({element.vertices[i], element.vertices[(i + 1) % n]});
 }
 
+void MeshDocument::forEachEdgeRun(
+    const std::function<void(const MeshEdge* edges, std::size_t count)>& run) const {
+    forEachEdge([&run](const MeshEdge& edge) { run(&edge, 1); });
+}
+
 void MeshDocument::forEachEdge(const std::function<void(const MeshEdge&)>& edge) const {
     std::vector<MeshEdge> edges;
     for (const MeshElement& element : elements()) {

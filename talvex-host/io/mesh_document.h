@@ -106,6 +106,11 @@ public:
     virtual std::vector<MeshElement> elements() const = 0;
     // Every edge of every element, without collecting them.
     virtual void forEachEdge(const std::function<void(const MeshEdge&)>& edge) const;
+    // The same edges in the same order, handed over a run at a time, so the
+    // caller's loop over a million edges is not a call through a function
+    // object each. By default runs of one edge.
+    virtual void forEachEdgeRun(
+        const std::function<void(const MeshEdge* edges, std::size_t count)>& run) const;
     // Every element in file order, without holding them all at once where
     // the format reads them again on request.
     virtual void forEachElement(const std::function<void(const MeshElement&)>& element) const;

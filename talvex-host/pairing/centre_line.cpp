@@ -127,7 +127,9 @@ double medianOf(EdgeLengths<PositionOf>& lengths, const MeshDocument& document) 
     std::vector<double>().swap(lengths.lengths);
     EdgeLengths<PositionOf> all(lengths.positionOf, lengths.vertexCount, lengths.used, true);
     all.reserveForQuads();
-    document.forEachEdge([&all](const MeshEdge& edge) { all.add(edge); });
+    document.forEachEdgeRun([&all](const MeshEdge* edges, std::size_t count) {
+        for (std::size_t k = 0; k < count; ++k) all.add(edges[k]);
+    });
     all.median(median);
     return median;
 }
@@ -186,7 +188,7 @@ EdgeFacts edgeFactsWith(const MeshDocument& document, const PositionOf& position
     };
     EdgeLengths<PositionOf> lengths(positionOf, count, used);
     lengths.reserveForQuads();
-    document.forEachEdge([&](const MeshEdge& edge) {
+    const auto take = [&](const MeshEdge& edge) {
         const MeshPosition pa = positionOf(edge.a);
         const MeshPosition pb = positionOf(edge.b);
         // Most vertices are paired, and only unpaired ones are asked about.
@@ -199,6 +201,9 @@ EdgeFacts edgeFactsWith(const MeshDocument& document, const PositionOf& position
             if (forB) note(edge.b, db, da);
         }
         if (lengths.counts(edge)) lengths.add(pa, pb);
+    };
+    document.forEachEdgeRun([&take](const MeshEdge* edges, std::size_t run) {
+        for (std::size_t k = 0; k < run; ++k) take(edges[k]);
     });
     EdgeFacts facts;
     facts.bridges.resize(seen.size());
@@ -243,7 +248,9 @@ double medianEdgeLength(const MeshDocument& document, const std::vector<MeshPosi
     const auto positionOf = [&positions](int v) { return positions[v]; };
     EdgeLengths<decltype(positionOf)> lengths(positionOf, positions.size(), used);
     lengths.reserveForQuads();
-    document.forEachEdge([&](const MeshEdge& edge) { lengths.add(edge); });
+    document.forEachEdgeRun([&lengths](const MeshEdge* edges, std::size_t count) {
+        for (std::size_t k = 0; k < count; ++k) lengths.add(edges[k]);
+    });
     return medianOf(lengths, document);
 }
 

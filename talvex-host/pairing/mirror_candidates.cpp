@@ -88,9 +88,18 @@ VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
         return slots_[s];
     };
     slots_.assign(size, Slot{0, 0, 0});
+    // A mesh's vertices mostly come in runs through one cell: the run's
+    // slot is kept rather than probed for again (the table is several
+    // megabytes, and a probe is a cache miss).
+    Slot* last = nullptr;
     for (const ReportVertex& vertex : vertices) {
         const std::int64_t k = cellKey(vertex);
+        if (last != nullptr && last->key == k) {
+            ++last->count;
+            continue;
+        }
         Slot& slot = slotFor(k);
+        last = &slot;
         if (slot.count == 0) {
             slot.key = k;
             ++cells;
@@ -104,6 +113,7 @@ VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
         slots_.assign(size, Slot{0, 0, 0});
         for (const Slot& moved : old)
             if (moved.count != 0) slotFor(moved.key) = moved;
+        last = nullptr;
     }
     // Each cell's vertices follow the cells before it in the table, in
     // vertex order within the cell; `first` runs past them while they are
@@ -114,8 +124,12 @@ VertexGrid::VertexGrid(const std::vector<ReportVertex>& vertices, double reach)
         first += slot.count;
     }
     order_.resize(vertices.size());
-    for (std::size_t v = 0; v < vertices.size(); ++v)
-        order_[slotFor(cellKey(vertices[v])).first++] = static_cast<int>(v);
+    last = nullptr;
+    for (std::size_t v = 0; v < vertices.size(); ++v) {
+        const std::int64_t k = cellKey(vertices[v]);
+        if (last == nullptr || last->key != k) last = &slotFor(k);
+        order_[last->first++] = static_cast<int>(v);
+    }
     for (Slot& slot : slots_) slot.first -= slot.count;
 }
 
@@ -164,6 +178,8 @@ void VertexGrid::within(const double point[3], double radius, std::vector<Candid
                 if (slot == nullptr) continue;
                 for (std::uint32_t n = 0; n < slot->count; ++n) test(order_[slot->first + n]);
             }
+    // Most queries around a mirror image find one vertex or none.
+    if (found.size() < 2) return;
     std::sort(found.begin(), found.end(),
               [](const Candidate& a, const Candidate& b) { return a.vertex < b.vertex; });
     found.erase(

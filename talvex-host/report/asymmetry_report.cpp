@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <memory>
 
@@ -31,10 +33,69 @@ double closeness(double deviation, double tolerance) {
     return tolerance > 0.0 ? std::clamp(1.0 - deviation / tolerance, 0.0, 1.0) : 0.0;
 }
 
+// Largest deviation first, equal ones by rising starter, each starter once.
+// A long list is first laid into buckets by its deviations' bits (those of a
+// double that is neither negative nor NaN order as the values do), in place,
+// the largest first, and each bucket sorted alone: a bucket holds a few
+// pairs, where one sort of the whole list compared each pair some twenty
+// times. The order is total, so the list comes out as one sort makes it.
+void sortLargestFirst(std::vector<PairDeviation>& list) {
+    const auto before = [](const PairDeviation& a, const PairDeviation& b) {
+        return a.deviation > b.deviation || (!(b.deviation > a.deviation) && a.starter < b.starter);
+    };
+    constexpr std::size_t kBuckets = std::size_t(1) << 16;
+    const auto bitsOf = [](double value) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        return bits;
+    };
+    // Positive infinity is the greatest such pattern: above it lie the NaNs,
+    // and the negative numbers have the top bit set.
+    constexpr std::uint64_t kInfinity = 0x7FF0000000000000u;
+    std::uint64_t low = ~std::uint64_t(0);
+    std::uint64_t high = 0;
+    for (const PairDeviation& pair : list) {
+        const std::uint64_t bits = bitsOf(pair.deviation);
+        low = std::min(low, bits);
+        high = std::max(high, bits);
+    }
+    if (list.size() < kBuckets || high > kInfinity) {
+        std::sort(list.begin(), list.end(), before);
+        return;
+    }
+    int shift = 0;
+    while (((high - low) >> shift) >= kBuckets) ++shift;
+    const auto bucketOf = [&](const PairDeviation& pair) {
+        return static_cast<std::size_t>((high - bitsOf(pair.deviation)) >> shift);
+    };
+    std::vector<std::size_t> start(kBuckets + 1, 0);
+    for (const PairDeviation& pair : list) ++start[bucketOf(pair) + 1];
+    for (std::size_t b = 0; b < kBuckets; ++b) start[b + 1] += start[b];
+    // Each bucket fills from its start; a pair found in another's place is
+    // swapped into the next free place of its own.
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+        while (next[b] < start[b + 1]) {
+            const std::size_t own = bucketOf(list[next[b]]);
+            if (own == b)
+                ++next[b];
+            else
+                std::swap(list[next[b]], list[next[own]++]);
+        }
+    }
+    for (std::size_t b = 0; b < kBuckets; ++b)
+        std::sort(list.begin() + std::ptrdiff_t(start[b]),
+                  list.begin() + std::ptrdiff_t(start[b + 1]), before);
+}
+
 void measurePairs(const ReportInput& input, AsymmetryReport& report,
                   std::vector<double>& vertexScore) {
     double sum = 0.0;
     double sumSq = 0.0;
+    // Room for every pair at once: grown a step at a time, the list of a
+    // noisy mesh, where every pair deviates, passes through a copy half again
+    // its size. Room never written is never taken.
+    report.deviating.reserve(input.pairs.size());
     for (const auto& [starter, partner] : input.pairs) {
         const double deviation = pairDeviation(input, starter, partner);
         sum += deviation;
@@ -50,9 +111,9 @@ void measurePairs(const ReportInput& input, AsymmetryReport& report,
         report.rmsDeviation = std::sqrt(sumSq / report.pairs);
     }
     // Largest first, equal deviations in the plug-in's order. That order
-    // has its starters rising (it pairs them in vertex order), so a plain
-    // sort with the starter as the tie-break gives the same list without a
-    // merge sort's buffer; any other order keeps the stable sort.
+    // has its starters rising (it pairs them in vertex order), so a sort
+    // with the starter as the tie-break gives the same list without a merge
+    // sort's buffer; any other order keeps the stable sort.
     const auto larger = [](const PairDeviation& a, const PairDeviation& b) {
         return a.deviation > b.deviation;
     };
@@ -60,10 +121,7 @@ void measurePairs(const ReportInput& input, AsymmetryReport& report,
     for (std::size_t k = 1; k < report.deviating.size() && rising; ++k)
         rising = report.deviating[k - 1].starter < report.deviating[k].starter;
     if (rising) {
-        std::sort(report.deviating.begin(), report.deviating.end(),
-                  [&](const PairDeviation& a, const PairDeviation& b) {
-                      return larger(a, b) || (!larger(b, a) && a.starter < b.starter);
-                  });
+        sortLargestFirst(report.deviating);
     } else {
         std::stable_sort(report.deviating.begin(), report.deviating.end(), larger);
     }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <utility>
 
+#include "io/ordered_work.h"
 #include "pairing/centre_line.h"
 #include "session/batch_setup.h"
 #include "session/host_session.h"
@@ -12,6 +13,10 @@
 namespace talvexhost {
 
 namespace {
+
+// Fewer vertices than this are gathered on one core: a thread would cost
+// more than it saves.
+constexpr std::size_t kVerticesWorthAThread = 50000;
 
 // The first document's vertices behind the targets.
 struct FileVertices {
@@ -85,7 +90,6 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
     GatheredInput gathered;
     ReportInput& input = gathered.input;
     input.plane = plane;
-    input.diagonal = boxDiagonal(targets);
     input.severalObjects = targets.size() > 1;
     // The edge facts first: the faces they read are gone before the
     // report's vertices are built.
@@ -131,27 +135,72 @@ GatheredInput gatherReportInput(const HostSession& session, const std::vector<Ho
         input.edgeLength = facts.medianEdge;
     }
 
-    std::size_t count = 0;
-    for (const HostObject* object : targets) count += std::size_t(object->vertexCount);
-    input.vertices.reserve(count);
-    gathered.hostVertices.reserve(count);
-    gathered.objects.assign(targets.begin(), targets.end());
+    // Each vertex's record is its own, read from its host vertex alone: the
+    // second half of them are made on another core while this one makes
+    // the first.
+    // The meshes are looked up here, once: the session counts its lookups.
+    std::vector<std::size_t> startOf(targets.size() + 1, 0);
+    std::vector<const SceneMesh*> meshes(targets.size());
     for (std::size_t t = 0; t < targets.size(); ++t) {
-        const SceneMesh* mesh = session.meshOf(targets[t]);
-        for (int i = 0; i < targets[t]->vertexCount; ++i) {
-            const HostVertex* v = targets[t]->vertices[i];
-            ReportVertex vertex;
-            vertex.number = mesh != nullptr && mesh->document == 0 ? mesh->fileVertices[i] + 1 : 0;
-            vertex.object = static_cast<int>(t);
-            vertex.position[0] = v->x;
-            vertex.position[1] = v->y;
-            vertex.position[2] = v->z;
-            vertex.distance = plane.signedDistance(*v, axis);
-            if (vertex.number > 0 && centreLine && !facts.bridges.empty())
-                vertex.bridgesPlane = facts.bridges[vertex.number - 1];
-            input.vertices.push_back(vertex);
-            gathered.hostVertices.push_back(v);
+        startOf[t + 1] = startOf[t] + std::size_t(targets[t]->vertexCount);
+        meshes[t] = session.meshOf(targets[t]);
+    }
+    const std::size_t count = startOf.back();
+    input.vertices.resize(count);
+    gathered.hostVertices.resize(count);
+    gathered.objects.assign(targets.begin(), targets.end());
+    // The box is taken as the records are made, each half its own, the
+    // halves' joined after: the same least and greatest coordinates as one
+    // pass over the targets (boxDiagonal) finds.
+    struct Box {
+        double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+        double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    };
+    const auto make = [&](std::size_t begin, std::size_t end) {
+        Box box;
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            const std::size_t from = std::max(begin, startOf[t]);
+            const std::size_t to = std::min(end, startOf[t + 1]);
+            if (from >= to) continue;
+            const SceneMesh* mesh = meshes[t];
+            const bool numbered = mesh != nullptr && mesh->document == 0;
+            for (std::size_t k = from; k < to; ++k) {
+                const std::size_t i = k - startOf[t];
+                const HostVertex* v = targets[t]->vertices[i];
+                ReportVertex& vertex = input.vertices[k];
+                vertex.number = numbered ? mesh->fileVertices[i] + 1 : 0;
+                vertex.object = static_cast<int>(t);
+                vertex.position[0] = v->x;
+                vertex.position[1] = v->y;
+                vertex.position[2] = v->z;
+                const double p[3] = {v->x, v->y, v->z};
+                for (int a = 0; a < 3; ++a) {
+                    box.lo[a] = std::min(box.lo[a], p[a]);
+                    box.hi[a] = std::max(box.hi[a], p[a]);
+                }
+                vertex.distance = plane.signedDistance(*v, axis);
+                if (vertex.number > 0 && centreLine && !facts.bridges.empty())
+                    vertex.bridgesPlane = facts.bridges[std::size_t(vertex.number - 1)];
+                gathered.hostVertices[k] = v;
+            }
         }
+        return box;
+    };
+    Box box;
+    if (count >= kVerticesWorthAThread) {
+        auto second = runBeside([&make, count] { return make(count / 2, count); });
+        box = make(0, count / 2);
+        const Box other = second.get();
+        for (int a = 0; a < 3; ++a) {
+            box.lo[a] = std::min(box.lo[a], other.lo[a]);
+            box.hi[a] = std::max(box.hi[a], other.hi[a]);
+        }
+    } else {
+        box = make(0, count);
+    }
+    if (count > 0) {
+        const double d[3] = {box.hi[0] - box.lo[0], box.hi[1] - box.lo[1], box.hi[2] - box.lo[2]};
+        input.diagonal = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
     }
     // The facts worked out ahead hold every vertex's bridges: only an
     // unpaired one's are asked, as above, the others' told as false.

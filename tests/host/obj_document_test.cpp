@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "io/number_text.h"
 #include "support/scratch_folder.h"
@@ -356,6 +357,39 @@ TEST(ObjDocument, PiecesReadAndWriteAsTheWholeText) {
             EXPECT_EQ(cut.text(), whole.text()) << pieceBytes;
         }
     }
+}
+
+// The edges read again for their own sake (each face's sides, each line's
+// segments, in file order) are the elements' own, whether handed over one
+// at a time or a piece's run at a time, and whether a face took the quick
+// path for plain numbers or the general one.
+TEST(ObjDocument, EdgesAreTheElementsSides) {
+    std::string text =
+        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nvt 0 0\nf 1 2 4 3\nf 1/1 2/1 3/1\nf  3\t1 4\n"
+        "l 1 2 3\np 4\nf -1 -2 -3\no B\nv 2 2 2\nf 5 4 2\nf";
+    for (int i = 1; i <= 20; ++i) text += " " + std::to_string(1 + i % 5);  // past the quick path
+    text += "\n";
+    const ObjDocument document = parsed(text);
+    std::vector<ObjEdge> fromElements;
+    for (const ObjElement& element : document.elements()) appendEdges(element, fromElements);
+    ASSERT_EQ(fromElements.size(), 4u + 3u + 3u + 2u + 3u + 3u + 20u);
+    std::vector<ObjEdge> single;
+    document.forEachEdge([&](const ObjEdge& edge) { single.push_back(edge); });
+    std::vector<ObjEdge> runs;
+    document.forEachEdgeRun([&](const ObjEdge* edges, std::size_t count) {
+        runs.insert(runs.end(), edges, edges + count);
+    });
+    const auto same = [](const std::vector<ObjEdge>& a, const std::vector<ObjEdge>& b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t k = 0; k < a.size(); ++k)
+            if (a[k].a != b[k].a || a[k].b != b[k].b) return false;
+        return true;
+    };
+    EXPECT_TRUE(same(single, fromElements));
+    EXPECT_TRUE(same(runs, fromElements));
+    // The first face's sides, the last back to the first, 0-based.
+    EXPECT_EQ(runs[3].a, 2);
+    EXPECT_EQ(runs[3].b, 0);
 }
 
 // A moved coordinate keeps the file's digits when they show the move, and a

@@ -300,6 +300,13 @@ void ObjDocument::forEachEdge(const std::function<void(const ObjEdge&)>& edge) c
     readAgain(reader);
 }
 
+void ObjDocument::forEachEdgeRun(
+    const std::function<void(const ObjEdge* edges, std::size_t count)>& run) const {
+    ObjReader reader(text_, name_);
+    reader.collectEdgeRuns(run);
+    readAgain(reader);
+}
+
 void ObjDocument::forEachElement(const std::function<void(const ObjElement&)>& element) const {
     ObjReader reader(text_, name_);
     reader.streamElements(element);

@@ -128,6 +128,8 @@ public:
     // shared by two faces once for each, read again from the text on each
     // call: far quicker than elements(), and they need not all be held.
     void forEachEdge(const std::function<void(const MeshEdge&)>& edge) const override;
+    void forEachEdgeRun(
+        const std::function<void(const MeshEdge* edges, std::size_t count)>& run) const override;
     // The elements, read again from the text a piece at a time, so no more
     // than a few pieces' are held.
     void forEachElement(const std::function<void(const MeshElement&)>& element) const override;

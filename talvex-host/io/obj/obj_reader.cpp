@@ -538,6 +538,14 @@ bool ObjReader::PieceReader::readPlainFace(std::string_view content) {
         indices[count++] = static_cast<std::int64_t>(index);
     }
     if (count < 3) return false;
+    if (reader_.edgesOnly()) {
+        // No vertex is claimed then: the face's sides go straight to the
+        // edges, without an element's list taken and freed for each face.
+        for (int i = 0; i < count; ++i)
+            out_.edges.push_back(
+                {static_cast<int>(indices[i] - 1), static_cast<int>(indices[(i + 1) % count] - 1)});
+        return true;
+    }
     ObjElement element{ObjElement::kFace, {}};
     for (int i = 0; i < count; ++i) useVertex(indices[i], element);
     keep(element);
@@ -772,8 +780,7 @@ bool ObjReader::readOnce(ObjReadResult& result, std::string& error) {
                 for (ObjElement& e : out.elements) elements_->push_back(std::move(e));
             if (elementSink_)
                 for (const ObjElement& e : out.elements) elementSink_(e);
-            if (edges_)
-                for (const ObjEdge& edge : out.edges) edges_(edge);
+            if (edges_) edges_(out.edges.data(), out.edges.size());
             result.loneCarriageReturns = result.loneCarriageReturns || out.loneCarriageReturns;
             result.decimals = std::max(result.decimals, out.decimals);
             if (out.skippedHigh >= 0) {

@@ -49,7 +49,15 @@ public:
     // a piece at a time; the coordinates are then not read (a document's
     // text was checked the first time), nor are positions, objects or
     // checksums made: the result holds the pieces alone.
-    void collectEdges(std::function<void(const ObjEdge&)> sink) { edges_ = std::move(sink); }
+    void collectEdges(std::function<void(const ObjEdge&)> sink) {
+        edges_ = [sink = std::move(sink)](const ObjEdge* edges, std::size_t count) {
+            for (std::size_t k = 0; k < count; ++k) sink(edges[k]);
+        };
+    }
+    // Or hand them over a piece's run at a time.
+    void collectEdgeRuns(std::function<void(const ObjEdge* edges, std::size_t count)> sink) {
+        edges_ = std::move(sink);
+    }
     // Leave face, line and point lines unread (and unchecked) when the
     // objects come out the same without them: every vertex defined in the
     // object all those lines stand in. A file of several objects is read in
@@ -103,7 +111,7 @@ private:
     std::string_view text_;
     const std::string& name_;
     std::vector<ObjElement>* elements_ = nullptr;
-    std::function<void(const ObjEdge&)> edges_;
+    std::function<void(const ObjEdge*, std::size_t)> edges_;
     std::function<void(const ObjElement&)> elementSink_;
     bool keepsElements() const { return elements_ != nullptr || elementSink_; }
     bool collecting() const { return keepsElements() || edges_; }
