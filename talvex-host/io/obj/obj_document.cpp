@@ -69,26 +69,27 @@ bool sameBits(float a, float b) {
 // How much a rewritten piece's buffer grows at a time.
 constexpr std::size_t kFillStep = std::size_t(64) << 10;
 
+// The first and last sizeof(Word) bytes of a span of Word to twice its
+// size: the two moves overlap to cover every length in that range.
+template <typename Word>
+inline void copyHeadAndTail(char* to, const char* from, std::size_t bytes) {
+    Word head;
+    Word tail;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + bytes - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + bytes - sizeof tail, &tail, sizeof tail);
+}
+
 // std::memcpy, with spans of up to 16 bytes (a line end, a number) copied
-// in place by fixed-size moves instead of a call: two that overlap cover
-// every length in their range.
+// in place by fixed-size moves instead of a call.
 inline void copyBytes(char* to, const char* from, std::size_t bytes) {
     if (bytes > 16) {
         std::memcpy(to, from, bytes);
     } else if (bytes >= 8) {
-        std::uint64_t head;
-        std::uint64_t tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + bytes - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + bytes - 8, &tail, 8);
+        copyHeadAndTail<std::uint64_t>(to, from, bytes);
     } else if (bytes >= 4) {
-        std::uint32_t head;
-        std::uint32_t tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + bytes - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + bytes - 4, &tail, 4);
+        copyHeadAndTail<std::uint32_t>(to, from, bytes);
     } else if (bytes > 0) {
         to[0] = from[0];
         to[bytes / 2] = from[bytes / 2];
