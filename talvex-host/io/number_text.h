@@ -125,15 +125,18 @@ inline int lowestByte(std::uint32_t flags) noexcept {
 #endif
 }
 
-// How many of the eight bytes of `word` (the first in the lowest byte) are
-// digits before the first that is not. A digit's high nibble is 3 and stays
-// 3 when 6 is added; a carry out of a byte (0xFA and up, never a digit) can
-// only disturb the bytes after it, past the first non-digit.
-inline int leadingDigits(std::uint64_t word) noexcept {
-    const std::uint64_t highs = word & (kOnes * 0xF0);
-    const std::uint64_t raised = ((word + kOnes * 0x06) & (kOnes * 0xF0)) >> 4;
-    const std::uint64_t others = (highs | raised) ^ (kOnes * 0x33);
-    return others == 0 ? 8 : lowestByte(others);
+// How many of the bytes of `word` (eight, or four in 32-bit builds; the
+// first in the lowest byte) are digits before the first that is not. A
+// digit's high nibble is 3 and stays 3 when 6 is added; a carry out of a
+// byte (0xFA and up, never a digit) can only disturb the bytes after it,
+// past the first non-digit.
+template <typename Word>
+inline int leadingDigits(Word word) noexcept {
+    constexpr Word ones = static_cast<Word>(~Word(0)) / 0xFF;
+    const Word highs = word & (ones * 0xF0);
+    const Word raised = ((word + ones * 0x06) & (ones * 0xF0)) >> 4;
+    const Word others = (highs | raised) ^ (ones * 0x33);
+    return others == 0 ? static_cast<int>(sizeof(Word)) : lowestByte(others);
 }
 
 // The value of the first `count` (1 to 8) digits of `word`: they are moved
@@ -148,13 +151,6 @@ inline std::uint64_t digitsValue(std::uint64_t word, int count) noexcept {
 // The same four bytes at a time, for 32-bit builds, which multiply and
 // shift a 64-bit word in several instructions.
 inline constexpr std::uint32_t kOnes4 = 0x01010101u;
-
-inline int leadingDigits4(std::uint32_t word) noexcept {
-    const std::uint32_t highs = word & (kOnes4 * 0xF0);
-    const std::uint32_t raised = ((word + kOnes4 * 0x06) & (kOnes4 * 0xF0)) >> 4;
-    const std::uint32_t others = (highs | raised) ^ (kOnes4 * 0x33);
-    return others == 0 ? 4 : lowestByte(others);
-}
 
 inline std::uint32_t digitsValue4(std::uint32_t word, int count) noexcept {
     word = (word & (kOnes4 * 0x0F)) << (8 * (4 - count));
@@ -198,7 +194,7 @@ inline const char* readDigitRun(const char* begin, const char* end, const char* 
 #else
         std::uint32_t word;
         std::memcpy(&word, p, sizeof word);
-        run = digitrun::leadingDigits4(word);
+        run = digitrun::leadingDigits(word);
         if (run > 0) {
             count += run;
             if (count > maxDigits) return nullptr;
@@ -246,7 +242,7 @@ inline const char* readShortDigitRun(const char* begin, const char* end, const c
     while (readable - p >= 4) {
         std::uint32_t word;
         std::memcpy(&word, p, sizeof word);
-        const int run = digitrun::leadingDigits4(word);
+        const int run = digitrun::leadingDigits(word);
         if (run > 0) {
             count += run;
             if (count > kMaxDigits) return nullptr;
